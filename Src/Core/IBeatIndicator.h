@@ -1,0 +1,21 @@
+#pragma once
+
+namespace Configuration {
+class ConfigurationData;
+}
+
+namespace Core {
+
+// The visual beat indicator as the engine sees it; the window behind it lives in the GUI.
+class IBeatIndicator {
+public:
+    virtual ~IBeatIndicator() = default;
+    // Takes the voices' sizes and colours from the settings; called at a start.
+    virtual void Prepare(const Configuration::ConfigurationData& settings) = 0;
+    // Shows the disc of voice 0..11, or nothing for -1. Called on the timer thread: must not block.
+    virtual void Show(int voice) = 0;
+    // Hides the indicator; called when playing stops.
+    virtual void Hide() = 0;
+};
+
+}  // namespace Core

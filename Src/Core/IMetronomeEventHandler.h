@@ -1,0 +1,27 @@
+#pragma once
+
+#include <cstdint>
+
+namespace Core {
+
+// What the metronome reports to the window that started it.
+class IMetronomeEventHandler {
+public:
+    // Event bits of OnTimerEvent.
+    static constexpr std::int32_t TempoChanged = 1;
+    static constexpr std::int32_t WarmupEnded = 2;
+    static constexpr std::int32_t WarmdownStarted = 4;
+    static constexpr std::int32_t SubStep = 8;
+
+    virtual ~IMetronomeEventHandler() = default;
+    // On the user-interface thread, inside Start, before the first tick.
+    virtual void OnSpeedTrainerStarted(std::int32_t tempo, bool hasWarmUp) = 0;
+    // On the timer thread, after a tick that reported events; tempo is 0 unless TempoChanged.
+    virtual void OnTimerEvent(std::int32_t events, std::int32_t tempo) = 0;
+    // After Stop (user-interface thread) or an internal stop (timer thread).
+    virtual void OnStopped(std::int32_t tempo) = 0;
+    // On the timer thread, right after OnStopped, with a message identifier of the language object.
+    virtual void OnError(std::int32_t messageId) = 0;
+};
+
+}  // namespace Core

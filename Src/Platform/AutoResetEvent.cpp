@@ -1,0 +1,35 @@
+#include "Platform/AutoResetEvent.h"
+
+#include <chrono>
+
+namespace Platform {
+
+bool AutoResetEvent::Set()
+{
+    {
+        std::lock_guard lock(_mutex);
+        _signalled = true;
+    }
+    _condition.notify_one();
+    return true;
+}
+
+void AutoResetEvent::Reset()
+{
+    std::lock_guard lock(_mutex);
+    _signalled = false;
+}
+
+bool AutoResetEvent::Wait(int timeoutMs)
+{
+    std::unique_lock lock(_mutex);
+    if (timeoutMs < 0)
+        _condition.wait(lock, [this] { return _signalled; });
+    else
+        _condition.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return _signalled; });
+    const bool signalled = _signalled;
+    _signalled = false;
+    return signalled;
+}
+
+}  // namespace Platform

@@ -1,0 +1,148 @@
+#include "Platform/File.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+
+namespace Platform {
+
+File::~File()
+{
+    Close();
+}
+
+bool File::Fail(const char* call)
+{
+    _error = errno;
+    _failedCall = call;
+    return false;
+}
+
+bool File::Open(const std::string& path, Mode mode)
+{
+    Close();
+    int flags = O_CLOEXEC;
+    switch (mode) {
+    case Mode::Read: flags |= O_RDONLY; break;
+    case Mode::ReadWrite: flags |= O_RDWR | O_CREAT; break;
+    case Mode::Append: flags |= O_WRONLY | O_CREAT | O_APPEND | O_DSYNC; break;
+    case Mode::CreateTruncate: flags |= O_WRONLY | O_CREAT | O_TRUNC; break;
+    }
+    do {
+        _fd = ::open(path.c_str(), flags, 0644);
+    } while (_fd < 0 && errno == EINTR);
+    if (_fd < 0)
+        return Fail("open");
+    return true;
+}
+
+void File::Close()
+{
+    if (_fd >= 0)
+        ::close(_fd);
+    _fd = -1;
+}
+
+long File::Read(void* buffer, std::size_t size)
+{
+    ssize_t count;
+    do {
+        count = ::read(_fd, buffer, size);
+    } while (count < 0 && errno == EINTR);
+    if (count < 0) {
+        Fail("read");
+        return -1;
+    }
+    return static_cast<long>(count);
+}
+
+bool File::Write(const void* data, std::size_t size)
+{
+    const char* bytes = static_cast<const char*>(data);
+    while (size > 0) {
+        ssize_t count = ::write(_fd, bytes, size);
+        if (count < 0) {
+            if (errno == EINTR)
+                continue;
+            return Fail("write");
+        }
+        bytes += count;
+        size -= static_cast<std::size_t>(count);
+    }
+    return true;
+}
+
+bool File::Seek(std::int64_t offset)
+{
+    if (::lseek(_fd, static_cast<off_t>(offset), SEEK_SET) < 0)
+        return Fail("lseek");
+    return true;
+}
+
+std::int64_t File::Size()
+{
+    struct stat status {};
+    if (::fstat(_fd, &status) != 0) {
+        Fail("fstat");
+        return -1;
+    }
+    return static_cast<std::int64_t>(status.st_size);
+}
+
+bool File::Flush()
+{
+    if (::fsync(_fd) != 0)
+        return Fail("fsync");
+    return true;
+}
+
+bool File::Exists(const std::string& path)
+{
+    struct stat status {};
+    return ::stat(path.c_str(), &status) == 0;
+}
+
+bool File::Rename(const std::string& from, const std::string& to, bool replace, int* error)
+{
+    int result;
+    if (replace)
+        result = ::rename(from.c_str(), to.c_str());
+    else
+        result = ::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE);
+    if (result != 0 && !replace && errno == EINVAL) {
+        // File systems without RENAME_NOREPLACE: a hard link refuses an existing target.
+        result = ::link(from.c_str(), to.c_str());
+        if (result == 0)
+            ::unlink(from.c_str());
+    }
+    if (result != 0 && error)
+        *error = errno;
+    return result == 0;
+}
+
+bool File::Remove(const std::string& path)
+{
+    return ::unlink(path.c_str()) == 0;
+}
+
+bool File::ReadAll(const std::string& path, std::string& contents)
+{
+    File file;
+    if (!file.Open(path, Mode::Read))
+        return false;
+    contents.clear();
+    char buffer[65536];
+    for (;;) {
+        long count = file.Read(buffer, sizeof buffer);
+        if (count < 0)
+            return false;
+        if (count == 0)
+            return true;
+        contents.append(buffer, static_cast<std::size_t>(count));
+    }
+}
+
+}  // namespace Platform

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace Platform {
+
+// A file handle over POSIX calls. Every failing call returns false (or -1) and keeps
+// the error number in Error() so the caller can report it.
+class File {
+public:
+    enum class Mode {
+        Read,          // existing file, read only
+        ReadWrite,     // existing file, or created
+        Append,        // write at the end, created when missing, synchronous writes
+        CreateTruncate // created or emptied, write only
+    };
+
+    File() = default;
+    ~File();
+    File(const File&) = delete;
+    File& operator=(const File&) = delete;
+
+    bool Open(const std::string& path, Mode mode);
+    void Close();
+    bool IsOpen() const noexcept { return _fd >= 0; }
+
+    // Bytes read, 0 at the end, -1 on failure.
+    long Read(void* buffer, std::size_t size);
+    bool Write(const void* data, std::size_t size);
+    bool Seek(std::int64_t offset);
+    std::int64_t Size();
+    bool Flush();
+
+    int Error() const noexcept { return _error; }
+    // The name of the last call that failed ("open", "read" ...), for the log.
+    const char* FailedCall() const noexcept { return _failedCall; }
+
+    static bool Exists(const std::string& path);
+    // Renames, replacing an existing target when replace is true; false otherwise
+    // if the target exists.
+    static bool Rename(const std::string& from, const std::string& to, bool replace, int* error = nullptr);
+    static bool Remove(const std::string& path);
+    static bool ReadAll(const std::string& path, std::string& contents);
+
+private:
+    bool Fail(const char* call);
+
+    int _fd = -1;
+    int _error = 0;
+    const char* _failedCall = "";
+};
+
+}  // namespace Platform

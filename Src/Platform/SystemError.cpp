@@ -1,0 +1,24 @@
+#include "Platform/SystemError.h"
+
+#include <cerrno>
+#include <cstring>
+
+namespace Platform {
+
+int LastError() noexcept
+{
+    return errno;
+}
+
+std::string ErrorText(int code)
+{
+    char buffer[256] = {};
+    // GNU strerror_r returns a pointer that may or may not be the buffer.
+    const char* text = strerror_r(code, buffer, sizeof buffer);
+    std::string result = text ? text : "";
+    while (!result.empty() && (result.back() == '\n' || result.back() == '\r'))
+        result.pop_back();
+    return result;
+}
+
+}  // namespace Platform

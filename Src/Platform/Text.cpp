@@ -1,0 +1,237 @@
+#include "Platform/Text.h"
+
+namespace Platform::Text {
+
+namespace {
+
+constexpr char32_t Replacement = 0xFFFD;
+
+// Decodes one code point from UTF-8 at `at`, advancing it; invalid sequences give U+FFFD
+// and consume one byte.
+char32_t DecodeUtf8(std::string_view text, std::size_t& at) noexcept
+{
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    unsigned char lead = byte(at);
+    if (lead < 0x80) {
+        ++at;
+        return lead;
+    }
+    int extra;
+    char32_t code;
+    char32_t minimum;
+    if ((lead & 0xE0) == 0xC0) {
+        extra = 1; code = lead & 0x1F; minimum = 0x80;
+    } else if ((lead & 0xF0) == 0xE0) {
+        extra = 2; code = lead & 0x0F; minimum = 0x800;
+    } else if ((lead & 0xF8) == 0xF0) {
+        extra = 3; code = lead & 0x07; minimum = 0x10000;
+    } else {
+        ++at;
+        return Replacement;
+    }
+    if (at + static_cast<std::size_t>(extra) >= text.size()) {
+        ++at;
+        return Replacement;
+    }
+    for (int i = 1; i <= extra; ++i) {
+        unsigned char next = byte(at + static_cast<std::size_t>(i));
+        if ((next & 0xC0) != 0x80) {
+            ++at;
+            return Replacement;
+        }
+        code = (code << 6) | (next & 0x3F);
+    }
+    if (code < minimum || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
+        ++at;
+        return Replacement;
+    }
+    at += static_cast<std::size_t>(extra) + 1;
+    return code;
+}
+
+// Decodes one code point from UTF-16, advancing `at`; a lone surrogate gives U+FFFD.
+char32_t DecodeUtf16(std::u16string_view text, std::size_t& at) noexcept
+{
+    char16_t unit = text[at++];
+    if (unit >= 0xD800 && unit <= 0xDBFF && at < text.size()) {
+        char16_t low = text[at];
+        if (low >= 0xDC00 && low <= 0xDFFF) {
+            ++at;
+            return 0x10000 + ((static_cast<char32_t>(unit) - 0xD800) << 10) + (low - 0xDC00);
+        }
+    }
+    if (unit >= 0xD800 && unit <= 0xDFFF)
+        return Replacement;
+    return unit;
+}
+
+int EncodeUtf8(char32_t code, char* out) noexcept
+{
+    if (code < 0x80) {
+        out[0] = static_cast<char>(code);
+        return 1;
+    }
+    if (code < 0x800) {
+        out[0] = static_cast<char>(0xC0 | (code >> 6));
+        out[1] = static_cast<char>(0x80 | (code & 0x3F));
+        return 2;
+    }
+    if (code < 0x10000) {
+        out[0] = static_cast<char>(0xE0 | (code >> 12));
+        out[1] = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out[2] = static_cast<char>(0x80 | (code & 0x3F));
+        return 3;
+    }
+    out[0] = static_cast<char>(0xF0 | (code >> 18));
+    out[1] = static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+    out[2] = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    out[3] = static_cast<char>(0x80 | (code & 0x3F));
+    return 4;
+}
+
+int EncodeUtf16(char32_t code, char16_t* out) noexcept
+{
+    if (code < 0x10000) {
+        out[0] = static_cast<char16_t>(code);
+        return 1;
+    }
+    code -= 0x10000;
+    out[0] = static_cast<char16_t>(0xD800 + (code >> 10));
+    out[1] = static_cast<char16_t>(0xDC00 + (code & 0x3FF));
+    return 2;
+}
+
+}  // namespace
+
+std::size_t Length(const char16_t* text, std::size_t capacity) noexcept
+{
+    std::size_t n = 0;
+    while (n < capacity && text[n] != 0)
+        ++n;
+    return n;
+}
+
+std::size_t Copy(char16_t* destination, std::size_t capacity, std::u16string_view source) noexcept
+{
+    if (capacity == 0)
+        return 0;
+    std::size_t n = 0;
+    for (std::size_t at = 0; at < source.size();) {
+        std::size_t start = at;
+        char16_t units[2];
+        int count = EncodeUtf16(DecodeUtf16(source, at), units);
+        if (source[start] == 0 || n + static_cast<std::size_t>(count) > capacity - 1)
+            break;
+        for (int i = 0; i < count; ++i)
+            destination[n++] = units[i];
+    }
+    destination[n] = 0;
+    return n;
+}
+
+std::size_t Utf8ToUtf16(std::string_view utf8, char16_t* destination, std::size_t capacity) noexcept
+{
+    if (capacity == 0)
+        return 0;
+    std::size_t n = 0;
+    for (std::size_t at = 0; at < utf8.size();) {
+        if (utf8[at] == 0)
+            break;
+        char16_t units[2];
+        int count = EncodeUtf16(DecodeUtf8(utf8, at), units);
+        if (n + static_cast<std::size_t>(count) > capacity - 1)
+            break;
+        for (int i = 0; i < count; ++i)
+            destination[n++] = units[i];
+    }
+    destination[n] = 0;
+    return n;
+}
+
+std::u16string Utf8ToUtf16(std::string_view utf8)
+{
+    std::u16string result;
+    result.reserve(utf8.size());
+    for (std::size_t at = 0; at < utf8.size();) {
+        char16_t units[2];
+        int count = EncodeUtf16(DecodeUtf8(utf8, at), units);
+        result.append(units, static_cast<std::size_t>(count));
+    }
+    return result;
+}
+
+std::string Utf16ToUtf8(std::u16string_view text)
+{
+    std::string result;
+    result.reserve(text.size());
+    for (std::size_t at = 0; at < text.size();) {
+        if (text[at] == 0)
+            break;
+        char bytes[4];
+        int count = EncodeUtf8(DecodeUtf16(text, at), bytes);
+        result.append(bytes, static_cast<std::size_t>(count));
+    }
+    return result;
+}
+
+std::string Utf16ToUtf8(const char16_t* text)
+{
+    return Utf16ToUtf8(std::u16string_view(text, Length(text)));
+}
+
+std::size_t Utf16ToUtf8(std::u16string_view text, char* destination, std::size_t capacity) noexcept
+{
+    if (capacity == 0)
+        return 0;
+    std::size_t n = 0;
+    for (std::size_t at = 0; at < text.size();) {
+        if (text[at] == 0)
+            break;
+        char bytes[4];
+        int count = EncodeUtf8(DecodeUtf16(text, at), bytes);
+        if (n + static_cast<std::size_t>(count) > capacity - 1)
+            break;
+        for (int i = 0; i < count; ++i)
+            destination[n++] = bytes[i];
+    }
+    destination[n] = 0;
+    return n;
+}
+
+std::string WideToUtf8(std::wstring_view text)
+{
+    std::string result;
+    result.reserve(text.size());
+    for (wchar_t unit : text) {
+        char32_t code = static_cast<char32_t>(unit);
+        if (code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+            code = Replacement;
+        char bytes[4];
+        int count = EncodeUtf8(code, bytes);
+        result.append(bytes, static_cast<std::size_t>(count));
+    }
+    return result;
+}
+
+std::wstring Utf16ToWide(std::u16string_view text)
+{
+    std::wstring result;
+    result.reserve(text.size());
+    for (std::size_t at = 0; at < text.size();) {
+        if (text[at] == 0)
+            break;
+        result.push_back(static_cast<wchar_t>(DecodeUtf16(text, at)));
+    }
+    return result;
+}
+
+int Compare(const char16_t* a, const char16_t* b) noexcept
+{
+    while (*a && *a == *b) {
+        ++a;
+        ++b;
+    }
+    return static_cast<int>(*a) - static_cast<int>(*b);
+}
+
+}  // namespace Platform::Text

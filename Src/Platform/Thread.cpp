@@ -1,0 +1,67 @@
+#include "Platform/Thread.h"
+
+#include <pthread.h>
+#include <sched.h>
+
+#include <cerrno>
+#include <system_error>
+
+namespace Platform {
+
+namespace {
+thread_local cpu_set_t savedProcessors;
+thread_local bool processorsSaved = false;
+}  // namespace
+
+Thread::~Thread()
+{
+    Join();
+}
+
+bool Thread::Start(std::function<void()> body)
+{
+    Join();
+    _startError = 0;
+    try {
+        _thread = std::thread(std::move(body));
+    } catch (const std::system_error& error) {
+        _startError = error.code().value() ? error.code().value() : EAGAIN;
+        return false;
+    } catch (...) {
+        _startError = ENOMEM;
+        return false;
+    }
+    return true;
+}
+
+void Thread::Join()
+{
+    if (_thread.joinable() && _thread.get_id() != std::this_thread::get_id())
+        _thread.join();
+}
+
+int Thread::PinToFirstProcessor() noexcept
+{
+    if (pthread_getaffinity_np(pthread_self(), sizeof savedProcessors, &savedProcessors) == 0)
+        processorsSaved = true;
+    cpu_set_t first;
+    CPU_ZERO(&first);
+    CPU_SET(0, &first);
+    return pthread_setaffinity_np(pthread_self(), sizeof first, &first);
+}
+
+void Thread::RestoreProcessors() noexcept
+{
+    if (processorsSaved)
+        pthread_setaffinity_np(pthread_self(), sizeof savedProcessors, &savedProcessors);
+    processorsSaved = false;
+}
+
+int Thread::RaiseToRealTime() noexcept
+{
+    sched_param parameters{};
+    parameters.sched_priority = 1;
+    return pthread_setschedparam(pthread_self(), SCHED_FIFO, &parameters);
+}
+
+}  // namespace Platform

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <functional>
+#include <thread>
+
+namespace Platform {
+
+// A joinable worker thread. Nothing throws out of it: a thread that cannot be
+// started gives false and leaves the error number in StartError().
+class Thread {
+public:
+    Thread() = default;
+    ~Thread();
+    Thread(const Thread&) = delete;
+    Thread& operator=(const Thread&) = delete;
+
+    bool Start(std::function<void()> body);
+    // Waits for the thread to end; does nothing when none runs or when called from the thread itself.
+    void Join();
+    bool Joinable() const noexcept { return _thread.joinable(); }
+    int StartError() const noexcept { return _startError; }
+    bool IsCurrent() const noexcept { return _thread.get_id() == std::this_thread::get_id(); }
+
+    // Called on the thread to be changed. Both return 0 or the system's error number.
+    // Restricts the calling thread to the first processor.
+    static int PinToFirstProcessor() noexcept;
+    // Puts the calling thread in the real-time FIFO class at priority 1: above every normal
+    // thread, below the sound server's real-time threads.
+    static int RaiseToRealTime() noexcept;
+    // Restores the processor set saved by PinToFirstProcessor.
+    static void RestoreProcessors() noexcept;
+
+private:
+    std::thread _thread;
+    int _startError = 0;
+};
+
+}  // namespace Platform
