@@ -10,14 +10,13 @@
 #include "Platform/ProgramFolder.h"
 #include "Platform/SystemError.h"
 #include "Platform/Text.h"
+#include "System/ReportEntry.h"
 
 namespace System {
 
 namespace {
 
 std::atomic<ILog*> testLog{nullptr};
-
-constexpr std::size_t MessageCapacity = 256;  // report helpers' formatted message, zero included
 
 // Cuts a system text at its last carriage return (or line feed), as the entries want it.
 std::string CutAtLastBreak(std::string text, char breakChar)
@@ -31,14 +30,9 @@ std::string CutAtLastBreak(std::string text, char breakChar)
 void WriteSystemErrorEntry(int code, const char* file, const char* function, int line, const char* format,
                            va_list arguments)
 {
-    char message[MessageCapacity];
-    std::vsnprintf(message, sizeof message, format, arguments);
     std::string description = CutAtLastBreak(Platform::ErrorText(code), '\r');
-    char entry[LogFile::LineCapacity];
-    std::snprintf(entry, sizeof entry,
-                  "System error: %s\r\n\tFile: %s\r\n\tFunction: %s\r\n\tLine: %d\r\n\tError Code %u\r\n\tDescription: %s",
-                  message, file, function, line, static_cast<unsigned>(code), description.c_str());
-    Log().WriteText(Error, entry);
+    WriteReportEntry("System error", static_cast<unsigned>(code), description.c_str(), file, function, line, format,
+                     arguments);
 }
 
 }  // namespace

@@ -1,0 +1,69 @@
+#pragma once
+
+namespace System {
+
+// The user-interface texts: every text the user sees that is not fixed in a window's layout.
+// Texts are addressed by group and number. The GUI applies them to its widgets (menu bar,
+// toolbar, dialogs, instrument lists) by asking for them here, so this interface needs no
+// toolkit. Every returned string belongs to the language object and stays valid until the
+// object is destroyed or reloaded; callers fetch texts again after a language change.
+// A number outside a group gives null.
+class ILanguage {
+public:
+    static constexpr int MenuCount = 3;         // drop-down menus of the menu bar
+    static constexpr int MenuItemCount = 8;     // menu items, separators not counted
+    static constexpr int ToolbarCount = 4;      // toolbar buttons
+    static constexpr int TooltipCount = 4;
+    static constexpr int StatusInfoCount = 15;
+    static constexpr int FirstDialogId = 101;   // dialogs whose captions a language translates
+    static constexpr int LastDialogId = 104;
+    static constexpr int FirstControlId = 1001;  // controls whose texts a language translates
+    static constexpr int LastControlId = 1095;
+    static constexpr int MessageCount = 53;
+    static constexpr int MessageTitleCount = 22;
+    static constexpr int InformationCount = 57;
+    static constexpr int TextCount = 16;
+    static constexpr int InstrumentCount = 47;
+    // The toolbar button with command identifier N has tooltip N - FirstToolbarCommand.
+    static constexpr int FirstToolbarCommand = 32773;
+
+    virtual ~ILanguage() = default;
+
+    // True for the built-in English texts.
+    virtual bool IsDefault() const = 0;
+
+    // Title of drop-down menu 0..2 of the main menu bar ("&File").
+    virtual const char16_t* GetMenuTitle(int index) const = 0;
+    // Item 0..7 of the drop-down menus, counted across all of them, skipping separators,
+    // with its shortcut after a tab ("&Language\tCtrl+L").
+    virtual const char16_t* GetMenuItemText(int index) const = 0;
+    // Text of toolbar button 0..3.
+    virtual const char16_t* GetToolbarText(int index) const = 0;
+    // Caption for dialog 101..104; null leaves the caption the dialog already has.
+    virtual const char16_t* GetDialogCaption(int dialogId) const = 0;
+    // Text for a dialog's control 1001..1095 when a dialog is translated; null leaves the
+    // control's text as it is, an empty string empties it.
+    virtual const char16_t* GetDialogControlText(int controlId) const = 0;
+
+    virtual const char16_t* GetTooltip(int index) const = 0;        // 0..3
+    virtual const char16_t* GetStatusInfo(int index) const = 0;     // 0..14
+    // Caption of a main-window control by its identifier.
+    virtual const char16_t* GetControlText(int controlId) const = 0;
+    virtual const char16_t* GetMessage(int index) const = 0;        // 0..52
+    virtual const char16_t* GetMessageTitle(int index) const = 0;   // 0..21
+    virtual const char16_t* GetInformation(int index) const = 0;    // 0..56
+    virtual const char16_t* GetText(int index) const = 0;           // 0..15
+    virtual const char16_t* GetInstrumentName(int row) const = 0;   // 0..46, percussion table order
+};
+
+// The process-wide language object: the built-in English texts unless another one was
+// installed. Texts are read from any thread (the multimedia error report reads messages on
+// the thread that met the error); the object is replaced only on the user-interface thread
+// while nothing plays.
+ILanguage& CurrentLanguage();
+
+// Installs the language object that CurrentLanguage() returns; nullptr restores the built-in
+// texts. The caller keeps ownership and keeps the object alive while it is installed.
+void SetCurrentLanguage(ILanguage* language);
+
+}  // namespace System
