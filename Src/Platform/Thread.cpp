@@ -22,6 +22,12 @@ bool Thread::Start(std::function<void()> body)
 {
     Join();
     _startError = 0;
+    if (_thread.joinable()) {
+        // Called from the running thread itself: it cannot wait for its own end, and
+        // replacing a joinable thread would end the process.
+        _startError = EDEADLK;
+        return false;
+    }
     try {
         _thread = std::thread(std::move(body));
     } catch (const std::system_error& error) {

@@ -14,6 +14,8 @@ public:
     Thread(const Thread&) = delete;
     Thread& operator=(const Thread&) = delete;
 
+    // Runs body on a new thread after joining the previous one. Fails (EDEADLK) when called
+    // from the previous thread itself.
     bool Start(std::function<void()> body);
     // Waits for the thread to end; does nothing when none runs or when called from the thread itself.
     void Join();
