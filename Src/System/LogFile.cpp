@@ -1,5 +1,6 @@
 #include "System/LogFile.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstring>
@@ -52,7 +53,7 @@ void SetLogForTesting(ILog* log)
 
 LogFile::LogFile() : LogFile(Platform::DataFile("Ticova.log")) {}
 
-LogFile::LogFile(std::string path) : _path(std::move(path)) {}
+LogFile::LogFile(std::string path, TimeSource now) : _path(std::move(path)), _now(std::move(now)) {}
 
 const char* LogFile::LevelWord(int level)
 {
@@ -63,7 +64,7 @@ const char* LogFile::LevelWord(int level)
 
 void LogFile::Write(int level, const char* format, ...)
 {
-    if (level > _level)
+    if (level > _level.load(std::memory_order_relaxed))
         return;
     char message[LineCapacity];
     va_list arguments;
@@ -75,9 +76,10 @@ void LogFile::Write(int level, const char* format, ...)
 
 void LogFile::WriteWide(int level, const wchar_t* format, ...)
 {
-    if (level > _level)
+    if (level > _level.load(std::memory_order_relaxed))
         return;
     wchar_t wide[LineCapacity];
+    wide[0] = 0;  // a format that fails before writing anything leaves an empty message
     va_list arguments;
     va_start(arguments, format);
     int written = std::vswprintf(wide, LineCapacity, format, arguments);
@@ -85,29 +87,48 @@ void LogFile::WriteWide(int level, const wchar_t* format, ...)
     if (written < 0)
         wide[LineCapacity - 1] = 0;  // too long: vswprintf leaves what fitted
     std::string narrow = Platform::Text::WideToUtf8(wide);
-    if (narrow.size() > LineCapacity - 1)
-        narrow.resize(LineCapacity - 1);
+    narrow.resize(Utf8Prefix(narrow.data(), narrow.size(), LineCapacity - 1));
     WriteMessage(level, narrow.c_str());
 }
 
 void LogFile::WriteText(int level, const char* message)
 {
-    if (level > _level)
+    if (level > _level.load(std::memory_order_relaxed))
         return;
     WriteMessage(level, message);
 }
 
 void LogFile::WriteMessage(int level, const char* message)
 {
-    Platform::LocalTime now = Platform::LocalTime::Now();
+    const Platform::LocalTime now = _now();
     char line[LineCapacity];
-    int length = std::snprintf(line, sizeof line, "Date: %02d/%02d/%04d  Time: %02d:%02d:%02d  [%s]  %s\r\n",
-                               now.Day, now.Month, now.Year, now.Hour, now.Minute, now.Second,
-                               LevelWord(level), message);
-    if (length < 0)
+    int prefix = std::snprintf(line, sizeof line, "Date: %02d/%02d/%04d  Time: %02d:%02d:%02d  [%s]  ", now.Day,
+                               now.Month, now.Year, now.Hour, now.Minute, now.Second, LevelWord(level));
+    if (prefix < 0)
         return;
-    std::size_t size = std::min(static_cast<std::size_t>(length), sizeof line - 1);
-    Append(line, size);
+    // A line too long for the buffer loses the end of its message, never its line break: the
+    // next line must still start on a line of its own. The cut falls between characters.
+    constexpr std::size_t lineBreak = 2;
+    std::size_t used = std::min(static_cast<std::size_t>(prefix), sizeof line - 1 - lineBreak);
+    std::size_t room = sizeof line - 1 - lineBreak - used;
+    std::size_t length = Utf8Prefix(message, std::strlen(message), room);
+    std::memcpy(line + used, message, length);
+    used += length;
+    line[used++] = '\r';
+    line[used++] = '\n';
+    line[used] = 0;
+    Append(line, used);
+}
+
+std::size_t LogFile::Utf8Prefix(const char* text, std::size_t length, std::size_t limit) noexcept
+{
+    if (length <= limit)
+        return length;
+    // Step back over continuation bytes so that no character is split.
+    std::size_t cut = limit;
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
+        --cut;
+    return cut;
 }
 
 void LogFile::Append(const char* line, std::size_t length)
@@ -118,8 +139,8 @@ void LogFile::Append(const char* line, std::size_t length)
         return;
     if (file.Size() > RotationSize) {
         file.Close();
-        Platform::LocalTime now = Platform::LocalTime::Now();
-        char name[32];
+        const Platform::LocalTime now = _now();
+        char name[64];
         std::snprintf(name, sizeof name, "%02d%02d%04d%02d%02d%02d.log", now.Day, now.Month, now.Year, now.Hour,
                       now.Minute, now.Second);
         std::string rotated = _path.substr(0, _path.rfind('/') + 1) + name;

@@ -1,7 +1,11 @@
 #pragma once
 
+#include <atomic>
+#include <functional>
 #include <mutex>
 #include <string>
+
+#include "Platform/LocalTime.h"
 
 #include "System/ILog.h"
 
@@ -14,12 +18,15 @@ public:
     static constexpr std::size_t LineCapacity = 1024;           // bytes, terminating zero included
     static constexpr long long RotationSize = 2 * 1024 * 1024;   // bytes
 
+    using TimeSource = std::function<Platform::LocalTime()>;
+
     LogFile();
-    explicit LogFile(std::string path);
+    // A log at `path`; `now` gives the local time of lines and rotated names (tests fix it).
+    explicit LogFile(std::string path, TimeSource now = &Platform::LocalTime::Now);
 
     void WriteWide(int level, const wchar_t* format, ...) override;
     void Write(int level, const char* format, ...) override __attribute__((format(printf, 3, 4)));
-    void SetLevel(int level) override { _level = level; }
+    void SetLevel(int level) override { _level.store(level, std::memory_order_relaxed); }
     void WriteText(int level, const char* message) override;
 
     const std::string& Path() const { return _path; }
@@ -27,12 +34,17 @@ public:
     // The word written for a level ("Error" for 3); "Unknown" outside 0..7.
     static const char* LevelWord(int level);
 
+    // The length of the longest prefix of UTF-8 `text` (of `length` bytes) that fits in
+    // `limit` bytes without splitting a character.
+    static std::size_t Utf8Prefix(const char* text, std::size_t length, std::size_t limit) noexcept;
+
 private:
     void WriteMessage(int level, const char* message);
     void Append(const char* line, std::size_t length);
 
     std::string _path;
-    int _level = 6;
+    TimeSource _now;
+    std::atomic<int> _level{6};
     std::mutex _mutex;
 };
 
