@@ -19,7 +19,8 @@ public:
     static constexpr int CustomRhythmCapacity = 512;
     static constexpr int FileCapacity = 772;
 
-    // Constructs with every setting at its default; the run-time fields get no value.
+    // Constructs with every setting at its default. The run-time fields are zeroed only so that
+    // nothing holds an indeterminate value; the metronome's start writes them before use.
     ConfigurationData() noexcept;
     // Copies the settings (not the run-time fields, not the tree links and balance).
     ConfigurationData& operator=(const ConfigurationData& other) noexcept;
