@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <mutex>
@@ -45,6 +46,22 @@ std::string ProgramFolder()
     return full.substr(0, full.rfind('/') + 1);
 }
 
+std::string DataFolderFor(const std::string& programFolder)
+{
+    if (::access(programFolder.c_str(), W_OK) == 0)
+        return WithSlash(programFolder);
+    std::string base;
+    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg == '/')
+        base = xdg;
+    else if (const char* home = std::getenv("HOME"); home && *home)
+        base = std::string(home) + "/.config";
+    else
+        base = "/tmp";
+    std::string own = WithSlash(base) + "Ticova/";
+    MakeFolders(own);
+    return own;
+}
+
 std::string DataFolder()
 {
     {
@@ -52,21 +69,7 @@ std::string DataFolder()
         if (!overrideFolder.empty())
             return overrideFolder;
     }
-    static const std::string folder = [] {
-        std::string program = ProgramFolder();
-        if (::access(program.c_str(), W_OK) == 0)
-            return program;
-        std::string base;
-        if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg == '/')
-            base = xdg;
-        else if (const char* home = std::getenv("HOME"); home && *home)
-            base = std::string(home) + "/.config";
-        else
-            base = "/tmp";
-        std::string own = WithSlash(base) + "Ticova/";
-        MakeFolders(own);
-        return own;
-    }();
+    static const std::string folder = DataFolderFor(ProgramFolder());
     return folder;
 }
 

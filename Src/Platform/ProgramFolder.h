@@ -12,6 +12,10 @@ std::string ProgramFolder();
 // folder), otherwise $XDG_CONFIG_HOME/Ticova/ (default ~/.config/Ticova/), created on demand.
 std::string DataFolder();
 
+// The rule of DataFolder() for a given program folder: that folder when it is writable, the
+// per-user folder otherwise (created when missing).
+std::string DataFolderFor(const std::string& programFolder);
+
 // Full path of a file in DataFolder().
 std::string DataFile(const std::string& name);
 
