@@ -1,0 +1,255 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <thread>
+#include <vector>
+
+#include "Core/Timer.h"
+#include "Platform/AutoResetEvent.h"
+
+using Core::Timer;
+
+namespace {
+
+constexpr std::int64_t Ms = 1000000;  // clock counts (ns) per millisecond
+
+// A clock that moves only when the timer reads or waits on it, so a whole run is computed
+// without real time passing. Every read advances it by one microsecond; a wait that is not cut
+// short by the event advances it to what `wake` says (by default: exactly the time asked for).
+// It is used by the worker thread alone; the test reads it after joining the worker.
+class FakeClock final : public Timer::IClock {
+public:
+    std::int64_t Now() override
+    {
+        const std::int64_t now = time;
+        time += Step;
+        ++readsSinceWait;
+        if (onRead)
+            onRead(readsSinceWait);
+        return now;
+    }
+    double Frequency() override { return 1e9; }
+    void Wait(Platform::AutoResetEvent& event, int milliseconds) override
+    {
+        waits.push_back(milliseconds);
+        readsSinceWait = 0;
+        if (event.Wait(0))
+            return;
+        time = wake ? wake(static_cast<int>(waits.size()) - 1, milliseconds, time) : time + milliseconds * Ms;
+    }
+
+    static constexpr std::int64_t Step = 1000;
+    std::int64_t time = 5000 * Ms;
+    int readsSinceWait = 0;
+    std::vector<int> waits;
+    std::function<std::int64_t(int index, int milliseconds, std::int64_t now)> wake;
+    std::function<void(int readsSinceWait)> onRead;
+};
+
+// Records each tick's grid time and the clock when it was delivered; `onTick` runs inside
+// OnTimer with the tick's number (0 for the first), as speed-trainer code does.
+class Recorder final : public Core::ITimerEventHandler {
+public:
+    Recorder(Timer& timer, FakeClock& clock) : _timer(timer), _clock(clock) {}
+    void OnTimer() override
+    {
+        due.push_back(_timer.DueTime());
+        delivered.push_back(_clock.time);
+        waitsBefore.push_back(_clock.waits.size());
+        if (onTick)
+            onTick(static_cast<int>(due.size()) - 1);
+    }
+
+    std::vector<std::int64_t> due;
+    std::vector<std::int64_t> delivered;
+    std::vector<std::size_t> waitsBefore;
+    std::function<void(int tick)> onTick;
+
+private:
+    Timer& _timer;
+    FakeClock& _clock;
+};
+
+class TimerTest : public ::testing::Test {
+protected:
+    // Runs until the tick numbered `lastTick` stops the timer from inside OnTimer.
+    void RunUntil(int lastTick, double intervalMs, std::function<void(int)> also = nullptr)
+    {
+        recorder.onTick = [this, lastTick, also](int tick) {
+            if (also)
+                also(tick);
+            if (tick == lastTick)
+                timer.Stop();
+        };
+        ASSERT_TRUE(timer.Start(&recorder, intervalMs));
+        timer.Join();
+    }
+
+    FakeClock clock;
+    Timer timer{&clock};
+    Recorder recorder{timer, clock};
+};
+
+}  // namespace
+
+TEST_F(TimerTest, FirstTickComesAtOnceBeforeAnyWait)
+{
+    const std::int64_t started = clock.time;
+    RunUntil(0, 500);
+    ASSERT_EQ(recorder.due.size(), 1u);
+    EXPECT_EQ(recorder.waitsBefore[0], 0u);
+    EXPECT_LE(recorder.delivered[0] - started, 10 * FakeClock::Step);
+    EXPECT_TRUE(clock.waits.empty());
+    EXPECT_FALSE(timer.IsRunning());
+}
+
+TEST_F(TimerTest, TicksStayOnTheGridWhenWakingLate)
+{
+    // Every wake is 5 ms late: each tick is delivered late, yet the grid does not move.
+    clock.wake = [](int, int milliseconds, std::int64_t now) { return now + (milliseconds + 5) * Ms; };
+    RunUntil(6, 20);
+    ASSERT_EQ(recorder.due.size(), 7u);
+    for (std::size_t k = 1; k < recorder.due.size(); ++k) {
+        EXPECT_EQ(recorder.due[k], recorder.due[0] + static_cast<std::int64_t>(k) * 20 * Ms) << k;
+        EXPECT_GE(recorder.delivered[k], recorder.due[k]) << k;
+    }
+}
+
+TEST_F(TimerTest, DerivedSleepTimeAndCountsPerTick)
+{
+    const struct {
+        double interval;
+        int sleep;
+        std::int64_t counts;
+    } cases[] = {{500, 498, 500 * Ms}, {20, 18, 20 * Ms},   {2.5, 1, 2500000},
+                 {2.49, 0, 2490000},   {1.79, 0, 1790000}, {0.5, 0, 500000}};
+    for (const auto& c : cases) {
+        timer.SetInterval(c.interval);
+        EXPECT_EQ(timer.SleepTime(), c.sleep) << c.interval;
+        EXPECT_EQ(timer.CountsPerTick(), c.counts) << c.interval;
+    }
+}
+
+TEST_F(TimerTest, ShortIntervalsSpinThroughTheWholeInterval)
+{
+    RunUntil(8, 1.79);
+    EXPECT_EQ(clock.waits, std::vector<int>(8, 0));
+    for (std::size_t k = 1; k < recorder.due.size(); ++k)
+        EXPECT_EQ(recorder.due[k] - recorder.due[k - 1], 1790000) << k;
+}
+
+TEST_F(TimerTest, IntervalChangeGivesNoTickThenAFullNewInterval)
+{
+    std::int64_t changedAt = 0;
+    RunUntil(6, 20, [&](int tick) {
+        if (tick == 3) {
+            changedAt = clock.time;
+            timer.SetInterval(50);
+        }
+    });
+    ASSERT_EQ(recorder.due.size(), 7u);
+    // The worker notices at once (the event is signalled) and starts a new grid there.
+    const std::int64_t gap = recorder.due[4] - changedAt;
+    EXPECT_GE(gap, 50 * Ms);
+    EXPECT_LT(gap, 50 * Ms + 100 * FakeClock::Step);
+    EXPECT_EQ(recorder.due[5] - recorder.due[4], 50 * Ms);
+    EXPECT_EQ(recorder.due[6] - recorder.due[5], 50 * Ms);
+    // Waits: three at 18 ms, the one cut short by the change, then 48 ms.
+    EXPECT_EQ(clock.waits, (std::vector<int>{18, 18, 18, 18, 48, 48, 48}));
+}
+
+TEST_F(TimerTest, StopDuringTheSpinFinishesItWithoutATick)
+{
+    bool stopped = false;
+    std::int64_t deadline = 0;
+    recorder.onTick = [&](int tick) {
+        if (tick == 2) {
+            deadline = recorder.due[2] + 20 * Ms;
+            clock.onRead = [&](int readsSinceWait) {
+                if (readsSinceWait == 5 && !stopped) {
+                    stopped = true;
+                    timer.Stop();
+                }
+            };
+        }
+    };
+    ASSERT_TRUE(timer.Start(&recorder, 20));
+    timer.Join();
+    EXPECT_TRUE(stopped);
+    EXPECT_EQ(recorder.due.size(), 3u);
+    // The spin ran on to its deadline before the worker saw the stop.
+    EXPECT_GE(clock.time, deadline);
+    EXPECT_EQ(clock.waits.size(), 3u);
+}
+
+TEST_F(TimerTest, ThreeOvershotSleepsShortenTheSleepByOneMillisecond)
+{
+    // Every wake is 10 ms late, so every spin finds its deadline already passed.
+    clock.wake = [](int, int milliseconds, std::int64_t now) { return now + (milliseconds + 10) * Ms; };
+    RunUntil(12, 20, [&](int tick) {
+        if (tick == 10)
+            timer.SetInterval(20);  // only an interval change gives the full sleep back
+    });
+    EXPECT_EQ(clock.waits, (std::vector<int>{18, 18, 18, 17, 17, 17, 16, 16, 16, 15, 15, 18, 18}));
+}
+
+TEST_F(TimerTest, OvershootsNeedNotFollowEachOther)
+{
+    // Wakes alternate between past the deadline and 1 ms before it: the count of overshoots
+    // carries over the ticks in between.
+    const std::int64_t start = clock.time;
+    clock.wake = [start](int index, int, std::int64_t now) {
+        const std::int64_t deadline = start + (index + 1) * 20 * Ms;
+        return std::max(now, index % 2 == 0 ? deadline + 2 * Ms : deadline - 1 * Ms);
+    };
+    RunUntil(7, 20);
+    EXPECT_EQ(clock.waits, (std::vector<int>{18, 18, 18, 18, 18, 17, 17}));
+}
+
+TEST_F(TimerTest, SleepNeverGoesBelowZero)
+{
+    clock.wake = [](int, int milliseconds, std::int64_t now) { return now + (milliseconds + 3) * Ms; };
+    RunUntil(10, 2.6);
+    EXPECT_EQ(clock.waits, (std::vector<int>{1, 1, 1, 0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(timer.CurrentSleepTime(), 0);
+}
+
+// Real clock and real threads: a pause followed at once by a resume must leave exactly one
+// worker, the new one, ticking.
+TEST(TimerRealClock, QuickStopThenStartNeverLeavesTheOldWorkerTicking)
+{
+    struct Counter final : Core::ITimerEventHandler {
+        std::atomic<int> ticks{0};
+        std::atomic<int>* inside = nullptr;
+        std::atomic<bool>* overlapped = nullptr;
+        void OnTimer() override
+        {
+            if (inside->fetch_add(1) != 0)
+                overlapped->store(true);
+            ++ticks;
+            inside->fetch_sub(1);
+        }
+    };
+    std::atomic<int> inside{0};
+    std::atomic<bool> overlapped{false};
+    Timer timer;
+    for (int round = 0; round < 10; ++round) {
+        Counter before, after;
+        before.inside = after.inside = &inside;
+        before.overlapped = after.overlapped = &overlapped;
+        ASSERT_TRUE(timer.Start(&before, 5));
+        std::this_thread::sleep_for(std::chrono::milliseconds(round % 3 * 4));
+        timer.Stop();
+        ASSERT_TRUE(timer.Start(&after, 5));
+        const int ticksBefore = before.ticks.load();
+        std::this_thread::sleep_for(std::chrono::milliseconds(15));
+        EXPECT_EQ(before.ticks.load(), ticksBefore) << "round " << round;
+        EXPECT_GE(after.ticks.load(), 1) << "round " << round;
+        EXPECT_TRUE(timer.IsRunning());
+        timer.Stop();
+        timer.Join();
+    }
+    EXPECT_FALSE(overlapped.load());
+}
