@@ -1,6 +1,7 @@
 #include "System/ReportEntry.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "System/ILog.h"
 #include "System/LogFile.h"
@@ -10,8 +11,13 @@ namespace System {
 void WriteReportEntry(const char* kind, unsigned code, const char* description, const char* file,
                       const char* function, int line, const char* format, va_list arguments)
 {
+    // The message is cut between characters, never inside one.
+    char formatted[LogFile::LineCapacity];
+    std::vsnprintf(formatted, sizeof formatted, format, arguments);
     char message[ReportMessageCapacity];
-    std::vsnprintf(message, sizeof message, format, arguments);
+    const std::size_t length = LogFile::Utf8Prefix(formatted, std::strlen(formatted), sizeof message - 1);
+    std::memcpy(message, formatted, length);
+    message[length] = 0;
     char entry[LogFile::LineCapacity];
     std::snprintf(entry, sizeof entry,
                   "%s: %s\r\n\tFile: %s\r\n\tFunction: %s\r\n\tLine: %d\r\n\tError Code %u\r\n\tDescription: %s",
