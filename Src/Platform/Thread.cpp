@@ -20,16 +20,21 @@ Thread::~Thread()
 
 bool Thread::Start(std::function<void()> body)
 {
-    Join();
-    _startError = 0;
-    if (_thread.joinable()) {
+    if (IsCurrent()) {
         // Called from the running thread itself: it cannot wait for its own end, and
         // replacing a joinable thread would end the process.
         _startError = EDEADLK;
         return false;
     }
+    Join();
+    _startError = 0;
     try {
-        _thread = std::thread(std::move(body));
+        // The thread records its own id first, so that IsCurrent() answers on it without
+        // reading the std::thread object that this thread is still assigning.
+        _thread = std::thread([this, body = std::move(body)] {
+            _id.store(std::this_thread::get_id(), std::memory_order_release);
+            body();
+        });
     } catch (const std::system_error& error) {
         _startError = error.code().value() ? error.code().value() : EAGAIN;
         return false;
@@ -42,8 +47,16 @@ bool Thread::Start(std::function<void()> body)
 
 void Thread::Join()
 {
-    if (_thread.joinable() && _thread.get_id() != std::this_thread::get_id())
+    if (IsCurrent())
+        return;
+    if (_thread.joinable())
         _thread.join();
+    _id.store(std::thread::id(), std::memory_order_release);
+}
+
+bool Thread::IsCurrent() const noexcept
+{
+    return _id.load(std::memory_order_acquire) == std::this_thread::get_id();
 }
 
 int Thread::PinToFirstProcessor() noexcept

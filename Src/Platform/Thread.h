@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <thread>
 
@@ -19,9 +20,9 @@ public:
     bool Start(std::function<void()> body);
     // Waits for the thread to end; does nothing when none runs or when called from the thread itself.
     void Join();
-    bool Joinable() const noexcept { return _thread.joinable(); }
     int StartError() const noexcept { return _startError; }
-    bool IsCurrent() const noexcept { return _thread.get_id() == std::this_thread::get_id(); }
+    // True on the thread this object started (safe to ask from any thread).
+    bool IsCurrent() const noexcept;
 
     // Called on the thread to be changed. Both return 0 or the system's error number.
     // Restricts the calling thread to the first processor.
@@ -34,6 +35,7 @@ public:
 
 private:
     std::thread _thread;
+    std::atomic<std::thread::id> _id{};
     int _startError = 0;
 };
 
