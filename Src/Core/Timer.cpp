@@ -1,6 +1,8 @@
 #include "Core/Timer.h"
 
 #include <atomic>
+#include <cerrno>
+#include <ctime>
 
 #include "Platform/Clock.h"
 #include "System/ILog.h"
@@ -14,6 +16,12 @@ public:
     std::int64_t Now() override { return Platform::Clock::Now(); }
     double Frequency() override { return Platform::Clock::Frequency; }
     void Wait(Platform::AutoResetEvent& event, int milliseconds) override { event.Wait(milliseconds); }
+    void SleepUntil(std::int64_t deadline) override
+    {
+        timespec until{static_cast<time_t>(deadline / 1000000000LL), static_cast<long>(deadline % 1000000000LL)};
+        while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) == EINTR) {
+        }
+    }
 };
 
 SystemClock systemClock;
@@ -87,6 +95,7 @@ void Timer::Run()
     int sleepTime = _sleepTime.load(std::memory_order_acquire);
     std::int64_t countsPerTick = _countsPerTick.load(std::memory_order_acquire);
     int overshoots = 0;
+    const auto spinMargin = static_cast<std::int64_t>(SpinMarginMs * _frequency / 1000.0);
     _currentSleep.store(sleepTime, std::memory_order_release);
 
     Platform::Thread::PinToFirstProcessor();
@@ -120,6 +129,7 @@ void Timer::Run()
             reference = _clock->Now();
             continue;
         }
+        _clock->SleepUntil(reference + countsPerTick - spinMargin);
         int reads = 0;
         std::int64_t now;
         do {

@@ -24,7 +24,16 @@ public:
         virtual double Frequency() = 0;        // counts per second
         // Waits on the event for at most `milliseconds` (signal and time-out alike).
         virtual void Wait(Platform::AutoResetEvent& event, int milliseconds) = 0;
+        // Sleeps precisely until the clock reads `deadline` (at once if it has passed). The
+        // worker sleeps this way until shortly before a tick and spins only for the rest.
+        virtual void SleepUntil(std::int64_t /*deadline*/) {}
     };
+
+    // The worker spins only for the last stretch before a tick; before that it sleeps on a
+    // high-resolution timer. A thread spinning at real-time priority for whole intervals would
+    // be throttled by the kernel (frozen for tens of milliseconds every second) and would starve
+    // every other thread on its processor.
+    static constexpr double SpinMarginMs = 0.2;
 
     explicit Timer(IClock* clock = nullptr);
     ~Timer();
