@@ -413,11 +413,11 @@ bool Language::ReadLanguageNames(const std::string& path, char16_t (&english)[Na
     std::string contents;
     if (!Platform::File::ReadAll(path, contents))
         return false;
-    return ReadLanguageNames(std::string_view(contents), english, native);
+    return ReadLanguageNamesFromText(contents, english, native);
 }
 
-bool Language::ReadLanguageNames(std::string_view contents, char16_t (&english)[NameCapacity],
-                                 char16_t (&native)[NameCapacity])
+bool Language::ReadLanguageNamesFromText(std::string_view contents, char16_t (&english)[NameCapacity],
+                                         char16_t (&native)[NameCapacity])
 {
     LineReader reader(contents);
     if (!CheckSignature(reader))

@@ -56,8 +56,8 @@ public:
     // Reads the English and the native name of the language from the head of a file.
     static bool ReadLanguageNames(const std::string& path, char16_t (&english)[NameCapacity],
                                   char16_t (&native)[NameCapacity]);
-    static bool ReadLanguageNames(std::string_view contents, char16_t (&english)[NameCapacity],
-                                  char16_t (&native)[NameCapacity]);
+    static bool ReadLanguageNamesFromText(std::string_view contents, char16_t (&english)[NameCapacity],
+                                          char16_t (&native)[NameCapacity]);
 
     // The file that LoadLanguageFile reads for a name; empty for a name that is not a plain
     // file name (empty, too long, or holding a path separator).
