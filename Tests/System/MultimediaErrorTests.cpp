@@ -1,41 +1,14 @@
 #include <gtest/gtest.h>
 
-#include <cstdarg>
-#include <cstdio>
 #include <string>
-#include <vector>
 
 #include "System/DefaultLanguage.h"
-#include "System/ILog.h"
 #include "System/MultimediaError.h"
+#include "System/RecordingLog.h"
 
 namespace {
 
-struct Entry {
-    int level;
-    std::string text;
-};
-
-// Keeps what would have gone to the log file.
-class RecordingLog final : public System::ILog {
-public:
-    RecordingLog() { System::SetLogForTesting(this); }
-    ~RecordingLog() override { System::SetLogForTesting(nullptr); }
-    void WriteWide(int, const wchar_t*, ...) override { ADD_FAILURE() << "unexpected wide write"; }
-    void Write(int level, const char* format, ...) override
-    {
-        char text[1024];
-        va_list arguments;
-        va_start(arguments, format);
-        std::vsnprintf(text, sizeof text, format, arguments);
-        va_end(arguments);
-        entries.push_back({level, text});
-    }
-    void SetLevel(int) override {}
-    void WriteText(int level, const char* message) override { entries.push_back({level, message}); }
-
-    std::vector<Entry> entries;
-};
+using Tests::RecordingLog;
 
 TEST(MultimediaMessageId, MapsEveryCodeToItsDescription)
 {

@@ -1,0 +1,54 @@
+// Feeds arbitrary bytes to the language file reader: the table loader (twice, the second load
+// on top of the first, as a language change does) and the display-name reader.
+#include <cstdarg>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string_view>
+
+#include "System/ILog.h"
+#include "System/Language.h"
+
+namespace {
+
+// Formats every line as the real log would, without touching the disc.
+class SilentLog final : public System::ILog {
+public:
+    void WriteWide(int, const wchar_t*, ...) override {}
+    void Write(int, const char* format, ...) override
+    {
+        char line[1024];
+        va_list arguments;
+        va_start(arguments, format);
+        std::vsnprintf(line, sizeof line, format, arguments);
+        va_end(arguments);
+    }
+    void SetLevel(int) override {}
+    void WriteText(int, const char*) override {}
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    static SilentLog log;
+    static System::Language* language = [] {
+        System::SetLogForTesting(&log);
+        return new System::Language();
+    }();
+    std::string_view contents(reinterpret_cast<const char*>(data), size);
+    language->LoadText(contents);
+    for (int section = 0; section < System::Language::SectionCount; ++section)
+        for (int i = 0; i < System::Language::EntryCount(section); ++i)
+            if (const char16_t* text = language->Entry(section, i))
+                (void)std::u16string_view(text).size();
+    for (int k = 0; k < System::ILanguage::MenuItemCount; ++k)
+        (void)std::u16string_view(language->GetMenuItemText(k)).size();
+    char16_t english[System::Language::NameCapacity];
+    char16_t native[System::Language::NameCapacity];
+    if (System::Language::ReadLanguageNamesFromText(contents, english, native)) {
+        (void)std::u16string_view(english).size();
+        (void)std::u16string_view(native).size();
+    }
+    return 0;
+}

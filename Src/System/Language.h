@@ -1,0 +1,102 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "System/ILanguage.h"
+
+namespace System {
+
+// The user-interface texts read from a language file ("Lang/<name>.lng" beside the program):
+// a UTF-8 text file with a byte-order mark, the signature line "@lng", then sections of
+// numbered keys, each key holding the text of one entry. The texts live in one table of
+// fixed-size wide-character entries, empty until a file fills them; loading another file
+// on top keeps the entries that the new file does not define.
+class Language final : public ILanguage {
+public:
+    static constexpr std::size_t TableSize = 168960;   // wide characters
+    static constexpr std::size_t NameCapacity = 256;   // display names, zero included
+    static constexpr std::size_t MaxKeyLength = 63;
+    static constexpr std::size_t MaxValueBytes = 771;
+    static constexpr std::size_t ShortcutCapacity = 16;
+
+    enum Section : int {
+        LanguageSection = 0,
+        MenuSection,
+        MenuItemsSection,
+        ToolbarSection,
+        TooltipSection,
+        StatusInfoSection,
+        DialogSection,
+        ControlSection,
+        MessageSection,
+        MessageTitleSection,
+        InformationSection,
+        TextSection,
+        MidiSection,
+        SectionCount
+    };
+
+    Language();
+    ~Language() override;
+    Language(const Language&) = delete;
+    Language& operator=(const Language&) = delete;
+
+    // False when the table could not be allocated; such an object loads nothing.
+    bool HasTable() const noexcept { return _table != nullptr; }
+
+    // Reads Lang/<name>.lng of the language folder into the table. False when the file cannot
+    // be read or does not parse; the entries stored before the failing line stay.
+    bool LoadLanguageFile(std::u16string_view name);
+    // The same for a file given by its path, and for a file's contents.
+    bool LoadPath(const std::string& path);
+    bool LoadText(std::string_view contents);
+
+    // Reads the English and the native name of the language from the head of a file.
+    static bool ReadLanguageNames(const std::string& path, char16_t (&english)[NameCapacity],
+                                  char16_t (&native)[NameCapacity]);
+    static bool ReadLanguageNamesFromText(std::string_view contents, char16_t (&english)[NameCapacity],
+                                          char16_t (&native)[NameCapacity]);
+
+    // The file that LoadLanguageFile reads for a name; empty for a name that is not a plain
+    // file name (empty, too long, or holding a path separator).
+    static std::string LanguageFilePath(std::u16string_view name);
+
+    // Entries of a section, and the capacity of each (wide characters, zero included).
+    static int EntryCount(int section) noexcept;
+    static std::size_t EntryCapacity(int section) noexcept;
+    // Entry `index` (key - 1) of a section; null outside it.
+    const char16_t* Entry(int section, int index) const noexcept;
+
+    bool IsDefault() const override { return false; }
+
+    const char16_t* GetMenuTitle(int index) const override;
+    const char16_t* GetMenuItemText(int index) const override;
+    const char16_t* GetToolbarText(int index) const override;
+    const char16_t* GetDialogCaption(int dialogId) const override;
+    const char16_t* GetDialogControlText(int controlId) const override;
+
+    const char16_t* GetTooltip(int index) const override;
+    const char16_t* GetStatusInfo(int index) const override;
+    const char16_t* GetControlText(int controlId) const override;
+    const char16_t* GetMessage(int index) const override;
+    const char16_t* GetMessageTitle(int index) const override;
+    const char16_t* GetInformation(int index) const override;
+    const char16_t* GetText(int index) const override;
+    const char16_t* GetInstrumentName(int row) const override;
+
+private:
+    void ComposeMenuItems() noexcept;
+
+    char16_t* _table = nullptr;
+    // The menu items with their shortcuts appended, rebuilt after every load.
+    char16_t _menuItems[MenuItemCount][64 + ShortcutCapacity] = {};
+};
+
+// The folder that holds the language files, with a trailing '/': "Lang/" in the program's folder.
+std::string LanguageFolder();
+// Tests read language files from a folder of their own; an empty path restores the rule above.
+void SetLanguageFolderForTesting(const std::string& folder);
+
+}  // namespace System
