@@ -118,18 +118,41 @@ struct KeyTable {
             Text(numbered, TextField::File, file);
         }
         Add("Language", Key{{}, Kind::Language, nullptr, nullptr, nullptr, TextField::None, 0, 0, 0});
-        std::sort(keys.begin(), keys.begin() + count,
-                  [](const Key& a, const Key& b) { return std::strcmp(a.name, b.name) < 0; });
+        slots.fill(-1);
+        for (int index = 0; index < count; ++index) {
+            const char* name = keys[static_cast<std::size_t>(index)].name;
+            std::size_t slot = Hash(name, std::strlen(name)) & (Slots - 1);
+            while (slots[slot] >= 0)
+                slot = (slot + 1) & (Slots - 1);
+            slots[slot] = static_cast<std::int16_t>(index);
+        }
     }
 
-    // `lower` is the key in lower case.
-    const Key* Find(const char* lower) const
+    // `lower` is the key in lower case, `length` its length.
+    const Key* Find(const char* lower, std::size_t length) const
     {
-        auto end = keys.begin() + count;
-        auto at = std::lower_bound(keys.begin(), end, lower,
-                                   [](const Key& key, const char* name) { return std::strcmp(key.name, name) < 0; });
-        return at != end && std::strcmp(at->name, lower) == 0 ? &*at : nullptr;
+        for (std::size_t slot = Hash(lower, length) & (Slots - 1);; slot = (slot + 1) & (Slots - 1)) {
+            int index = slots[slot];
+            if (index < 0)
+                return nullptr;
+            const Key& key = keys[static_cast<std::size_t>(index)];
+            if (std::strncmp(key.name, lower, length) == 0 && key.name[length] == 0)
+                return &key;
+        }
     }
+
+private:
+    static constexpr std::size_t Slots = 256;  // a power of two, well above KeyCount
+
+    static std::size_t Hash(const char* text, std::size_t length)
+    {
+        std::uint32_t hash = 2166136261u;
+        for (std::size_t n = 0; n < length; ++n)
+            hash = (hash ^ static_cast<unsigned char>(text[n])) * 16777619u;
+        return hash;
+    }
+
+    std::array<std::int16_t, Slots> slots{};
 };
 
 const KeyTable& Keys()
@@ -186,6 +209,20 @@ bool ParseFloat(std::string_view text, double& value)
     return value >= -static_cast<double>(FLT_MAX) && value <= static_cast<double>(FLT_MAX);
 }
 
+// UTF-8 into a text field, cut to fit; plain ASCII, the common case, is widened directly.
+void Decode(std::string_view utf8, char16_t* destination, std::size_t capacity)
+{
+    std::size_t n = 0;
+    while (n < utf8.size() && n < capacity - 1 && static_cast<unsigned char>(utf8[n]) < 0x80) {
+        destination[n] = static_cast<char16_t>(utf8[n]);
+        ++n;
+    }
+    if (n == utf8.size() || n == capacity - 1)
+        destination[n] = 0;
+    else
+        Platform::Text::Utf8ToUtf16(utf8.substr(n), destination + n, capacity - n);
+}
+
 char16_t* TextOf(Record& record, TextField field, int index, std::size_t& capacity)
 {
     switch (field) {
@@ -198,6 +235,15 @@ char16_t* TextOf(Record& record, TextField field, int index, std::size_t& capaci
     capacity = 0;
     return nullptr;
 }
+
+#define TICOVA_NUMBERED(key) \
+    { key "1", key "2", key "3", key "4", key "5", key "6", key "7", key "8", key "9", key "10", key "11", key "12" }
+constexpr const char* InstrumentKeys[Voices] = TICOVA_NUMBERED("Instrument");
+constexpr const char* VolumeKeys[Voices] = TICOVA_NUMBERED("Volume");
+constexpr const char* SizeKeys[Voices] = TICOVA_NUMBERED("Size");
+constexpr const char* ColourKeys[Voices] = TICOVA_NUMBERED("Colour");
+constexpr const char* FileKeys[Voices] = TICOVA_NUMBERED("File");
+#undef TICOVA_NUMBERED
 
 // Gathers the file's lines into a fixed buffer and writes it out in large pieces.
 class Writer {
@@ -227,12 +273,6 @@ public:
         End();
     }
 
-    void Integer(const char* key, int number, std::uint32_t value)
-    {
-        char numbered[32];
-        std::snprintf(numbered, sizeof numbered, "%s%d", key, number);
-        Integer(numbered, value);
-    }
 
     // Six decimals, as "%f" writes them.
     void Float(const char* key, float value)
@@ -249,22 +289,26 @@ public:
     // rest of the file unreadable, so each one is written as a space.
     void Text(const char* key, const char16_t* text, std::size_t capacity)
     {
-        std::size_t length = Platform::Text::Length(text, capacity);
-        Start(key, length * 3 + 1);
-        std::size_t written = Platform::Text::Utf16ToUtf8(std::u16string_view(text, length), _buffer + _used,
-                                                          sizeof _buffer - _used);
-        for (std::size_t i = _used; i < _used + written; ++i)
-            if (_buffer[i] == '\r' || _buffer[i] == '\n')
-                _buffer[i] = ' ';
-        _used += written;
+        // ASCII is copied as it is; the first other unit hands the rest to the converter.
+        std::size_t length = 0;
+        Start(key, 0);
+        for (; length < capacity && text[length] != 0 && text[length] < 0x80; ++length) {
+            if (_used + 8 > sizeof _buffer)
+                Drain();
+            char c = static_cast<char>(text[length]);
+            _buffer[_used++] = c == '\r' || c == '\n' ? ' ' : c;
+        }
+        if (length < capacity && text[length] != 0) {
+            std::size_t rest = Platform::Text::Length(text + length, capacity - length);
+            Make(rest * 3 + 1);
+            std::size_t written = Platform::Text::Utf16ToUtf8(std::u16string_view(text + length, rest),
+                                                              _buffer + _used, sizeof _buffer - _used);
+            for (std::size_t i = _used; i < _used + written; ++i)
+                if (_buffer[i] == '\r' || _buffer[i] == '\n')
+                    _buffer[i] = ' ';
+            _used += written;
+        }
         End();
-    }
-
-    void Text(const char* key, int number, const char16_t* text, std::size_t capacity)
-    {
-        char numbered[32];
-        std::snprintf(numbered, sizeof numbered, "%s%d", key, number);
-        Text(numbered, text, capacity);
     }
 
     void Block(const Record& record)
@@ -297,15 +341,15 @@ public:
         Float("Warmup", record.Warmup);
         Float("Warmdown", record.Warmdown);
         for (int voice = 0; voice < Voices; ++voice)
-            Integer("Instrument", voice + 1, record.Instrument[voice]);
+            Integer(InstrumentKeys[voice], record.Instrument[voice]);
         for (int voice = 0; voice < Voices; ++voice)
-            Integer("Volume", voice + 1, record.Volume[voice]);
+            Integer(VolumeKeys[voice], record.Volume[voice]);
         for (int voice = 0; voice < Voices; ++voice)
-            Integer("Size", voice + 1, record.Size[voice]);
+            Integer(SizeKeys[voice], record.Size[voice]);
         for (int voice = 0; voice < Voices; ++voice)
-            Integer("Colour", voice + 1, record.Colour[voice]);
+            Integer(ColourKeys[voice], record.Colour[voice]);
         for (int file = 0; file < Voices; ++file)
-            Text("File", file + 1, record.File[file], Record::FileCapacity);
+            Text(FileKeys[file], record.File[file], Record::FileCapacity);
     }
 
     int presetCounter = 0;
@@ -394,12 +438,13 @@ struct FileConfiguration::Reader {
     explicit Reader(FileConfiguration& configuration) : owner(configuration), target(&configuration._current) {}
     ~Reader() { delete orphan; }
 
-    // Applies one line of up to LineBufferSize - 1 bytes (its line feed included, if any).
-    // False when the line stops the reading.
+    // Applies one line of up to LineBufferSize - 1 bytes, without its line feed. False when
+    // the line stops the reading.
     bool Line(std::string_view line)
     {
         // The line is a C string: a zero byte ends it.
-        line = line.substr(0, std::min(line.size(), line.find('\0')));
+        if (std::memchr(line.data(), 0, line.size()))
+            line = line.substr(0, line.find('\0'));
         std::size_t at = 0;
         while (at < line.size() && (line[at] == ' ' || line[at] == '\t'))
             ++at;
@@ -450,7 +495,7 @@ struct FileConfiguration::Reader {
         for (; key[n]; ++n)
             lower[n] = static_cast<char>(key[n] >= 'A' && key[n] <= 'Z' ? key[n] - 'A' + 'a' : key[n]);
         lower[n] = 0;
-        const Key* found = Keys().Find(lower);
+        const Key* found = Keys().Find(lower, n);
         if (!found)
             return PresetLine(key, value);
 
@@ -480,12 +525,12 @@ struct FileConfiguration::Reader {
                 break;
             std::size_t capacity;
             char16_t* text = TextOf(*target, found->text, found->index, capacity);
-            Platform::Text::Utf8ToUtf16(value, text, capacity);
+            Decode(value, text, capacity);
             break;
         }
         case Kind::Language:
             if (!value.empty())
-                Platform::Text::Utf8ToUtf16(value, owner._language);
+                Decode(value, owner._language, LanguageCapacity);
             break;
         }
         return true;
@@ -503,7 +548,7 @@ struct FileConfiguration::Reader {
             System::Log().Write(System::Error, "%s", AllocationMessage);
             return false;
         }
-        Platform::Text::Utf8ToUtf16(value, record->PresetName);
+        Decode(value, record->PresetName, Record::PresetNameCapacity);
         ++presetCounter;
         delete orphan;
         orphan = nullptr;
@@ -573,34 +618,22 @@ bool FileConfiguration::Read(std::string_view contents)
     while (!contents.empty()) {
         ++lineNumber;
         std::size_t end = contents.find('\n');
-        std::size_t next = end == std::string_view::npos ? contents.size() : end + 1;
-        std::string_view physical = contents.substr(0, next);
-        contents.remove_prefix(next);
-
+        std::string_view body = contents.substr(0, end);
+        contents.remove_prefix(end == std::string_view::npos ? contents.size() : end + 1);
         // Read as text: a carriage return before the line feed is dropped.
-        char line[LineBufferSize];
-        std::size_t length = physical.size();
-        bool hasFeed = length > 0 && physical[length - 1] == '\n';
-        if (hasFeed && length > 1 && physical[length - 2] == '\r')
-            --length;
-        std::size_t body = hasFeed ? length - 1 : length;
+        if (end != std::string_view::npos && !body.empty() && body.back() == '\r')
+            body.remove_suffix(1);
 
-        // A line longer than the buffer is taken as several lines.
-        std::size_t at = 0;
+        // A line longer than the line buffer is taken as several lines. (The line feed itself
+        // ends a line just as the end of the buffer does, so it is not passed on.)
         do {
-            std::size_t take = std::min(body - at, LineBufferSize - 1);
-            std::memcpy(line, physical.data() + at, take);
-            at += take;
-            std::size_t used = take;
-            if (at == body && hasFeed && used < LineBufferSize - 1) {
-                line[used++] = '\n';
-                hasFeed = false;
-            }
-            if (!reader.Line(std::string_view(line, used))) {
-                NoteStop(lineNumber, std::string_view(line, used));
+            std::string_view piece = body.substr(0, LineBufferSize - 1);
+            body.remove_prefix(piece.size());
+            if (!reader.Line(piece)) {
+                NoteStop(lineNumber, piece);
                 return false;
             }
-        } while (at < body || hasFeed);
+        } while (!body.empty());
     }
     return reader.applied;
 }
