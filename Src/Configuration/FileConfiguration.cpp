@@ -443,7 +443,7 @@ struct FileConfiguration::Reader {
     bool Line(std::string_view line)
     {
         // The line is a C string: a zero byte ends it.
-        if (std::memchr(line.data(), 0, line.size()))
+        if (!line.empty() && std::memchr(line.data(), 0, line.size()))
             line = line.substr(0, line.find('\0'));
         std::size_t at = 0;
         while (at < line.size() && (line[at] == ' ' || line[at] == '\t'))
