@@ -1,0 +1,65 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "Configuration/ConfigurationData.h"
+#include "Configuration/IConfiguration.h"
+#include "Configuration/PresetTree.h"
+
+namespace Configuration {
+
+// The configuration file "Ticova.conf": UTF-8 "Key = value" lines, the current settings
+// first, then one block per preset. Read once at start-up, written once at exit.
+class FileConfiguration final : public IConfiguration {
+public:
+    static constexpr std::size_t LineBufferSize = 900;  // bytes per line read, zero included
+    static constexpr std::size_t KeyLimit = 64;         // a key this long or longer is refused
+    static constexpr std::size_t ValueLimit = 772;      // a value this long or longer is refused
+
+    // The file "Ticova.conf" in the program's data folder.
+    FileConfiguration() = default;
+    // Another file, for tests and tools.
+    explicit FileConfiguration(std::string path);
+    ~FileConfiguration() = default;
+    FileConfiguration(const FileConfiguration&) = delete;
+    FileConfiguration& operator=(const FileConfiguration&) = delete;
+
+    bool Load() override;
+    bool Save() override;
+    ConfigurationData& GetCurrentSettings() override { return _current; }
+    char16_t* GetLanguage() override { return _language; }
+
+    bool IsPreset(const char16_t* name) override;
+    bool AddPreset(const ConfigurationData& settings) override;
+    ConfigurationData* UpdatePreset(const ConfigurationData& settings, const char16_t* name) override;
+    bool LoadPreset(const char16_t* name) override;
+    bool DeletePreset(const char16_t* name) override;
+    void EnumeratePresets(PresetCallback callback, void* context) override;
+
+    // Applies configuration text as Load applies the file's contents (byte-order mark
+    // included, if any); returns what Load would return.
+    bool Read(std::string_view contents);
+
+    std::string Path() const;
+    const PresetTree& Presets() const noexcept { return _presets; }
+
+private:
+    struct Reader;
+
+    bool KeepBackup(const std::string& path);
+    void NoteStop(int line, std::string_view text);
+
+    ConfigurationData _current;
+    PresetTree _presets;
+    char16_t _language[LanguageCapacity] = {};
+    std::string _path;
+
+    // Set when Load stopped at a bad line of an existing file (or could not read it): before
+    // the file is first written over, it is kept as "<name>.bak".
+    bool _backupPending = false;
+    int _stoppedLine = 0;  // 0: the file could not be read at all
+    char _stoppedText[96] = {};
+};
+
+}  // namespace Configuration
