@@ -9,7 +9,7 @@
 #include "System/DefaultLanguage.h"
 #include "System/Language.h"
 #include "System/LanguageSetUp.h"
-#include "System/RecordingLog.h"
+#include "Support/RecordingLog.h"
 
 namespace {
 

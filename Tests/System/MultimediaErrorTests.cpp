@@ -4,7 +4,7 @@
 
 #include "System/DefaultLanguage.h"
 #include "System/MultimediaError.h"
-#include "System/RecordingLog.h"
+#include "Support/RecordingLog.h"
 
 namespace {
 
