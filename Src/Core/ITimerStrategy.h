@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstdint>
+
+namespace Configuration {
+class ConfigurationData;
+}
+
+namespace Core {
+
+// Decides how fast the timer ticks and what each tick means for the beat pattern.
+class ITimerStrategy {
+public:
+    // Result bits of OnTick. The low 8 bits are passed on to the event handler.
+    static constexpr std::int32_t Advance = 0x1000;       // play the due entry, then move on
+    static constexpr std::int32_t TrainerEnded = 0x2000;  // the speed-training run is over
+    static constexpr std::int32_t TempoChanged = 0x01;
+    static constexpr std::int32_t WarmupEnded = 0x02;
+    static constexpr std::int32_t WarmdownStarted = 0x04;  // always with TempoChanged
+    static constexpr std::int32_t SubStep = 0x08;
+    static constexpr std::int32_t EventBits = 0xFF;
+
+    virtual ~ITimerStrategy() = default;
+    // Prepares a run from the settings, including the run-time fields the start wrote.
+    virtual void Initialise(Configuration::ConfigurationData& settings) = 0;
+    // Milliseconds between two ticks.
+    virtual double GetInterval() = 0;
+    virtual std::int32_t GetTempo() = 0;
+    virtual void SetTempo(std::int32_t bpm) = 0;
+    // True when the strategy owns the tempo (the user cannot change it while it plays).
+    virtual bool ControlsTempo() = 0;
+    // Called on the timer thread once per tick with the pattern entry that is due.
+    virtual std::int32_t OnTick(std::uint16_t entry) = 0;
+};
+
+}  // namespace Core
