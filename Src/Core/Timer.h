@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdint>
 
+#include "Core/ITimerControl.h"
 #include "Core/ITimerEventHandler.h"
 #include "Platform/AutoResetEvent.h"
 #include "Platform/Thread.h"
@@ -13,7 +14,7 @@ namespace Core {
 // most of each interval and spins on the clock for the rest, pinned to the first processor at
 // real-time priority. Ticks stay on reference + k * interval, so a late tick never delays the
 // ones after it and the long-run tempo is exact.
-class Timer {
+class Timer : public ITimerControl {
 public:
     // Where the worker reads the time and sleeps. The real one is the monotonic clock and the
     // wake event; tests give their own to drive the worker without real time.
@@ -36,7 +37,7 @@ public:
     static constexpr double SpinMarginMs = 0.2;
 
     explicit Timer(IClock* clock = nullptr);
-    ~Timer();
+    ~Timer() override;
     Timer(const Timer&) = delete;
     Timer& operator=(const Timer&) = delete;
 
@@ -48,10 +49,10 @@ public:
     // when called from the worker itself.
     bool Start(ITimerEventHandler* handler, double intervalMs);
     // Takes a new interval; the next tick comes one full new interval after the worker notices.
-    bool SetInterval(double intervalMs);
+    bool SetInterval(double intervalMs) override;
     // Asks the worker to end; does not wait for it.
-    void Stop();
-    bool IsRunning() const noexcept { return _running.load(std::memory_order_acquire); }
+    void Stop() override;
+    bool IsRunning() const noexcept override { return _running.load(std::memory_order_acquire); }
     // Waits for a stopped worker to end (not from the worker itself).
     void Join();
 

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "Core/MetronomeStrategy.h"
+
+namespace Core {
+
+// Bars of BeatsPerBar beats: voice 1 on the first beat, voice 2 on the others; in compound
+// time the bar falls into groups of three, voice 3 opening each later group, voice 4 the rest.
+class BeatsPerBarMetronomeStrategy final : public MetronomeStrategy {
+public:
+    static constexpr std::int32_t MaxBeats = 64;
+
+    std::int32_t GetBeatsPerBar(const Configuration::ConfigurationData& settings) override;
+    std::int32_t CreatePattern(Configuration::ConfigurationData& settings, std::int32_t& primary,
+                               std::int32_t& secondary, bool& compound) override;
+    std::int32_t PlayBeat() override;
+
+    std::int32_t BeatVoice(std::int32_t beat) const noexcept;
+
+private:
+    std::int32_t _beatVoices[MaxBeats] = {};
+    std::int32_t _beatIndex = 0;
+    std::int32_t _beatsPerBar = 4;
+};
+
+}  // namespace Core

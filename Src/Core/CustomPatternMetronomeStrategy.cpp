@@ -1,0 +1,43 @@
+#include "Core/CustomPatternMetronomeStrategy.h"
+
+#include "Configuration/ConfigurationData.h"
+
+namespace Core {
+
+std::int32_t CustomPatternMetronomeStrategy::CreatePattern(Configuration::ConfigurationData& settings,
+                                                           std::int32_t& primary, std::int32_t& secondary,
+                                                           bool& compound)
+{
+    compound = ChooseSubdivisions(settings, settings.CompoundTime == 1, primary, secondary);
+    _stepIndex = 0;
+    const std::int32_t code = CustomText::ParseCustomPattern(CustomText::Of(settings.CustomPattern), compound,
+                                                             IsVisual(), _stepValues, _pattern, _stepTotal);
+    if (code != CustomText::Ok || _stepTotal == 0) {
+        // Nothing to play (and after an error nothing valid): one silent entry.
+        _stepTotal = 0;
+        SetSilentPattern();
+        return code;
+    }
+    if (compound)
+        _patternLength = _stepTotal;
+    else
+        BuildBeatPattern(primary, secondary, PrimaryClick, PrimaryClick | ClearIndicator);
+    return CustomText::Ok;
+}
+
+std::int32_t CustomPatternMetronomeStrategy::PlayBeat()
+{
+    if (_stepTotal == 0)
+        return 0;
+    const std::int32_t voice = static_cast<std::int32_t>(_stepValues[_stepIndex]);
+    if (++_stepIndex >= _stepTotal)
+        _stepIndex = 0;
+    return PlayVoice(voice) ? voice : -1;
+}
+
+std::uint32_t CustomPatternMetronomeStrategy::StepValue(std::int32_t step) const noexcept
+{
+    return step >= 0 && step < _stepTotal ? _stepValues[step] : 0;
+}
+
+}  // namespace Core

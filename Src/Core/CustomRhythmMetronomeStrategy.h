@@ -1,0 +1,25 @@
+#pragma once
+
+#include "Core/MetronomeStrategy.h"
+
+namespace Core {
+
+// The step-sequencer rhythm: every pattern entry plays the next step, up to eight voices at
+// once; the pattern is one beat of CrSubdivision steps, or the whole rhythm in compound time.
+class CustomRhythmMetronomeStrategy final : public MetronomeStrategy {
+public:
+    std::int32_t GetBeatsPerBar(const Configuration::ConfigurationData& settings) override;
+    std::int32_t CreatePattern(Configuration::ConfigurationData& settings, std::int32_t& primary,
+                               std::int32_t& secondary, bool& compound) override;
+    std::int32_t PlayBeat() override;
+
+    std::int32_t StepTotal() const noexcept { return _stepTotal; }
+    std::uint32_t StepValue(std::int32_t step) const noexcept;
+
+private:
+    CustomText::StepValues _stepValues{};
+    std::int32_t _stepIndex = 0;
+    std::int32_t _stepTotal = 0;
+};
+
+}  // namespace Core

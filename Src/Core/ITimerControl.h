@@ -1,0 +1,16 @@
+#pragma once
+
+namespace Core {
+
+// What a tick handler may do to the timer that drives it, from inside its tick: renew the
+// interval (a speed-trainer tempo change), stop it (the end of a run, a failed click), and see
+// whether it still runs.
+class ITimerControl {
+public:
+    virtual ~ITimerControl() = default;
+    virtual bool SetInterval(double intervalMs) = 0;
+    virtual void Stop() = 0;
+    virtual bool IsRunning() const = 0;
+};
+
+}  // namespace Core

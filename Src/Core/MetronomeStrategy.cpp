@@ -1,0 +1,218 @@
+#include "Core/MetronomeStrategy.h"
+
+#include "Configuration/ConfigurationData.h"
+#include "Core/EngineErrorMessage.h"
+#include "Core/IBeatIndicator.h"
+#include "Core/IMetronomeEventHandler.h"
+#include "Core/ISoundEngine.h"
+#include "Core/ITimerControl.h"
+#include "Core/ITimerStrategy.h"
+#include "Core/SettingsRange.h"
+
+namespace Core {
+
+MetronomeStrategy::MetronomeStrategy() noexcept
+{
+    for (int voice = 0; voice < NumVoices; ++voice) {
+        _volumes[voice].store(0, std::memory_order_relaxed);
+        _sounds[voice] = 0;
+    }
+    _pattern[0] = 0;
+}
+
+void MetronomeStrategy::SetVolumes(const std::uint32_t (&volumes)[NumVoices], std::uint32_t globalVolume) noexcept
+{
+    const float scale = static_cast<float>(SettingsRange::Clamp(globalVolume, 0u, 100u) / 100.0);
+    for (int voice = 0; voice < NumVoices; ++voice) {
+        const float volume = static_cast<float>(SettingsRange::Volume(volumes[voice])) * scale;
+        _volumes[voice].store(static_cast<std::int32_t>(volume), std::memory_order_relaxed);
+    }
+}
+
+std::int32_t MetronomeStrategy::Volume(int voice) const noexcept
+{
+    return voice >= 0 && voice < NumVoices ? _volumes[voice].load(std::memory_order_relaxed) : 0;
+}
+
+void MetronomeStrategy::SetSound(int voice, std::int32_t sound) noexcept
+{
+    if (voice >= 0 && voice < NumVoices)
+        _sounds[voice] = sound;
+}
+
+std::int32_t MetronomeStrategy::Sound(int voice) const noexcept
+{
+    return voice >= 0 && voice < NumVoices ? _sounds[voice] : 0;
+}
+
+std::uint16_t MetronomeStrategy::PatternEntry(std::int32_t index) const noexcept
+{
+    return index >= 0 && index < _patternLength ? _pattern[index] : 0;
+}
+
+bool MetronomeStrategy::PlayVoice(std::int32_t voice) noexcept
+{
+    if (voice < 0 || voice >= NumVoices)
+        return true;
+    return _engine->PlaySound(_volumes[voice].load(std::memory_order_relaxed), _sounds[voice]);
+}
+
+void MetronomeStrategy::OnTimer()
+{
+    if (_timerStrategy == nullptr || _timer == nullptr || _engine == nullptr)
+        return;
+
+    _currentEntry = _pattern[_position];
+    const std::int32_t result = _timerStrategy->OnTick(_currentEntry);
+    // A stop made meanwhile (from the user-interface thread) ends the tick here.
+    if (!_timer->IsRunning())
+        return;
+
+    if (result & ITimerStrategy::Advance) {
+        if (!PlayEntry(_currentEntry)) {
+            StopWithError();
+            return;
+        }
+        if (++_position >= _patternLength)
+            _position = 0;
+    }
+
+    std::int32_t tempo = 0;
+    if (result & ITimerStrategy::TempoChanged) {
+        tempo = _timerStrategy->GetTempo();
+        _timer->SetInterval(_timerStrategy->GetInterval());
+        if (_beep && !PlayVoice(BeepVoice)) {
+            StopWithError();
+            return;
+        }
+    } else if ((result & ITimerStrategy::WarmupEnded) && _beep) {
+        if (!PlayVoice(BeepVoice)) {
+            StopWithError();
+            return;
+        }
+    } else if (result & ITimerStrategy::TrainerEnded) {
+        StopAtEnd();
+        return;
+    }
+
+    if ((result & ITimerStrategy::EventBits) != 0 && _handler != nullptr)
+        _handler->OnTimerEvent(result & ITimerStrategy::EventBits, tempo);
+}
+
+bool MetronomeStrategy::PlayEntry(std::uint16_t entry) noexcept
+{
+    std::int32_t shown = 0;
+    bool ok = true;
+    if (entry & BeatEntry) {
+        shown = PlayBeat();
+        ok = shown != -1;
+    }
+    // As the entry's clicks go out, the last one decides whether the entry failed.
+    if (entry & PrimaryClick)
+        ok = PlayVoice(PrimaryVoice);
+    if (entry & SecondaryClick)
+        ok = PlayVoice(SecondaryVoice);
+    if (_indicator != nullptr && _visual) {
+        if (entry & ShowBeat) {
+            if (shown >= 0)
+                _indicator->Show(shown);
+        } else if (entry & ClearIndicator) {
+            _indicator->Show(-1);
+        }
+    }
+    return ok;
+}
+
+void MetronomeStrategy::StopTimerAndOutput() noexcept
+{
+    _timer->Stop();
+    _engine->Close();
+    if (_visual && _indicator != nullptr)
+        _indicator->Hide();
+}
+
+void MetronomeStrategy::StopWithError() noexcept
+{
+    // Read before Close: closing the device makes a call of its own.
+    const std::uint32_t code = _engine->GetLastResult();
+    StopTimerAndOutput();
+    if (_handler == nullptr)
+        return;
+    const std::int32_t tempo = UserTempo();
+    if (tempo != 0)
+        _handler->OnStopped(tempo);
+    _handler->OnError(EngineErrorMessage(code));
+}
+
+void MetronomeStrategy::StopAtEnd() noexcept
+{
+    StopTimerAndOutput();
+    if (_handler != nullptr)
+        _handler->OnStopped(UserTempo());
+}
+
+bool MetronomeStrategy::ChooseSubdivisions(const Configuration::ConfigurationData& settings, bool compound,
+                                           std::int32_t& primary, std::int32_t& secondary) noexcept
+{
+    std::int32_t p = static_cast<std::int32_t>(SettingsRange::Subdivision1(settings));
+    std::int32_t s = p > 0 ? static_cast<std::int32_t>(SettingsRange::Subdivision2(settings)) : 0;
+    bool stillCompound = compound;
+    if (SettingsRange::Bpm(settings) > 300) {
+        // Too fast for subdivisions: the beats alone.
+        p = 0;
+        s = 0;
+        stillCompound = false;
+    } else if (compound) {
+        p = 3;
+        s = 0;
+    } else if (p == s) {
+        s = 0;
+    }
+    primary = p;
+    secondary = s;
+    return stillCompound;
+}
+
+void MetronomeStrategy::BuildBeatPattern(std::int32_t primary, std::int32_t secondary, std::uint16_t ordinary,
+                                         std::uint16_t middle) noexcept
+{
+    const std::int32_t p = SettingsRange::ClampSigned(primary, 0, 8);
+    const std::int32_t s = SettingsRange::ClampSigned(secondary, 0, 8);
+    _pattern[0] = _visual ? (BeatEntry | ShowBeat) : BeatEntry;
+
+    if (s != 0 && p != 0) {
+        // p clicks of voice 4 and s clicks of voice 5 on a common grid of p * s ticks.
+        const std::int32_t length = p * s;
+        const std::int32_t half = _visual ? (length + 1) / 2 : -1;
+        for (std::int32_t i = 1; i < length; ++i) {
+            std::uint16_t entry = 0;
+            if (i % s == 0)
+                entry |= PrimaryClick;
+            if (i % p == 0)
+                entry |= SecondaryClick;
+            if (i == half)
+                entry |= ClearIndicator;
+            _pattern[i] = entry;
+        }
+        _patternLength = length;
+    } else if (p != 0) {
+        const std::int32_t half = _visual ? (p + 1) / 2 : -1;
+        for (std::int32_t i = 1; i < p; ++i)
+            _pattern[i] = i == half ? middle : ordinary;
+        _patternLength = p;
+    } else if (_visual) {
+        // Half a beat later the indicator goes dark.
+        _pattern[1] = ClearIndicator;
+        _patternLength = 2;
+    } else {
+        _patternLength = 1;
+    }
+}
+
+void MetronomeStrategy::SetSilentPattern() noexcept
+{
+    _pattern[0] = 0;
+    _patternLength = 1;
+}
+
+}  // namespace Core
