@@ -1,0 +1,99 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "Core/IBeatIndicator.h"
+#include "Core/IMetronomeEventHandler.h"
+#include "Core/ISoundEngine.h"
+#include "Core/ITimerControl.h"
+
+namespace Tests {
+
+// Records every click; the click numbered `failAt` (0-based) fails with `failCode`.
+class RecordingSoundEngine final : public Core::ISoundEngine {
+public:
+    struct Click {
+        std::int32_t volume;
+        std::int32_t sound;
+    };
+    bool Initialise(Configuration::ConfigurationData&) override { return true; }
+    bool PlaySound(std::int32_t volume, std::int32_t sound) override
+    {
+        const bool ok = static_cast<int>(clicks.size()) != failAt;
+        clicks.push_back({volume, sound});
+        lastResult = ok ? 0 : failCode;
+        return ok;
+    }
+    void Close() override
+    {
+        ++closed;
+        lastResult = 0;  // a successful close call of its own
+    }
+    std::uint32_t GetLastResult() override { return lastResult; }
+
+    std::vector<std::int32_t> Sounds() const
+    {
+        std::vector<std::int32_t> sounds;
+        for (const Click& click : clicks)
+            sounds.push_back(click.sound);
+        return sounds;
+    }
+
+    std::vector<Click> clicks;
+    int failAt = -1;
+    std::uint32_t failCode = 0;
+    std::uint32_t lastResult = 0;
+    int closed = 0;
+};
+
+// Writes every event as a line, in order: "started 60 1", "event 1 66", "stopped 120", "error 49".
+class RecordingHandler final : public Core::IMetronomeEventHandler {
+public:
+    void OnSpeedTrainerStarted(std::int32_t tempo, bool hasWarmUp) override
+    {
+        log.push_back("started " + std::to_string(tempo) + " " + std::to_string(hasWarmUp));
+    }
+    void OnTimerEvent(std::int32_t events, std::int32_t tempo) override
+    {
+        log.push_back("event " + std::to_string(events) + " " + std::to_string(tempo));
+    }
+    void OnStopped(std::int32_t tempo) override { log.push_back("stopped " + std::to_string(tempo)); }
+    void OnError(std::int32_t messageId) override { log.push_back("error " + std::to_string(messageId)); }
+
+    std::vector<std::string> log;
+};
+
+// A timer that does not run by itself: the test calls OnTimer, and this records what the
+// strategy asks of it.
+class FakeTimer final : public Core::ITimerControl {
+public:
+    bool SetInterval(double intervalMs) override
+    {
+        intervals.push_back(intervalMs);
+        return true;
+    }
+    void Stop() override
+    {
+        running = false;
+        ++stops;
+    }
+    bool IsRunning() const override { return running; }
+
+    bool running = true;
+    int stops = 0;
+    std::vector<double> intervals;
+};
+
+class RecordingIndicator final : public Core::IBeatIndicator {
+public:
+    void Prepare(const Configuration::ConfigurationData&) override {}
+    void Show(int voice) override { shown.push_back(voice); }
+    void Hide() override { ++hidden; }
+
+    std::vector<int> shown;
+    int hidden = 0;
+};
+
+}  // namespace Tests
