@@ -23,6 +23,8 @@ public:
     {
         const bool ok = static_cast<int>(clicks.size()) != failAt;
         clicks.push_back({volume, sound});
+        if (timeline != nullptr)
+            timeline->push_back("click " + std::to_string(sound));
         lastResult = ok ? 0 : failCode;
         return ok;
     }
@@ -46,6 +48,8 @@ public:
     std::uint32_t failCode = 0;
     std::uint32_t lastResult = 0;
     int closed = 0;
+    // When set, every click is written here too (say, into a handler's log).
+    std::vector<std::string>* timeline = nullptr;
 };
 
 // Writes every event as a line, in order: "started 60 1", "event 1 66", "stopped 120", "error 49".
