@@ -1,13 +1,13 @@
 #include "Core/MetronomeStrategy.h"
 
 #include "Configuration/ConfigurationData.h"
-#include "Core/EngineErrorMessage.h"
 #include "Core/IBeatIndicator.h"
 #include "Core/IMetronomeEventHandler.h"
 #include "Core/ISoundEngine.h"
 #include "Core/ITimerControl.h"
 #include "Core/ITimerStrategy.h"
 #include "Core/SettingsRange.h"
+#include "System/MultimediaError.h"
 
 namespace Core {
 
@@ -141,7 +141,7 @@ void MetronomeStrategy::StopWithError() noexcept
     const std::int32_t tempo = UserTempo();
     if (tempo != 0)
         _handler->OnStopped(tempo);
-    _handler->OnError(EngineErrorMessage(code));
+    _handler->OnError(System::MultimediaMessageId(code));
 }
 
 void MetronomeStrategy::StopAtEnd() noexcept
