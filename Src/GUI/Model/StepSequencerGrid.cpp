@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string_view>
 
 #include "Configuration/ConfigurationData.h"
 #include "Platform/Text.h"
+#include "System/ILanguage.h"
 
 namespace GUI {
 
@@ -65,8 +67,13 @@ StepSequencerGrid::~StepSequencerGrid()
     _stagedList = nullptr;
 }
 
+void StepSequencerGrid::LoadFromSettings(const Configuration::ConfigurationData& settings)
+{
+    LoadFromSettings(settings, System::CurrentLanguage());
+}
+
 void StepSequencerGrid::LoadFromSettings(const Configuration::ConfigurationData& settings,
-                                         const InstrumentNames& instrumentNames)
+                                         const System::ILanguage& language)
 {
     _dragRow = _dragColumn = -1;
     _selectedCount = 0;
@@ -91,8 +98,10 @@ void StepSequencerGrid::LoadFromSettings(const Configuration::ConfigurationData&
         row.colourIndex = Clamp(settings.Colour[r], 0, MaxColourIndex);
         std::u16string_view name;
         if (settings.SoundEngineType == 0) {
-            if (instrumentNames)
-                name = instrumentNames(settings.Instrument[r]);
+            // A name the language does not have (an instrument out of range) keeps the old one.
+            if (settings.Instrument[r] < static_cast<std::uint32_t>(System::ILanguage::InstrumentCount))
+                if (const char16_t* text = language.GetInstrumentName(static_cast<int>(settings.Instrument[r])))
+                    name = text;
         } else if (settings.Instrument[r] < static_cast<std::uint32_t>(RowCount)) {
             name = FileName(settings.File[settings.Instrument[r]], Configuration::ConfigurationData::FileCapacity);
         }

@@ -2,14 +2,16 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
-#include <string_view>
 
 #include "GUI/Model/UndoAction.h"
 #include "GUI/Model/UndoActionPool.h"
 
 namespace Configuration {
 class ConfigurationData;
+}
+
+namespace System {
+class ILanguage;
 }
 
 namespace GUI {
@@ -57,10 +59,6 @@ public:
         std::uint8_t cells[MaxColumns];
     };
 
-    // The display name of an instrument (MIDI engine). Returning an empty view keeps the
-    // row's previous name.
-    using InstrumentNames = std::function<std::u16string_view(std::uint32_t instrument)>;
-
     StepSequencerGrid() noexcept;
     // Returns any recorded actions to the pool, which then frees them all.
     ~StepSequencerGrid();
@@ -70,8 +68,10 @@ public:
 
     // Takes bars, beats, cells per beat, compound time, display mode, the voices' colours,
     // instruments and names from the settings, empties every cell and reads CustomRhythm
-    // written with CrSubdivision steps per beat. Undo history is dropped.
-    void LoadFromSettings(const Configuration::ConfigurationData& settings, const InstrumentNames& instrumentNames = {});
+    // written with CrSubdivision steps per beat. Undo history is dropped. With the MIDI engine
+    // the row names are the language's instrument names; with audio files, the file names.
+    void LoadFromSettings(const Configuration::ConfigurationData& settings);
+    void LoadFromSettings(const Configuration::ConfigurationData& settings, const System::ILanguage& language);
 
     // Places the hits of a rhythm text written with `stepsPerBeat` steps per beat (0 = one
     // step per beat). Reads up to the terminating zero or `capacity` units.

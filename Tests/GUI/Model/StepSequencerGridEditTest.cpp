@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "GridTestSupport.h"
+#include "System/DefaultLanguage.h"
 
 namespace {
 
@@ -240,16 +241,30 @@ TEST(StepSequencerGridEdit, BarsAndBeatsHideAndShowHitsUnchanged)
     EXPECT_EQ(grid->ColumnCount(), 64);
 }
 
+// The built-in texts with one instrument name longer than a row's name field.
+class LongNames final : public System::DefaultLanguage {
+public:
+    const char16_t* GetInstrumentName(int row) const override
+    {
+        return row == 0 ? u"An instrument whose name is far too long for the field"
+                        : System::DefaultLanguage::GetInstrumentName(row);
+    }
+};
+
 TEST(StepSequencerGridEdit, LoadingTakesNamesColoursAndVisibleRows)
 {
     auto settings = GridSettings(1, 4, 2);
     settings.SoundEngineType = 0;
+    settings.Instrument[0] = 0;
+    settings.Instrument[1] = 1;
+    settings.Instrument[2] = 1;
     auto grid = std::make_unique<StepSequencerGrid>();
-    grid->LoadFromSettings(settings, [](std::uint32_t instrument) -> std::u16string_view {
-        return instrument == 30 ? u"An instrument whose name is far too long for the field" : u"Snare";
-    });
+    LongNames language;
+    grid->LoadFromSettings(settings, language);
     EXPECT_EQ(Tests::Utf8(grid->RowAt(0).name), "An instrument whose name is f");
-    EXPECT_EQ(Tests::Utf8(grid->RowAt(1).name), "Snare");
+    EXPECT_EQ(grid->RowAt(0).nameLength, 29);
+    grid->LoadFromSettings(settings);  // the built-in English names
+    EXPECT_EQ(Tests::Utf8(grid->RowAt(1).name), "Acoustic Snare");
 
     settings.SoundEngineType = 1;
     Platform::Text::Copy(settings.File[0], u"/home/player/clicks/Wood.block.wav");
@@ -263,7 +278,7 @@ TEST(StepSequencerGridEdit, LoadingTakesNamesColoursAndVisibleRows)
     grid->LoadFromSettings(settings);
     EXPECT_EQ(Tests::Utf8(grid->RowAt(0).name), "Wood");
     EXPECT_EQ(Tests::Utf8(grid->RowAt(1).name), "Cowbell");
-    EXPECT_EQ(Tests::Utf8(grid->RowAt(2).name), "Snare");
+    EXPECT_EQ(Tests::Utf8(grid->RowAt(2).name), "Acoustic Snare");
     EXPECT_EQ(grid->RowAt(4).colourIndex, 11);
     EXPECT_EQ(grid->ShowAllRows(), 0);
     EXPECT_EQ(grid->VisibleRowCount(), 12);
