@@ -229,22 +229,22 @@ void StepSequencerGrid::ParseRhythm(const char16_t* text, std::size_t capacity, 
 {
     if (!text || capacity == 0 || text[0] == 0)
         return;
-    int cells = _cellsPerBeat != 0 ? _cellsPerBeat : 1;
-    int steps = stepsPerBeat > 0 ? stepsPerBeat : 0;
-    int limit = steps != 0 ? _totalBeats * steps : _totalBeats;
+    long long cells = _cellsPerBeat != 0 ? _cellsPerBeat : 1;
+    long long steps = stepsPerBeat > 0 ? stepsPerBeat : 0;
+    long long limit = steps != 0 ? _totalBeats * steps : _totalBeats;
 
-    auto placeCharacter = [this](char16_t ch, int column) {
+    auto placeCharacter = [this](char16_t ch, long long column) {
         int row = ch <= 0x60 ? static_cast<int>(ch) - '1' : static_cast<int>(ch) - 'W';
         if (row >= 0 && row < RowCount && column >= 0 && column < MaxColumns)
-            PlaceHit(row, column);
+            PlaceHit(row, static_cast<int>(column));
     };
 
     std::size_t at = 0;
-    for (int step = 0; step < limit && at < capacity && text[at] != 0; ++step) {
+    for (long long step = 0; step < limit && at < capacity && text[at] != 0; ++step) {
         // Step i of the text begins at column i * cells / steps: one text step per
         // cells / steps columns when the text's resolution divides the grid's, and the
         // nearest column to its left otherwise, so that the beats stay in place.
-        int column = steps != 0 ? step * cells / steps : step * cells;
+        long long column = steps != 0 ? step * cells / steps : step * cells;
         char16_t ch = text[at++];
         if (ch == u'[') {
             while (at < capacity && text[at] != 0 && text[at] != u']')
