@@ -1,9 +1,10 @@
 // Random edits against the step sequencer grid, and arbitrary rhythm texts into its parser.
 //
-// After every operation the grid's hit and selection counters must match its cells, and every
-// undo action must be on exactly one list. For sequences made only of recorded edits (no redo,
-// no remapping, no change of bars or beats), undoing every step must bring back the starting
-// cells (selection marks aside). Parsed texts must survive a write and a read unchanged.
+// After every operation the grid's hit and selection counters must match its cells. For
+// sequences made only of recorded edits (no redo, no remapping, no change of bars or beats),
+// each undo must bring back the cells from before the step it takes back, and undoing every
+// step must bring back the starting cells (selection marks aside). Parsed texts must survive a write and a read unchanged.
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -70,6 +71,19 @@ void CheckCounters(const StepSequencerGrid& grid)
         visible += grid.RowAt(r).visible ? 1 : 0;
     if (visible != grid.VisibleRowCount() || visible == 0)
         Fail("visible row count");
+}
+
+using Cells = std::array<std::uint8_t, StepSequencerGrid::RowCount * StepSequencerGrid::MaxColumns>;
+
+void Snapshot(const StepSequencerGrid& grid, Cells& cells)
+{
+    for (int r = 0; r < StepSequencerGrid::RowCount; ++r)
+        for (int c = 0; c < StepSequencerGrid::MaxColumns; ++c) {
+            std::uint8_t cell = grid.Cell(r, c);
+            if (StepSequencerGrid::IsHit(cell))
+                cell &= static_cast<std::uint8_t>(~StepSequencerGrid::SelectedBit);
+            cells[static_cast<std::size_t>(r * StepSequencerGrid::MaxColumns + c)] = cell;
+        }
 }
 
 void FillSettings(Input& in, Configuration::ConfigurationData& settings)
@@ -151,12 +165,10 @@ void FuzzEdits(Input& in)
     grid.LoadFromSettings(settings);
     CheckCounters(grid);
 
-    static std::uint8_t start[StepSequencerGrid::RowCount][StepSequencerGrid::MaxColumns];
-    for (int r = 0; r < StepSequencerGrid::RowCount; ++r)
-        for (int c = 0; c < StepSequencerGrid::MaxColumns; ++c) {
-            std::uint8_t cell = grid.Cell(r, c);
-            start[r][c] = StepSequencerGrid::IsHit(cell) ? cell & ~StepSequencerGrid::SelectedBit : cell;
-        }
+    // The cells (selection marks aside) before each recorded step, newest last.
+    std::vector<Cells> history;
+    Cells start;
+    Snapshot(grid, start);
 
     bool recordedOnly = true;
     const int keys[] = {StepSequencerGrid::KeyDelete, 'A', 'C', 'V', 'X', 'Y', 'Z', 'Q'};
@@ -165,18 +177,21 @@ void FuzzEdits(Input& in)
         std::uint8_t op = in.Byte() % 20;
         int displayRow = in.Byte() % 14 - 1;
         int column = static_cast<int>((in.Byte() << 1) | (in.Byte() & 1)) - 2;
+        int key = keys[column & 7];
+        bool control = (displayRow & 1) != 0;
+        Cells before;
+        if (recordedOnly)
+            Snapshot(grid, before);
+        const GUI::UndoAction* topBefore = grid.UndoTop();
         switch (op) {
         case 0: grid.ToggleCell(displayRow, column); break;
         case 1: grid.BeginDrag(displayRow, column); break;
         case 2: grid.Drop(displayRow, column); break;
-        case 3: {
-            int key = keys[column & 7];
-            bool control = (displayRow & 1) != 0;
+        case 3:
             if (control && key == 'Y')
                 recordedOnly = false;
             grid.HandleKey(key, control);
             break;
-        }
         case 4: grid.SelectAll(); break;
         case 5: grid.ClearSelection(); break;
         case 6: grid.DeleteSelection(); break;
@@ -202,23 +217,41 @@ void FuzzEdits(Input& in)
         }
         }
         CheckCounters(grid);
+        if (!recordedOnly)
+            continue;
+        if (op == 11 || (op == 3 && key == 'Z' && control)) {
+            // An undo takes back exactly the newest step still recorded.
+            if (!history.empty()) {
+                Cells now;
+                Snapshot(grid, now);
+                if (now != history.back())
+                    Fail("undo did not restore the cells from before its step");
+                history.pop_back();
+            }
+        } else if (grid.UndoTop() != topBefore) {
+            history.push_back(before);
+        }
     }
 
     if (!recordedOnly)
         return;
-    for (int guard = 0; grid.CanUndo(); ++guard) {
-        if (guard > 100000)
-            Fail("undo does not end");
+    while (grid.CanUndo()) {
+        if (history.empty())
+            Fail("more steps recorded than edits made");
         grid.Undo();
         CheckCounters(grid);
+        Cells now;
+        Snapshot(grid, now);
+        if (now != history.back())
+            Fail("undo did not restore the cells from before its step");
+        history.pop_back();
     }
-    for (int r = 0; r < StepSequencerGrid::RowCount; ++r)
-        for (int c = 0; c < StepSequencerGrid::MaxColumns; ++c) {
-            std::uint8_t cell = grid.Cell(r, c);
-            std::uint8_t plain = StepSequencerGrid::IsHit(cell) ? cell & ~StepSequencerGrid::SelectedBit : cell;
-            if (plain != start[r][c])
-                Fail("undoing every step did not restore the starting cells");
-        }
+    if (!history.empty())
+        Fail("an edit was not recorded");
+    Cells end;
+    Snapshot(grid, end);
+    if (end != start)
+        Fail("undoing every step did not restore the starting cells");
 }
 
 }  // namespace

@@ -146,6 +146,8 @@ public:
     int DragColumn() const { return _dragColumn; }
     bool CanUndo() const { return _undoList != nullptr; }
     bool CanRedo() const { return _redoList != nullptr; }
+    // The most recent recorded action; a new step puts a new one here.
+    const UndoAction* UndoTop() const { return _undoList; }
     const UndoActionPool& ActionPool() const { return _actionPool; }
     std::uint8_t ClipboardCell(int row, int column) const { return _clipboard[row][column]; }
 
