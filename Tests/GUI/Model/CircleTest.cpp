@@ -7,7 +7,7 @@
 
 #include "GUI/Model/Circle.h"
 #include "GUI/Model/VoicePalette.h"
-#include "RecordingLog.h"
+#include "Support/RecordingLog.h"
 
 namespace {
 
@@ -197,9 +197,9 @@ TEST(Circle, WithoutItsTableItLogsAndDrawsNothing)
     Tests::RecordingLog log;
     Circle circle(0);
     EXPECT_FALSE(circle.IsReady());
-    ASSERT_EQ(log.entries.size(), 1u);
-    EXPECT_EQ(log.entries[0].level, 3);
-    EXPECT_EQ(log.entries[0].text, "Unable to allocate memory for _squareX array object in Circle constructor");
+    ASSERT_EQ(log.Entries().size(), 1u);
+    EXPECT_EQ(log.Entries()[0].level, 3);
+    EXPECT_EQ(log.Entries()[0].text, "Unable to allocate memory for _squareX array object in Circle constructor");
     TestImage test(22, 22);
     circle.Draw(GUI::VoicePalette[0], test.image, White, 8.0f, 11.0f, 11.0f, 2.0f, 1.0f);
     EXPECT_TRUE(Painted(test).empty());

@@ -3,7 +3,7 @@
 #include <new>
 
 #include "GUI/Model/UndoActionPool.h"
-#include "RecordingLog.h"
+#include "Support/RecordingLog.h"
 
 namespace {
 
@@ -56,16 +56,16 @@ TEST(UndoActionPool, ReportsAnActionItCannotAllocate)
     UndoAction* a = pool.Take();
     ASSERT_NE(a, nullptr);
     EXPECT_EQ(pool.FreeCount(), 2);  // the block stopped at the first failed allocation
-    ASSERT_EQ(log.entries.size(), 1u);
-    EXPECT_EQ(log.entries[0].level, 3);
-    EXPECT_EQ(log.entries[0].text, "Unable to allocate memory for UndoAction object in UndoActionPool::Allocate");
+    ASSERT_EQ(log.Entries().size(), 1u);
+    EXPECT_EQ(log.Entries()[0].level, 3);
+    EXPECT_EQ(log.Entries()[0].text, "Unable to allocate memory for UndoAction object in UndoActionPool::Allocate");
 
     UndoAction* b = pool.Take();
     UndoAction* c = pool.Take();
     ASSERT_NE(b, nullptr);
     ASSERT_NE(c, nullptr);
     EXPECT_EQ(pool.Take(), nullptr);
-    EXPECT_EQ(log.entries.size(), 2u);
+    EXPECT_EQ(log.Entries().size(), 2u);
     pool.GiveBack(a);
     pool.GiveBack(b);
     pool.GiveBack(c);
