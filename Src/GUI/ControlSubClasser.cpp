@@ -1,9 +1,14 @@
 #include "GUI/ControlSubClasser.h"
 
+#include "GUI/LanguageTexts.h"
+#include "System/ILanguage.h"
+
+#include <QApplication>
 #include <QCoreApplication>
 #include <QEvent>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QToolTip>
 #include <QSlider>
 #include <QPoint>
 #include <QVariant>
@@ -30,6 +35,12 @@ public:
     }
 
     void ForwardKeys(bool forward) { _forwardKeys = forward; }
+    void Filter(const QString& accepted, ControlSubClasser::RejectHandler onReject)
+    {
+        _accepted = accepted;
+        _onReject = std::move(onReject);
+    }
+    const QString& Accepted() const { return _accepted; }
 
     bool eventFilter(QObject* watched, QEvent* event) override
     {
@@ -46,7 +57,12 @@ public:
                 QCoreApplication::sendEvent(_control->parentWidget(), &copy);
                 return true;  // the control itself never sees the key
             }
+            if (!_accepted.isEmpty() && event->type() == QEvent::KeyPress)
+                return FilterKey(static_cast<QKeyEvent*>(event));
             return false;
+        case QEvent::InputMethod:
+            // Composed text would bypass the key filter.
+            return !_accepted.isEmpty();
         case QEvent::Enter:
         case QEvent::MouseMove: {
             int id = ControlSubClasser::ControlId(_control);
@@ -64,8 +80,48 @@ public:
     }
 
 private:
+    // A key pressed in a filtered edit; true when it is consumed.
+    bool FilterKey(QKeyEvent* key)
+    {
+        switch (key->key()) {
+        case Qt::Key_Backspace:
+        case Qt::Key_End:
+        case Qt::Key_Home:
+        case Qt::Key_Left:
+        case Qt::Key_Right:
+        case Qt::Key_Delete:
+        case Qt::Key_Tab:
+        case Qt::Key_Backtab:
+            // Editing keys work as usual; Tab moves to the next control.
+            return false;
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            return true;
+        case Qt::Key_Escape:
+            if (QWidget* parent = _control->parentWidget(); parent && parent->isWindow())
+                parent->close();
+            return true;
+        default:
+            break;
+        }
+        const QString text = key->text();
+        if (text.isEmpty())
+            return true;  // Up, Down, Page Up, function keys: nothing
+        for (QChar character : text) {
+            const char16_t code = character.unicode();
+            if (code == 8 || code == 9 || _accepted.contains(character))
+                continue;
+            if (_onReject)
+                _onReject(_control, code);
+            return true;
+        }
+        return false;
+    }
+
     QWidget* _control;
     ControlSubClasser* _target;
+    QString _accepted;
+    ControlSubClasser::RejectHandler _onReject;
     bool _isSlider;
     bool _forwardKeys = false;
 };
@@ -141,6 +197,46 @@ void ControlSubClasser::MouseOverBackground(const QWidget* window, const QPoint&
         return;
     LastControl = 0;
     MouseOverControl(-1);
+}
+
+void ControlSubClasser::SetAcceptedCharacters(QWidget* control, const QString& accepted, RejectHandler onReject)
+{
+    ControlFilter* filter = control ? FilterOf(control) : nullptr;
+    if (!filter)
+        return;
+    filter->Filter(accepted, std::move(onReject));
+    control->setAttribute(Qt::WA_InputMethodEnabled, false);
+    control->setAcceptDrops(false);
+    control->setContextMenuPolicy(Qt::NoContextMenu);
+}
+
+QString ControlSubClasser::AcceptedCharacters(const QWidget* control)
+{
+    const ControlFilter* filter = control ? FilterOf(control) : nullptr;
+    return filter ? filter->Accepted() : QString();
+}
+
+namespace {
+int balloons = 0;
+}
+
+void ControlSubClasser::ShowUnacceptableCharacter(QWidget* edit, int hint)
+{
+    if (!edit)
+        return;
+    const System::ILanguage& language = System::CurrentLanguage();
+    const QString title = LanguageTexts::Text(language.GetText(2)).toHtmlEscaped();
+    const QString text = LanguageTexts::Text(language.GetText(hint)).toHtmlEscaped();
+    // Shown below the edit's text, pointing at it, as long as the user needs to read it.
+    const QPoint at = edit->mapToGlobal(QPoint(edit->width() / 4, edit->height()));
+    QToolTip::showText(at, QStringLiteral("<b>%1</b><br>%2").arg(title, text), edit, QRect(), 10000);
+    QApplication::beep();
+    ++balloons;
+}
+
+int ControlSubClasser::BalloonCount()
+{
+    return balloons;
 }
 
 void ControlSubClasser::SetControlId(QWidget* control, int id)

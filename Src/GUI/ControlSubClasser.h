@@ -1,5 +1,8 @@
 #pragma once
 
+#include <QString>
+#include <functional>
+
 class QPoint;
 class QWidget;
 
@@ -35,6 +38,24 @@ public:
     // background it forgets the last control and reports -1, once. A move over a watched
     // control is that control's: controls pass their mouse moves on to their parent.
     void MouseOverBackground(const QWidget* window, const QPoint& position);
+
+    // A filtered edit: only the characters of `accepted` (and Backspace and Tab) may be typed
+    // into the watched `control`. Any other character never reaches it; `onReject` is told of
+    // it instead. The edit then takes every key itself: Up, Down and the other keys without a
+    // use in a line of text do nothing, Enter does nothing, Escape closes a window that is the
+    // edit's parent, Tab moves to the next control, and Backspace, Delete, Home, End, Left and
+    // Right edit as usual. Pasting and dropping text are off, so nothing slips past the filter.
+    using RejectHandler = std::function<void(QWidget* control, char16_t character)>;
+    static void SetAcceptedCharacters(QWidget* control, const QString& accepted, RejectHandler onReject);
+    // The accepted characters of a filtered edit; empty for any other control.
+    static QString AcceptedCharacters(const QWidget* control);
+
+    // The balloon above an edit after a rejected character: title "Unacceptable Character",
+    // the text of hint 3 (numbers and periods), 4 (numbers and plus signs) or 5 (numbers and
+    // percent signs), then the simple beep.
+    static void ShowUnacceptableCharacter(QWidget* edit, int hint);
+    // How many balloons have been shown (each with its beep); tests compare it.
+    static int BalloonCount();
 
     static void SetControlId(QWidget* control, int id);
     // The control's identifier, 0 when it has none.
