@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
@@ -60,6 +61,14 @@ void LanguageTexts::ApplyDialogTexts(QWidget* dialog, int dialogId, const System
         else if (auto* group = qobject_cast<QGroupBox*>(widget))
             group->setTitle(Text(text));
     }
+}
+
+void LanguageTexts::FillInstrumentList(QComboBox* list, const System::ILanguage& language)
+{
+    if (!list)
+        return;
+    for (int row = 0; row < System::ILanguage::InstrumentCount; ++row)
+        list->addItem(Text(language.GetInstrumentName(row)));
 }
 
 }  // namespace GUI

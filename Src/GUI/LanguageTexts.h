@@ -2,6 +2,7 @@
 
 #include <QString>
 
+class QComboBox;
 class QMenuBar;
 class QWidget;
 
@@ -22,6 +23,8 @@ public:
     // The caption of dialog 101..104 and the texts of its controls 1001..1095 (found by their
     // identifiers); a text the language does not give leaves the widget as it is.
     static void ApplyDialogTexts(QWidget* dialog, int dialogId, const System::ILanguage& language);
+    // Appends the percussion instrument names to a list, in the order of the percussion table.
+    static void FillInstrumentList(QComboBox* list, const System::ILanguage& language);
 };
 
 }  // namespace GUI

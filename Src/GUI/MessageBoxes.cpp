@@ -23,6 +23,14 @@ int MessageBoxes::Show(QWidget* owner, QMessageBox::Icon icon, const QString& ti
     return box.exec();
 }
 
+bool MessageBoxes::Ask(QWidget* owner, QMessageBox::Icon icon, const QString& title, const QString& text)
+{
+    if (TestPresenter())
+        return TestPresenter()(owner, icon, title, text) == QMessageBox::Yes;
+    QMessageBox box(icon, title, text, QMessageBox::Yes | QMessageBox::No, owner);
+    return box.exec() == QMessageBox::Yes;
+}
+
 bool MessageBoxes::MetronomeErrorTexts(int code, int& titleNumber, int& messageNumber)
 {
     switch (code) {

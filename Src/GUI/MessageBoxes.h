@@ -16,6 +16,9 @@ public:
 
     // Shows a box with an OK button; returns the button pressed.
     static int Show(QWidget* owner, QMessageBox::Icon icon, const QString& title, const QString& text);
+    // Shows a box with Yes and No buttons; true for Yes. A test presenter answers Yes by
+    // returning QMessageBox::Yes.
+    static bool Ask(QWidget* owner, QMessageBox::Icon icon, const QString& title, const QString& text);
 
     // The warning for a metronome result code that the user can act on: the sound output
     // failed (5), a malformed custom pattern (6, 8, 9) or custom rhythm (10, 11). Every other

@@ -1,0 +1,226 @@
+#include "GUI/AudioFilesDialog.h"
+
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+
+#include "Configuration/IConfiguration.h"
+#include "GUI/DialogUnits.h"
+#include "GUI/IParentWindow.h"
+#include "GUI/LanguageTexts.h"
+#include "GUI/MessageBoxes.h"
+#include "GUI/QtText.h"
+#include "System/ILanguage.h"
+
+#if __has_include("Core/VerifyAudioFile.h")
+#include "Core/VerifyAudioFile.h"
+#define TICOVA_HAS_VERIFY_AUDIO_FILE 1
+#else
+#include <QFileInfo>
+#endif
+
+namespace GUI {
+
+namespace {
+
+// The audio-file check of the engine. Where the engine's check is not built in yet, only
+// what can be seen without reading the file is checked: that it exists, and its size.
+int VerifyChosenAudioFile(const char16_t* path)
+{
+#ifdef TICOVA_HAS_VERIFY_AUDIO_FILE
+    return Core::VerifyAudioFile(path);
+#else
+    const QFileInfo file(QString::fromUtf16(path));
+    if (!file.exists())
+        return 1;
+    if (!file.isReadable())
+        return 2;
+    return file.size() > 1048576 ? 6 : 0;
+#endif
+}
+
+struct CheckMessage {
+    int title;
+    int message;
+    QMessageBox::Icon icon;
+};
+
+// The message for a refused or noted file; false for a usable file.
+bool MessageFor(int code, CheckMessage& message)
+{
+    switch (code) {
+    case 1: message = {9, 13, QMessageBox::Warning}; return true;
+    case 2: message = {10, 14, QMessageBox::Warning}; return true;
+    case 3: message = {11, 15, QMessageBox::Warning}; return true;
+    case 4:
+    case 5: message = {12, 16, QMessageBox::Warning}; return true;
+    case 6: message = {14, 18, QMessageBox::Information}; return true;
+    case 7: message = {13, 17, QMessageBox::Information}; return true;
+    default: return false;
+    }
+}
+
+}  // namespace
+
+AudioFilesDialog::AudioFilesDialog(Configuration::IConfiguration& configuration) : _configuration(configuration) {}
+
+void AudioFilesDialog::SetFrame(IParentWindow* frame, ControlSubClasser* information)
+{
+    _frame = frame;
+    _information = information;
+}
+
+QLineEdit* AudioFilesDialog::Edit(int voice) const
+{
+    return ControlAs<QLineEdit>(FirstEditId + voice);
+}
+
+QWidget* AudioFilesDialog::Create(QWidget* parent)
+{
+    _initialised = false;
+    QWidget* page = CreatePageWindow(parent, _information);
+    for (int i = 0; i < NumVoices; ++i) {
+        auto* edit = new QLineEdit(page);
+        DialogUnits::Place(edit, FirstEditId + i, 26, 21 + 17 * i, 338, 12);
+        edit->setMaxLength(MaxPathLength);
+        auto* button = new QPushButton(QStringLiteral("..."), page);
+        DialogUnits::Place(button, FirstButtonId + i, 368, 21 + 17 * i, 19, 13);
+        QObject::connect(button, &QPushButton::clicked, page, [this, i] { ChooseAudioFile(i); });
+        OnFocusOut(edit, [this] {
+            if (_initialised && _frame)
+                _frame->Notify(IParentWindow::AudioFilesChanged, 0);
+        });
+        auto* number = new QLabel(QString::number(i + 1), page);
+        DialogUnits::Place(number, 0, 15, 23 + 17 * i, 8, 8);
+    }
+    auto* group = new QGroupBox(QStringLiteral("Audio File Names And Paths"), page);
+    DialogUnits::Place(group, GroupId, 7, 7, 386, 220);
+    group->lower();
+    if (const char16_t* text = System::CurrentLanguage().GetControlText(GroupId))
+        group->setTitle(LanguageTexts::Text(text));
+    Reload();
+    SubClassChildControls(page, _information);
+    _initialised = true;
+    return page;
+}
+
+void AudioFilesDialog::Destroy()
+{
+    _initialised = false;
+    DestroyPageWindow();
+}
+
+void AudioFilesDialog::Reload()
+{
+    if (!_window)
+        return;
+    const Configuration::ConfigurationData& settings = _configuration.GetCurrentSettings();
+    for (int i = 0; i < NumVoices; ++i)
+        Edit(i)->setText(QtText::FromField(settings.File[i]));
+}
+
+bool AudioFilesDialog::HasAnyFile() const
+{
+    if (!_window)
+        return false;
+    for (int i = 0; i < NumVoices; ++i)
+        if (!Edit(i)->text().isEmpty())
+            return true;
+    return false;
+}
+
+void AudioFilesDialog::Paths(QString (&paths)[NumVoices]) const
+{
+    for (int i = 0; i < NumVoices; ++i)
+        paths[i] = _window ? Edit(i)->text() : QString();
+}
+
+QString AudioFilesDialog::InitialFolder(const QString& path)
+{
+    const qsizetype separator = std::max(path.lastIndexOf(u'/'), path.lastIndexOf(u'\\'));
+    return separator < 0 ? QString() : path.left(separator + 1);
+}
+
+QString AudioFilesDialog::RunChooser(const QString& folder)
+{
+    if (_chooser)
+        return _chooser(_window, folder);
+    const System::ILanguage& language = System::CurrentLanguage();
+    QFileDialog dialog(_window, LanguageTexts::Text(language.GetText(14)), folder);
+    // One filter: the language's display text, with the pattern *.wav.
+    QString filter = LanguageTexts::Text(language.GetText(15));
+    if (!filter.contains(QStringLiteral("(*.wav)")))
+        filter += QStringLiteral(" (*.wav)");
+    dialog.setNameFilter(filter);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setOption(QFileDialog::ReadOnly, true);
+    // Centred on the desktop, whatever the size of the settings dialog.
+    if (QScreen* screen = _window ? _window->screen() : QGuiApplication::primaryScreen()) {
+        const QRect desktop = screen->availableGeometry();
+        const QSize size = dialog.sizeHint();
+        dialog.move(desktop.x() + (desktop.width() - size.width()) / 2,
+                    desktop.y() + (desktop.height() - size.height()) / 2);
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return QString();
+    return dialog.selectedFiles().first();
+}
+
+void AudioFilesDialog::ChooseAudioFile(int voice)
+{
+    if (!_window || voice < 0 || voice >= NumVoices)
+        return;
+    QLineEdit* edit = Edit(voice);
+    const QString chosen = RunChooser(InitialFolder(edit->text()));
+    if (chosen.isEmpty())
+        return;
+    edit->setText(chosen.left(MaxPathLength));
+    if (_frame)
+        _frame->Notify(IParentWindow::AudioFilesChanged, 0);
+}
+
+int AudioFilesDialog::CheckFile(const char16_t* path) const
+{
+    return _check ? _check(path) : VerifyChosenAudioFile(path);
+}
+
+bool AudioFilesDialog::SaveToSettings(Configuration::ConfigurationData& settings)
+{
+    if (!_window)
+        return true;
+    for (int i = 0; i < NumVoices; ++i)
+        QtText::ToField(settings.File[i], Edit(i)->text(), MaxPathLength);
+
+    const System::ILanguage& language = System::CurrentLanguage();
+    bool largeShown = false;
+    for (int i = 0; i < NumVoices; ++i) {
+        if (settings.File[i][0] == 0)
+            continue;
+        const int code = CheckFile(settings.File[i]);
+        CheckMessage message{};
+        if (!MessageFor(code, message))
+            continue;
+        if (code == 6) {
+            // Usable: told once, and the save goes on.
+            if (!largeShown)
+                MessageBoxes::Show(_window, message.icon, LanguageTexts::Text(language.GetMessageTitle(message.title)),
+                                   LanguageTexts::Text(language.GetMessage(message.message)));
+            largeShown = true;
+            continue;
+        }
+        MessageBoxes::Show(_window, message.icon, LanguageTexts::Text(language.GetMessageTitle(message.title)),
+                           LanguageTexts::Text(language.GetMessage(message.message)));
+        QLineEdit* edit = Edit(i);
+        edit->selectAll();
+        edit->setFocus(Qt::OtherFocusReason);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace GUI

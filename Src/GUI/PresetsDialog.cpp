@@ -1,0 +1,290 @@
+#include "GUI/PresetsDialog.h"
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QStyle>
+#include <QTreeWidget>
+
+#include "Configuration/IConfiguration.h"
+#include "GUI/DialogUnits.h"
+#include "GUI/IParentWindow.h"
+#include "GUI/LanguageTexts.h"
+#include "GUI/MessageBoxes.h"
+#include "GUI/QtText.h"
+#include "System/ILanguage.h"
+
+namespace GUI {
+
+namespace {
+
+QString Text(const char16_t* text)
+{
+    return LanguageTexts::Text(text);
+}
+
+const System::ILanguage& Texts()
+{
+    return System::CurrentLanguage();
+}
+
+}  // namespace
+
+PresetsDialog::PresetsDialog(Configuration::IConfiguration& configuration) : _configuration(configuration) {}
+
+void PresetsDialog::SetFrame(IParentWindow* frame, ControlSubClasser* information)
+{
+    _frame = frame;
+    _information = information;
+}
+
+bool PresetsDialog::IsValidName(const QString& name)
+{
+    for (QChar character : name) {
+        const char16_t code = character.unicode();
+        const bool letter = (code >= u'A' && code <= u'Z') || (code >= u'a' && code <= u'z');
+        const bool digit = code >= u'0' && code <= u'9';
+        if (!letter && !digit && code != u' ')
+            return false;
+    }
+    return true;
+}
+
+QTreeWidget* PresetsDialog::List() const
+{
+    return ControlAs<QTreeWidget>(ListId);
+}
+
+QWidget* PresetsDialog::Create(QWidget* parent)
+{
+    QWidget* page = CreatePageWindow(parent, _information);
+    auto* name = new QLineEdit(page);
+    DialogUnits::Place(name, NameEditId, 54, 7, 189, 12);
+    name->setMaxLength(MaxName);
+    auto* description = new QLineEdit(page);
+    DialogUnits::Place(description, DescriptionEditId, 54, 21, 189, 12);
+    description->setMaxLength(MaxDescription);
+    struct Button {
+        int id;
+        const char* text;
+        int x, y;
+        void (PresetsDialog::*action)();
+    };
+    const Button buttons[] = {{ClearId, "&Clear", 247, 7, &PresetsDialog::Clear},
+                              {SaveId, "&Save", 296, 7, &PresetsDialog::Save},
+                              {UpdateId, "&Update", 345, 7, &PresetsDialog::Update},
+                              {LoadId, "&Load", 247, 21, &PresetsDialog::Load},
+                              {DeleteId, "&Delete", 296, 21, &PresetsDialog::Delete}};
+    for (const Button& button : buttons) {
+        auto* push = new QPushButton(QString::fromUtf8(button.text), page);
+        DialogUnits::Place(push, button.id, button.x, button.y, 48, 12);
+        push->setAutoDefault(false);
+        auto action = button.action;
+        QObject::connect(push, &QPushButton::clicked, page, [this, action] { (this->*action)(); });
+    }
+    auto* list = new QTreeWidget(page);
+    DialogUnits::Place(list, ListId, 7, 39, 386, 188);
+    list->setColumnCount(2);
+    list->setRootIsDecorated(false);
+    list->setSelectionMode(QAbstractItemView::SingleSelection);
+    list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list->setSortingEnabled(false);
+    list->setHeaderLabels({Text(Texts().GetText(12)), Text(Texts().GetText(13))});
+    // A quarter of the width for the name, the rest less a scroll bar for the description.
+    const int client = list->viewport()->width() > 0 ? list->width() - 2 * list->frameWidth() : list->width();
+    const int scrollBar = list->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, list);
+    list->header()->setStretchLastSection(false);
+    list->setColumnWidth(0, client / 4);
+    list->setColumnWidth(1, client - client / 4 - scrollBar);
+    QObject::connect(list, &QTreeWidget::itemDoubleClicked, page, [this, list](QTreeWidgetItem* item, int) {
+        const bool control = QApplication::queryKeyboardModifiers() & Qt::ControlModifier;
+        DoubleClick(list->indexOfTopLevelItem(item), control);
+    });
+    auto* nameLabel = new QLabel(QStringLiteral("Name"), page);
+    DialogUnits::Place(nameLabel, 1060, 7, 10, 46, 8);
+    auto* descriptionLabel = new QLabel(QStringLiteral("Description"), page);
+    DialogUnits::Place(descriptionLabel, 1061, 7, 23, 46, 8);
+    LanguageTexts::ApplyDialogTexts(page, TemplateId, Texts());
+
+    _configuration.EnumeratePresets(
+        [](const Configuration::ConfigurationData& preset, void* context) {
+            auto* self = static_cast<PresetsDialog*>(context);
+            self->AppendRow(QtText::FromField(preset.PresetName), QtText::FromField(preset.Description));
+            return 1;
+        },
+        this);
+    if (!_name.isEmpty()) {
+        name->setText(_name);
+        description->setText(_description);
+    }
+    SubClassChildControls(page, _information);
+    return page;
+}
+
+void PresetsDialog::Destroy()
+{
+    DestroyPageWindow();
+}
+
+void PresetsDialog::AppendRow(const QString& name, const QString& description)
+{
+    if (QTreeWidget* list = List())
+        new QTreeWidgetItem(list, {name, description});
+}
+
+bool PresetsDialog::CheckName()
+{
+    auto* edit = ControlAs<QLineEdit>(NameEditId);
+    _name = edit->text().left(MaxName);
+    if (_name.isEmpty()) {
+        MessageBoxes::Show(_window, QMessageBox::Warning, Text(Texts().GetMessageTitle(1)), Text(Texts().GetMessage(2)));
+        edit->setFocus(Qt::OtherFocusReason);
+        return false;
+    }
+    if (!IsValidName(_name)) {
+        _name.clear();
+        MessageBoxes::Show(_window, QMessageBox::Warning, Text(Texts().GetMessageTitle(3)), Text(Texts().GetMessage(4)));
+        edit->selectAll();
+        edit->setFocus(Qt::OtherFocusReason);
+        return false;
+    }
+    return true;
+}
+
+bool PresetsDialog::FillRecord(Configuration::ConfigurationData& record)
+{
+    if (!CheckName())
+        return false;
+    if (!_frame || _frame->Request(IParentWindow::FillSettings, reinterpret_cast<std::intptr_t>(&record)) != 0)
+        return false;
+    _description = ControlAs<QLineEdit>(DescriptionEditId)->text().left(MaxDescription);
+    QtText::ToField(record.PresetName, _name);
+    QtText::ToField(record.Description, _description);
+    const Configuration::ConfigurationData& live = _configuration.GetCurrentSettings();
+    record.Bpm = live.Bpm;
+    record.GlobalVolume = live.GlobalVolume;
+    return true;
+}
+
+bool PresetsDialog::SelectedRow(int& row, QString& name)
+{
+    QTreeWidget* list = List();
+    const QList<QTreeWidgetItem*> selected = list ? list->selectedItems() : QList<QTreeWidgetItem*>();
+    if (selected.isEmpty()) {
+        MessageBoxes::Show(_window, QMessageBox::Information, Text(Texts().GetMessageTitle(5)),
+                           Text(Texts().GetMessage(6)));
+        return false;
+    }
+    row = list->indexOfTopLevelItem(selected.first());
+    name = selected.first()->text(0).left(MaxName);
+    return true;
+}
+
+void PresetsDialog::Save()
+{
+    if (!_window)
+        return;
+    Configuration::ConfigurationData record;
+    if (!FillRecord(record))
+        return;
+    if (_configuration.IsPreset(record.PresetName)) {
+        if (MessageBoxes::Ask(_window, QMessageBox::Information, Text(Texts().GetMessageTitle(2)),
+                              Text(Texts().GetMessage(3))))
+            _configuration.UpdatePreset(record, record.PresetName);
+        return;
+    }
+    if (_configuration.AddPreset(record))
+        AppendRow(_name, _description);
+}
+
+void PresetsDialog::Update()
+{
+    if (!_window)
+        return;
+    int row = -1;
+    QString oldName;
+    if (!SelectedRow(row, oldName))
+        return;
+    Configuration::ConfigurationData record;
+    if (!FillRecord(record))
+        return;
+    char16_t old[Configuration::ConfigurationData::PresetNameCapacity];
+    QtText::ToField(old, oldName);
+    _configuration.UpdatePreset(record, old);
+    if (QTreeWidgetItem* item = List()->topLevelItem(row)) {
+        item->setText(0, _name);
+        item->setText(1, _description);
+    }
+}
+
+void PresetsDialog::LoadNamed(const QString& name)
+{
+    char16_t key[Configuration::ConfigurationData::PresetNameCapacity];
+    QtText::ToField(key, name);
+    if (!_configuration.LoadPreset(key)) {
+        _name.clear();
+        return;
+    }
+    ControlAs<QLineEdit>(NameEditId)->setText(name);
+    _description = QtText::FromField(_configuration.GetCurrentSettings().Description);
+    ControlAs<QLineEdit>(DescriptionEditId)->setText(_description);
+    if (_frame)
+        _frame->Notify(IParentWindow::PresetLoaded, 0);
+}
+
+void PresetsDialog::Load()
+{
+    if (!_window)
+        return;
+    int row = -1;
+    QString name;
+    if (!SelectedRow(row, name)) {
+        _name.clear();
+        return;
+    }
+    _name = name;
+    LoadNamed(name);
+}
+
+void PresetsDialog::DoubleClick(int row, bool control)
+{
+    QTreeWidget* list = List();
+    QTreeWidgetItem* item = list && row >= 0 ? list->topLevelItem(row) : nullptr;
+    if (!item)
+        return;
+    _name = item->text(0).left(MaxName);
+    _description = item->text(1).left(MaxDescription);
+    ControlAs<QLineEdit>(NameEditId)->setText(_name);
+    ControlAs<QLineEdit>(DescriptionEditId)->setText(_description);
+    if (control)
+        return;
+    LoadNamed(_name);
+}
+
+void PresetsDialog::Delete()
+{
+    if (!_window)
+        return;
+    int row = -1;
+    QString name;
+    if (!SelectedRow(row, name))
+        return;
+    char16_t key[Configuration::ConfigurationData::PresetNameCapacity];
+    QtText::ToField(key, name);
+    _configuration.DeletePreset(key);
+    delete List()->takeTopLevelItem(row);
+    List()->clearSelection();
+}
+
+void PresetsDialog::Clear()
+{
+    if (!_window)
+        return;
+    ControlAs<QLineEdit>(NameEditId)->clear();
+    ControlAs<QLineEdit>(DescriptionEditId)->clear();
+}
+
+}  // namespace GUI
