@@ -3,6 +3,8 @@
 #include "Configuration/IConfiguration.h"
 #include "Core/Metronome.h"
 #include "GUI/ApplicationWindow.h"
+#include "GUI/LanguageDialog.h"
+#include "GUI/SettingsDialog.h"
 #include "GUI/SingleInstance.h"
 #include "GUI/VisualBeatIndicator.h"
 
@@ -36,6 +38,10 @@ int main(int argc, char* argv[])
     {
         GUI::ApplicationWindow window(metronome, configuration, indicator);
         instance.SetRaiseHandler([&window] { window.BringToFront(); });
+        GUI::SettingsDialog settings(configuration, [&window] { window.ReloadSettings(); });
+        GUI::LanguageDialog language(configuration, [&window](const char16_t* name) { window.ChangeLanguage(name); });
+        window.SetSettingsDialog([&window, &settings](int tab) { settings.Run(&window, tab); });
+        window.SetLanguageDialog([&window, &language] { language.Run(&window); });
         if (!window.Initialise())
             return 0;
         result = QApplication::exec();
