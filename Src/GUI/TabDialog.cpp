@@ -78,7 +78,8 @@ QWidget* TabDialog::CreatePageWindow(QWidget* parent, ControlSubClasser* informa
 {
     auto* window = new QWidget(parent);
     window->setFont(DialogUnits::DialogFont());
-    window->setAutoFillBackground(false);
+    // One flat background, the one the colour swatches blend their discs into.
+    window->setAutoFillBackground(true);
     new BackgroundWatcher(window, information);
     _window = window;
     return window;

@@ -1,0 +1,143 @@
+// Screenshots of the four settings pages in a chosen language, with a check that every
+// caption fits its control. Run it under an X server:
+//   xvfb-run -s "-screen 0 1024x768x24" build/Bench/gui_settings_pages Lang de docs
+// It picks the language through the language dialog (as a user would), opens the settings
+// dialog on each tab, saves "settings-<n>-<lang>.png" with ImageMagick's import into the given
+// folder, and prints the dialog's size and each caption wider than its control.
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QLabel>
+#include <QProcess>
+#include <QStyle>
+#include <QTabWidget>
+#include <QThread>
+#include <cstdio>
+#include <memory>
+
+#include "Configuration/IConfiguration.h"
+#include "GUI/ControlSubClasser.h"
+#include "GUI/DialogUnits.h"
+#include "GUI/LanguageDialog.h"
+#include "GUI/SettingsDialog.h"
+#include "Platform/Text.h"
+#include "System/Language.h"
+#include "System/LanguageSetUp.h"
+
+namespace {
+
+void Wait(int ms)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < ms) {
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(10);
+    }
+}
+
+QString Plain(QString text)
+{
+    return text.remove(QLatin1Char('&'));
+}
+
+// Captions wider than the room their control gives them.
+int ReportOverflows(QWidget* page, const char* name)
+{
+    int overflows = 0;
+    for (QWidget* control : page->findChildren<QWidget*>()) {
+        QString text;
+        int room = control->width();
+        if (auto* button = qobject_cast<QAbstractButton*>(control)) {
+            text = Plain(button->text());
+            // Check boxes and radio buttons give part of their width to the indicator.
+            if (button->inherits("QCheckBox") || button->inherits("QRadioButton"))
+                room -= control->style()->pixelMetric(QStyle::PM_IndicatorWidth) + 6;
+            else
+                room -= 6;
+        } else if (auto* label = qobject_cast<QLabel*>(control)) {
+            if (label->wordWrap())
+                continue;
+            text = Plain(label->text());
+        } else if (auto* group = qobject_cast<QGroupBox*>(control)) {
+            text = Plain(group->title());
+            room -= 16;
+        } else {
+            continue;
+        }
+        const int needed = QFontMetrics(control->font()).horizontalAdvance(text);
+        if (needed > room) {
+            std::printf("  %s: control %d \"%s\" needs %d px, has %d\n", name,
+                        GUI::ControlSubClasser::ControlId(control), text.toUtf8().constData(), needed, room);
+            ++overflows;
+        }
+    }
+    return overflows;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 4) {
+        std::fprintf(stderr, "usage: %s <Lang folder> <language name> <output folder>\n", argv[0]);
+        return 2;
+    }
+    QApplication application(argc, argv);
+    const QString folder = QString::fromLocal8Bit(argv[3]);
+    const QString languageName = QString::fromLocal8Bit(argv[2]);
+    System::SetLanguageFolderForTesting(std::string(argv[1]) + "/");
+
+    Configuration::IConfiguration& configuration = Configuration::GetConfiguration();
+    Configuration::ConfigurationData preset;
+    const char16_t* names[3] = {u"Rock 1", u"Waltz", u"Practice"};
+    const char16_t* descriptions[3] = {u"Straight eighths at 120", u"Three four", u"Speed trainer 60 to 100"};
+    for (int i = 0; i < 3; ++i) {
+        Platform::Text::Copy(preset.PresetName, names[i]);
+        Platform::Text::Copy(preset.Description, descriptions[i]);
+        configuration.AddPreset(preset);
+    }
+
+    // The language is chosen in the language dialog, as the user would choose it.
+    std::unique_ptr<System::ILanguage> language;
+    GUI::LanguageDialog languageDialog(configuration, [&language](const char16_t* name) {
+        System::SetUpLanguage(language, name ? std::u16string_view(name) : std::u16string_view());
+    });
+    languageDialog.Open(nullptr);
+    QComboBox* list = languageDialog.List();
+    for (int i = 0; i < list->count(); ++i)
+        if (GUI::LanguageDialog::CodeName(list->itemData(i).toUInt()) ==
+            Platform::Text::Utf8ToUtf16(languageName.toStdString()))
+            list->setCurrentIndex(i);
+    languageDialog.Apply();
+    languageDialog.Close();
+
+    std::printf("dialog font base units: %d x %d px\n", GUI::DialogUnits::BaseX(), GUI::DialogUnits::BaseY());
+    GUI::SettingsDialog settings(configuration, [] {});
+    int overflows = 0;
+    for (int tab = 0; tab < 4; ++tab) {
+        QElapsedTimer opening;
+        opening.start();
+        QDialog* dialog = settings.Open(nullptr, tab);
+        dialog->show();
+        QApplication::processEvents();
+        const qint64 openMs = opening.elapsed();
+        Wait(400);
+        const char* pageNames[4] = {"Options", "Sound Settings", "Audio Files", "Presets"};
+        std::printf("page %d (%s): dialog %d x %d px, opened and shown in %lld ms\n", tab, pageNames[tab],
+                    dialog->width(), dialog->height(), static_cast<long long>(openMs));
+        overflows += ReportOverflows(settings.Tabs()->widget(tab), pageNames[tab]);
+        overflows += ReportOverflows(dialog, "frame");
+        const QString file = QStringLiteral("%1/settings-%2-%3.png").arg(folder).arg(tab).arg(languageName);
+        const int result = QProcess::execute(QStringLiteral("import"),
+                                             {QStringLiteral("-window"), QString::number(dialog->winId()), file});
+        std::printf("  %s %s\n", file.toUtf8().constData(), result == 0 ? "written" : "NOT written");
+        settings.Close();
+    }
+    std::printf("captions wider than their controls: %d\n", overflows);
+    return overflows == 0 ? 0 : 1;
+}
