@@ -4,6 +4,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStyle>
@@ -30,6 +31,29 @@ const System::ILanguage& Texts()
 {
     return System::CurrentLanguage();
 }
+
+// Hands a double click on the list to the page, with the keys held at the click.
+class DoubleClickWatcher final : public QObject {
+public:
+    DoubleClickWatcher(QWidget* viewport, std::function<void(QMouseEvent*)> handler)
+        : QObject(viewport), _handler(std::move(handler))
+    {
+        viewport->installEventFilter(this);
+    }
+
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::MouseButtonDblClick) {
+            auto* click = static_cast<QMouseEvent*>(event);
+            if (click->button() == Qt::LeftButton)
+                _handler(click);
+        }
+        return false;
+    }
+
+private:
+    std::function<void(QMouseEvent*)> _handler;
+};
 
 }  // namespace
 
@@ -99,9 +123,9 @@ QWidget* PresetsDialog::Create(QWidget* parent)
     list->header()->setStretchLastSection(false);
     list->setColumnWidth(0, client / 4);
     list->setColumnWidth(1, client - client / 4 - scrollBar);
-    QObject::connect(list, &QTreeWidget::itemDoubleClicked, page, [this, list](QTreeWidgetItem* item, int) {
-        const bool control = QApplication::queryKeyboardModifiers() & Qt::ControlModifier;
-        DoubleClick(list->indexOfTopLevelItem(item), control);
+    new DoubleClickWatcher(list->viewport(), [this, list](QMouseEvent* click) {
+        QTreeWidgetItem* item = list->itemAt(click->position().toPoint());
+        DoubleClick(item ? list->indexOfTopLevelItem(item) : -1, click->modifiers() & Qt::ControlModifier);
     });
     auto* nameLabel = new QLabel(QStringLiteral("Name"), page);
     DialogUnits::Place(nameLabel, 1060, 7, 10, 46, 8);
