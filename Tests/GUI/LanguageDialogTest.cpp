@@ -139,6 +139,21 @@ TEST_F(LanguageDialogTest, WithoutTheFolderOnlyEnglish)
     EXPECT_TRUE(log.entries.empty());
 }
 
+TEST_F(LanguageDialogTest, AFolderThatCannotBeSearchedIsLogged)
+{
+    WriteFile(folder + "plain", "a file where the folder should be");
+    System::SetLanguageFolderForTesting(folder + "plain/");
+    Tests::RecordingLog log;
+    System::SetLogForTesting(&log);
+    dialog->Open(nullptr);
+    System::SetLogForTesting(nullptr);
+    EXPECT_EQ(Items(dialog->List()), (std::vector<QString>{QStringLiteral("English (English)")}));
+    ASSERT_EQ(log.entries.size(), 1u);
+    EXPECT_EQ(log.entries[0].level, 3);
+    EXPECT_NE(log.entries[0].text.find("Error calling opendir"), std::string::npos) << log.entries[0].text;
+    EXPECT_NE(log.entries[0].text.find("GUI::LanguageDialog::HandleFindFileError"), std::string::npos);
+}
+
 TEST_F(LanguageDialogTest, OkSendsOnlyAChange)
 {
     WriteFile(folder + "de.lng", Header("German", "Deutsch"));
