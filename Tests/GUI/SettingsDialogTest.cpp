@@ -403,6 +403,39 @@ TEST_F(SettingsDialogTest, AudioSourceWithoutFilesIsRefused)
     EXPECT_EQ(GUI::QtText::FromField(Live().File[11]), QStringLiteral("/tmp/click.wav"));
 }
 
+TEST_F(SettingsDialogTest, StepSequencerGetsAPreviewCopyOfThePages)
+{
+    Live().BeatType = 3;
+    Live().Bpm = 88;
+    Live().VisualIndicator = 1;
+    Platform::Text::Copy(Live().CustomRhythm, u"12-1");
+    Open(0);
+    QTest::mouseClick(Options<QCheckBox>(OptionsDialog::CompoundTimeId), Qt::LeftButton, {}, QPoint(4, 4));
+    QTest::mouseClick(Options<QPushButton>(OptionsDialog::StepSequencerId), Qt::LeftButton);
+    const Configuration::ConfigurationData& preview = dialog->Options().StepSequencerSettings();
+    EXPECT_EQ(preview.CompoundTime, 1u);  // from the page, not yet in the live settings
+    EXPECT_EQ(Live().CompoundTime, 0u);
+    EXPECT_EQ(preview.Bpm, 88u);
+    EXPECT_EQ(preview.SpeedTrainer, 5u);
+    EXPECT_EQ(preview.VisualIndicator, 0u);
+    EXPECT_EQ(GUI::QtText::FromField(preview.CustomRhythm), QStringLiteral("12-1"));
+
+    // A page that refuses stops it, with its message.
+    QTest::mouseClick(Options<QRadioButton>(OptionsDialog::AudioFilesId), Qt::LeftButton, {}, QPoint(4, 4));
+    Live().Bpm = 99;
+    QTest::mouseClick(Options<QPushButton>(OptionsDialog::StepSequencerId), Qt::LeftButton);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].title, QStringLiteral("No Audio Files Selected"));
+    EXPECT_EQ(preview.Bpm, 88u);
+    // So does a preset save.
+    dialog->ShowTab(3);
+    dialog->Presets().ControlAs<QLineEdit>(PresetsDialog::NameEditId)->setText(QStringLiteral("Never"));
+    dialog->Presets().Save();
+    EXPECT_FALSE(configuration->IsPreset(u"Never"));
+    EXPECT_EQ(dialog->Presets().List()->topLevelItemCount(), 0);
+    EXPECT_EQ(dialog->Request(GUI::IParentWindow::FillSettings, 0), 1);
+}
+
 // ---- Sound Settings and Audio Files -----------------------------------------------------
 
 TEST_F(SettingsDialogTest, InstrumentListsFollowTheSoundSource)
