@@ -86,7 +86,7 @@ private:
     void SetTrainerEnabling(bool enabled);
     void OnTrainerEditChanged(const TrainerEdit& edit);
     void OnSpinScrolled(const TrainerEdit& edit, int position);
-    void CorrectBeatsPerBar(bool empty_is_low);
+    void CorrectBeatsPerBar(bool emptyIsLow);
     void CorrectTrainerEdit(const TrainerEdit& edit, bool emptyIsLow);
     static QString FormatTrainerValue(const TrainerEdit& edit, double value);
     void OnRejectedCharacter(QWidget* edit);
