@@ -48,20 +48,26 @@ void UpDownControl::SetBuddy(QLineEdit* buddy, bool setBuddyInt)
         _buddy->installEventFilter(this);
 }
 
+QLineEdit* UpDownControl::Buddy() const
+{
+    return qobject_cast<QLineEdit*>(_buddy.data());
+}
+
 void UpDownControl::Step(int delta)
 {
     if (!isEnabled())
         return;
-    if (_buddy && _setBuddyInt) {
+    QLineEdit* buddy = _setBuddyInt ? Buddy() : nullptr;
+    if (buddy) {
         // The edit's number is the position, whatever was typed there.
         bool ok = false;
-        int typed = _buddy->text().trimmed().toInt(&ok);
+        int typed = buddy->text().trimmed().toInt(&ok);
         if (ok)
             _position = Clamp(typed);
     }
     _position = Clamp(_position + delta);
-    if (_buddy && _setBuddyInt)
-        _buddy->setText(QString::number(_position));
+    if (buddy)
+        buddy->setText(QString::number(_position));
     emit Scrolled(_position);
 }
 
@@ -119,7 +125,7 @@ void UpDownControl::changeEvent(QEvent* event)
 
 bool UpDownControl::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == _buddy && event->type() == QEvent::KeyPress) {
+    if (event->type() == QEvent::KeyPress && watched == _buddy.data()) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Up || key == Qt::Key_Down) {
             Step(key == Qt::Key_Up ? 1 : -1);

@@ -47,7 +47,9 @@ private:
     int _high = 100;
     int _position = 0;
     int _pressed = 0;  // +1 up arrow held, -1 down arrow held
-    QPointer<QLineEdit> _buddy;
+    // Held as a plain widget: its events still arrive here while it is being destroyed.
+    QPointer<QWidget> _buddy;
+    QLineEdit* Buddy() const;
     bool _setBuddyInt = false;
     QTimer* _repeat = nullptr;
 };
