@@ -1,0 +1,243 @@
+#include "Platform/AudioOutput.h"
+
+#include <portaudio.h>
+#include <time.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "Platform/Clock.h"
+#include "Platform/MultimediaResult.h"
+
+namespace Platform {
+
+namespace {
+
+// What the first callbacks of a new stream show: how far ahead of the callback its first frame
+// is heard, and how long the callbacks may be apart. The fixed latency is chosen from them.
+struct WarmUp {
+    std::atomic<int> callbacks{0};
+    std::atomic<std::int64_t> lastCallback{0};
+    std::atomic<std::int64_t> maxGap{0};
+    std::atomic<std::int64_t> maxAhead{0};
+};
+WarmUp warmUp;
+
+// Margin for a timer thread that hands its event over late and for an unsteady callback.
+constexpr std::int64_t LatencyMargin = 10'000'000;
+constexpr int WarmUpCallbacks = 40;
+
+void RaiseToMax(std::atomic<std::int64_t>& value, std::int64_t candidate) noexcept
+{
+    std::int64_t current = value.load(std::memory_order_relaxed);
+    while (candidate > current && !value.compare_exchange_weak(current, candidate, std::memory_order_relaxed)) {
+    }
+}
+
+void SleepUntil(std::int64_t time) noexcept
+{
+    timespec until{static_cast<time_t>(time / 1'000'000'000), static_cast<long>(time % 1'000'000'000)};
+    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) != 0) {
+    }
+}
+
+}  // namespace
+
+AudioOutput::AudioOutput() = default;
+
+AudioOutput::~AudioOutput()
+{
+    std::lock_guard guard(_lock);
+    if (_users > 0) {
+        _users = 0;
+        if (_useNull)
+            StopNull();
+        else
+            StopDevice();
+    }
+    if (_paInitialised)
+        Pa_Terminate();
+}
+
+AudioOutput& AudioOutput::Instance()
+{
+    static AudioOutput output;
+    return output;
+}
+
+void AudioOutput::UseNullOutput(bool useNull)
+{
+    std::lock_guard guard(_lock);
+    _useNull = useNull;
+}
+
+void AudioOutput::SetNullCapture(std::vector<float>* capture)
+{
+    std::lock_guard guard(_lock);
+    if (_users == 0) {
+        _capture = capture;
+        _captured.store(0, std::memory_order_release);
+    }
+}
+
+std::uint32_t AudioOutput::Acquire()
+{
+    std::lock_guard guard(_lock);
+    if (_users > 0) {
+        ++_users;
+        return MmNoError;
+    }
+    std::uint32_t result = _useNull ? StartNull() : StartDevice();
+    if (result == MmNoError) {
+        _users = 1;
+        _running.store(true, std::memory_order_release);
+    }
+    return result;
+}
+
+void AudioOutput::Release()
+{
+    std::lock_guard guard(_lock);
+    if (_users == 0 || --_users > 0)
+        return;
+    _running.store(false, std::memory_order_release);
+    if (_nullThread.Joinable())
+        StopNull();
+    else
+        StopDevice();
+}
+
+int AudioOutput::Callback(const void*, void* output, unsigned long frames, const void* timeInfo, unsigned long,
+                          void* self)
+{
+    auto& audio = *static_cast<AudioOutput*>(self);
+    const auto* times = static_cast<const PaStreamCallbackTimeInfo*>(timeInfo);
+    const std::int64_t now = Clock::Now();  // read through the vDSO: no system call
+    double ahead = times->outputBufferDacTime - times->currentTime;
+    if (!(ahead > 0 && ahead < 1.0))
+        ahead = audio._lastAhead.load(std::memory_order_relaxed);  // this device gives no time: keep the last
+    if (ahead < 0)
+        ahead = SuggestedLatency;
+    audio._lastAhead.store(ahead, std::memory_order_relaxed);
+    const auto aheadNs = static_cast<std::int64_t>(ahead * 1e9);
+
+    if (warmUp.callbacks.load(std::memory_order_relaxed) < WarmUpCallbacks) {
+        std::int64_t last = warmUp.lastCallback.exchange(now, std::memory_order_relaxed);
+        if (last != 0)
+            RaiseToMax(warmUp.maxGap, now - last);
+        RaiseToMax(warmUp.maxAhead, aheadNs);
+        warmUp.callbacks.fetch_add(1, std::memory_order_release);
+    }
+    audio._mixer.Render(static_cast<float*>(output), static_cast<int>(frames), now + aheadNs);
+    return paContinue;
+}
+
+std::uint32_t AudioOutput::StartDevice()
+{
+    if (!_paInitialised) {
+        if (Pa_Initialize() != paNoError)
+            return MmNoDriver;
+        _paInitialised = true;
+    }
+    const PaDeviceIndex device = Pa_GetDefaultOutputDevice();
+    const PaDeviceInfo* info = device == paNoDevice ? nullptr : Pa_GetDeviceInfo(device);
+    if (!info)
+        return MmNoDriver;
+
+    PaStreamParameters parameters{};
+    parameters.device = device;
+    parameters.channelCount = Mixer::Channels;
+    parameters.sampleFormat = paFloat32;
+    parameters.suggestedLatency = std::max(SuggestedLatency, info->defaultLowOutputLatency);
+    double rate = PreferredRate;
+    if (Pa_IsFormatSupported(nullptr, &parameters, rate) != paFormatIsSupported)
+        rate = info->defaultSampleRate;
+
+    PaStream* stream = nullptr;
+    if (Pa_OpenStream(&stream, nullptr, &parameters, rate, BufferFrames, paNoFlag,
+                      reinterpret_cast<PaStreamCallback*>(&AudioOutput::Callback), this) != paNoError)
+        return MmNoDriver;
+
+    _sampleRate.store(rate, std::memory_order_release);
+    _mixer.Start(rate);
+    _lastAhead.store(-1, std::memory_order_relaxed);
+    warmUp.callbacks.store(0);
+    warmUp.lastCallback.store(0);
+    warmUp.maxGap.store(0);
+    warmUp.maxAhead.store(0);
+    if (Pa_StartStream(stream) != paNoError) {
+        Pa_CloseStream(stream);
+        return MmNotEnabled;
+    }
+    _stream = stream;
+
+    // Watch the first callbacks (at most half a second) to learn how far ahead the device plays
+    // and how unevenly it calls; the latency is fixed from them for as long as the stream runs.
+    const std::int64_t giveUp = Clock::Now() + 500'000'000;
+    while (warmUp.callbacks.load(std::memory_order_acquire) < WarmUpCallbacks && Clock::Now() < giveUp)
+        SleepUntil(Clock::Now() + 2'000'000);
+    if (warmUp.callbacks.load(std::memory_order_acquire) == 0) {
+        StopDevice();
+        return MmNotEnabled;  // the stream started but never asked for sound
+    }
+    const auto bufferNs = static_cast<std::int64_t>(BufferFrames * 1e9 / rate);
+    const std::int64_t gap = std::max(warmUp.maxGap.load(), bufferNs);
+    _mixer.SetLatency(warmUp.maxAhead.load() + gap + LatencyMargin);
+    return MmNoError;
+}
+
+void AudioOutput::StopDevice()
+{
+    if (!_stream)
+        return;
+    auto* stream = static_cast<PaStream*>(_stream);
+    Pa_StopStream(stream);
+    Pa_CloseStream(stream);
+    _stream = nullptr;
+}
+
+std::uint32_t AudioOutput::StartNull()
+{
+    _sampleRate.store(PreferredRate, std::memory_order_release);
+    _mixer.Start(PreferredRate);
+    const auto bufferNs = static_cast<std::int64_t>(BufferFrames * 1e9 / PreferredRate);
+    _mixer.SetLatency(NullDeviceDelay + bufferNs + LatencyMargin);
+    _captured.store(0, std::memory_order_release);
+    _nullStop.store(false, std::memory_order_release);
+    _nullStart.store(Clock::Now() + NullDeviceDelay, std::memory_order_release);
+    if (!_nullThread.Start([this] { RunNull(); }))
+        return MmNoMemory;
+    return MmNoError;
+}
+
+void AudioOutput::StopNull()
+{
+    _nullStop.store(true, std::memory_order_release);
+    _nullThread.Join();
+}
+
+// Renders one buffer every buffer period, on a grid that does not drift, and "hears" each buffer
+// a fixed delay after rendering it: a perfect sound card.
+void AudioOutput::RunNull()
+{
+    const double rate = PreferredRate;
+    const std::int64_t heardStart = _nullStart.load(std::memory_order_acquire);
+    std::vector<float> buffer(BufferFrames * Mixer::Channels);
+    for (std::int64_t n = 0; !_nullStop.load(std::memory_order_acquire); ++n) {
+        const auto offset = static_cast<std::int64_t>(std::llround(n * BufferFrames * 1e9 / rate));
+        const std::int64_t heard = heardStart + offset;
+        SleepUntil(heard - NullDeviceDelay);
+        _mixer.Render(buffer.data(), BufferFrames, heard);
+        if (_capture) {
+            const std::int64_t done = _captured.load(std::memory_order_relaxed);
+            const auto capacity = static_cast<std::int64_t>(_capture->size() / Mixer::Channels);
+            const std::int64_t count = std::min<std::int64_t>(BufferFrames, capacity - done);
+            if (count > 0) {
+                std::copy_n(buffer.begin(), count * Mixer::Channels, _capture->begin() + done * Mixer::Channels);
+                _captured.store(done + count, std::memory_order_release);
+            }
+        }
+    }
+}
+
+}  // namespace Platform
