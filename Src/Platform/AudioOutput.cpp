@@ -25,7 +25,9 @@ WarmUp warmUp;
 
 // Margin for a timer thread that hands its event over late and for an unsteady callback.
 constexpr std::int64_t LatencyMargin = 10'000'000;
-constexpr int WarmUpCallbacks = 40;
+constexpr int SkippedCallbacks = 8;   // a stream's first callbacks come in a burst, often before a pause
+constexpr int WarmUpCallbacks = 48;
+constexpr std::int64_t SteadyGap = 100'000'000;  // a longer pause starts the measuring again
 
 void RaiseToMax(std::atomic<std::int64_t>& value, std::int64_t candidate) noexcept
 {
@@ -121,12 +123,17 @@ int AudioOutput::Callback(const void*, void* output, unsigned long frames, const
     audio._lastAhead.store(ahead, std::memory_order_relaxed);
     const auto aheadNs = static_cast<std::int64_t>(ahead * 1e9);
 
-    if (warmUp.callbacks.load(std::memory_order_relaxed) < WarmUpCallbacks) {
-        std::int64_t last = warmUp.lastCallback.exchange(now, std::memory_order_relaxed);
-        if (last != 0)
+    if (int seen = warmUp.callbacks.load(std::memory_order_relaxed); seen < WarmUpCallbacks) {
+        const std::int64_t last = warmUp.lastCallback.exchange(now, std::memory_order_relaxed);
+        if (last != 0 && now - last > SteadyGap) {
+            seen = 0;  // the device paused: what came before does not describe it
+            warmUp.maxGap.store(0, std::memory_order_relaxed);
+            warmUp.maxAhead.store(0, std::memory_order_relaxed);
+        } else if (seen >= SkippedCallbacks) {
             RaiseToMax(warmUp.maxGap, now - last);
-        RaiseToMax(warmUp.maxAhead, aheadNs);
-        warmUp.callbacks.fetch_add(1, std::memory_order_release);
+            RaiseToMax(warmUp.maxAhead, aheadNs);
+        }
+        warmUp.callbacks.store(seen + 1, std::memory_order_release);
     }
     audio._mixer.Render(static_cast<float*>(output), static_cast<int>(frames), now + aheadNs);
     return paContinue;
@@ -171,12 +178,13 @@ std::uint32_t AudioOutput::StartDevice()
     }
     _stream = stream;
 
-    // Watch the first callbacks (at most half a second) to learn how far ahead the device plays
-    // and how unevenly it calls; the latency is fixed from them for as long as the stream runs.
-    const std::int64_t giveUp = Clock::Now() + 500'000'000;
+    // Watch the first steady callbacks (waiting at most three seconds for them) to learn how far
+    // ahead the device plays and how unevenly it calls; the latency is fixed from them for as long
+    // as the stream runs.
+    const std::int64_t giveUp = Clock::Now() + 3'000'000'000;
     while (warmUp.callbacks.load(std::memory_order_acquire) < WarmUpCallbacks && Clock::Now() < giveUp)
         SleepUntil(Clock::Now() + 2'000'000);
-    if (warmUp.callbacks.load(std::memory_order_acquire) == 0) {
+    if (warmUp.callbacks.load(std::memory_order_acquire) <= SkippedCallbacks) {
         StopDevice();
         return MmNotEnabled;  // the stream started but never asked for sound
     }

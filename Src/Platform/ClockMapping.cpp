@@ -1,5 +1,6 @@
 #include "Platform/ClockMapping.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace Platform {
@@ -13,19 +14,14 @@ void ClockMapping::Reset(double sampleRate) noexcept
     _restarts = 0;
 }
 
-// Wide at first so that the loop locks within a second or two, then narrow so that the jitter
-// of the readings (often a millisecond or more through a sound server) is averaged over many
-// seconds. A frequency error is followed without a lasting phase error at any bandwidth, since
-// the loop is of second order.
+// Wide at first so that the loop locks within a second, then narrowing as 1/t, so that the
+// loop averages over all it has seen so far (the jitter of the readings, often a millisecond or
+// more through a sound server, is averaged away), down to a floor that still follows slow
+// changes of the output's rate. A frequency error is followed without a lasting phase error at
+// any bandwidth, since the loop is of second order.
 double ClockMapping::Bandwidth() const noexcept
 {
-    if (_elapsed < 1.0)
-        return 2.0;
-    if (_elapsed < 4.0)
-        return 0.5;
-    if (_elapsed < 10.0)
-        return 0.1;
-    return 0.02;
+    return std::max(MinBandwidth, StartBandwidth / (1.0 + _elapsed));
 }
 
 void ClockMapping::Observe(std::int64_t frame, std::int64_t time) noexcept

@@ -32,6 +32,9 @@ public:
 
     // An error larger than this restarts the loop instead of being followed.
     static constexpr double RestartThresholdNs = 30e6;
+    // The loop's bandwidth in Hz: at the start, and the least it narrows to.
+    static constexpr double StartBandwidth = 1.0;
+    static constexpr double MinBandwidth = 0.01;
 
 private:
     double Bandwidth() const noexcept;
