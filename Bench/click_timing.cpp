@@ -57,11 +57,12 @@ bool PlayRun(Core::ISoundEngine& engine, double intervalMs)
     return clicker.Failures() == 0;
 }
 
-void Print(const char* name, const std::vector<long>& run, double nominal)
+void Print(const char* name, const std::vector<long>& run, double nominal, double sinkPpm)
 {
     const Tests::ClickFigures f = Tests::Measure(run, nominal);
-    std::printf("%-34s %5d %3d %9.3f %9.3f %9.3f %9.3f %9.3f %10.2f\n", name, f.clicks, ClicksPerRun - f.clicks,
-                f.spacingMean, f.spacingP99, f.spacingMax, f.lineP99, f.lineMax, f.tempoPpm);
+    std::printf("%-26s %5d %3d %8.3f %8.3f %8.3f %8.3f %8.3f %9.2f %9.2f\n", name, f.clicks, ClicksPerRun - f.clicks,
+                f.spacingMean, f.spacingP99, f.spacingMax, f.lineP99, f.lineMax, f.tempoPpm,
+                ((1 + f.tempoPpm * 1e-6) / (1 + sinkPpm * 1e-6) - 1) * 1e6);
 }
 
 }  // namespace
@@ -102,16 +103,20 @@ int main()
     const std::vector<float> recording = recorder.Stop();
 
     const auto runs = Tests::SplitRuns(Tests::FindClicks(recording, click), static_cast<long>(rate * 1.5));
-    std::printf("output %.0f Hz, latency %.2f ms (stamp to heard), measured rate %.4f Hz, late events %lld, "
-                "%zu frames recorded, %zu runs found\n",
-                rate, output.Latency() / 1e6, mixer.Mapping().MeasuredRate(), static_cast<long long>(lateStamped),
-                recording.size(), runs.size());
-    std::printf("%-34s %5s %3s %9s %9s %9s %9s %9s %10s\n", "run (errors in samples)", "found", "lost", "sp.mean",
-                "sp.p99", "sp.max", "line.p99", "line.max", "tempo ppm");
+    const double measuredRate = mixer.Mapping().MeasuredRate();
+    std::printf("output %.0f Hz, latency %.2f ms (stamp to heard), output rate against the clock %.4f Hz (%+.1f ppm)\n"
+                "late events %lld, underflows %lld, clock loop restarts %d, %zu frames recorded, %zu runs found\n",
+                rate, output.Latency() / 1e6, measuredRate, (measuredRate / rate - 1) * 1e6,
+                static_cast<long long>(lateStamped), static_cast<long long>(output.Underflows()),
+                mixer.Mapping().Restarts(), recording.size(), runs.size());
+    std::printf("tempo ppm is counted in the sink's samples; less the sink's own rate error it is the error "
+                "against the clock (last column)\n");
+    std::printf("%-26s %5s %3s %8s %8s %8s %8s %8s %9s %9s\n", "run (errors in samples)", "found", "lost", "sp.mean",
+                "sp.p99", "sp.max", "line.p99", "line.max", "tempo ppm", "vs clock");
     const char* names[] = {"stamped 120 bpm", "stamped 400 bpm x 8", "buffer start 120 bpm", "buffer start 400 bpm x 8"};
     const double nominal[] = {slowMs * rate / 1000, fastMs * rate / 1000, slowMs * rate / 1000, fastMs * rate / 1000};
     for (std::size_t i = 0; i < 4; ++i)
-        Print(names[i], i < runs.size() ? runs[i] : std::vector<long>{}, nominal[i]);
+        Print(names[i], i < runs.size() ? runs[i] : std::vector<long>{}, nominal[i], (measuredRate / rate - 1) * 1e6);
     engine.Close();
     return ok && runs.size() == 4 ? 0 : 1;
 }

@@ -109,10 +109,12 @@ void AudioOutput::Release()
         StopDevice();
 }
 
-int AudioOutput::Callback(const void*, void* output, unsigned long frames, const void* timeInfo, unsigned long,
-                          void* self)
+int AudioOutput::Callback(const void*, void* output, unsigned long frames, const void* timeInfo,
+                          unsigned long flags, void* self)
 {
     auto& audio = *static_cast<AudioOutput*>(self);
+    if (flags & paOutputUnderflow)
+        audio._underflows.fetch_add(1, std::memory_order_relaxed);
     const auto* times = static_cast<const PaStreamCallbackTimeInfo*>(timeInfo);
     const std::int64_t now = Clock::Now();  // read through the vDSO: no system call
     double ahead = times->outputBufferDacTime - times->currentTime;

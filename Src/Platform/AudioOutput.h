@@ -40,6 +40,8 @@ public:
     // From an event's stamp to the moment it is heard, in clock nanoseconds: the beat indicator
     // and the step sequencer's cursor show a tick this long after its due time.
     std::int64_t Latency() const noexcept { return _mixer.Latency(); }
+    // Buffers the device reported it could not play in time (for benchmarks).
+    std::int64_t Underflows() const noexcept { return _underflows.load(std::memory_order_relaxed); }
 
     // Use the null output instead of the sound device from the next start on.
     void UseNullOutput(bool useNull);
@@ -68,7 +70,8 @@ private:
     Mixer _mixer;
     std::atomic<double> _sampleRate{PreferredRate};
     std::atomic<bool> _running{false};
-    std::atomic<double> _lastAhead{-1};  // seconds from the callback to its first frame being heard
+    std::atomic<double> _lastAhead{-1};
+    std::atomic<std::int64_t> _underflows{0};  // seconds from the callback to its first frame being heard
 
     Thread _nullThread;
     std::atomic<bool> _nullStop{false};

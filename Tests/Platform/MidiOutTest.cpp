@@ -43,8 +43,9 @@ protected:
     }
     void TearDown() override
     {
-        if (_midi)
+        if (_midi) {
             EXPECT_EQ(MidiOut::Close(_midi), Platform::MmNoError);
+        }
     }
     // The frame at which a sound stamped `stamp` is to be heard.
     std::int64_t FrameFor(std::int64_t stamp) const

@@ -62,7 +62,7 @@ public:
         std::string device = "--device=" + sink + ".monitor";
         std::string rateArg = "--rate=" + std::to_string(rate);
         const char* argv[] = {"parec",          device.c_str(),      "--raw", "--format=float32le", rateArg.c_str(),
-                              "--channels=2", "--latency-msec=20", nullptr};
+                              "--channels=2", "--latency-msec=200", nullptr};
         if (posix_spawnp(&_pid, "parec", &actions, nullptr, const_cast<char**>(argv), environ) != 0)
             _pid = -1;
         posix_spawn_file_actions_destroy(&actions);
