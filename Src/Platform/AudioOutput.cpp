@@ -1,5 +1,6 @@
 #include "Platform/AudioOutput.h"
 
+#include <pa_linux_alsa.h>
 #include <portaudio.h>
 #include <time.h>
 
@@ -167,6 +168,10 @@ std::uint32_t AudioOutput::StartDevice()
                       reinterpret_cast<PaStreamCallback*>(&AudioOutput::Callback), this) != paNoError)
         return MmNoDriver;
 
+    // Through ALSA the callback runs on PortAudio's own thread: give it real-time scheduling (where
+    // the system allows) so that a busy machine does not make it miss its turn.
+    if (const PaHostApiInfo* api = Pa_GetHostApiInfo(info->hostApi); api && api->type == paALSA)
+        PaAlsa_EnableRealtimeScheduling(stream, 1);
     _sampleRate.store(rate, std::memory_order_release);
     _mixer.Start(rate);
     _lastAhead.store(-1, std::memory_order_relaxed);

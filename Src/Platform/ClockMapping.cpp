@@ -46,12 +46,14 @@ void ClockMapping::Observe(std::int64_t frame, std::int64_t time) noexcept
     }
     // Start (or start over): this reading is taken as it is, at the nominal rate once nothing
     // better is known.
+    // After a jump the rate learnt so far still holds: only the phase starts over, so the loop
+    // need not open as wide as at the very start.
+    _elapsed = _observations == 0 ? 0.0 : std::min(_elapsed, RestartSettledSeconds);
     if (_observations == 0)
         _framePeriod = 1e9 / _sampleRate;
     _origin = time;
     _baseTime = 0;
     _baseFrame = frame;
-    _elapsed = 0;
     _observations = 1;
 }
 

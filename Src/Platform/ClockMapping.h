@@ -35,6 +35,8 @@ public:
     // The loop's bandwidth in Hz: at the start, and the least it narrows to.
     static constexpr double StartBandwidth = 1.0;
     static constexpr double MinBandwidth = 0.01;
+    // How settled the loop counts itself after a restart, in seconds followed.
+    static constexpr double RestartSettledSeconds = 3.0;
 
 private:
     double Bandwidth() const noexcept;
