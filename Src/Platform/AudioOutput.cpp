@@ -53,7 +53,7 @@ AudioOutput::~AudioOutput()
     std::lock_guard guard(_lock);
     if (_users > 0) {
         _users = 0;
-        if (_useNull)
+        if (_nullActive)
             StopNull();
         else
             StopDevice();
@@ -104,7 +104,7 @@ void AudioOutput::Release()
     if (_users == 0 || --_users > 0)
         return;
     _running.store(false, std::memory_order_release);
-    if (_nullThread.Joinable())
+    if (_nullActive)
         StopNull();
     else
         StopDevice();
@@ -222,6 +222,7 @@ std::uint32_t AudioOutput::StartNull()
     _nullStart.store(Clock::Now() + NullDeviceDelay, std::memory_order_release);
     if (!_nullThread.Start([this] { RunNull(); }))
         return MmNoMemory;
+    _nullActive = true;
     return MmNoError;
 }
 
@@ -229,6 +230,7 @@ void AudioOutput::StopNull()
 {
     _nullStop.store(true, std::memory_order_release);
     _nullThread.Join();
+    _nullActive = false;
 }
 
 // Renders one buffer every buffer period, on a grid that does not drift, and "hears" each buffer

@@ -74,6 +74,7 @@ private:
     std::atomic<std::int64_t> _underflows{0};  // seconds from the callback to its first frame being heard
 
     Thread _nullThread;
+    bool _nullActive = false;  // the running output is the null one
     std::atomic<bool> _nullStop{false};
     std::vector<float>* _capture = nullptr;
     std::atomic<std::int64_t> _captured{0};
