@@ -3,6 +3,7 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -74,6 +75,7 @@ TEST(EndToEnd, TimerClicksReachTheSoundServerEvenlySpaced)
     ASSERT_EQ(onsets.size(), static_cast<std::size_t>(Count));
     const double nominal = IntervalMs * rate / 1000;
     int off = 0;
+    std::string spacings;
     for (std::size_t i = 1; i < onsets.size(); ++i) {
         const double error = std::fabs(static_cast<double>(onsets[i] - onsets[i - 1]) - nominal);
         // Half a sample comes from the fractional interval, and the null sink runs about 84 ppm
@@ -81,8 +83,12 @@ TEST(EndToEnd, TimerClicksReachTheSoundServerEvenlySpaced)
         // clicks placed at buffer or synthesizer block boundaries would be tens of samples off.
         if (error > 2.5)
             ++off;
+        spacings += std::to_string(onsets[i] - onsets[i - 1]) + " ";
     }
-    EXPECT_LE(off, 2) << "spacing errors above 2.5 samples";
+    EXPECT_LE(off, 2) << "spacing errors above 2.5 samples; spacings (nominal " << nominal << "): " << spacings
+                      << "; late events " << Platform::AudioOutput::Instance().GetMixer().LateEvents()
+                      << ", underflows " << Platform::AudioOutput::Instance().Underflows() << ", loop restarts "
+                      << Platform::AudioOutput::Instance().GetMixer().Mapping().Restarts();
 }
 
 }  // namespace
