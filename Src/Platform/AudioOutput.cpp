@@ -21,6 +21,7 @@ struct WarmUp {
     std::atomic<std::int64_t> lastCallback{0};
     std::atomic<std::int64_t> maxGap{0};
     std::atomic<std::int64_t> maxAhead{0};
+    std::atomic<std::int64_t> sumAhead{0};
 };
 WarmUp warmUp;
 
@@ -132,13 +133,20 @@ int AudioOutput::Callback(const void*, void* output, unsigned long frames, const
             seen = 0;  // the device paused: what came before does not describe it
             warmUp.maxGap.store(0, std::memory_order_relaxed);
             warmUp.maxAhead.store(0, std::memory_order_relaxed);
+            warmUp.sumAhead.store(0, std::memory_order_relaxed);
         } else if (seen >= SkippedCallbacks) {
             RaiseToMax(warmUp.maxGap, now - last);
             RaiseToMax(warmUp.maxAhead, aheadNs);
+            warmUp.sumAhead.fetch_add(aheadNs, std::memory_order_relaxed);
         }
         warmUp.callbacks.store(seen + 1, std::memory_order_release);
     }
-    audio._mixer.Render(static_cast<float*>(output), static_cast<int>(frames), now + aheadNs);
+    // Once the stream runs steadily the device's delay is taken as the fixed one seen while
+    // warming up: through a sound server the reported delay wanders by a millisecond and more
+    // over seconds, while the callbacks themselves keep pace with the output's sample clock.
+    const std::int64_t fixedAhead = audio._fixedAhead.load(std::memory_order_relaxed);
+    audio._mixer.Render(static_cast<float*>(output), static_cast<int>(frames),
+                        now + (fixedAhead > 0 ? fixedAhead : aheadNs));
     return paContinue;
 }
 
@@ -179,6 +187,8 @@ std::uint32_t AudioOutput::StartDevice()
     warmUp.lastCallback.store(0);
     warmUp.maxGap.store(0);
     warmUp.maxAhead.store(0);
+    warmUp.sumAhead.store(0);
+    _fixedAhead.store(0, std::memory_order_relaxed);
     if (Pa_StartStream(stream) != paNoError) {
         Pa_CloseStream(stream);
         return MmNotEnabled;
@@ -198,6 +208,9 @@ std::uint32_t AudioOutput::StartDevice()
     const auto bufferNs = static_cast<std::int64_t>(BufferFrames * 1e9 / rate);
     const std::int64_t gap = std::max(warmUp.maxGap.load(), bufferNs);
     _mixer.SetLatency(warmUp.maxAhead.load() + gap + LatencyMargin);
+    const int measured = warmUp.callbacks.load(std::memory_order_acquire) - SkippedCallbacks;
+    if (measured > 0)
+        _fixedAhead.store(warmUp.sumAhead.load() / measured, std::memory_order_relaxed);
     return MmNoError;
 }
 
