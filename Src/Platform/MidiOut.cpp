@@ -77,6 +77,7 @@ std::uint32_t MidiOut::Close(Handle handle)
 {
     if (!handle)
         return MmInvalidHandle;
+    handle->_synth.WaitForWorker();  // a note still being rendered is played into this output
     handle->_output.Release();
     delete handle;
     return MmNoError;

@@ -1,6 +1,7 @@
 #include "Platform/SoundFontSynth.h"
 
 #include <fluidsynth.h>
+#include <time.h>
 
 #include <algorithm>
 #include <cmath>
@@ -208,8 +209,11 @@ bool SoundFontSynth::RenderLater(int note, int velocity, double rate, std::int64
 {
     if (!_workerStarted.load(std::memory_order_acquire))
         return false;
-    if (!_requests.Push(Request{note, velocity, rate, stamp, mixer}))
+    _pending.fetch_add(1, std::memory_order_acq_rel);
+    if (!_requests.Push(Request{note, velocity, rate, stamp, mixer})) {
+        _pending.fetch_sub(1, std::memory_order_acq_rel);
         return false;
+    }
     // Only a note nobody prepared comes here; waking the worker is the one system call it costs.
     _wake.Set();
     return true;
@@ -226,6 +230,13 @@ bool SoundFontSynth::StartWorker()
     return true;
 }
 
+void SoundFontSynth::WaitForWorker()
+{
+    const timespec pause{0, 1'000'000};
+    while (_pending.load(std::memory_order_acquire) > 0 && _workerStarted.load(std::memory_order_acquire))
+        nanosleep(&pause, nullptr);
+}
+
 void SoundFontSynth::RunWorker()
 {
     while (!_stop.load(std::memory_order_acquire)) {
@@ -233,6 +244,7 @@ void SoundFontSynth::RunWorker()
         while (_requests.Pop(request)) {
             if (const Sound* sound = Prepare(request.note, request.velocity, request.rate))
                 request.mixer->Play(sound, request.stamp);
+            _pending.fetch_sub(1, std::memory_order_acq_rel);
         }
         _wake.Wait(-1);
     }

@@ -48,6 +48,8 @@ public:
     bool RenderLater(int note, int velocity, double rate, std::int64_t stamp, Mixer* mixer) noexcept;
     // Starts the worker that RenderLater hands its notes to (once); false when it cannot start.
     bool StartWorker();
+    // Waits until the worker has played every note handed to it (before a mixer goes away).
+    void WaitForWorker();
 
 private:
     struct OwnedSound {
@@ -81,6 +83,7 @@ private:
     AutoResetEvent _wake;
     Thread _worker;
     std::atomic<bool> _workerStarted{false};
+    std::atomic<int> _pending{0};  // requests handed over and not yet played
     std::atomic<bool> _stop{false};
 };
 

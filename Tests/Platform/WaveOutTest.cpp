@@ -53,7 +53,7 @@ protected:
     // Writes the header stamped `ahead` after the null output's first frame is heard.
     std::int64_t WriteAt(WaveHeader& header, std::int64_t ahead)
     {
-        const std::int64_t stamp = _output.NullStartTime() + ahead;
+        const std::int64_t stamp = Platform::Clock::Now() + ahead;
         Platform::Clock::SetEventTime(stamp);
         EXPECT_EQ(WaveOut::Write(_device, &header, sizeof header), Platform::MmNoError);
         Platform::Clock::ClearEventTime();
@@ -70,7 +70,7 @@ protected:
     float Right(std::int64_t frame) const { return _capture[2 * frame + 1]; }
 
     Platform::AudioOutput _output;
-    std::vector<float> _capture = std::vector<float>(2 * 44100);
+    std::vector<float> _capture = std::vector<float>(2 * 44100 * 5);
     Done _done;
     WaveOut::Handle _device = nullptr;
 };
@@ -143,10 +143,12 @@ TEST_F(WaveOutOnNullOutput, ResetStopsAtOnceAndReturnsEveryBuffer)
     EXPECT_EQ(WaveOut::Write(_device, &empty, sizeof empty), Platform::MmNoError);
     EXPECT_EQ(WaveOut::UnprepareHeader(_device, &header, sizeof header), Platform::WaveStillPlaying);
     WaitFor([&] { return _output.FramesCaptured() > 8000; });
+    ASSERT_FALSE(header.flags & Platform::HeaderDone);  // a second of sound is still playing
     EXPECT_EQ(WaveOut::Reset(_device), Platform::MmNoError);
     EXPECT_TRUE(header.flags & Platform::HeaderDone);
     EXPECT_TRUE(empty.flags & Platform::HeaderDone);
     const std::int64_t after = _output.FramesCaptured() + 256;
+    ASSERT_LT(after + 2000, 5 * 44100);
     WaitFor([&] { return _output.FramesCaptured() > after + 2000; });
     for (std::int64_t f = after; f < after + 2000; ++f)
         ASSERT_EQ(Left(f), 0.0f) << f;
