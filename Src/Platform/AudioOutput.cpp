@@ -112,13 +112,12 @@ void AudioOutput::Release()
         StopDevice();
 }
 
-int AudioOutput::Callback(const void*, void* output, unsigned long frames, const void* timeInfo,
+int AudioOutput::Callback(const void*, void* output, unsigned long frames, const PaStreamCallbackTimeInfo* times,
                           unsigned long flags, void* self)
 {
     auto& audio = *static_cast<AudioOutput*>(self);
     if (flags & paOutputUnderflow)
         audio._underflows.fetch_add(1, std::memory_order_relaxed);
-    const auto* times = static_cast<const PaStreamCallbackTimeInfo*>(timeInfo);
     const std::int64_t now = Clock::Now();  // read through the vDSO: no system call
     double ahead = times->outputBufferDacTime - times->currentTime;
     if (!(ahead > 0 && ahead < 1.0))
@@ -182,7 +181,7 @@ std::uint32_t AudioOutput::StartDevice()
 
     PaStream* stream = nullptr;
     if (Pa_OpenStream(&stream, nullptr, &parameters, rate, BufferFrames, paNoFlag,
-                      reinterpret_cast<PaStreamCallback*>(&AudioOutput::Callback), this) != paNoError)
+                      &AudioOutput::Callback, this) != paNoError)
         return MmNoDriver;
 
     // Through ALSA the callback runs on PortAudio's own thread: give it real-time scheduling (where

@@ -8,6 +8,8 @@
 #include "Platform/Mixer.h"
 #include "Platform/Thread.h"
 
+struct PaStreamCallbackTimeInfo;
+
 namespace Platform {
 
 // The program's one audio output: a stream on the default sound device (or, for tests and
@@ -59,7 +61,7 @@ private:
     std::uint32_t StartNull();
     void StopNull();
     void RunNull();
-    static int Callback(const void* input, void* output, unsigned long frames, const void* timeInfo,
+    static int Callback(const void* input, void* output, unsigned long frames, const PaStreamCallbackTimeInfo* times,
                         unsigned long flags, void* self);
 
     std::mutex _lock;  // Acquire/Release (not the audio thread)
