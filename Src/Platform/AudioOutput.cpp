@@ -27,7 +27,6 @@ WarmUp warmUp;
 
 // Margin for a timer thread that hands its event over late and for an unsteady callback.
 constexpr std::int64_t LatencyMargin = 10'000'000;
-constexpr double AheadSmoothing = 1.0 / 256;  // about one and a half seconds of callbacks
 constexpr int SkippedCallbacks = 8;   // a stream's first callbacks come in a burst, often before a pause
 constexpr int WarmUpCallbacks = 48;
 constexpr std::int64_t SteadyGap = 100'000'000;  // a longer pause starts the measuring again
@@ -141,20 +140,12 @@ int AudioOutput::Callback(const void*, void* output, unsigned long frames, const
         }
         warmUp.callbacks.store(seen + 1, std::memory_order_release);
     }
-    // Through a sound server the reported delay wanders by a millisecond and more over seconds,
-    // while the callbacks themselves keep pace with the output's sample clock. So the delay's
-    // fast part is kept (it tells callbacks that come in bursts apart) and its slow part replaced
-    // by the fixed delay seen while warming up.
+    // Once the stream runs steadily the device's delay is taken as the fixed one seen while
+    // warming up: through a sound server the reported delay wanders by a millisecond and more
+    // over seconds, while the callbacks themselves keep pace with the output's sample clock.
     const std::int64_t fixedAhead = audio._fixedAhead.load(std::memory_order_relaxed);
-    std::int64_t observed = now + aheadNs;
-    if (fixedAhead > 0) {
-        const double average = audio._averageAhead + (static_cast<double>(aheadNs) - audio._averageAhead) * AheadSmoothing;
-        audio._averageAhead = average;
-        observed = now + fixedAhead + aheadNs - static_cast<std::int64_t>(average);
-    } else {
-        audio._averageAhead = static_cast<double>(aheadNs);
-    }
-    audio._mixer.Render(static_cast<float*>(output), static_cast<int>(frames), observed);
+    audio._mixer.Render(static_cast<float*>(output), static_cast<int>(frames),
+                        now + (fixedAhead > 0 ? fixedAhead : aheadNs));
     return paContinue;
 }
 
