@@ -6,6 +6,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <thread>
 #include <vector>
 
@@ -67,8 +68,13 @@ void Print(const char* name, const std::vector<long>& run, double nominal, doubl
 
 }  // namespace
 
-int main()
+// Seconds of output before the first click (the first argument; 3 by default).
+int SettleSeconds = 3;
+
+int main(int argc, char** argv)
 {
+    if (argc > 1)
+        SettleSeconds = std::atoi(argv[1]);
     if (!Tests::SoundServerAvailable()) {
         std::fprintf(stderr, "click_timing: no sound server answers; run it under scripts/with-sound-server\n");
         return 1;
@@ -91,7 +97,7 @@ int main()
         std::fprintf(stderr, "click_timing: parec could not be started\n");
         return 1;
     }
-    std::this_thread::sleep_for(std::chrono::seconds(3));  // let the clock mapping settle
+    std::this_thread::sleep_for(std::chrono::seconds(SettleSeconds));  // let the clock mapping settle
 
     const double slowMs = 60000.0 / 120, fastMs = 60000.0 / 400 / 8;
     Platform::Mixer& mixer = output.GetMixer();
