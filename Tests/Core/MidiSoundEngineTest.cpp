@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <set>
 #include <string>
 #include <vector>
@@ -9,29 +11,12 @@
 #include "Core/MidiSoundEngine.h"
 #include "Core/PercussionTable.h"
 #include "Core/SoundEngines.h"
-#include "System/ILog.h"
+#include "Support/RecordingLog.h"
 
 namespace {
 
 using Core::MidiSoundEngine;
 using Core::PercussionTable;
-
-class RecordingLog final : public System::ILog {
-public:
-    void WriteWide(int, const wchar_t*, ...) override {}
-    void Write(int level, const char* format, ...) override
-    {
-        char text[1024];
-        va_list arguments;
-        va_start(arguments, format);
-        std::vsnprintf(text, sizeof text, format, arguments);
-        va_end(arguments);
-        WriteText(level, text);
-    }
-    void SetLevel(int) override {}
-    void WriteText(int level, const char* message) override { entries.push_back(std::to_string(level) + " " + message); }
-    std::vector<std::string> entries;
-};
 
 TEST(PercussionTable, CoversEveryGeneralMidiPercussionKeyOnce)
 {
@@ -87,17 +72,15 @@ TEST(SoundEngines, LookupGivesTheOneMidiEngineAndNothingForUnknownTypes)
 
 TEST(MidiSoundEngine, PlayingWhileClosedIsRefusedAndLogged)
 {
-    RecordingLog log;
-    System::SetLogForTesting(&log);
+    Tests::RecordingLog log;
     MidiSoundEngine engine;
     EXPECT_FALSE(engine.PlaySound(100, 38));
-    System::SetLogForTesting(nullptr);
     EXPECT_EQ(engine.GetLastResult(), 5u);
-    ASSERT_EQ(log.entries.size(), 1u);
-    EXPECT_EQ(log.entries[0].rfind("3 Multimedia error: Error calling MidiOut::ShortMessage\r\n\tFile: Src/Core/MidiSoundEngine", 0), 0u)
-        << log.entries[0];
-    EXPECT_NE(log.entries[0].find("\tError Code 5\r\n\tDescription: Device handle is invalid"), std::string::npos)
-        << log.entries[0];
+    const std::string entry = log.Only();
+    EXPECT_EQ(entry.rfind("Multimedia error: Error calling MidiOut::ShortMessage\r\n\tFile: Src/Core/MidiSoundEngine", 0), 0u)
+        << entry;
+    EXPECT_NE(entry.find("\tError Code 5\r\n\tDescription: Device handle is invalid"), std::string::npos) << entry;
+    EXPECT_TRUE(log.Has(System::Error, "Multimedia error"));
 }
 
 // Without a sound server or card the engine cannot start: it says why, in the log and in its
@@ -106,18 +89,16 @@ TEST(MidiSoundEngine, InitialiseWithoutAnyOutputFailsWithALoggedReason)
 {
     if (Tests::SoundServerAvailable() || access("/dev/snd", F_OK) == 0)
         GTEST_SKIP() << "this machine has sound output";
-    RecordingLog log;
-    System::SetLogForTesting(&log);
+    Tests::RecordingLog log;
     MidiSoundEngine engine;
     Configuration::ConfigurationData settings;
     EXPECT_FALSE(engine.Initialise(settings));
-    EXPECT_FALSE(engine.PlaySound(100, 38));
-    System::SetLogForTesting(nullptr);
+    EXPECT_EQ(engine.GetLastResult(), 6u);
+    const std::string entry = log.Only();
+    EXPECT_NE(entry.find("Error calling MidiOut::Open"), std::string::npos) << entry;
+    EXPECT_NE(entry.find("\tError Code 6\r\n\tDescription: No device driver present"), std::string::npos) << entry;
+    EXPECT_FALSE(engine.PlaySound(100, 38));  // still closed
     EXPECT_EQ(engine.GetLastResult(), 5u);
-    ASSERT_GE(log.entries.size(), 1u);
-    EXPECT_NE(log.entries[0].find("Error calling MidiOut::Open"), std::string::npos);
-    EXPECT_NE(log.entries[0].find("\tError Code 6\r\n"), std::string::npos) << log.entries[0];
-    EXPECT_NE(log.entries[0].find("Description: No device driver present"), std::string::npos) << log.entries[0];
 }
 
 }  // namespace
