@@ -7,8 +7,10 @@
 #include "Core/IBeatIndicator.h"
 #include "Core/IMetronomeEventHandler.h"
 #include "Core/ISoundEngine.h"
+#include "Core/PercussionTable.h"
 #include "Core/SettingsRange.h"
 #include "Core/SimpleBeatMetronomeStrategy.h"
+#include "Core/SoundEngines.h"
 #include "Core/SpeedTrainerTimerStrategy.h"
 #include "Core/StandardTimerStrategy.h"
 #include "Core/StepSequencerTimerStrategy.h"
@@ -74,19 +76,6 @@ ITimerStrategy* TimerStrategyFor(std::uint32_t speedTrainer)
     return &s.speedTrainer;
 }
 
-// The program's engine for a SoundEngineType (0 MIDI, 1 audio files).
-ISoundEngine* SoundEngineFor(std::uint32_t /*type*/)
-{
-    return nullptr;
-}
-
-// The MIDI note a percussion-table row plays.
-std::int32_t MidiNote(std::uint32_t row)
-{
-    return static_cast<std::int32_t>(row);
-}
-
-constexpr std::uint32_t MidiEngineType = 0;
 
 }  // namespace
 
@@ -109,7 +98,7 @@ Metronome& Metronome::Instance()
 {
     // The engines and the timer are made first so that they are destroyed after the metronome,
     // which stops the timer as it goes.
-    SoundEngineFor(MidiEngineType);
+    SoundEngines::Get(SoundEngines::Midi);
     static Metronome metronome;
     return metronome;
 }
@@ -141,7 +130,7 @@ std::int32_t Metronome::Start(IMetronomeEventHandler& handler, Configuration::Co
     _strategy = strategy;
     strategy->SetTimer(&_timer);
 
-    ISoundEngine* engine = _engineOverride != nullptr ? _engineOverride : SoundEngineFor(settings.SoundEngineType);
+    ISoundEngine* engine = _engineOverride != nullptr ? _engineOverride : SoundEngines::Get(settings.SoundEngineType);
     strategy->SetSoundEngine(engine);
     if (engine == nullptr) {
         System::Log().Write(System::Error, "Core::Metronome::Start: no sound engine of type %u",
@@ -165,10 +154,10 @@ std::int32_t Metronome::Start(IMetronomeEventHandler& handler, Configuration::Co
     strategy->SetBeep(settings.Beep == 1);
 
     strategy->SetVolumes(settings.Volume, settings.GlobalVolume);
-    const bool midi = settings.SoundEngineType == MidiEngineType;
+    const bool midi = settings.SoundEngineType == SoundEngines::Midi;
     for (int voice = 0; voice < NumVoices; ++voice) {
         const std::uint32_t instrument = settings.Instrument[voice];
-        strategy->SetSound(voice, midi ? MidiNote(instrument) : static_cast<std::int32_t>(instrument));
+        strategy->SetSound(voice, midi ? PercussionTable::Note(instrument) : static_cast<std::int32_t>(instrument));
     }
 
     std::int32_t secondary = 0;
