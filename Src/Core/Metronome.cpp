@@ -6,6 +6,7 @@
 #include "Core/CustomRhythmMetronomeStrategy.h"
 #include "Core/IBeatIndicator.h"
 #include "Core/IMetronomeEventHandler.h"
+#include "Core/MidiSoundEngine.h"
 #include "Core/ISoundEngine.h"
 #include "Core/PercussionTable.h"
 #include "Core/SettingsRange.h"
@@ -157,6 +158,7 @@ std::int32_t Metronome::Start(IMetronomeEventHandler& handler, Configuration::Co
     const bool midi = settings.SoundEngineType == SoundEngines::Midi;
     for (int voice = 0; voice < NumVoices; ++voice) {
         const std::uint32_t instrument = settings.Instrument[voice];
+        _instruments[voice] = instrument;
         strategy->SetSound(voice, midi ? PercussionTable::Note(instrument) : static_cast<std::int32_t>(instrument));
     }
 
@@ -253,8 +255,20 @@ void Metronome::SetTempo(std::int32_t bpm)
 
 void Metronome::SetVolumes(const std::uint32_t (&volumes)[NumVoices], std::uint32_t globalVolume)
 {
-    if (_strategy != nullptr)
-        _strategy->SetVolumes(volumes, globalVolume);
+    if (_strategy == nullptr)
+        return;
+    _strategy->SetVolumes(volumes, globalVolume);
+    // The MIDI engine plays sounds rendered ahead of time, one for each note and velocity; one
+    // not rendered yet would be rendered at the click and heard late. Render the new ones now.
+    if (auto* midi = dynamic_cast<MidiSoundEngine*>(_strategy->GetSoundEngine())) {
+        Configuration::ConfigurationData sounds;
+        for (int voice = 0; voice < NumVoices; ++voice) {
+            sounds.Instrument[voice] = _instruments[voice];
+            sounds.Volume[voice] = volumes[voice];
+        }
+        sounds.GlobalVolume = globalVolume;
+        midi->PrepareSounds(sounds);
+    }
 }
 
 }  // namespace Core

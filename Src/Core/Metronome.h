@@ -63,6 +63,8 @@ private:
 
     Timer& _timer;
     MetronomeStrategy* _strategy = nullptr;
+    // The instruments of the last start, for rendering MIDI sounds at new volumes.
+    std::uint32_t _instruments[NumVoices] = {};
     IBeatIndicator* _indicator;
     ISoundEngine* _engineOverride = nullptr;
 };

@@ -7,14 +7,18 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 #include "Configuration/ConfigurationData.h"
 #include "Core/Metronome.h"
+#include "Core/PercussionTable.h"
 #include "Core/MetronomeStrategy.h"
 #include "Core/SpeedTrainerTimerStrategy.h"
 #include "Core/Timer.h"
 #include "EngineFakes.h"
+#include "Platform/AudioOutput.h"
+#include "Platform/SoundFontSynth.h"
 #include "Platform/Text.h"
 #include "Support/RecordingLog.h"
 #include "System/MultimediaError.h"
@@ -403,6 +407,45 @@ TEST_F(MetronomeTest, TrainerEndStopsByItself)
     handler.log.clear();
     ASSERT_EQ(StartAndSettle(settings), 0);
     EXPECT_EQ(handler.log, (Log{"started 360 0"}));
+}
+
+TEST_F(MetronomeTest, MidiSoundsAreThePercussionNotesOfTheInstrumentRows)
+{
+    auto settings = Settings();
+    settings.SoundEngineType = 0;
+    settings.BeatType = 1;
+    settings.Instrument[0] = 0;
+    settings.Instrument[1] = 46;
+    ASSERT_EQ(StartAndSettle(settings), 0);
+    Advance(3);
+    EXPECT_EQ(engine.Sounds(), (Sounds{Core::PercussionTable::Note(0), Core::PercussionTable::Note(46),
+                                       Core::PercussionTable::Note(46), Core::PercussionTable::Note(46)}));
+}
+
+// With the real MIDI engine, on the null output: a volume changed while playing has its sounds
+// rendered at once, not at the first click that needs them (which would then be heard late).
+TEST_F(MetronomeTest, NewVolumesAreRenderedBeforeTheirFirstClick)
+{
+    if (access(Platform::SoundFontSynth::SoundFontPath, R_OK) != 0)
+        GTEST_SKIP() << "no General MIDI SoundFont installed";
+    Platform::AudioOutput& output = Platform::AudioOutput::Instance();
+    output.UseNullOutput(true);
+    struct Restore {
+        ~Restore() { Platform::AudioOutput::Instance().UseNullOutput(false); }
+    } restore;
+    metronome.UseSoundEngine(nullptr);
+    auto settings = Settings();
+    settings.SoundEngineType = 0;
+    ASSERT_EQ(StartAndSettle(settings), 0);
+    const int note = Core::PercussionTable::Note(settings.Instrument[0]);
+    const int velocity = 46;  // 127 at 37 %
+    Platform::SoundFontSynth& synth = Platform::SoundFontSynth::Instance();
+    EXPECT_EQ(synth.Find(note, velocity, output.SampleRate()), nullptr);
+    std::uint32_t volumes[12];
+    std::fill(std::begin(volumes), std::end(volumes), 127u);
+    metronome.SetVolumes(volumes, 37);
+    EXPECT_NE(synth.Find(note, velocity, output.SampleRate()), nullptr);
+    metronome.Stop();
 }
 
 }  // namespace
