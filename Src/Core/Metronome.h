@@ -20,6 +20,8 @@ class Timer;
 // Commands come from the user-interface thread. The timer thread ticks the beat strategy and
 // stops playing by itself when the speed trainer ends or a click fails; before touching what a
 // tick uses, every command that stops or restarts the timer waits for its worker to finish.
+// A handler therefore must not wait for the user-interface thread inside an event that comes
+// on the timer thread: it posts what it has to do there.
 class Metronome final : public IMetronome {
 public:
     // Start codes.
