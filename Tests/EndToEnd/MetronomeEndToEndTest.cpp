@@ -260,16 +260,24 @@ TEST_F(MetronomeEndToEnd, SpeedTrainerStagesChangeTheSpacingAsTheCurveSays)
 
     const std::vector<Hit> hits = FindHits(Recording(), {Template(AccentNote, rate)});
     ASSERT_GE(hits.size(), 20u) << Diagnostics();
-    // Four beats at each tempo of the curve, each beat 60 / tempo seconds after the one before;
-    // the first click of a stage is the last of the one before.
+    // Four beats at each tempo of the curve, each beat 60 / tempo seconds after the one before.
+    // The click that changes the tempo is the last on the old grid; the new grid starts when the
+    // timer's worker takes the new interval, a little after that click's due time.
     const double stages[] = {120, 150, 180, 210, 240};
     for (std::size_t stage = 0; stage < 5; ++stage) {
+        const std::string what = std::to_string(static_cast<int>(stages[stage])) + " bpm";
+        const double seconds = 60.0 / stages[stage];
         const std::size_t first = stage * 4;
         const std::size_t last = stage < 4 ? first + 4 : hits.size() - 1;
         std::vector<long> onsets;
-        for (std::size_t i = first; i <= last; ++i)
+        for (std::size_t i = stage == 0 ? first : first + 1; i <= last; ++i)
             onsets.push_back(hits[i].onset);
-        ExpectSpacing(onsets, 60.0 / stages[stage], std::to_string(static_cast<int>(stages[stage])) + " bpm");
+        ExpectSpacing(onsets, seconds, what);
+        if (stage > 0) {
+            const double late = static_cast<double>(hits[first + 1].onset - hits[first].onset) - seconds * deviceRate;
+            EXPECT_GT(late, -2.5) << what << ", first beat";
+            EXPECT_LT(late, 0.0005 * deviceRate) << what << ", first beat";
+        }
     }
 }
 
