@@ -1,0 +1,74 @@
+#include "GUI/BeatsPerMinuteDisplay.h"
+
+#include <QFontMetrics>
+#include <QPainter>
+
+#include "GUI/ControlSubClasser.h"
+#include "GUI/Fonts.h"
+
+namespace GUI {
+
+BeatsPerMinuteDisplay::BeatsPerMinuteDisplay(QWidget* parent) : QWidget(parent)
+{
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setObjectName(QStringLiteral("BeatsPerMinuteDisplay"));
+}
+
+bool BeatsPerMinuteDisplay::CreateBeatsPerMinuteDisplay(QWidget* parent, int tempo)
+{
+    if (parent && parentWidget() != parent)
+        setParent(parent);
+    ControlSubClasser::SetControlId(this, 1201);
+    setGeometry(10, 70, Width, Height);
+    _tempo = tempo;
+    _background.load(QStringLiteral(":/Res/bpm-background.png"));
+    _digitFont = Fonts::CreateScaledFont(44, 900);
+    _labelFont = Fonts::CreateScaledFont(8, 400);
+    ComputeTextPositions();
+    show();
+    return true;
+}
+
+void BeatsPerMinuteDisplay::ComputeTextPositions()
+{
+    QFontMetrics digits(_digitFont);
+    int d = Height - digits.height();
+    _digitTop = d / 2 - (d <= 2 ? 4 : 2);
+    QFontMetrics label(_labelFont);
+    _labelTop = _digitTop + digits.ascent() - label.ascent();
+}
+
+void BeatsPerMinuteDisplay::SetTempo(int tempo)
+{
+    _tempo = tempo;
+    repaint();
+}
+
+void BeatsPerMinuteDisplay::UpdateLabel(const QString& label)
+{
+    _label = label.left(LabelCapacity);
+    repaint();
+}
+
+void BeatsPerMinuteDisplay::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    if (_background.isNull())
+        painter.fillRect(rect(), palette().window());
+    else
+        painter.drawImage(0, 0, _background);
+
+    const QString digits = QString::number(_tempo);
+    QFontMetrics digitMetrics(_digitFont);
+    int width = digitMetrics.horizontalAdvance(digits);
+    int x = DigitLeft(width);
+    // Dark digits on the light face of the background picture, whatever the desktop theme.
+    painter.setPen(QColor(0x1a, 0x22, 0x2c));
+    painter.setFont(_digitFont);
+    painter.drawText(x, _digitTop + digitMetrics.ascent(), digits);
+    QFontMetrics labelMetrics(_labelFont);
+    painter.setFont(_labelFont);
+    painter.drawText(x + width + 4, _labelTop + labelMetrics.ascent(), _label);
+}
+
+}  // namespace GUI

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+
+class QStatusBar;
+class QWidget;
+
+namespace GUI {
+
+// The one line of help text at the bottom of the main window. The window sets its text: the
+// help for the menu item, toolbar button or control under the mouse, or nothing.
+class Statusbar {
+public:
+    Statusbar() = default;
+    virtual ~Statusbar() = default;
+    Statusbar(const Statusbar&) = delete;
+    Statusbar& operator=(const Statusbar&) = delete;
+
+    // Makes the bar as a child of `parent`; the parent places it along its bottom edge.
+    bool CreateStatusbar(QWidget* parent);
+    void SetText(const QString& text);
+    QString Text() const;
+    QStatusBar* Widget() const { return _bar; }
+
+private:
+    QStatusBar* _bar = nullptr;
+};
+
+}  // namespace GUI

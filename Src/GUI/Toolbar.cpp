@@ -1,0 +1,70 @@
+#include "GUI/Toolbar.h"
+
+#include <QAction>
+#include <QIcon>
+#include <QToolBar>
+#include <QToolButton>
+
+#include "GUI/ControlSubClasser.h"
+
+namespace GUI {
+
+namespace {
+
+const char* const IconFiles[Toolbar::ButtonCount] = {
+    ":/Res/toolbar-options.png",
+    ":/Res/toolbar-sound-settings.png",
+    ":/Res/toolbar-audio-files.png",
+    ":/Res/toolbar-presets.png",
+};
+
+}  // namespace
+
+bool Toolbar::Create(QWidget* parent, const QString texts[ButtonCount])
+{
+    _toolbar = new QToolBar(parent);
+    _toolbar->setObjectName(QStringLiteral("Toolbar"));
+    _toolbar->setMovable(false);
+    _toolbar->setFloatable(false);
+    _toolbar->setIconSize(QSize(IconSize, IconSize));
+    _toolbar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    for (int i = 0; i < ButtonCount; ++i) {
+        _actions[i] = _toolbar->addAction(QIcon(QString::fromLatin1(IconFiles[i])), texts[i]);
+        _actions[i]->setData(FirstCommand + i);
+        // The window answers tool tips itself, from the language of the moment.
+        _actions[i]->setToolTip(QString());
+        if (QToolButton* button = Button(FirstCommand + i)) {
+            button->setFixedSize(ButtonWidth, ButtonHeight);
+            button->setAutoRaise(true);
+            ControlSubClasser::SetControlId(button, FirstCommand + i);
+        }
+    }
+    _toolbar->adjustSize();
+    _toolbar->show();
+    return true;
+}
+
+void Toolbar::UpdateLanguage(const QString texts[ButtonCount])
+{
+    for (int i = 0; i < ButtonCount; ++i)
+        if (_actions[i])
+            _actions[i]->setText(texts[i]);
+}
+
+QAction* Toolbar::Action(int command) const
+{
+    int index = command - FirstCommand;
+    if (index < 0 || index >= ButtonCount)
+        return nullptr;
+    return _actions[index];
+}
+
+QToolButton* Toolbar::Button(int command) const
+{
+    QAction* action = Action(command);
+    if (!action || !_toolbar)
+        return nullptr;
+    return qobject_cast<QToolButton*>(_toolbar->widgetForAction(action));
+}
+
+}  // namespace GUI

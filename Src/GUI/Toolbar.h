@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QString>
+
+class QAction;
+class QToolBar;
+class QToolButton;
+class QWidget;
+
+namespace GUI {
+
+// The four buttons along the top of the main window, each opening the settings dialog on one
+// of its tabs: Options, Sound Settings, Audio Files, Presets.
+class Toolbar {
+public:
+    static constexpr int ButtonCount = 4;
+    static constexpr int FirstCommand = 32773;
+    static constexpr int ButtonWidth = 94;
+    static constexpr int ButtonHeight = 50;
+    static constexpr int IconSize = 24;
+
+    Toolbar() = default;
+    virtual ~Toolbar() = default;
+    Toolbar(const Toolbar&) = delete;
+    Toolbar& operator=(const Toolbar&) = delete;
+
+    // Makes the toolbar at the top of `parent` with the four buttons and their texts
+    // (texts[i] for the button in position i).
+    bool Create(QWidget* parent, const QString texts[ButtonCount]);
+    // Takes new button texts after a language change.
+    void UpdateLanguage(const QString texts[ButtonCount]);
+
+    QToolBar* Widget() const { return _toolbar; }
+    // The button and the action of a command 32773..32776; null for any other command.
+    QToolButton* Button(int command) const;
+    QAction* Action(int command) const;
+
+private:
+    QToolBar* _toolbar = nullptr;
+    QAction* _actions[ButtonCount] = {};
+};
+
+}  // namespace GUI
