@@ -1,0 +1,721 @@
+#include "GUI/ApplicationWindow.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QHelpEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QScreen>
+#include <QSlider>
+#include <QStatusBar>
+#include <QThread>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QToolTip>
+#include <QUrl>
+#include <chrono>
+#include <thread>
+
+#include "Configuration/IConfiguration.h"
+#include "Core/IMetronome.h"
+#include "GUI/AboutDialog.h"
+#include "GUI/Fonts.h"
+#include "GUI/LanguageTexts.h"
+#include "GUI/MessageBoxes.h"
+#include "GUI/Model/TempoInput.h"
+#include "GUI/VisualBeatIndicator.h"
+#include "Platform/ProgramFolder.h"
+#include "System/DefaultLanguage.h"
+#include "System/ILanguage.h"
+#include "System/ILog.h"
+#include "System/LanguageSetUp.h"
+
+namespace GUI {
+
+namespace {
+
+unsigned HeldModifierKeys() noexcept
+{
+    Qt::KeyboardModifiers modifiers = QGuiApplication::queryKeyboardModifiers();
+    unsigned held = 0;
+    if (modifiers & Qt::ControlModifier)
+        held |= Core::TapTempo::CtrlHeld;
+    if (modifiers & Qt::ShiftModifier)
+        held |= Core::TapTempo::ShiftHeld;
+    return held;
+}
+
+QString Text(const char16_t* text)
+{
+    return LanguageTexts::Text(text);
+}
+
+const System::ILanguage& Texts()
+{
+    return System::CurrentLanguage();
+}
+
+// The menu as the program starts, in English; a language replaces these texts.
+struct MenuItem {
+    int menu;
+    int command;
+    const char* text;
+    const char* keys;
+};
+
+const char* const MenuTitles[3] = {"&File", "&Tools", "&Help"};
+
+const MenuItem MenuItems[8] = {
+    {0, ApplicationWindow::Language, "&Language\tCtrl+L", "Ctrl+L"},
+    {0, ApplicationWindow::Exit, "E&xit\tCtrl+Q", "Ctrl+Q"},
+    {1, ApplicationWindow::Options, "&Options ...\tCtrl+O", "Ctrl+O"},
+    {1, ApplicationWindow::SoundSettings, "&Sound Settings...\tCtrl+S", "Ctrl+S"},
+    {1, ApplicationWindow::AudioFiles, "&Audio Files...\tCtrl+A", "Ctrl+A"},
+    {1, ApplicationWindow::Presets, "&Presets ...\tCtrl+P", "Ctrl+P"},
+    {2, ApplicationWindow::Help, "&Help\tCtrl+F1", "Ctrl+F1"},
+    {2, ApplicationWindow::About, "&About\tCtrl+F3", "Ctrl+F3"},
+};
+
+TempoInput::Key TempoKey(const QKeyEvent* event)
+{
+    const bool keypad = event->modifiers() & Qt::KeypadModifier;
+    switch (event->key()) {
+    case Qt::Key_PageUp: return TempoInput::Key::PageUp;
+    case Qt::Key_PageDown: return TempoInput::Key::PageDown;
+    case Qt::Key_Up: return TempoInput::Key::Up;
+    case Qt::Key_Right: return TempoInput::Key::Right;
+    case Qt::Key_Down: return TempoInput::Key::Down;
+    case Qt::Key_Left: return TempoInput::Key::Left;
+    case Qt::Key_Plus: return keypad ? TempoInput::Key::Plus : TempoInput::Key::Other;
+    case Qt::Key_Minus: return keypad ? TempoInput::Key::Minus : TempoInput::Key::Other;
+    default: return TempoInput::Key::Other;
+    }
+}
+
+}  // namespace
+
+ApplicationWindow::ApplicationWindow(Core::IMetronome& metronome, Configuration::IConfiguration& configuration,
+                                     VisualBeatIndicator& indicator, Core::TapTempo::ClockFunction tapClock,
+                                     Core::TapTempo::HeldKeysFunction tapKeys)
+    : _metronome(metronome), _configuration(configuration), _indicator(indicator),
+      _tapTempo(tapClock, tapKeys ? tapKeys : &HeldModifierKeys)
+{
+    setObjectName(QStringLiteral("MainWindow"));
+    _openDocument = [](const QString& path) { return QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
+    _manualPath = QString::fromStdString(Platform::ProgramFolder()) + QStringLiteral("Ticova.pdf");
+
+    _digitTimer = new QTimer(this);
+    _digitTimer->setSingleShot(true);
+    _digitTimer->setInterval(TypedDigits::ExpiryMs);
+    connect(_digitTimer, &QTimer::timeout, this, [this] { _digits.Clear(); });
+
+    _tapTimer = new QTimer(this);
+    _tapTimer->setInterval(Core::TapTempo::TimeOutIntervalMs);
+    connect(_tapTimer, &QTimer::timeout, this, [this] {
+        if (_tapTempo.OnTimeOut())
+            _tapTimer->stop();
+    });
+}
+
+ApplicationWindow::~ApplicationWindow()
+{
+    if (!_shutDown)
+        ShutDown();
+    // The indicator belongs to the program, not to this window.
+    _indicator.hide();
+    _indicator.setParent(nullptr);
+    _tapTempo.EndSeries();
+    System::SetCurrentLanguage(nullptr);
+}
+
+bool ApplicationWindow::Initialise()
+{
+    if (!SetUpLanguage(_configuration.GetLanguage()))
+        return false;
+    return CreateInterface();
+}
+
+bool ApplicationWindow::SetUpLanguage(const char16_t* name)
+{
+    std::u16string_view view = name ? std::u16string_view(name) : std::u16string_view();
+    return System::SetUpLanguage(_language, view);
+}
+
+bool ApplicationWindow::CreateInterface()
+{
+    setWindowTitle(Text(Texts().GetText(0)));
+    setWindowIcon(QIcon(QStringLiteral(":/Res/ticova.png")));
+    CreateMenu();
+    if (!Texts().IsDefault())
+        LanguageTexts::ApplyMenuTexts(menuBar(), Texts());
+
+    _client = new QWidget(this);
+    _client->setObjectName(QStringLiteral("Client"));
+    _client->setFixedSize(ClientWidth, ClientHeight);
+    _client->setMouseTracking(true);
+    _client->installEventFilter(this);
+    setCentralWidget(_client);
+
+    QString toolbarTexts[Toolbar::ButtonCount];
+    for (int i = 0; i < Toolbar::ButtonCount; ++i)
+        toolbarTexts[i] = ToolbarText(i);
+    if (!_toolbar.Create(_client, toolbarTexts))
+        return false;
+    _toolbar.Widget()->setGeometry(0, 0, ClientWidth, _toolbar.Widget()->sizeHint().height());
+    for (int i = 0; i < Toolbar::ButtonCount; ++i) {
+        QAction* action = _toolbar.Action(Toolbar::FirstCommand + i);
+        connect(action, &QAction::triggered, this, [this, i] { OnCommand(Toolbar::FirstCommand + i); });
+        if (QToolButton* button = _toolbar.Button(Toolbar::FirstCommand + i))
+            button->installEventFilter(this);
+    }
+    _toolbar.Widget()->installEventFilter(this);
+
+    if (!_statusbar.CreateStatusbar(_client))
+        return false;
+    const int statusHeight = _statusbar.Widget()->sizeHint().height();
+    _statusbar.Widget()->setGeometry(0, ClientHeight - statusHeight, ClientWidth, statusHeight);
+
+    const QFont controlFont = Fonts::CreateScaledFont(8, 400);
+    if (!_readOut.CreateBeatsPerMinuteDisplay(_client, static_cast<int>(_configuration.GetCurrentSettings().Bpm)))
+        return false;
+    _readOut.UpdateLabel(Text(Texts().GetText(1)));
+    if (!_indicator.CreateVisualIndicatorWindow(_client))
+        return false;
+    CreateControls();
+    for (QWidget* widget : {static_cast<QWidget*>(_startButton), static_cast<QWidget*>(_tapButton),
+                            static_cast<QWidget*>(_tempoLabel), static_cast<QWidget*>(_volumeLabel)})
+        widget->setFont(controlFont);
+    if (!_groupBox->title().isEmpty())
+        _groupBox->setFont(controlFont);
+    // The indicator is drawn over the group box that frames it.
+    _indicator.raise();
+
+    SubClassChildControls(_client, this);
+    ForwardKeysToParent(_client, StartButtonId, TempoSliderId, VolumeSliderId);
+    CreateAccelerators();
+
+    setFixedSize(ClientWidth, ClientHeight + menuBar()->sizeHint().height());
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect desktop = screen->availableGeometry();
+        move(desktop.x() + (desktop.width() - width()) / 2, desktop.y() + (desktop.height() - height()) / 2);
+    }
+    setFocusPolicy(Qt::StrongFocus);
+    show();
+    setFocus(Qt::OtherFocusReason);
+    return true;
+}
+
+void ApplicationWindow::CreateMenu()
+{
+    QMenuBar* bar = menuBar();
+    for (int i = 0; i < 3; ++i)
+        _menus[i] = bar->addMenu(QString::fromLatin1(MenuTitles[i]));
+    for (int i = 0; i < 8; ++i) {
+        const MenuItem& item = MenuItems[i];
+        // A separator before Exit and before About.
+        if (item.command == Exit || item.command == About)
+            _menus[item.menu]->addSeparator();
+        QAction* action = _menus[item.menu]->addAction(QString::fromLatin1(item.text));
+        action->setShortcut(QKeySequence(QString::fromLatin1(item.keys)));
+        action->setShortcutContext(Qt::WindowShortcut);
+        action->setData(item.command);
+        const int command = item.command;
+        connect(action, &QAction::triggered, this, [this, command] { OnCommand(command); });
+        connect(action, &QAction::hovered, this, [this, command] { SetStatusInfo(command); });
+        _menuActions[i] = action;
+    }
+    for (QMenu* menu : _menus)
+        connect(menu, &QMenu::aboutToHide, this, [this] { _statusbar.SetText(QString()); });
+}
+
+void ApplicationWindow::CreateAccelerators()
+{
+    struct Accelerator {
+        int command;
+        QKeySequence keys;
+    };
+    const Accelerator accelerators[] = {
+        {StartStop, QKeySequence(Qt::Key_S)},      {StartStop, QKeySequence(Qt::Key_Return)},
+        {StartStop, QKeySequence(Qt::Key_Enter)},  {Pause, QKeySequence(Qt::Key_Space)},
+        {Tap, QKeySequence(Qt::Key_T)},
+    };
+    for (const Accelerator& accelerator : accelerators) {
+        auto* action = new QAction(this);
+        action->setShortcut(accelerator.keys);
+        action->setShortcutContext(Qt::WindowShortcut);
+        action->setData(accelerator.command);
+        const int command = accelerator.command;
+        connect(action, &QAction::triggered, this, [this, command] { OnCommand(command); });
+        addAction(action);
+    }
+}
+
+void ApplicationWindow::CreateControls()
+{
+    const Configuration::ConfigurationData& settings = _configuration.GetCurrentSettings();
+
+    _groupBox = new QGroupBox(Text(Texts().GetControlText(-1)), _client);
+    SetControlId(_groupBox, -1);
+    _groupBox->setGeometry(220, 62, 52, 52);
+
+    _startButton = new QPushButton(_client);
+    SetControlId(_startButton, StartButtonId);
+    _startButton->setGeometry(282, 70, 100, 45);
+    _startButton->setFocusPolicy(Qt::TabFocus);
+    connect(_startButton, &QPushButton::clicked, this, [this] { OnCommand(StartStop); });
+
+    _tempoSlider = new QSlider(Qt::Horizontal, _client);
+    SetControlId(_tempoSlider, TempoSliderId);
+    _tempoSlider->setGeometry(60, 170, 280, 24);
+    _tempoSlider->setRange(TempoInput::SliderPosition(TempoInput::SliderMinimumTempo),
+                           TempoInput::SliderPosition(TempoInput::SliderMaximumTempo));
+    _tempoSlider->setPageStep(100);
+    _tempoSlider->setSingleStep(10);
+    _tempoSlider->setTickPosition(QSlider::NoTicks);
+    MoveTempoSlider(static_cast<int>(settings.Bpm));
+    connect(_tempoSlider, &QSlider::valueChanged, this, &ApplicationWindow::OnTempoSlider);
+
+    _tempoLabel = new QLabel(_client);
+    SetControlId(_tempoLabel, TempoLabelId);
+    _tempoLabel->setGeometry(10, 175, 60, 20);
+
+    _volumeSlider = new QSlider(Qt::Horizontal, _client);
+    SetControlId(_volumeSlider, VolumeSliderId);
+    _volumeSlider->setGeometry(60, 196, 280, 24);
+    _volumeSlider->setRange(0, 100);
+    _volumeSlider->setPageStep(10);
+    _volumeSlider->setTickPosition(QSlider::NoTicks);
+    _volumeSlider->setValue(static_cast<int>(settings.GlobalVolume));
+    connect(_volumeSlider, &QSlider::valueChanged, this, &ApplicationWindow::OnVolumeSlider);
+    // The volume slider shows its value while it is dragged.
+    connect(_volumeSlider, &QSlider::sliderMoved, this, [this](int value) {
+        QToolTip::showText(QCursor::pos(), QString::number(value), _volumeSlider);
+    });
+
+    _volumeLabel = new QLabel(_client);
+    SetControlId(_volumeLabel, VolumeLabelId);
+    _volumeLabel->setGeometry(10, 202, 60, 20);
+
+    _tapButton = new QPushButton(_client);
+    SetControlId(_tapButton, TapButtonId);
+    _tapButton->setGeometry(340, 166, 42, 32);
+    _tapButton->setFocusPolicy(Qt::TabFocus);
+    connect(_tapButton, &QPushButton::clicked, this, [this] { OnCommand(Tap); });
+
+    ApplyControlTexts();
+}
+
+void ApplicationWindow::ApplyControlTexts()
+{
+    SetStartButtonText(_playing);
+    _tapButton->setText(Text(Texts().GetControlText(TapButtonId)));
+    _tempoLabel->setText(Text(Texts().GetControlText(TempoLabelId)));
+    _volumeLabel->setText(Text(Texts().GetControlText(VolumeLabelId)));
+}
+
+QString ApplicationWindow::ToolbarText(int index) const
+{
+    return Text(Texts().GetToolbarText(index));
+}
+
+QAction* ApplicationWindow::CommandAction(int command) const
+{
+    for (QAction* action : _menuActions)
+        if (action && action->data().toInt() == command)
+            return action;
+    for (QAction* action : actions())
+        if (action->data().toInt() == command)
+            return action;
+    return _toolbar.Action(command);
+}
+
+// ---- Commands -------------------------------------------------------------------------------
+
+void ApplicationWindow::OnCommand(int command)
+{
+    switch (command) {
+    case StartStop: StartOrStop(); break;
+    case Pause: PauseOrStartOrStop(); break;
+    case Tap: OnTap(); break;
+    case Language:
+        StopIfPlaying();
+        if (_openLanguage)
+            _openLanguage();
+        break;
+    case Exit: close(); break;
+    case Options:
+    case SoundSettings:
+    case AudioFiles:
+    case Presets:
+        StopIfPlaying();
+        if (_openSettings)
+            _openSettings(command - Options);
+        break;
+    case Help: OpenManual(); break;
+    case About: ShowAbout(); break;
+    default: break;
+    }
+}
+
+void ApplicationWindow::SetStartButtonText(bool playing)
+{
+    if (_startButton)
+        _startButton->setText(Text(Texts().GetControlText(playing ? 1002 : StartButtonId)));
+}
+
+void ApplicationWindow::StartOrStop()
+{
+    if (_playing) {
+        SetStartButtonText(false);
+        _playing = false;
+        _metronome.Stop();
+    } else {
+        _run.fetch_add(1, std::memory_order_acq_rel);
+        std::int32_t code = _metronome.Start(this, _configuration.GetCurrentSettings());
+        if (code != 0) {
+            MessageBoxes::ShowMetronomeError(code, this);
+        } else {
+            SetStartButtonText(true);
+            _playing = true;
+        }
+    }
+    setFocus(Qt::OtherFocusReason);
+}
+
+void ApplicationWindow::PauseOrStartOrStop()
+{
+    if (TrainerPlaying())
+        _metronome.TogglePause();
+    else
+        StartOrStop();
+}
+
+void ApplicationWindow::StopIfPlaying()
+{
+    if (!_playing)
+        return;
+    SetStartButtonText(false);
+    _playing = false;
+    _metronome.Stop();
+}
+
+bool ApplicationWindow::TrainerPlaying() const
+{
+    return _playing && _configuration.GetCurrentSettings().SpeedTrainer != 0;
+}
+
+void ApplicationWindow::OnTap()
+{
+    if (!TrainerPlaying()) {
+        std::int32_t tempo = _tapTempo.Tap();
+        if (_tapTempo.SeriesActive() && !_tapTimer->isActive())
+            _tapTimer->start();
+        if (tempo != 0)
+            ChangeTempo(tempo, true);
+    }
+    setFocus(Qt::OtherFocusReason);
+}
+
+void ApplicationWindow::OpenManual()
+{
+    if (!QFileInfo::exists(_manualPath)) {
+        MessageBoxes::Show(this, QMessageBox::Information, Text(Texts().GetMessageTitle(20)),
+                           Text(Texts().GetMessage(51)));
+        return;
+    }
+    if (!_openDocument || !_openDocument(_manualPath))
+        MessageBoxes::Show(this, QMessageBox::Information, Text(Texts().GetMessageTitle(21)),
+                           Text(Texts().GetMessage(52)));
+}
+
+void ApplicationWindow::ShowAbout()
+{
+    AboutDialog about(this);
+    about.exec();
+}
+
+// ---- Tempo and volume -----------------------------------------------------------------------
+
+void ApplicationWindow::MoveTempoSlider(int bpm)
+{
+    if (!_tempoSlider)
+        return;
+    // Setting the position is no move by the user: it must not come back as a tempo change
+    // (a key tempo beyond the slider's range would be cut to the range).
+    QSignalBlocker quiet(_tempoSlider);
+    _tempoSlider->setValue(TempoInput::SliderPosition(bpm));
+}
+
+void ApplicationWindow::ChangeTempo(int bpm, bool moveSlider)
+{
+    _configuration.GetCurrentSettings().Bpm = static_cast<std::uint32_t>(bpm);
+    _readOut.SetTempo(bpm);
+    if (moveSlider)
+        MoveTempoSlider(bpm);
+    if (_playing)
+        _metronome.SetTempo(bpm);
+}
+
+void ApplicationWindow::ShowTempo(int bpm)
+{
+    _readOut.SetTempo(bpm);
+    MoveTempoSlider(bpm);
+}
+
+void ApplicationWindow::OnTempoSlider(int position)
+{
+    ChangeTempo(TempoInput::SliderTempo(position), false);
+}
+
+void ApplicationWindow::OnVolumeSlider(int position)
+{
+    Configuration::ConfigurationData& settings = _configuration.GetCurrentSettings();
+    settings.GlobalVolume = static_cast<std::uint32_t>(position);
+    if (_playing)
+        _metronome.SetVolumes(settings.Volume, settings.GlobalVolume);
+}
+
+void ApplicationWindow::RequestTempo(int bpm)
+{
+    if (TrainerPlaying())
+        return;
+    ChangeTempo(bpm, true);
+}
+
+void ApplicationWindow::ReloadSettings()
+{
+    const Configuration::ConfigurationData& settings = _configuration.GetCurrentSettings();
+    MoveTempoSlider(static_cast<int>(settings.Bpm));
+    {
+        QSignalBlocker quiet(_volumeSlider);
+        _volumeSlider->setValue(static_cast<int>(settings.GlobalVolume));
+    }
+    _readOut.SetTempo(static_cast<int>(settings.Bpm));
+}
+
+void ApplicationWindow::keyPressEvent(QKeyEvent* event)
+{
+    if (TrainerPlaying()) {
+        event->accept();
+        return;
+    }
+    const int key = event->key();
+    if (key >= Qt::Key_0 && key <= Qt::Key_9 && !(event->modifiers() & Qt::KeypadModifier)) {
+        TypedDigits::Result result = _digits.Enter(key - Qt::Key_0);
+        if (result.keepTimer)
+            _digitTimer->start();
+        else
+            _digitTimer->stop();
+        if (result.tempo != 0)
+            ChangeTempo(result.tempo, true);
+        event->accept();
+        return;
+    }
+    TempoInput::Key tempoKey = TempoKey(event);
+    if (tempoKey == TempoInput::Key::Other) {
+        QMainWindow::keyPressEvent(event);
+        return;
+    }
+    const Qt::KeyboardModifiers modifiers = event->modifiers();
+    std::int32_t tempo = TempoInput::KeyStep(static_cast<std::int32_t>(_configuration.GetCurrentSettings().Bpm),
+                                             tempoKey, modifiers & Qt::ControlModifier,
+                                             modifiers & Qt::ShiftModifier, event->count());
+    if (tempo != 0)
+        ChangeTempo(tempo, true);
+    event->accept();
+}
+
+// ---- Status texts and tooltips --------------------------------------------------------------
+
+int ApplicationWindow::StatusInfoNumber(int id)
+{
+    switch (id) {
+    case Language: return 0;
+    case Exit: return 1;
+    case Options: return 2;
+    case SoundSettings: return 3;
+    case AudioFiles: return 4;
+    case Presets: return 5;
+    case Help: return 7;
+    case About: return 8;
+    case ReadOutId: return 9;
+    case IndicatorId: return 10;
+    case StartButtonId: return 11;
+    case TempoSliderId: return 12;
+    case VolumeSliderId: return 13;
+    case TapButtonId: return 14;
+    default: return -1;
+    }
+}
+
+void ApplicationWindow::SetStatusInfo(int id)
+{
+    int number = StatusInfoNumber(id);
+    _statusbar.SetText(number < 0 ? QString() : Text(Texts().GetStatusInfo(number)));
+}
+
+void ApplicationWindow::MouseOverControl(int id)
+{
+    SetStatusInfo(id);
+}
+
+bool ApplicationWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == _client && event->type() == QEvent::MouseMove) {
+        // A move over a watched control belongs to that control, even when the control passes
+        // it on to the window below.
+        auto* move = static_cast<QMouseEvent*>(event);
+        QWidget* under = _client->childAt(move->position().toPoint());
+        while (under && under->parentWidget() != _client)
+            under = under->parentWidget();
+        if (!under || !IsSubClassed(under))
+            MouseOverBackground();
+        return false;
+    }
+    if (_toolbar.Widget() && watched == _toolbar.Widget() && event->type() == QEvent::Leave) {
+        _statusbar.SetText(QString());
+        return false;
+    }
+    if (auto* button = qobject_cast<QToolButton*>(watched)) {
+        const int command = ControlId(button);
+        if (command >= Toolbar::FirstCommand && command < Toolbar::FirstCommand + Toolbar::ButtonCount) {
+            if (event->type() == QEvent::Enter) {
+                SetStatusInfo(command);
+            } else if (event->type() == QEvent::ToolTip) {
+                // Read at the moment it is shown, so it is always in the current language.
+                auto* help = static_cast<QHelpEvent*>(event);
+                QToolTip::showText(help->globalPos(),
+                                   Text(Texts().GetTooltip(command - System::ILanguage::FirstToolbarCommand)),
+                                   button);
+                return true;
+            }
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// ---- Metronome events -----------------------------------------------------------------------
+
+void ApplicationWindow::OnSpeedTrainerStarted(std::int32_t tempo, bool)
+{
+    // Inside Start, on this thread.
+    ShowTempo(tempo);
+    _tempoSlider->setEnabled(false);
+}
+
+void ApplicationWindow::OnTimerEvent(std::int32_t events, std::int32_t tempo)
+{
+    if (!(events & TempoChanged))
+        return;
+    // From the timer thread: the window's own thread shows it.
+    QMetaObject::invokeMethod(this, [this, tempo] { ShowTempo(tempo); }, Qt::QueuedConnection);
+}
+
+void ApplicationWindow::OnStopped(std::int32_t tempo)
+{
+    auto stopped = [this, tempo] {
+        ShowTempo(tempo);
+        SetStartButtonText(false);
+        _playing = false;
+        _tempoSlider->setEnabled(true);
+    };
+    if (QThread::currentThread() == thread()) {
+        stopped();
+        return;
+    }
+    // The metronome stopped itself. By the time this arrives the user may have started again;
+    // then this report is about the run that is over and is dropped.
+    const std::uint32_t run = _run.load(std::memory_order_acquire);
+    QMetaObject::invokeMethod(
+        this,
+        [this, run, stopped] {
+            if (run == _run.load(std::memory_order_acquire))
+                stopped();
+        },
+        Qt::QueuedConnection);
+}
+
+void ApplicationWindow::OnError(std::int32_t messageId)
+{
+    const std::uint32_t run = _run.load(std::memory_order_acquire);
+    auto report = [this, run, messageId] {
+        if (run == _run.load(std::memory_order_acquire)) {
+            SetStartButtonText(false);
+            _playing = false;
+        }
+        MessageBoxes::Show(this, QMessageBox::Critical, Text(Texts().GetMessageTitle(15)),
+                           Text(Texts().GetMessage(messageId)));
+    };
+    if (QThread::currentThread() == thread())
+        report();
+    else
+        QMetaObject::invokeMethod(this, report, Qt::QueuedConnection);
+}
+
+// ---- Language -------------------------------------------------------------------------------
+
+void ApplicationWindow::ChangeLanguage(const char16_t* name)
+{
+    if (!SetUpLanguage(name)) {
+        // Back to the built-in texts, and forget the language that failed.
+        System::SetCurrentLanguage(nullptr);
+        _language.reset();
+        System::SetUpLanguage(_language, std::u16string_view());
+        _configuration.GetLanguage()[0] = u'\0';
+    }
+    LanguageTexts::ApplyMenuTexts(menuBar(), Texts());
+    QString toolbarTexts[Toolbar::ButtonCount];
+    for (int i = 0; i < Toolbar::ButtonCount; ++i)
+        toolbarTexts[i] = ToolbarText(i);
+    _toolbar.UpdateLanguage(toolbarTexts);
+    _readOut.UpdateLabel(Text(Texts().GetText(1)));
+    ApplyControlTexts();
+    setWindowTitle(Text(Texts().GetText(0)));
+}
+
+void ApplicationWindow::BringToFront()
+{
+    if (isMinimized() && !isMaximized())
+        showNormal();
+    show();
+    raise();
+    activateWindow();
+}
+
+// ---- Shut-down ------------------------------------------------------------------------------
+
+void ApplicationWindow::closeEvent(QCloseEvent* event)
+{
+    if (!_shutDown)
+        ShutDown();
+    event->accept();
+}
+
+void ApplicationWindow::ShutDown()
+{
+    _shutDown = true;
+    if (_playing) {
+        _playing = false;
+        _metronome.Stop();
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    if (_client)
+        RestoreChildControls(_client);
+    _configuration.Save();
+    _digitTimer->stop();
+    _tapTimer->stop();
+    _tapTempo.EndSeries();
+}
+
+}  // namespace GUI

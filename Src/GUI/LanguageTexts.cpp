@@ -1,0 +1,65 @@
+#include "GUI/LanguageTexts.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+
+#include "GUI/ControlSubClasser.h"
+#include "System/ILanguage.h"
+
+namespace GUI {
+
+QString LanguageTexts::Text(const char16_t* text)
+{
+    return text ? QString::fromUtf16(text) : QString();
+}
+
+void LanguageTexts::ApplyMenuTexts(QMenuBar* menuBar, const System::ILanguage& language)
+{
+    if (!menuBar)
+        return;
+    int menuIndex = 0;
+    int itemIndex = 0;
+    for (QAction* menuAction : menuBar->actions()) {
+        if (const char16_t* title = language.GetMenuTitle(menuIndex++))
+            menuAction->setText(Text(title));
+        QMenu* menu = menuAction->menu();
+        if (!menu)
+            continue;
+        for (QAction* item : menu->actions()) {
+            if (item->isSeparator())
+                continue;
+            if (const char16_t* text = language.GetMenuItemText(itemIndex++))
+                item->setText(Text(text));
+        }
+    }
+    menuBar->update();
+}
+
+void LanguageTexts::ApplyDialogTexts(QWidget* dialog, int dialogId, const System::ILanguage& language)
+{
+    if (!dialog)
+        return;
+    if (const char16_t* caption = language.GetDialogCaption(dialogId))
+        dialog->setWindowTitle(Text(caption));
+    const auto widgets = dialog->findChildren<QWidget*>();
+    for (QWidget* widget : widgets) {
+        int id = ControlSubClasser::ControlId(widget);
+        if (id < System::ILanguage::FirstControlId || id > System::ILanguage::LastControlId)
+            continue;
+        const char16_t* text = language.GetDialogControlText(id);
+        if (!text)
+            continue;
+        if (auto* button = qobject_cast<QAbstractButton*>(widget))
+            button->setText(Text(text));
+        else if (auto* label = qobject_cast<QLabel*>(widget))
+            label->setText(Text(text));
+        else if (auto* group = qobject_cast<QGroupBox*>(widget))
+            group->setTitle(Text(text));
+    }
+}
+
+}  // namespace GUI

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+
+class QMenuBar;
+class QWidget;
+
+namespace System {
+class ILanguage;
+}
+
+namespace GUI {
+
+// Puts the language's texts on Qt widgets, which the language object itself knows nothing of.
+class LanguageTexts {
+public:
+    // A language text as a QString; null gives an empty string.
+    static QString Text(const char16_t* text);
+
+    // The titles of the menu bar's three menus, then their items in order, separators skipped.
+    static void ApplyMenuTexts(QMenuBar* menuBar, const System::ILanguage& language);
+    // The caption of dialog 101..104 and the texts of its controls 1001..1095 (found by their
+    // identifiers); a text the language does not give leaves the widget as it is.
+    static void ApplyDialogTexts(QWidget* dialog, int dialogId, const System::ILanguage& language);
+};
+
+}  // namespace GUI

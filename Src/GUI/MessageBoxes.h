@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QMessageBox>
+#include <QString>
+#include <functional>
+
+class QWidget;
+
+namespace GUI {
+
+// The program's message boxes, with their texts from the language of the moment.
+class MessageBoxes {
+public:
+    using Presenter = std::function<int(QWidget* owner, QMessageBox::Icon icon, const QString& title,
+                                        const QString& text)>;
+
+    // Shows a box with an OK button; returns the button pressed.
+    static int Show(QWidget* owner, QMessageBox::Icon icon, const QString& title, const QString& text);
+
+    // The warning for a metronome result code that the user can act on: the sound output
+    // failed (5), a malformed custom pattern (6, 8, 9) or custom rhythm (10, 11). Every other
+    // code shows nothing and gives 0.
+    static int ShowMetronomeError(int code, QWidget* owner);
+    // The language's message and title numbers for a result code; false when it has none.
+    static bool MetronomeErrorTexts(int code, int& titleNumber, int& messageNumber);
+
+    // Tests record the boxes instead of showing them (an empty presenter restores the boxes).
+    static void SetPresenterForTesting(Presenter presenter);
+};
+
+}  // namespace GUI

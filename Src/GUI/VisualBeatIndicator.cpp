@@ -1,0 +1,160 @@
+#include "GUI/VisualBeatIndicator.h"
+
+#include <QPainter>
+#include <chrono>
+#include <thread>
+
+#include "Configuration/ConfigurationData.h"
+#include "GUI/ControlSubClasser.h"
+#include "GUI/Model/VoicePalette.h"
+#include "Platform/Clock.h"
+#include "System/ILog.h"
+
+namespace GUI {
+
+namespace {
+
+// A click more than this far ahead is shown at once: a latency that large is a fault.
+constexpr std::int64_t LongestWait = 500'000'000;
+
+std::int64_t Pack(int voice, std::int64_t time)
+{
+    return ((time / 1000) << 8) | static_cast<std::int64_t>((voice + 1) & 0xFF);
+}
+
+}  // namespace
+
+VisualBeatIndicator::VisualBeatIndicator(QWidget* parent) : QWidget(parent)
+{
+    setObjectName(QStringLiteral("VisualBeatIndicator"));
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    _image = QImage(Size, Size, QImage::Format_RGB32);
+    _background = palette().color(QPalette::Window).rgb() & 0xFFFFFF;
+    _image.fill(_background);
+}
+
+VisualBeatIndicator::~VisualBeatIndicator()
+{
+    if (Running())
+        Hide();
+}
+
+bool VisualBeatIndicator::CreateVisualIndicatorWindow(QWidget* parent)
+{
+    if (parent && parentWidget() != parent)
+        setParent(parent);
+    ControlSubClasser::SetControlId(this, 1202);
+    setGeometry(230, 76, Size, Size);
+    _background = palette().color(QPalette::Window).rgb() & 0xFFFFFF;
+    {
+        std::lock_guard<std::mutex> lock(_imageLock);
+        _image.fill(_background);
+    }
+    show();
+    return true;
+}
+
+void VisualBeatIndicator::Prepare(const Configuration::ConfigurationData& settings)
+{
+    if (Running())
+        Hide();
+    for (int i = 0; i < 12; ++i) {
+        _sizes[i] = static_cast<std::int32_t>(settings.Size[i]);
+        _colours[i] = static_cast<std::int32_t>(settings.Colour[i]);
+    }
+    _next.store(Pack(-1, 0), std::memory_order_release);
+    _running.store(true, std::memory_order_release);
+    if (!_thread.Start([this] { Run(); })) {
+        _running.store(false, std::memory_order_release);
+        System::ReportThreadStartError(_thread.StartError());
+    }
+}
+
+void VisualBeatIndicator::Show(int voice)
+{
+    // On the timer thread: two stores and a wake, nothing that waits.
+    _next.store(Pack(voice < 0 || voice > 11 ? -1 : voice, Platform::Clock::EventTime()), std::memory_order_release);
+    _signals.fetch_add(1, std::memory_order_release);
+    _signals.notify_one();
+}
+
+void VisualBeatIndicator::Hide()
+{
+    _running.store(false, std::memory_order_release);
+    _signals.fetch_add(1, std::memory_order_release);
+    _signals.notify_one();
+    _thread.Join();
+    {
+        std::lock_guard<std::mutex> lock(_imageLock);
+        _image.fill(_background);
+    }
+    QMetaObject::invokeMethod(this, [this] { update(); }, Qt::QueuedConnection);
+}
+
+void VisualBeatIndicator::Run()
+{
+    std::uint32_t seen = _signals.load(std::memory_order_acquire);
+    for (;;) {
+        _signals.wait(seen, std::memory_order_acquire);
+        if (!_running.load(std::memory_order_acquire))
+            return;
+        seen = _signals.load(std::memory_order_acquire);
+        std::int64_t next = _next.load(std::memory_order_acquire);
+        int voice = static_cast<int>(next & 0xFF) - 1;
+        std::int64_t tick = (next >> 8) * 1000;
+
+        // Show the flash when its click is heard, not when it was scheduled.
+        LatencyFunction latency = _latency.load(std::memory_order_acquire);
+        if (latency && tick > 0) {
+            std::int64_t showAt = tick + latency();
+            std::int64_t wait = showAt - Platform::Clock::Now();
+            if (wait > LongestWait)
+                wait = 0;
+            // Short steps, so that Hide never waits long for this thread.
+            while (wait > 0 && _running.load(std::memory_order_acquire)) {
+                std::this_thread::sleep_for(std::chrono::nanoseconds(wait < 5'000'000 ? wait : 5'000'000));
+                wait = showAt - Platform::Clock::Now();
+            }
+            if (!_running.load(std::memory_order_acquire))
+                return;
+        }
+        DrawFrame(voice);
+        _frames.fetch_add(1, std::memory_order_release);
+        QMetaObject::invokeMethod(this, [this] { update(); }, Qt::QueuedConnection);
+    }
+}
+
+void VisualBeatIndicator::DrawFrame(int voice)
+{
+    std::lock_guard<std::mutex> lock(_imageLock);
+    _image.fill(_background);
+    if (voice < 0 || voice > 11)
+        return;
+    PixelImage pixels;
+    pixels.width = _image.width();
+    pixels.height = _image.height();
+    pixels.stride = static_cast<int>(_image.bytesPerLine() / 4);
+    pixels.pixels = reinterpret_cast<std::uint32_t*>(_image.bits());
+    const float centreX = static_cast<float>(Size / 2);
+    const float centreY = static_cast<float>(Size / 2);
+    // Size 0..7 gives a radius of 2 * size - 1 on the 32-pixel square.
+    const float radius = centreY - 2.0f * static_cast<float>(7 - _sizes[voice]) - 3.0f;
+    const std::uint32_t background =
+        ((_background >> 16) & 0xFF) | (_background & 0xFF00) | ((_background & 0xFF) << 16);
+    _circle.Draw(VoiceColour(_colours[voice]), pixels, background, radius, centreX, centreY, 2.0f, 2.0f);
+}
+
+QImage VisualBeatIndicator::Picture() const
+{
+    std::lock_guard<std::mutex> lock(_imageLock);
+    return _image.copy();
+}
+
+void VisualBeatIndicator::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    std::lock_guard<std::mutex> lock(_imageLock);
+    painter.drawImage(0, 0, _image);
+}
+
+}  // namespace GUI

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QImage>
+#include <QWidget>
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+
+#include "Core/IBeatIndicator.h"
+#include "GUI/Model/Circle.h"
+#include "Platform/Thread.h"
+
+namespace GUI {
+
+// The small square beside the tempo read-out that flashes a disc for the voice that has just
+// sounded, in that voice's size and colour. Its own thread draws each flash: the metronome's
+// timer thread only leaves the voice and the tick's time and wakes it, and the flash is shown
+// one output latency after the tick, when its click is heard.
+class VisualBeatIndicator final : public QWidget, public Core::IBeatIndicator {
+    Q_OBJECT
+public:
+    static constexpr int Size = 32;
+    // From a tick's time to its click being heard, in clock nanoseconds.
+    using LatencyFunction = std::int64_t (*)() noexcept;
+
+    explicit VisualBeatIndicator(QWidget* parent = nullptr);
+    ~VisualBeatIndicator() override;
+
+    // Places the square at (230, 76) in its parent.
+    bool CreateVisualIndicatorWindow(QWidget* parent);
+    void SetLatencySource(LatencyFunction latency) { _latency.store(latency, std::memory_order_release); }
+
+    void Prepare(const Configuration::ConfigurationData& settings) override;
+    void Show(int voice) override;
+    void Hide() override;
+
+    bool Running() const { return _running.load(std::memory_order_acquire); }
+    // A copy of the picture as it is now (for tests and the screenshot).
+    QImage Picture() const;
+    // Frames drawn by the thread since the start (for tests).
+    int FramesDrawn() const { return _frames.load(std::memory_order_acquire); }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void Run();
+    // Fills the picture with the background and, for a voice 0..11, draws its disc.
+    void DrawFrame(int voice);
+
+    Circle _circle{Size};
+    std::int32_t _sizes[12] = {};
+    std::int32_t _colours[12] = {};
+    QImage _image;
+    mutable std::mutex _imageLock;  // the thread, Hide and paint each draw or read a whole frame
+    std::uint32_t _background = 0;
+    Platform::Thread _thread;
+    std::atomic<bool> _running{false};
+    // What to show next, written whole by Show: the voice + 1 in the low byte, the tick's time
+    // in microseconds above it. The counter tells the thread that something new is there.
+    std::atomic<std::int64_t> _next{0};
+    std::atomic<std::uint32_t> _signals{0};
+    std::atomic<LatencyFunction> _latency{nullptr};
+    std::atomic<int> _frames{0};
+};
+
+}  // namespace GUI

@@ -1,0 +1,499 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QPushButton>
+#include <QSlider>
+#include <QStatusBar>
+#include <QTest>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <memory>
+#include <thread>
+
+#include "GUI/ApplicationWindow.h"
+#include "GUI/MessageBoxes.h"
+#include "GUI/Model/TempoInput.h"
+#include "GUI/VisualBeatIndicator.h"
+#include "Support/WindowFakes.h"
+
+namespace {
+
+std::int64_t tapNow = 0;
+unsigned tapKeys = 0;
+
+std::int64_t TapClock() noexcept
+{
+    return tapNow;
+}
+
+unsigned TapKeys() noexcept
+{
+    return tapKeys;
+}
+
+class ApplicationWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        tapNow = 100'000'000'000;
+        tapKeys = 0;
+        GUI::MessageBoxes::SetPresenterForTesting(
+            [this](QWidget*, QMessageBox::Icon icon, const QString& title, const QString& text) {
+                boxes.push_back({icon, title, text});
+                return int(QMessageBox::Ok);
+            });
+        indicator = std::make_unique<GUI::VisualBeatIndicator>();
+        window = std::make_unique<GUI::ApplicationWindow>(metronome, configuration, *indicator, &TapClock, &TapKeys);
+        ASSERT_TRUE(window->Initialise());
+        window->SetSettingsDialog([this](int tab) {
+            settingsTabs.push_back(tab);
+            playingWhenDialogOpened = window->Playing();
+        });
+        window->SetLanguageDialog([this] {
+            ++languageDialogs;
+            playingWhenDialogOpened = window->Playing();
+        });
+        QApplication::setActiveWindow(window.get());
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    }
+
+    void TearDown() override
+    {
+        window.reset();
+        indicator.reset();
+        GUI::MessageBoxes::SetPresenterForTesting({});
+    }
+
+    int Bpm() const { return static_cast<int>(configuration.settings.Bpm); }
+    QString StartText() const { return window->StartButton()->text(); }
+
+    // A key press as the window gets it, with a repeat count.
+    void Key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier, int count = 1)
+    {
+        QKeyEvent event(QEvent::KeyPress, key, modifiers, QString(), false, static_cast<quint16>(count));
+        QApplication::sendEvent(window.get(), &event);
+    }
+
+    void Digits(std::initializer_list<int> digits, std::vector<int>& tempos)
+    {
+        for (int digit : digits) {
+            Key(Qt::Key_0 + digit);
+            tempos.push_back(Bpm());
+        }
+    }
+
+    void TapAt(std::int64_t ms)
+    {
+        tapNow = 100'000'000'000 + ms * 1'000'000;
+        QTest::mouseClick(window->TapButton(), Qt::LeftButton);
+    }
+
+    void StartTrainer()
+    {
+        configuration.settings.SpeedTrainer = 1;
+        window->OnCommand(GUI::ApplicationWindow::StartStop);
+        ASSERT_TRUE(window->Playing());
+    }
+
+    Tests::FakeMetronome metronome;
+    Tests::FakeConfiguration configuration;
+    std::unique_ptr<GUI::VisualBeatIndicator> indicator;
+    std::unique_ptr<GUI::ApplicationWindow> window;
+    std::vector<Tests::ShownBox> boxes;
+    std::vector<int> settingsTabs;
+    int languageDialogs = 0;
+    bool playingWhenDialogOpened = true;
+};
+
+TEST_F(ApplicationWindowTest, ControlsSitWhereTheLayoutPutsThem)
+{
+    EXPECT_EQ(window->StartButton()->geometry(), QRect(282, 70, 100, 45));
+    EXPECT_EQ(window->TapButton()->geometry(), QRect(340, 166, 42, 32));
+    EXPECT_EQ(window->TempoSlider()->geometry(), QRect(60, 170, 280, 24));
+    EXPECT_EQ(window->VolumeSlider()->geometry(), QRect(60, 196, 280, 24));
+    EXPECT_EQ(window->ReadOut().geometry(), QRect(10, 70, 200, 80));
+    EXPECT_EQ(window->Indicator().geometry(), QRect(230, 76, 32, 32));
+    EXPECT_EQ(StartText(), QStringLiteral("Start"));
+    EXPECT_EQ(window->TapButton()->text(), QStringLiteral("Tap"));
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Ticova"));
+    // The toolbar ends above the read-out and the status bar starts below the lowest control.
+    EXPECT_LE(window->Tools().Widget()->geometry().bottom(), 62);
+    EXPECT_GE(window->findChild<QStatusBar*>()->geometry().top(), 220);
+    EXPECT_EQ(window->TempoSlider()->value(), 7954);
+    EXPECT_EQ(window->VolumeSlider()->value(), static_cast<int>(configuration.settings.GlobalVolume));
+}
+
+TEST_F(ApplicationWindowTest, StartAndStopByButtonKeysAndSpace)
+{
+    QTest::mouseClick(window->StartButton(), Qt::LeftButton);
+    EXPECT_TRUE(window->Playing());
+    EXPECT_EQ(StartText(), QStringLiteral("Stop"));
+    EXPECT_EQ(metronome.starts, 1);
+    QTest::keyClick(window.get(), Qt::Key_S);
+    EXPECT_FALSE(window->Playing());
+    EXPECT_EQ(StartText(), QStringLiteral("Start"));
+    EXPECT_EQ(metronome.stops, 1);
+    QTest::keyClick(window.get(), Qt::Key_Return);
+    EXPECT_TRUE(window->Playing());
+    QTest::keyClick(window.get(), Qt::Key_Enter);
+    EXPECT_FALSE(window->Playing());
+    // Without the speed trainer Space starts and stops too.
+    QTest::keyClick(window.get(), Qt::Key_Space);
+    EXPECT_TRUE(window->Playing());
+    QTest::keyClick(window.get(), Qt::Key_Space);
+    EXPECT_FALSE(window->Playing());
+    EXPECT_EQ(metronome.starts, 3);
+    EXPECT_EQ(metronome.stops, 3);
+    EXPECT_EQ(metronome.pauses, 0);
+    // 's' works while the Start button has the focus as well.
+    window->StartButton()->setFocus();
+    QTest::keyClick(window->StartButton(), Qt::Key_S);
+    EXPECT_TRUE(window->Playing());
+}
+
+TEST_F(ApplicationWindowTest, SpacePausesOnlyUnderTheSpeedTrainer)
+{
+    StartTrainer();
+    EXPECT_FALSE(window->TempoSlider()->isEnabled());
+    EXPECT_EQ(configuration.settings.Bpm, 120u);
+    EXPECT_EQ(window->ReadOut().Tempo(), 60);  // the trainer's first tempo
+    QTest::keyClick(window.get(), Qt::Key_Space);
+    QTest::keyClick(window.get(), Qt::Key_Space);
+    EXPECT_EQ(metronome.pauses, 2);
+    EXPECT_TRUE(window->Playing());
+    EXPECT_EQ(StartText(), QStringLiteral("Stop"));
+    QTest::keyClick(window.get(), Qt::Key_S);
+    EXPECT_FALSE(window->Playing());
+    EXPECT_TRUE(window->TempoSlider()->isEnabled());
+    EXPECT_EQ(window->ReadOut().Tempo(), 120);
+}
+
+TEST_F(ApplicationWindowTest, SettingsAndLanguageCommandsStopFirst)
+{
+    const int commands[] = {GUI::ApplicationWindow::Options, GUI::ApplicationWindow::SoundSettings,
+                            GUI::ApplicationWindow::AudioFiles, GUI::ApplicationWindow::Presets};
+    for (int command : commands) {
+        window->OnCommand(GUI::ApplicationWindow::StartStop);
+        ASSERT_TRUE(window->Playing());
+        window->CommandAction(command)->trigger();
+        EXPECT_FALSE(playingWhenDialogOpened) << command;
+        EXPECT_EQ(StartText(), QStringLiteral("Start"));
+    }
+    EXPECT_EQ(settingsTabs, (std::vector<int>{0, 1, 2, 3}));
+    window->OnCommand(GUI::ApplicationWindow::StartStop);
+    QTest::keyClick(window.get(), Qt::Key_L, Qt::ControlModifier);
+    EXPECT_EQ(languageDialogs, 1);
+    EXPECT_FALSE(playingWhenDialogOpened);
+    EXPECT_EQ(metronome.stops, 5);
+    // Ctrl+O reaches the Options tab too; the toolbar's third button the Audio Files tab.
+    QTest::keyClick(window.get(), Qt::Key_O, Qt::ControlModifier);
+    window->Tools().Action(32775)->trigger();
+    EXPECT_EQ(settingsTabs, (std::vector<int>{0, 1, 2, 3, 0, 2}));
+}
+
+TEST_F(ApplicationWindowTest, KeyStepsWithMultipliersAndLimits)
+{
+    Key(Qt::Key_PageUp, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(Bpm(), 160);
+    EXPECT_EQ(window->ReadOut().Tempo(), 160);
+
+    window->RequestTempo(398);
+    Key(Qt::Key_Up, Qt::NoModifier, 5);
+    EXPECT_EQ(Bpm(), 403);
+    EXPECT_EQ(window->ReadOut().Tempo(), 403);
+    // The slider stops at its end without cutting the tempo back to 400.
+    EXPECT_EQ(window->TempoSlider()->value(), 9044);
+
+    window->RequestTempo(14);
+    Key(Qt::Key_PageDown);
+    EXPECT_EQ(Bpm(), 4);
+    Key(Qt::Key_PageDown);
+    EXPECT_EQ(Bpm(), 4);
+
+    window->RequestTempo(100);
+    Key(Qt::Key_Plus, Qt::KeypadModifier);
+    Key(Qt::Key_Right, Qt::ControlModifier);
+    EXPECT_EQ(Bpm(), 103);
+    Key(Qt::Key_Minus, Qt::KeypadModifier | Qt::ShiftModifier);
+    Key(Qt::Key_Left);
+    Key(Qt::Key_Down);
+    EXPECT_EQ(Bpm(), 99);
+    // The minus key of the main keyboard is no tempo key.
+    Key(Qt::Key_Minus);
+    EXPECT_EQ(Bpm(), 99);
+}
+
+TEST_F(ApplicationWindowTest, KeysOnTheStartButtonAndSlidersReachTheWindow)
+{
+    window->RequestTempo(100);
+    window->TempoSlider()->setFocus();
+    QTest::keyClick(window->TempoSlider(), Qt::Key_Up);
+    EXPECT_EQ(Bpm(), 101);
+    window->VolumeSlider()->setFocus();
+    const int volume = window->VolumeSlider()->value();
+    QTest::keyClick(window->VolumeSlider(), Qt::Key_PageUp);
+    EXPECT_EQ(Bpm(), 111);
+    EXPECT_EQ(window->VolumeSlider()->value(), volume);  // the slider itself never saw the key
+    window->StartButton()->setFocus();
+    QTest::keyClick(window->StartButton(), Qt::Key_Down);
+    EXPECT_EQ(Bpm(), 110);
+}
+
+TEST_F(ApplicationWindowTest, TypedDigits)
+{
+    std::vector<int> tempos;
+    Digits({1, 2, 0}, tempos);
+    EXPECT_EQ(tempos, (std::vector<int>{120, 12, 120}));
+    tempos.clear();
+    Digits({5, 0, 0}, tempos);
+    EXPECT_EQ(tempos, (std::vector<int>{120, 50, 50}));
+    // The last 0 began a new number: 0, 9 makes 9, no tempo; 5 then makes 95.
+    tempos.clear();
+    Digits({9, 5}, tempos);
+    EXPECT_EQ(tempos, (std::vector<int>{50, 95}));
+    // A digit starts the four-second expiry; a complete number stops it.
+    QTimer* expiry = nullptr;
+    for (QTimer* timer : window->findChildren<QTimer*>())
+        if (timer->interval() == 4000)
+            expiry = timer;
+    ASSERT_NE(expiry, nullptr);
+    EXPECT_FALSE(expiry->isActive());
+    Key(Qt::Key_3);
+    EXPECT_TRUE(expiry->isActive());
+    // When it expires the digits are forgotten: 3 then 8 gives no 38.
+    expiry->start(1);
+    QTest::qWait(30);
+    Key(Qt::Key_8);
+    EXPECT_EQ(Bpm(), 95);
+    Key(Qt::Key_5);
+    EXPECT_EQ(Bpm(), 85);
+    // Keypad digits are not typed tempi.
+    Key(Qt::Key_7, Qt::KeypadModifier);
+    Key(Qt::Key_7, Qt::KeypadModifier);
+    EXPECT_EQ(Bpm(), 85);
+}
+
+TEST_F(ApplicationWindowTest, TempoSliderPositions)
+{
+    const std::pair<int, int> positions[] = {{7109, 10}, {7954, 120}, {9044, 400}, {8000, 128}};
+    for (auto [position, tempo] : positions) {
+        window->TempoSlider()->setValue(position);
+        EXPECT_EQ(Bpm(), tempo) << position;
+        EXPECT_EQ(window->ReadOut().Tempo(), tempo) << position;
+    }
+    // While playing the metronome follows.
+    window->OnCommand(GUI::ApplicationWindow::StartStop);
+    window->TempoSlider()->setValue(7109);
+    ASSERT_FALSE(metronome.tempos.empty());
+    EXPECT_EQ(metronome.tempos.back(), 10);
+}
+
+TEST_F(ApplicationWindowTest, VolumeSliderSetsTheGlobalVolume)
+{
+    configuration.settings.Volume[0] = 127;
+    window->VolumeSlider()->setValue(50);
+    EXPECT_EQ(configuration.settings.GlobalVolume, 50u);
+    EXPECT_EQ(metronome.volumeChanges, 0);
+    window->OnCommand(GUI::ApplicationWindow::StartStop);
+    window->VolumeSlider()->setValue(40);
+    EXPECT_EQ(metronome.volumeChanges, 1);
+    EXPECT_EQ(metronome.lastGlobalVolume, 40);
+    EXPECT_EQ(metronome.lastVolume1, 127u);
+}
+
+TEST_F(ApplicationWindowTest, TapTempoWithTheModifierKeys)
+{
+    TapAt(0);
+    TapAt(500);
+    EXPECT_EQ(Bpm(), 120);  // nothing yet
+    configuration.settings.Bpm = 90;
+    TapAt(1000);
+    EXPECT_EQ(Bpm(), 120);
+    EXPECT_EQ(window->TempoSlider()->value(), 7954);
+    tapKeys = Core::TapTempo::CtrlHeld;
+    TapAt(1500);
+    EXPECT_EQ(Bpm(), 240);
+    tapKeys = Core::TapTempo::ShiftHeld;
+    TapAt(2000);
+    EXPECT_EQ(Bpm(), 60);
+    // 't' taps as well; the focus goes back to the window.
+    tapKeys = 0;
+    tapNow += 500'000'000;
+    QTest::keyClick(window.get(), Qt::Key_T);
+    EXPECT_EQ(Bpm(), 120);
+    EXPECT_TRUE(window->hasFocus());
+}
+
+TEST_F(ApplicationWindowTest, TheSpeedTrainerOwnsTheTempo)
+{
+    StartTrainer();
+    Key(Qt::Key_PageUp);
+    Key(Qt::Key_1);
+    Key(Qt::Key_5);
+    TapAt(0);
+    TapAt(500);
+    TapAt(1000);
+    window->RequestTempo(200);
+    EXPECT_EQ(Bpm(), 120);
+    EXPECT_TRUE(metronome.tempos.empty());
+    // Reloading settings (a preset) still works, and the trainer's tempo reports show.
+    window->OnTimerEvent(Core::IMetronomeEventHandler::TempoChanged, 75);
+    QTest::qWait(1);
+    QApplication::processEvents();
+    EXPECT_EQ(window->ReadOut().Tempo(), 75);
+    EXPECT_EQ(Bpm(), 120);
+}
+
+TEST_F(ApplicationWindowTest, ReloadTakesTempoAndVolumeFromTheSettings)
+{
+    configuration.settings.Bpm = 77;
+    configuration.settings.GlobalVolume = 33;
+    window->ReloadSettings();
+    EXPECT_EQ(window->ReadOut().Tempo(), 77);
+    EXPECT_EQ(window->TempoSlider()->value(), GUI::TempoInput::SliderPosition(77));
+    EXPECT_EQ(window->VolumeSlider()->value(), 33);
+}
+
+TEST_F(ApplicationWindowTest, StatusTextsFollowTheMouseMenuAndToolbar)
+{
+    QTest::mouseMove(window->StartButton(), QPoint(10, 10));
+    EXPECT_EQ(window->StatusText(), QStringLiteral("Starts or stops the metronome"));
+    QTest::mouseMove(window->TapButton(), QPoint(5, 5));
+    EXPECT_EQ(window->StatusText(), QStringLiteral("Enables setting of the tempo via left clicking with the mouse"));
+    QTest::mouseMove(&window->ReadOut(), QPoint(50, 40));
+    EXPECT_EQ(window->StatusText(), QStringLiteral("Displays the current tempo in beats per minute"));
+    QTest::mouseMove(window->TempoSlider(), QPoint(50, 10));
+    EXPECT_EQ(window->StatusText(), QStringLiteral("Sets the tempo for the metronome"));
+    EXPECT_TRUE(window->TempoSlider()->hasFocus());  // a slider under the mouse takes the focus
+    // The background, between the sliders and the status bar, empties the line.
+    QTest::mouseMove(window->Client(), QPoint(200, 224));
+    EXPECT_EQ(window->StatusText(), QString());
+
+    window->CommandAction(GUI::ApplicationWindow::Help)->hover();
+    EXPECT_EQ(window->StatusText(), QStringLiteral("Displays the metronome manual"));
+    window->CommandAction(GUI::ApplicationWindow::Exit)->hover();
+    EXPECT_EQ(window->StatusText(), QStringLiteral("Exits the application"));
+
+    QToolButton* presets = window->Tools().Button(32776);
+    ASSERT_NE(presets, nullptr);
+    QEvent enter(QEvent::Enter);
+    QApplication::sendEvent(presets, &enter);
+    EXPECT_EQ(window->StatusText(), QStringLiteral("Creates or loads metronome presets"));
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(window->Tools().Widget(), &leave);
+    EXPECT_EQ(window->StatusText(), QString());
+}
+
+TEST_F(ApplicationWindowTest, StatusNumbersOfEveryIdentifier)
+{
+    const std::pair<int, int> table[] = {{32771, 0}, {32772, 1}, {32773, 2}, {32774, 3}, {32775, 4},
+                                         {32776, 5}, {32777, 7}, {32778, 8}, {1201, 9},  {1202, 10},
+                                         {1001, 11}, {1203, 12}, {1204, 13}, {1003, 14}};
+    for (auto [id, number] : table)
+        EXPECT_EQ(GUI::ApplicationWindow::StatusInfoNumber(id), number) << id;
+    EXPECT_EQ(GUI::ApplicationWindow::StatusInfoNumber(-1), -1);
+    EXPECT_EQ(GUI::ApplicationWindow::StatusInfoNumber(1004), -1);
+}
+
+TEST_F(ApplicationWindowTest, FailedStartShowsTheMessageAndStaysStopped)
+{
+    metronome.startCode = 6;
+    window->OnCommand(GUI::ApplicationWindow::StartStop);
+    EXPECT_FALSE(window->Playing());
+    EXPECT_EQ(StartText(), QStringLiteral("Start"));
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].title, QStringLiteral("Invalid Custom Pattern"));
+    EXPECT_EQ(boxes[0].icon, QMessageBox::Warning);
+    // Codes 2, 3 and 4 show nothing.
+    metronome.startCode = 2;
+    window->OnCommand(GUI::ApplicationWindow::StartStop);
+    EXPECT_EQ(boxes.size(), 1u);
+    // No sound output: the box, and the window stays usable.
+    metronome.startCode = 5;
+    window->OnCommand(GUI::ApplicationWindow::StartStop);
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[1].title, QStringLiteral("Unable To Initialise Sound Source"));
+    Key(Qt::Key_Up);
+    EXPECT_EQ(Bpm(), 121);
+}
+
+TEST_F(ApplicationWindowTest, EventsFromTheTimerThreadAreShownOnTheWindowsThread)
+{
+    window->OnCommand(GUI::ApplicationWindow::StartStop);
+    std::thread timer([this] {
+        window->OnTimerEvent(Core::IMetronomeEventHandler::TempoChanged, 150);
+        window->OnStopped(120);
+        window->OnError(3);
+    });
+    timer.join();
+    EXPECT_TRUE(window->Playing());  // nothing happens until the window's thread gets to it
+    QApplication::processEvents();
+    EXPECT_FALSE(window->Playing());
+    EXPECT_EQ(StartText(), QStringLiteral("Start"));
+    EXPECT_EQ(window->ReadOut().Tempo(), 120);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].title, QStringLiteral("Metronome Unable To Play"));
+    EXPECT_EQ(boxes[0].icon, QMessageBox::Critical);
+}
+
+TEST_F(ApplicationWindowTest, AStopReportedForAnEarlierRunDoesNotStopTheNextOne)
+{
+    window->OnCommand(GUI::ApplicationWindow::StartStop);
+    std::thread timer([this] { window->OnStopped(120); });
+    timer.join();
+    // The user stops and starts again before the report is delivered.
+    window->OnCommand(GUI::ApplicationWindow::StartStop);
+    window->OnCommand(GUI::ApplicationWindow::StartStop);
+    ASSERT_TRUE(window->Playing());
+    QApplication::processEvents();
+    EXPECT_TRUE(window->Playing());
+    EXPECT_EQ(StartText(), QStringLiteral("Stop"));
+}
+
+TEST_F(ApplicationWindowTest, MissingManualIsReported)
+{
+    window->SetManualPath(QStringLiteral("/nonexistent/Ticova.pdf"));
+    bool opened = false;
+    window->SetDocumentOpener([&](const QString&) { return opened = true; });
+    window->OnCommand(GUI::ApplicationWindow::Help);
+    EXPECT_FALSE(opened);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].title, QStringLiteral("Help File Not Found"));
+    EXPECT_EQ(boxes[0].icon, QMessageBox::Information);
+
+    window->SetManualPath(QStringLiteral(TICOVA_SOURCE_DIR "/Doc/Manual.md"));
+    window->SetDocumentOpener([&](const QString&) { return false; });
+    window->OnCommand(GUI::ApplicationWindow::Help);
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[1].title, QStringLiteral("Unable To Open Help File"));
+}
+
+TEST_F(ApplicationWindowTest, ClosingStopsAndSavesTheSettings)
+{
+    window->OnCommand(GUI::ApplicationWindow::StartStop);
+    window->RequestTempo(133);
+    window->CommandAction(GUI::ApplicationWindow::Exit)->trigger();
+    EXPECT_FALSE(metronome.running);
+    EXPECT_EQ(configuration.saves, 1);
+    EXPECT_EQ(configuration.savedBpm, 133u);
+    // Destroying the window after closing does not save a second time.
+    window.reset();
+    EXPECT_EQ(configuration.saves, 1);
+}
+
+TEST_F(ApplicationWindowTest, FailedLanguageChangeFallsBackToTheBuiltInTexts)
+{
+    std::u16string missing = u"zz-missing";
+    std::copy(missing.begin(), missing.end(), configuration.language);
+    window->ChangeLanguage(configuration.language);
+    EXPECT_EQ(configuration.language[0], u'\0');
+    EXPECT_EQ(StartText(), QStringLiteral("Start"));
+    EXPECT_EQ(window->ReadOut().Label(), QStringLiteral("bpm"));
+    EXPECT_TRUE(window->CommandAction(GUI::ApplicationWindow::Exit)->text().startsWith(QStringLiteral("E&xit")));
+}
+
+}  // namespace

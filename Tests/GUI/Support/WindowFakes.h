@@ -1,0 +1,99 @@
+#pragma once
+
+#include <QMessageBox>
+#include <QString>
+#include <vector>
+
+#include "Configuration/ConfigurationData.h"
+#include "Configuration/IConfiguration.h"
+#include "Core/IMetronome.h"
+#include "Core/IMetronomeEventHandler.h"
+
+namespace Tests {
+
+// A metronome that records what the window asks of it and answers as the real one does:
+// Stop reports OnStopped at once, a start with the speed trainer reports its first tempo.
+class FakeMetronome final : public Core::IMetronome {
+public:
+    std::int32_t Start(Core::IMetronomeEventHandler* handler, Configuration::ConfigurationData& settings) override
+    {
+        ++starts;
+        this->handler = handler;
+        if (startCode != 0)
+            return startCode;
+        userTempo = static_cast<std::int32_t>(settings.Bpm);
+        running = true;
+        if (settings.SpeedTrainer != 0)
+            handler->OnSpeedTrainerStarted(trainerTempo, false);
+        return 0;
+    }
+    void Stop() override
+    {
+        ++stops;
+        running = false;
+        if (handler)
+            handler->OnStopped(userTempo);
+    }
+    void TogglePause() override { ++pauses; }
+    void SetTempo(std::int32_t bpm) override
+    {
+        tempos.push_back(bpm);
+        userTempo = bpm;
+    }
+    void SetVolumes(const std::uint32_t (&volumes)[12], std::uint32_t globalVolume) override
+    {
+        lastVolume1 = volumes[0];
+        lastGlobalVolume = static_cast<int>(globalVolume);
+        ++volumeChanges;
+    }
+
+    Core::IMetronomeEventHandler* handler = nullptr;
+    std::int32_t startCode = 0;
+    std::int32_t trainerTempo = 60;
+    std::int32_t userTempo = 0;
+    bool running = false;
+    int starts = 0;
+    int stops = 0;
+    int pauses = 0;
+    int volumeChanges = 0;
+    std::uint32_t lastVolume1 = 0;
+    int lastGlobalVolume = -1;
+    std::vector<std::int32_t> tempos;
+};
+
+// Settings held in memory; Save is counted, not written.
+class FakeConfiguration final : public Configuration::IConfiguration {
+public:
+    bool Load() override { return true; }
+    bool Save() override
+    {
+        ++saves;
+        savedBpm = settings.Bpm;
+        return true;
+    }
+    Configuration::ConfigurationData& GetCurrentSettings() override { return settings; }
+    char16_t* GetLanguage() override { return language; }
+    bool IsPreset(const char16_t*) override { return false; }
+    bool AddPreset(const Configuration::ConfigurationData&) override { return false; }
+    Configuration::ConfigurationData* UpdatePreset(const Configuration::ConfigurationData&, const char16_t*) override
+    {
+        return nullptr;
+    }
+    bool LoadPreset(const char16_t*) override { return false; }
+    bool DeletePreset(const char16_t*) override { return false; }
+    void EnumeratePresets(PresetCallback, void*) override {}
+
+    Configuration::ConfigurationData settings;
+    char16_t language[LanguageCapacity] = {};
+    int saves = 0;
+    std::uint32_t savedBpm = 0;
+};
+
+// The message boxes shown, recorded instead of shown.
+struct ShownBox {
+    QMessageBox::Icon icon;
+    QString title;
+    QString text;
+};
+
+}  // namespace Tests
