@@ -64,7 +64,9 @@ void VisualBeatIndicator::Prepare(const Configuration::ConfigurationData& settin
     }
     _next.store(Pack(-1, 0), std::memory_order_release);
     _running.store(true, std::memory_order_release);
-    if (!_thread.Start([this] { Run(); })) {
+    // What the thread has seen is taken now: a Show made before the thread gets going counts.
+    const std::uint32_t seen = _signals.load(std::memory_order_acquire);
+    if (!_thread.Start([this, seen] { Run(seen); })) {
         _running.store(false, std::memory_order_release);
         System::ReportThreadStartError(_thread.StartError());
     }
@@ -91,9 +93,8 @@ void VisualBeatIndicator::Hide()
     QMetaObject::invokeMethod(this, [this] { update(); }, Qt::QueuedConnection);
 }
 
-void VisualBeatIndicator::Run()
+void VisualBeatIndicator::Run(std::uint32_t seen)
 {
-    std::uint32_t seen = _signals.load(std::memory_order_acquire);
     for (;;) {
         _signals.wait(seen, std::memory_order_acquire);
         if (!_running.load(std::memory_order_acquire))

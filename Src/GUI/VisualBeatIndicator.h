@@ -44,7 +44,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    void Run();
+    void Run(std::uint32_t seen);
     // Fills the picture with the background and, for a voice 0..11, draws its disc.
     void DrawFrame(int voice);
 

@@ -1,0 +1,143 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QTest>
+#include <chrono>
+#include <thread>
+
+#include "Configuration/ConfigurationData.h"
+#include "GUI/Model/PixelImage.h"
+#include "GUI/Model/VoicePalette.h"
+#include "GUI/VisualBeatIndicator.h"
+#include "Platform/Clock.h"
+
+namespace {
+
+std::int64_t latencyNs = 0;
+
+std::int64_t FakeLatency() noexcept
+{
+    return latencyNs;
+}
+
+class VisualBeatIndicatorTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        latencyNs = 0;
+        parent.resize(300, 200);
+        ASSERT_TRUE(indicator.CreateVisualIndicatorWindow(&parent));
+        for (int i = 0; i < 12; ++i) {
+            settings.Size[i] = 7;
+            settings.Colour[i] = static_cast<std::uint32_t>(i);
+        }
+        background = indicator.Picture().pixel(0, 0) & 0xFFFFFF;
+    }
+
+    void TearDown() override { indicator.Hide(); }
+
+    // Shows a voice from a thread of its own, as the timer thread does, and waits for the frame.
+    bool ShowAndWait(int voice)
+    {
+        int before = indicator.FramesDrawn();
+        std::thread timer([&] { indicator.Show(voice); });
+        timer.join();
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+        while (indicator.FramesDrawn() == before && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        return indicator.FramesDrawn() != before;
+    }
+
+    std::uint32_t Pixel(int x, int y) const { return indicator.Picture().pixel(x, y) & 0xFFFFFF; }
+
+    int ColouredPixels() const
+    {
+        QImage picture = indicator.Picture();
+        int count = 0;
+        for (int y = 0; y < picture.height(); ++y)
+            for (int x = 0; x < picture.width(); ++x)
+                if ((picture.pixel(x, y) & 0xFFFFFF) != background)
+                    ++count;
+        return count;
+    }
+
+    QWidget parent;
+    GUI::VisualBeatIndicator indicator;
+    Configuration::ConfigurationData settings;
+    std::uint32_t background = 0;
+};
+
+TEST_F(VisualBeatIndicatorTest, ShowsTheDiscOfTheVoiceInItsColour)
+{
+    EXPECT_EQ(indicator.geometry(), QRect(230, 76, 32, 32));
+    indicator.Prepare(settings);
+    ASSERT_TRUE(indicator.Running());
+    ASSERT_TRUE(ShowAndWait(1));
+    EXPECT_EQ(Pixel(16, 16), GUI::ColourToPixel(GUI::VoiceColour(1)));
+    EXPECT_EQ(Pixel(1, 1), background);
+    ASSERT_TRUE(ShowAndWait(8));
+    EXPECT_EQ(Pixel(16, 16), GUI::ColourToPixel(GUI::VoiceColour(8)));
+    // -1 empties the square.
+    ASSERT_TRUE(ShowAndWait(-1));
+    EXPECT_EQ(ColouredPixels(), 0);
+}
+
+TEST_F(VisualBeatIndicatorTest, DiscGrowsWithTheVoicesSize)
+{
+    int previous = 0;
+    for (std::uint32_t size : {1u, 3u, 5u, 7u}) {
+        settings.Size[0] = size;
+        indicator.Prepare(settings);
+        ASSERT_TRUE(ShowAndWait(0));
+        int coloured = ColouredPixels();
+        EXPECT_GT(coloured, previous) << size;
+        // A radius of 2 * size - 1 with a 2-pixel rim stays inside the square.
+        EXPECT_EQ(Pixel(0, 16), background);
+        previous = coloured;
+        indicator.Hide();
+    }
+}
+
+TEST_F(VisualBeatIndicatorTest, HideEmptiesTheSquareAndEndsTheThread)
+{
+    indicator.Prepare(settings);
+    ASSERT_TRUE(ShowAndWait(2));
+    EXPECT_GT(ColouredPixels(), 0);
+    indicator.Hide();
+    EXPECT_FALSE(indicator.Running());
+    EXPECT_EQ(ColouredPixels(), 0);
+    // A Show after Hide draws nothing.
+    int frames = indicator.FramesDrawn();
+    indicator.Show(2);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_EQ(indicator.FramesDrawn(), frames);
+}
+
+TEST_F(VisualBeatIndicatorTest, FlashWaitsForTheClickToBeHeard)
+{
+    latencyNs = 80'000'000;
+    indicator.SetLatencySource(&FakeLatency);
+    indicator.Prepare(settings);
+    const std::int64_t start = Platform::Clock::Now();
+    ASSERT_TRUE(ShowAndWait(3));
+    const std::int64_t shown = Platform::Clock::Now() - start;
+    EXPECT_GE(shown, 79'000'000);
+    EXPECT_LT(shown, 400'000'000);
+    // Hide does not wait out a pending flash.
+    indicator.Show(4);
+    const std::int64_t hideStart = Platform::Clock::Now();
+    indicator.Hide();
+    EXPECT_LT(Platform::Clock::Now() - hideStart, 40'000'000);
+    EXPECT_EQ(ColouredPixels(), 0);
+}
+
+TEST_F(VisualBeatIndicatorTest, TheWindowPaintsThePicture)
+{
+    indicator.Prepare(settings);
+    ASSERT_TRUE(ShowAndWait(9));
+    QApplication::processEvents();
+    QImage shown = indicator.grab().toImage();
+    EXPECT_EQ(shown.pixel(16, 16) & 0xFFFFFF, GUI::ColourToPixel(GUI::VoiceColour(9)));
+}
+
+}  // namespace
