@@ -573,14 +573,7 @@ void ApplicationWindow::MouseOverControl(int id)
 bool ApplicationWindow::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == _client && event->type() == QEvent::MouseMove) {
-        // A move over a watched control belongs to that control, even when the control passes
-        // it on to the window below.
-        auto* move = static_cast<QMouseEvent*>(event);
-        QWidget* under = _client->childAt(move->position().toPoint());
-        while (under && under->parentWidget() != _client)
-            under = under->parentWidget();
-        if (!under || !IsSubClassed(under))
-            MouseOverBackground();
+        MouseOverBackground(_client, static_cast<QMouseEvent*>(event)->position().toPoint());
         return false;
     }
     if (_toolbar.Widget() && watched == _toolbar.Widget() && event->type() == QEvent::Leave) {

@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QSlider>
+#include <QPoint>
 #include <QVariant>
 #include <QWidget>
 
@@ -129,9 +130,14 @@ bool ControlSubClasser::IsSubClassed(const QWidget* control)
     return control && FilterOf(control);
 }
 
-void ControlSubClasser::MouseOverBackground()
+void ControlSubClasser::MouseOverBackground(const QWidget* window, const QPoint& position)
 {
-    if (LastControl == 0)
+    if (LastControl == 0 || !window)
+        return;
+    QWidget* under = window->childAt(position);
+    while (under && under->parentWidget() != window)
+        under = under->parentWidget();
+    if (under && IsSubClassed(under))
         return;
     LastControl = 0;
     MouseOverControl(-1);

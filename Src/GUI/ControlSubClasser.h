@@ -1,5 +1,6 @@
 #pragma once
 
+class QPoint;
 class QWidget;
 
 namespace GUI {
@@ -30,9 +31,10 @@ public:
     // Whether a child is watched.
     static bool IsSubClassed(const QWidget* control);
 
-    // The mouse moved over the background of the watched window: forget the last control and
-    // report -1, once.
-    void MouseOverBackground();
+    // The mouse moved to `position` in `window`, the parent of the watched controls. Over the
+    // background it forgets the last control and reports -1, once. A move over a watched
+    // control is that control's: controls pass their mouse moves on to their parent.
+    void MouseOverBackground(const QWidget* window, const QPoint& position);
 
     static void SetControlId(QWidget* control, int id);
     // The control's identifier, 0 when it has none.
