@@ -1,8 +1,46 @@
 #include <QApplication>
 
+#include "Configuration/IConfiguration.h"
+#include "Core/Metronome.h"
+#include "GUI/ApplicationWindow.h"
+#include "GUI/SingleInstance.h"
+#include "GUI/VisualBeatIndicator.h"
+
+static void LoadResources()
+{
+    Q_INIT_RESOURCE(Ticova);
+}
+
 int main(int argc, char* argv[])
 {
     QApplication application(argc, argv);
-    QApplication::setApplicationName("Ticova");
-    return 0;
+    QApplication::setApplicationName(QStringLiteral("Ticova"));
+    QApplication::setOrganizationName(QStringLiteral("Ticova"));
+    QApplication::setDesktopFileName(QStringLiteral("ticova"));
+    LoadResources();
+
+    // One copy per user: a second one brings the first to the front and ends.
+    GUI::SingleInstance instance;
+    if (!instance.Claim())
+        return 0;
+
+    // A missing or damaged configuration file leaves the defaults.
+    Configuration::IConfiguration& configuration = Configuration::GetConfiguration();
+    configuration.Load();
+
+    GUI::VisualBeatIndicator indicator;
+    Core::Metronome& metronome = Core::Metronome::Instance();
+    metronome.SetBeatIndicator(&indicator);
+
+    int result = 0;
+    {
+        GUI::ApplicationWindow window(metronome, configuration, indicator);
+        instance.SetRaiseHandler([&window] { window.BringToFront(); });
+        if (!window.Initialise())
+            return 0;
+        result = QApplication::exec();
+        instance.SetRaiseHandler({});
+    }
+    metronome.SetBeatIndicator(nullptr);
+    return result;
 }
