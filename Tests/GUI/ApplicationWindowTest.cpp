@@ -3,6 +3,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QKeyEvent>
+#include <QLabel>
+#include <QMenuBar>
 #include <QMenu>
 #include <QPushButton>
 #include <QSlider>
@@ -11,6 +13,8 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <QToolTip>
+#include <QHelpEvent>
 #include <memory>
 #include <thread>
 
@@ -18,6 +22,7 @@
 #include "GUI/MessageBoxes.h"
 #include "GUI/Model/TempoInput.h"
 #include "GUI/VisualBeatIndicator.h"
+#include "System/Language.h"
 #include "Support/WindowFakes.h"
 
 namespace {
@@ -494,6 +499,31 @@ TEST_F(ApplicationWindowTest, FailedLanguageChangeFallsBackToTheBuiltInTexts)
     EXPECT_EQ(StartText(), QStringLiteral("Start"));
     EXPECT_EQ(window->ReadOut().Label(), QStringLiteral("bpm"));
     EXPECT_TRUE(window->CommandAction(GUI::ApplicationWindow::Exit)->text().startsWith(QStringLiteral("E&xit")));
+}
+
+TEST_F(ApplicationWindowTest, LanguageChangeRenamesEverythingInPlace)
+{
+    System::SetLanguageFolderForTesting(TICOVA_SOURCE_DIR "/Lang/");
+    QPushButton* start = window->StartButton();
+    QToolButton* options = window->Tools().Button(32773);
+    window->ChangeLanguage(u"de");
+    // The same widgets, with the new texts.
+    EXPECT_EQ(window->StartButton(), start);
+    EXPECT_EQ(window->Tools().Button(32773), options);
+    EXPECT_EQ(window->TapButton()->text(), QStringLiteral("Tippen"));
+    EXPECT_EQ(window->Tools().Action(32773)->text(), QStringLiteral("Optionen"));
+    EXPECT_EQ(window->menuBar()->actions().at(0)->text(), QStringLiteral("&Datei"));
+    EXPECT_TRUE(window->CommandAction(GUI::ApplicationWindow::Language)->text().startsWith(QStringLiteral("&Sprache")));
+    window->OnCommand(GUI::ApplicationWindow::StartStop);
+    EXPECT_EQ(StartText(), QStringLiteral("Stopp"));
+    QTest::mouseMove(window->StartButton(), QPoint(10, 10));
+    EXPECT_EQ(window->StatusText(), QStringLiteral("Startet oder stoppt das Metronom"));
+    // Tool tips are read when they are shown.
+    QHelpEvent help(QEvent::ToolTip, QPoint(5, 5), options->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(options, &help);
+    EXPECT_EQ(QToolTip::text(), QStringLiteral("Optionen des Metronoms bearbeiten"));
+    QToolTip::hideText();
+    System::SetLanguageFolderForTesting({});
 }
 
 }  // namespace
