@@ -8,6 +8,7 @@
 #include <QThread>
 #include <QTimer>
 #include <atomic>
+#include <thread>
 
 #include "GUI/SingleInstance.h"
 
@@ -73,18 +74,15 @@ TEST(SingleInstanceTest, SocketLeftByACopyThatCrashedIsTakenOver)
     }
     GUI::SingleInstance instance(name);
     EXPECT_TRUE(instance.Claim());
-    // And it now answers for real.
-    QThread prober;
+    // And it now answers for real: a copy started after it goes.
     std::atomic<int> result{-1};
-    QObject::connect(&prober, &QThread::started, [&] {
+    std::thread prober([&] {
         GUI::SingleInstance probe(name);
         result = probe.Claim() ? 1 : 0;
     });
-    prober.start();
     while (result < 0)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    prober.quit();
-    prober.wait();
+    prober.join();
     EXPECT_EQ(result, 0);
 }
 
