@@ -374,8 +374,20 @@ void ApplicationWindow::SetStartButtonText(bool playing)
         _startButton->setText(Text(Texts().GetControlText(playing ? 1002 : StartButtonId)));
 }
 
+void ApplicationWindow::CatchUpWithSelfStop()
+{
+    // The metronome stopped itself on its own thread and the news is still on its way here:
+    // it does not play, whatever the flag says, and must not be stopped a second time.
+    if (_playing && _stoppedRun.load(std::memory_order_acquire) == _run.load(std::memory_order_acquire)) {
+        _playing = false;
+        SetStartButtonText(false);
+        _tempoSlider->setEnabled(true);
+    }
+}
+
 void ApplicationWindow::StartOrStop()
 {
+    CatchUpWithSelfStop();
     if (_playing) {
         SetStartButtonText(false);
         _playing = false;
@@ -395,6 +407,7 @@ void ApplicationWindow::StartOrStop()
 
 void ApplicationWindow::PauseOrStartOrStop()
 {
+    CatchUpWithSelfStop();
     if (TrainerPlaying())
         _metronome.TogglePause();
     else
@@ -403,6 +416,7 @@ void ApplicationWindow::PauseOrStartOrStop()
 
 void ApplicationWindow::StopIfPlaying()
 {
+    CatchUpWithSelfStop();
     if (!_playing)
         return;
     SetStartButtonText(false);
@@ -611,8 +625,15 @@ void ApplicationWindow::OnTimerEvent(std::int32_t events, std::int32_t tempo)
 {
     if (!(events & TempoChanged))
         return;
-    // From the timer thread: the window's own thread shows it.
-    QMetaObject::invokeMethod(this, [this, tempo] { ShowTempo(tempo); }, Qt::QueuedConnection);
+    // From the timer thread: the window's own thread shows it, unless a new run began since.
+    const std::uint32_t run = _run.load(std::memory_order_acquire);
+    QMetaObject::invokeMethod(
+        this,
+        [this, run, tempo] {
+            if (run == _run.load(std::memory_order_acquire))
+                ShowTempo(tempo);
+        },
+        Qt::QueuedConnection);
 }
 
 void ApplicationWindow::OnStopped(std::int32_t tempo)
@@ -630,6 +651,7 @@ void ApplicationWindow::OnStopped(std::int32_t tempo)
     // The metronome stopped itself. By the time this arrives the user may have started again;
     // then this report is about the run that is over and is dropped.
     const std::uint32_t run = _run.load(std::memory_order_acquire);
+    _stoppedRun.store(run, std::memory_order_release);
     QMetaObject::invokeMethod(
         this,
         [this, run, stopped] {
@@ -698,6 +720,7 @@ void ApplicationWindow::closeEvent(QCloseEvent* event)
 void ApplicationWindow::ShutDown()
 {
     _shutDown = true;
+    CatchUpWithSelfStop();
     if (_playing) {
         _playing = false;
         _metronome.Stop();

@@ -143,6 +143,7 @@ private:
     void ApplyControlTexts();
     QString ToolbarText(int index) const;
 
+    void CatchUpWithSelfStop();
     void StartOrStop();
     void PauseOrStartOrStop();
     void StopIfPlaying();
@@ -188,6 +189,8 @@ private:
     // Counts the starts, so that a stop reported from the timer thread and delivered after the
     // user has started again is not taken for the end of the new run.
     std::atomic<std::uint32_t> _run{0};
+    // The run that the metronome ended by itself (its stop reported from the timer thread).
+    std::atomic<std::uint32_t> _stoppedRun{0};
 
     std::function<void(int)> _openSettings;
     std::function<void()> _openLanguage;
