@@ -5,10 +5,17 @@
 #include "GUI/ApplicationWindow.h"
 #include "GUI/SingleInstance.h"
 #include "GUI/VisualBeatIndicator.h"
+#include "Platform/AudioOutput.h"
 
 static void LoadResources()
 {
     Q_INIT_RESOURCE(Ticova);
+}
+
+// From a tick to its click being heard: the beat indicator flashes when the click sounds.
+static std::int64_t OutputLatency() noexcept
+{
+    return Platform::AudioOutput::Instance().Latency();
 }
 
 int main(int argc, char* argv[])
@@ -29,6 +36,7 @@ int main(int argc, char* argv[])
     configuration.Load();
 
     GUI::VisualBeatIndicator indicator;
+    indicator.SetLatencySource(&OutputLatency);
     Core::Metronome& metronome = Core::Metronome::Instance();
     metronome.SetBeatIndicator(&indicator);
 
