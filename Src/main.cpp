@@ -7,10 +7,17 @@
 #include "GUI/SettingsDialog.h"
 #include "GUI/SingleInstance.h"
 #include "GUI/VisualBeatIndicator.h"
+#include "Platform/AudioOutput.h"
 
 static void LoadResources()
 {
     Q_INIT_RESOURCE(Ticova);
+}
+
+// From a tick to its click being heard: the beat indicator flashes when the click sounds.
+static std::int64_t OutputLatency() noexcept
+{
+    return Platform::AudioOutput::Instance().Latency();
 }
 
 int main(int argc, char* argv[])
@@ -31,6 +38,7 @@ int main(int argc, char* argv[])
     configuration.Load();
 
     GUI::VisualBeatIndicator indicator;
+    indicator.SetLatencySource(&OutputLatency);
     Core::Metronome& metronome = Core::Metronome::Instance();
     metronome.SetBeatIndicator(&indicator);
 
@@ -38,6 +46,8 @@ int main(int argc, char* argv[])
     {
         GUI::ApplicationWindow window(metronome, configuration, indicator);
         instance.SetRaiseHandler([&window] { window.BringToFront(); });
+        // A preset loaded in the settings dialog replaces the live settings: the window
+        // shows their tempo and volume at once.
         GUI::SettingsDialog settings(configuration, [&window] { window.ReloadSettings(); });
         GUI::LanguageDialog language(configuration, [&window](const char16_t* name) { window.ChangeLanguage(name); });
         window.SetSettingsDialog([&window, &settings](int tab) { settings.Run(&window, tab); });

@@ -10,16 +10,27 @@ namespace Core {
 
 class IMetronomeEventHandler;
 
-// The metronome as the main window drives it. Stand-in until the engine's own interface is
-// merged: it lets the windows build and be tested against a fake.
+// The metronome as the user interface drives it. Every operation is called on the
+// user-interface thread; events come back through the handler given to Start.
 class IMetronome {
 public:
+    static constexpr int NumVoices = 12;
+
     virtual ~IMetronome() = default;
-    virtual std::int32_t Start(IMetronomeEventHandler* handler, Configuration::ConfigurationData& settings) = 0;
+    // Starts playing `settings`, reporting to `handler`. Returns 0 when playing, otherwise a
+    // start code (2 timer thread not started, 3 bad beat type, 4 no timer strategy, 5 sound
+    // engine failed, 6/8/9 custom pattern errors, 10/11 custom rhythm errors). Writes the
+    // run-time fields of `settings` (TicksPerBeat, TrainerCurve, TrainerBeatsPerBar).
+    virtual std::int32_t Start(IMetronomeEventHandler& handler, Configuration::ConfigurationData& settings) = 0;
+    // Stops playing (or a pause) and reports OnStopped with the user's tempo.
     virtual void Stop() = 0;
+    // Pauses a playing metronome without closing its output, or resumes a paused one where it
+    // stopped.
     virtual void TogglePause() = 0;
+    // A new tempo while playing; ignored while the speed trainer owns the tempo.
     virtual void SetTempo(std::int32_t bpm) = 0;
-    virtual void SetVolumes(const std::uint32_t (&volumes)[12], std::uint32_t globalVolume) = 0;
+    // New voice volumes (0..127) and global volume (percent) while playing; from the next click.
+    virtual void SetVolumes(const std::uint32_t (&volumes)[NumVoices], std::uint32_t globalVolume) = 0;
 };
 
 }  // namespace Core

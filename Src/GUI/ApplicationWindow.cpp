@@ -128,7 +128,8 @@ ApplicationWindow::ApplicationWindow(Core::IMetronome& metronome, Configuration:
 
 ApplicationWindow::~ApplicationWindow()
 {
-    if (!_shutDown)
+    // A start that failed before the window existed saves nothing.
+    if (!_shutDown && _client)
         ShutDown();
     // The indicator belongs to the program, not to this window.
     _indicator.hide();
@@ -394,7 +395,7 @@ void ApplicationWindow::StartOrStop()
         _metronome.Stop();
     } else {
         _run.fetch_add(1, std::memory_order_acq_rel);
-        std::int32_t code = _metronome.Start(this, _configuration.GetCurrentSettings());
+        std::int32_t code = _metronome.Start(*this, _configuration.GetCurrentSettings());
         if (code != 0) {
             MessageBoxes::ShowMetronomeError(code, this);
         } else {
@@ -697,6 +698,10 @@ void ApplicationWindow::ChangeLanguage(const char16_t* name)
     _readOut.UpdateLabel(Text(Texts().GetText(1)));
     ApplyControlTexts();
     setWindowTitle(Text(Texts().GetText(0)));
+    // The status text was in the old language: clear it, and forget the control last under the
+    // mouse, so that the next move over that same control shows its text anew.
+    LastControl = 0;
+    _statusbar.SetText(QString());
 }
 
 void ApplicationWindow::BringToFront()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDialog>
 #include <QPointer>
 #include <QString>
 #include <cstdint>
@@ -7,7 +8,6 @@
 #include <string_view>
 
 class QComboBox;
-class QDialog;
 class QWidget;
 
 namespace Configuration {

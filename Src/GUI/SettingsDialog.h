@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDialog>
 #include <QPointer>
 #include <functional>
 
@@ -10,7 +11,6 @@
 #include "GUI/PresetsDialog.h"
 #include "GUI/SoundSetupDialog.h"
 
-class QDialog;
 class QLabel;
 class QTabWidget;
 

@@ -508,7 +508,10 @@ TEST_F(ApplicationWindowTest, LanguageChangeRenamesEverythingInPlace)
     System::SetLanguageFolderForTesting(TICOVA_SOURCE_DIR "/Lang/");
     QPushButton* start = window->StartButton();
     QToolButton* options = window->Tools().Button(32773);
+    // The mouse is over Start when the language changes: the English text must not stay.
+    QTest::mouseMove(window->StartButton(), QPoint(10, 10));
     window->ChangeLanguage(u"de");
+    EXPECT_EQ(window->StatusText(), QString());
     // The same widgets, with the new texts.
     EXPECT_EQ(window->StartButton(), start);
     EXPECT_EQ(window->Tools().Button(32773), options);
@@ -518,7 +521,7 @@ TEST_F(ApplicationWindowTest, LanguageChangeRenamesEverythingInPlace)
     EXPECT_TRUE(window->CommandAction(GUI::ApplicationWindow::Language)->text().startsWith(QStringLiteral("&Sprache")));
     window->OnCommand(GUI::ApplicationWindow::StartStop);
     EXPECT_EQ(StartText(), QStringLiteral("Stopp"));
-    QTest::mouseMove(window->StartButton(), QPoint(10, 10));
+    QTest::mouseMove(window->StartButton(), QPoint(20, 12));
     EXPECT_EQ(window->StatusText(), QStringLiteral("Startet oder stoppt das Metronom"));
     // Tool tips are read when they are shown.
     QHelpEvent help(QEvent::ToolTip, QPoint(5, 5), options->mapToGlobal(QPoint(5, 5)));
@@ -526,6 +529,23 @@ TEST_F(ApplicationWindowTest, LanguageChangeRenamesEverythingInPlace)
     EXPECT_EQ(QToolTip::text(), QStringLiteral("Optionen des Metronoms bearbeiten"));
     QToolTip::hideText();
     System::SetLanguageFolderForTesting({});
+}
+
+TEST(ApplicationWindowStartUpTest, ALanguageFileThatCannotBeLoadedEndsTheStart)
+{
+    Tests::FakeMetronome metronome;
+    Tests::FakeConfiguration configuration;
+    std::u16string missing = u"zz-missing";
+    std::copy(missing.begin(), missing.end(), configuration.language);
+    GUI::VisualBeatIndicator indicator;
+    {
+        GUI::ApplicationWindow window(metronome, configuration, indicator);
+        EXPECT_FALSE(window.Initialise());
+        EXPECT_FALSE(window.isVisible());
+    }
+    EXPECT_EQ(configuration.saves, 0);
+    // The built-in texts are back for whatever runs next.
+    EXPECT_TRUE(System::CurrentLanguage().IsDefault());
 }
 
 }  // namespace
