@@ -1,0 +1,839 @@
+#include "GUI/Model/StepSequencerGrid.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string_view>
+
+#include "Configuration/ConfigurationData.h"
+#include "Platform/Text.h"
+#include "System/ILanguage.h"
+
+namespace GUI {
+
+namespace {
+
+constexpr std::uint8_t MoveRemoved = 1;     // a selected hit was taken out of this cell
+constexpr std::uint8_t MoveCancelled = 2;   // ... and the cell was filled again by the move
+constexpr std::uint8_t MoveAdded = 4;       // an addition for this cell is kept
+
+constexpr int MinBars = 1;
+constexpr int MaxBars = 4;
+constexpr int MinBeatsPerBar = 2;
+constexpr int MaxBeatsPerBar = 16;
+constexpr int MaxCellsPerBeat = 8;
+constexpr int MaxColourIndex = 11;
+
+int Clamp(long long value, int low, int high)
+{
+    return static_cast<int>(std::clamp<long long>(value, low, high));
+}
+
+// The name of the audio file a path names: the text after its last separator up to the first
+// '.' after that.
+std::u16string_view FileName(const char16_t* path, std::size_t capacity)
+{
+    std::u16string_view text(path, Platform::Text::Length(path, capacity));
+    std::size_t separator = text.find_last_of(u"/\\");
+    if (separator != std::u16string_view::npos)
+        text.remove_prefix(separator + 1);
+    std::size_t dot = text.find(u'.');
+    if (dot != std::u16string_view::npos)
+        text = text.substr(0, dot);
+    return text;
+}
+
+}  // namespace
+
+StepSequencerGrid::StepSequencerGrid() noexcept : _actionPool(UndoActionPool::DefaultGrowth)
+{
+    for (int r = 0; r < RowCount; ++r) {
+        Row& row = _rows[r];
+        row.name[0] = 0;
+        row.nameLength = 0;
+        row.instrument = 1;
+        row.visible = true;
+        row.colourIndex = MaxColourIndex;
+        std::memset(row.cells, EmptyCell, sizeof row.cells);
+    }
+    std::memset(_clipboard, EmptyCell, sizeof _clipboard);
+    std::memset(_scratch, EmptyCell, sizeof _scratch);
+    std::memset(_moveMarks, 0, sizeof _moveMarks);
+}
+
+StepSequencerGrid::~StepSequencerGrid()
+{
+    ReleaseActions();
+    _actionPool.GiveBackList(_stagedList);
+    _stagedList = nullptr;
+}
+
+void StepSequencerGrid::LoadFromSettings(const Configuration::ConfigurationData& settings)
+{
+    LoadFromSettings(settings, System::CurrentLanguage());
+}
+
+void StepSequencerGrid::LoadFromSettings(const Configuration::ConfigurationData& settings,
+                                         const System::ILanguage& language)
+{
+    _dragRow = _dragColumn = -1;
+    _selectedCount = 0;
+    _startColumn = 0;
+    _hitCount = 0;
+    ReleaseActions();
+    _actionPool.GiveBackList(_stagedList);
+    _stagedList = nullptr;
+
+    // The configuration reader accepts wider ranges than the dialog offers; the grid keeps to
+    // the sizes it can hold so that no column index leaves the 512 cells of a row.
+    _numBars = Clamp(settings.CrNumBars, MinBars, MaxBars);
+    _beatsPerBar = Clamp(settings.CrBeatsPerBar, MinBeatsPerBar, MaxBeatsPerBar);
+    _totalBeats = _numBars * _beatsPerBar;
+    _compoundTime = settings.CrCompoundTime != 0;
+    _cellsPerBeat = _compoundTime ? 3 : Clamp(settings.DisplayedSubdiv, 0, MaxCellsPerBeat);
+    _showAllRows = settings.DisplayDistinct == 0 ? 1 : 0;
+
+    for (int r = 0; r < RowCount; ++r) {
+        Row& row = _rows[r];
+        // A colour index above 11 would run into the empty and selected bits of a cell.
+        row.colourIndex = Clamp(settings.Colour[r], 0, MaxColourIndex);
+        std::u16string_view name;
+        if (settings.SoundEngineType == 0) {
+            // A name the language does not have (an instrument out of range) keeps the old one.
+            if (settings.Instrument[r] < static_cast<std::uint32_t>(System::ILanguage::InstrumentCount))
+                if (const char16_t* text = language.GetInstrumentName(static_cast<int>(settings.Instrument[r])))
+                    name = text;
+        } else if (settings.Instrument[r] < static_cast<std::uint32_t>(RowCount)) {
+            name = FileName(settings.File[settings.Instrument[r]], Configuration::ConfigurationData::FileCapacity);
+        }
+        if (!name.empty()) {
+            std::size_t length = Platform::Text::Copy(row.name, name);
+            row.nameLength = static_cast<std::int32_t>(length);
+        }
+        row.instrument = settings.Instrument[r];
+    }
+    ComputeColumnCount();
+    ComputeVisibleRows();
+
+    for (Row& row : _rows)
+        std::memset(row.cells, EmptyCell, sizeof row.cells);
+    _hitCount = 0;
+    ParseRhythm(settings.CustomRhythm, Configuration::ConfigurationData::CustomRhythmCapacity,
+                static_cast<int>(std::min<std::uint32_t>(settings.CrSubdivision, MaxCellsPerBeat)));
+}
+
+void StepSequencerGrid::ComputeColumnCount()
+{
+    int count = (!_compoundTime && _cellsPerBeat != 0) ? _cellsPerBeat * _totalBeats : _totalBeats;
+    _columnCount = std::clamp(count, 0, MaxColumns);
+}
+
+void StepSequencerGrid::ComputeVisibleRows()
+{
+    _visibleRowCount = 0;
+    for (int i = 0; i < RowCount; ++i) {
+        bool visible = true;
+        if (_showAllRows == 0) {
+            for (int j = 0; j < i && visible; ++j)
+                if (_rows[j].visible && _rows[j].instrument == _rows[i].instrument)
+                    visible = false;
+        }
+        _rows[i].visible = visible;
+        if (visible)
+            ++_visibleRowCount;
+    }
+}
+
+int StepSequencerGrid::RowOfDisplayRow(int displayRow) const
+{
+    if (displayRow < 0)
+        return -1;
+    for (int r = 0; r < RowCount; ++r) {
+        if (!_rows[r].visible)
+            continue;
+        if (displayRow == 0)
+            return r;
+        --displayRow;
+    }
+    return -1;
+}
+
+int StepSequencerGrid::DisplayRowOf(int row) const
+{
+    if (row < 0 || row >= RowCount || !_rows[row].visible)
+        return -1;
+    int display = 0;
+    for (int r = 0; r < row; ++r)
+        if (_rows[r].visible)
+            ++display;
+    return display;
+}
+
+int StepSequencerGrid::RowHint(int row) const
+{
+    int display = DisplayRowOf(row);
+    return display >= 0 ? display : RepaintAll;
+}
+
+void StepSequencerGrid::SetNameLength(int row, int length)
+{
+    if (row >= 0 && row < RowCount)
+        _rows[row].nameLength = std::clamp(length, 0, NameCapacity - 1);
+}
+
+void StepSequencerGrid::PlaceHit(int row, int column)
+{
+    std::uint8_t& cell = _rows[row].cells[column];
+    if (cell == EmptyCell)
+        ++_hitCount;
+    else if (cell & SelectedBit)
+        --_selectedCount;
+    cell = static_cast<std::uint8_t>(_rows[row].colourIndex);
+}
+
+void StepSequencerGrid::TakeOutHit(int row, int column)
+{
+    std::uint8_t& cell = _rows[row].cells[column];
+    if (cell == EmptyCell)
+        return;
+    --_hitCount;
+    if (cell & SelectedBit)
+        --_selectedCount;
+    cell = EmptyCell;
+}
+
+void StepSequencerGrid::ClearSelectionBits()
+{
+    // Every column, so that a selection left beyond a shrunken column count is not counted on.
+    for (Row& row : _rows)
+        for (std::uint8_t& cell : row.cells)
+            if (cell != EmptyCell)
+                cell &= static_cast<std::uint8_t>(~SelectedBit);
+    _selectedCount = 0;
+}
+
+bool StepSequencerGrid::MarkSelected(int row, int column)
+{
+    if (row < 0 || row >= RowCount || column < 0 || column >= MaxColumns)
+        return false;
+    std::uint8_t& cell = _rows[row].cells[column];
+    if (cell == EmptyCell || (cell & SelectedBit))
+        return false;
+    cell |= SelectedBit;
+    ++_selectedCount;
+    return true;
+}
+
+// ---- Rhythm text ------------------------------------------------------------------------
+
+void StepSequencerGrid::ParseRhythm(const char16_t* text, std::size_t capacity, int stepsPerBeat)
+{
+    if (!text || capacity == 0 || text[0] == 0)
+        return;
+    long long cells = _cellsPerBeat != 0 ? _cellsPerBeat : 1;
+    long long steps = stepsPerBeat > 0 ? stepsPerBeat : 0;
+    long long limit = steps != 0 ? _totalBeats * steps : _totalBeats;
+
+    auto placeCharacter = [this](char16_t ch, long long column) {
+        int row = ch <= 0x60 ? static_cast<int>(ch) - '1' : static_cast<int>(ch) - 'W';
+        if (row >= 0 && row < RowCount && column >= 0 && column < MaxColumns)
+            PlaceHit(row, static_cast<int>(column));
+    };
+
+    std::size_t at = 0;
+    for (long long step = 0; step < limit && at < capacity && text[at] != 0; ++step) {
+        // Step i of the text begins at column i * cells / steps: one text step per
+        // cells / steps columns when the text's resolution divides the grid's, and the
+        // nearest column to its left otherwise, so that the beats stay in place.
+        long long column = steps != 0 ? step * cells / steps : step * cells;
+        char16_t ch = text[at++];
+        if (ch == u'[') {
+            while (at < capacity && text[at] != 0 && text[at] != u']')
+                placeCharacter(text[at++], column);
+            if (at < capacity && text[at] == u']')
+                ++at;
+        } else if (ch != u' ') {
+            placeCharacter(ch, column);
+        }
+    }
+}
+
+char StepSequencerGrid::RowCharacter(int row)
+{
+    return static_cast<char>(row < 10 ? '1' + row : 'W' + row);
+}
+
+int StepSequencerGrid::RhythmDivisor(const Configuration::ConfigurationData& settings,
+                                     std::uint32_t* stepsPerBeat) const
+{
+    int divisor = 1;
+    std::uint32_t written = 0;
+    if (_compoundTime) {
+        written = 3;
+    } else if (_cellsPerBeat == 0) {
+        written = 0;
+    } else {
+        int s = _cellsPerBeat;
+        if (settings.SpeedTrainer != PreviewSpeedTrainer) {
+            bool forceFull = false;
+            bool offBeat = false;
+            for (int r = 0; r < RowCount && !forceFull; ++r) {
+                if (!_rows[r].visible)
+                    continue;
+                for (int j = 0; j < _columnCount; ++j) {
+                    if (_rows[r].cells[j] == EmptyCell || j % s == 0)
+                        continue;
+                    offBeat = true;
+                    if (s == 2 || s % 2 != 0 || j % 2 != 0) {
+                        forceFull = true;
+                        break;
+                    }
+                }
+            }
+            divisor = forceFull ? 1 : (offBeat ? 2 : s);
+        }
+        written = static_cast<std::uint32_t>(s / divisor);
+        if (written == 1)
+            written = 0;
+    }
+    if (stepsPerBeat)
+        *stepsPerBeat = written;
+    return divisor;
+}
+
+int StepSequencerGrid::HitCharacterCount(int divisor) const
+{
+    if (divisor < 1)
+        divisor = 1;
+    int total = 0;
+    for (int j = 0; j < _columnCount; j += divisor) {
+        int k = 0;
+        for (const Row& row : _rows)
+            if (row.visible && row.cells[j] != EmptyCell)
+                ++k;
+        total += k + (k > 1 ? 2 : 0);
+    }
+    return total;
+}
+
+int StepSequencerGrid::RhythmTextLength(int divisor) const
+{
+    if (divisor < 1)
+        divisor = 1;
+    int length = 0;
+    for (int j = 0; j < _columnCount; j += divisor) {
+        int k = 0;
+        for (const Row& row : _rows)
+            if (row.visible && row.cells[j] != EmptyCell)
+                ++k;
+        length += k == 0 ? 1 : k + (k > 1 ? 2 : 0);
+    }
+    return length;
+}
+
+int StepSequencerGrid::EncodeRhythm(Configuration::ConfigurationData& settings) const
+{
+    std::uint32_t stepsPerBeat = 0;
+    int divisor = RhythmDivisor(settings, &stepsPerBeat);
+    int hits = HitCharacterCount(divisor);
+    // The text must also fit CustomRhythm with its terminating zero. A text cut short would
+    // play and save a different rhythm, so the old text is kept and the caller is told.
+    if (hits > MaxHitCharacters ||
+        RhythmTextLength(divisor) > Configuration::ConfigurationData::CustomRhythmCapacity - 1)
+        return EncodeTooManyHits;
+
+    char16_t* out = settings.CustomRhythm;
+    for (int j = 0; j < _columnCount; j += divisor) {
+        int k = 0;
+        for (const Row& row : _rows)
+            if (row.visible && row.cells[j] != EmptyCell)
+                ++k;
+        if (k == 0) {
+            *out++ = u' ';
+            continue;
+        }
+        if (k > 1)
+            *out++ = u'[';
+        for (int r = 0; r < RowCount; ++r)
+            if (_rows[r].visible && _rows[r].cells[j] != EmptyCell)
+                *out++ = static_cast<char16_t>(RowCharacter(r));
+        if (k > 1)
+            *out++ = u']';
+    }
+    *out = 0;
+    settings.CrSubdivision = stepsPerBeat;
+    return hits == 0 ? EncodeNoHits : EncodeSuccess;
+}
+
+// ---- Undo recording -----------------------------------------------------------------------
+
+void StepSequencerGrid::BeginStep()
+{
+    _stepFirst = nullptr;
+    _stepCount = 0;
+}
+
+void StepSequencerGrid::PushStepAction(UndoAction* action)
+{
+    action->groupMark = false;
+    action->next = _undoList;
+    _undoList = action;
+    if (_stepCount++ == 0)
+        _stepFirst = action;
+}
+
+void StepSequencerGrid::Record(std::int32_t type, int row, int column)
+{
+    // Without an action the change is made but not recorded; the pool has logged why.
+    UndoAction* action = _actionPool.Take();
+    if (!action)
+        return;
+    action->type = type;
+    action->row = row;
+    action->column = column;
+    PushStepAction(action);
+}
+
+void StepSequencerGrid::EndStep()
+{
+    if (_stepCount >= 2) {
+        _stepFirst->groupMark = true;
+        _undoList->groupMark = true;
+    }
+    _stepFirst = nullptr;
+    _stepCount = 0;
+}
+
+void StepSequencerGrid::ReleaseActions()
+{
+    _actionPool.GiveBackList(_undoList);
+    _actionPool.GiveBackList(_redoList);
+    _undoList = nullptr;
+    _redoList = nullptr;
+}
+
+void StepSequencerGrid::ApplyAction(const UndoAction& action, bool undo)
+{
+    // Undoing an addition or redoing a removal takes the hit out; the other two put it back.
+    bool place = (action.type == UndoAction::Addition) != undo;
+    if (place)
+        PlaceHit(action.row, action.column);
+    else
+        TakeOutHit(action.row, action.column);
+}
+
+int StepSequencerGrid::UndoRedo(UndoAction*& from, UndoAction*& to, bool undo)
+{
+    if (!from)
+        return NoChange;
+    const UndoAction* top = from;
+    int row = top->row;
+    bool oneRow = true;
+    auto applyTop = [&]() {
+        UndoAction* action = from;
+        from = action->next;
+        ApplyAction(*action, undo);
+        if (action->row != row)
+            oneRow = false;
+        action->next = to;
+        to = action;
+    };
+    bool group = top->groupMark;
+    applyTop();
+    if (group) {
+        while (from && !from->groupMark)
+            applyTop();
+        if (from)
+            applyTop();
+    }
+    return oneRow ? RowHint(row) : RepaintAll;
+}
+
+int StepSequencerGrid::Undo()
+{
+    return UndoRedo(_undoList, _redoList, true);
+}
+
+int StepSequencerGrid::Redo()
+{
+    return UndoRedo(_redoList, _undoList, false);
+}
+
+// ---- Edits ----------------------------------------------------------------------------------
+
+int StepSequencerGrid::ToggleCell(int displayRow, int column)
+{
+    int row = RowOfDisplayRow(displayRow);
+    if (row < 0 || column < 0 || column >= _columnCount)
+        return NoChange;
+    BeginStep();
+    if (_rows[row].cells[column] == EmptyCell) {
+        PlaceHit(row, column);
+        Record(UndoAction::Addition, row, column);
+    } else {
+        TakeOutHit(row, column);
+        Record(UndoAction::Removal, row, column);
+    }
+    EndStep();
+    return displayRow;
+}
+
+bool StepSequencerGrid::BeginDrag(int displayRow, int column)
+{
+    int row = RowOfDisplayRow(displayRow);
+    if (row >= 0 && column >= 0 && column < _columnCount && _rows[row].cells[column] != EmptyCell) {
+        _dragRow = row;
+        _dragColumn = column;
+        return true;
+    }
+    _dragRow = _dragColumn = -1;
+    return false;
+}
+
+int StepSequencerGrid::Drop(int displayRow, int column)
+{
+    if (_dragRow < 0)
+        return NoChange;
+    int row = RowOfDisplayRow(displayRow);
+    // The dragged hit must still be there (a key may have removed it since the press) and the
+    // drop must land on a cell; otherwise the drag is forgotten and nothing moves.
+    bool valid = row >= 0 && column >= 0 && column < _columnCount && _dragColumn < _columnCount &&
+                 _rows[_dragRow].cells[_dragColumn] != EmptyCell;
+    if (valid) {
+        if (_selectedCount > 1)
+            MoveSelection(row, column);
+        else
+            MoveHit(row, column);
+    }
+    _dragRow = _dragColumn = -1;
+    if (!valid)
+        return NoChange;
+    ClearSelectionBits();
+    return RepaintAll;
+}
+
+int StepSequencerGrid::MoveHit(int row, int column)
+{
+    BeginStep();
+    TakeOutHit(_dragRow, _dragColumn);
+    Record(UndoAction::Removal, _dragRow, _dragColumn);
+    if (_rows[row].cells[column] == EmptyCell) {
+        PlaceHit(row, column);
+        Record(UndoAction::Addition, row, column);
+    }
+    // Dropped on a hit: the dragged hit is gone and the removal alone is the step.
+    EndStep();
+    return RepaintAll;
+}
+
+int StepSequencerGrid::MoveSelection(int row, int column)
+{
+    // Row shift: the visible rows from the higher of the two rows (counted) to the lower (not
+    // counted); positive when moving down.
+    int low = std::min(_dragRow, row);
+    int high = std::max(_dragRow, row);
+    int shift = 0;
+    for (int r = low; r < high; ++r)
+        if (_rows[r].visible)
+            ++shift;
+    if (row < _dragRow)
+        shift = -shift;
+    int columnShift = column - _dragColumn;
+
+    for (int r = 0; r < RowCount; ++r) {
+        std::memcpy(_scratch[r], _rows[r].cells, static_cast<std::size_t>(_columnCount));
+        for (int j = 0; j < _columnCount; ++j)
+            if (IsSelected(_rows[r].cells[j]))
+                TakeOutHit(r, j);
+    }
+
+    // Removals, in row and column order, kept apart until the additions are reconciled.
+    UndoAction* removals = nullptr;
+    for (int i = 0; i < RowCount; ++i) {
+        for (int j = 0; j < _columnCount; ++j) {
+            if (!IsSelected(_scratch[i][j]))
+                continue;
+            if (UndoAction* action = _actionPool.Take()) {
+                action->type = UndoAction::Removal;
+                action->row = i;
+                action->column = j;
+                action->next = removals;
+                removals = action;
+                _moveMarks[i][j] |= MoveRemoved;
+            }
+            int target = i;
+            int passed = 0;
+            int direction = shift > 0 ? 1 : -1;
+            int distance = shift > 0 ? shift : -shift;
+            while (passed < distance) {
+                target += direction;
+                if (target < 0 || target >= RowCount)
+                    break;
+                if (_rows[target].visible)
+                    ++passed;
+            }
+            int targetColumn = j + columnShift;
+            if (target < 0 || target >= RowCount || targetColumn < 0 || targetColumn >= _columnCount)
+                continue;  // moved off the grid: the hit is dropped
+            PlaceHit(target, targetColumn);
+            if (UndoAction* action = _actionPool.Take()) {
+                action->type = UndoAction::Addition;
+                action->row = target;
+                action->column = targetColumn;
+                action->next = _stagedList;
+                _stagedList = action;
+            }
+        }
+    }
+
+    // Reconcile the staged additions, latest first. A cell vacated and filled again needs
+    // neither action; a cell that held a hit before the move needs no addition; and a cell
+    // that two moved hits landed on needs one.
+    UndoAction* additions = nullptr;
+    while (UndoAction* action = _stagedList) {
+        _stagedList = action->next;
+        std::uint8_t& marks = _moveMarks[action->row][action->column];
+        if ((marks & MoveRemoved) && !(marks & MoveCancelled)) {
+            marks |= MoveCancelled;
+            _actionPool.GiveBack(action);
+        } else if (_scratch[action->row][action->column] != EmptyCell || (marks & MoveAdded)) {
+            _actionPool.GiveBack(action);
+        } else {
+            marks |= MoveAdded;
+            action->next = additions;
+            additions = action;
+        }
+    }
+
+    // One step: the removals (in the order made), then the additions above them.
+    UndoAction* ordered = nullptr;
+    while (UndoAction* action = removals) {
+        removals = action->next;
+        action->next = ordered;
+        ordered = action;
+    }
+    BeginStep();
+    while (UndoAction* action = ordered) {
+        ordered = action->next;
+        if (_moveMarks[action->row][action->column] & MoveCancelled)
+            _actionPool.GiveBack(action);
+        else
+            PushStepAction(action);
+    }
+    while (UndoAction* action = additions) {
+        additions = action->next;
+        PushStepAction(action);
+    }
+    EndStep();
+    std::memset(_moveMarks, 0, sizeof _moveMarks);
+    return RepaintAll;
+}
+
+int StepSequencerGrid::SelectAll()
+{
+    if (_hitCount == 0)
+        return NoChange;
+    for (Row& row : _rows)
+        for (int j = 0; j < _columnCount; ++j)
+            if (row.cells[j] != EmptyCell)
+                row.cells[j] |= SelectedBit;
+    // Counted over every column so that the count stays what the cells hold.
+    _selectedCount = 0;
+    for (const Row& row : _rows)
+        for (std::uint8_t cell : row.cells)
+            if (IsSelected(cell))
+                ++_selectedCount;
+    return RepaintAll;
+}
+
+int StepSequencerGrid::ClearSelection()
+{
+    if (_selectedCount == 0)
+        return NoChange;
+    int changedRow = -1;
+    bool manyRows = false;
+    for (int r = 0; r < RowCount; ++r)
+        for (int j = 0; j < _columnCount; ++j)
+            if (IsSelected(_rows[r].cells[j])) {
+                if (changedRow >= 0 && changedRow != r)
+                    manyRows = true;
+                changedRow = r;
+            }
+    ClearSelectionBits();
+    if (changedRow < 0 || manyRows)
+        return RepaintAll;
+    return RowHint(changedRow);
+}
+
+int StepSequencerGrid::RemoveCells(bool selectedOnly, int columnLimit)
+{
+    int changedRow = -1;
+    bool manyRows = false;
+    BeginStep();
+    for (int r = 0; r < RowCount; ++r)
+        for (int j = 0; j < columnLimit; ++j) {
+            std::uint8_t cell = _rows[r].cells[j];
+            if (cell == EmptyCell || (selectedOnly && !(cell & SelectedBit)))
+                continue;
+            TakeOutHit(r, j);
+            Record(UndoAction::Removal, r, j);
+            if (changedRow >= 0 && changedRow != r)
+                manyRows = true;
+            changedRow = r;
+        }
+    EndStep();
+    if (changedRow < 0)
+        return NoChange;
+    return manyRows ? RepaintAll : RowHint(changedRow);
+}
+
+int StepSequencerGrid::DeleteSelection()
+{
+    if (_selectedCount == 0)
+        return NoChange;
+    int hint = RemoveCells(true, MaxColumns);
+    _selectedCount = 0;
+    return hint;
+}
+
+int StepSequencerGrid::ClearAll()
+{
+    if (_hitCount == 0)
+        return NoChange;
+    return RemoveCells(false, _columnCount);
+}
+
+int StepSequencerGrid::Copy()
+{
+    for (int r = 0; r < RowCount; ++r)
+        std::memcpy(_clipboard[r], _rows[r].cells, static_cast<std::size_t>(_columnCount));
+    ClearSelection();
+    return RepaintAll;
+}
+
+int StepSequencerGrid::Cut()
+{
+    if (_selectedCount == 0)
+        return NoChange;
+    for (int r = 0; r < RowCount; ++r)
+        std::memcpy(_clipboard[r], _rows[r].cells, static_cast<std::size_t>(_columnCount));
+    DeleteSelection();
+    return RepaintAll;
+}
+
+int StepSequencerGrid::Paste()
+{
+    bool found = false;
+    int shift = 0;
+    BeginStep();
+    for (int j = 0; j < _columnCount; ++j)
+        for (int i = 0; i < RowCount; ++i) {
+            if (!IsSelected(_clipboard[i][j]))
+                continue;
+            if (!found) {
+                found = true;
+                shift = _startColumn - j;
+            }
+            int target = j + shift;
+            if (target < 0 || target >= _columnCount || _rows[i].cells[target] != EmptyCell)
+                continue;
+            PlaceHit(i, target);
+            Record(UndoAction::Addition, i, target);
+        }
+    EndStep();
+    return RepaintAll;
+}
+
+int StepSequencerGrid::HandleKey(int virtualKey, bool control)
+{
+    if (!control)
+        return virtualKey == KeyDelete ? DeleteSelection() : NoChange;
+    switch (virtualKey) {
+    case 'A':
+        return SelectAll();
+    case 'C':
+        return Copy();
+    case 'V':
+        return Paste();
+    case 'X':
+        return Cut();
+    case 'Y':
+        return Redo();
+    case 'Z':
+        return Undo();
+    default:
+        return NoChange;
+    }
+}
+
+// ---- Dimensions -----------------------------------------------------------------------------
+
+void StepSequencerGrid::SetNumBars(int count)
+{
+    _numBars = std::clamp(count, MinBars, MaxBars);
+    _totalBeats = _numBars * _beatsPerBar;
+    _startColumn = 0;
+    ComputeColumnCount();
+}
+
+void StepSequencerGrid::SetBeatsPerBar(int count)
+{
+    _beatsPerBar = std::clamp(count, MinBeatsPerBar, MaxBeatsPerBar);
+    _totalBeats = _numBars * _beatsPerBar;
+    _startColumn = 0;
+    ComputeColumnCount();
+}
+
+void StepSequencerGrid::SetSubdivision(bool compound, int cellsPerBeat)
+{
+    _compoundTime = compound;
+    int s = compound ? 3 : std::clamp(cellsPerBeat, 0, MaxCellsPerBeat);
+    if (_hitCount != 0)
+        RemapColumns(s);
+    else
+        _cellsPerBeat = s;
+    _startColumn = 0;
+    ComputeColumnCount();
+}
+
+void StepSequencerGrid::RemapColumns(int s)
+{
+    int c = _cellsPerBeat;
+    if (s == c)
+        return;
+    int oldCount = _columnCount;
+    for (int r = 0; r < RowCount; ++r) {
+        std::memcpy(_scratch[r], _rows[r].cells, static_cast<std::size_t>(oldCount));
+        for (int j = 0; j < oldCount; ++j)
+            TakeOutHit(r, j);
+    }
+    float ratio = c != 0 ? static_cast<float>(s) / static_cast<float>(c) : 0.0f;
+    for (int r = 0; r < RowCount; ++r)
+        for (int j = 0; j < oldCount; ++j) {
+            if (_scratch[r][j] == EmptyCell)
+                continue;
+            int target;
+            if (c != 0 && s != 0)
+                target = static_cast<int>(static_cast<float>(j) * ratio);
+            else if (c != 0)
+                target = j % c == 0 ? j / c : -1;
+            else
+                target = j * s;
+            if (target >= 0 && target < MaxColumns)
+                PlaceHit(r, target);  // a later hit on the same cell merges with the earlier one
+        }
+    _cellsPerBeat = s;
+}
+
+void StepSequencerGrid::ToggleDisplayMode()
+{
+    _showAllRows = _showAllRows ? 0 : 1;
+    ComputeVisibleRows();
+}
+
+void StepSequencerGrid::SetStartColumn(int column)
+{
+    if (column >= 0 && column < _columnCount)
+        _startColumn = column;
+}
+
+}  // namespace GUI
