@@ -148,7 +148,9 @@ void StepSequencerDialog::CreateControls()
     auto box = [this](int id, const char* text, QRect place) {
         auto* widget = new QCheckBox(QString::fromUtf8(text), this);
         SetControlId(widget, id);
+        // The template's width, or the text's when the font is wider than the template's.
         place.setHeight(std::max(place.height(), widget->sizeHint().height()));
+        place.setWidth(std::max(place.width(), widget->sizeHint().width()));
         widget->setGeometry(place);
         return widget;
     };
