@@ -90,7 +90,7 @@ int main(int argc, char* argv[])
     dialog.WorkingSettings() = live;
     dialog.PrepareWorkingSettings();
     dialog.Initialise();
-    dialog.resize(900, 460);
+    dialog.resize(std::max(dialog.width(), 900), 460);
     dialog.show();
     QApplication::processEvents();
 

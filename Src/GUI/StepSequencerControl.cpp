@@ -60,7 +60,9 @@ constexpr int CursorWidth = 3;
 // A tick more than this far ahead of its click is shown at once: a latency that large is a fault.
 constexpr std::int64_t LongestWait = 500'000'000;
 
-std::int64_t NoOutputLatency() noexcept
+// From a tick's due time to its click leaving the speakers. The sound output does not tell it
+// yet, so the cursor moves at the tick; this is the one place that learns it.
+std::int64_t OutputLatency() noexcept
 {
     return 0;
 }
@@ -94,7 +96,7 @@ StepSequencerControl::StepSequencerControl(QWidget* parent) : QWidget(parent)
     ControlSubClasser::SetControlId(this, ControlId);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::StrongFocus);
-    _latency.store(&NoOutputLatency, std::memory_order_release);
+    _latency.store(&OutputLatency, std::memory_order_release);
     _font = Fonts::CreateScaledFont(10, 400);
     _scrollBarHeight = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
 
@@ -123,7 +125,7 @@ StepSequencerControl::StepSequencerControl(QWidget* parent) : QWidget(parent)
 
 StepSequencerControl::~StepSequencerControl()
 {
-    if (CursorRuns() || _cursorThread.IsCurrent())
+    if (CursorRuns())
         StopCursor();
     _cursorThread.Join();
     _grid.ReleaseActions();

@@ -101,7 +101,7 @@ public:
     void OnTick() noexcept;
     bool CursorRuns() const { return (_cursorFlags.load(std::memory_order_acquire) & CursorRunning) != 0; }
 
-    // Where the output latency comes from; by default there is none to wait for.
+    // Where the output latency comes from (tests give their own).
     void SetLatencySource(LatencyFunction latency) { _latency.store(latency, std::memory_order_release); }
 
     StepSequencerGrid& Grid() { return _grid; }

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <initializer_list>
 
 #include "Core/IMetronome.h"
 #include "GUI/LanguageTexts.h"
@@ -102,7 +103,7 @@ StepSequencerDialog::StepSequencerDialog(QWidget* parent, Configuration::Configu
     CreateControls();
 
     const DialogUnits units(font());
-    resize(std::max(MinimumWidth, units.X(540)), std::max(MinimumHeight, units.Y(247)));
+    resize(std::max({MinimumWidth, units.X(540), _topRowWidth}), std::max(MinimumHeight, units.Y(247)));
     setMinimumSize(MinimumWidth, MinimumHeight);
 
     // Coming back to the program shows the grid as it is.
@@ -173,6 +174,17 @@ void StepSequencerDialog::CreateControls()
     _distinct = box(DistinctId, "&Display Distinct Sounds Only", units.Rect(420, 9, 113, 10));
     for (QLabel* text : {_numBarsLabel, _beatsLabel, _subdivisionLabel})
         text->setFixedHeight(std::max(text->height(), text->sizeHint().height()));
+    // A font wider than the template's pushes the row to the right instead of overlapping.
+    int right = 0;
+    for (QWidget* widget : std::initializer_list<QWidget*>{_numBarsLabel, _numBars, _beatsLabel, _beats,
+                                                           _subdivisionLabel, _subdivision, _compound, _distinct}) {
+        if (qobject_cast<QLabel*>(widget))
+            widget->resize(std::max(widget->width(), widget->sizeHint().width()), widget->height());
+        if (widget->x() < right + 4)
+            widget->move(right + 4, widget->y());
+        right = widget->geometry().right() + 1;
+    }
+    _topRowWidth = right + 7;
 
     _grid = new StepSequencerControl(this);
 
@@ -351,6 +363,10 @@ void StepSequencerDialog::Play()
         _play->setText(Language(language.GetControlText(PlayId)));
         return;
     }
+    // The preview plays the step sequencer's timing and leaves the beat indicator alone,
+    // whoever prepared the working settings.
+    _working.VisualIndicator = 0;
+    _working.SpeedTrainer = StepSequencerGrid::PreviewSpeedTrainer;
     if (!metronome || !WriteGrid(_working))
         return;
     if (!_grid->StartCursor(_working)) {

@@ -132,6 +132,7 @@ private:
     StepSequencerControl* _grid = nullptr;
     bool _opened = false;
     bool _previewing = false;
+    int _topRowWidth = 0;  // the dialog width that shows the whole top row
     // Counts previews, so that a failure reported late for an ended preview stops nothing new.
     std::atomic<std::uint32_t> _run{0};
 
