@@ -136,6 +136,44 @@ TEST_F(StepSequencerControlTest, DrawsHitsInTheirVoiceColourOverShadedRowsAndSel
     EXPECT_EQ(Pixel(x1, control.CellCentreY(1)), 0xC0C0C0u);
 }
 
+TEST_F(StepSequencerControlTest, ColumnLinesMarkBeatsAndCompoundGroupsWithNumbersAbove)
+{
+    auto lineAt = [this](int column) { return Pixel(control.CellCentreX(column), control.CellCentreY(4)); };
+    auto numbered = [this](int column) {
+        // Some dark pixel of a number just right of the line.
+        for (int y = 5; y < 20; ++y)
+            for (int x = control.CellCentreX(column) - 3; x < control.CellCentreX(column) + 6; ++x)
+                if ((Pixel(x, y) & 0xFF) < 0x80)
+                    return true;
+        return false;
+    };
+    Open(GridSettings(1, 4, 2));
+    EXPECT_EQ(lineAt(0), 0xC0C0C0u);
+    EXPECT_EQ(lineAt(1), 0xE4E4E4u);
+    EXPECT_EQ(lineAt(2), 0xC0C0C0u);
+    EXPECT_TRUE(numbered(2));
+    EXPECT_FALSE(numbered(3));
+
+    // Compound 7/8: groups of 3, 3 and 1 beats.
+    Open(GridSettings(2, 7, 3, true));
+    ASSERT_EQ(control.Grid().ColumnCount(), 14);
+    for (int column : {0, 3, 6, 7, 10, 13}) {
+        EXPECT_EQ(lineAt(column), 0xC0C0C0u) << column;
+        EXPECT_TRUE(numbered(column)) << column;
+    }
+    for (int column : {1, 2, 4, 5, 8, 9, 11, 12}) {
+        EXPECT_EQ(lineAt(column), 0xE4E4E4u) << column;
+        EXPECT_FALSE(numbered(column)) << column;
+    }
+
+    // No subdivision: every column is a beat, drawn dark.
+    Open(GridSettings(1, 3, 0));
+    for (int column = 0; column < 3; ++column) {
+        EXPECT_EQ(lineAt(column), 0x202020u);
+        EXPECT_TRUE(numbered(column));
+    }
+}
+
 TEST_F(StepSequencerControlTest, ClickRemovesAHitAddsOneOnAnEmptyCellAndMovesTheMarkerOnTheHeader)
 {
     Open(GridSettings(1, 4, 2, false, u"1"));
