@@ -288,6 +288,14 @@ int StepSequencerDialog::exec()
     return QDialog::exec();
 }
 
+int StepSequencerDialog::Run(Configuration::ConfigurationData& working)
+{
+    _working = working;
+    const int result = exec();
+    working = _working;
+    return result;
+}
+
 // ---- Layout ---------------------------------------------------------------------------------
 
 void StepSequencerDialog::resizeEvent(QResizeEvent* event)

@@ -36,6 +36,7 @@ namespace GUI {
 //     dialog.PrepareWorkingSettings();
 //     dialog.exec();
 //     if (dialog.HasBeenOpened()) ... take the custom rhythm fields of dialog.WorkingSettings()
+// or, with a working record the page keeps itself, dialog.Run(record).
 class StepSequencerDialog final : public QDialog, public ControlSubClasser, public Core::IMetronomeEventHandler {
     Q_OBJECT
 public:
@@ -79,6 +80,10 @@ public:
 
     // Opens the dialog modally; ends with 1 however it is closed.
     int exec() override;
+    // Runs the dialog modally on a working record kept by the caller (the Options page's
+    // preview record): the dialog works on its own copy and hands it back when it ends, with
+    // the rhythm that was last played or saved.
+    int Run(Configuration::ConfigurationData& working);
     // What opening does before the dialog shows: texts, lists, check boxes, the grid. (exec
     // calls it; tests call it and show the dialog themselves.)
     void Initialise();

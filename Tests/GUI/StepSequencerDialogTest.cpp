@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <chrono>
 #include <cstring>
 #include <thread>
@@ -196,6 +197,28 @@ TEST_F(StepSequencerDialogTest, SaveOfBeatStartHitsWritesOneStepPerBeatAndKeepsT
     EXPECT_EQ(Rhythm(dialog->WorkingSettings()), QStringLiteral("1212"));
     EXPECT_EQ(dialog->WorkingSettings().CrSubdivision, 0u);
     EXPECT_EQ(dialog->WorkingSettings().DisplayedSubdiv, 4u);
+}
+
+TEST_F(StepSequencerDialogTest, RunHandsTheSavedRhythmBackToTheCallersRecord)
+{
+    live = GridSettings(1, 4, 2, false, u"1 1 ");
+    StepSequencerDialog runner(nullptr, live, &metronome);
+    Configuration::ConfigurationData record = live;
+    record.SpeedTrainer = 5;
+    record.VisualIndicator = 0;
+    record.Bpm = 77;
+    QTimer::singleShot(0, &runner, [&runner] {
+        runner.GridWindow().Grid().ToggleCell(1, 1);
+        runner.SaveButton()->click();
+    });
+    EXPECT_EQ(runner.Run(record), 1);
+    EXPECT_TRUE(runner.HasBeenOpened());
+    EXPECT_EQ(Rhythm(live), QStringLiteral("121     "));
+    EXPECT_EQ(Rhythm(record), QStringLiteral("121     "));
+    EXPECT_EQ(record.CrSubdivision, 2u);
+    // The rest of the record is the caller's own.
+    EXPECT_EQ(record.SpeedTrainer, 5u);
+    EXPECT_EQ(record.Bpm, 77u);
 }
 
 TEST_F(StepSequencerDialogTest, CancelAfterPlayStopsThePreviewAndLeavesTheLiveSettingsAlone)
