@@ -59,6 +59,8 @@ constexpr int CursorWidth = 3;
 
 // A tick more than this far ahead of its click is shown at once: a latency that large is a fault.
 constexpr std::int64_t LongestWait = 500'000'000;
+// How often the cursor thread looks for a new tick: well within a frame of the screen.
+constexpr std::int64_t TickPollInterval = 2'000'000;
 
 // From a tick's due time to its click leaving the speakers. The sound output does not tell it
 // yet, so the cursor moves at the tick; this is the one place that learns it.
@@ -894,8 +896,6 @@ bool StepSequencerControl::StartCursor(const Configuration::ConfigurationData& s
 void StepSequencerControl::StopCursor()
 {
     _cursorFlags.fetch_and(~CursorRunning, std::memory_order_acq_rel);
-    _ticks.fetch_add(1, std::memory_order_release);
-    _ticks.notify_all();
     _cursorThread.Join();
     _cursorFlags.store(0, std::memory_order_release);
     // The grid image never holds the cursor: showing it takes the cursor away.
@@ -906,20 +906,22 @@ void StepSequencerControl::StopCursor()
 
 void StepSequencerControl::OnTick() noexcept
 {
-    // Timer thread: one store of the tick's time, one count and a wake.
+    // Timer thread: the tick's time and the count; the cursor thread finds them by itself.
     const std::uint32_t next = _ticks.load(std::memory_order_relaxed) + 1;
     _tickTimes[next % TickSlots].store(Platform::Clock::EventTime(), std::memory_order_relaxed);
-    _ticks.fetch_add(1, std::memory_order_release);
-    _ticks.notify_one();
+    _ticks.store(next, std::memory_order_release);
 }
 
 void StepSequencerControl::RunCursor(std::uint32_t seen)
 {
-    for (;;) {
-        _ticks.wait(seen, std::memory_order_acquire);
-        if (!(_cursorFlags.load(std::memory_order_acquire) & CursorRunning))
-            return;
+    // The thread looks for new ticks itself, so that the timer thread never has to wake it:
+    // a tick costs the timer thread two stores and no system call.
+    while (_cursorFlags.load(std::memory_order_acquire) & CursorRunning) {
         const std::uint32_t latest = _ticks.load(std::memory_order_acquire);
+        if (seen == latest) {
+            std::this_thread::sleep_for(std::chrono::nanoseconds(TickPollInterval));
+            continue;
+        }
         while (seen != latest) {
             ++seen;
             // Show the step when it is heard. A thread that fell far behind catches up at once.

@@ -95,7 +95,8 @@ public:
 
     // The playback cursor. StartCursor takes the preview settings and gives false when its
     // thread cannot start (the failure is logged). OnTick is called on the metronome's timer
-    // thread once per tick: it stores the tick's time and wakes the cursor thread, nothing more.
+    // thread once per tick: it stores the tick's time and counts it, nothing more (no lock, no
+    // system call); the cursor thread looks for new ticks every two milliseconds.
     bool StartCursor(const Configuration::ConfigurationData& settings);
     void StopCursor();
     void OnTick() noexcept;
