@@ -117,6 +117,9 @@ StepSequencerDialog::~StepSequencerDialog()
 {
     StopPreview();
     RestoreChildControls(this);
+    // The lists close their pop-ups as they go, after this object is gone.
+    for (QComboBox* list : {_numBars, _beats, _subdivision})
+        static_cast<ClosingComboBox*>(list)->closed = nullptr;
 }
 
 void StepSequencerDialog::SetProgramMetronome(Core::IMetronome* metronome)
