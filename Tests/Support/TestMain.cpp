@@ -8,3 +8,24 @@ int main(int argc, char** argv)
     Tests::PrepareEnvironment(argc, argv);
     return RUN_ALL_TESTS();
 }
+
+// The sound libraries load plugins whose own start-up allocations are never given back; the
+// leak checker of sanitizer builds is told to look past them.
+extern "C" const char* __lsan_default_suppressions()
+{
+    return "leak:snd_dlopen\n";
+}
+
+// Those plugins are built without frame pointers: only the slow unwinder reaches the frame the
+// suppression above names.
+extern "C" const char* __asan_default_options()
+{
+    return "fast_unwind_on_malloc=0";
+}
+
+// The synthesizer loads its SoundFont with OpenMP worker threads, which synchronise in ways the
+// thread checker cannot see (its runtime is not instrumented).
+extern "C" const char* __tsan_default_suppressions()
+{
+    return "race:libgomp.so.1\n";
+}

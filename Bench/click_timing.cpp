@@ -1,0 +1,128 @@
+// Plays clicks scheduled by the timer through the MIDI engine into the sound server, records the
+// server's output and tells, in samples, how evenly they came out: first placed at their ticks'
+// due times (the normal way), then placed at the start of the buffer being rendered (no time
+// stamps), as the baseline. Run it under scripts/with-sound-server.
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
+#include <vector>
+
+#include "../Tests/Support/SoundCapture.h"
+#include "Configuration/ConfigurationData.h"
+#include "Core/ITimerEventHandler.h"
+#include "Core/MidiSoundEngine.h"
+#include "Core/PercussionTable.h"
+#include "Core/SoundEngines.h"
+#include "Core/Timer.h"
+#include "Platform/AudioOutput.h"
+#include "Platform/SoundFontSynth.h"
+
+namespace {
+
+constexpr int Note = 76;       // "Hi Wood Block": a short, sharp click
+constexpr int Velocity = 100;
+constexpr int ClicksPerRun = 60;
+
+class Clicker final : public Core::ITimerEventHandler {
+public:
+    explicit Clicker(Core::ISoundEngine& engine) : _engine(engine) {}
+    void OnTimer() override
+    {
+        int n = _count.fetch_add(1);
+        if (n < ClicksPerRun && !_engine.PlaySound(Velocity, Note))
+            _failures.fetch_add(1);
+    }
+    bool Done() const { return _count.load() >= ClicksPerRun; }
+    int Failures() const { return _failures.load(); }
+
+private:
+    Core::ISoundEngine& _engine;
+    std::atomic<int> _count{0};
+    std::atomic<int> _failures{0};
+};
+
+bool PlayRun(Core::ISoundEngine& engine, double intervalMs)
+{
+    Clicker clicker(engine);
+    Core::Timer& timer = Core::Timer::Instance();
+    if (!timer.Start(&clicker, intervalMs))
+        return false;
+    while (!clicker.Done())
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    timer.Stop();
+    timer.Join();
+    std::this_thread::sleep_for(std::chrono::milliseconds(2500));  // the gap that separates runs
+    return clicker.Failures() == 0;
+}
+
+void Print(const char* name, const std::vector<long>& run, double nominal, double sinkPpm)
+{
+    const Tests::ClickFigures f = Tests::Measure(run, nominal);
+    std::printf("%-26s %5d %3d %8.3f %8.3f %8.3f %8.3f %8.3f %9.2f %9.2f\n", name, f.clicks, ClicksPerRun - f.clicks,
+                f.spacingMean, f.spacingP99, f.spacingMax, f.lineP99, f.lineMax, f.tempoPpm,
+                ((1 + f.tempoPpm * 1e-6) / (1 + sinkPpm * 1e-6) - 1) * 1e6);
+}
+
+}  // namespace
+
+// Seconds of output before the first click (the first argument; 3 by default).
+int SettleSeconds = 3;
+
+int main(int argc, char** argv)
+{
+    if (argc > 1)
+        SettleSeconds = std::atoi(argv[1]);
+    if (!Tests::SoundServerAvailable()) {
+        std::fprintf(stderr, "click_timing: no sound server answers; run it under scripts/with-sound-server\n");
+        return 1;
+    }
+    Core::ISoundEngine& engine = *Core::SoundEngines::Get(Core::SoundEngines::Midi);
+    Configuration::ConfigurationData settings;
+    if (!engine.Initialise(settings)) {
+        std::fprintf(stderr, "click_timing: the MIDI engine could not start (result %u)\n", engine.GetLastResult());
+        return 1;
+    }
+    Platform::AudioOutput& output = Platform::AudioOutput::Instance();
+    const double rate = output.SampleRate();
+    const Platform::Sound* sound = Platform::SoundFontSynth::Instance().Prepare(Note, Velocity, rate);
+    std::vector<float> click;
+    for (std::int64_t i = 0; sound && i < sound->frames; ++i)
+        click.push_back(sound->samples[2 * i]);
+
+    Tests::MonitorRecorder recorder(static_cast<int>(rate));
+    if (!recorder.Recording()) {
+        std::fprintf(stderr, "click_timing: parec could not be started\n");
+        return 1;
+    }
+    std::this_thread::sleep_for(std::chrono::seconds(SettleSeconds));  // let the clock mapping settle
+
+    const double slowMs = 60000.0 / 120, fastMs = 60000.0 / 400 / 8;
+    Platform::Mixer& mixer = output.GetMixer();
+    bool ok = PlayRun(engine, slowMs) && PlayRun(engine, fastMs);
+    const std::int64_t lateStamped = mixer.LateEvents();
+    mixer.SetPlacement(Platform::Mixer::Placement::BufferStart);
+    ok = PlayRun(engine, slowMs) && PlayRun(engine, fastMs) && ok;
+    mixer.SetPlacement(Platform::Mixer::Placement::Stamped);
+    const std::vector<float> recording = recorder.Stop();
+
+    const auto runs = Tests::SplitRuns(Tests::FindClicks(recording, click), static_cast<long>(rate * 1.5));
+    const double measuredRate = mixer.Mapping().MeasuredRate();
+    std::printf("output %.0f Hz, latency %.2f ms (stamp to heard), output rate against the clock %.4f Hz (%+.1f ppm)\n"
+                "late events %lld, underflows %lld, clock loop restarts %d, %zu frames recorded, %zu runs found\n",
+                rate, output.Latency() / 1e6, measuredRate, (measuredRate / rate - 1) * 1e6,
+                static_cast<long long>(lateStamped), static_cast<long long>(output.Underflows()),
+                mixer.Mapping().Restarts(), recording.size(), runs.size());
+    std::printf("tempo ppm is counted in the sink's samples; less the sink's own rate error it is the error "
+                "against the clock (last column)\n");
+    std::printf("%-26s %5s %3s %8s %8s %8s %8s %8s %9s %9s\n", "run (errors in samples)", "found", "lost", "sp.mean",
+                "sp.p99", "sp.max", "line.p99", "line.max", "tempo ppm", "vs clock");
+    const char* names[] = {"stamped 120 bpm", "stamped 400 bpm x 8", "buffer start 120 bpm", "buffer start 400 bpm x 8"};
+    const double nominal[] = {slowMs * rate / 1000, fastMs * rate / 1000, slowMs * rate / 1000, fastMs * rate / 1000};
+    for (std::size_t i = 0; i < 4; ++i)
+        Print(names[i], i < runs.size() ? runs[i] : std::vector<long>{}, nominal[i], (measuredRate / rate - 1) * 1e6);
+    engine.Close();
+    return ok && runs.size() == 4 ? 0 : 1;
+}

@@ -1,0 +1,70 @@
+#include "Core/MidiSoundEngine.h"
+
+#include "Configuration/ConfigurationData.h"
+#include "Core/PercussionTable.h"
+#include "System/MultimediaError.h"
+
+namespace Core {
+
+namespace {
+constexpr const char* SourceFile = "Src/Core/MidiSoundEngine";
+}
+
+MidiSoundEngine::~MidiSoundEngine()
+{
+    Close();
+}
+
+std::int32_t MidiSoundEngine::VoiceVelocity(const Configuration::ConfigurationData& settings, int voice) noexcept
+{
+    const float factor = static_cast<float>(settings.GlobalVolume) / 100.0f;
+    return static_cast<std::int32_t>(static_cast<float>(settings.Volume[voice]) * factor);
+}
+
+bool MidiSoundEngine::Initialise(Configuration::ConfigurationData& settings)
+{
+    if (!_handle) {
+        _lastResult = Platform::MidiOut::Open(&_handle);
+        if (_lastResult != 0) {
+            System::ReportMultimediaError(_lastResult, SourceFile, "Core::MidiSoundEngine::Initialise", __LINE__,
+                                          "Error calling MidiOut::Open");
+            _handle = nullptr;
+            return false;
+        }
+    }
+    PrepareSounds(settings);
+    return true;
+}
+
+void MidiSoundEngine::PrepareSounds(const Configuration::ConfigurationData& settings)
+{
+    if (!_handle)
+        return;
+    for (int voice = 0; voice < Configuration::ConfigurationData::NumVoices; ++voice) {
+        const std::int32_t velocity = VoiceVelocity(settings, voice);
+        if (velocity < 0 || velocity > 127)
+            continue;  // not a velocity: the note would be refused anyway
+        // A sound that cannot be rendered now is rendered on first use instead.
+        Platform::MidiOut::Prepare(_handle, PercussionTable::Note(settings.Instrument[voice]), velocity);
+    }
+}
+
+bool MidiSoundEngine::PlaySound(std::int32_t volume, std::int32_t sound)
+{
+    _lastResult = Platform::MidiOut::ShortMessage(_handle, PackNoteOn(volume, sound));
+    if (_lastResult == 0)
+        return true;
+    System::ReportMultimediaError(_lastResult, SourceFile, "Core::MidiSoundEngine::PlaySound", __LINE__,
+                                  "Error calling MidiOut::ShortMessage");
+    return false;
+}
+
+void MidiSoundEngine::Close()
+{
+    if (_handle) {
+        Platform::MidiOut::Close(_handle);
+        _handle = nullptr;
+    }
+}
+
+}  // namespace Core

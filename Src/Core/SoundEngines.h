@@ -1,0 +1,22 @@
+#pragma once
+
+#include <cstdint>
+
+namespace Core {
+
+class ISoundEngine;
+
+// The lookup of the program's sound engines: 0 the MIDI engine, 1 the audio-file engine. Both
+// are single instances made on the first lookup and destroyed at program exit; callers never
+// create or delete an engine.
+class SoundEngines {
+public:
+    static constexpr std::uint32_t Midi = 0;
+    static constexpr std::uint32_t AudioFile = 1;
+
+    // The engine for `type`; null for a type without an engine (the audio-file engine, until it
+    // is built, and any other number).
+    static ISoundEngine* Get(std::uint32_t type);
+};
+
+}  // namespace Core

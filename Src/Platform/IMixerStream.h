@@ -1,0 +1,23 @@
+#pragma once
+
+#include <cstdint>
+
+namespace Platform {
+
+// A source the mixer pulls from on the audio thread, besides its one-shot sounds: an open wave
+// device streaming the buffers written to it. Commands reach it through the mixer's queue, so
+// its state is touched by the audio thread only while it is attached.
+class IMixerStream {
+public:
+    virtual ~IMixerStream() = default;
+    // A command posted with Mixer::PostStream, carried out on the audio thread. `startFrame` is
+    // the output frame the command's time stamp maps to.
+    virtual void OnCommand(int command, void* argument, std::int64_t startFrame) noexcept = 0;
+    // Adds the stream's output for frames [firstFrame, firstFrame + frames) into `output`
+    // (interleaved stereo).
+    virtual void Mix(float* output, std::int64_t firstFrame, int frames) noexcept = 0;
+    // Called once the stream is detached; the mixer no longer touches it afterwards.
+    virtual void OnDetached() noexcept = 0;
+};
+
+}  // namespace Platform

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstdint>
+
+namespace Platform {
+
+class AudioOutput;
+class SoundFontSynth;
+
+// The MIDI output: General MIDI percussion (channel 10) from the built-in SoundFont synthesizer,
+// played through the shared audio output. Calls return multimedia result codes. A note-on is
+// placed at the clock's event time of the calling thread (the due time of the tick being
+// delivered, on the timer thread) plus the output's latency, to the sample.
+class MidiOut {
+public:
+    using Handle = MidiOut*;
+
+    // Opens the output; *handle is null on failure. Starts the audio output and waits for the
+    // SoundFont if it is still loading.
+    static std::uint32_t Open(Handle* handle);
+    static std::uint32_t Open(Handle* handle, AudioOutput& output, SoundFontSynth& synth);
+    // Sends one short message (status | data1 << 8 | data2 << 16). Note-ons on channel 10 sound;
+    // other channel messages are accepted and have no effect here. No allocation, no lock, no
+    // system call for a note that is prepared.
+    static std::uint32_t ShortMessage(Handle handle, std::uint32_t message) noexcept;
+    // Renders the sound of a percussion note at a velocity now, so that playing it costs nothing.
+    static std::uint32_t Prepare(Handle handle, int note, int velocity);
+    static std::uint32_t Close(Handle handle);
+
+    // Starts loading the SoundFont in the background; the program calls it at start-up.
+    static void LoadSoundFontInBackground();
+
+private:
+    MidiOut(AudioOutput& output, SoundFontSynth& synth, double rate) : _output(output), _synth(synth), _rate(rate) {}
+
+    AudioOutput& _output;
+    SoundFontSynth& _synth;
+    double _rate;
+};
+
+}  // namespace Platform

@@ -1,0 +1,147 @@
+#include "Platform/Mixer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace Platform {
+
+Mixer::Mixer() noexcept : _voices{}, _streams{} {}
+
+void Mixer::Start(double sampleRate) noexcept
+{
+    _sampleRate = sampleRate;
+    _mapping.Reset(sampleRate);
+    _voiceCount = 0;
+    _nextFrame = 0;
+    _framesRendered.store(0, std::memory_order_release);
+    // Sounds left in the queue from an earlier run would be long overdue: drop them. Streams stay
+    // attached; their own state says whether they play.
+    Event event;
+    while (_events.Pop(event)) {
+        if (event.kind == EventKind::Attach && _streamCount < MaxStreams)
+            _streams[_streamCount++] = event.stream;
+        else if (event.kind == EventKind::Detach)
+            event.stream->OnDetached();
+    }
+}
+
+bool Mixer::Play(const Sound* sound, std::int64_t stamp, float gain) noexcept
+{
+    if (!sound || sound->frames <= 0)
+        return true;
+    Event event{EventKind::Sound, 0, gain, sound, nullptr, nullptr, stamp};
+    if (_events.Push(event))
+        return true;
+    _droppedEvents.fetch_add(1, std::memory_order_relaxed);
+    return false;
+}
+
+bool Mixer::Attach(IMixerStream* stream) noexcept
+{
+    return _events.Push(Event{EventKind::Attach, 0, 0, nullptr, stream, nullptr, 0});
+}
+
+bool Mixer::Detach(IMixerStream* stream) noexcept
+{
+    return _events.Push(Event{EventKind::Detach, 0, 0, nullptr, stream, nullptr, 0});
+}
+
+bool Mixer::PostStream(IMixerStream* stream, int command, void* argument, std::int64_t stamp) noexcept
+{
+    return _events.Push(Event{EventKind::Command, command, 0, nullptr, stream, argument, stamp});
+}
+
+// The output frame at which an event stamped `stamp` is to be heard; never before the buffer
+// being rendered (an event that comes too late is played at once and counted).
+std::int64_t Mixer::PlaceEvent(std::int64_t stamp, std::int64_t bufferStart) noexcept
+{
+    if (_placement.load(std::memory_order_relaxed) == Placement::BufferStart)
+        return bufferStart;
+    const std::int64_t due = stamp + _latency.load(std::memory_order_relaxed);
+    const auto frame = static_cast<std::int64_t>(std::llround(_mapping.FrameAt(due)));
+    if (frame < bufferStart) {
+        _lateEvents.fetch_add(1, std::memory_order_relaxed);
+        return bufferStart;
+    }
+    return frame;
+}
+
+void Mixer::StartVoice(const Sound* sound, std::int64_t frame, float gain) noexcept
+{
+    if (_voiceCount == MaxVoices) {
+        // Take the voice that started first: it has sounded longest.
+        int oldest = 0;
+        for (int i = 1; i < _voiceCount; ++i)
+            if (_voices[i].startFrame < _voices[oldest].startFrame)
+                oldest = i;
+        _voices[oldest] = _voices[--_voiceCount];
+        _stolenVoices.fetch_add(1, std::memory_order_relaxed);
+    }
+    _voices[_voiceCount++] = Voice{sound, frame, gain};
+}
+
+void Mixer::TakeEvents(std::int64_t bufferStart) noexcept
+{
+    Event event;
+    while (_events.Pop(event)) {
+        switch (event.kind) {
+        case EventKind::Sound:
+            StartVoice(event.sound, PlaceEvent(event.stamp, bufferStart), event.gain);
+            break;
+        case EventKind::Attach:
+            if (_streamCount < MaxStreams)
+                _streams[_streamCount++] = event.stream;
+            break;
+        case EventKind::Detach:
+            for (int i = 0; i < _streamCount; ++i) {
+                if (_streams[i] == event.stream) {
+                    _streams[i] = _streams[--_streamCount];
+                    break;
+                }
+            }
+            event.stream->OnDetached();
+            break;
+        case EventKind::Command:
+            event.stream->OnCommand(event.command, event.argument, PlaceEvent(event.stamp, bufferStart));
+            break;
+        }
+    }
+}
+
+void Mixer::Render(float* output, int frames, std::int64_t dacTime) noexcept
+{
+    const std::int64_t first = _nextFrame;
+    _mapping.Observe(first, dacTime);
+    TakeEvents(first);
+
+    std::memset(output, 0, sizeof(float) * Channels * static_cast<std::size_t>(frames));
+    const std::int64_t end = first + frames;
+    for (int v = 0; v < _voiceCount;) {
+        Voice& voice = _voices[v];
+        const Sound& sound = *voice.sound;
+        if (voice.startFrame >= end) {
+            ++v;
+            continue;
+        }
+        const std::int64_t from = std::max(first, voice.startFrame);
+        const std::int64_t to = std::min(end, voice.startFrame + sound.frames);
+        const float* in = sound.samples + (from - voice.startFrame) * Channels;
+        float* out = output + (from - first) * Channels;
+        for (std::int64_t i = 0; i < (to - from) * Channels; ++i)
+            out[i] += in[i] * voice.gain;
+        if (voice.startFrame + sound.frames <= end)
+            voice = _voices[--_voiceCount];  // finished: the last voice takes its place
+        else
+            ++v;
+    }
+    for (int s = 0; s < _streamCount; ++s)
+        _streams[s]->Mix(output, first, frames);
+
+    for (int i = 0; i < frames * Channels; ++i)
+        output[i] = std::clamp(output[i], -1.0f, 1.0f);
+    _nextFrame = end;
+    _framesRendered.store(end, std::memory_order_release);
+}
+
+}  // namespace Platform

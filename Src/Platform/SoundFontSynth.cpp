@@ -1,0 +1,253 @@
+#include "Platform/SoundFontSynth.h"
+
+#include <fluidsynth.h>
+#include <time.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "Platform/Clock.h"
+
+namespace Platform {
+
+namespace {
+
+constexpr int Block = 64;               // the synthesizer's own block
+constexpr float SilenceLevel = 1e-5f;   // below this a tail is over
+constexpr double FadeSeconds = 0.05;    // the fade at the end of an over-long tail
+constexpr double OutputGain = 0.6;      // loud enough for a click, with headroom for several at once
+const Sound silentSound{};
+
+fluid_synth_t* AsSynth(void* synth)
+{
+    return static_cast<fluid_synth_t*>(synth);
+}
+
+void QuietLog(int, const char*, void*) {}
+
+}  // namespace
+
+SoundFontSynth::SoundFontSynth()
+{
+    for (auto& row : _sounds)
+        for (auto& sound : row)
+            sound.store(nullptr, std::memory_order_relaxed);
+}
+
+SoundFontSynth::~SoundFontSynth()
+{
+    _loader.Join();
+    _stop.store(true, std::memory_order_release);
+    _wake.Set();
+    _worker.Join();
+    if (_synth)
+        delete_fluid_synth(AsSynth(_synth));
+    if (_settings)
+        delete_fluid_settings(static_cast<fluid_settings_t*>(_settings));
+}
+
+SoundFontSynth& SoundFontSynth::Instance()
+{
+    static SoundFontSynth synth;
+    return synth;
+}
+
+void SoundFontSynth::LoadInBackground()
+{
+    std::lock_guard guard(_lock);
+    if (_loaderStarted || _loadState.load() != 0)
+        return;
+    _loaderStarted = _loader.Start([this] {
+        std::lock_guard loading(_lock);
+        Load();
+    });
+}
+
+bool SoundFontSynth::WaitUntilLoaded()
+{
+    _loader.Join();
+    std::lock_guard guard(_lock);
+    return _loadState.load() == 1 || Load();
+}
+
+// Loads the SoundFont into a fresh synthesizer: percussion only, no reverb, no chorus, one
+// stereo output. Called with the lock held.
+bool SoundFontSynth::Load()
+{
+    if (_loadState.load() != 0)
+        return _loadState.load() == 1;
+    _loadState.store(-1);
+    // The synthesizer's own messages would go to the terminal; failures are logged by the caller.
+    for (int level = FLUID_PANIC; level < LAST_LOG_LEVEL; ++level)
+        fluid_set_log_function(level, QuietLog, nullptr);
+    fluid_settings_t* settings = new_fluid_settings();
+    if (!settings)
+        return false;
+    _settings = settings;
+    fluid_settings_setnum(settings, "synth.sample-rate", SynthRate);
+    fluid_settings_setint(settings, "synth.reverb.active", 0);
+    fluid_settings_setint(settings, "synth.chorus.active", 0);
+    fluid_settings_setint(settings, "synth.cpu-cores", 1);
+    fluid_settings_setint(settings, "synth.threadsafe-api", 0);
+    fluid_settings_setnum(settings, "synth.gain", OutputGain);
+    fluid_synth_t* synth = new_fluid_synth(settings);
+    if (!synth)
+        return false;
+    _synth = synth;
+    if (fluid_synth_sfload(synth, SoundFontPath, 1) == FLUID_FAILED)
+        return false;
+    _loadState.store(1);
+    return true;
+}
+
+// Plays the note into a buffer until its tail has died away. Leading frames of digital silence
+// (the synthesizer's block start) are cut, so that the sound begins where it is placed.
+std::unique_ptr<SoundFontSynth::OwnedSound> SoundFontSynth::Render(int note, int velocity, double rate)
+{
+    fluid_synth_t* synth = AsSynth(_synth);
+    fluid_synth_system_reset(synth);
+    float left[Block], right[Block];
+    std::vector<float> l, r;
+    const auto maxFrames = static_cast<std::size_t>(MaxSeconds * SynthRate);
+    fluid_synth_noteon(synth, PercussionChannel, note, velocity);
+    while (l.size() < maxFrames) {
+        fluid_synth_write_float(synth, Block, left, 0, 1, right, 0, 1);
+        l.insert(l.end(), left, left + Block);
+        r.insert(r.end(), right, right + Block);
+        float peak = 0;
+        for (int i = 0; i < Block; ++i)
+            peak = std::max({peak, std::fabs(left[i]), std::fabs(right[i])});
+        if (fluid_synth_get_active_voice_count(synth) == 0 && peak < SilenceLevel)
+            break;
+    }
+    fluid_synth_noteoff(synth, PercussionChannel, note);
+    fluid_synth_system_reset(synth);
+
+    std::size_t first = 0;
+    while (first < l.size() && l[first] == 0.0f && r[first] == 0.0f)
+        ++first;
+    std::size_t last = l.size();
+    while (last > first && std::fabs(l[last - 1]) < SilenceLevel && std::fabs(r[last - 1]) < SilenceLevel)
+        --last;
+    if (last == maxFrames) {
+        const auto fade = static_cast<std::size_t>(FadeSeconds * SynthRate);
+        for (std::size_t i = 0; i < fade && i < last - first; ++i) {
+            const float g = static_cast<float>(i) / static_cast<float>(fade);
+            l[last - 1 - i] *= g;
+            r[last - 1 - i] *= g;
+        }
+    }
+
+    auto owned = std::make_unique<OwnedSound>();
+    const std::size_t frames = last - first;
+    if (rate == SynthRate) {
+        owned->samples.resize(frames * 2);
+        for (std::size_t i = 0; i < frames; ++i) {
+            owned->samples[2 * i] = l[first + i];
+            owned->samples[2 * i + 1] = r[first + i];
+        }
+    } else {
+        // A device running at another rate: resample by linear interpolation.
+        const double step = SynthRate / rate;
+        const auto outFrames = static_cast<std::size_t>(std::floor((frames > 0 ? frames - 1 : 0) / step)) + 1;
+        owned->samples.resize(frames ? outFrames * 2 : 0);
+        for (std::size_t i = 0; frames && i < outFrames; ++i) {
+            const double position = i * step;
+            const auto at = static_cast<std::size_t>(position);
+            const auto frac = static_cast<float>(position - at);
+            const std::size_t next = std::min(at + 1, frames - 1);
+            owned->samples[2 * i] = l[first + at] + frac * (l[first + next] - l[first + at]);
+            owned->samples[2 * i + 1] = r[first + at] + frac * (r[first + next] - r[first + at]);
+        }
+    }
+    owned->sound.samples = owned->samples.data();
+    owned->sound.frames = static_cast<std::int64_t>(owned->samples.size() / 2);
+    return owned;
+}
+
+const Sound* SoundFontSynth::Find(int note, int velocity, double rate) const noexcept
+{
+    if (note < 0 || note > 127 || velocity < 0 || velocity > 127)
+        return nullptr;
+    if (velocity == 0)
+        return &silentSound;  // a note-on at velocity 0 ends a note: nothing to hear
+    if (_rate.load(std::memory_order_acquire) != rate)
+        return nullptr;
+    return _sounds[note][velocity].load(std::memory_order_acquire);
+}
+
+const Sound* SoundFontSynth::Prepare(int note, int velocity, double rate)
+{
+    if (const Sound* ready = Find(note, velocity, rate))
+        return ready;
+    if (note < 0 || note > 127 || velocity < 0 || velocity > 127 || !WaitUntilLoaded())
+        return nullptr;
+    std::lock_guard guard(_lock);
+    if (_rate.load(std::memory_order_relaxed) != rate) {
+        // The output changed its rate: render afresh. The old sounds stay stored, since a voice
+        // may still be playing one.
+        for (auto& row : _sounds)
+            for (auto& sound : row)
+                sound.store(nullptr, std::memory_order_relaxed);
+        _rate.store(rate, std::memory_order_release);
+    }
+    if (const Sound* ready = _sounds[note][velocity].load(std::memory_order_acquire))
+        return ready;
+    std::unique_ptr<OwnedSound> owned;
+    try {
+        owned = Render(note, velocity, rate);
+        _store.push_back(std::move(owned));
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+    const Sound* sound = &_store.back()->sound;
+    _sounds[note][velocity].store(sound, std::memory_order_release);
+    return sound;
+}
+
+bool SoundFontSynth::RenderLater(int note, int velocity, double rate, std::int64_t stamp, Mixer* mixer) noexcept
+{
+    if (!_workerStarted.load(std::memory_order_acquire))
+        return false;
+    _pending.fetch_add(1, std::memory_order_acq_rel);
+    if (!_requests.Push(Request{note, velocity, rate, stamp, mixer})) {
+        _pending.fetch_sub(1, std::memory_order_acq_rel);
+        return false;
+    }
+    // Only a note nobody prepared comes here; waking the worker is the one system call it costs.
+    _wake.Set();
+    return true;
+}
+
+bool SoundFontSynth::StartWorker()
+{
+    std::lock_guard guard(_lock);
+    if (_workerStarted.load(std::memory_order_acquire))
+        return true;
+    if (!_worker.Start([this] { RunWorker(); }))
+        return false;
+    _workerStarted.store(true, std::memory_order_release);
+    return true;
+}
+
+void SoundFontSynth::WaitForWorker()
+{
+    const timespec pause{0, 1'000'000};
+    while (_pending.load(std::memory_order_acquire) > 0 && _workerStarted.load(std::memory_order_acquire))
+        nanosleep(&pause, nullptr);
+}
+
+void SoundFontSynth::RunWorker()
+{
+    while (!_stop.load(std::memory_order_acquire)) {
+        Request request;
+        while (_requests.Pop(request)) {
+            if (const Sound* sound = Prepare(request.note, request.velocity, request.rate))
+                request.mixer->Play(sound, request.stamp);
+            _pending.fetch_sub(1, std::memory_order_acq_rel);
+        }
+        _wake.Wait(-1);
+    }
+}
+
+}  // namespace Platform

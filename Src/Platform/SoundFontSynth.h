@@ -1,0 +1,90 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "Platform/AutoResetEvent.h"
+#include "Platform/LockFreeQueue.h"
+#include "Platform/Mixer.h"
+#include "Platform/Thread.h"
+
+namespace Platform {
+
+// The General MIDI percussion kit: a SoundFont synthesizer that renders each percussion note at
+// a given velocity once, into a sound the mixer can start at any frame. (The synthesizer itself
+// starts notes only on its own block boundaries; pre-rendered sounds have no such grid.)
+// Rendering happens on the caller's thread or, for a note asked for while playing, on a worker
+// thread, never on the audio thread. Sounds are kept until the process ends.
+class SoundFontSynth {
+public:
+    static constexpr const char* SoundFontPath = "/usr/share/sounds/sf2/default-GM.sf2";
+    static constexpr double SynthRate = 44100;
+    static constexpr int PercussionChannel = 9;  // channel 10, counted from 0
+    static constexpr double MaxSeconds = 4.0;    // longer tails (a crash cymbal) are faded out
+
+    SoundFontSynth();
+    ~SoundFontSynth();
+    SoundFontSynth(const SoundFontSynth&) = delete;
+    SoundFontSynth& operator=(const SoundFontSynth&) = delete;
+
+    static SoundFontSynth& Instance();
+
+    // Starts loading the SoundFont on a thread of its own (once), so that the program's start-up
+    // does not wait for it.
+    void LoadInBackground();
+    // Waits for the loading (or loads now); false when no SoundFont could be loaded (logged).
+    bool WaitUntilLoaded();
+
+    // The sound of `note` at `velocity` at the output rate `rate`, rendered now when it is not
+    // ready yet. Null when it cannot be rendered. Not for the audio thread or the tick path.
+    const Sound* Prepare(int note, int velocity, double rate);
+    // The sound if it is ready; never waits, never allocates.
+    const Sound* Find(int note, int velocity, double rate) const noexcept;
+    // For a sound that is not ready: renders it on the worker thread, then plays it through
+    // `mixer` at `stamp` (or as soon as it can, if that has passed). False when it cannot be asked.
+    bool RenderLater(int note, int velocity, double rate, std::int64_t stamp, Mixer* mixer) noexcept;
+    // Starts the worker that RenderLater hands its notes to (once); false when it cannot start.
+    bool StartWorker();
+    // Waits until the worker has played every note handed to it (before a mixer goes away).
+    void WaitForWorker();
+
+private:
+    struct OwnedSound {
+        std::vector<float> samples;
+        Sound sound;
+    };
+    struct Request {
+        int note;
+        int velocity;
+        double rate;
+        std::int64_t stamp;
+        Mixer* mixer;
+    };
+
+    bool Load();
+    std::unique_ptr<OwnedSound> Render(int note, int velocity, double rate);
+    void RunWorker();
+
+    std::mutex _lock;  // the synthesizer and the sound store
+    void* _settings = nullptr;
+    void* _synth = nullptr;
+    std::atomic<int> _loadState{0};  // 0 not tried, 1 loaded, -1 failed
+    Thread _loader;
+    bool _loaderStarted = false;
+
+    std::atomic<double> _rate{0};  // the rate of the sounds in _sounds
+    std::atomic<const Sound*> _sounds[128][128];
+    std::vector<std::unique_ptr<OwnedSound>> _store;  // every sound ever rendered
+
+    LockFreeQueue<Request, 256> _requests;
+    AutoResetEvent _wake;
+    Thread _worker;
+    std::atomic<bool> _workerStarted{false};
+    std::atomic<int> _pending{0};  // requests handed over and not yet played
+    std::atomic<bool> _stop{false};
+};
+
+}  // namespace Platform
