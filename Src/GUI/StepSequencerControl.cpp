@@ -22,6 +22,7 @@
 #include "GUI/ControlSubClasser.h"
 #include "GUI/Fonts.h"
 #include "GUI/Model/VoicePalette.h"
+#include "Platform/AudioOutput.h"
 #include "Platform/Clock.h"
 #include "System/ILog.h"
 
@@ -62,11 +63,11 @@ constexpr std::int64_t LongestWait = 500'000'000;
 // How often the cursor thread looks for a new tick: well within a frame of the screen.
 constexpr std::int64_t TickPollInterval = 2'000'000;
 
-// From a tick's due time to its click leaving the speakers. The sound output does not tell it
-// yet, so the cursor moves at the tick; this is the one place that learns it.
+// From a tick's due time to its click leaving the speakers: the sound output's latency (0 while
+// the output has not measured one).
 std::int64_t OutputLatency() noexcept
 {
-    return 0;
+    return Platform::AudioOutput::Instance().Latency();
 }
 
 }  // namespace
