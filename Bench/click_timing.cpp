@@ -1,7 +1,8 @@
 // Plays clicks scheduled by the timer through the MIDI engine into the sound server, records the
 // server's output and tells, in samples, how evenly they came out: first placed at their ticks'
-// due times (the normal way), then placed at the start of the buffer being rendered (no time
-// stamps), as the baseline. Run it under scripts/with-sound-server.
+// due times (the normal way), by the bare timer and then by the metronome playing a settings
+// record, then placed at the start of the buffer being rendered (no time stamps), as the
+// baseline. Run it under scripts/with-sound-server.
 
 #include <atomic>
 #include <chrono>
@@ -12,7 +13,9 @@
 
 #include "../Tests/Support/SoundCapture.h"
 #include "Configuration/ConfigurationData.h"
+#include "Core/IMetronomeEventHandler.h"
 #include "Core/ITimerEventHandler.h"
+#include "Core/Metronome.h"
 #include "Core/MidiSoundEngine.h"
 #include "Core/PercussionTable.h"
 #include "Core/SoundEngines.h"
@@ -56,6 +59,64 @@ bool PlayRun(Core::ISoundEngine& engine, double intervalMs)
     timer.Join();
     std::this_thread::sleep_for(std::chrono::milliseconds(2500));  // the gap that separates runs
     return clicker.Failures() == 0;
+}
+
+// Passes the metronome's clicks on to the real engine and counts them.
+class CountingEngine final : public Core::ISoundEngine {
+public:
+    explicit CountingEngine(Core::ISoundEngine& engine) : _engine(engine) {}
+    bool Initialise(Configuration::ConfigurationData& settings) override { return _engine.Initialise(settings); }
+    bool PlaySound(std::int32_t volume, std::int32_t sound) override
+    {
+        _count.fetch_add(1, std::memory_order_relaxed);
+        return _engine.PlaySound(volume, sound);
+    }
+    void Close() override { _engine.Close(); }
+    std::uint32_t GetLastResult() override { return _engine.GetLastResult(); }
+    int Count() const { return _count.load(std::memory_order_relaxed); }
+    void Reset() { _count.store(0, std::memory_order_relaxed); }
+
+private:
+    Core::ISoundEngine& _engine;
+    std::atomic<int> _count{0};
+};
+
+class QuietHandler final : public Core::IMetronomeEventHandler {
+public:
+    void OnSpeedTrainerStarted(std::int32_t, bool) override {}
+    void OnTimerEvent(std::int32_t, std::int32_t) override {}
+    void OnStopped(std::int32_t) override {}
+    void OnError(std::int32_t) override { failed.store(true); }
+    std::atomic<bool> failed{false};
+};
+
+// Plays a settings record through the metronome (every voice the same note) until it has
+// clicked ClicksPerRun times.
+bool PlayMetronomeRun(CountingEngine& engine, std::uint32_t bpm, std::uint32_t subdivision)
+{
+    Configuration::ConfigurationData settings;
+    settings.Bpm = bpm;
+    settings.Subdivision1 = subdivision;
+    settings.VisualIndicator = 0;
+    for (int voice = 0; voice < Configuration::ConfigurationData::NumVoices; ++voice) {
+        settings.Instrument[voice] = 0;
+        for (std::uint32_t row = 0; row < Core::PercussionTable::Count; ++row)
+            if (Core::PercussionTable::Note(row) == Note)
+                settings.Instrument[voice] = row;
+        settings.Volume[voice] = Velocity;
+    }
+    QuietHandler handler;
+    Core::Metronome& metronome = Core::Metronome::Instance();
+    metronome.UseSoundEngine(&engine);
+    engine.Reset();
+    if (metronome.Start(handler, settings) != 0)
+        return false;
+    while (engine.Count() < ClicksPerRun && metronome.IsRunning())
+        std::this_thread::sleep_for(std::chrono::microseconds(500));
+    metronome.Stop();
+    metronome.UseSoundEngine(nullptr);
+    std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+    return engine.Count() == ClicksPerRun && !handler.failed.load();
 }
 
 void Print(const char* name, const std::vector<long>& run, double nominal, double sinkPpm)
@@ -102,6 +163,12 @@ int main(int argc, char** argv)
     const double slowMs = 60000.0 / 120, fastMs = 60000.0 / 400 / 8;
     Platform::Mixer& mixer = output.GetMixer();
     bool ok = PlayRun(engine, slowMs) && PlayRun(engine, fastMs);
+    // The metronome closes the engine when it stops; the output stays on for the runs after it.
+    output.Acquire();
+    CountingEngine counting(engine);
+    const double metronomeFastMs = 60000.0 / 300 / 8;
+    ok = PlayMetronomeRun(counting, 120, 0) && PlayMetronomeRun(counting, 300, 8) && ok;
+    engine.Initialise(settings);
     const std::int64_t lateStamped = mixer.LateEvents();
     mixer.SetPlacement(Platform::Mixer::Placement::BufferStart);
     ok = PlayRun(engine, slowMs) && PlayRun(engine, fastMs) && ok;
@@ -119,10 +186,13 @@ int main(int argc, char** argv)
                 "against the clock (last column)\n");
     std::printf("%-26s %5s %3s %8s %8s %8s %8s %8s %9s %9s\n", "run (errors in samples)", "found", "lost", "sp.mean",
                 "sp.p99", "sp.max", "line.p99", "line.max", "tempo ppm", "vs clock");
-    const char* names[] = {"stamped 120 bpm", "stamped 400 bpm x 8", "buffer start 120 bpm", "buffer start 400 bpm x 8"};
-    const double nominal[] = {slowMs * rate / 1000, fastMs * rate / 1000, slowMs * rate / 1000, fastMs * rate / 1000};
-    for (std::size_t i = 0; i < 4; ++i)
+    const char* names[] = {"stamped 120 bpm",       "stamped 400 bpm x 8",     "metronome 120 bpm",
+                           "metronome 300 bpm x 8", "buffer start 120 bpm", "buffer start 400 bpm x 8"};
+    const double nominal[] = {slowMs * rate / 1000,          fastMs * rate / 1000, slowMs * rate / 1000,
+                              metronomeFastMs * rate / 1000, slowMs * rate / 1000, fastMs * rate / 1000};
+    for (std::size_t i = 0; i < 6; ++i)
         Print(names[i], i < runs.size() ? runs[i] : std::vector<long>{}, nominal[i], (measuredRate / rate - 1) * 1e6);
     engine.Close();
-    return ok && runs.size() == 4 ? 0 : 1;
+    output.Release();
+    return ok && runs.size() == 6 ? 0 : 1;
 }

@@ -10,18 +10,27 @@ namespace Core {
 
 class IMetronomeEventHandler;
 
-// What the user interface drives: start and stop playing with a settings record, pause and
-// resume, and change tempo and volumes while playing. There is one metronome in the program;
-// the main window and the step sequencer dialog share it.
+// The metronome as the user interface drives it. Every operation is called on the
+// user-interface thread; events come back through the handler given to Start.
 class IMetronome {
 public:
+    static constexpr int NumVoices = 12;
+
     virtual ~IMetronome() = default;
-    // Starts playing; 0 when it plays, otherwise the start code of what failed.
-    virtual std::int32_t Start(IMetronomeEventHandler* handler, Configuration::ConfigurationData& settings) = 0;
+    // Starts playing `settings`, reporting to `handler`. Returns 0 when playing, otherwise a
+    // start code (2 timer thread not started, 3 bad beat type, 4 no timer strategy, 5 sound
+    // engine failed, 6/8/9 custom pattern errors, 10/11 custom rhythm errors). Writes the
+    // run-time fields of `settings` (TicksPerBeat, TrainerCurve, TrainerBeatsPerBar).
+    virtual std::int32_t Start(IMetronomeEventHandler& handler, Configuration::ConfigurationData& settings) = 0;
+    // Stops playing (or a pause) and reports OnStopped with the user's tempo.
     virtual void Stop() = 0;
+    // Pauses a playing metronome without closing its output, or resumes a paused one where it
+    // stopped.
     virtual void TogglePause() = 0;
+    // A new tempo while playing; ignored while the speed trainer owns the tempo.
     virtual void SetTempo(std::int32_t bpm) = 0;
-    virtual void SetVolumes(const std::uint32_t (&volumes)[12], std::uint32_t globalVolume) = 0;
+    // New voice volumes (0..127) and global volume (percent) while playing; from the next click.
+    virtual void SetVolumes(const std::uint32_t (&volumes)[NumVoices], std::uint32_t globalVolume) = 0;
 };
 
 }  // namespace Core

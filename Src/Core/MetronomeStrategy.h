@@ -60,6 +60,7 @@ public:
 
     // What the metronome fills in at start, before the timer runs.
     void SetHandler(IMetronomeEventHandler* handler) noexcept { _handler = handler; }
+    IMetronomeEventHandler* GetHandler() const noexcept { return _handler; }
     void SetSoundEngine(ISoundEngine* engine) noexcept { _engine = engine; }
     ISoundEngine* GetSoundEngine() const noexcept { return _engine; }
     void SetTimerStrategy(ITimerStrategy* strategy) noexcept { _timerStrategy = strategy; }
@@ -67,6 +68,7 @@ public:
     // The timer that ticks this strategy, which it renews and stops from inside a tick.
     void SetTimer(ITimerControl* timer) noexcept { _timer = timer; }
     void SetIndicator(IBeatIndicator* indicator) noexcept { _indicator = indicator; }
+    IBeatIndicator* GetIndicator() const noexcept { return _indicator; }
     void SetVisual(bool visual) noexcept { _visual = visual; }
     bool IsVisual() const noexcept { return _visual; }
     void SetBeep(bool beep) noexcept { _beep = beep; }

@@ -74,6 +74,10 @@ bool Timer::Start(ITimerEventHandler* handler, double intervalMs)
 bool Timer::SetInterval(double intervalMs)
 {
     StoreInterval(intervalMs);
+    // Made by a tick itself (a trainer stage): the new grid starts at that tick's due time, so
+    // the time the tick took does not delay every beat after it. From any other thread the new
+    // interval counts from the moment the worker notices it.
+    _changedByTick.store(_thread.IsCurrent() && _delivering, std::memory_order_relaxed);
     _intervalChanged.store(true, std::memory_order_release);
     return _wake.Set();
 }
@@ -111,7 +115,9 @@ void Timer::Run()
         _dueTime.store(due, std::memory_order_release);
         if (realClock)
             Platform::Clock::SetEventTime(due);
+        _delivering = true;
         _handler->OnTimer();
+        _delivering = false;
     };
 
     std::int64_t reference = _clock->Now();
@@ -126,7 +132,8 @@ void Timer::Run()
             sleepTime = _sleepTime.load(std::memory_order_acquire);
             countsPerTick = _countsPerTick.load(std::memory_order_acquire);
             _currentSleep.store(sleepTime, std::memory_order_release);
-            reference = _clock->Now();
+            const bool fromTick = _changedByTick.exchange(false, std::memory_order_relaxed);
+            reference = fromTick ? _dueTime.load(std::memory_order_relaxed) : _clock->Now();
             continue;
         }
         _clock->SleepUntil(reference + countsPerTick - spinMargin);

@@ -80,6 +80,8 @@ private:
     std::atomic<bool> _intervalChanged{false};
     std::atomic<bool> _running{false};
     std::atomic<std::int64_t> _dueTime{0};
+    bool _delivering = false;  // the worker is inside OnTimer (read and written on the worker only)
+    std::atomic<bool> _changedByTick{false};
     std::atomic<int> _currentSleep{0};
 };
 

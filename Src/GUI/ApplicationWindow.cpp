@@ -394,7 +394,7 @@ void ApplicationWindow::StartOrStop()
         _metronome.Stop();
     } else {
         _run.fetch_add(1, std::memory_order_acq_rel);
-        std::int32_t code = _metronome.Start(this, _configuration.GetCurrentSettings());
+        std::int32_t code = _metronome.Start(*this, _configuration.GetCurrentSettings());
         if (code != 0) {
             MessageBoxes::ShowMetronomeError(code, this);
         } else {

@@ -385,7 +385,7 @@ void StepSequencerDialog::Play()
         return;
     }
     _run.fetch_add(1, std::memory_order_acq_rel);
-    const std::int32_t code = metronome->Start(this, _working);
+    const std::int32_t code = metronome->Start(*this, _working);
     if (code != 0) {
         _grid->StopCursor();
         MessageBoxes::ShowMetronomeError(code, this);

@@ -18,7 +18,11 @@ public:
         std::int32_t volume;
         std::int32_t sound;
     };
-    bool Initialise(Configuration::ConfigurationData&) override { return true; }
+    bool Initialise(Configuration::ConfigurationData&) override
+    {
+        ++initialised;
+        return initialiseResult;
+    }
     bool PlaySound(std::int32_t volume, std::int32_t sound) override
     {
         const bool ok = static_cast<int>(clicks.size()) != failAt;
@@ -44,6 +48,8 @@ public:
     }
 
     std::vector<Click> clicks;
+    bool initialiseResult = true;
+    int initialised = 0;
     int failAt = -1;
     std::uint32_t failCode = 0;
     std::uint32_t lastResult = 0;
@@ -92,11 +98,12 @@ public:
 
 class RecordingIndicator final : public Core::IBeatIndicator {
 public:
-    void Prepare(const Configuration::ConfigurationData&) override {}
+    void Prepare(const Configuration::ConfigurationData&) override { ++prepared; }
     void Show(int voice) override { shown.push_back(voice); }
     void Hide() override { ++hidden; }
 
     std::vector<int> shown;
+    int prepared = 0;
     int hidden = 0;
 };
 

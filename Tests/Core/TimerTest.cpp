@@ -140,24 +140,43 @@ TEST_F(TimerTest, ShortIntervalsSpinThroughTheWholeInterval)
         EXPECT_EQ(recorder.due[k] - recorder.due[k - 1], 1790000) << k;
 }
 
-TEST_F(TimerTest, IntervalChangeGivesNoTickThenAFullNewInterval)
+TEST_F(TimerTest, IntervalChangeByATickStartsTheNewGridAtThatTicksDueTime)
 {
-    std::int64_t changedAt = 0;
     RunUntil(6, 20, [&](int tick) {
         if (tick == 3) {
-            changedAt = clock.time;
+            clock.time += 3 * Ms;  // the tick itself takes a while
             timer.SetInterval(50);
         }
     });
     ASSERT_EQ(recorder.due.size(), 7u);
-    // The worker notices at once (the event is signalled) and starts a new grid there.
-    const std::int64_t gap = recorder.due[4] - changedAt;
-    EXPECT_GE(gap, 50 * Ms);
-    EXPECT_LT(gap, 50 * Ms + 100 * FakeClock::Step);
+    // No tick at the change; the next one a whole new interval after the changing tick's due
+    // time, however long that tick took.
+    EXPECT_EQ(recorder.due[4] - recorder.due[3], 50 * Ms);
     EXPECT_EQ(recorder.due[5] - recorder.due[4], 50 * Ms);
     EXPECT_EQ(recorder.due[6] - recorder.due[5], 50 * Ms);
-    // Waits: three at 18 ms, the one cut short by the change, then 48 ms.
-    EXPECT_EQ(clock.waits, (std::vector<int>{18, 18, 18, 18, 48, 48, 48}));
+}
+
+TEST_F(TimerTest, IntervalChangeFromOutsideATickCountsFromWhenTheWorkerNoticesIt)
+{
+    bool changed = false;
+    RunUntil(7, 20, [&](int tick) {
+        if (tick == 3)
+            clock.onRead = [&](int readsSinceWait) {
+                if (readsSinceWait == 1 && !changed) {  // during the spin towards tick 4
+                    changed = true;
+                    timer.SetInterval(50);
+                }
+            };
+    });
+    ASSERT_EQ(recorder.due.size(), 8u);
+    // The spin in progress still ends in its tick on the old grid; the worker notices the change
+    // at its next wake, delivers no tick then, and starts a new grid there.
+    EXPECT_EQ(recorder.due[4] - recorder.due[3], 20 * Ms);
+    const std::int64_t gap = recorder.due[5] - recorder.due[4];
+    EXPECT_GE(gap, 50 * Ms);
+    EXPECT_LT(gap, 50 * Ms + 100 * FakeClock::Step);
+    EXPECT_EQ(recorder.due[6] - recorder.due[5], 50 * Ms);
+    EXPECT_EQ(recorder.due[7] - recorder.due[6], 50 * Ms);
 }
 
 TEST_F(TimerTest, StopDuringTheSpinFinishesItWithoutATick)

@@ -15,10 +15,10 @@ namespace Tests {
 // Stop reports OnStopped at once, a start with the speed trainer reports its first tempo.
 class FakeMetronome final : public Core::IMetronome {
 public:
-    std::int32_t Start(Core::IMetronomeEventHandler* handler, Configuration::ConfigurationData& settings) override
+    std::int32_t Start(Core::IMetronomeEventHandler& eventHandler, Configuration::ConfigurationData& settings) override
     {
         ++starts;
-        this->handler = handler;
+        handler = &eventHandler;
         if (startCode != 0)
             return startCode;
         userTempo = static_cast<std::int32_t>(settings.Bpm);

@@ -1,0 +1,459 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+#include "Configuration/ConfigurationData.h"
+#include "Core/Metronome.h"
+#include "Core/PercussionTable.h"
+#include "Core/MetronomeStrategy.h"
+#include "Core/SpeedTrainerTimerStrategy.h"
+#include "Core/Timer.h"
+#include "EngineFakes.h"
+#include "Platform/AudioOutput.h"
+#include "Platform/SoundFontSynth.h"
+#include "Platform/Text.h"
+#include "Support/RecordingLog.h"
+#include "System/MultimediaError.h"
+
+namespace {
+
+constexpr std::int64_t Ms = 1000000;  // clock counts (ns) per millisecond
+
+// A clock under the test's control: the timer's worker waits in it until the test grants
+// ticks, and time jumps to each tick instead of passing. The test can then tell when the
+// worker has delivered every granted tick and is waiting again.
+class GatedClock final : public Core::Timer::IClock {
+public:
+    std::int64_t Now() override { return _time += 1000; }
+    double Frequency() override { return 1e9; }
+    void Wait(Platform::AutoResetEvent& event, int milliseconds) override
+    {
+        {
+            std::lock_guard lock(_mutex);
+            _idle = true;
+        }
+        _changed.notify_all();
+        for (;;) {
+            const bool woken = event.Wait(1);
+            std::lock_guard lock(_mutex);
+            if (woken || _granted > 0) {
+                if (!woken) {
+                    --_granted;
+                    _time += milliseconds * Ms;
+                }
+                _idle = false;
+                return;
+            }
+        }
+    }
+    void SleepUntil(std::int64_t deadline) override { _time = std::max(_time, deadline); }
+
+    void Grant(int ticks)
+    {
+        std::lock_guard lock(_mutex);
+        _granted += ticks;
+    }
+    // Takes back the ticks a worker that ended did not use.
+    void Revoke()
+    {
+        std::lock_guard lock(_mutex);
+        _granted = 0;
+    }
+    // True once every granted tick is delivered and the worker waits for more.
+    bool Settled()
+    {
+        std::lock_guard lock(_mutex);
+        return _idle && _granted == 0;
+    }
+
+private:
+    std::int64_t _time = 1000 * Ms;  // the worker's alone
+    std::mutex _mutex;
+    std::condition_variable _changed;
+    bool _idle = false;
+    int _granted = 0;
+};
+
+Configuration::ConfigurationData Settings()
+{
+    Configuration::ConfigurationData settings;
+    // Audio-file sounds are the instrument numbers themselves: voice v sounds as 100 + v.
+    settings.SoundEngineType = 1;
+    for (int voice = 0; voice < Configuration::ConfigurationData::NumVoices; ++voice)
+        settings.Instrument[voice] = 100 + static_cast<std::uint32_t>(voice);
+    settings.VisualIndicator = 0;
+    settings.Warmup = 0.0f;
+    settings.Warmdown = 0.0f;
+    settings.Beep = 0;
+    return settings;
+}
+
+// A short speed-training run: 360 to 400 bpm in ten stages of a few beats each.
+Configuration::ConfigurationData TrainerSettings()
+{
+    auto settings = Settings();
+    settings.SpeedTrainer = 1;
+    settings.Bpm = 400;
+    settings.From = 0.9f;
+    settings.Duration = 0.01f;
+    return settings;
+}
+
+class MetronomeTest : public ::testing::Test {
+protected:
+    MetronomeTest()
+    {
+        metronome.UseSoundEngine(&engine);
+        metronome.SetBeatIndicator(&indicator);
+    }
+    ~MetronomeTest() override
+    {
+        timer.Stop();
+        timer.Join();
+    }
+
+    // Lets the worker deliver `ticks` more ticks (after the first, which comes at start) and
+    // waits until it has, or until playing stopped by itself.
+    void Advance(int ticks)
+    {
+        clock.Grant(ticks);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (timer.IsRunning() && !clock.Settled()) {
+            ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "the timer's worker hangs";
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+        if (!timer.IsRunning()) {
+            timer.Join();
+            clock.Revoke();
+        }
+    }
+    // Ticks on, one at a time, until `clicks` clicks have been played.
+    void AdvanceToClicks(std::size_t clicks)
+    {
+        for (int tick = 0; tick < 10000 && engine.clicks.size() < clicks && timer.IsRunning(); ++tick)
+            Advance(1);
+        ASSERT_EQ(engine.clicks.size(), clicks);
+    }
+    std::int32_t StartAndSettle(Configuration::ConfigurationData& settings)
+    {
+        const std::int32_t code = metronome.Start(handler, settings);
+        if (code == 0)
+            Advance(0);
+        return code;
+    }
+    std::int32_t Entry() const { return metronome.CurrentStrategy()->Position(); }
+
+    GatedClock clock;
+    Core::Timer timer{&clock};
+    Core::Metronome metronome{timer};
+    Tests::RecordingSoundEngine engine;
+    Tests::RecordingHandler handler;
+    Tests::RecordingIndicator indicator;
+};
+
+using Log = std::vector<std::string>;
+using Sounds = std::vector<std::int32_t>;
+
+TEST_F(MetronomeTest, BarsOfFourPlayFromTheFirstTickAndStopReportsTheTempo)
+{
+    auto settings = Settings();
+    settings.BeatType = 1;
+    settings.VisualIndicator = 1;
+    ASSERT_EQ(StartAndSettle(settings), 0);
+    EXPECT_TRUE(metronome.IsRunning());
+    EXPECT_EQ(engine.initialised, 1);
+    EXPECT_EQ(indicator.prepared, 1);
+    Advance(9);  // with the indicator on, every beat has a second, silent entry
+    EXPECT_EQ(engine.Sounds(), (Sounds{100, 101, 101, 101, 100}));
+    EXPECT_EQ(timer.CountsPerTick(), 250 * Ms);
+
+    metronome.Stop();
+    EXPECT_FALSE(metronome.IsRunning());
+    EXPECT_EQ(engine.closed, 1);
+    EXPECT_EQ(indicator.hidden, 1);
+    EXPECT_EQ(handler.log, (Log{"stopped 120"}));
+}
+
+TEST_F(MetronomeTest, FailedStartsReturnTheirCodeAndNothingPlays)
+{
+    struct Case {
+        const char* what;
+        std::uint32_t beatType;
+        std::u16string text;
+        bool engineFails;
+        std::int32_t code;
+    };
+    const std::vector<Case> cases = {
+        {"beat type 4", 4, u"", false, 3},
+        {"engine refuses", 0, u"", true, 5},
+        {"malformed pattern", 2, u"3++2", false, 6},
+        {"too many pattern beats", 2, u"99+99+99+99+99+17", false, 8},
+        {"pattern group too large", 2, u"3+110", false, 9},
+        {"malformed rhythm", 3, u"1[2", false, 10},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Tests::RecordingSoundEngine failing;
+        failing.initialiseResult = !c.engineFails;
+        metronome.UseSoundEngine(&failing);
+        auto settings = Settings();
+        settings.BeatType = c.beatType;
+        settings.SpeedTrainer = 1;
+        Platform::Text::Copy(settings.CustomPattern, c.text);
+        Platform::Text::Copy(settings.CustomRhythm, c.text);
+        EXPECT_EQ(metronome.Start(handler, settings), c.code);
+        EXPECT_FALSE(metronome.IsRunning());
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        EXPECT_TRUE(failing.clicks.empty());
+        EXPECT_TRUE(handler.log.empty()) << "a failed start never reaches the trainer";
+        // An engine that was opened for the start is closed again.
+        EXPECT_EQ(failing.closed, c.engineFails || c.code == 3 ? 0 : 1);
+        EXPECT_EQ(failing.initialised, c.code == 3 ? 0 : 1);
+    }
+
+    // The same metronome starts afterwards as if nothing had happened.
+    metronome.UseSoundEngine(&engine);
+    auto settings = Settings();
+    ASSERT_EQ(StartAndSettle(settings), 0);
+    EXPECT_EQ(engine.Sounds(), (Sounds{100}));
+}
+
+TEST_F(MetronomeTest, StartWhilePlayingIsRefusedAndLogged)
+{
+    Tests::RecordingLog log;
+    auto settings = Settings();
+    ASSERT_EQ(StartAndSettle(settings), 0);
+    auto other = Settings();
+    other.BeatType = 1;
+    other.Bpm = 60;
+    EXPECT_EQ(metronome.Start(handler, other), 2);
+    EXPECT_TRUE(log.Has(System::Error, "start refused"));
+    EXPECT_EQ(engine.initialised, 1) << "the refused start prepared nothing";
+    // Still the first start, alone, at its own tempo.
+    Advance(2);
+    EXPECT_EQ(engine.Sounds(), (Sounds{100, 100, 100}));
+    EXPECT_EQ(timer.CountsPerTick(), 500 * Ms);
+}
+
+TEST_F(MetronomeTest, SpeedTrainerStartIsReportedOnceBeforeTheFirstClick)
+{
+    auto settings = TrainerSettings();
+    settings.Warmup = 0.5f;
+    handler.log.reserve(64);
+    engine.timeline = &handler.log;
+    ASSERT_EQ(StartAndSettle(settings), 0);
+    Advance(3);
+    ASSERT_GE(handler.log.size(), 2u);
+    EXPECT_EQ(handler.log[0], "started 360 1");
+    EXPECT_EQ(handler.log[1], "click 100");
+    EXPECT_EQ(std::count(handler.log.begin(), handler.log.end(), "started 360 1"), 1);
+    EXPECT_NE(settings.TrainerCurve, nullptr);
+    metronome.Stop();
+
+    // Without the trainer: never.
+    handler.log.clear();
+    auto plain = Settings();
+    ASSERT_EQ(StartAndSettle(plain), 0);
+    Advance(3);
+    metronome.Stop();
+    EXPECT_EQ(handler.log, (Log{"click 100", "click 100", "click 100", "click 100", "stopped 120"}));
+}
+
+TEST_F(MetronomeTest, TrainerBarsCountCompoundBarsInDottedBeats)
+{
+    auto settings = TrainerSettings();
+    settings.BeatType = 1;
+    settings.BeatsPerBar = 7;
+    settings.CompoundTime = 1;
+    settings.DurationsInBars = 1;
+    settings.Bpm = 120;
+    ASSERT_EQ(StartAndSettle(settings), 0);
+    EXPECT_EQ(settings.TicksPerBeat, 3);
+    EXPECT_EQ(settings.TrainerBeatsPerBar, 3);
+    settings.CompoundTime = 0;
+    metronome.Stop();
+    ASSERT_EQ(StartAndSettle(settings), 0);
+    EXPECT_EQ(settings.TrainerBeatsPerBar, 7);
+}
+
+TEST_F(MetronomeTest, TempoChangesWhilePlayingUnlessTheTrainerOwnsIt)
+{
+    auto settings = Settings();
+    ASSERT_EQ(StartAndSettle(settings), 0);
+    metronome.SetTempo(130);
+    EXPECT_EQ(timer.CountsPerTick(), static_cast<std::int64_t>(60000.0 / 130 * Ms));
+    Advance(2);
+    EXPECT_EQ(engine.Sounds().size(), 3u);
+    metronome.Stop();
+    EXPECT_EQ(handler.log, (Log{"stopped 130"}));
+
+    handler.log.clear();
+    auto trainer = TrainerSettings();
+    ASSERT_EQ(StartAndSettle(trainer), 0);
+    const std::int64_t interval = timer.CountsPerTick();
+    metronome.SetTempo(130);
+    EXPECT_EQ(timer.CountsPerTick(), interval);
+    metronome.Stop();
+    EXPECT_EQ(handler.log, (Log{"started 360 0", "stopped 400"}));
+}
+
+TEST_F(MetronomeTest, VolumesChangeFromTheNextClick)
+{
+    auto settings = Settings();
+    ASSERT_EQ(StartAndSettle(settings), 0);
+    std::uint32_t volumes[12];
+    std::fill(std::begin(volumes), std::end(volumes), 127u);
+    metronome.SetVolumes(volumes, 50);
+    Advance(1);
+    ASSERT_EQ(engine.clicks.size(), 2u);
+    EXPECT_EQ(engine.clicks[0].volume, 127);
+    EXPECT_EQ(engine.clicks[1].volume, 63);
+}
+
+TEST_F(MetronomeTest, PauseTwiceResumesAtTheSameEntryWithoutANewTrainerStart)
+{
+    auto settings = TrainerSettings();
+    settings.BeatType = 1;
+    settings.VisualIndicator = 1;
+    settings.Duration = 1.0f;  // long stages: the run goes on through the pause
+    ASSERT_EQ(StartAndSettle(settings), 0);
+    AdvanceToClicks(3);  // entries: beat, dark, beat, dark, beat
+    const std::int32_t entry = Entry();
+    auto& trainer = dynamic_cast<Core::SpeedTrainerTimerStrategy&>(*metronome.CurrentStrategy()->GetTimerStrategy());
+    Advance(1);  // part of the way through the dark entry
+    const std::int32_t counted = trainer.CountedTicksInStage();
+
+    metronome.TogglePause();
+    EXPECT_FALSE(metronome.IsRunning());
+    EXPECT_EQ(engine.closed, 0) << "a pause keeps the output open";
+    EXPECT_EQ(indicator.hidden, 0);
+    ASSERT_FALSE(indicator.shown.empty());
+    EXPECT_EQ(indicator.shown.back(), -1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_EQ(engine.clicks.size(), 3u) << "nothing plays while paused";
+
+    metronome.TogglePause();
+    Advance(0);
+    EXPECT_TRUE(metronome.IsRunning());
+    EXPECT_EQ(Entry(), entry);
+    EXPECT_EQ(trainer.CountedTicksInStage(), counted + 1) << "the stage goes on counting";
+    // The bar goes on with its fourth beat, then starts again.
+    AdvanceToClicks(5);
+    EXPECT_EQ(engine.Sounds(), (Sounds{100, 101, 101, 101, 100}));
+    EXPECT_EQ(handler.log, (Log{"started 360 0"}));
+}
+
+TEST_F(MetronomeTest, StepSequencerPlaysSubStepsAndShowsNothing)
+{
+    auto settings = Settings();
+    settings.BeatType = 3;
+    settings.SpeedTrainer = 5;
+    settings.CrSubdivision = 2;
+    Platform::Text::Copy(settings.CustomRhythm, u"12");
+    ASSERT_EQ(StartAndSettle(settings), 0);
+    // Two steps a beat at 120 bpm, cut into twelve sub-steps each: 24 ticks a beat.
+    EXPECT_EQ(timer.CountsPerTick(), static_cast<std::int64_t>(60000.0 / (24 * 120) * Ms));
+    Advance(23);
+    metronome.Stop();
+    EXPECT_EQ(indicator.prepared, 0);
+    EXPECT_TRUE(indicator.shown.empty());
+    EXPECT_EQ(indicator.hidden, 0);
+    // Every tick is a sub-step; only the first of each step plays.
+    EXPECT_EQ(engine.Sounds(), (Sounds{100, 101}));
+    EXPECT_EQ(std::count(handler.log.begin(), handler.log.end(), "event 8 0"), 24);
+    EXPECT_EQ(handler.log.back(), "stopped 120");
+}
+
+TEST_F(MetronomeTest, FailedClickStopsThenReportsTheEnginesResult)
+{
+    auto settings = Settings();
+    settings.BeatType = 1;
+    settings.VisualIndicator = 1;
+    engine.failAt = 2;
+    engine.failCode = 6;  // no driver
+    ASSERT_EQ(StartAndSettle(settings), 0);
+    Advance(10);
+    EXPECT_FALSE(metronome.IsRunning());
+    EXPECT_EQ(engine.clicks.size(), 3u);
+    EXPECT_EQ(engine.closed, 1);
+    EXPECT_EQ(indicator.hidden, 1);
+    EXPECT_EQ(handler.log, (Log{"stopped 120", "error " + std::to_string(System::MultimediaMessageId(6))}));
+}
+
+TEST_F(MetronomeTest, TrainerEndStopsByItself)
+{
+    auto settings = TrainerSettings();
+    ASSERT_EQ(StartAndSettle(settings), 0);
+    Advance(100000);
+    EXPECT_FALSE(metronome.IsRunning());
+    EXPECT_EQ(engine.closed, 1);
+    ASSERT_EQ(handler.log.size(), 12u);
+    EXPECT_EQ(handler.log.front(), "started 360 0");
+    EXPECT_EQ(handler.log[10], "event 1 400");
+    EXPECT_EQ(handler.log.back(), "stopped 400");
+    const std::size_t clicks = engine.clicks.size();
+    Advance(10);
+    EXPECT_EQ(engine.clicks.size(), clicks);
+
+    // And it starts again from the beginning.
+    handler.log.clear();
+    ASSERT_EQ(StartAndSettle(settings), 0);
+    EXPECT_EQ(handler.log, (Log{"started 360 0"}));
+}
+
+TEST_F(MetronomeTest, MidiSoundsAreThePercussionNotesOfTheInstrumentRows)
+{
+    auto settings = Settings();
+    settings.SoundEngineType = 0;
+    settings.BeatType = 1;
+    settings.Instrument[0] = 0;
+    settings.Instrument[1] = 46;
+    ASSERT_EQ(StartAndSettle(settings), 0);
+    Advance(3);
+    EXPECT_EQ(engine.Sounds(), (Sounds{Core::PercussionTable::Note(0), Core::PercussionTable::Note(46),
+                                       Core::PercussionTable::Note(46), Core::PercussionTable::Note(46)}));
+}
+
+// With the real MIDI engine, on the null output: a volume changed while playing has its sounds
+// rendered at once, not at the first click that needs them (which would then be heard late).
+TEST_F(MetronomeTest, NewVolumesAreRenderedBeforeTheirFirstClick)
+{
+    if (access(Platform::SoundFontSynth::SoundFontPath, R_OK) != 0)
+        GTEST_SKIP() << "no General MIDI SoundFont installed";
+    Platform::AudioOutput& output = Platform::AudioOutput::Instance();
+    output.UseNullOutput(true);
+    struct Restore {
+        ~Restore() { Platform::AudioOutput::Instance().UseNullOutput(false); }
+    } restore;
+    metronome.UseSoundEngine(nullptr);
+    auto settings = Settings();
+    settings.SoundEngineType = 0;
+    ASSERT_EQ(StartAndSettle(settings), 0);
+    const int note = Core::PercussionTable::Note(settings.Instrument[0]);
+    Platform::SoundFontSynth& synth = Platform::SoundFontSynth::Instance();
+    // A global volume whose velocity for 127 has not been rendered yet (by an earlier test).
+    std::uint32_t global = 1;
+    int velocity = 1;
+    for (; global < 100; ++global) {
+        velocity = static_cast<int>(127.0f * static_cast<float>(global / 100.0));
+        if (synth.Find(note, velocity, output.SampleRate()) == nullptr)
+            break;
+    }
+    if (global == 100)
+        GTEST_SKIP() << "every velocity is rendered already";
+    std::uint32_t volumes[12];
+    std::fill(std::begin(volumes), std::end(volumes), 127u);
+    metronome.SetVolumes(volumes, global);
+    EXPECT_NE(synth.Find(note, velocity, output.SampleRate()), nullptr) << "velocity " << velocity;
+    metronome.Stop();
+}
+
+}  // namespace
