@@ -14,6 +14,7 @@
 #include <initializer_list>
 
 #include "Core/IMetronome.h"
+#include "Core/Metronome.h"
 #include "GUI/LanguageTexts.h"
 #include "GUI/MessageBoxes.h"
 #include "System/ILanguage.h"
@@ -21,12 +22,6 @@
 namespace GUI {
 
 namespace {
-
-Core::IMetronome*& ProgramMetronome()
-{
-    static Core::IMetronome* metronome = nullptr;
-    return metronome;
-}
 
 // A drop-down list that says when its list closes up, which sends the focus back to the grid.
 class ClosingComboBox final : public QComboBox {
@@ -122,14 +117,9 @@ StepSequencerDialog::~StepSequencerDialog()
         static_cast<ClosingComboBox*>(list)->closed = nullptr;
 }
 
-void StepSequencerDialog::SetProgramMetronome(Core::IMetronome* metronome)
-{
-    ProgramMetronome() = metronome;
-}
-
 Core::IMetronome* StepSequencerDialog::Metronome() const
 {
-    return _metronome ? _metronome : ProgramMetronome();
+    return _metronome ? _metronome : &Core::Metronome::Instance();
 }
 
 void StepSequencerDialog::CreateControls()

@@ -60,14 +60,10 @@ public:
     static constexpr int MinimumHeight = 400;
 
     // `liveSettings` is the record Save writes into (the configuration's current settings).
-    // Without a metronome the dialog previews through the program's one metronome
-    // (SetProgramMetronome).
+    // Without a metronome the dialog previews through the program's one metronome.
     StepSequencerDialog(QWidget* parent, Configuration::ConfigurationData& liveSettings,
                         Core::IMetronome* metronome = nullptr);
     ~StepSequencerDialog() override;
-
-    // The metronome the program plays with; set once at start-up.
-    static void SetProgramMetronome(Core::IMetronome* metronome);
 
     // The settings the preview plays and the grid is loaded from.
     Configuration::ConfigurationData& WorkingSettings() { return _working; }
