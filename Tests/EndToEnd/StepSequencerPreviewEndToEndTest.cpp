@@ -160,8 +160,9 @@ TEST(StepSequencerPreviewEndToEnd, DrawnHitsAreHeardAtTheirStepsTimes)
 
     std::this_thread::sleep_for(std::chrono::milliseconds(800));  // the last click is heard
     const std::vector<float> recording = recorder->Stop();
-    const double deviceRate = output.GetMixer().Mapping().MeasuredRate();
     output.Release();
+    // Read once the output has stopped: its rate as measured against the system clock.
+    const double deviceRate = output.GetMixer().Mapping().MeasuredRate();
 
     const std::vector<Heard> heard = FindHeard(recording, {Template(FirstNote, rate), Template(SecondNote, rate)});
     ASSERT_EQ(heard.size(), drawn.size() + 1);
