@@ -1,14 +1,25 @@
 #include <QApplication>
 
+#include <atomic>
+
 #include "Configuration/IConfiguration.h"
 #include "Core/Metronome.h"
 #include "GUI/ApplicationWindow.h"
 #include "GUI/SingleInstance.h"
 #include "GUI/VisualBeatIndicator.h"
+#include "Platform/AudioOutput.h"
+#include "Platform/MidiOut.h"
+#include "Platform/Thread.h"
 
 static void LoadResources()
 {
     Q_INIT_RESOURCE(Ticova);
+}
+
+// From a tick to its click being heard: the beat indicator flashes when the click sounds.
+static std::int64_t OutputLatency() noexcept
+{
+    return Platform::AudioOutput::Instance().Latency();
 }
 
 int main(int argc, char* argv[])
@@ -29,8 +40,16 @@ int main(int argc, char* argv[])
     configuration.Load();
 
     GUI::VisualBeatIndicator indicator;
+    indicator.SetLatencySource(&OutputLatency);
     Core::Metronome& metronome = Core::Metronome::Instance();
     metronome.SetBeatIndicator(&indicator);
+
+    // The sound output is opened in the background while the window shows, and kept open until
+    // exit, so that its timing has settled before the first click; the SoundFont loads meanwhile.
+    Platform::MidiOut::LoadSoundFontInBackground();
+    std::atomic<bool> outputHeld{false};
+    Platform::Thread outputOpener;
+    outputOpener.Start([&outputHeld] { outputHeld = Platform::AudioOutput::Instance().Acquire() == 0; });
 
     int result = 0;
     {
@@ -42,5 +61,8 @@ int main(int argc, char* argv[])
         instance.SetRaiseHandler({});
     }
     metronome.SetBeatIndicator(nullptr);
+    outputOpener.Join();
+    if (outputHeld)
+        Platform::AudioOutput::Instance().Release();
     return result;
 }

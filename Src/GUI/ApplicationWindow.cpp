@@ -128,7 +128,8 @@ ApplicationWindow::ApplicationWindow(Core::IMetronome& metronome, Configuration:
 
 ApplicationWindow::~ApplicationWindow()
 {
-    if (!_shutDown)
+    // A start that failed before the window existed saves nothing.
+    if (!_shutDown && _client)
         ShutDown();
     // The indicator belongs to the program, not to this window.
     _indicator.hide();

@@ -528,4 +528,21 @@ TEST_F(ApplicationWindowTest, LanguageChangeRenamesEverythingInPlace)
     System::SetLanguageFolderForTesting({});
 }
 
+TEST(ApplicationWindowStartUpTest, ALanguageFileThatCannotBeLoadedEndsTheStart)
+{
+    Tests::FakeMetronome metronome;
+    Tests::FakeConfiguration configuration;
+    std::u16string missing = u"zz-missing";
+    std::copy(missing.begin(), missing.end(), configuration.language);
+    GUI::VisualBeatIndicator indicator;
+    {
+        GUI::ApplicationWindow window(metronome, configuration, indicator);
+        EXPECT_FALSE(window.Initialise());
+        EXPECT_FALSE(window.isVisible());
+    }
+    EXPECT_EQ(configuration.saves, 0);
+    // The built-in texts are back for whatever runs next.
+    EXPECT_TRUE(System::CurrentLanguage().IsDefault());
+}
+
 }  // namespace

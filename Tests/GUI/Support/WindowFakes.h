@@ -24,7 +24,7 @@ public:
         userTempo = static_cast<std::int32_t>(settings.Bpm);
         running = true;
         if (settings.SpeedTrainer != 0)
-            handler->OnSpeedTrainerStarted(trainerTempo, false);
+            eventHandler.OnSpeedTrainerStarted(trainerTempo, false);
         return 0;
     }
     void Stop() override
