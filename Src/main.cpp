@@ -1,5 +1,7 @@
 #include <QApplication>
 
+#include <atomic>
+
 #include "Configuration/IConfiguration.h"
 #include "Core/Metronome.h"
 #include "GUI/ApplicationWindow.h"
@@ -8,6 +10,8 @@
 #include "GUI/SingleInstance.h"
 #include "GUI/VisualBeatIndicator.h"
 #include "Platform/AudioOutput.h"
+#include "Platform/MidiOut.h"
+#include "Platform/Thread.h"
 
 static void LoadResources()
 {
@@ -42,6 +46,13 @@ int main(int argc, char* argv[])
     Core::Metronome& metronome = Core::Metronome::Instance();
     metronome.SetBeatIndicator(&indicator);
 
+    // The sound output is opened in the background while the window shows, and kept open until
+    // exit, so that its timing has settled before the first click; the SoundFont loads meanwhile.
+    Platform::MidiOut::LoadSoundFontInBackground();
+    std::atomic<bool> outputHeld{false};
+    Platform::Thread outputOpener;
+    outputOpener.Start([&outputHeld] { outputHeld = Platform::AudioOutput::Instance().Acquire() == 0; });
+
     int result = 0;
     {
         GUI::ApplicationWindow window(metronome, configuration, indicator);
@@ -58,5 +69,8 @@ int main(int argc, char* argv[])
         instance.SetRaiseHandler({});
     }
     metronome.SetBeatIndicator(nullptr);
+    outputOpener.Join();
+    if (outputHeld)
+        Platform::AudioOutput::Instance().Release();
     return result;
 }

@@ -96,6 +96,8 @@ public:
     int ToggleCell(int displayRow, int column);
     // True, and the hit remembered for Drop, when the cell holds a hit.
     bool BeginDrag(int displayRow, int column);
+    // Forgets the pressed hit (the button went up without a drop).
+    void EndDrag() { _dragRow = _dragColumn = -1; }
     int Drop(int displayRow, int column);
     int HandleKey(int virtualKey, bool control);
     int SelectAll();

@@ -1,0 +1,1014 @@
+#include "GUI/StepSequencerControl.h"
+
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QPolygonF>
+#include <QScreen>
+#include <QScrollBar>
+#include <QStyle>
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <thread>
+
+#include "Configuration/ConfigurationData.h"
+#include "Core/SettingsRange.h"
+#include "GUI/ControlSubClasser.h"
+#include "GUI/Fonts.h"
+#include "GUI/Model/VoicePalette.h"
+#include "Platform/AudioOutput.h"
+#include "Platform/Clock.h"
+#include "System/ILog.h"
+
+namespace GUI {
+
+namespace {
+
+// Pixels are 0xAARRGGBB with an opaque alpha byte, as a Format_RGB32 image wants them.
+constexpr std::uint32_t Opaque = 0xFF000000u;
+constexpr std::uint32_t White = 0xFFFFFFFFu;
+constexpr std::uint32_t OddRowShade = 0xFFF0F0F0u;
+constexpr std::uint32_t BandFill = 0xFFD8D8D8u;
+constexpr std::uint32_t BandOutline = 0xFFA0A0A0u;
+
+// Line colours (grey levels, the same in either byte order).
+const QColor InnerPen(0xE4, 0xE4, 0xE4);
+const QColor BeatPen(0xC0, 0xC0, 0xC0);
+const QColor AxisPen(0x20, 0x20, 0x20);
+
+// Hits: radius, outline and blend of the disc; selected hits are grey.
+constexpr float HitRadius = 7.0f;
+constexpr float HitOutline = 2.0f;
+constexpr float HitBlend = 1.0f;
+constexpr std::uint32_t SelectedHitColour = 0xC0C0C0;
+
+constexpr int NameLeft = 5;
+constexpr int BeatNumberTop = 5;
+constexpr int MarkerTop = 20;
+constexpr int MarkerSize = 10;
+constexpr int MarkerOffset = 141;  // marker left edge = column * column width + this
+constexpr int FullNameWidth = 110;
+constexpr int ShortNameWidth = 100;
+constexpr int LongestPrefix = StepSequencerGrid::NameCapacity - 1 - 3;  // room for "..."
+constexpr int CursorWidth = 3;
+
+// A tick more than this far ahead of its click is shown at once: a latency that large is a fault.
+constexpr std::int64_t LongestWait = 500'000'000;
+// How often the cursor thread looks for a new tick: well within a frame of the screen.
+constexpr std::int64_t TickPollInterval = 2'000'000;
+
+// From a tick's due time to its click leaving the speakers: the sound output's latency (0 while
+// the output has not measured one).
+std::int64_t OutputLatency() noexcept
+{
+    return Platform::AudioOutput::Instance().Latency();
+}
+
+}  // namespace
+
+// ---- Images ---------------------------------------------------------------------------------
+
+PixelImage StepSequencerControl::ImageBuffer::View() const
+{
+    PixelImage view;
+    view.width = width;
+    view.height = height;
+    view.stride = width;
+    view.pixels = pixels.get();
+    return view;
+}
+
+QImage StepSequencerControl::ImageBuffer::Wrap() const
+{
+    if (!pixels)
+        return QImage();
+    return QImage(reinterpret_cast<uchar*>(pixels.get()), width, height, width * 4, QImage::Format_RGB32);
+}
+
+// ---- Construction ---------------------------------------------------------------------------
+
+StepSequencerControl::StepSequencerControl(QWidget* parent) : QWidget(parent)
+{
+    setObjectName(QStringLiteral("StepSequencerControl"));
+    ControlSubClasser::SetControlId(this, ControlId);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setFocusPolicy(Qt::StrongFocus);
+    _latency.store(&OutputLatency, std::memory_order_release);
+    _font = Fonts::CreateScaledFont(10, 400);
+    _scrollBarHeight = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+
+    _scrollBar = new QScrollBar(Qt::Horizontal, this);
+    _scrollBar->setObjectName(QStringLiteral("StepSequencerScrollBar"));
+    _scrollBar->setEnabled(false);
+    _scrollBar->setRange(0, 0);
+    _scrollBar->setPageStep(ScrollPage);
+    _scrollBar->setFocusPolicy(Qt::NoFocus);
+    connect(_scrollBar, &QScrollBar::actionTriggered, this, [this](int action) {
+        int thumb = _scrollBar->sliderPosition();
+        switch (action) {
+        case QAbstractSlider::SliderSingleStepSub: Scroll(LineLeft, thumb); break;
+        case QAbstractSlider::SliderSingleStepAdd: Scroll(LineRight, thumb); break;
+        case QAbstractSlider::SliderPageStepSub: Scroll(PageLeft, thumb); break;
+        case QAbstractSlider::SliderPageStepAdd: Scroll(PageRight, thumb); break;
+        case QAbstractSlider::SliderToMinimum: Scroll(ThumbPosition, 0); break;
+        case QAbstractSlider::SliderToMaximum: Scroll(ThumbPosition, ScrollMaximum()); break;
+        case QAbstractSlider::SliderMove: Scroll(ThumbTrack, thumb); break;
+        default: break;
+        }
+        // The slider shows where the view went, not where its own step would have put it.
+        _scrollBar->setSliderPosition(ScrollPosition());
+    });
+}
+
+StepSequencerControl::~StepSequencerControl()
+{
+    if (CursorRuns())
+        StopCursor();
+    _cursorThread.Join();
+    _grid.ReleaseActions();
+}
+
+// ---- Loading and layout ---------------------------------------------------------------------
+
+void StepSequencerControl::Load(const Configuration::ConfigurationData& settings)
+{
+    if (CursorRuns())
+        StopCursor();
+    {
+        std::lock_guard<std::mutex> lock(_lock);
+        _scrollPosition = 0;
+        _scrollMaximum = 0;
+    }
+    _cursorFlags.store(0, std::memory_order_release);
+    _bandStartX = 0;
+    _overlayShown = false;
+    _grid.LoadFromSettings(settings);
+    FitNames();
+    _scrollBar->setEnabled(false);
+    _scrollBar->setRange(0, 0);
+    Layout(true);
+}
+
+void StepSequencerControl::FitNames()
+{
+    QFontMetrics metrics(_font);
+    for (int r = 0; r < StepSequencerGrid::RowCount; ++r) {
+        const StepSequencerGrid::Row& row = _grid.RowAt(r);
+        int length = 0;
+        while (length < StepSequencerGrid::NameCapacity - 1 && row.name[length] != 0)
+            ++length;
+        QString name = QString::fromUtf16(row.name, length);
+        if (metrics.horizontalAdvance(name) <= FullNameWidth) {
+            _names[r] = name;
+            _grid.SetNameLength(r, length);
+            continue;
+        }
+        // The shortest prefix whose characters reach the short width, then "...".
+        int prefix = 0;
+        int width = 0;
+        while (prefix < name.size() && width < ShortNameWidth)
+            width += metrics.horizontalAdvance(name.at(prefix++));
+        prefix = std::min(prefix, LongestPrefix);
+        _names[r] = name.left(prefix) + QStringLiteral("...");
+        _grid.SetNameLength(r, prefix + 3);
+    }
+}
+
+QString StepSequencerControl::FittedName(int row) const
+{
+    return row >= 0 && row < StepSequencerGrid::RowCount ? _names[row] : QString();
+}
+
+void StepSequencerControl::ComputeRowHeight()
+{
+    int rows = _grid.VisibleRowCount() > 0 ? _grid.VisibleRowCount() : StepSequencerGrid::RowCount;
+    _rowHeight = std::max(1, (ViewHeight() - HeaderHeight) / rows);
+}
+
+bool StepSequencerControl::MakeImages()
+{
+    const int needed = NeededColumnWidth * _grid.ColumnCount() + FirstColumnX;
+    if (_image.pixels && _image.width >= std::max(_clientWidth, needed) && _image.height >= _clientHeight)
+        return true;
+    // At least screen-sized, so that ordinary resizing never makes them again.
+    int screenWidth = 0;
+    int screenHeight = 0;
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        screenWidth = screen->size().width();
+        screenHeight = screen->size().height();
+    }
+    const int width = std::max(screenWidth, std::max(_clientWidth, needed));
+    const int height = std::max({screenHeight, _clientHeight, 1});
+    const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+    std::unique_ptr<std::uint32_t[]> image(new (std::nothrow) std::uint32_t[count]);
+    std::unique_ptr<std::uint32_t[]> overlay(new (std::nothrow) std::uint32_t[count]);
+    if (!image || !overlay) {
+        System::Log().Write(3, "Unable to allocate memory for the step sequencer images (%d x %d)", width, height);
+        return _image.pixels != nullptr;
+    }
+    std::fill(image.get(), image.get() + count, White);
+    std::fill(overlay.get(), overlay.get() + count, White);
+    _image.pixels = std::move(image);
+    _overlay.pixels = std::move(overlay);
+    _image.width = _overlay.width = width;
+    _image.height = _overlay.height = height;
+    return true;
+}
+
+void StepSequencerControl::Layout(bool resized)
+{
+    bool enable = _scrollBar->isEnabled();
+    int maximum = 0;
+    int position = 0;
+    {
+        std::lock_guard<std::mutex> lock(_lock);
+        if (resized) {
+            _clientWidth = width();
+            _clientHeight = height();
+        }
+        MakeImages();
+        ComputeRowHeight();
+
+        const int columns = std::max(1, _grid.ColumnCount());
+        const int spare = _grid.CellsPerBeat() > 3 ? 1 : 0;
+        _columnWidth = (_clientWidth - FirstColumnX - spare) / columns;
+        if (_columnWidth < NarrowestColumn) {
+            _columnWidth = NarrowestColumn;
+            enable = true;
+        } else if (_columnWidth > WidestScrolledColumn) {
+            // Everything fits: nothing to scroll, and the view starts at the left.
+            enable = false;
+        }
+        if (enable)
+            _scrollMaximum = _columnWidth * columns - _clientWidth + ScrollSlack;
+        else
+            _scrollMaximum = 0;
+        _scrollPosition = std::clamp(_scrollPosition, 0, std::max(0, _scrollMaximum));
+        maximum = std::max(0, _scrollMaximum);
+        position = _scrollPosition;
+
+        if (_cursorFlags.load(std::memory_order_acquire) & CursorRunning) {
+            _cursorFlags.fetch_or(CursorFirstFrame, std::memory_order_acq_rel);
+            ComputeCursorGeometry(nullptr);
+        }
+    }
+    if (resized)
+        _scrollBar->setGeometry(1, _clientHeight - _scrollBarHeight, std::max(0, _clientWidth - 2), _scrollBarHeight);
+    _scrollBar->setRange(0, maximum);
+    _scrollBar->setPageStep(ScrollPage);
+    _scrollBar->setValue(position);
+    _scrollBar->setEnabled(enable);
+
+    _repaintMode = RedrawAll;
+    repaint();
+}
+
+void StepSequencerControl::resizeEvent(QResizeEvent*)
+{
+    if (width() != _clientWidth || height() != _clientHeight)
+        Layout(true);
+}
+
+// ---- Operations of the dialog ---------------------------------------------------------------
+
+void StepSequencerControl::SetNumBars(int count)
+{
+    const bool fewer = count < _grid.NumBars();
+    _grid.SetNumBars(count);
+    if (fewer) {
+        std::lock_guard<std::mutex> lock(_lock);
+        _scrollPosition = std::clamp(_scrollPosition, 0, std::max(0, _scrollMaximum));
+    }
+    Layout(false);
+}
+
+void StepSequencerControl::SetBeatsPerBar(int count)
+{
+    _grid.SetBeatsPerBar(count);
+    Layout(false);
+}
+
+void StepSequencerControl::SetSubdivision(bool compound, int cellsPerBeat)
+{
+    _grid.SetSubdivision(compound, cellsPerBeat);
+    Layout(false);
+}
+
+void StepSequencerControl::ToggleDisplayMode()
+{
+    _grid.ToggleDisplayMode();
+    Layout(false);
+}
+
+void StepSequencerControl::Clear()
+{
+    Repaint(_grid.ClearAll());
+}
+
+void StepSequencerControl::Reshow()
+{
+    if (_repaintMode != RedrawAll)
+        _repaintMode = CopyOnly;
+    repaint();
+}
+
+// ---- Drawing --------------------------------------------------------------------------------
+
+void StepSequencerControl::Repaint(int hint)
+{
+    if (hint == StepSequencerGrid::NoChange)
+        return;
+    if (hint == StepSequencerGrid::RepaintAll || _repaintMode == RedrawAll) {
+        _repaintMode = RedrawAll;
+        repaint();
+        return;
+    }
+    const int top = HeaderHeight + hint * _rowHeight;
+    const int left = std::max(1, NameColumnWidth - ScrollPosition());
+    _repaintMode = RedrawRegion;
+    repaint(QRect(QPoint(left, top), QPoint(_clientWidth - 1, top + _rowHeight - 1)));
+}
+
+void StepSequencerControl::RedrawHeader()
+{
+    {
+        std::lock_guard<std::mutex> lock(_lock);
+        if (!_image.pixels)
+            return;
+        const PixelImage view = _image.View();
+        for (int y = MarkerTop; y < HeaderHeight && y < view.height; ++y)
+            std::fill(view.Row(y) + NameColumnWidth, view.Row(y) + view.width, White);
+        DrawMarkerLocked();
+    }
+    if (_repaintMode != RedrawAll)
+        _repaintMode = CopyOnly;
+    repaint(0, 0, _clientWidth, HeaderHeight);
+}
+
+void StepSequencerControl::RedrawLocked(int left, int top, int right, int bottom)
+{
+    if (!_image.pixels)
+        return;
+    const PixelImage view = _image.View();
+    left = std::clamp(left, 0, view.width);
+    right = std::clamp(right, left, view.width);
+    top = std::clamp(top, 0, view.height);
+    bottom = std::clamp(bottom, top, view.height);
+    // Whole rows: the shading and the hits of a row are drawn as one.
+    if (top > HeaderHeight)
+        top = HeaderHeight + (top - HeaderHeight) / _rowHeight * _rowHeight;
+    if (bottom > HeaderHeight) {
+        bottom = HeaderHeight + (bottom - HeaderHeight + _rowHeight - 1) / _rowHeight * _rowHeight;
+        bottom = std::min(bottom, view.height);
+    }
+    if (top >= bottom)
+        return;
+
+    const int visibleRows = _grid.VisibleRowCount();
+    // 1. Background: white, odd display rows shaded.
+    for (int y = top; y < bottom; ++y)
+        std::fill(view.Row(y) + left, view.Row(y) + view.width, White);
+    for (int d = 1; d < visibleRows; d += 2) {
+        const int rowTop = HeaderHeight + d * _rowHeight;
+        if (rowTop < top || rowTop >= bottom)
+            continue;
+        for (int y = rowTop; y < rowTop + _rowHeight && y < view.height; ++y)
+            std::fill(view.Row(y) + std::max(left, NameColumnWidth), view.Row(y) + view.width, OddRowShade);
+    }
+
+    const int columns = _grid.ColumnCount();
+    const int cellsPerBeat = _grid.CellsPerBeat();
+    const int beatsPerBar = std::max(1, _grid.BeatsPerBar());
+    {
+        QImage target = _image.Wrap();
+        QPainter painter(&target);
+        painter.setRenderHint(QPainter::Antialiasing, false);
+        painter.setFont(_font);
+
+        // 2. The axes, then the column lines with the beat numbers above them.
+        painter.setPen(AxisPen);
+        painter.drawLine(NameColumnWidth, HeaderHeight, NameColumnWidth, ViewHeight() - 1);
+        painter.drawLine(NameColumnWidth, HeaderHeight, view.width - 1, HeaderHeight);
+        const int lineTop = std::max(top, HeaderHeight);
+        const bool header = top < HeaderHeight;
+        auto line = [&](int column, const QColor& colour, int label) {
+            const int x = FirstColumnX + column * _columnWidth;
+            painter.setPen(colour);
+            if (lineTop < bottom)
+                painter.drawLine(x, lineTop, x, bottom - 1);
+            if (header && label > 0) {
+                painter.setPen(Qt::black);
+                painter.drawText(QRect(x - 3, BeatNumberTop, 40, HeaderHeight - BeatNumberTop), Qt::AlignLeft | Qt::AlignTop,
+                                 QString::number(label));
+            }
+        };
+        int column = 0;
+        if (cellsPerBeat != 0) {
+            const bool compound = _grid.CompoundTime();
+            for (int bar = 0; bar < _grid.NumBars() && column < columns; ++bar) {
+                const int groups = compound ? (beatsPerBar + 2) / 3 : beatsPerBar;
+                for (int g = 0; g < groups && column < columns; ++g) {
+                    int size = cellsPerBeat;
+                    if (compound)
+                        size = (g == groups - 1 && beatsPerBar % 3 != 0) ? beatsPerBar % 3 : 3;
+                    for (int k = 0; k < size && column < columns; ++k, ++column)
+                        line(column, k == 0 ? BeatPen : InnerPen, k == 0 ? g + 1 : 0);
+                }
+            }
+        } else {
+            for (; column < columns; ++column)
+                line(column, AxisPen, column % beatsPerBar + 1);
+        }
+
+        // 3. The names of the visible rows.
+        if (left < NameColumnWidth) {
+            painter.setPen(Qt::black);
+            for (int d = 0; d < visibleRows; ++d) {
+                const int r = _grid.RowOfDisplayRow(d);
+                if (r < 0)
+                    continue;
+                const int y = HeaderHeight + d * _rowHeight + _rowHeight / 2 - 9;
+                painter.drawText(QRect(NameLeft, y, NameColumnWidth - NameLeft - 1, 20), Qt::AlignLeft | Qt::AlignTop,
+                                 _names[r]);
+            }
+        }
+    }
+
+    // 4. The hits, blended into the shade of their row.
+    for (int d = 0; d < visibleRows; ++d) {
+        const int r = _grid.RowOfDisplayRow(d);
+        if (r < 0)
+            continue;
+        const int centreY = HeaderHeight + d * _rowHeight + _rowHeight / 2;
+        if (centreY < top - 5 || centreY > bottom + 5)
+            continue;
+        const std::uint32_t background = (d & 1) ? 0xF0F0F0 : 0xFFFFFF;
+        for (int j = 0; j < columns; ++j) {
+            const std::uint8_t cell = _grid.Cell(r, j);
+            if (!StepSequencerGrid::IsHit(cell))
+                continue;
+            const std::uint32_t colour = StepSequencerGrid::IsSelected(cell)
+                                             ? SelectedHitColour
+                                             : VoiceColour(cell & StepSequencerGrid::ColourBits);
+            _circle.Draw(colour, view, background, HitRadius, static_cast<float>(FirstColumnX + j * _columnWidth),
+                         static_cast<float>(centreY), HitOutline, HitBlend);
+        }
+    }
+
+    // 5. The start marker.
+    if (top < HeaderHeight)
+        DrawMarkerLocked();
+}
+
+void StepSequencerControl::DrawMarkerLocked()
+{
+    if (!_image.pixels)
+        return;
+    QImage target = _image.Wrap();
+    QPainter painter(&target);
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    const qreal left = _grid.StartColumn() * _columnWidth + MarkerOffset;
+    // A small flag pointing down at the column the playing starts from.
+    QPolygonF flag;
+    flag << QPointF(left, MarkerTop) << QPointF(left + MarkerSize - 1, MarkerTop)
+         << QPointF(left + (MarkerSize - 1) / 2.0, MarkerTop + MarkerSize - 1);
+    painter.setPen(QColor(0x80, 0x00, 0x00));
+    painter.setBrush(QColor(0xD0, 0x20, 0x20));
+    painter.drawPolygon(flag);
+}
+
+void StepSequencerControl::paintEvent(QPaintEvent* event)
+{
+    QPainter painter(this);
+    std::lock_guard<std::mutex> lock(_lock);
+    if (!_image.pixels) {
+        painter.fillRect(rect(), Qt::white);
+        return;
+    }
+    bool redrawn = false;
+    if (_repaintMode == RedrawAll) {
+        RedrawLocked(0, 0, _image.width, _image.height);
+        redrawn = true;
+    } else if (_repaintMode == RedrawRegion) {
+        const QRect area = event->rect();
+        RedrawLocked(area.left() + _scrollPosition, area.top(), area.right() + 1 + _scrollPosition, area.bottom() + 1);
+        redrawn = true;
+    }
+    _repaintMode = RedrawRegion;
+
+    const int flags = _cursorFlags.load(std::memory_order_acquire);
+    const bool cursorShown = (flags & CursorRunning) && !(flags & CursorFirstFrame);
+    // The cursor's overlay is a copy of the grid: what was redrawn goes into it too.
+    if (redrawn && cursorShown)
+        RebuildOverlayLocked();
+    const ImageBuffer& source = (cursorShown || _overlayShown) ? _overlay : _image;
+    painter.drawImage(QPoint(0, 0), source.Wrap(), QRect(_scrollPosition, 0, _clientWidth, std::max(0, ViewHeight())));
+}
+
+QImage StepSequencerControl::Picture() const
+{
+    std::lock_guard<std::mutex> lock(_lock);
+    if (!_image.pixels)
+        return QImage();
+    const int flags = _cursorFlags.load(std::memory_order_acquire);
+    const bool cursorShown = (flags & CursorRunning) && !(flags & CursorFirstFrame);
+    const ImageBuffer& source = (cursorShown || _overlayShown) ? _overlay : _image;
+    return source.Wrap().copy(_scrollPosition, 0, _clientWidth, std::max(0, ViewHeight()));
+}
+
+void StepSequencerControl::CopyGridToOverlayLocked()
+{
+    if (!_image.pixels)
+        return;
+    const int rows = std::clamp(ViewHeight(), 0, _image.height);
+    std::memcpy(_overlay.pixels.get(), _image.pixels.get(),
+                static_cast<std::size_t>(rows) * static_cast<std::size_t>(_image.width) * sizeof(std::uint32_t));
+}
+
+void StepSequencerControl::RebuildOverlayLocked()
+{
+    CopyGridToOverlayLocked();
+    InvertCursorLocked();
+}
+
+void StepSequencerControl::InvertCursorLocked()
+{
+    // A checkerboard inversion: it shows on any background and a second one takes it away.
+    if (!_overlay.pixels)
+        return;
+    const PixelImage view = _overlay.View();
+    const int left = static_cast<int>(_cursorX);
+    const int right = std::min(left + CursorWidth, view.width);
+    const int bottom = std::min(HeaderHeight + _cursorHeight, std::min(ViewHeight(), view.height));
+    for (int y = HeaderHeight; y < bottom; ++y) {
+        std::uint32_t* row = view.Row(y);
+        for (int x = std::max(left, 0); x < right; ++x)
+            if (((x + y) & 1) == 0)
+                row[x] ^= 0x00FFFFFFu;
+    }
+}
+
+// ---- Scrolling ------------------------------------------------------------------------------
+
+int StepSequencerControl::ScrollPosition() const
+{
+    std::lock_guard<std::mutex> lock(_lock);
+    return _scrollPosition;
+}
+
+int StepSequencerControl::ScrollMaximum() const
+{
+    std::lock_guard<std::mutex> lock(_lock);
+    return _scrollMaximum;
+}
+
+bool StepSequencerControl::SetScrollPositionLocked(int position)
+{
+    position = std::clamp(position, 0, std::max(0, _scrollMaximum));
+    if (position == _scrollPosition)
+        return false;
+    _scrollPosition = position;
+    return true;
+}
+
+void StepSequencerControl::Scroll(int request, int thumbPosition)
+{
+    bool moved = false;
+    int position = 0;
+    {
+        std::lock_guard<std::mutex> lock(_lock);
+        position = _scrollPosition;
+        switch (request) {
+        case LineLeft: position -= 5; break;
+        case LineRight: position += 5; break;
+        case PageLeft: position -= 20; break;
+        case PageRight: position += 20; break;
+        case ThumbPosition:
+        case ThumbTrack: position = thumbPosition; break;
+        case PixelLeft: position -= 1; break;
+        case PixelRight: position += 1; break;
+        default: break;
+        }
+        moved = SetScrollPositionLocked(position);
+        position = _scrollPosition;
+    }
+    if (!moved)
+        return;
+    // The picture is drawn already: the view only shows another part of it.
+    if (_repaintMode != RedrawAll)
+        _repaintMode = CopyOnly;
+    repaint(0, 0, _clientWidth, std::max(0, ViewHeight()));
+    UpdateScrollBar();
+}
+
+void StepSequencerControl::UpdateScrollBar()
+{
+    const int position = ScrollPosition();
+    if (_scrollBar->value() != position) {
+        const QSignalBlocker blocker(_scrollBar);
+        _scrollBar->setValue(position);
+    }
+}
+
+// ---- Keys and mouse -------------------------------------------------------------------------
+
+void StepSequencerControl::keyPressEvent(QKeyEvent* event)
+{
+    const bool control = (event->modifiers() & Qt::ControlModifier) != 0;
+    int key = 0;
+    if (event->key() == Qt::Key_Delete)
+        key = StepSequencerGrid::KeyDelete;
+    else if (control && event->key() >= Qt::Key_A && event->key() <= Qt::Key_Z)
+        key = event->key();  // the same codes as the letters' virtual keys
+    const int hint = key != 0 ? _grid.HandleKey(key, control) : StepSequencerGrid::NoChange;
+    if (key == 0) {
+        // Escape, Return and the mnemonics stay the dialog's.
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    Repaint(hint);
+    event->accept();
+}
+
+void StepSequencerControl::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton || CursorRuns()) {
+        QWidget::mousePressEvent(event);
+        return;
+    }
+    ButtonDown(event->position().toPoint().x(), event->position().toPoint().y());
+}
+
+void StepSequencerControl::mouseMoveEvent(QMouseEvent* event)
+{
+    if (!(event->buttons() & Qt::LeftButton) || CursorRuns()) {
+        QWidget::mouseMoveEvent(event);
+        return;
+    }
+    MouseMove(event->position().toPoint().x(), event->position().toPoint().y());
+}
+
+void StepSequencerControl::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton || CursorRuns()) {
+        QWidget::mouseReleaseEvent(event);
+        return;
+    }
+    ButtonUp(event->position().toPoint().x(), event->position().toPoint().y());
+}
+
+int StepSequencerControl::CellCentreX(int column) const
+{
+    return FirstColumnX + column * _columnWidth - ScrollPosition();
+}
+
+int StepSequencerControl::CellCentreY(int displayRow) const
+{
+    return HeaderHeight + displayRow * _rowHeight + _rowHeight / 2;
+}
+
+bool StepSequencerControl::CellAt(int x, int y, int& displayRow, int& column) const
+{
+    const int scroll = ScrollPosition();
+    if (_grid.VisibleRowCount() == 0 || x <= NameColumnWidth - scroll || y <= HeaderHeight)
+        return false;
+    for (int d = 0; d < _grid.VisibleRowCount(); ++d) {
+        if (std::abs(y - CellCentreY(d)) >= _rowHeight / 4 + 4)
+            continue;
+        for (int j = 0; j < _grid.ColumnCount(); ++j) {
+            if (std::abs(x - (FirstColumnX + j * _columnWidth - scroll)) < _columnWidth / 2 + 4) {
+                displayRow = d;
+                column = j;
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+int StepSequencerControl::MarkerColumnAt(int x, int y) const
+{
+    const int scroll = ScrollPosition();
+    if (_grid.VisibleRowCount() == 0 || x <= NameColumnWidth - scroll || y < MarkerTop - 1 || y > HeaderHeight - 1)
+        return -1;
+    for (int j = 0; j < _grid.ColumnCount(); ++j) {
+        const int left = j * _columnWidth - scroll + MarkerOffset;
+        if (left < x && x < left + 8)
+            return j;
+    }
+    return -1;
+}
+
+bool StepSequencerControl::PointerInside(int x, int y) const
+{
+    return x >= 0 && x < _clientWidth && y >= 0 && y < ViewHeight();
+}
+
+void StepSequencerControl::SetDragCursor(int state)
+{
+    if (state == _cursorState)
+        return;
+    if (state == 0)
+        unsetCursor();
+    else
+        setCursor(state == 1 ? Qt::SizeAllCursor : Qt::ForbiddenCursor);
+    _cursorState = state;
+}
+
+void StepSequencerControl::ButtonDown(int x, int y)
+{
+    _bandStartX = 0;
+    int d = 0;
+    int c = 0;
+    if (CellAt(x, y, d, c))
+        _grid.BeginDrag(d, c);
+    else
+        _grid.EndDrag();
+}
+
+void StepSequencerControl::MouseMove(int x, int y)
+{
+    const int scroll = ScrollPosition();
+    if (_grid.DragRow() != -1) {
+        // The move cursor over the window; outside it, a drop would throw the hit away.
+        SetDragCursor(PointerInside(x, y) ? 1 : 2);
+        return;
+    }
+    if (_bandStartX == 0) {
+        if (x > NameColumnWidth - scroll && y > HeaderHeight) {
+            _bandStartX = _bandEndX = x + scroll;
+            _bandStartY = _bandEndY = y;
+        }
+        return;
+    }
+    if (!PointerInside(x, y))
+        return;
+    _bandEndX = x + scroll;
+    _bandEndY = y;
+    // At the window's edges the band pulls the view along, a pixel per move.
+    if (x <= 4)
+        Scroll(PixelLeft, 0);
+    else if (x > _clientWidth - 5)
+        Scroll(PixelRight, 0);
+    DrawBand();
+}
+
+void StepSequencerControl::DrawBand()
+{
+    {
+        std::lock_guard<std::mutex> lock(_lock);
+        if (!_image.pixels)
+            return;
+        CopyGridToOverlayLocked();
+        const PixelImage grid = _image.View();
+        const PixelImage overlay = _overlay.View();
+        const int left = std::clamp(std::min(_bandStartX, _bandEndX), 0, overlay.width);
+        const int right = std::clamp(std::max(_bandStartX, _bandEndX), left, overlay.width);
+        const int top = std::clamp(std::min(_bandStartY, _bandEndY), 0, std::min(ViewHeight(), overlay.height));
+        const int bottom = std::clamp(std::max(_bandStartY, _bandEndY), top, std::min(ViewHeight(), overlay.height));
+        for (int y = top; y < bottom; ++y) {
+            std::uint32_t* row = overlay.Row(y);
+            const std::uint32_t* under = grid.Row(y);
+            for (int x = left; x < right; ++x) {
+                const bool edge = x == left || x == right - 1 || y == top || y == bottom - 1;
+                const std::uint32_t band = edge ? BandOutline : BandFill;
+                // Half band, half grid, so that the hits show through.
+                std::uint32_t blended = Opaque;
+                for (int shift = 0; shift < 24; shift += 8) {
+                    const std::uint32_t g = (under[x] >> shift) & 0xFF;
+                    const std::uint32_t o = (band >> shift) & 0xFF;
+                    blended |= ((g * 127 + o * 128) >> 8) << shift;
+                }
+                row[x] = blended;
+            }
+        }
+    }
+    _overlayShown = true;
+    if (_repaintMode != RedrawAll)
+        _repaintMode = CopyOnly;
+    repaint(0, 0, _clientWidth, std::max(0, ViewHeight()));
+}
+
+void StepSequencerControl::ButtonUp(int x, int y)
+{
+    if (_bandStartX != 0) {
+        // Every hit whose centre lies in the band (two pixels of grace) is selected.
+        const int left = std::min(_bandStartX, _bandEndX) - 2;
+        const int right = std::max(_bandStartX, _bandEndX) + 2;
+        const int top = std::min(_bandStartY, _bandEndY) - 2;
+        const int bottom = std::max(_bandStartY, _bandEndY) + 2;
+        for (int d = 0; d < _grid.VisibleRowCount(); ++d) {
+            const int centreY = CellCentreY(d);
+            if (centreY < top || centreY > bottom)
+                continue;
+            const int r = _grid.RowOfDisplayRow(d);
+            for (int j = 0; j < _grid.ColumnCount(); ++j) {
+                const int centreX = FirstColumnX + j * _columnWidth;
+                if (centreX >= left && centreX <= right)
+                    _grid.MarkSelected(r, j);
+            }
+        }
+        _bandStartX = 0;
+        _overlayShown = false;
+        _grid.EndDrag();
+        Repaint(StepSequencerGrid::RepaintAll);
+        return;
+    }
+
+    const bool hadSelection = _grid.SelectedCount() > 0;
+    bool moved = false;
+    if (_grid.DragRow() != -1 && _cursorState != 0) {
+        SetDragCursor(0);
+        moved = true;
+    }
+    int d = 0;
+    int c = 0;
+    if (!CellAt(x, y, d, c)) {
+        const int marker = MarkerColumnAt(x, y);
+        if (marker >= 0) {
+            _grid.SetStartColumn(marker);
+            RedrawHeader();
+        }
+        if (hadSelection)
+            Repaint(_grid.ClearSelection());
+    } else if (moved) {
+        Repaint(_grid.Drop(d, c));
+        if (hadSelection)
+            Repaint(_grid.ClearSelection());
+    } else {
+        _grid.ToggleCell(d, c);
+        if (hadSelection)
+            Repaint(_grid.ClearSelection());
+        else
+            Repaint(d);
+    }
+    _grid.EndDrag();
+}
+
+// ---- Playback cursor ------------------------------------------------------------------------
+
+void StepSequencerControl::ComputeCursorGeometry(const Configuration::ConfigurationData* settings)
+{
+    if (settings) {
+        // As many ticks per column as the step sequencer's timer gives each step.
+        const std::uint32_t bpm = Core::SettingsRange::Bpm(*settings);
+        _stepsPerColumn = (Core::SettingsRange::CrSubdivision(*settings) <= 2 ? 4 : 0) +
+                          (bpm < 50 ? 16 : bpm < 100 ? 12 : bpm < 200 ? 8 : 4);
+    }
+    const int steps = std::max(1, _stepsPerColumn);
+    _cursorHeight = std::max(0, ViewHeight() - HeaderHeight);
+    _pixelsPerStep = static_cast<float>(_columnWidth) / static_cast<float>(steps);
+    const int cells = _grid.CellsPerBeat() != 0 ? _grid.CellsPerBeat() : 1;
+    _totalSteps = steps * _grid.TotalBeats() * cells / (_grid.CompoundTime() ? 3 : 1);
+    // A new column width puts the cursor where its step now lies.
+    if (!settings && _stepCounter >= 0)
+        _cursorX = static_cast<float>(FirstColumnX) + static_cast<float>(_stepCounter) * _pixelsPerStep;
+}
+
+bool StepSequencerControl::StartCursor(const Configuration::ConfigurationData& settings)
+{
+    if (CursorRuns())
+        StopCursor();
+    {
+        std::lock_guard<std::mutex> lock(_lock);
+        _stepCounter = -1;
+        ComputeCursorGeometry(&settings);
+        _cursorX = static_cast<float>(FirstColumnX) - _pixelsPerStep;
+        _cursorFlags.store(CursorRunning | CursorFirstFrame, std::memory_order_release);
+    }
+    _frames.store(0, std::memory_order_release);
+    _framePending.store(false, std::memory_order_release);
+    // Ticks counted before the thread gets going are its to show.
+    const std::uint32_t seen = _ticks.load(std::memory_order_acquire);
+    if (!_cursorThread.Start([this, seen] { RunCursor(seen); })) {
+        _cursorFlags.store(0, std::memory_order_release);
+        System::ReportThreadStartError(_cursorThread.StartError());
+        return false;
+    }
+    return true;
+}
+
+void StepSequencerControl::StopCursor()
+{
+    _cursorFlags.fetch_and(~CursorRunning, std::memory_order_acq_rel);
+    _cursorThread.Join();
+    _cursorFlags.store(0, std::memory_order_release);
+    // The grid image never holds the cursor: showing it takes the cursor away.
+    if (_repaintMode != RedrawAll)
+        _repaintMode = CopyOnly;
+    repaint(0, 0, _clientWidth, std::max(0, ViewHeight()));
+}
+
+void StepSequencerControl::OnTick() noexcept
+{
+    // Timer thread: the tick's time and the count; the cursor thread finds them by itself.
+    const std::uint32_t next = _ticks.load(std::memory_order_relaxed) + 1;
+    _tickTimes[next % TickSlots].store(Platform::Clock::EventTime(), std::memory_order_relaxed);
+    _ticks.store(next, std::memory_order_release);
+}
+
+void StepSequencerControl::RunCursor(std::uint32_t seen)
+{
+    // The thread looks for new ticks itself, so that the timer thread never has to wake it:
+    // a tick costs the timer thread two stores and no system call.
+    while (_cursorFlags.load(std::memory_order_acquire) & CursorRunning) {
+        const std::uint32_t latest = _ticks.load(std::memory_order_acquire);
+        if (seen == latest) {
+            std::this_thread::sleep_for(std::chrono::nanoseconds(TickPollInterval));
+            continue;
+        }
+        while (seen != latest) {
+            ++seen;
+            // Show the step when it is heard. A thread that fell far behind catches up at once.
+            const LatencyFunction latency = _latency.load(std::memory_order_acquire);
+            const std::int64_t tick = _tickTimes[seen % TickSlots].load(std::memory_order_relaxed);
+            if (latest - seen < TickSlots && latency && tick > 0) {
+                const std::int64_t showAt = tick + latency();
+                std::int64_t wait = showAt - Platform::Clock::Now();
+                if (wait > LongestWait)
+                    wait = 0;
+                // Short naps, so that stopping never waits long for this thread.
+                while (wait > 0 && (_cursorFlags.load(std::memory_order_acquire) & CursorRunning)) {
+                    std::this_thread::sleep_for(std::chrono::nanoseconds(std::min<std::int64_t>(wait, 5'000'000)));
+                    wait = showAt - Platform::Clock::Now();
+                }
+            }
+            if (!(_cursorFlags.load(std::memory_order_acquire) & CursorRunning))
+                return;
+            CursorFrame();
+        }
+    }
+}
+
+void StepSequencerControl::CursorFrame()
+{
+    {
+        std::lock_guard<std::mutex> lock(_lock);
+        const int flags = _cursorFlags.load(std::memory_order_acquire);
+        if (!(flags & CursorRunning))
+            return;
+        if (flags & CursorFirstFrame) {
+            CopyGridToOverlayLocked();
+            _cursorFlags.fetch_and(~CursorFirstFrame, std::memory_order_acq_rel);
+        } else {
+            InvertCursorLocked();
+        }
+        if (++_stepCounter < _totalSteps) {
+            _cursorX += _pixelsPerStep;
+        } else {
+            _stepCounter = 0;
+            _cursorX = static_cast<float>(FirstColumnX);
+        }
+        // Keep the cursor in view: a jump ahead when it leaves on the right, back to the start
+        // when it comes round again.
+        if (_cursorX > static_cast<float>(_scrollPosition + _clientWidth))
+            SetScrollPositionLocked(_scrollPosition + ScrollSlack);
+        else if (_cursorX < static_cast<float>(_scrollPosition))
+            SetScrollPositionLocked(0);
+        InvertCursorLocked();
+    }
+    _frames.fetch_add(1, std::memory_order_acq_rel);
+    if (!_framePending.exchange(true, std::memory_order_acq_rel))
+        QMetaObject::invokeMethod(this, [this] { ShowCursorFrame(); }, Qt::QueuedConnection);
+}
+
+void StepSequencerControl::ShowCursorFrame()
+{
+    _framePending.store(false, std::memory_order_release);
+    UpdateScrollBar();
+    if (_repaintMode != RedrawAll)
+        _repaintMode = CopyOnly;
+    repaint(0, 0, _clientWidth, std::max(0, ViewHeight()));
+}
+
+float StepSequencerControl::CursorX() const
+{
+    std::lock_guard<std::mutex> lock(_lock);
+    return _cursorX;
+}
+
+int StepSequencerControl::StepCounter() const
+{
+    std::lock_guard<std::mutex> lock(_lock);
+    return _stepCounter;
+}
+
+int StepSequencerControl::TotalSteps() const
+{
+    std::lock_guard<std::mutex> lock(_lock);
+    return _totalSteps;
+}
+
+int StepSequencerControl::StepsPerColumn() const
+{
+    std::lock_guard<std::mutex> lock(_lock);
+    return _stepsPerColumn;
+}
+
+}  // namespace GUI

@@ -1,0 +1,183 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QPushButton>
+#include <chrono>
+#include <cmath>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "Configuration/ConfigurationData.h"
+#include "Core/Metronome.h"
+#include "Core/PercussionTable.h"
+#include "Core/SoundEngines.h"
+#include "GUI/StepSequencerDialog.h"
+#include "Platform/AudioOutput.h"
+#include "Platform/SoundFontSynth.h"
+#include "Platform/Text.h"
+#include "Support/SoundCapture.h"
+
+namespace {
+
+constexpr int FirstNote = 75;   // "Claves", voice 1
+constexpr int SecondNote = 76;  // "Hi Wood Block", voice 2
+constexpr int Velocity = 127;   // volume 127 at 100 %
+
+std::uint32_t RowOf(int note)
+{
+    for (std::uint32_t row = 0; row < Core::PercussionTable::Count; ++row)
+        if (Core::PercussionTable::Note(row) == note)
+            return row;
+    return Core::PercussionTable::DefaultRow;
+}
+
+std::vector<float> Template(int note, double rate)
+{
+    std::vector<float> click;
+    if (const Platform::Sound* sound = Platform::SoundFontSynth::Instance().Prepare(note, Velocity, rate))
+        for (std::int64_t i = 0; i < sound->frames; ++i)
+            click.push_back(sound->samples[2 * i]);
+    return click;
+}
+
+// Finds the clicks of two sounds in a recording: at each rise above a threshold the sound and
+// shift that leave the least energy win, and taking the click away uncovers the next one.
+struct Heard {
+    long onset;
+    int sound;
+};
+std::vector<Heard> FindHeard(std::vector<float> signal, const std::vector<std::vector<float>>& sounds)
+{
+    std::vector<Heard> heard;
+    float threshold = 1e9f;
+    std::vector<long> leads;
+    for (const auto& sound : sounds) {
+        float peak = 0;
+        for (float s : sound)
+            peak = std::max(peak, std::fabs(s));
+        threshold = std::min(threshold, 0.25f * peak);
+        long lead = 0;
+        while (lead < static_cast<long>(sound.size()) && std::fabs(sound[lead]) < 0.25f * peak)
+            ++lead;
+        leads.push_back(lead);
+    }
+    const long size = static_cast<long>(signal.size());
+    for (long n = 0; n < size; ++n) {
+        if (std::fabs(signal[n]) < threshold)
+            continue;
+        Heard best{n, 0};
+        double bestEnergy = 1e300;
+        for (std::size_t k = 0; k < sounds.size(); ++k) {
+            const long window = std::min<long>(static_cast<long>(sounds[k].size()), 1024);
+            for (long shift = n - leads[k] - 6; shift <= n - leads[k] + 6; ++shift) {
+                double energy = 0;
+                for (long i = 0; i < window; ++i) {
+                    const long at = shift + i;
+                    const double rest = (at >= 0 && at < size ? signal[at] : 0.0) - sounds[k][i];
+                    energy += rest * rest;
+                }
+                if (energy < bestEnergy) {
+                    bestEnergy = energy;
+                    best = {shift, static_cast<int>(k)};
+                }
+            }
+        }
+        const auto& sound = sounds[best.sound];
+        for (long i = 0; i < static_cast<long>(sound.size()); ++i)
+            if (best.onset + i >= 0 && best.onset + i < size)
+                signal[best.onset + i] -= sound[i];
+        heard.push_back(best);
+        n = std::max(n, best.onset);
+    }
+    return heard;
+}
+
+// The dialog's application, for this test only: gone before the program's statics are.
+std::unique_ptr<QApplication> MakeApplication()
+{
+    static int argc = 1;
+    static char name[] = "EndToEndTests";
+    static char* argv[] = {name, nullptr};
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    return std::make_unique<QApplication>(argc, argv);
+}
+
+// A rhythm drawn in the step sequencer and played with its Play button through the program's
+// metronome and sound output: the sound server's recording holds each drawn hit, in its voice's
+// sound, at its step's time; the cursor ran along with it.
+TEST(StepSequencerPreviewEndToEnd, DrawnHitsAreHeardAtTheirStepsTimes)
+{
+    if (!Tests::SoundServerAvailable())
+        GTEST_SKIP() << "no sound server can be reached";
+    const std::unique_ptr<QApplication> application = MakeApplication();
+    Platform::AudioOutput& output = Platform::AudioOutput::Instance();
+    ASSERT_EQ(output.Acquire(), 0u);
+    const double rate = output.SampleRate();
+    auto recorder = std::make_unique<Tests::MonitorRecorder>(static_cast<int>(rate));
+    ASSERT_TRUE(recorder->Recording());
+    std::this_thread::sleep_for(std::chrono::seconds(8));  // the clock-to-frame loop settles
+
+    // One bar of four beats in sixteenths at 120 bpm: a step every 125 ms.
+    Configuration::ConfigurationData live;
+    live.SoundEngineType = Core::SoundEngines::Midi;
+    live.BeatType = 3;
+    live.Bpm = 120;
+    live.GlobalVolume = 100;
+    live.CrNumBars = 1;
+    live.CrBeatsPerBar = 4;
+    live.CrSubdivision = 4;
+    live.DisplayedSubdiv = 4;
+    live.CrCompoundTime = 0;
+    for (int voice = 0; voice < Configuration::ConfigurationData::NumVoices; ++voice) {
+        live.Instrument[voice] = RowOf(voice == 0 ? FirstNote : SecondNote);
+        live.Volume[voice] = 127;
+    }
+    Platform::Text::Copy(live.CustomRhythm, u"   ");
+    const std::vector<std::pair<int, int>> drawn = {{0, 0}, {3, 0}, {4, 1}, {6, 0}, {10, 0}, {12, 1}};
+
+    GUI::StepSequencerDialog dialog(nullptr, live);  // the program's metronome
+    dialog.WorkingSettings() = live;
+    dialog.PrepareWorkingSettings();
+    dialog.Initialise();
+    dialog.show();
+    QApplication::processEvents();
+    for (auto [step, voice] : drawn)
+        dialog.GridWindow().Grid().ToggleCell(voice, step);
+
+    dialog.PlayButton()->click();
+    ASSERT_TRUE(dialog.Previewing());
+    // Past the first bar and the first step of the second (2 s and 2.125 s).
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(2060);
+    while (std::chrono::steady_clock::now() < until) {
+        QApplication::processEvents();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    dialog.PlayButton()->click();
+    ASSERT_FALSE(dialog.Previewing());
+    const int frames = dialog.GridWindow().CursorFrames();
+
+    std::this_thread::sleep_for(std::chrono::milliseconds(800));  // the last click is heard
+    const std::vector<float> recording = recorder->Stop();
+    output.Release();
+    // Read once the output has stopped: its rate as measured against the system clock.
+    const double deviceRate = output.GetMixer().Mapping().MeasuredRate();
+
+    const std::vector<Heard> heard = FindHeard(recording, {Template(FirstNote, rate), Template(SecondNote, rate)});
+    ASSERT_EQ(heard.size(), drawn.size() + 1);
+    const double step = 0.125 * deviceRate;
+    std::string onsets;
+    for (std::size_t i = 0; i < heard.size(); ++i) {
+        const auto [drawnStep, voice] = i < drawn.size() ? drawn[i] : std::pair<int, int>{16, 0};
+        EXPECT_EQ(heard[i].sound, voice) << "hit " << i;
+        const double expected = static_cast<double>(heard[0].onset) + drawnStep * step;
+        EXPECT_LE(std::fabs(static_cast<double>(heard[i].onset) - expected), 4.0) << "hit " << i;
+        onsets += std::to_string(heard[i].onset - heard[0].onset) + " ";
+    }
+    std::printf("onsets from the first (step %.1f frames): %s\n", step, onsets.c_str());
+    // Eight sub-steps a step at 120 bpm: the cursor moved through the bar and into the next.
+    EXPECT_GE(frames, 16 * 8);
+}
+
+}  // namespace
