@@ -18,6 +18,7 @@
 #include "GUI/LanguageTexts.h"
 #include "GUI/MessageBoxes.h"
 #include "GUI/QtText.h"
+#include "GUI/StepSequencerDialog.h"
 #include "GUI/UpDownControl.h"
 #include "System/ILanguage.h"
 
@@ -500,10 +501,13 @@ void OptionsDialog::OpenStepSequencer()
 
 void OptionsDialog::RunStepSequencer()
 {
-    // The step sequencer dialog runs here, modal and owned by this page, on the working
-    // record prepared above; once it has run, _stepSequencerOpened is set so that saved
-    // presets take the rhythm drawn in it. Until that dialog is part of the program the
-    // button opens nothing.
+    // Modal over this page. Save writes the rhythm into the live settings; however the
+    // dialog ends, the working record comes back with the rhythm last played or saved, and
+    // from now on a saved preset or OK takes its rhythm from there.
+    StepSequencerDialog sequencer(_window, _configuration.GetCurrentSettings());
+    sequencer.Run(_stepSequencerSettings);
+    if (sequencer.HasBeenOpened())
+        _stepSequencerOpened = true;
 }
 
 }  // namespace GUI

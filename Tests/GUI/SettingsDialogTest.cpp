@@ -13,6 +13,7 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
+#include <QTimer>
 #include <QToolTip>
 #include <QTreeWidget>
 #include <algorithm>
@@ -24,6 +25,7 @@
 #include "GUI/MessageBoxes.h"
 #include "GUI/QtText.h"
 #include "GUI/SettingsDialog.h"
+#include "GUI/StepSequencerDialog.h"
 #include "GUI/UpDownControl.h"
 #include "Platform/Text.h"
 #include "Support/TestEnvironment.h"
@@ -103,6 +105,18 @@ protected:
         return dialog->Window()->result() == QDialog::Accepted && !dialog->Window()->isVisible();
     }
 
+    // Ends the step sequencer as soon as it runs (Cancel), keeping the tempo it was opened with.
+    void CancelStepSequencerWhenShown()
+    {
+        QTimer::singleShot(0, [this] {
+            if (auto* sequencer = qobject_cast<GUI::StepSequencerDialog*>(QApplication::activeModalWidget())) {
+                sequencerTempos.push_back(sequencer->WorkingSettings().Bpm);
+                sequencerParents.push_back(sequencer->parentWidget());
+                sequencer->Cancel();
+            }
+        });
+    }
+
     void AddPreset(const char16_t* name, const char16_t* description, std::uint32_t bpm)
     {
         Configuration::ConfigurationData preset;
@@ -118,6 +132,8 @@ protected:
     std::vector<QString> checked;
     std::map<QString, int> checkResults;
     QMessageBox::StandardButton answer = QMessageBox::Ok;
+    std::vector<std::uint32_t> sequencerTempos;
+    std::vector<QWidget*> sequencerParents;
     int replaced = 0;
 };
 
@@ -411,7 +427,12 @@ TEST_F(SettingsDialogTest, StepSequencerGetsAPreviewCopyOfThePages)
     Platform::Text::Copy(Live().CustomRhythm, u"12-1");
     Open(0);
     QTest::mouseClick(Options<QCheckBox>(OptionsDialog::CompoundTimeId), Qt::LeftButton, {}, QPoint(4, 4));
+    CancelStepSequencerWhenShown();
     QTest::mouseClick(Options<QPushButton>(OptionsDialog::StepSequencerId), Qt::LeftButton);
+    // The sequencer ran, over the Options page, on the preview copy.
+    ASSERT_EQ(sequencerTempos.size(), 1u);
+    EXPECT_EQ(sequencerTempos[0], 88u);
+    EXPECT_EQ(sequencerParents[0], dialog->Options().Window());
     const Configuration::ConfigurationData& preview = dialog->Options().StepSequencerSettings();
     EXPECT_EQ(preview.CompoundTime, 1u);  // from the page, not yet in the live settings
     EXPECT_EQ(Live().CompoundTime, 0u);
@@ -423,7 +444,10 @@ TEST_F(SettingsDialogTest, StepSequencerGetsAPreviewCopyOfThePages)
     // A page that refuses stops it, with its message.
     QTest::mouseClick(Options<QRadioButton>(OptionsDialog::AudioFilesId), Qt::LeftButton, {}, QPoint(4, 4));
     Live().Bpm = 99;
+    CancelStepSequencerWhenShown();
     QTest::mouseClick(Options<QPushButton>(OptionsDialog::StepSequencerId), Qt::LeftButton);
+    QApplication::processEvents();
+    EXPECT_EQ(sequencerTempos.size(), 1u);
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].title, QStringLiteral("No Audio Files Selected"));
     EXPECT_EQ(preview.Bpm, 88u);
@@ -434,6 +458,34 @@ TEST_F(SettingsDialogTest, StepSequencerGetsAPreviewCopyOfThePages)
     EXPECT_FALSE(configuration->IsPreset(u"Never"));
     EXPECT_EQ(dialog->Presets().List()->topLevelItemCount(), 0);
     EXPECT_EQ(dialog->Request(GUI::IParentWindow::FillSettings, 0), 1);
+}
+
+TEST_F(SettingsDialogTest, OnceTheStepSequencerRanPresetsTakeItsRhythm)
+{
+    Live().BeatType = 3;
+    Platform::Text::Copy(Live().CustomRhythm, u"12-1");
+    Open(0);
+    auto savePreset = [this](const QString& name) {
+        dialog->ShowTab(3);
+        dialog->Presets().ControlAs<QLineEdit>(PresetsDialog::NameEditId)->setText(name);
+        dialog->Presets().Save();
+        dialog->ShowTab(0);
+    };
+    auto storedRhythm = [this](const char16_t* name) {
+        EXPECT_TRUE(configuration->LoadPreset(name));
+        return GUI::QtText::FromField(Live().CustomRhythm);
+    };
+    // Before it ran, a preset takes the live rhythm as it is at the save.
+    Platform::Text::Copy(Live().CustomRhythm, u"1-1-");
+    savePreset(QStringLiteral("Before"));
+    CancelStepSequencerWhenShown();
+    QTest::mouseClick(Options<QPushButton>(OptionsDialog::StepSequencerId), Qt::LeftButton);
+    ASSERT_EQ(sequencerTempos.size(), 1u);
+    // After it, the rhythm it handed back counts, not a later live one.
+    Platform::Text::Copy(Live().CustomRhythm, u"2-2-");
+    savePreset(QStringLiteral("After"));
+    EXPECT_EQ(storedRhythm(u"Before"), QStringLiteral("1-1-"));
+    EXPECT_EQ(storedRhythm(u"After"), QStringLiteral("1-1-"));
 }
 
 // ---- Sound Settings and Audio Files -----------------------------------------------------
