@@ -17,82 +17,23 @@
 #include "Platform/AudioOutput.h"
 #include "Platform/SoundFontSynth.h"
 #include "Platform/Text.h"
+#include "Support/InstrumentClicks.h"
 #include "Support/SoundCapture.h"
 
 namespace {
+
+using Tests::RowOf;
 
 constexpr int FirstNote = 75;   // "Claves", voice 1
 constexpr int SecondNote = 76;  // "Hi Wood Block", voice 2
 constexpr int Velocity = 127;   // volume 127 at 100 %
 
-std::uint32_t RowOf(int note)
-{
-    for (std::uint32_t row = 0; row < Core::PercussionTable::Count; ++row)
-        if (Core::PercussionTable::Note(row) == note)
-            return row;
-    return Core::PercussionTable::DefaultRow;
-}
 
 std::vector<float> Template(int note, double rate)
 {
-    std::vector<float> click;
-    if (const Platform::Sound* sound = Platform::SoundFontSynth::Instance().Prepare(note, Velocity, rate))
-        for (std::int64_t i = 0; i < sound->frames; ++i)
-            click.push_back(sound->samples[2 * i]);
-    return click;
+    return Tests::Template(note, Velocity, rate);
 }
 
-// Finds the clicks of two sounds in a recording: at each rise above a threshold the sound and
-// shift that leave the least energy win, and taking the click away uncovers the next one.
-struct Heard {
-    long onset;
-    int sound;
-};
-std::vector<Heard> FindHeard(std::vector<float> signal, const std::vector<std::vector<float>>& sounds)
-{
-    std::vector<Heard> heard;
-    float threshold = 1e9f;
-    std::vector<long> leads;
-    for (const auto& sound : sounds) {
-        float peak = 0;
-        for (float s : sound)
-            peak = std::max(peak, std::fabs(s));
-        threshold = std::min(threshold, 0.25f * peak);
-        long lead = 0;
-        while (lead < static_cast<long>(sound.size()) && std::fabs(sound[lead]) < 0.25f * peak)
-            ++lead;
-        leads.push_back(lead);
-    }
-    const long size = static_cast<long>(signal.size());
-    for (long n = 0; n < size; ++n) {
-        if (std::fabs(signal[n]) < threshold)
-            continue;
-        Heard best{n, 0};
-        double bestEnergy = 1e300;
-        for (std::size_t k = 0; k < sounds.size(); ++k) {
-            const long window = std::min<long>(static_cast<long>(sounds[k].size()), 1024);
-            for (long shift = n - leads[k] - 6; shift <= n - leads[k] + 6; ++shift) {
-                double energy = 0;
-                for (long i = 0; i < window; ++i) {
-                    const long at = shift + i;
-                    const double rest = (at >= 0 && at < size ? signal[at] : 0.0) - sounds[k][i];
-                    energy += rest * rest;
-                }
-                if (energy < bestEnergy) {
-                    bestEnergy = energy;
-                    best = {shift, static_cast<int>(k)};
-                }
-            }
-        }
-        const auto& sound = sounds[best.sound];
-        for (long i = 0; i < static_cast<long>(sound.size()); ++i)
-            if (best.onset + i >= 0 && best.onset + i < size)
-                signal[best.onset + i] -= sound[i];
-        heard.push_back(best);
-        n = std::max(n, best.onset);
-    }
-    return heard;
-}
 
 // The dialog's application, for this test only: gone before the program's statics are.
 std::unique_ptr<QApplication> MakeApplication()
@@ -164,7 +105,7 @@ TEST(StepSequencerPreviewEndToEnd, DrawnHitsAreHeardAtTheirStepsTimes)
     // Read once the output has stopped: its rate as measured against the system clock.
     const double deviceRate = output.GetMixer().Mapping().MeasuredRate();
 
-    const std::vector<Heard> heard = FindHeard(recording, {Template(FirstNote, rate), Template(SecondNote, rate)});
+    const std::vector<Tests::Hit> heard = Tests::FindHits(recording, {Template(FirstNote, rate), Template(SecondNote, rate)});
     ASSERT_EQ(heard.size(), drawn.size() + 1);
     const double step = 0.125 * deviceRate;
     std::string onsets;
