@@ -13,7 +13,7 @@
 #include "Platform/Text.h"
 #include "Support/TestEnvironment.h"
 #include "Support/WavFileBuilder.h"
-#include "System/RecordingLog.h"
+#include "Support/RecordingLog.h"
 
 namespace {
 
