@@ -7,6 +7,7 @@
 #include "Platform/File.h"
 #include "Platform/Text.h"
 #include "System/ILog.h"
+#include "System/MultimediaError.h"
 
 namespace Core {
 
@@ -44,7 +45,87 @@ bool IsDataChunk(const char (&id)[4])
 
 }  // namespace
 
-WaveFile::~WaveFile() = default;
+WaveFile::~WaveFile()
+{
+    // The players' threads read the sample buffer: they end before it is freed.
+    _players.reset();
+}
+
+int WaveFile::PlayerCountFor(std::int64_t fileSize, int count) noexcept
+{
+    const std::int64_t players = fileSize / BytesPerExtraPlayer + count;
+    return players > MaxPlayers ? MaxPlayers : static_cast<int>(players);
+}
+
+bool WaveFile::PreparePlayers(const char16_t* path, int count)
+{
+    if (!path || path[0] == 0)
+        return true;
+    _lastResult = 0;
+    // Nothing may still read the sample buffer that is about to be refilled.
+    for (int i = 0; i < _playersAllocated; ++i)
+        _players[i].CloseAudioDevice();
+
+    Platform::WaveFormat format{};
+    std::int64_t fileSize = 0;
+    std::uint32_t dataSize = 0;
+    if (!OpenWaveFile(path, format, fileSize, dataSize))
+        return false;
+    if (!AllocateWavePlayers(fileSize, count))
+        return false;
+    for (int i = 0; i < _playersInUse; ++i) {
+        _lastUsed = i;
+        if (!_players[i].OpenAudioDevice(format, _samples.get(), dataSize))
+            return false;
+    }
+    _lastUsed = -1;
+    return true;
+}
+
+bool WaveFile::AllocateWavePlayers(std::int64_t fileSize, int count)
+{
+    const int players = PlayerCountFor(fileSize, count);
+    if (players <= _playersAllocated) {
+        _playersInUse = players;
+        return true;
+    }
+    _players.reset();  // each player is closed as it is destroyed
+    _playersAllocated = 0;
+    _playersInUse = 0;
+    _players.reset(new (std::nothrow) WavePlayer[players > 0 ? players : 1]);
+    if (!_players) {
+        System::Log().Write(System::Error, "Unable to allocate memory for %d WavePlayers in WaveFile::AllocateWavePlayers",
+                            players);
+        return false;
+    }
+    _playersAllocated = players;
+    _playersInUse = players;
+    return true;
+}
+
+bool WaveFile::Play(std::int32_t volume)
+{
+    if (_playersInUse <= 0) {
+        _lastResult = System::NoAudioFileResult;
+        System::Log().Write(System::Warn, "Attempting to play sound when _waveOutHandle not initialised");
+        return false;
+    }
+    _lastUsed = _lastUsed + 1 >= _playersInUse ? 0 : _lastUsed + 1;
+    return _players[_lastUsed].Play(volume);
+}
+
+void WaveFile::ClosePlayers()
+{
+    for (int i = 0; i < _playersInUse; ++i)
+        _players[i].CloseAudioDevice();
+}
+
+std::uint32_t WaveFile::GetLastResult() const noexcept
+{
+    if (_playersInUse <= 0 || _lastUsed < 0)
+        return _lastResult;
+    return _players[_lastUsed].GetLastResult();
+}
 
 bool WaveFile::OpenWaveFile(const char16_t* path, Platform::WaveFormat& format, std::int64_t& fileSize,
                             std::uint32_t& dataSize)
