@@ -83,7 +83,7 @@ public:
         std::FILE* file = std::fopen(path.c_str(), "wb");
         if (!file)
             return false;
-        const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+        const bool written = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
         return std::fclose(file) == 0 && written;
     }
 
