@@ -62,10 +62,6 @@ bool WaveFile::PreparePlayers(const char16_t* path, int count)
     if (!path || path[0] == 0)
         return true;
     _lastResult = 0;
-    // Nothing may still read the sample buffer that is about to be refilled.
-    for (int i = 0; i < _playersAllocated; ++i)
-        _players[i].CloseAudioDevice();
-
     Platform::WaveFormat format{};
     std::int64_t fileSize = 0;
     std::uint32_t dataSize = 0;
@@ -138,6 +134,9 @@ bool WaveFile::OpenWaveFile(const char16_t* path, Platform::WaveFormat& format, 
     } pathForLog{_path};
     _path = name.c_str();
     dataSize = 0;
+    // No player may still read the sample buffer that is about to be refilled or replaced.
+    for (int i = 0; i < _playersAllocated; ++i)
+        _players[i].CloseAudioDevice();
 
     Platform::File file;
     if (!file.Open(name, Platform::File::Mode::Read)) {

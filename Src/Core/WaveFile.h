@@ -29,15 +29,15 @@ public:
     // size 0), its size in bytes into `fileSize` and its data chunk into the sample buffer, whose
     // byte count goes into `dataSize`. The buffer is reused when it is large enough. Every size
     // the file states is checked against the bytes it really has. False, with the cause in the
-    // log, when the file cannot be read or holds no data chunk.
+    // log, when the file cannot be read or holds no data chunk. Any open player of this file is
+    // closed first: its thread reads the buffer.
     bool OpenWaveFile(const char16_t* path, Platform::WaveFormat& format, std::int64_t& fileSize,
                       std::uint32_t& dataSize);
 
     // Reads the file at `path` and opens file size / 102,400 + `count` players (at most 20), each
     // with its device and thread. An empty path changes nothing (the file is not used). The
-    // players of an earlier preparation are closed first, as their threads read the buffer
-    // being replaced; the player array is reused when it is large enough. False, logged, when
-    // the file cannot be read or a player cannot be opened.
+    // player array is reused when it is large enough. False, logged, when the file cannot be
+    // read or a player cannot be opened.
     bool PreparePlayers(const char16_t* path, int count);
     // Starts the next player of the pool, in turn, at `volume`. False (result 1000, logged)
     // when that player has no device or the file has no players.
