@@ -75,6 +75,7 @@ bool WavePlayer::InitialiseSampleData(const unsigned char* samples, std::uint32_
     _samples = samples;
     _dataSize = size;
     _position = 0;
+    _scaledUpTo = 0;
     _copy.reset(new (std::nothrow) unsigned char[size > 0 ? size : 1]);
     if (!_copy) {
         System::Log().Write(System::Error,
@@ -162,6 +163,12 @@ void WavePlayer::FillBuffer(int index) noexcept
     Platform::WaveHeader& header = _headers[index];
     header.flags.fetch_and(~static_cast<std::uint32_t>(Platform::HeaderDone), std::memory_order_acq_rel);
     const std::uint32_t left = _dataSize - _position;
+    const std::uint32_t end = left >= BufferSize ? _position + BufferSize : _dataSize;
+    if (_scaledUpTo < end) {
+        ScaleSamples(_samples + _scaledUpTo, _copy.get() + _scaledUpTo, end - _scaledUpTo, _bitsPerSample,
+                     _scaledVolume.load(std::memory_order_relaxed));
+        _scaledUpTo = end;
+    }
     if (left >= BufferSize) {
         std::memcpy(_buffers[index], _copy.get() + _position, BufferSize);
         header.bufferLength = BufferSize;
@@ -189,9 +196,10 @@ void WavePlayer::WriteWave()
             const std::uint32_t result = Platform::WaveOut::Reset(_device);
             SetLastResult(result);
         }
-        // Only this thread reads the copy, so only it rewrites it.
+        // Only this thread reads the copy, so only it rewrites it: buffer by buffer as the click
+        // is streamed (FillBuffer), so that a new volume does not hold back the first buffer.
         if (volume != _scaledVolume.load(std::memory_order_relaxed)) {
-            ScaleSamples(_samples, _copy.get(), _dataSize, _bitsPerSample, volume);
+            _scaledUpTo = 0;
             _scaledVolume.store(volume, std::memory_order_release);
         }
         // The first buffer is placed at the time the click was asked for; the rest follow it.

@@ -38,8 +38,9 @@ public:
 
     // Asks the thread to play the click from the start at `volume` (0..127), placed at the
     // calling thread's event time. Cuts what this player still sounds. No allocation and no
-    // device call: the thread rescales its copy itself when the volume changed, so the copy is
-    // never rewritten while it is being streamed. False (result 1000, logged) without a device.
+    // device call: the thread rescales its copy itself, as it streams, when the volume changed,
+    // so the copy is never rewritten while it is being read. False (result 1000, logged)
+    // without a device.
     bool Play(std::int32_t volume);
 
     // Ends the thread (waiting for it), stops and closes the device and frees the copy.
@@ -80,7 +81,8 @@ private:
     const unsigned char* _samples = nullptr;
     std::unique_ptr<unsigned char[]> _copy;
     std::uint32_t _dataSize = 0;
-    std::uint32_t _position = 0;  // the thread's own
+    std::uint32_t _position = 0;    // the thread's own
+    std::uint32_t _scaledUpTo = 0;  // bytes of the copy scaled for _scaledVolume (the thread's own)
     std::uint16_t _bitsPerSample = 16;
     Platform::WaveHeader _headers[BufferCount];
     unsigned char _buffers[BufferCount][BufferSize];

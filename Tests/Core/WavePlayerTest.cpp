@@ -174,7 +174,8 @@ TEST_F(WaveFileOnNullOutput, ClickIsWrittenAsFullBuffersThenTheRestThenEmptyBuff
 
 TEST_F(WaveFileOnNullOutput, OnlyThePlayerThatPlaysRescalesItsCopy)
 {
-    const std::vector<std::int16_t> samples = Ramp16(3000);
+    // 20,000 bytes: the copy is rescaled buffer by buffer as it is streamed.
+    const std::vector<std::int16_t> samples = Ramp16(10000);
     WaveFile file;
     ASSERT_TRUE(file.PreparePlayers(Click16("rescale.wav", samples).c_str(), 3));
     for (int i = 0; i < 3; ++i)
@@ -188,10 +189,10 @@ TEST_F(WaveFileOnNullOutput, OnlyThePlayerThatPlaysRescalesItsCopy)
     EXPECT_EQ(file.Players()[0].ScaledVolume(), 64);
     EXPECT_EQ(file.Players()[1].ScaledVolume(), 127);
     EXPECT_EQ(file.Players()[2].ScaledVolume(), 127);
-    std::vector<unsigned char> expected(6000);
-    WavePlayer::ScaleSamples(reinterpret_cast<const unsigned char*>(samples.data()), expected.data(), 6000, 16, 64);
-    EXPECT_EQ(std::memcmp(file.Players()[0].ScaledCopy(), expected.data(), 6000), 0);
-    EXPECT_EQ(std::memcmp(file.Players()[1].ScaledCopy(), samples.data(), 6000), 0);
+    std::vector<unsigned char> expected(20000);
+    WavePlayer::ScaleSamples(reinterpret_cast<const unsigned char*>(samples.data()), expected.data(), 20000, 16, 64);
+    EXPECT_EQ(std::memcmp(file.Players()[0].ScaledCopy(), expected.data(), 20000), 0);
+    EXPECT_EQ(std::memcmp(file.Players()[1].ScaledCopy(), samples.data(), 20000), 0);
 
     ASSERT_TRUE(file.Play(64));
     WaitFor([&] { return TotalStreamed(file) == 5; });
