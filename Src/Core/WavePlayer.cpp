@@ -13,6 +13,7 @@ namespace Core {
 namespace {
 constexpr const char* SourceFile = "Src/Core/WavePlayer";
 constexpr std::uint32_t MmNoError = 0;
+std::atomic<bool> priorityFailureLogged{false};
 }  // namespace
 
 WavePlayer::~WavePlayer()
@@ -186,6 +187,15 @@ void WavePlayer::FillBuffer(int index) noexcept
 // buffers, refilling each as the device hands it back, until the whole click is written.
 void WavePlayer::WriteWave()
 {
+    // A click is placed at its tick's time only if its first buffer reaches the device within
+    // the output's latency of that time: the thread runs at the timer's real-time priority, so
+    // a busy machine does not hold it back. It works for a moment per click and sleeps between.
+    if (int error = Platform::Thread::RaiseToRealTime(); error != 0) {
+        // Unprivileged users usually may not: say so once and go on at normal priority.
+        if (!priorityFailureLogged.exchange(true))
+            System::ReportSystemErrorCode(error, SourceFile, "Core::WavePlayer::WriteWave", __LINE__,
+                                          "Error calling pthread_setschedparam");
+    }
     while (_running.load(std::memory_order_acquire)) {
         _playEvent.Wait(-1);
         if (!_running.load(std::memory_order_acquire))
