@@ -7,6 +7,7 @@
 
 #include "Configuration/ConfigurationData.h"
 #include "Core/AudioSoundEngine.h"
+#include "Core/SoundEngines.h"
 #include "Platform/AudioOutput.h"
 #include "Platform/Text.h"
 #include "Support/RecordingLog.h"
@@ -150,6 +151,19 @@ TEST_F(AudioSoundEngineOnNullOutput, CloseThenInitialiseReusesArraysAndSamples)
     ASSERT_TRUE(engine.Initialise(settings));
     EXPECT_EQ(engine.File(2).Players(), players);
     engine.Close();
+}
+
+}  // namespace
+
+namespace {
+
+TEST(SoundEngines, TypeOneIsTheOneAudioFileEngine)
+{
+    Core::ISoundEngine* audioFile = Core::SoundEngines::Get(Core::SoundEngines::AudioFile);
+    ASSERT_NE(audioFile, nullptr);
+    EXPECT_NE(dynamic_cast<AudioSoundEngine*>(audioFile), nullptr);
+    EXPECT_EQ(Core::SoundEngines::Get(1), audioFile);
+    EXPECT_NE(Core::SoundEngines::Get(0), audioFile);
 }
 
 }  // namespace
