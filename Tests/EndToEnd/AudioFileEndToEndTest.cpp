@@ -11,9 +11,9 @@
 
 #include "Configuration/ConfigurationData.h"
 #include "Core/ISoundEngine.h"
-#include "Core/ITimerEventHandler.h"
+#include "Core/IMetronomeEventHandler.h"
+#include "Core/Metronome.h"
 #include "Core/SoundEngines.h"
-#include "Core/Timer.h"
 #include "Platform/AudioOutput.h"
 #include "Platform/Text.h"
 #include "Support/SoundCapture.h"
@@ -50,25 +50,14 @@ std::vector<float> AsPlayed(const std::vector<std::int16_t>& samples, double fil
     return played;
 }
 
-class FileClicks final : public Core::ITimerEventHandler {
+// The metronome reports a failed click here, from its timer thread.
+class Handler final : public Core::IMetronomeEventHandler {
 public:
-    FileClicks(Core::ISoundEngine& engine, int count) : _engine(engine), _count(count) {}
-    void OnTimer() override
-    {
-        if (_played.load() < _count) {
-            if (!_engine.PlaySound(127, 0))
-                ++_failed;
-            ++_played;
-        }
-    }
-    bool Done() const { return _played.load() >= _count; }
-    int Failed() const { return _failed.load(); }
-
-private:
-    Core::ISoundEngine& _engine;
-    int _count;
-    std::atomic<int> _played{0};
-    std::atomic<int> _failed{0};
+    void OnSpeedTrainerStarted(std::int32_t, bool) override {}
+    void OnTimerEvent(std::int32_t, std::int32_t) override {}
+    void OnStopped(std::int32_t) override {}
+    void OnError(std::int32_t messageId) override { error.store(messageId); }
+    std::atomic<std::int32_t> error{0};
 };
 
 class AudioFilesEndToEnd : public ::testing::Test {
@@ -95,11 +84,16 @@ protected:
         const std::string path = Tests::MakeTempFolder("e2e-audio") + name;
         ASSERT_TRUE(builder.Save(path));
         Platform::Text::Utf8ToUtf16(path, settings.File[0]);
-        settings.Instrument[0] = 0;
+        settings.Instrument[0] = 0;  // voice 1 plays audio file 1
+        settings.Volume[0] = 127;
+        settings.GlobalVolume = 100;
+        settings.Subdivision1 = 0;
+        settings.VisualIndicator = 0;
     }
-    // Plays `count` clicks of file 0 from the timer at `bpm`, recording what the server plays,
-    // and finds them. A recording in which the output missed a buffer (the server or the
-    // machine hiccupped) tells nothing about placement: it is made again, up to three times.
+    // Starts the metronome with the settings (a simple beat on file 0 through the audio-file
+    // engine) at `bpm` for `count` beats, recording what the server plays, and finds the clicks.
+    // A recording in which the output missed a buffer (the server or the machine hiccupped)
+    // tells nothing about placement: it is made again, up to three times.
     std::vector<long> RecordRun(int bpm, int count, const std::vector<float>& click)
     {
         Platform::AudioOutput& output = Platform::AudioOutput::Instance();
@@ -110,20 +104,17 @@ protected:
             EXPECT_TRUE(recorder.Recording());
             std::this_thread::sleep_for(std::chrono::milliseconds(500));
             const std::int64_t underflows = output.Underflows();
-            EXPECT_TRUE(engine->Initialise(settings)) << "result " << engine->GetLastResult();
             const std::int64_t late = output.GetMixer().LateEvents();
-            FileClicks clicks(*engine, count);
-            Core::Timer& timer = Core::Timer::Instance();
-            EXPECT_TRUE(timer.Start(&clicks, 60000.0 / bpm));
-            while (!clicks.Done())
-                std::this_thread::sleep_for(std::chrono::milliseconds(5));
-            timer.Stop();
-            timer.Join();
-            std::this_thread::sleep_for(std::chrono::milliseconds(800));
-            // Writes that reached the output after their time (Close's resets are not counted).
+            Handler handler;
+            Core::Metronome& metronome = Core::Metronome::Instance();
+            EXPECT_EQ(metronome.Start(handler, settings), 0) << "result " << engine->GetLastResult();
+            // The first beat sounds at once; stop half a beat after the last one.
+            std::this_thread::sleep_for(std::chrono::microseconds(static_cast<long>((count - 0.5) * 60e6 / bpm)));
+            metronome.Stop();
+            // Writes that reached the output after their time (the stop's resets are counted too).
             lateWrites = output.GetMixer().LateEvents() - late;
-            engine->Close();
-            EXPECT_EQ(clicks.Failed(), 0);
+            std::this_thread::sleep_for(std::chrono::milliseconds(800));
+            EXPECT_EQ(handler.error.load(), 0);
             onsets = Tests::FindClicks(recorder.Stop(), click);
             if (output.Underflows() == underflows)
                 break;
@@ -138,8 +129,11 @@ protected:
     void ExpectOnTheGrid(const std::vector<long>& onsets, double nominal, int count, double tolerance,
                                 int exceptions)
     {
-        ASSERT_EQ(onsets.size(), static_cast<std::size_t>(count));
-        const double beat = static_cast<double>(onsets.back() - onsets.front()) / (count - 1);
+        // A sleepy test thread may let one more beat through before it stops the metronome.
+        ASSERT_GE(onsets.size(), static_cast<std::size_t>(count));
+        ASSERT_LE(onsets.size(), static_cast<std::size_t>(count + 1));
+        const double beat =
+            static_cast<double>(onsets.back() - onsets.front()) / static_cast<double>(onsets.size() - 1);
         int off = 0;
         std::string spacings;
         for (std::size_t i = 1; i < onsets.size(); ++i) {
@@ -160,8 +154,8 @@ protected:
     std::int64_t lateWrites = 0;
 };
 
-// A WAV click played by the metronome's timer through the audio-file engine reaches the sound
-// server on the tempo's grid, also at 400 bpm, where every click overlaps the previous one's tail.
+// A metronome started on the audio-file engine plays a WAV click that reaches the sound server on
+// the tempo's grid, also at 400 bpm, where every click overlaps the previous one's tail.
 TEST_F(AudioFilesEndToEnd, ClicksFromAFileFallOnTheTemposGrid)
 {
     const std::vector<std::int16_t> click = LongClick();
