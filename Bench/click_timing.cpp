@@ -2,17 +2,25 @@
 // server's output and tells, in samples, how evenly they came out: first placed at their ticks'
 // due times (the normal way), by the bare timer and then by the metronome playing a settings
 // record, then placed at the start of the buffer being rendered (no time stamps), as the
-// baseline. Run it under scripts/with-sound-server.
+// baseline. Then the same click, written to a WAV file, through the audio-file engine and its
+// wave players. Also how long PlaySound takes on the timer thread for each engine. Run it under
+// scripts/with-sound-server.
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 #include "../Tests/Support/SoundCapture.h"
+#include "../Tests/Support/WavFileBuilder.h"
 #include "Configuration/ConfigurationData.h"
+#include "Core/AudioSoundEngine.h"
 #include "Core/IMetronomeEventHandler.h"
 #include "Core/ITimerEventHandler.h"
 #include "Core/Metronome.h"
@@ -21,6 +29,8 @@
 #include "Core/SoundEngines.h"
 #include "Core/Timer.h"
 #include "Platform/AudioOutput.h"
+#include "Platform/Clock.h"
+#include "Platform/Text.h"
 #include "Platform/SoundFontSynth.h"
 
 namespace {
@@ -29,27 +39,44 @@ constexpr int Note = 76;       // "Hi Wood Block": a short, sharp click
 constexpr int Velocity = 100;
 constexpr int ClicksPerRun = 60;
 
+// How long each PlaySound call took on the timer thread, in nanoseconds, per engine.
+std::vector<std::int64_t> midiCalls, audioFileCalls;
+
 class Clicker final : public Core::ITimerEventHandler {
 public:
-    explicit Clicker(Core::ISoundEngine& engine) : _engine(engine) {}
+    Clicker(Core::ISoundEngine& engine, int volume, int sound, std::vector<std::int64_t>& calls)
+        : _engine(engine), _volume(volume), _sound(sound), _calls(calls)
+    {
+    }
     void OnTimer() override
     {
         int n = _count.fetch_add(1);
-        if (n < ClicksPerRun && !_engine.PlaySound(Velocity, Note))
+        if (n >= ClicksPerRun)
+            return;
+        const std::int64_t before = Platform::Clock::Now();
+        const bool played = _engine.PlaySound(_volume, _sound);
+        _took[n] = Platform::Clock::Now() - before;
+        if (!played)
             _failures.fetch_add(1);
     }
+    ~Clicker() { _calls.insert(_calls.end(), _took, _took + std::min(_count.load(), ClicksPerRun)); }
     bool Done() const { return _count.load() >= ClicksPerRun; }
     int Failures() const { return _failures.load(); }
 
 private:
     Core::ISoundEngine& _engine;
+    int _volume;
+    int _sound;
+    std::vector<std::int64_t>& _calls;
+    std::int64_t _took[ClicksPerRun] = {};
     std::atomic<int> _count{0};
     std::atomic<int> _failures{0};
 };
 
-bool PlayRun(Core::ISoundEngine& engine, double intervalMs)
+bool PlayRun(Core::ISoundEngine& engine, double intervalMs, int volume = Velocity, int sound = Note,
+             std::vector<std::int64_t>& calls = midiCalls)
 {
-    Clicker clicker(engine);
+    Clicker clicker(engine, volume, sound, calls);
     Core::Timer& timer = Core::Timer::Instance();
     if (!timer.Start(&clicker, intervalMs))
         return false;
@@ -127,6 +154,16 @@ void Print(const char* name, const std::vector<long>& run, double nominal, doubl
                 ((1 + f.tempoPpm * 1e-6) / (1 + sinkPpm * 1e-6) - 1) * 1e6);
 }
 
+void PrintCalls(const char* name, std::vector<std::int64_t> calls)
+{
+    if (calls.empty())
+        return;
+    std::sort(calls.begin(), calls.end());
+    const auto at = [&](double q) { return calls[static_cast<std::size_t>(q * static_cast<double>(calls.size() - 1))] / 1e3; };
+    std::printf("%-26s %5zu calls: median %7.2f us, p99 %7.2f us, max %7.2f us\n", name, calls.size(), at(0.5), at(0.99),
+                calls.back() / 1e3);
+}
+
 }  // namespace
 
 // Seconds of output before the first click (the first argument; 3 by default).
@@ -192,7 +229,48 @@ int main(int argc, char** argv)
                               metronomeFastMs * rate / 1000, slowMs * rate / 1000, fastMs * rate / 1000};
     for (std::size_t i = 0; i < 6; ++i)
         Print(names[i], i < runs.size() ? runs[i] : std::vector<long>{}, nominal[i], (measuredRate / rate - 1) * 1e6);
+
+    // The same click as a 16-bit WAV file at the output's rate, played at full volume (the copy
+    // is then the file itself) by the audio-file engine. The MIDI engine stays open, so the
+    // output and its clock mapping run on.
+    std::vector<std::int16_t> samples;
+    std::vector<float> fileClick;
+    for (float s : click) {
+        samples.push_back(static_cast<std::int16_t>(std::clamp(std::lround(s * 32768.0f), -32768L, 32767L)));
+        fileClick.push_back(samples.back() / 32768.0f);
+    }
+    Tests::WavFileBuilder::Format format;
+    format.samplesPerSec = static_cast<std::uint32_t>(rate);
+    const std::string path = "/tmp/click_timing_" + std::to_string(getpid()) + ".wav";
+    Core::ISoundEngine& audioFile = *Core::SoundEngines::Get(Core::SoundEngines::AudioFile);
+    settings.Bpm = 400;
+    settings.Subdivision1 = 8;
+    settings.Instrument[0] = 0;
+    Platform::Text::Utf8ToUtf16(path, settings.File[0]);
+    bool fileOk = Tests::WavFileBuilder(format).Samples16(samples).Save(path) && audioFile.Initialise(settings);
+    std::remove(path.c_str());
+    std::vector<std::vector<long>> fileRuns;
+    if (fileOk) {
+        Tests::MonitorRecorder fileRecorder(static_cast<int>(rate));
+        fileOk = fileRecorder.Recording() && PlayRun(audioFile, slowMs, 127, 0, audioFileCalls) &&
+                 PlayRun(audioFile, fastMs, 127, 0, audioFileCalls);
+        audioFile.Close();
+        fileRuns = Tests::SplitRuns(Tests::FindClicks(fileRecorder.Stop(), fileClick), static_cast<long>(rate * 1.5));
+        std::printf("audio-file engine: %d players for the file, each cutting its previous click when its "
+                    "turn comes\n",
+                    Core::AudioSoundEngine::RequestedPlayers(settings));
+    } else {
+        std::printf("audio-file engine: could not start (result %u)\n", audioFile.GetLastResult());
+    }
+    const char* fileNames[] = {"audio file 120 bpm", "audio file 400 bpm x 8"};
+    const double fileNominal[] = {slowMs * rate / 1000, fastMs * rate / 1000};
+    for (std::size_t i = 0; i < 2; ++i)
+        Print(fileNames[i], i < fileRuns.size() ? fileRuns[i] : std::vector<long>{}, fileNominal[i],
+              (measuredRate / rate - 1) * 1e6);
+    std::printf("PlaySound on the timer thread\n");
+    PrintCalls("MIDI engine", midiCalls);
+    PrintCalls("audio-file engine", audioFileCalls);
     engine.Close();
     output.Release();
-    return ok && runs.size() == 6 ? 0 : 1;
+    return ok && fileOk && runs.size() == 6 && fileRuns.size() == 2 ? 0 : 1;
 }

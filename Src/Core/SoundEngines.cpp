@@ -1,5 +1,6 @@
 #include "Core/SoundEngines.h"
 
+#include "Core/AudioSoundEngine.h"
 #include "Core/MidiSoundEngine.h"
 #include "Platform/AudioOutput.h"
 #include "Platform/SoundFontSynth.h"
@@ -14,8 +15,7 @@ struct Engines {
     // engines, whose destruction closes their devices.
     Engines() { Platform::AudioOutput::Instance(); Platform::SoundFontSynth::Instance(); }
     MidiSoundEngine midi;
-    // The audio-file engine joins here as the second single instance.
-    ISoundEngine* audioFile = nullptr;
+    AudioSoundEngine audioFile;
 };
 
 }  // namespace
@@ -27,7 +27,7 @@ ISoundEngine* SoundEngines::Get(std::uint32_t type)
     case Midi:
         return &engines.midi;
     case AudioFile:
-        return engines.audioFile;
+        return &engines.audioFile;
     default:
         return nullptr;
     }

@@ -14,8 +14,7 @@ public:
     static constexpr std::uint32_t Midi = 0;
     static constexpr std::uint32_t AudioFile = 1;
 
-    // The engine for `type`; null for a type without an engine (the audio-file engine, until it
-    // is built, and any other number).
+    // The engine for `type`; null for any other number.
     static ISoundEngine* Get(std::uint32_t type);
 };
 

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstdint>
+
+#include "Configuration/ConfigurationData.h"
+#include "Core/ISoundEngine.h"
+#include "Core/WaveFile.h"
+
+namespace Core {
+
+// The sound engine that plays the user's twelve audio files instead of MIDI notes. Each file
+// has its pool of wave players; a sound is the index of a file.
+class AudioSoundEngine final : public ISoundEngine {
+public:
+    static constexpr int FileCount = Configuration::ConfigurationData::NumVoices;
+
+    AudioSoundEngine() = default;
+    ~AudioSoundEngine() override;
+    AudioSoundEngine(const AudioSoundEngine&) = delete;
+    AudioSoundEngine& operator=(const AudioSoundEngine&) = delete;
+
+    // Checks every audio file that is set, then reads each and opens its players. False when a
+    // file is rejected, none is set, or a file cannot be prepared.
+    bool Initialise(Configuration::ConfigurationData& settings) override;
+    // Plays file `sound` (0..11) at `volume` (0..127) on its next player.
+    bool PlaySound(std::int32_t volume, std::int32_t sound) override;
+    // Closes every player; arrays and sample buffers stay for the next Initialise.
+    void Close() override;
+    // The result of the player used last by the file addressed last.
+    std::uint32_t GetLastResult() override;
+
+    // Players asked for per file: more at fast tempos and fine subdivisions, so that a player
+    // is normally idle again before its turn comes round.
+    static int RequestedPlayers(const Configuration::ConfigurationData& settings) noexcept;
+
+    const WaveFile& File(int index) const noexcept { return _files[index]; }
+
+private:
+    static constexpr int NoFile = -1;  // the last sound asked for was no file index
+
+    int _currentFile = 0;
+    WaveFile _files[FileCount];
+};
+
+}  // namespace Core
