@@ -9,6 +9,7 @@
 #include <QScreen>
 
 #include "Configuration/IConfiguration.h"
+#include "Core/VerifyAudioFile.h"
 #include "GUI/DialogUnits.h"
 #include "GUI/IParentWindow.h"
 #include "GUI/LanguageTexts.h"
@@ -16,32 +17,10 @@
 #include "GUI/QtText.h"
 #include "System/ILanguage.h"
 
-#if __has_include("Core/VerifyAudioFile.h")
-#include "Core/VerifyAudioFile.h"
-#define TICOVA_HAS_VERIFY_AUDIO_FILE 1
-#else
-#include <QFileInfo>
-#endif
 
 namespace GUI {
 
 namespace {
-
-// The audio-file check of the engine. Where the engine's check is not built in yet, only
-// what can be seen without reading the file is checked: that it exists, and its size.
-int VerifyChosenAudioFile(const char16_t* path)
-{
-#ifdef TICOVA_HAS_VERIFY_AUDIO_FILE
-    return Core::VerifyAudioFile(path);
-#else
-    const QFileInfo file(QString::fromUtf16(path));
-    if (!file.exists())
-        return 1;
-    if (!file.isReadable())
-        return 2;
-    return file.size() > 1048576 ? 6 : 0;
-#endif
-}
 
 struct CheckMessage {
     int title;
@@ -186,7 +165,7 @@ void AudioFilesDialog::ChooseAudioFile(int voice)
 
 int AudioFilesDialog::CheckFile(const char16_t* path) const
 {
-    return _check ? _check(path) : VerifyChosenAudioFile(path);
+    return _check ? _check(path) : Core::VerifyAudioFile(path);
 }
 
 bool AudioFilesDialog::SaveToSettings(Configuration::ConfigurationData& settings)
