@@ -12,17 +12,10 @@
 
 #include "Configuration/FileConfiguration.h"
 #include "Platform/File.h"
+#include "SilentLog.h"
 #include "System/ILog.h"
 
 namespace {
-
-class QuietLog final : public System::ILog {
-public:
-    void WriteWide(int, const wchar_t*, ...) override {}
-    void Write(int, const char*, ...) override {}
-    void SetLevel(int) override {}
-    void WriteText(int, const char*) override {}
-};
 
 const std::string& Folder()
 {
@@ -38,7 +31,7 @@ const std::string& Folder()
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    static QuietLog log;
+    static Fuzz::SilentLog log;
     System::SetLogForTesting(&log);
     return 0;
 }

@@ -6,32 +6,13 @@
 #include <cstdio>
 #include <string_view>
 
+#include "SilentLog.h"
 #include "System/ILog.h"
 #include "System/Language.h"
 
-namespace {
-
-// Formats every line as the real log would, without touching the disc.
-class SilentLog final : public System::ILog {
-public:
-    void WriteWide(int, const wchar_t*, ...) override {}
-    void Write(int, const char* format, ...) override
-    {
-        char line[1024];
-        va_list arguments;
-        va_start(arguments, format);
-        std::vsnprintf(line, sizeof line, format, arguments);
-        va_end(arguments);
-    }
-    void SetLevel(int) override {}
-    void WriteText(int, const char*) override {}
-};
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    static SilentLog log;
+    static Fuzz::SilentLog log;
     static System::Language* language = [] {
         System::SetLogForTesting(&log);
         return new System::Language();

@@ -14,25 +14,10 @@
 #include "Core/VerifyAudioFile.h"
 #include "Core/WaveFile.h"
 #include "Platform/Text.h"
+#include "SilentLog.h"
 #include "System/ILog.h"
 
 namespace {
-
-// Formats every line as the real log would, without touching the disc.
-class SilentLog final : public System::ILog {
-public:
-    void WriteWide(int, const wchar_t*, ...) override {}
-    void Write(int, const char* format, ...) override
-    {
-        char line[1024];
-        va_list arguments;
-        va_start(arguments, format);
-        std::vsnprintf(line, sizeof line, format, arguments);
-        va_end(arguments);
-    }
-    void SetLevel(int) override {}
-    void WriteText(int, const char*) override {}
-};
 
 struct MemoryFile {
     MemoryFile()
@@ -55,7 +40,7 @@ struct MemoryFile {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    static SilentLog log;
+    static Fuzz::SilentLog log;
     static MemoryFile* memory = [] {
         System::SetLogForTesting(&log);
         return new MemoryFile();

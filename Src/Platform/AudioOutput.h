@@ -75,7 +75,6 @@ private:
     std::atomic<double> _lastAhead{-1};
     std::atomic<std::int64_t> _underflows{0};
     std::atomic<std::int64_t> _fixedAhead{0};
-    double _averageAhead = 0;  // audio thread only  // ns from a callback to its first frame being heard  // seconds from the callback to its first frame being heard
 
     Thread _nullThread;
     bool _nullActive = false;  // the running output is the null one
