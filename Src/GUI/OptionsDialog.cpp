@@ -12,6 +12,7 @@
 
 #include "Configuration/IConfiguration.h"
 #include "Core/CustomText.h"
+#include "GUI/Model/StepSequencerGrid.h"
 #include "GUI/AudioFilesDialog.h"
 #include "GUI/DialogUnits.h"
 #include "GUI/IParentWindow.h"
@@ -399,17 +400,6 @@ void OptionsDialog::OnRejectedCharacter(QWidget* edit)
     ShowUnacceptableCharacter(edit, hint);
 }
 
-void OptionsDialog::CopyRhythmFields(Configuration::ConfigurationData& to, const Configuration::ConfigurationData& from)
-{
-    Platform::Text::Copy(to.CustomRhythm, Core::CustomText::Of(from.CustomRhythm));
-    to.CrBeatsPerBar = from.CrBeatsPerBar;
-    to.CrCompoundTime = from.CrCompoundTime;
-    to.CrNumBars = from.CrNumBars;
-    to.CrSubdivision = from.CrSubdivision;
-    to.DisplayedSubdiv = from.DisplayedSubdiv;
-    to.DisplayDistinct = from.DisplayDistinct;
-}
-
 bool OptionsDialog::SaveToSettings(Configuration::ConfigurationData& settings)
 {
     if (!_window)
@@ -480,7 +470,7 @@ bool OptionsDialog::SaveToSettings(Configuration::ConfigurationData& settings)
     settings.VisualIndicator = Checked(VisualIndicatorId) ? 1 : 0;
 
     if (settings.PresetName[0] != u'@')
-        CopyRhythmFields(settings, _stepSequencerOpened ? _stepSequencerSettings : _configuration.GetCurrentSettings());
+        StepSequencerGrid::CopyRhythmFields(settings, _stepSequencerOpened ? _stepSequencerSettings : _configuration.GetCurrentSettings());
     return true;
 }
 
@@ -493,7 +483,7 @@ void OptionsDialog::OpenStepSequencer()
     const Configuration::ConfigurationData& live = _configuration.GetCurrentSettings();
     _stepSequencerSettings.Bpm = live.Bpm;
     _stepSequencerSettings.GlobalVolume = live.GlobalVolume;
-    CopyRhythmFields(_stepSequencerSettings, live);
+    StepSequencerGrid::CopyRhythmFields(_stepSequencerSettings, live);
     _stepSequencerSettings.VisualIndicator = 0;
     _stepSequencerSettings.SpeedTrainer = 5;  // the mark of a step sequencer preview
     RunStepSequencer();

@@ -90,7 +90,6 @@ private:
     void CorrectTrainerEdit(const TrainerEdit& edit, bool emptyIsLow);
     static QString FormatTrainerValue(const TrainerEdit& edit, double value);
     void OnRejectedCharacter(QWidget* edit);
-    void CopyRhythmFields(Configuration::ConfigurationData& to, const Configuration::ConfigurationData& from);
     void RunStepSequencer();
 
     QLineEdit* Edit(int id) const;

@@ -227,13 +227,7 @@ void StepSequencerDialog::PrepareWorkingSettings()
 {
     _working.Bpm = _live.Bpm;
     _working.GlobalVolume = _live.GlobalVolume;
-    std::memcpy(_working.CustomRhythm, _live.CustomRhythm, sizeof _working.CustomRhythm);
-    _working.CrBeatsPerBar = _live.CrBeatsPerBar;
-    _working.CrCompoundTime = _live.CrCompoundTime;
-    _working.CrNumBars = _live.CrNumBars;
-    _working.CrSubdivision = _live.CrSubdivision;
-    _working.DisplayedSubdiv = _live.DisplayedSubdiv;
-    _working.DisplayDistinct = _live.DisplayDistinct;
+    StepSequencerGrid::CopyRhythmFields(_working, _live);
     _working.VisualIndicator = 0;
     _working.SpeedTrainer = StepSequencerGrid::PreviewSpeedTrainer;
 }
@@ -402,13 +396,7 @@ bool StepSequencerDialog::Save()
     if (!WriteGrid(_live))
         return false;
     // The working settings follow, so that the Options page keeps what was saved.
-    std::memcpy(_working.CustomRhythm, _live.CustomRhythm, sizeof _working.CustomRhythm);
-    _working.CrBeatsPerBar = _live.CrBeatsPerBar;
-    _working.CrCompoundTime = _live.CrCompoundTime;
-    _working.CrNumBars = _live.CrNumBars;
-    _working.CrSubdivision = _live.CrSubdivision;
-    _working.DisplayedSubdiv = _live.DisplayedSubdiv;
-    _working.DisplayDistinct = _live.DisplayDistinct;
+    StepSequencerGrid::CopyRhythmFields(_working, _live);
     done(1);
     return true;
 }

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "Configuration/ConfigurationData.h"
+#include "Core/CustomText.h"
 #include "Platform/Text.h"
 #include "System/ILanguage.h"
 
@@ -65,6 +66,18 @@ StepSequencerGrid::~StepSequencerGrid()
     ReleaseActions();
     _actionPool.GiveBackList(_stagedList);
     _stagedList = nullptr;
+}
+
+void StepSequencerGrid::CopyRhythmFields(Configuration::ConfigurationData& to,
+                                         const Configuration::ConfigurationData& from)
+{
+    Platform::Text::Copy(to.CustomRhythm, Core::CustomText::Of(from.CustomRhythm));
+    to.CrBeatsPerBar = from.CrBeatsPerBar;
+    to.CrCompoundTime = from.CrCompoundTime;
+    to.CrNumBars = from.CrNumBars;
+    to.CrSubdivision = from.CrSubdivision;
+    to.DisplayedSubdiv = from.DisplayedSubdiv;
+    to.DisplayDistinct = from.DisplayDistinct;
 }
 
 void StepSequencerGrid::LoadFromSettings(const Configuration::ConfigurationData& settings)

@@ -70,6 +70,10 @@ public:
     // instruments and names from the settings, empties every cell and reads CustomRhythm
     // written with CrSubdivision steps per beat. Undo history is dropped. With the MIDI engine
     // the row names are the language's instrument names; with audio files, the file names.
+    // Copies the custom rhythm text and the grid's fields (bars, beats, subdivision, compound
+    // time, displayed subdivision, distinct rows) from one settings record to another.
+    static void CopyRhythmFields(Configuration::ConfigurationData& to, const Configuration::ConfigurationData& from);
+
     void LoadFromSettings(const Configuration::ConfigurationData& settings);
     void LoadFromSettings(const Configuration::ConfigurationData& settings, const System::ILanguage& language);
 
