@@ -82,14 +82,7 @@ QWidget* SoundSetupDialog::Create(QWidget* parent)
     }
     LanguageTexts::ApplyDialogTexts(page, TemplateId, System::CurrentLanguage());
 
-    if (_kind == AudioFileNames) {
-        QString paths[NumVoices];
-        for (int i = 0; i < NumVoices; ++i)
-            paths[i] = QtText::FromField(settings.File[i]);
-        FillFileNames(paths);
-    } else {
-        FillMidiNames();
-    }
+    FillNames(_kind, settings);
     for (int i = 0; i < NumVoices; ++i) {
         Slider(FirstVolumeId + i)->setRange(0, 127);
         Slider(FirstSizeId + i)->setRange(0, 7);
@@ -112,6 +105,18 @@ QWidget* SoundSetupDialog::Create(QWidget* parent)
 void SoundSetupDialog::Destroy()
 {
     DestroyPageWindow();
+}
+
+void SoundSetupDialog::FillNames(ListKind kind, const Configuration::ConfigurationData& settings)
+{
+    if (kind == MidiNames) {
+        FillMidiNames();
+        return;
+    }
+    QString paths[NumVoices];
+    for (int i = 0; i < NumVoices; ++i)
+        paths[i] = QtText::FromField(settings.File[i]);
+    FillFileNames(paths);
 }
 
 void SoundSetupDialog::FillMidiNames()
@@ -192,14 +197,7 @@ void SoundSetupDialog::Reload()
     const Configuration::ConfigurationData& settings = _configuration.GetCurrentSettings();
     const ListKind live = settings.SoundEngineType == 0 ? MidiNames : AudioFileNames;
     if (live == AudioFileNames || live != _kind) {
-        if (live == AudioFileNames) {
-            QString paths[NumVoices];
-            for (int i = 0; i < NumVoices; ++i)
-                paths[i] = QtText::FromField(settings.File[i]);
-            FillFileNames(paths);
-        } else {
-            FillMidiNames();
-        }
+        FillNames(live, settings);
         _kind = live;
     }
     SelectInstruments();

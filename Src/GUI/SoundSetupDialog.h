@@ -56,6 +56,8 @@ public:
     void MouseOverControl(int) override {}
 
 private:
+    // Fills the instrument lists with the MIDI instruments or with the settings' audio files.
+    void FillNames(ListKind kind, const Configuration::ConfigurationData& settings);
     void FillMidiNames();
     void FillFileNames(const QString (&paths)[NumVoices]);
     void SelectInstruments();
