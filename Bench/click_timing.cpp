@@ -1,276 +1,332 @@
-// Plays clicks scheduled by the timer through the MIDI engine into the sound server, records the
-// server's output and tells, in samples, how evenly they came out: first placed at their ticks'
-// due times (the normal way), by the bare timer and then by the metronome playing a settings
-// record, then placed at the start of the buffer being rendered (no time stamps), as the
-// baseline. Then the same click, written to a WAV file, through the audio-file engine and its
-// wave players. Also how long PlaySound takes on the timer thread for each engine. Run it under
-// scripts/with-sound-server.
+// Plays the metronome through the sound server, records the server's output and tells, in
+// samples, where the clicks came out: for the MIDI and the audio-file engines, at 120, 233 and
+// 400 bpm, 300 bpm with eight subdivisions, a speed-trainer run, and 120 bpm while two busy loops
+// load both cores. Each run is played twice: on the output's frames (the program's way), and on
+// a system-clock grid mapped to frames through the output's clock loop (how it used to be
+// done), as the baseline. Then start-up to the first click, and CPU while stopped and playing.
+//
+//   scripts/with-sound-server build/Bench/click_timing          the table
+//   scripts/with-sound-server build/Bench/click_timing load     400 bpm for 60 s under load
+//
+// Columns: clicks found and lost; "grid.max", the largest distance of a click from its exact
+// fractional place on the grid (the first click's place plus k periods; 0.5 is pure rounding);
+// spacing error mean/max; the tempo in the sink's samples against the nominal one, in ppm.
+
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <memory>
 #include <string>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 #include "../Tests/Support/SoundCapture.h"
 #include "../Tests/Support/WavFileBuilder.h"
 #include "Configuration/ConfigurationData.h"
-#include "Core/AudioSoundEngine.h"
 #include "Core/IMetronomeEventHandler.h"
-#include "Core/ITimerEventHandler.h"
+#include "Core/ISoundEngine.h"
 #include "Core/Metronome.h"
-#include "Core/MidiSoundEngine.h"
 #include "Core/PercussionTable.h"
 #include "Core/SoundEngines.h"
 #include "Core/Timer.h"
 #include "Platform/AudioOutput.h"
 #include "Platform/Clock.h"
-#include "Platform/Text.h"
 #include "Platform/SoundFontSynth.h"
+#include "Platform/Text.h"
 
 namespace {
 
-constexpr int Note = 76;       // "Hi Wood Block": a short, sharp click
+constexpr int Note = 76;  // "Hi Wood Block": a short, sharp click
 constexpr int Velocity = 100;
-constexpr int ClicksPerRun = 60;
 
-// How long each PlaySound call took on the timer thread, in nanoseconds, per engine.
-std::vector<std::int64_t> midiCalls, audioFileCalls;
-
-class Clicker final : public Core::ITimerEventHandler {
+// How it used to be done: ticks on a system-clock grid, each mapped to the frame the output's
+// clock loop puts its time at (plus the lead). The loop's wander and the callbacks' jitter then
+// move every click.
+class MappedSystemClock final : public Core::Timer::IClock {
 public:
-    Clicker(Core::ISoundEngine& engine, int volume, int sound, std::vector<std::int64_t>& calls)
-        : _engine(engine), _volume(volume), _sound(sound), _calls(calls)
-    {
-    }
-    void OnTimer() override
-    {
-        int n = _count.fetch_add(1);
-        if (n >= ClicksPerRun)
-            return;
-        const std::int64_t before = Platform::Clock::Now();
-        const bool played = _engine.PlaySound(_volume, _sound);
-        _took[n] = Platform::Clock::Now() - before;
-        if (!played)
-            _failures.fetch_add(1);
-    }
-    ~Clicker() { _calls.insert(_calls.end(), _took, _took + std::min(_count.load(), ClicksPerRun)); }
-    bool Done() const { return _count.load() >= ClicksPerRun; }
-    int Failures() const { return _failures.load(); }
+    explicit MappedSystemClock(Platform::AudioOutput& output) : _output(output) {}
+    std::int64_t Now() override { return Platform::Clock::Now(); }
+    double Frequency() override { return Platform::Clock::Frequency; }
+    void Wait(Platform::AutoResetEvent& event, int milliseconds) override { event.Wait(milliseconds); }
+    void SleepUntil(std::int64_t deadline) override { Platform::Clock::SleepUntil(deadline); }
+    std::int64_t FrameOf(std::int64_t due) override { return std::llround(_output.FrameAt(due + _output.LeadTime())); }
+    std::int64_t HeardAt(std::int64_t due) override { return due + _output.LeadTime(); }
 
 private:
-    Core::ISoundEngine& _engine;
-    int _volume;
-    int _sound;
-    std::vector<std::int64_t>& _calls;
-    std::int64_t _took[ClicksPerRun] = {};
-    std::atomic<int> _count{0};
-    std::atomic<int> _failures{0};
+    Platform::AudioOutput& _output;
 };
 
-bool PlayRun(Core::ISoundEngine& engine, double intervalMs, int volume = Velocity, int sound = Note,
-             std::vector<std::int64_t>& calls = midiCalls)
-{
-    Clicker clicker(engine, volume, sound, calls);
-    Core::Timer& timer = Core::Timer::Instance();
-    if (!timer.Start(&clicker, intervalMs))
-        return false;
-    while (!clicker.Done())
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    timer.Stop();
-    timer.Join();
-    std::this_thread::sleep_for(std::chrono::milliseconds(2500));  // the gap that separates runs
-    return clicker.Failures() == 0;
-}
-
-// Passes the metronome's clicks on to the real engine and counts them.
+// Counts the clicks the metronome plays and remembers when Start was called and the first tick
+// heard.
 class CountingEngine final : public Core::ISoundEngine {
 public:
     explicit CountingEngine(Core::ISoundEngine& engine) : _engine(engine) {}
     bool Initialise(Configuration::ConfigurationData& settings) override { return _engine.Initialise(settings); }
-    bool PlaySound(std::int32_t volume, std::int32_t sound) override
+    bool PlaySoundAt(std::int32_t volume, std::int32_t sound, std::int64_t frame) override
     {
-        _count.fetch_add(1, std::memory_order_relaxed);
-        return _engine.PlaySound(volume, sound);
+        if (_count.fetch_add(1, std::memory_order_relaxed) == 0)
+            _firstFrame.store(frame, std::memory_order_relaxed);
+        return _engine.PlaySoundAt(volume, sound, frame);
     }
     void Close() override { _engine.Close(); }
     std::uint32_t GetLastResult() override { return _engine.GetLastResult(); }
     int Count() const { return _count.load(std::memory_order_relaxed); }
+    std::int64_t FirstFrame() const { return _firstFrame.load(std::memory_order_relaxed); }
     void Reset() { _count.store(0, std::memory_order_relaxed); }
 
 private:
     Core::ISoundEngine& _engine;
     std::atomic<int> _count{0};
+    std::atomic<std::int64_t> _firstFrame{0};
 };
 
 class QuietHandler final : public Core::IMetronomeEventHandler {
 public:
     void OnSpeedTrainerStarted(std::int32_t, bool) override {}
-    void OnTimerEvent(std::int32_t, std::int32_t) override {}
+    void OnTimerEvent(std::int32_t, std::int32_t, std::int64_t) override {}
     void OnStopped(std::int32_t) override {}
     void OnError(std::int32_t) override { failed.store(true); }
     std::atomic<bool> failed{false};
 };
 
-// Plays a settings record through the metronome (every voice the same note) until it has
-// clicked ClicksPerRun times.
-bool PlayMetronomeRun(CountingEngine& engine, std::uint32_t bpm, std::uint32_t subdivision)
+// Two threads spinning at normal priority: both cores busy.
+class Load {
+public:
+    Load()
+    {
+        for (auto& thread : _threads)
+            thread = std::thread([this] {
+                volatile std::uint64_t x = 0;
+                while (!_stop.load(std::memory_order_relaxed))
+                    x = x + 1;
+            });
+    }
+    ~Load()
+    {
+        _stop.store(true);
+        for (auto& thread : _threads)
+            thread.join();
+    }
+
+private:
+    std::atomic<bool> _stop{false};
+    std::thread _threads[2];
+};
+
+struct Run {
+    const char* name;
+    std::uint32_t bpm;
+    std::uint32_t subdivision;
+    int clicks;
+    bool trainer;
+    bool loaded;
+};
+
+Configuration::ConfigurationData SettingsFor(const Run& run, std::uint32_t engineType)
 {
     Configuration::ConfigurationData settings;
-    settings.Bpm = bpm;
-    settings.Subdivision1 = subdivision;
+    settings.SoundEngineType = engineType;
+    settings.Bpm = run.bpm;
+    settings.Subdivision1 = run.subdivision;
     settings.VisualIndicator = 0;
+    settings.GlobalVolume = 100;
     for (int voice = 0; voice < Configuration::ConfigurationData::NumVoices; ++voice) {
-        settings.Instrument[voice] = 0;
-        for (std::uint32_t row = 0; row < Core::PercussionTable::Count; ++row)
-            if (Core::PercussionTable::Note(row) == Note)
-                settings.Instrument[voice] = row;
-        settings.Volume[voice] = Velocity;
+        settings.Instrument[voice] = 0;  // audio file 1
+        if (engineType == Core::SoundEngines::Midi)
+            for (std::uint32_t row = 0; row < Core::PercussionTable::Count; ++row)
+                if (Core::PercussionTable::Note(row) == Note)
+                    settings.Instrument[voice] = row;
+        settings.Volume[voice] = engineType == Core::SoundEngines::Midi ? Velocity : 127;
     }
-    QuietHandler handler;
-    Core::Metronome& metronome = Core::Metronome::Instance();
-    metronome.UseSoundEngine(&engine);
-    engine.Reset();
-    if (metronome.Start(handler, settings) != 0)
-        return false;
-    while (engine.Count() < ClicksPerRun && metronome.IsRunning())
-        std::this_thread::sleep_for(std::chrono::microseconds(500));
-    metronome.Stop();
-    metronome.UseSoundEngine(nullptr);
-    std::this_thread::sleep_for(std::chrono::milliseconds(2500));
-    return engine.Count() == ClicksPerRun && !handler.failed.load();
+    if (run.trainer) {
+        // 120 to 240 bpm in steps of 30, one bar of four beats a stage.
+        settings.BeatType = 0;
+        settings.Bpm = 240;
+        settings.SpeedTrainer = 1;
+        settings.From = 0.5f;
+        settings.To = 1.0f;
+        settings.Step = 0.25f;
+        settings.DurationsInBars = 1;
+        settings.Duration = 1.0f;
+        settings.Warmup = 0.0f;
+        settings.Warmdown = 0.0f;
+        settings.Beep = 0;
+    }
+    return settings;
 }
 
-void Print(const char* name, const std::vector<long>& run, double nominal, double sinkPpm)
+// The period in frames of spacing i (between clicks i - 1 and i).
+double PeriodOf(const Run& run, std::size_t spacing, double rate)
 {
-    const Tests::ClickFigures f = Tests::Measure(run, nominal);
-    std::printf("%-26s %5d %3d %8.3f %8.3f %8.3f %8.3f %8.3f %9.2f %9.2f\n", name, f.clicks, ClicksPerRun - f.clicks,
-                f.spacingMean, f.spacingP99, f.spacingMax, f.lineP99, f.lineMax, f.tempoPpm,
-                ((1 + f.tempoPpm * 1e-6) / (1 + sinkPpm * 1e-6) - 1) * 1e6);
+    if (run.trainer) {
+        const double stages[] = {120, 150, 180, 210, 240};
+        return 60.0 / stages[std::min<std::size_t>(spacing / 4, 4)] * rate;
+    }
+    return 60.0 / run.bpm / (run.subdivision ? run.subdivision : 1) * rate;
 }
 
-void PrintCalls(const char* name, std::vector<std::int64_t> calls)
+void Print(const std::string& name, const Run& run, const std::vector<long>& onsets, int played, double rate,
+           std::int64_t underflows)
 {
-    if (calls.empty())
-        return;
-    std::sort(calls.begin(), calls.end());
-    const auto at = [&](double q) { return calls[static_cast<std::size_t>(q * static_cast<double>(calls.size() - 1))] / 1e3; };
-    std::printf("%-26s %5zu calls: median %7.2f us, p99 %7.2f us, max %7.2f us\n", name, calls.size(), at(0.5), at(0.99),
-                calls.back() / 1e3);
+    double gridMax = 0, spacingMax = 0, spacingSum = 0, exact = 0;
+    for (std::size_t i = 1; i < onsets.size(); ++i) {
+        const double period = PeriodOf(run, i, rate);
+        exact += period;
+        const double spacing = static_cast<double>(onsets[i] - onsets[i - 1]);
+        spacingMax = std::max(spacingMax, std::fabs(spacing - period));
+        spacingSum += std::fabs(spacing - period);
+        gridMax = std::max(gridMax, std::fabs(static_cast<double>(onsets[i] - onsets[0]) - exact));
+    }
+    const double spacings = onsets.size() > 1 ? static_cast<double>(onsets.size() - 1) : 1;
+    const double ppm = onsets.size() > 1 ? (static_cast<double>(onsets.back() - onsets.front()) / exact - 1) * 1e6 : 0;
+    std::printf("%-34s %5zu %4d %8.2f %8.3f %8.2f %9.2f %s\n", name.c_str(), onsets.size(),
+                played - static_cast<int>(onsets.size()), gridMax, spacingSum / spacings, spacingMax, ppm,
+                underflows ? ("underflows " + std::to_string(underflows)).c_str() : "");
+}
+
+double CpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 }  // namespace
 
-// Seconds of output before the first click (the first argument; 3 by default).
-int SettleSeconds = 3;
-
 int main(int argc, char** argv)
 {
-    if (argc > 1)
-        SettleSeconds = std::atoi(argv[1]);
+    const bool loadRun = argc > 1 && std::strcmp(argv[1], "load") == 0;
     if (!Tests::SoundServerAvailable()) {
         std::fprintf(stderr, "click_timing: no sound server answers; run it under scripts/with-sound-server\n");
         return 1;
     }
-    Core::ISoundEngine& engine = *Core::SoundEngines::Get(Core::SoundEngines::Midi);
-    Configuration::ConfigurationData settings;
-    if (!engine.Initialise(settings)) {
-        std::fprintf(stderr, "click_timing: the MIDI engine could not start (result %u)\n", engine.GetLastResult());
+    Platform::AudioOutput& output = Platform::AudioOutput::Instance();
+    if (output.Acquire() != 0) {
+        std::fprintf(stderr, "click_timing: the sound output could not start\n");
         return 1;
     }
-    Platform::AudioOutput& output = Platform::AudioOutput::Instance();
     const double rate = output.SampleRate();
     const Platform::Sound* sound = Platform::SoundFontSynth::Instance().Prepare(Note, Velocity, rate);
-    std::vector<float> click;
-    for (std::int64_t i = 0; sound && i < sound->frames; ++i)
-        click.push_back(sound->samples[2 * i]);
-
-    Tests::MonitorRecorder recorder(static_cast<int>(rate));
-    if (!recorder.Recording()) {
-        std::fprintf(stderr, "click_timing: parec could not be started\n");
+    if (!sound) {
+        std::fprintf(stderr, "click_timing: no SoundFont\n");
         return 1;
     }
-    std::this_thread::sleep_for(std::chrono::seconds(SettleSeconds));  // let the clock mapping settle
-
-    const double slowMs = 60000.0 / 120, fastMs = 60000.0 / 400 / 8;
-    Platform::Mixer& mixer = output.GetMixer();
-    bool ok = PlayRun(engine, slowMs) && PlayRun(engine, fastMs);
-    // The metronome closes the engine when it stops; the output stays on for the runs after it.
-    output.Acquire();
-    CountingEngine counting(engine);
-    const double metronomeFastMs = 60000.0 / 300 / 8;
-    ok = PlayMetronomeRun(counting, 120, 0) && PlayMetronomeRun(counting, 300, 8) && ok;
-    engine.Initialise(settings);
-    const std::int64_t lateStamped = mixer.LateEvents();
-    mixer.SetPlacement(Platform::Mixer::Placement::BufferStart);
-    ok = PlayRun(engine, slowMs) && PlayRun(engine, fastMs) && ok;
-    mixer.SetPlacement(Platform::Mixer::Placement::Stamped);
-    const std::vector<float> recording = recorder.Stop();
-
-    const auto runs = Tests::SplitRuns(Tests::FindClicks(recording, click), static_cast<long>(rate * 1.5));
-    const double measuredRate = mixer.Mapping().MeasuredRate();
-    std::printf("output %.0f Hz, latency %.2f ms (stamp to heard), output rate against the clock %.4f Hz (%+.1f ppm)\n"
-                "late events %lld, underflows %lld, clock loop restarts %d, %zu frames recorded, %zu runs found\n",
-                rate, output.Latency() / 1e6, measuredRate, (measuredRate / rate - 1) * 1e6,
-                static_cast<long long>(lateStamped), static_cast<long long>(output.Underflows()),
-                mixer.Mapping().Restarts(), recording.size(), runs.size());
-    std::printf("tempo ppm is counted in the sink's samples; less the sink's own rate error it is the error "
-                "against the clock (last column)\n");
-    std::printf("%-26s %5s %3s %8s %8s %8s %8s %8s %9s %9s\n", "run (errors in samples)", "found", "lost", "sp.mean",
-                "sp.p99", "sp.max", "line.p99", "line.max", "tempo ppm", "vs clock");
-    const char* names[] = {"stamped 120 bpm",       "stamped 400 bpm x 8",     "metronome 120 bpm",
-                           "metronome 300 bpm x 8", "buffer start 120 bpm", "buffer start 400 bpm x 8"};
-    const double nominal[] = {slowMs * rate / 1000,          fastMs * rate / 1000, slowMs * rate / 1000,
-                              metronomeFastMs * rate / 1000, slowMs * rate / 1000, fastMs * rate / 1000};
-    for (std::size_t i = 0; i < 6; ++i)
-        Print(names[i], i < runs.size() ? runs[i] : std::vector<long>{}, nominal[i], (measuredRate / rate - 1) * 1e6);
-
-    // The same click as a 16-bit WAV file at the output's rate, played at full volume (the copy
-    // is then the file itself) by the audio-file engine. The MIDI engine stays open, so the
-    // output and its clock mapping run on.
+    std::vector<float> click;
     std::vector<std::int16_t> samples;
-    std::vector<float> fileClick;
-    for (float s : click) {
-        samples.push_back(static_cast<std::int16_t>(std::clamp(std::lround(s * 32768.0f), -32768L, 32767L)));
-        fileClick.push_back(samples.back() / 32768.0f);
+    for (std::int64_t i = 0; i < sound->frames; ++i) {
+        click.push_back(sound->samples[2 * i]);
+        samples.push_back(static_cast<std::int16_t>(std::clamp(std::lround(click.back() * 32768.0f), -32768L, 32767L)));
     }
+    std::vector<float> fileClick;
+    for (std::int16_t s : samples)
+        fileClick.push_back(s / 32768.0f);
     Tests::WavFileBuilder::Format format;
     format.samplesPerSec = static_cast<std::uint32_t>(rate);
     const std::string path = "/tmp/click_timing_" + std::to_string(getpid()) + ".wav";
-    Core::ISoundEngine& audioFile = *Core::SoundEngines::Get(Core::SoundEngines::AudioFile);
-    settings.Bpm = 400;
-    settings.Subdivision1 = 8;
-    settings.Instrument[0] = 0;
-    Platform::Text::Utf8ToUtf16(path, settings.File[0]);
-    bool fileOk = Tests::WavFileBuilder(format).Samples16(samples).Save(path) && audioFile.Initialise(settings);
-    std::remove(path.c_str());
-    std::vector<std::vector<long>> fileRuns;
-    if (fileOk) {
-        Tests::MonitorRecorder fileRecorder(static_cast<int>(rate));
-        fileOk = fileRecorder.Recording() && PlayRun(audioFile, slowMs, 127, 0, audioFileCalls) &&
-                 PlayRun(audioFile, fastMs, 127, 0, audioFileCalls);
-        audioFile.Close();
-        fileRuns = Tests::SplitRuns(Tests::FindClicks(fileRecorder.Stop(), fileClick), static_cast<long>(rate * 1.5));
-        std::printf("audio-file engine: %d players for the file, each cutting its previous click when its "
-                    "turn comes\n",
-                    Core::AudioSoundEngine::RequestedPlayers(settings));
-    } else {
-        std::printf("audio-file engine: could not start (result %u)\n", audioFile.GetLastResult());
+    if (!Tests::WavFileBuilder(format).Samples16(samples).Save(path)) {
+        std::fprintf(stderr, "click_timing: cannot write %s\n", path.c_str());
+        return 1;
     }
-    const char* fileNames[] = {"audio file 120 bpm", "audio file 400 bpm x 8"};
-    const double fileNominal[] = {slowMs * rate / 1000, fastMs * rate / 1000};
-    for (std::size_t i = 0; i < 2; ++i)
-        Print(fileNames[i], i < fileRuns.size() ? fileRuns[i] : std::vector<long>{}, fileNominal[i],
-              (measuredRate / rate - 1) * 1e6);
-    std::printf("PlaySound on the timer thread\n");
-    PrintCalls("MIDI engine", midiCalls);
-    PrintCalls("audio-file engine", audioFileCalls);
-    engine.Close();
+
+    std::vector<Run> runs = {{"120 bpm", 120, 0, 30, false, false},      {"233 bpm", 233, 0, 30, false, false},
+                             {"400 bpm", 400, 0, 40, false, false},      {"300 bpm x 8", 300, 8, 240, false, false},
+                             {"trainer 120-240", 240, 0, 21, true, false}, {"120 bpm, both cores busy", 120, 0, 30, false, true}};
+    if (loadRun)
+        runs = {{"400 bpm 60 s, both cores busy", 400, 0, 400, false, true}};
+    MappedSystemClock mapped(output);
+    Core::Metronome& metronome = Core::Metronome::Instance();
+    std::printf("output %.0f Hz, lead %.1f ms; errors in samples of the sink\n", rate, output.LeadTime() / 1e6);
+    std::printf("%-34s %5s %4s %8s %8s %8s %9s\n", "run", "found", "lost", "grid.max", "sp.mean", "sp.max", "tempo ppm");
+    int bad = 0;
+    for (std::uint32_t engineType : {Core::SoundEngines::Midi, Core::SoundEngines::AudioFile}) {
+        const char* engineName = engineType == Core::SoundEngines::Midi ? "MIDI" : "file";
+        CountingEngine engine(*Core::SoundEngines::Get(engineType));
+        metronome.UseSoundEngine(&engine);
+        for (const Run& run : runs) {
+            for (const bool old : {false, true}) {
+                if (old && loadRun)
+                    continue;
+                auto settings = SettingsFor(run, engineType);
+                Platform::Text::Utf8ToUtf16(path, settings.File[0]);
+                metronome.UseTimerClock(old ? &mapped : nullptr);
+                Tests::MonitorRecorder recorder(static_cast<int>(rate));
+                std::this_thread::sleep_for(std::chrono::milliseconds(300));
+                const std::int64_t underflows = output.Underflows();
+                QuietHandler handler;
+                engine.Reset();
+                {
+                    std::unique_ptr<Load> load(run.loaded ? new Load : nullptr);
+                    if (metronome.Start(handler, settings) != 0) {
+                        std::printf("%s %s: the metronome did not start\n", engineName, run.name);
+                        ++bad;
+                        continue;
+                    }
+                    while (engine.Count() < run.clicks && metronome.IsRunning())
+                        std::this_thread::sleep_for(std::chrono::microseconds(500));
+                    metronome.Stop();
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(800));
+                const auto onsets = Tests::FindClicks(recorder.Stop(), engineType == Core::SoundEngines::Midi ? click : fileClick);
+                const std::string name = std::string(engineName) + (old ? " mapped " : " frames ") + run.name;
+                Print(name, run, onsets, engine.Count(), rate, output.Underflows() - underflows);
+            }
+        }
+        metronome.UseSoundEngine(nullptr);
+    }
+    metronome.UseTimerClock(nullptr);
+    std::printf("late events %lld, dropped %lld, underflows %lld, clock loop restarts %d, rate vs clock %+.1f ppm\n",
+                static_cast<long long>(output.GetMixer().LateEvents()), static_cast<long long>(output.GetMixer().DroppedEvents()),
+                static_cast<long long>(output.Underflows()), output.MappingRestarts(),
+                (output.MeasuredRate() / rate - 1) * 1e6);
     output.Release();
-    return ok && fileOk && runs.size() == 6 && fileRuns.size() == 2 ? 0 : 1;
+
+    if (!loadRun) {
+        // Start-up to the first click from a closed output, and CPU time while stopped and while
+        // playing 120 bpm.
+        output.CloseIdle();
+        auto settings = SettingsFor(runs[0], Core::SoundEngines::Midi);
+        CountingEngine engine(*Core::SoundEngines::Get(Core::SoundEngines::Midi));
+        metronome.UseSoundEngine(&engine);
+        std::vector<double> startups;
+        for (int i = 0; i < 5; ++i) {
+            output.CloseIdle();
+            QuietHandler handler;
+            engine.Reset();
+            const std::int64_t before = Platform::Clock::Now();
+            metronome.Start(handler, settings);
+            while (engine.Count() == 0 && metronome.IsRunning())
+                std::this_thread::sleep_for(std::chrono::microseconds(200));
+            const std::int64_t heard = output.HeardAt(engine.FirstFrame());
+            metronome.Stop();
+            startups.push_back((heard - before) / 1e6);
+        }
+        std::sort(startups.begin(), startups.end());
+        std::printf("Start to first click heard (output closed before): median %.1f ms, max %.1f ms\n", startups[2],
+                    startups.back());
+        QuietHandler handler;
+        double cpu = CpuSeconds();
+        metronome.Start(handler, settings);
+        std::this_thread::sleep_for(std::chrono::seconds(10));
+        const double playing = (CpuSeconds() - cpu) / 10 * 100;
+        metronome.Stop();
+        std::this_thread::sleep_for(std::chrono::seconds(4));  // the output closes when idle
+        cpu = CpuSeconds();
+        std::this_thread::sleep_for(std::chrono::seconds(10));
+        const double stopped = (CpuSeconds() - cpu) / 10 * 100;
+        std::printf("CPU of one core: playing 120 bpm %.2f %%, stopped %.2f %% (output open: %s)\n", playing, stopped,
+                    output.Running() ? "yes" : "no");
+        metronome.UseSoundEngine(nullptr);
+    }
+    std::remove(path.c_str());
+    return bad == 0 ? 0 : 1;
 }

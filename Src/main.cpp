@@ -1,7 +1,5 @@
 #include <QApplication>
 
-#include <atomic>
-
 #include "Configuration/IConfiguration.h"
 #include "Core/Metronome.h"
 #include "GUI/ApplicationWindow.h"
@@ -16,12 +14,6 @@
 static void LoadResources()
 {
     Q_INIT_RESOURCE(Ticova);
-}
-
-// From a tick to its click being heard: the beat indicator flashes when the click sounds.
-static std::int64_t OutputLatency() noexcept
-{
-    return Platform::AudioOutput::Instance().Latency();
 }
 
 int main(int argc, char* argv[])
@@ -42,16 +34,18 @@ int main(int argc, char* argv[])
     configuration.Load();
 
     GUI::VisualBeatIndicator indicator;
-    indicator.SetLatencySource(&OutputLatency);
     Core::Metronome& metronome = Core::Metronome::Instance();
     metronome.SetBeatIndicator(&indicator);
 
-    // The sound output is opened in the background while the window shows, and kept open until
-    // exit, so that its timing has settled before the first click; the SoundFont loads meanwhile.
+    // The sound system is woken in the background while the window shows (finding the devices
+    // takes a while), and the SoundFont loads meanwhile. The output itself plays only while
+    // something plays and closes a few seconds after.
     Platform::MidiOut::LoadSoundFontInBackground();
-    std::atomic<bool> outputHeld{false};
     Platform::Thread outputOpener;
-    outputOpener.Start([&outputHeld] { outputHeld = Platform::AudioOutput::Instance().Acquire() == 0; });
+    outputOpener.Start([] {
+        if (Platform::AudioOutput::Instance().Acquire() == 0)
+            Platform::AudioOutput::Instance().Release();
+    });
 
     int result = 0;
     {
@@ -70,7 +64,6 @@ int main(int argc, char* argv[])
     }
     metronome.SetBeatIndicator(nullptr);
     outputOpener.Join();
-    if (outputHeld)
-        Platform::AudioOutput::Instance().Release();
+    Platform::AudioOutput::Instance().CloseIdle();
     return result;
 }

@@ -59,7 +59,7 @@ bool AudioSoundEngine::Initialise(Configuration::ConfigurationData& settings)
     return true;
 }
 
-bool AudioSoundEngine::PlaySound(std::int32_t volume, std::int32_t sound)
+bool AudioSoundEngine::PlaySoundAt(std::int32_t volume, std::int32_t sound, std::int64_t frame)
 {
     if (sound < 0 || sound >= FileCount) {
         // An instrument number chosen for the MIDI engine is no file index: nothing to play,
@@ -69,7 +69,7 @@ bool AudioSoundEngine::PlaySound(std::int32_t volume, std::int32_t sound)
         return false;
     }
     _currentFile = sound;
-    return _files[sound].Play(volume);
+    return _files[sound].Play(volume, frame);
 }
 
 void AudioSoundEngine::Close()

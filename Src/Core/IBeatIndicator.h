@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+
 namespace Configuration {
 class ConfigurationData;
 }
@@ -12,8 +14,9 @@ public:
     virtual ~IBeatIndicator() = default;
     // Takes the voices' sizes and colours from the settings; called at a start.
     virtual void Prepare(const Configuration::ConfigurationData& settings) = 0;
-    // Shows the disc of voice 0..11, or nothing for -1. Called on the timer thread: must not block.
-    virtual void Show(int voice) = 0;
+    // Shows the disc of voice 0..11, or nothing for -1, at clock time `heardAt` (ns), when its
+    // click is heard. Called on the timer thread: must not block.
+    virtual void Show(int voice, std::int64_t heardAt) = 0;
     // Hides the indicator; called when playing stops.
     virtual void Hide() = 0;
 };

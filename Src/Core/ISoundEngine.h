@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "Platform/Mixer.h"
+
 namespace Configuration {
 class ConfigurationData;
 }
@@ -14,9 +16,11 @@ public:
     virtual ~ISoundEngine() = default;
     // Prepares the engine for the settings; called at every start. False when it cannot play.
     virtual bool Initialise(Configuration::ConfigurationData& settings) = 0;
-    // Plays one click now (at the due time of the tick being delivered, when on the timer
-    // thread) and returns at once. volume: 0..127; sound: MIDI note or audio-file index.
-    virtual bool PlaySound(std::int32_t volume, std::int32_t sound) = 0;
+    // Plays one click starting on output frame `frame` (the frame of the tick that plays it;
+    // AnyFrame: at once) and returns at once. volume: 0..127; sound: MIDI note or audio-file index.
+    virtual bool PlaySoundAt(std::int32_t volume, std::int32_t sound, std::int64_t frame) = 0;
+    // Plays one click at once.
+    bool PlaySound(std::int32_t volume, std::int32_t sound) { return PlaySoundAt(volume, sound, Platform::AnyFrame); }
     virtual void Close() = 0;
     // The multimedia result code of the last device call (0 = success).
     virtual std::uint32_t GetLastResult() = 0;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Core/TickTime.h"
+
 namespace Core {
 
 // What a tick handler may do to the timer that drives it, from inside its tick: renew the
@@ -11,6 +13,8 @@ public:
     virtual bool SetInterval(double intervalMs) = 0;
     virtual void Stop() = 0;
     virtual bool IsRunning() const = 0;
+    // The tick being delivered (valid inside the tick): where its clicks go, when it is heard.
+    virtual TickTime CurrentTick() const = 0;
 };
 
 }  // namespace Core

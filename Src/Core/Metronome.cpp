@@ -7,6 +7,7 @@
 #include "Core/IBeatIndicator.h"
 #include "Core/IMetronomeEventHandler.h"
 #include "Core/MidiSoundEngine.h"
+#include "Core/OutputClock.h"
 #include "Core/ISoundEngine.h"
 #include "Core/PercussionTable.h"
 #include "Core/SettingsRange.h"
@@ -27,7 +28,7 @@ namespace {
 class NoBeatIndicator final : public IBeatIndicator {
 public:
     void Prepare(const Configuration::ConfigurationData&) override {}
-    void Show(int) override {}
+    void Show(int, std::int64_t) override {}
     void Hide() override {}
 };
 
@@ -80,7 +81,10 @@ ITimerStrategy* TimerStrategyFor(std::uint32_t speedTrainer)
 
 }  // namespace
 
-Metronome::Metronome() : Metronome(Timer::Instance()) {}
+Metronome::Metronome() : Metronome(Timer::Instance())
+{
+    _outputClock = &OutputClock::Instance();
+}
 
 Metronome::Metronome(Timer& timer) : _timer(timer), _indicator(&noBeatIndicator)
 {
@@ -189,9 +193,18 @@ std::int32_t Metronome::Start(IMetronomeEventHandler& handler, Configuration::Co
     if (timing->ControlsTempo())
         handler.OnSpeedTrainerStarted(timing->GetTempo(), strategy->HasWarmUp());
 
-    if (!_timer.Start(strategy, timing->GetInterval()))
+    if (!_timer.Start(strategy, timing->GetInterval(), TimerClock()))
         return Fail(TimerNotStarted);
     return Playing;
+}
+
+Timer::IClock* Metronome::TimerClock() const noexcept
+{
+    // The output's frames are the clock while it runs; without it (a test's engine), the
+    // timer's own clock.
+    if (_clockOverride != nullptr)
+        return _clockOverride;
+    return _outputClock != nullptr && _outputClock->Available() ? _outputClock : nullptr;
 }
 
 std::int32_t Metronome::Fail(std::int32_t code) noexcept
@@ -232,12 +245,12 @@ void Metronome::TogglePause()
         _timer.Stop();
         _timer.Join();
         if (_strategy->IsVisual())
-            _strategy->GetIndicator()->Show(-1);
+            _strategy->GetIndicator()->Show(-1, 0);
         return;
     }
     ITimerStrategy* timing = _strategy->GetTimerStrategy();
     if (timing != nullptr)
-        _timer.Start(_strategy, timing->GetInterval());  // a thread that cannot start is logged there
+        _timer.Start(_strategy, timing->GetInterval(), TimerClock());  // a thread that cannot start is logged there
 }
 
 void Metronome::SetTempo(std::int32_t bpm)

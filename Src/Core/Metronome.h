@@ -3,13 +3,14 @@
 #include <cstdint>
 
 #include "Core/IMetronome.h"
+#include "Core/Timer.h"
 
 namespace Core {
 
 class IBeatIndicator;
 class ISoundEngine;
 class MetronomeStrategy;
-class Timer;
+class OutputClock;
 
 // The one metronome of the program. At every start it picks and prepares the beat strategy,
 // the sound engine, the timer strategy and, for the speed trainer, the tempo curve, then starts
@@ -33,7 +34,7 @@ public:
 
     // A metronome ticked by the process's timer.
     Metronome();
-    // A metronome ticked by `timer` (tests give one with their own clock).
+    // A metronome ticked by `timer` on its own clock (tests give one with their own clock).
     explicit Metronome(Timer& timer);
     ~Metronome() override;
     Metronome(const Metronome&) = delete;
@@ -54,6 +55,10 @@ public:
     // Plays every start through `engine` instead of the engine the settings name (null: the
     // program's engines again). For tests.
     void UseSoundEngine(ISoundEngine* engine) noexcept { _engineOverride = engine; }
+    // Ticks on `clock` (the output's frames) whenever its output runs (null: never).
+    void UseOutputClock(OutputClock* clock) noexcept { _outputClock = clock; }
+    // Ticks every start on `clock` instead (null: as above). For benchmarks that compare clocks.
+    void UseTimerClock(Timer::IClock* clock) noexcept { _clockOverride = clock; }
 
     // The beat strategy of the last start (null before the first).
     MetronomeStrategy* CurrentStrategy() const noexcept { return _strategy; }
@@ -61,6 +66,7 @@ public:
 
 private:
     std::int32_t Fail(std::int32_t code) noexcept;
+    Timer::IClock* TimerClock() const noexcept;
     void StopOutput() noexcept;
 
     Timer& _timer;
@@ -69,6 +75,8 @@ private:
     std::uint32_t _instruments[NumVoices] = {};
     IBeatIndicator* _indicator;
     ISoundEngine* _engineOverride = nullptr;
+    OutputClock* _outputClock = nullptr;
+    Timer::IClock* _clockOverride = nullptr;
 };
 
 }  // namespace Core

@@ -54,7 +54,7 @@ bool MetronomeStrategy::PlayVoice(std::int32_t voice) noexcept
 {
     if (voice < 0 || voice >= NumVoices)
         return true;
-    return _engine->PlaySound(_volumes[voice].load(std::memory_order_relaxed), _sounds[voice]);
+    return _engine->PlaySoundAt(_volumes[voice].load(std::memory_order_relaxed), _sounds[voice], _tick.frame);
 }
 
 void MetronomeStrategy::OnTimer()
@@ -62,6 +62,7 @@ void MetronomeStrategy::OnTimer()
     if (_timerStrategy == nullptr || _timer == nullptr || _engine == nullptr)
         return;
 
+    _tick = _timer->CurrentTick();
     _currentEntry = _pattern[_position];
     const std::int32_t result = _timerStrategy->OnTick(_currentEntry);
     // A stop made meanwhile (from the user-interface thread) ends the tick here.
@@ -96,7 +97,7 @@ void MetronomeStrategy::OnTimer()
     }
 
     if ((result & ITimerStrategy::EventBits) != 0 && _handler != nullptr)
-        _handler->OnTimerEvent(result & ITimerStrategy::EventBits, tempo);
+        _handler->OnTimerEvent(result & ITimerStrategy::EventBits, tempo, _tick.heardAt);
 }
 
 bool MetronomeStrategy::PlayEntry(std::uint16_t entry) noexcept
@@ -115,9 +116,9 @@ bool MetronomeStrategy::PlayEntry(std::uint16_t entry) noexcept
     if (_indicator != nullptr && _visual) {
         if (entry & ShowBeat) {
             if (shown >= 0)
-                _indicator->Show(shown);
+                _indicator->Show(shown, _tick.heardAt);
         } else if (entry & ClearIndicator) {
-            _indicator->Show(-1);
+            _indicator->Show(-1, _tick.heardAt);
         }
     }
     return ok;

@@ -5,6 +5,7 @@
 
 #include "Core/CustomText.h"
 #include "Core/ITimerEventHandler.h"
+#include "Core/TickTime.h"
 
 namespace Configuration {
 class ConfigurationData;
@@ -91,7 +92,7 @@ public:
     std::uint16_t PatternEntry(std::int32_t index) const noexcept;
 
 protected:
-    // Plays voice 0..11 through the engine.
+    // Plays voice 0..11 through the engine, on the frame of the tick being delivered.
     bool PlayVoice(std::int32_t voice) noexcept;
     // Builds a pattern one beat long: the beat, then `primary` clicks of voice 4 and
     // `secondary` clicks of voice 5 spread evenly over it; `ordinary` and `middle` fill the
@@ -125,6 +126,7 @@ private:
     std::int32_t _position = 0;
     bool _visual = false;
     std::uint16_t _currentEntry = 0;
+    TickTime _tick;  // the tick being delivered
     bool _beep = false;
     std::atomic<std::int32_t> _userTempo{0};
     bool _warmUp = false;

@@ -49,9 +49,9 @@ void MidiSoundEngine::PrepareSounds(const Configuration::ConfigurationData& sett
     }
 }
 
-bool MidiSoundEngine::PlaySound(std::int32_t volume, std::int32_t sound)
+bool MidiSoundEngine::PlaySoundAt(std::int32_t volume, std::int32_t sound, std::int64_t frame)
 {
-    _lastResult = Platform::MidiOut::ShortMessage(_handle, PackNoteOn(volume, sound));
+    _lastResult = Platform::MidiOut::ShortMessage(_handle, PackNoteOn(volume, sound), frame);
     if (_lastResult == 0)
         return true;
     System::ReportMultimediaError(_lastResult, SourceFile, "Core::MidiSoundEngine::PlaySound", __LINE__,

@@ -1,8 +1,8 @@
 #include "Core/Timer.h"
 
 #include <atomic>
-#include <cerrno>
-#include <ctime>
+#include <algorithm>
+#include <cmath>
 
 #include "Platform/Clock.h"
 #include "System/ILog.h"
@@ -16,12 +16,8 @@ public:
     std::int64_t Now() override { return Platform::Clock::Now(); }
     double Frequency() override { return Platform::Clock::Frequency; }
     void Wait(Platform::AutoResetEvent& event, int milliseconds) override { event.Wait(milliseconds); }
-    void SleepUntil(std::int64_t deadline) override
-    {
-        timespec until{static_cast<time_t>(deadline / 1000000000LL), static_cast<long>(deadline % 1000000000LL)};
-        while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) == EINTR) {
-        }
-    }
+    void SleepUntil(std::int64_t deadline) override { Platform::Clock::SleepUntil(deadline); }
+    std::int64_t HeardAt(std::int64_t due) override { return due; }
 };
 
 SystemClock systemClock;
@@ -29,7 +25,10 @@ std::atomic<bool> priorityFailureLogged{false};
 
 }  // namespace
 
-Timer::Timer(IClock* clock) : _clock(clock ? clock : &systemClock), _frequency(_clock->Frequency()) {}
+Timer::Timer(IClock* clock)
+    : _ownClock(clock ? clock : &systemClock), _clock(_ownClock), _frequency(_ownClock->Frequency())
+{
+}
 
 Timer::~Timer()
 {
@@ -47,10 +46,12 @@ void Timer::StoreInterval(double intervalMs)
 {
     int sleep = static_cast<int>(intervalMs - 1.5);
     _sleepTime.store(sleep < 0 ? 0 : sleep, std::memory_order_release);
-    _countsPerTick.store(static_cast<std::int64_t>(intervalMs * _frequency / 1000.0), std::memory_order_release);
+    const double period = intervalMs * _frequency.load(std::memory_order_relaxed) / 1000.0;
+    _period.store(period, std::memory_order_release);
+    _countsPerTick.store(static_cast<std::int64_t>(period), std::memory_order_release);
 }
 
-bool Timer::Start(ITimerEventHandler* handler, double intervalMs)
+bool Timer::Start(ITimerEventHandler* handler, double intervalMs, IClock* clock)
 {
     if (_thread.IsCurrent())
         return false;
@@ -61,6 +62,8 @@ bool Timer::Start(ITimerEventHandler* handler, double intervalMs)
     _wake.Reset();
 
     _handler = handler;
+    _clock = clock ? clock : _ownClock;
+    _frequency.store(_clock->Frequency(), std::memory_order_relaxed);
     StoreInterval(intervalMs);
     _intervalChanged.store(false, std::memory_order_release);
     _running.store(true, std::memory_order_release);
@@ -74,10 +77,6 @@ bool Timer::Start(ITimerEventHandler* handler, double intervalMs)
 bool Timer::SetInterval(double intervalMs)
 {
     StoreInterval(intervalMs);
-    // Made by a tick itself (a trainer stage): the new grid starts at that tick's due time, so
-    // the time the tick took does not delay every beat after it. From any other thread the new
-    // interval counts from the moment the worker notices it.
-    _changedByTick.store(_thread.IsCurrent() && _delivering, std::memory_order_relaxed);
     _intervalChanged.store(true, std::memory_order_release);
     return _wake.Set();
 }
@@ -97,9 +96,10 @@ void Timer::Join()
 void Timer::Run()
 {
     int sleepTime = _sleepTime.load(std::memory_order_acquire);
-    std::int64_t countsPerTick = _countsPerTick.load(std::memory_order_acquire);
+    double period = _period.load(std::memory_order_acquire);
     int overshoots = 0;
-    const auto spinMargin = static_cast<std::int64_t>(SpinMarginMs * _frequency / 1000.0);
+    const double frequency = _frequency.load(std::memory_order_relaxed);
+    const auto spinMargin = static_cast<std::int64_t>(SpinMarginMs * frequency / 1000.0);
     _currentSleep.store(sleepTime, std::memory_order_release);
 
     Platform::Thread::PinToFirstProcessor();
@@ -110,50 +110,63 @@ void Timer::Run()
                                           "Error calling pthread_setschedparam");
     }
 
-    const bool realClock = _clock == &systemClock;
+    std::int64_t lastDue = 0;
     const auto deliver = [&](std::int64_t due) {
         _dueTime.store(due, std::memory_order_release);
-        if (realClock)
-            Platform::Clock::SetEventTime(due);
-        _delivering = true;
+        _tick = TickTime{_clock->FrameOf(due), _clock->HeardAt(due)};
+        lastDue = due;
         _handler->OnTimer();
-        _delivering = false;
     };
 
+    // Tick k of the current grid is due at reference + round(k * period).
     std::int64_t reference = _clock->Now();
+    std::int64_t k = 0;
     deliver(reference);
 
+    // After an interval change the next tick may be due sooner than a whole sleep away.
+    bool waitForNextOnly = false;
     while (_running.load(std::memory_order_acquire)) {
-        _clock->Wait(_wake, sleepTime);
+        int wait = sleepTime;
+        if (waitForNextOnly) {
+            const std::int64_t next = reference + std::llround(static_cast<double>(k + 1) * period);
+            const double left = static_cast<double>(next - _clock->Now()) * 1000.0 / frequency - 1.5;
+            wait = left > 0 ? std::min(static_cast<int>(left), sleepTime) : 0;
+            waitForNextOnly = false;
+        }
+        _clock->Wait(_wake, wait);
         _wake.Reset();
         if (!_running.load(std::memory_order_acquire))
             break;
         if (_intervalChanged.exchange(false, std::memory_order_acq_rel)) {
             sleepTime = _sleepTime.load(std::memory_order_acquire);
-            countsPerTick = _countsPerTick.load(std::memory_order_acquire);
+            period = _period.load(std::memory_order_acquire);
             _currentSleep.store(sleepTime, std::memory_order_release);
-            const bool fromTick = _changedByTick.exchange(false, std::memory_order_relaxed);
-            reference = fromTick ? _dueTime.load(std::memory_order_relaxed) : _clock->Now();
+            // The new grid goes on from the last tick, whoever changed it and however long ago:
+            // a stream of changes never holds a beat back by more than one new interval. Should
+            // its first tick have passed already, it comes at once.
+            reference = lastDue;
+            k = 0;
+            if (const std::int64_t now = _clock->Now(); reference + std::llround(period) < now)
+                reference = now - std::llround(period);
+            waitForNextOnly = true;
             continue;
         }
-        _clock->SleepUntil(reference + countsPerTick - spinMargin);
+        const std::int64_t due = reference + std::llround(static_cast<double>(k + 1) * period);
+        _clock->SleepUntil(due - spinMargin);
         int reads = 0;
-        std::int64_t now;
         do {
-            now = _clock->Now();
             ++reads;
-        } while (now - reference < countsPerTick);
+        } while (_clock->Now() < due);
         if (!_running.load(std::memory_order_acquire))
             break;
-        deliver(reference + countsPerTick);
-        reference += countsPerTick;
+        ++k;
+        deliver(due);
         if (reads == 1 && ++overshoots > 2 && sleepTime > 0) {
             --sleepTime;
             overshoots = 0;
             _currentSleep.store(sleepTime, std::memory_order_release);
         }
     }
-    Platform::Clock::ClearEventTime();
     Platform::Thread::RestoreProcessors();
 }
 

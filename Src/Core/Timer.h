@@ -12,8 +12,12 @@ namespace Core {
 
 // The metronome's clock: a worker thread that ticks one handler on a fixed grid. It sleeps for
 // most of each interval and spins on the clock for the rest, pinned to the first processor at
-// real-time priority. Ticks stay on reference + k * interval, so a late tick never delays the
-// ones after it and the long-run tempo is exact.
+// real-time priority. Tick k falls on reference + round(k * interval), so a late tick never
+// delays the ones after it, rounding never adds up and the long-run tempo is exact.
+//
+// While the sound output runs, the clock it reads is the output's frame counter: a tick's due
+// time is the very frame its clicks start on, and the system clock only decides when the worker
+// wakes to hand it over.
 class Timer : public ITimerControl {
 public:
     // Where the worker reads the time and sleeps. The real one is the monotonic clock and the
@@ -28,6 +32,13 @@ public:
         // Sleeps precisely until the clock reads `deadline` (at once if it has passed). The
         // worker sleeps this way until shortly before a tick and spins only for the rest.
         virtual void SleepUntil(std::int64_t /*deadline*/) {}
+        // The output frame a tick due at `due` sounds on (AnyFrame: this clock is not the
+        // output's, the clicks play at once), and the clock time in ns at which it is heard.
+        virtual std::int64_t FrameOf(std::int64_t /*due*/) { return Platform::AnyFrame; }
+        virtual std::int64_t HeardAt(std::int64_t due)
+        {
+            return static_cast<std::int64_t>(static_cast<double>(due) * (1e9 / Frequency()));
+        }
     };
 
     // The worker spins only for the last stretch before a tick; before that it sleeps on a
@@ -44,11 +55,12 @@ public:
     // The one timer of the process.
     static Timer& Instance();
 
-    // Starts ticking `handler` every `intervalMs`; the first tick comes at once. A worker left
-    // by an earlier Stop is joined first. False (and logged) when the thread cannot start, or
-    // when called from the worker itself.
-    bool Start(ITimerEventHandler* handler, double intervalMs);
-    // Takes a new interval; the next tick comes one full new interval after the worker notices.
+    // Starts ticking `handler` every `intervalMs` on `clock` (null: the timer's own); the first
+    // tick comes at once. A worker left by an earlier Stop is joined first. False (and logged)
+    // when the thread cannot start, or when called from the worker itself.
+    bool Start(ITimerEventHandler* handler, double intervalMs, IClock* clock = nullptr);
+    // Takes a new interval, from a tick or from any other thread: the next tick comes one new
+    // interval after the last one (at once if that has passed), and the new grid goes on from it.
     bool SetInterval(double intervalMs) override;
     // Asks the worker to end; does not wait for it.
     void Stop() override;
@@ -56,9 +68,10 @@ public:
     // Waits for a stopped worker to end (not from the worker itself).
     void Join();
 
-    // The grid time, in clock counts, of the tick being delivered (valid inside OnTimer): what
-    // the sound output stamps its events with so that a late wake-up does not move a click.
+    // The grid time, in clock counts, of the tick being delivered (valid inside OnTimer).
     std::int64_t DueTime() const noexcept { return _dueTime.load(std::memory_order_acquire); }
+    // Where the tick being delivered sounds and when it is heard (valid inside OnTimer).
+    TickTime CurrentTick() const noexcept override { return _tick; }
 
     // Derived values, as the worker will next pick them up.
     int SleepTime() const noexcept { return _sleepTime.load(std::memory_order_acquire); }
@@ -70,18 +83,19 @@ private:
     void StoreInterval(double intervalMs);
     void Run();
 
+    IClock* _ownClock;
     IClock* _clock;
-    double _frequency;
+    std::atomic<double> _frequency;
     Platform::AutoResetEvent _wake;
     Platform::Thread _thread;
     ITimerEventHandler* _handler = nullptr;
     std::atomic<int> _sleepTime{0};
     std::atomic<std::int64_t> _countsPerTick{0};
+    std::atomic<double> _period{0};  // clock counts per tick, not rounded
     std::atomic<bool> _intervalChanged{false};
     std::atomic<bool> _running{false};
     std::atomic<std::int64_t> _dueTime{0};
-    bool _delivering = false;  // the worker is inside OnTimer (read and written on the worker only)
-    std::atomic<bool> _changedByTick{false};
+    TickTime _tick;  // the worker's own
     std::atomic<int> _currentSleep{0};
 };
 

@@ -99,7 +99,7 @@ bool WaveFile::AllocateWavePlayers(std::int64_t fileSize, int count)
     return true;
 }
 
-bool WaveFile::Play(std::int32_t volume)
+bool WaveFile::Play(std::int32_t volume, std::int64_t frame)
 {
     if (_playersInUse <= 0) {
         _lastResult = System::NoAudioFileResult;
@@ -107,7 +107,7 @@ bool WaveFile::Play(std::int32_t volume)
         return false;
     }
     _lastUsed = _lastUsed + 1 >= _playersInUse ? 0 : _lastUsed + 1;
-    return _players[_lastUsed].Play(volume);
+    return _players[_lastUsed].Play(volume, frame);
 }
 
 void WaveFile::ClosePlayers()

@@ -41,7 +41,7 @@ public:
     bool PreparePlayers(const char16_t* path, int count);
     // Starts the next player of the pool, in turn, at `volume`. False (result 1000, logged)
     // when that player has no device or the file has no players.
-    bool Play(std::int32_t volume);
+    bool Play(std::int32_t volume, std::int64_t frame = Platform::AnyFrame);
     // Closes every player in use; the array and the sample buffer stay for the next preparation.
     void ClosePlayers();
     // The result code of the player used last (or of the last play request on no players).

@@ -4,7 +4,6 @@
 #include <new>
 
 #include "Platform/AudioOutput.h"
-#include "Platform/Clock.h"
 #include "System/ILog.h"
 #include "System/MultimediaError.h"
 
@@ -113,7 +112,7 @@ void WavePlayer::WaveOutCallback(Platform::WaveOut*, std::uint32_t message, std:
         reinterpret_cast<WavePlayer*>(instance)->_bufferDone.Set();
 }
 
-bool WavePlayer::Play(std::int32_t volume)
+bool WavePlayer::Play(std::int32_t volume, std::int64_t frame)
 {
     if (!_device) {
         SetLastResult(System::NoAudioFileResult);
@@ -121,7 +120,7 @@ bool WavePlayer::Play(std::int32_t volume)
         return false;
     }
     _requestedVolume.store(volume, std::memory_order_relaxed);
-    _requestedTime.store(Platform::Clock::EventTime(), std::memory_order_relaxed);
+    _requestedFrame.store(frame, std::memory_order_relaxed);
     _playEvent.Set();
     return true;
 }
@@ -212,17 +211,16 @@ void WavePlayer::WriteWave()
             _scaledUpTo = 0;
             _scaledVolume.store(volume, std::memory_order_release);
         }
-        // The first buffer is placed at the time the click was asked for; the rest follow it.
-        Platform::Clock::SetEventTime(_requestedTime.load(std::memory_order_relaxed));
+        // The first buffer starts on the frame the click was asked for; the rest follow it.
+        const std::int64_t frame = _requestedFrame.load(std::memory_order_relaxed);
         while (_position < _dataSize) {
             for (int i = 0; i < BufferCount && _running.load(std::memory_order_acquire); ++i) {
                 if (!(_headers[i].flags.load(std::memory_order_acquire) & Platform::HeaderDone))
                     continue;
                 FillBuffer(i);
-                const std::uint32_t result = Platform::WaveOut::Write(_device, &_headers[i], sizeof _headers[i]);
+                const std::uint32_t result = Platform::WaveOut::Write(_device, &_headers[i], sizeof _headers[i], frame);
                 SetLastResult(result);
                 if (result != MmNoError) {
-                    Platform::Clock::ClearEventTime();
                     System::ReportMultimediaError(result, SourceFile, "Core::WavePlayer::WriteWave", __LINE__,
                                                   "Error calling WaveOut::Write");
                     return;
@@ -232,7 +230,6 @@ void WavePlayer::WriteWave()
                 break;
             _bufferDone.Wait(-1);
         }
-        Platform::Clock::ClearEventTime();
         _position = 0;
         _streamed.fetch_add(1, std::memory_order_acq_rel);
     }

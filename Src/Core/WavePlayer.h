@@ -36,12 +36,12 @@ public:
     bool OpenAudioDevice(const Platform::WaveFormat& format, const unsigned char* samples, std::uint32_t size,
                          Platform::AudioOutput& output);
 
-    // Asks the thread to play the click from the start at `volume` (0..127), placed at the
-    // calling thread's event time. Cuts what this player still sounds. No allocation and no
+    // Asks the thread to play the click from the start at `volume` (0..127), starting on output
+    // frame `frame` (AnyFrame: at once). Cuts what this player still sounds. No allocation and no
     // device call: the thread rescales its copy itself, as it streams, when the volume changed,
     // so the copy is never rewritten while it is being read. False (result 1000, logged)
     // without a device.
-    bool Play(std::int32_t volume);
+    bool Play(std::int32_t volume, std::int64_t frame = Platform::AnyFrame);
 
     // Ends the thread (waiting for it), stops and closes the device and frees the copy.
     void CloseAudioDevice();
@@ -88,9 +88,9 @@ private:
     unsigned char _buffers[BufferCount][BufferSize];
     std::atomic<std::int32_t> _scaledVolume{Unscaled};
     std::atomic<bool> _running{false};
-    // The request Play hands to the thread: the volume and the event time to start at.
+    // The request Play hands to the thread: the volume and the frame to start on.
     std::atomic<std::int32_t> _requestedVolume{127};
-    std::atomic<std::int64_t> _requestedTime{0};
+    std::atomic<std::int64_t> _requestedFrame{Platform::AnyFrame};
     std::atomic<std::uint64_t> _streamed{0};
     Platform::Thread _thread;
 };

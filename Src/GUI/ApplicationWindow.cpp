@@ -622,7 +622,7 @@ void ApplicationWindow::OnSpeedTrainerStarted(std::int32_t tempo, bool)
     _tempoSlider->setEnabled(false);
 }
 
-void ApplicationWindow::OnTimerEvent(std::int32_t events, std::int32_t tempo)
+void ApplicationWindow::OnTimerEvent(std::int32_t events, std::int32_t tempo, std::int64_t)
 {
     if (!(events & TempoChanged))
         return;

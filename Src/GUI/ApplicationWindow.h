@@ -102,7 +102,7 @@ public:
     void MouseOverControl(int id) override;
 
     void OnSpeedTrainerStarted(std::int32_t tempo, bool hasWarmUp) override;
-    void OnTimerEvent(std::int32_t events, std::int32_t tempo) override;
+    void OnTimerEvent(std::int32_t events, std::int32_t tempo, std::int64_t heardAt) override;
     void OnStopped(std::int32_t tempo) override;
     void OnError(std::int32_t messageId) override;
 

@@ -19,11 +19,10 @@
 
 #include "Configuration/ConfigurationData.h"
 #include "Core/SettingsRange.h"
+#include "Core/HeardTime.h"
 #include "GUI/ControlSubClasser.h"
 #include "GUI/Fonts.h"
 #include "GUI/Model/VoicePalette.h"
-#include "Platform/AudioOutput.h"
-#include "Platform/Clock.h"
 #include "System/ILog.h"
 
 namespace GUI {
@@ -58,17 +57,8 @@ constexpr int ShortNameWidth = 100;
 constexpr int LongestPrefix = StepSequencerGrid::NameCapacity - 1 - 3;  // room for "..."
 constexpr int CursorWidth = 3;
 
-// A tick more than this far ahead of its click is shown at once: a latency that large is a fault.
-constexpr std::int64_t LongestWait = 500'000'000;
 // How often the cursor thread looks for a new tick: well within a frame of the screen.
 constexpr std::int64_t TickPollInterval = 2'000'000;
-
-// From a tick's due time to its click leaving the speakers: the sound output's latency (0 while
-// the output has not measured one).
-std::int64_t OutputLatency() noexcept
-{
-    return Platform::AudioOutput::Instance().Latency();
-}
 
 }  // namespace
 
@@ -99,7 +89,6 @@ StepSequencerControl::StepSequencerControl(QWidget* parent) : QWidget(parent)
     ControlSubClasser::SetControlId(this, ControlId);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::StrongFocus);
-    _latency.store(&OutputLatency, std::memory_order_release);
     _font = Fonts::CreateScaledFont(10, 400);
     _scrollBarHeight = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
 
@@ -905,11 +894,11 @@ void StepSequencerControl::StopCursor()
     repaint(0, 0, _clientWidth, std::max(0, ViewHeight()));
 }
 
-void StepSequencerControl::OnTick() noexcept
+void StepSequencerControl::OnTick(std::int64_t heardAt) noexcept
 {
     // Timer thread: the tick's time and the count; the cursor thread finds them by itself.
     const std::uint32_t next = _ticks.load(std::memory_order_relaxed) + 1;
-    _tickTimes[next % TickSlots].store(Platform::Clock::EventTime(), std::memory_order_relaxed);
+    _tickTimes[next % TickSlots].store(heardAt, std::memory_order_relaxed);
     _ticks.store(next, std::memory_order_release);
 }
 
@@ -926,20 +915,9 @@ void StepSequencerControl::RunCursor(std::uint32_t seen)
         while (seen != latest) {
             ++seen;
             // Show the step when it is heard. A thread that fell far behind catches up at once.
-            const LatencyFunction latency = _latency.load(std::memory_order_acquire);
-            const std::int64_t tick = _tickTimes[seen % TickSlots].load(std::memory_order_relaxed);
-            if (latest - seen < TickSlots && latency && tick > 0) {
-                const std::int64_t showAt = tick + latency();
-                std::int64_t wait = showAt - Platform::Clock::Now();
-                if (wait > LongestWait)
-                    wait = 0;
-                // Short naps, so that stopping never waits long for this thread.
-                while (wait > 0 && (_cursorFlags.load(std::memory_order_acquire) & CursorRunning)) {
-                    std::this_thread::sleep_for(std::chrono::nanoseconds(std::min<std::int64_t>(wait, 5'000'000)));
-                    wait = showAt - Platform::Clock::Now();
-                }
-            }
-            if (!(_cursorFlags.load(std::memory_order_acquire) & CursorRunning))
+            const std::int64_t heardAt =
+                latest - seen < TickSlots ? _tickTimes[seen % TickSlots].load(std::memory_order_relaxed) : 0;
+            if (!Core::HeardTime::WaitUntil(heardAt, [this] { return (_cursorFlags.load(std::memory_order_acquire) & CursorRunning) != 0; }))
                 return;
             CursorFrame();
         }

@@ -66,9 +66,6 @@ public:
         PixelRight = 10,
     };
 
-    // From a tick's due time to its click being heard, in clock nanoseconds.
-    using LatencyFunction = std::int64_t (*)() noexcept;
-
     explicit StepSequencerControl(QWidget* parent = nullptr);
     ~StepSequencerControl() override;
 
@@ -95,15 +92,13 @@ public:
 
     // The playback cursor. StartCursor takes the preview settings and gives false when its
     // thread cannot start (the failure is logged). OnTick is called on the metronome's timer
-    // thread once per tick: it stores the tick's time and counts it, nothing more (no lock, no
-    // system call); the cursor thread looks for new ticks every two milliseconds.
+    // thread once per tick with the time the tick is heard: it stores it and counts the tick,
+    // nothing more (no lock, no system call); the cursor thread looks for new ticks every two
+    // milliseconds and shows each when it is heard.
     bool StartCursor(const Configuration::ConfigurationData& settings);
     void StopCursor();
-    void OnTick() noexcept;
+    void OnTick(std::int64_t heardAt) noexcept;
     bool CursorRuns() const { return (_cursorFlags.load(std::memory_order_acquire) & CursorRunning) != 0; }
-
-    // Where the output latency comes from (tests give their own).
-    void SetLatencySource(LatencyFunction latency) { _latency.store(latency, std::memory_order_release); }
 
     StepSequencerGrid& Grid() { return _grid; }
     const StepSequencerGrid& Grid() const { return _grid; }
@@ -199,7 +194,6 @@ private:
     std::atomic<std::uint32_t> _ticks{0};
     std::atomic<bool> _framePending{false};
     std::atomic<int> _frames{0};
-    std::atomic<LatencyFunction> _latency{nullptr};
     float _cursorX = 0.0f;
     int _cursorHeight = 0;
     int _stepsPerColumn = 0;

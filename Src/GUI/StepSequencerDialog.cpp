@@ -438,11 +438,11 @@ void StepSequencerDialog::mouseMoveEvent(QMouseEvent* event)
 
 void StepSequencerDialog::OnSpeedTrainerStarted(std::int32_t, bool) {}
 
-void StepSequencerDialog::OnTimerEvent(std::int32_t events, std::int32_t)
+void StepSequencerDialog::OnTimerEvent(std::int32_t events, std::int32_t, std::int64_t heardAt)
 {
     // Timer thread: one cursor step per tick, handed over without waiting.
     if (events & Core::IMetronomeEventHandler::SubStep)
-        _grid->OnTick();
+        _grid->OnTick(heardAt);
 }
 
 void StepSequencerDialog::OnStopped(std::int32_t) {}

@@ -1,21 +1,16 @@
 #include "GUI/VisualBeatIndicator.h"
 
 #include <QPainter>
-#include <chrono>
-#include <thread>
 
 #include "Configuration/ConfigurationData.h"
 #include "GUI/ControlSubClasser.h"
+#include "Core/HeardTime.h"
 #include "GUI/Model/VoicePalette.h"
-#include "Platform/Clock.h"
 #include "System/ILog.h"
 
 namespace GUI {
 
 namespace {
-
-// A click more than this far ahead is shown at once: a latency that large is a fault.
-constexpr std::int64_t LongestWait = 500'000'000;
 
 std::int64_t Pack(int voice, std::int64_t time)
 {
@@ -72,10 +67,10 @@ void VisualBeatIndicator::Prepare(const Configuration::ConfigurationData& settin
     }
 }
 
-void VisualBeatIndicator::Show(int voice)
+void VisualBeatIndicator::Show(int voice, std::int64_t heardAt)
 {
     // On the timer thread: two stores and a wake, nothing that waits.
-    _next.store(Pack(voice < 0 || voice > 11 ? -1 : voice, Platform::Clock::EventTime()), std::memory_order_release);
+    _next.store(Pack(voice < 0 || voice > 11 ? -1 : voice, heardAt), std::memory_order_release);
     _signals.fetch_add(1, std::memory_order_release);
     _signals.notify_one();
 }
@@ -102,23 +97,11 @@ void VisualBeatIndicator::Run(std::uint32_t seen)
         seen = _signals.load(std::memory_order_acquire);
         std::int64_t next = _next.load(std::memory_order_acquire);
         int voice = static_cast<int>(next & 0xFF) - 1;
-        std::int64_t tick = (next >> 8) * 1000;
+        const std::int64_t heardAt = (next >> 8) * 1000;
 
         // Show the flash when its click is heard, not when it was scheduled.
-        LatencyFunction latency = _latency.load(std::memory_order_acquire);
-        if (latency && tick > 0) {
-            std::int64_t showAt = tick + latency();
-            std::int64_t wait = showAt - Platform::Clock::Now();
-            if (wait > LongestWait)
-                wait = 0;
-            // Short steps, so that Hide never waits long for this thread.
-            while (wait > 0 && _running.load(std::memory_order_acquire)) {
-                std::this_thread::sleep_for(std::chrono::nanoseconds(wait < 5'000'000 ? wait : 5'000'000));
-                wait = showAt - Platform::Clock::Now();
-            }
-            if (!_running.load(std::memory_order_acquire))
-                return;
-        }
+        if (!Core::HeardTime::WaitUntil(heardAt, [this] { return _running.load(std::memory_order_acquire); }))
+            return;
         DrawFrame(voice);
         _frames.fetch_add(1, std::memory_order_release);
         QMetaObject::invokeMethod(this, [this] { update(); }, Qt::QueuedConnection);

@@ -14,24 +14,21 @@ namespace GUI {
 
 // The small square beside the tempo read-out that flashes a disc for the voice that has just
 // sounded, in that voice's size and colour. Its own thread draws each flash: the metronome's
-// timer thread only leaves the voice and the tick's time and wakes it, and the flash is shown
-// one output latency after the tick, when its click is heard.
+// timer thread only leaves the voice and the time its click is heard and wakes it, and the flash
+// is shown then.
 class VisualBeatIndicator final : public QWidget, public Core::IBeatIndicator {
     Q_OBJECT
 public:
     static constexpr int Size = 32;
-    // From a tick's time to its click being heard, in clock nanoseconds.
-    using LatencyFunction = std::int64_t (*)() noexcept;
 
     explicit VisualBeatIndicator(QWidget* parent = nullptr);
     ~VisualBeatIndicator() override;
 
     // Places the square at (230, 76) in its parent.
     bool CreateVisualIndicatorWindow(QWidget* parent);
-    void SetLatencySource(LatencyFunction latency) { _latency.store(latency, std::memory_order_release); }
 
     void Prepare(const Configuration::ConfigurationData& settings) override;
-    void Show(int voice) override;
+    void Show(int voice, std::int64_t heardAt) override;
     void Hide() override;
 
     bool Running() const { return _running.load(std::memory_order_acquire); }
@@ -56,11 +53,10 @@ private:
     std::uint32_t _background = 0;
     Platform::Thread _thread;
     std::atomic<bool> _running{false};
-    // What to show next, written whole by Show: the voice + 1 in the low byte, the tick's time
-    // in microseconds above it. The counter tells the thread that something new is there.
+    // What to show next, written whole by Show: the voice + 1 in the low byte, the time it is
+    // heard in microseconds above it. The counter tells the thread that something new is there.
     std::atomic<std::int64_t> _next{0};
     std::atomic<std::uint32_t> _signals{0};
-    std::atomic<LatencyFunction> _latency{nullptr};
     std::atomic<int> _frames{0};
 };
 

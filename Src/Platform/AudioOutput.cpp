@@ -2,9 +2,9 @@
 
 #include <pa_linux_alsa.h>
 #include <portaudio.h>
-#include <time.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 
 #include "Platform/Clock.h"
@@ -14,35 +14,21 @@ namespace Platform {
 
 namespace {
 
-// What the first callbacks of a new stream show: how far ahead of the callback its first frame
-// is heard, and how long the callbacks may be apart. The fixed latency is chosen from them.
-struct WarmUp {
-    std::atomic<int> callbacks{0};
-    std::atomic<std::int64_t> lastCallback{0};
-    std::atomic<std::int64_t> maxGap{0};
-    std::atomic<std::int64_t> maxAhead{0};
-    std::atomic<std::int64_t> sumAhead{0};
-};
-WarmUp warmUp;
+// Margin for a thread that hands its sound over late on a busy machine (the timer, a wave
+// player woken by it).
+constexpr std::int64_t LeadMargin = 15'000'000;
+// A stream's first callbacks come in a burst while it fills the device's buffer; pauses between
+// them tell nothing of its steady pace. Start returns once they are over.
+constexpr int StartCallbacks = 8;
+constexpr std::int64_t StartTimeout = 1'000'000'000;
+// A pause between callbacks longer than this is a stall (an underflow), not the pace to plan for.
+constexpr std::int64_t LongestPlannedGap = 100'000'000;
+// How quickly the device's reported delay is followed (a weight per buffer).
+constexpr double AheadSmoothing = 0.02;
 
-// Margin for a timer thread that hands its event over late and for an unsteady callback.
-constexpr std::int64_t LatencyMargin = 10'000'000;
-constexpr int SkippedCallbacks = 8;   // a stream's first callbacks come in a burst, often before a pause
-constexpr int WarmUpCallbacks = 48;
-constexpr std::int64_t SteadyGap = 100'000'000;  // a longer pause starts the measuring again
-
-void RaiseToMax(std::atomic<std::int64_t>& value, std::int64_t candidate) noexcept
+std::int64_t BufferNs(double rate)
 {
-    std::int64_t current = value.load(std::memory_order_relaxed);
-    while (candidate > current && !value.compare_exchange_weak(current, candidate, std::memory_order_relaxed)) {
-    }
-}
-
-void SleepUntil(std::int64_t time) noexcept
-{
-    timespec until{static_cast<time_t>(time / 1'000'000'000), static_cast<long>(time % 1'000'000'000)};
-    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) != 0) {
-    }
+    return static_cast<std::int64_t>(AudioOutput::BufferFrames * 1e9 / rate);
 }
 
 }  // namespace
@@ -51,14 +37,14 @@ AudioOutput::AudioOutput() = default;
 
 AudioOutput::~AudioOutput()
 {
-    std::lock_guard guard(_lock);
-    if (_users > 0) {
+    {
+        std::lock_guard guard(_lock);
+        _closerStop = true;
         _users = 0;
-        if (_nullActive)
-            StopNull();
-        else
-            StopDevice();
+        StopStream();
     }
+    _closerWake.notify_all();
+    _closer.Join();
     if (_paInitialised)
         Pa_Terminate();
 }
@@ -72,6 +58,8 @@ AudioOutput& AudioOutput::Instance()
 void AudioOutput::UseNullOutput(bool useNull)
 {
     std::lock_guard guard(_lock);
+    if (_useNull != useNull && _users == 0)
+        StopStream();  // an idle stream of the other kind is not reused
     _useNull = useNull;
 }
 
@@ -79,6 +67,7 @@ void AudioOutput::SetNullCapture(std::vector<float>* capture)
 {
     std::lock_guard guard(_lock);
     if (_users == 0) {
+        StopStream();  // the capture starts with the next stream's frame 0
         _capture = capture;
         _captured.store(0, std::memory_order_release);
     }
@@ -87,13 +76,14 @@ void AudioOutput::SetNullCapture(std::vector<float>* capture)
 std::uint32_t AudioOutput::Acquire()
 {
     std::lock_guard guard(_lock);
-    if (_users > 0) {
+    if (_users > 0 || _open) {
         ++_users;
         return MmNoError;
     }
     std::uint32_t result = _useNull ? StartNull() : StartDevice();
     if (result == MmNoError) {
         _users = 1;
+        _open = true;
         _running.store(true, std::memory_order_release);
     }
     return result;
@@ -101,14 +91,157 @@ std::uint32_t AudioOutput::Acquire()
 
 void AudioOutput::Release()
 {
+    {
+        std::lock_guard guard(_lock);
+        if (_users == 0 || --_users > 0)
+            return;
+        if (_nullActive) {
+            StopStream();  // the null output serves tests: each start is a fresh one
+            return;
+        }
+        _idleSince = Clock::Now();
+        if (!_closerStarted)
+            _closerStarted = _closer.Start([this] { RunCloser(); });
+        if (!_closerStarted)
+            StopStream();  // no thread to close it later: close it now
+    }
+    _closerWake.notify_all();
+}
+
+void AudioOutput::CloseIdle()
+{
     std::lock_guard guard(_lock);
-    if (_users == 0 || --_users > 0)
-        return;
-    _running.store(false, std::memory_order_release);
-    if (_nullActive)
-        StopNull();
-    else
-        StopDevice();
+    if (_users == 0)
+        StopStream();
+}
+
+// Closes the stream once it has had no user for the idle delay.
+void AudioOutput::RunCloser()
+{
+    std::unique_lock guard(_lock);
+    while (!_closerStop) {
+        if (_users == 0 && _open) {
+            const std::int64_t closeAt = _idleSince + IdleCloseDelay;
+            const std::int64_t now = Clock::Now();
+            if (now >= closeAt) {
+                StopStream();
+                continue;
+            }
+            _closerWake.wait_for(guard, std::chrono::nanoseconds(closeAt - now));
+        } else {
+            _closerWake.wait(guard);
+        }
+    }
+}
+
+// --- timing ---
+
+void AudioOutput::PrepareTiming(double rate)
+{
+    _sampleRate.store(rate, std::memory_order_release);
+    _mixer.Start(rate);
+    _mapping.Reset(rate);
+    _lastCallback = 0;
+    _maxGap = 0;
+    _lastAhead = -1;
+    _ahead = 0;
+    _callbacks.store(0, std::memory_order_release);
+    _restarts.store(0, std::memory_order_relaxed);
+    _leadNs.store(2 * BufferNs(rate) + LeadMargin, std::memory_order_relaxed);
+    _published.sequence.store(0, std::memory_order_release);
+}
+
+void AudioOutput::Publish(const ClockMapping::State& state, double ahead) noexcept
+{
+    const std::uint32_t sequence = _published.sequence.load(std::memory_order_relaxed);
+    _published.sequence.store(sequence + 1, std::memory_order_relaxed);
+    std::atomic_thread_fence(std::memory_order_release);
+    _published.origin.store(state.origin, std::memory_order_relaxed);
+    _published.baseTime.store(state.baseTime, std::memory_order_relaxed);
+    _published.baseFrame.store(state.baseFrame, std::memory_order_relaxed);
+    _published.framePeriod.store(state.framePeriod, std::memory_order_relaxed);
+    _published.ahead.store(ahead, std::memory_order_relaxed);
+    _published.sequence.store(sequence + 2, std::memory_order_release);
+}
+
+AudioOutput::Snapshot AudioOutput::Read() const noexcept
+{
+    Snapshot snapshot;
+    for (;;) {
+        const std::uint32_t before = _published.sequence.load(std::memory_order_acquire);
+        if (before == 0) {
+            // No buffer yet: frame 0 is being rendered now.
+            snapshot.mapping.origin = Clock::Now();
+            snapshot.mapping.framePeriod = 1e9 / SampleRate();
+            return snapshot;
+        }
+        if (before & 1)
+            continue;
+        snapshot.mapping.origin = _published.origin.load(std::memory_order_relaxed);
+        snapshot.mapping.baseTime = _published.baseTime.load(std::memory_order_relaxed);
+        snapshot.mapping.baseFrame = _published.baseFrame.load(std::memory_order_relaxed);
+        snapshot.mapping.framePeriod = _published.framePeriod.load(std::memory_order_relaxed);
+        snapshot.ahead = _published.ahead.load(std::memory_order_relaxed);
+        std::atomic_thread_fence(std::memory_order_acquire);
+        if (_published.sequence.load(std::memory_order_relaxed) == before)
+            return snapshot;
+    }
+}
+
+std::int64_t AudioOutput::LeadFrame() const noexcept
+{
+    const Snapshot snapshot = Read();
+    // The loop's estimate may trail a burst of callbacks: never name a frame rendered already.
+    const double rendering = std::max(snapshot.mapping.FrameAt(Clock::Now()),
+                                      static_cast<double>(_mixer.FramesRendered()));
+    const double lead = static_cast<double>(LeadTime()) / snapshot.mapping.framePeriod;
+    return static_cast<std::int64_t>(std::ceil(rendering + lead));
+}
+
+std::int64_t AudioOutput::HandOverTime(std::int64_t frame) const noexcept
+{
+    const Snapshot snapshot = Read();
+    return static_cast<std::int64_t>(snapshot.mapping.TimeAt(static_cast<double>(frame))) - LeadTime();
+}
+
+std::int64_t AudioOutput::HeardAt(std::int64_t frame) const noexcept
+{
+    const Snapshot snapshot = Read();
+    return static_cast<std::int64_t>(snapshot.mapping.TimeAt(static_cast<double>(frame)) + snapshot.ahead);
+}
+
+double AudioOutput::FrameAt(std::int64_t time) const noexcept
+{
+    return Read().mapping.FrameAt(time);
+}
+
+double AudioOutput::MeasuredRate() const noexcept
+{
+    return 1e9 / Read().mapping.framePeriod;
+}
+
+void AudioOutput::OnBuffer(float* output, int frames, std::int64_t callbackTime, double aheadNs) noexcept
+{
+    const int callbacks = _callbacks.load(std::memory_order_relaxed) + 1;
+    if (_lastCallback != 0 && callbacks > StartCallbacks) {
+        // The lead covers the longest pause between callbacks seen in this stream (a stall
+        // longer than any pace is not planned for).
+        const std::int64_t gap = callbackTime - _lastCallback;
+        if (gap > _maxGap && gap <= LongestPlannedGap) {
+            _maxGap = gap;
+            _leadNs.store(BufferNs(_sampleRate.load(std::memory_order_relaxed)) + gap + LeadMargin,
+                          std::memory_order_relaxed);
+        }
+    }
+    _lastCallback = callbackTime;
+    const int restartsBefore = _mapping.Restarts();
+    _mapping.Observe(_mixer.FramesRendered(), callbackTime);
+    if (_mapping.Restarts() != restartsBefore)
+        _restarts.store(_mapping.Restarts(), std::memory_order_relaxed);
+    _ahead = callbacks == 1 ? aheadNs : _ahead + AheadSmoothing * (aheadNs - _ahead);
+    Publish(_mapping.Current(), _ahead);
+    _mixer.Render(output, frames);
+    _callbacks.store(callbacks, std::memory_order_release);
 }
 
 int AudioOutput::Callback(const void*, void* output, unsigned long frames, const PaStreamCallbackTimeInfo* times,
@@ -120,32 +253,11 @@ int AudioOutput::Callback(const void*, void* output, unsigned long frames, const
     const std::int64_t now = Clock::Now();  // read through the vDSO: no system call
     double ahead = times->outputBufferDacTime - times->currentTime;
     if (!(ahead > 0 && ahead < 1.0))
-        ahead = audio._lastAhead.load(std::memory_order_relaxed);  // this device gives no time: keep the last
+        ahead = audio._lastAhead;  // this device gives no time: keep the last
     if (ahead < 0)
         ahead = SuggestedLatency;
-    audio._lastAhead.store(ahead, std::memory_order_relaxed);
-    const auto aheadNs = static_cast<std::int64_t>(ahead * 1e9);
-
-    if (int seen = warmUp.callbacks.load(std::memory_order_relaxed); seen < WarmUpCallbacks) {
-        const std::int64_t last = warmUp.lastCallback.exchange(now, std::memory_order_relaxed);
-        if (last != 0 && now - last > SteadyGap) {
-            seen = 0;  // the device paused: what came before does not describe it
-            warmUp.maxGap.store(0, std::memory_order_relaxed);
-            warmUp.maxAhead.store(0, std::memory_order_relaxed);
-            warmUp.sumAhead.store(0, std::memory_order_relaxed);
-        } else if (seen >= SkippedCallbacks) {
-            RaiseToMax(warmUp.maxGap, now - last);
-            RaiseToMax(warmUp.maxAhead, aheadNs);
-            warmUp.sumAhead.fetch_add(aheadNs, std::memory_order_relaxed);
-        }
-        warmUp.callbacks.store(seen + 1, std::memory_order_release);
-    }
-    // Once the stream runs steadily the device's delay is taken as the fixed one seen while
-    // warming up: through a sound server the reported delay wanders by a millisecond and more
-    // over seconds, while the callbacks themselves keep pace with the output's sample clock.
-    const std::int64_t fixedAhead = audio._fixedAhead.load(std::memory_order_relaxed);
-    audio._mixer.Render(static_cast<float*>(output), static_cast<int>(frames),
-                        now + (fixedAhead > 0 ? fixedAhead : aheadNs));
+    audio._lastAhead = ahead;
+    audio.OnBuffer(static_cast<float*>(output), static_cast<int>(frames), now, ahead * 1e9);
     return paContinue;
 }
 
@@ -179,56 +291,29 @@ std::uint32_t AudioOutput::StartDevice()
     // the system allows) so that a busy machine does not make it miss its turn.
     if (const PaHostApiInfo* api = Pa_GetHostApiInfo(info->hostApi); api && api->type == paALSA)
         PaAlsa_EnableRealtimeScheduling(stream, 1);
-    _sampleRate.store(rate, std::memory_order_release);
-    _mixer.Start(rate);
-    _lastAhead.store(-1, std::memory_order_relaxed);
-    warmUp.callbacks.store(0);
-    warmUp.lastCallback.store(0);
-    warmUp.maxGap.store(0);
-    warmUp.maxAhead.store(0);
-    warmUp.sumAhead.store(0);
-    _fixedAhead.store(0, std::memory_order_relaxed);
+    PrepareTiming(rate);
     if (Pa_StartStream(stream) != paNoError) {
         Pa_CloseStream(stream);
         return MmNotEnabled;
     }
     _stream = stream;
+    _nullActive = false;
 
-    // Watch the first steady callbacks (waiting at most three seconds for them) to learn how far
-    // ahead the device plays and how unevenly it calls; the latency is fixed from them for as long
-    // as the stream runs.
-    const std::int64_t giveUp = Clock::Now() + 3'000'000'000;
-    while (warmUp.callbacks.load(std::memory_order_acquire) < WarmUpCallbacks && Clock::Now() < giveUp)
-        SleepUntil(Clock::Now() + 2'000'000);
-    if (warmUp.callbacks.load(std::memory_order_acquire) <= SkippedCallbacks) {
-        StopDevice();
+    // The first callbacks fill the device's buffer in a burst; once they are over, the frames
+    // rendered and the clock run together and a click can be placed.
+    const std::int64_t giveUp = Clock::Now() + StartTimeout;
+    while (_callbacks.load(std::memory_order_acquire) < StartCallbacks && Clock::Now() < giveUp)
+        Clock::SleepUntil(Clock::Now() + 1'000'000);
+    if (_callbacks.load(std::memory_order_acquire) < StartCallbacks) {
+        StopStream();
         return MmNotEnabled;  // the stream started but never asked for sound
     }
-    const auto bufferNs = static_cast<std::int64_t>(BufferFrames * 1e9 / rate);
-    const std::int64_t gap = std::max(warmUp.maxGap.load(), bufferNs);
-    _mixer.SetLatency(warmUp.maxAhead.load() + gap + LatencyMargin);
-    const int measured = warmUp.callbacks.load(std::memory_order_acquire) - SkippedCallbacks;
-    if (measured > 0)
-        _fixedAhead.store(warmUp.sumAhead.load() / measured, std::memory_order_relaxed);
     return MmNoError;
-}
-
-void AudioOutput::StopDevice()
-{
-    if (!_stream)
-        return;
-    auto* stream = static_cast<PaStream*>(_stream);
-    Pa_StopStream(stream);
-    Pa_CloseStream(stream);
-    _stream = nullptr;
 }
 
 std::uint32_t AudioOutput::StartNull()
 {
-    _sampleRate.store(PreferredRate, std::memory_order_release);
-    _mixer.Start(PreferredRate);
-    const auto bufferNs = static_cast<std::int64_t>(BufferFrames * 1e9 / PreferredRate);
-    _mixer.SetLatency(NullDeviceDelay + bufferNs + LatencyMargin);
+    PrepareTiming(PreferredRate);
     _captured.store(0, std::memory_order_release);
     _nullStop.store(false, std::memory_order_release);
     _nullStart.store(Clock::Now() + NullDeviceDelay, std::memory_order_release);
@@ -238,11 +323,21 @@ std::uint32_t AudioOutput::StartNull()
     return MmNoError;
 }
 
-void AudioOutput::StopNull()
+void AudioOutput::StopStream()
 {
-    _nullStop.store(true, std::memory_order_release);
-    _nullThread.Join();
-    _nullActive = false;
+    _open = false;
+    _running.store(false, std::memory_order_release);
+    if (_nullActive) {
+        _nullStop.store(true, std::memory_order_release);
+        _nullThread.Join();
+        _nullActive = false;
+    }
+    if (_stream) {
+        auto* stream = static_cast<PaStream*>(_stream);
+        Pa_StopStream(stream);
+        Pa_CloseStream(stream);
+        _stream = nullptr;
+    }
 }
 
 // Renders one buffer every buffer period, on a grid that does not drift, and "hears" each buffer
@@ -254,9 +349,9 @@ void AudioOutput::RunNull()
     std::vector<float> buffer(BufferFrames * Mixer::Channels);
     for (std::int64_t n = 0; !_nullStop.load(std::memory_order_acquire); ++n) {
         const auto offset = static_cast<std::int64_t>(std::llround(n * BufferFrames * 1e9 / rate));
-        const std::int64_t heard = heardStart + offset;
-        SleepUntil(heard - NullDeviceDelay);
-        _mixer.Render(buffer.data(), BufferFrames, heard);
+        const std::int64_t rendered = heardStart + offset - NullDeviceDelay;
+        Clock::SleepUntil(rendered);
+        OnBuffer(buffer.data(), BufferFrames, rendered, static_cast<double>(NullDeviceDelay));
         if (_capture) {
             const std::int64_t done = _captured.load(std::memory_order_relaxed);
             const auto capacity = static_cast<std::int64_t>(_capture->size() / Mixer::Channels);

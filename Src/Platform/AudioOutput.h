@@ -1,10 +1,12 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <mutex>
 #include <vector>
 
+#include "Platform/ClockMapping.h"
 #include "Platform/Mixer.h"
 #include "Platform/Thread.h"
 
@@ -14,8 +16,13 @@ namespace Platform {
 
 // The program's one audio output: a stream on the default sound device (or, for tests and
 // benchmarks, a null output paced by the clock) that plays whatever the mixer renders. It is
-// started by the first Acquire and stopped by the last Release, so it runs while any MIDI or wave
-// device is open.
+// started by the first Acquire; after the last Release it keeps running for a few seconds (a
+// quick restart needs no new stream) and then closes, so that an idle program costs nothing.
+//
+// Its frames are the clock of everything that plays: a click names the frame it starts on. The
+// output also follows how its frames run against the system clock (a delay-locked loop over
+// the callbacks' times), which other threads read without a lock to decide *when* to hand a
+// click over and when it is heard, never on which frame it starts.
 class AudioOutput {
 public:
     static constexpr double PreferredRate = 44100;
@@ -23,6 +30,8 @@ public:
     static constexpr double SuggestedLatency = 0.020;  // seconds asked of the device
     // The null output's delay from rendering a buffer to "hearing" it.
     static constexpr std::int64_t NullDeviceDelay = 10'000'000;
+    // How long the device stays open after its last user left.
+    static constexpr std::int64_t IdleCloseDelay = 3'000'000'000;
 
     AudioOutput();
     ~AudioOutput();
@@ -35,15 +44,32 @@ public:
     // is matched by one Release.
     std::uint32_t Acquire();
     void Release();
+    // Closes an output nobody uses at once, instead of after the idle delay.
+    void CloseIdle();
     bool Running() const noexcept { return _running.load(std::memory_order_acquire); }
 
     Mixer& GetMixer() noexcept { return _mixer; }
     double SampleRate() const noexcept { return _sampleRate.load(std::memory_order_acquire); }
-    // From an event's stamp to the moment it is heard, in clock nanoseconds: the beat indicator
-    // and the step sequencer's cursor show a tick this long after its due time.
-    std::int64_t Latency() const noexcept { return _mixer.Latency(); }
-    // Buffers the device reported it could not play in time (for benchmarks).
+    // Buffers the device reported it could not play in time (for benchmarks and tests).
     std::int64_t Underflows() const noexcept { return _underflows.load(std::memory_order_relaxed); }
+
+    // --- timing, from any thread, while the output runs ---
+    // The first output frame that a sound handed over now is sure to reach the mixer in time
+    // for: the frames being rendered now, plus the lead below.
+    std::int64_t LeadFrame() const noexcept;
+    // The clock time by which a sound for `frame` is to be handed over.
+    std::int64_t HandOverTime(std::int64_t frame) const noexcept;
+    // The clock time at which `frame` is heard (the device's delay included).
+    std::int64_t HeardAt(std::int64_t frame) const noexcept;
+    // The (fractional) frame being rendered at clock time `time`.
+    double FrameAt(std::int64_t time) const noexcept;
+    // From handing a sound over to the mixer rendering it: one buffer, the longest pause seen
+    // between callbacks, and a margin for a hand-over delayed by a busy machine; in ns.
+    std::int64_t LeadTime() const noexcept { return _leadNs.load(std::memory_order_relaxed); }
+    // The device's rate as measured against the clock, and how often the loop following it
+    // started over (after an underflow or a stall).
+    double MeasuredRate() const noexcept;
+    int MappingRestarts() const noexcept { return _restarts.load(std::memory_order_relaxed); }
 
     // Use the null output instead of the sound device from the next start on.
     void UseNullOutput(bool useNull);
@@ -56,28 +82,64 @@ public:
     std::int64_t NullStartTime() const noexcept { return _nullStart.load(std::memory_order_acquire); }
 
 private:
+    // What other threads read of the mapping: published by the audio thread after every buffer
+    // under a sequence count (odd while it writes), read by retrying until the count is even and
+    // unchanged. Every field is an atomic, so the audio thread never waits.
+    struct Published {
+        std::atomic<std::uint32_t> sequence{0};
+        std::atomic<std::int64_t> origin{0};
+        std::atomic<double> baseTime{0};
+        std::atomic<std::int64_t> baseFrame{0};
+        std::atomic<double> framePeriod{1e9 / PreferredRate};
+        std::atomic<double> ahead{0};
+    };
+    struct Snapshot {
+        ClockMapping::State mapping;
+        double ahead = 0;
+    };
+
     std::uint32_t StartDevice();
-    void StopDevice();
     std::uint32_t StartNull();
-    void StopNull();
+    void StopStream();
+    void PrepareTiming(double rate);
     void RunNull();
+    void RunCloser();
+    // Everything an output does with one buffer, on its audio thread.
+    void OnBuffer(float* output, int frames, std::int64_t callbackTime, double aheadNs) noexcept;
+    void Publish(const ClockMapping::State& state, double ahead) noexcept;
+    Snapshot Read() const noexcept;
     static int Callback(const void* input, void* output, unsigned long frames, const PaStreamCallbackTimeInfo* times,
                         unsigned long flags, void* self);
 
-    std::mutex _lock;  // Acquire/Release (not the audio thread)
+    std::mutex _lock;  // Acquire/Release and the closer (not the audio thread)
+    std::condition_variable _closerWake;
     int _users = 0;
     bool _useNull = false;
     bool _paInitialised = false;
+    bool _open = false;       // a stream runs (possibly with no user, until the idle delay passes)
+    bool _nullActive = false; // the running stream is the null one
+    std::int64_t _idleSince = 0;
+    bool _closerStop = false;
+    bool _closerStarted = false;
+    Thread _closer;
     void* _stream = nullptr;
     Mixer _mixer;
     std::atomic<double> _sampleRate{PreferredRate};
     std::atomic<bool> _running{false};
-    std::atomic<double> _lastAhead{-1};
     std::atomic<std::int64_t> _underflows{0};
-    std::atomic<std::int64_t> _fixedAhead{0};
+    std::atomic<std::int64_t> _leadNs{0};
+    std::atomic<int> _restarts{0};
+    std::atomic<int> _callbacks{0};
+
+    // Audio thread only.
+    ClockMapping _mapping;
+    std::int64_t _lastCallback = 0;
+    std::int64_t _maxGap = 0;
+    double _lastAhead = -1;
+    double _ahead = 0;
+    Published _published;
 
     Thread _nullThread;
-    bool _nullActive = false;  // the running output is the null one
     std::atomic<bool> _nullStop{false};
     std::vector<float>* _capture = nullptr;
     std::atomic<std::int64_t> _captured{0};

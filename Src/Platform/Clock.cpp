@@ -1,5 +1,6 @@
 #include "Platform/Clock.h"
 
+#include <cerrno>
 #include <ctime>
 
 namespace Platform {
@@ -11,25 +12,11 @@ std::int64_t Clock::Now() noexcept
     return static_cast<std::int64_t>(ts.tv_sec) * 1000000000LL + ts.tv_nsec;
 }
 
-namespace {
-thread_local std::int64_t eventTime = 0;
-thread_local bool eventTimeSet = false;
-}  // namespace
-
-std::int64_t Clock::EventTime() noexcept
+void Clock::SleepUntil(std::int64_t time) noexcept
 {
-    return eventTimeSet ? eventTime : Now();
-}
-
-void Clock::SetEventTime(std::int64_t time) noexcept
-{
-    eventTime = time;
-    eventTimeSet = true;
-}
-
-void Clock::ClearEventTime() noexcept
-{
-    eventTimeSet = false;
+    const timespec until{static_cast<time_t>(time / 1000000000LL), static_cast<long>(time % 1000000000LL)};
+    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) == EINTR) {
+    }
 }
 
 }  // namespace Platform

@@ -8,7 +8,7 @@ namespace Platform {
 void ClockMapping::Reset(double sampleRate) noexcept
 {
     _sampleRate = sampleRate;
-    _framePeriod = 1e9 / sampleRate;
+    _state.framePeriod = 1e9 / sampleRate;
     _observations = 0;
     _elapsed = 0;
     _restarts = 0;
@@ -26,16 +26,16 @@ double ClockMapping::Bandwidth() const noexcept
 
 void ClockMapping::Observe(std::int64_t frame, std::int64_t time) noexcept
 {
-    if (_observations > 0 && frame > _baseFrame) {
-        const double frames = static_cast<double>(frame - _baseFrame);
-        const double predicted = _baseTime + frames * _framePeriod;
-        const double error = static_cast<double>(time - _origin) - predicted;
+    if (_observations > 0 && frame > _state.baseFrame) {
+        const double frames = static_cast<double>(frame - _state.baseFrame);
+        const double predicted = _state.baseTime + frames * _state.framePeriod;
+        const double error = static_cast<double>(time - _state.origin) - predicted;
         if (std::fabs(error) <= RestartThresholdNs) {
-            const double interval = frames * _framePeriod * 1e-9;  // seconds since the last reading
+            const double interval = frames * _state.framePeriod * 1e-9;  // seconds since the last reading
             const double omega = 2.0 * M_PI * Bandwidth() * interval;
-            _baseTime = predicted + std::sqrt(2.0) * omega * error;
-            _framePeriod += omega * omega * error / frames;
-            _baseFrame = frame;
+            _state.baseTime = predicted + std::sqrt(2.0) * omega * error;
+            _state.framePeriod += omega * omega * error / frames;
+            _state.baseFrame = frame;
             _elapsed += interval;
             ++_observations;
             return;
@@ -50,21 +50,21 @@ void ClockMapping::Observe(std::int64_t frame, std::int64_t time) noexcept
     // need not open as wide as at the very start.
     _elapsed = _observations == 0 ? 0.0 : std::min(_elapsed, RestartSettledSeconds);
     if (_observations == 0)
-        _framePeriod = 1e9 / _sampleRate;
-    _origin = time;
-    _baseTime = 0;
-    _baseFrame = frame;
+        _state.framePeriod = 1e9 / _sampleRate;
+    _state.origin = time;
+    _state.baseTime = 0;
+    _state.baseFrame = frame;
     _observations = 1;
 }
 
 double ClockMapping::FrameAt(std::int64_t time) const noexcept
 {
-    return static_cast<double>(_baseFrame) + (static_cast<double>(time - _origin) - _baseTime) / _framePeriod;
+    return _state.FrameAt(time);
 }
 
 double ClockMapping::TimeAt(std::int64_t frame) const noexcept
 {
-    return static_cast<double>(_origin) + _baseTime + static_cast<double>(frame - _baseFrame) * _framePeriod;
+    return _state.TimeAt(static_cast<double>(frame));
 }
 
 }  // namespace Platform

@@ -13,6 +13,22 @@ namespace Platform {
 // Used by the audio thread only; no allocation, no lock.
 class ClockMapping {
 public:
+    // What the mapping needs to convert: a copy can be handed to other threads.
+    struct State {
+        std::int64_t origin = 0;     // time of the first observation; times below are relative to it
+        double baseTime = 0;         // smoothed time of baseFrame, relative to origin
+        std::int64_t baseFrame = 0;
+        double framePeriod = 1e9 / 44100;  // ns per frame, smoothed
+        double FrameAt(std::int64_t time) const noexcept
+        {
+            return static_cast<double>(baseFrame) + (static_cast<double>(time - origin) - baseTime) / framePeriod;
+        }
+        double TimeAt(double frame) const noexcept
+        {
+            return static_cast<double>(origin) + baseTime + (frame - static_cast<double>(baseFrame)) * framePeriod;
+        }
+    };
+
     // Forgets everything; the next observation starts the loop afresh.
     void Reset(double sampleRate) noexcept;
 
@@ -25,7 +41,8 @@ public:
     // The time at which `frame` is heard.
     double TimeAt(std::int64_t frame) const noexcept;
     // The output's rate measured against the system clock, in frames per second.
-    double MeasuredRate() const noexcept { return 1e9 / _framePeriod; }
+    double MeasuredRate() const noexcept { return 1e9 / _state.framePeriod; }
+    const State& Current() const noexcept { return _state; }
     // Number of times the loop started over after a jump it could not follow (an underrun, a
     // device restart).
     int Restarts() const noexcept { return _restarts; }
@@ -42,10 +59,7 @@ private:
     double Bandwidth() const noexcept;
 
     double _sampleRate = 44100;
-    double _framePeriod = 1e9 / 44100;  // ns per frame, smoothed
-    std::int64_t _origin = 0;           // time of the first observation; times below are relative to it
-    double _baseTime = 0;               // smoothed time of _baseFrame, relative to _origin
-    std::int64_t _baseFrame = 0;
+    State _state;
     double _elapsed = 0;                // seconds of output followed since the loop started
     std::int64_t _observations = 0;
     int _restarts = 0;

@@ -4,15 +4,20 @@
 
 namespace Platform {
 
+class Mixer;
+
 // A source the mixer pulls from on the audio thread, besides its one-shot sounds: an open wave
 // device streaming the buffers written to it. Commands reach it through the mixer's queue, so
 // its state is touched by the audio thread only while it is attached.
 class IMixerStream {
 public:
     virtual ~IMixerStream() = default;
-    // A command posted with Mixer::PostStream, carried out on the audio thread. `startFrame` is
-    // the output frame the command's time stamp maps to.
-    virtual void OnCommand(int command, void* argument, std::int64_t startFrame) noexcept = 0;
+    // A command posted with Mixer::PostStream, carried out on the audio thread while the buffer
+    // starting at output frame `bufferStart` is rendered. `frame` is the output frame the
+    // command names (or AnyFrame); a command that starts a sound places it with
+    // mixer.PlaceStreamStart.
+    virtual void OnCommand(int command, void* argument, std::int64_t frame, Mixer& mixer,
+                           std::int64_t bufferStart) noexcept = 0;
     // Adds the stream's output for frames [firstFrame, firstFrame + frames) into `output`
     // (interleaved stereo).
     virtual void Mix(float* output, std::int64_t firstFrame, int frames) noexcept = 0;

@@ -3,7 +3,6 @@
 #include <new>
 
 #include "Platform/AudioOutput.h"
-#include "Platform/Clock.h"
 #include "Platform/MultimediaResult.h"
 #include "Platform/SoundFontSynth.h"
 
@@ -45,7 +44,7 @@ std::uint32_t MidiOut::Open(Handle* handle, AudioOutput& output, SoundFontSynth&
     return MmNoError;
 }
 
-std::uint32_t MidiOut::ShortMessage(Handle handle, std::uint32_t message) noexcept
+std::uint32_t MidiOut::ShortMessage(Handle handle, std::uint32_t message, std::int64_t frame) noexcept
 {
     if (!handle)
         return MmInvalidHandle;
@@ -56,12 +55,11 @@ std::uint32_t MidiOut::ShortMessage(Handle handle, std::uint32_t message) noexce
         return MmNoError;
     const int note = static_cast<int>((message >> 8) & 0x7F);
     const int velocity = static_cast<int>((message >> 16) & 0x7F);
-    const std::int64_t stamp = Clock::EventTime();
     Mixer& mixer = handle->_output.GetMixer();
     if (const Sound* sound = handle->_synth.Find(note, velocity, handle->_rate))
-        return mixer.Play(sound, stamp) ? MmNoError : MmNoMemory;
+        return mixer.Play(sound, frame) ? MmNoError : MmNoMemory;
     // Not prepared: rendered by the worker and played as soon as it is ready.
-    return handle->_synth.RenderLater(note, velocity, handle->_rate, stamp, &mixer) ? MmNoError : MmNoMemory;
+    return handle->_synth.RenderLater(note, velocity, handle->_rate, frame, &mixer) ? MmNoError : MmNoMemory;
 }
 
 std::uint32_t MidiOut::Prepare(Handle handle, int note, int velocity)

@@ -2,15 +2,16 @@
 
 #include <cstdint>
 
+#include "Platform/Mixer.h"
+
 namespace Platform {
 
 class AudioOutput;
 class SoundFontSynth;
 
 // The MIDI output: General MIDI percussion (channel 10) from the built-in SoundFont synthesizer,
-// played through the shared audio output. Calls return multimedia result codes. A note-on is
-// placed at the clock's event time of the calling thread (the due time of the tick being
-// delivered, on the timer thread) plus the output's latency, to the sample.
+// played through the shared audio output. Calls return multimedia result codes. A note-on starts
+// on the output frame its caller names (the frame of the tick that plays it), to the sample.
 class MidiOut {
 public:
     using Handle = MidiOut*;
@@ -21,8 +22,9 @@ public:
     static std::uint32_t Open(Handle* handle, AudioOutput& output, SoundFontSynth& synth);
     // Sends one short message (status | data1 << 8 | data2 << 16). Note-ons on channel 10 sound;
     // other channel messages are accepted and have no effect here. No allocation, no lock, no
-    // system call for a note that is prepared.
-    static std::uint32_t ShortMessage(Handle handle, std::uint32_t message) noexcept;
+    // system call for a note that is prepared. `frame`: the output frame a note-on starts on
+    // (AnyFrame: at once).
+    static std::uint32_t ShortMessage(Handle handle, std::uint32_t message, std::int64_t frame = AnyFrame) noexcept;
     // Renders the sound of a percussion note at a velocity now, so that playing it costs nothing.
     static std::uint32_t Prepare(Handle handle, int note, int velocity);
     static std::uint32_t Close(Handle handle);

@@ -11,7 +11,7 @@ Mixer::Mixer() noexcept : _voices{}, _streams{} {}
 void Mixer::Start(double sampleRate) noexcept
 {
     _sampleRate = sampleRate;
-    _mapping.Reset(sampleRate);
+    _lateTolerance = static_cast<std::int64_t>(LateToleranceSeconds * sampleRate);
     _voiceCount = 0;
     _nextFrame = 0;
     _framesRendered.store(0, std::memory_order_release);
@@ -26,11 +26,11 @@ void Mixer::Start(double sampleRate) noexcept
     }
 }
 
-bool Mixer::Play(const Sound* sound, std::int64_t stamp, float gain) noexcept
+bool Mixer::Play(const Sound* sound, std::int64_t frame, float gain) noexcept
 {
     if (!sound || sound->frames <= 0)
         return true;
-    Event event{EventKind::Sound, 0, gain, sound, nullptr, nullptr, stamp};
+    Event event{EventKind::Sound, 0, gain, sound, nullptr, nullptr, frame};
     if (_events.Push(event))
         return true;
     _droppedEvents.fetch_add(1, std::memory_order_relaxed);
@@ -47,24 +47,26 @@ bool Mixer::Detach(IMixerStream* stream) noexcept
     return _events.Push(Event{EventKind::Detach, 0, 0, nullptr, stream, nullptr, 0});
 }
 
-bool Mixer::PostStream(IMixerStream* stream, int command, void* argument, std::int64_t stamp) noexcept
+bool Mixer::PostStream(IMixerStream* stream, int command, void* argument, std::int64_t frame) noexcept
 {
-    return _events.Push(Event{EventKind::Command, command, 0, nullptr, stream, argument, stamp});
+    return _events.Push(Event{EventKind::Command, command, 0, nullptr, stream, argument, frame});
 }
 
-// The output frame at which an event stamped `stamp` is to be heard; never before the buffer
-// being rendered (an event that comes too late is played at once and counted).
-std::int64_t Mixer::PlaceEvent(std::int64_t stamp, std::int64_t bufferStart) noexcept
+// The output frame an event naming `frame` starts on: never before the buffer being rendered. An
+// event that comes too late is played at once and counted; one later than the tolerance is
+// dropped (-1) when `droppable`.
+std::int64_t Mixer::PlaceEvent(std::int64_t frame, std::int64_t bufferStart, bool droppable) noexcept
 {
-    if (_placement.load(std::memory_order_relaxed) == Placement::BufferStart)
+    if (frame == AnyFrame || _placement.load(std::memory_order_relaxed) == Placement::BufferStart)
         return bufferStart;
-    const std::int64_t due = stamp + _latency.load(std::memory_order_relaxed);
-    const auto frame = static_cast<std::int64_t>(std::llround(_mapping.FrameAt(due)));
-    if (frame < bufferStart) {
-        _lateEvents.fetch_add(1, std::memory_order_relaxed);
-        return bufferStart;
+    if (frame >= bufferStart)
+        return frame;
+    if (droppable && bufferStart - frame > _lateTolerance) {
+        _droppedEvents.fetch_add(1, std::memory_order_relaxed);
+        return -1;
     }
-    return frame;
+    _lateEvents.fetch_add(1, std::memory_order_relaxed);
+    return bufferStart;
 }
 
 void Mixer::StartVoice(const Sound* sound, std::int64_t frame, float gain) noexcept
@@ -87,7 +89,8 @@ void Mixer::TakeEvents(std::int64_t bufferStart) noexcept
     while (_events.Pop(event)) {
         switch (event.kind) {
         case EventKind::Sound:
-            StartVoice(event.sound, PlaceEvent(event.stamp, bufferStart), event.gain);
+            if (const std::int64_t frame = PlaceEvent(event.frame, bufferStart, true); frame >= 0)
+                StartVoice(event.sound, frame, event.gain);
             break;
         case EventKind::Attach:
             if (_streamCount < MaxStreams)
@@ -103,16 +106,22 @@ void Mixer::TakeEvents(std::int64_t bufferStart) noexcept
             event.stream->OnDetached();
             break;
         case EventKind::Command:
-            event.stream->OnCommand(event.command, event.argument, PlaceEvent(event.stamp, bufferStart));
+            // Only the stream knows whether a command starts a sound (a write to a quiet device)
+            // or carries one on; it asks for the placement when it starts one.
+            event.stream->OnCommand(event.command, event.argument, event.frame, *this, bufferStart);
             break;
         }
     }
 }
 
-void Mixer::Render(float* output, int frames, std::int64_t dacTime) noexcept
+std::int64_t Mixer::PlaceStreamStart(std::int64_t frame, std::int64_t bufferStart) noexcept
+{
+    return PlaceEvent(frame, bufferStart, true);
+}
+
+void Mixer::Render(float* output, int frames) noexcept
 {
     const std::int64_t first = _nextFrame;
-    _mapping.Observe(first, dacTime);
     TakeEvents(first);
 
     std::memset(output, 0, sizeof(float) * Channels * static_cast<std::size_t>(frames));

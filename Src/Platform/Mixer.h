@@ -2,8 +2,8 @@
 
 #include <atomic>
 #include <cstdint>
+#include <limits>
 
-#include "Platform/ClockMapping.h"
 #include "Platform/IMixerStream.h"
 #include "Platform/LockFreeQueue.h"
 
@@ -16,54 +16,59 @@ struct Sound {
     std::int64_t frames = 0;
 };
 
-// The mixer of the one audio output. Events (a sound to start, a command for a wave stream) are
-// stamped with the clock time they belong to and handed over through a lock-free queue; the
-// audio callback places each at its stamp plus one fixed latency, to the frame, using the clock
-// to frame mapping that the output's timing readings give. Render takes no lock, allocates
-// nothing and makes no system call.
+// The frame an event names when it is to be played as soon as possible: not tied to a tick.
+inline constexpr std::int64_t AnyFrame = std::numeric_limits<std::int64_t>::min();
+
+// The mixer of the one audio output. Events (a sound to start, a command for a wave stream) name
+// the output frame they start on and are handed over through a lock-free queue; the audio
+// callback starts each on exactly that frame. Time never enters here: the output's frames are
+// the clock. Render takes no lock, allocates nothing and makes no system call.
 class Mixer {
 public:
     static constexpr int Channels = 2;
     static constexpr int MaxVoices = 128;
     static constexpr int MaxStreams = 256;
+    // A sound whose frame was rendered already is played at once (and counted late) when it is at
+    // most this late; a later one would be heard as a stray click off the beat, or bunched with
+    // the next ones after a stall, so it is dropped and counted.
+    static constexpr double LateToleranceSeconds = 0.010;
 
-    // Where events are placed: at their stamp (the normal case), or, to measure what stamping
+    // Where events are placed: on their frame (the normal case), or, to measure what placing
     // gains, at the start of the buffer being rendered when they are taken from the queue.
-    enum class Placement { Stamped, BufferStart };
+    enum class Placement { Exact, BufferStart };
 
     Mixer() noexcept;
     Mixer(const Mixer&) = delete;
     Mixer& operator=(const Mixer&) = delete;
 
-    // Prepares for an output of this rate, forgetting voices and timing. Only while no Render runs.
+    // Prepares for an output of this rate, forgetting voices and frames. Only while no Render runs.
     void Start(double sampleRate) noexcept;
-    // The fixed time from a stamp to the moment its sound is heard, in ns.
-    void SetLatency(std::int64_t latencyNs) noexcept { _latency.store(latencyNs, std::memory_order_release); }
-    std::int64_t Latency() const noexcept { return _latency.load(std::memory_order_acquire); }
     void SetPlacement(Placement placement) noexcept { _placement.store(placement, std::memory_order_release); }
     double SampleRate() const noexcept { return _sampleRate; }
 
-    // Any thread: start `sound` at `stamp` + latency, scaled by `gain`. False when the queue is full.
-    bool Play(const Sound* sound, std::int64_t stamp, float gain = 1.0f) noexcept;
+    // Any thread: start `sound` on output frame `frame` (or AnyFrame: as soon as possible),
+    // scaled by `gain`. False when the queue is full.
+    bool Play(const Sound* sound, std::int64_t frame, float gain = 1.0f) noexcept;
     // Any thread: attach a stream (it is mixed from the next buffer on) or detach it (OnDetached
     // follows on the audio thread).
     bool Attach(IMixerStream* stream) noexcept;
     bool Detach(IMixerStream* stream) noexcept;
-    // Any thread: deliver `command` to an attached stream on the audio thread, with the frame
-    // that `stamp` + latency maps to.
-    bool PostStream(IMixerStream* stream, int command, void* argument, std::int64_t stamp) noexcept;
+    // Any thread: deliver `command` to an attached stream on the audio thread, with the output
+    // frame it names (or AnyFrame).
+    bool PostStream(IMixerStream* stream, int command, void* argument, std::int64_t frame) noexcept;
 
-    // The audio callback: fills `frames` interleaved stereo frames. `dacTime` is the clock time
-    // at which the first of them will be heard.
-    void Render(float* output, int frames, std::int64_t dacTime) noexcept;
+    // The audio callback: fills the next `frames` interleaved stereo frames.
+    void Render(float* output, int frames) noexcept;
+    // Audio thread, from a stream's OnCommand: the frame a sound the stream starts on `frame` is
+    // placed on, as for Play; -1 when it is too late and is dropped (and counted).
+    std::int64_t PlaceStreamStart(std::int64_t frame, std::int64_t bufferStart) noexcept;
 
     // Counters for tests and benchmarks (read from any thread).
     std::int64_t FramesRendered() const noexcept { return _framesRendered.load(std::memory_order_acquire); }
     std::int64_t LateEvents() const noexcept { return _lateEvents.load(std::memory_order_relaxed); }
+    // Events lost to a full queue, or dropped as too late to be played.
     std::int64_t DroppedEvents() const noexcept { return _droppedEvents.load(std::memory_order_relaxed); }
     std::int64_t StolenVoices() const noexcept { return _stolenVoices.load(std::memory_order_relaxed); }
-    // The output's rate as measured against the clock (audio thread, or after rendering stopped).
-    const ClockMapping& Mapping() const noexcept { return _mapping; }
 
 private:
     enum class EventKind : std::uint8_t { Sound, Attach, Detach, Command };
@@ -74,7 +79,7 @@ private:
         const Sound* sound;
         IMixerStream* stream;
         void* argument;
-        std::int64_t stamp;
+        std::int64_t frame;
     };
     struct Voice {
         const Sound* sound;
@@ -82,17 +87,16 @@ private:
         float gain;
     };
 
-    std::int64_t PlaceEvent(std::int64_t stamp, std::int64_t bufferStart) noexcept;
+    std::int64_t PlaceEvent(std::int64_t frame, std::int64_t bufferStart, bool droppable) noexcept;
     void TakeEvents(std::int64_t bufferStart) noexcept;
     void StartVoice(const Sound* sound, std::int64_t frame, float gain) noexcept;
 
     LockFreeQueue<Event, 4096> _events;
-    std::atomic<std::int64_t> _latency{0};
-    std::atomic<Placement> _placement{Placement::Stamped};
+    std::atomic<Placement> _placement{Placement::Exact};
     double _sampleRate = 44100;
+    std::int64_t _lateTolerance = 441;  // frames
 
     // Audio thread only.
-    ClockMapping _mapping;
     Voice _voices[MaxVoices];
     int _voiceCount = 0;
     IMixerStream* _streams[MaxStreams];

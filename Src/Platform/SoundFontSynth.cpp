@@ -205,12 +205,12 @@ const Sound* SoundFontSynth::Prepare(int note, int velocity, double rate)
     return sound;
 }
 
-bool SoundFontSynth::RenderLater(int note, int velocity, double rate, std::int64_t stamp, Mixer* mixer) noexcept
+bool SoundFontSynth::RenderLater(int note, int velocity, double rate, std::int64_t frame, Mixer* mixer) noexcept
 {
     if (!_workerStarted.load(std::memory_order_acquire))
         return false;
     _pending.fetch_add(1, std::memory_order_acq_rel);
-    if (!_requests.Push(Request{note, velocity, rate, stamp, mixer})) {
+    if (!_requests.Push(Request{note, velocity, rate, frame, mixer})) {
         _pending.fetch_sub(1, std::memory_order_acq_rel);
         return false;
     }
@@ -243,7 +243,7 @@ void SoundFontSynth::RunWorker()
         Request request;
         while (_requests.Pop(request)) {
             if (const Sound* sound = Prepare(request.note, request.velocity, request.rate))
-                request.mixer->Play(sound, request.stamp);
+                request.mixer->Play(sound, request.frame);
             _pending.fetch_sub(1, std::memory_order_acq_rel);
         }
         _wake.Wait(-1);

@@ -44,8 +44,8 @@ public:
     // The sound if it is ready; never waits, never allocates.
     const Sound* Find(int note, int velocity, double rate) const noexcept;
     // For a sound that is not ready: renders it on the worker thread, then plays it through
-    // `mixer` at `stamp` (or as soon as it can, if that has passed). False when it cannot be asked.
-    bool RenderLater(int note, int velocity, double rate, std::int64_t stamp, Mixer* mixer) noexcept;
+    // `mixer` on output frame `frame` (at once, if that has passed by little; not at all if by much). False when it cannot be asked.
+    bool RenderLater(int note, int velocity, double rate, std::int64_t frame, Mixer* mixer) noexcept;
     // Starts the worker that RenderLater hands its notes to (once); false when it cannot start.
     bool StartWorker();
     // Waits until the worker has played every note handed to it (before a mixer goes away).
@@ -60,7 +60,7 @@ private:
         int note;
         int velocity;
         double rate;
-        std::int64_t stamp;
+        std::int64_t frame;
         Mixer* mixer;
     };
 

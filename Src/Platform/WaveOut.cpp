@@ -196,7 +196,7 @@ std::uint32_t WaveOut::UnprepareHeader(Handle handle, WaveHeader* header, std::u
     return MmNoError;
 }
 
-std::uint32_t WaveOut::Write(Handle handle, WaveHeader* header, std::uint32_t size) noexcept
+std::uint32_t WaveOut::Write(Handle handle, WaveHeader* header, std::uint32_t size, std::int64_t frame) noexcept
 {
     if (!handle)
         return MmInvalidHandle;
@@ -210,7 +210,7 @@ std::uint32_t WaveOut::Write(Handle handle, WaveHeader* header, std::uint32_t si
     header->next = nullptr;
     header->flags.store((flags & ~static_cast<std::uint32_t>(HeaderDone)) | HeaderInQueue, std::memory_order_release);
     handle->_queued.fetch_add(1, std::memory_order_acq_rel);
-    if (handle->_output.GetMixer().PostStream(handle, WriteCommand, header, Clock::EventTime()))
+    if (handle->_output.GetMixer().PostStream(handle, WriteCommand, header, frame))
         return MmNoError;
     handle->_queued.fetch_sub(1, std::memory_order_acq_rel);
     header->flags.store(flags, std::memory_order_release);
@@ -236,7 +236,7 @@ std::uint32_t WaveOut::Reset(Handle handle)
     if (!handle)
         return MmInvalidHandle;
     const std::uint32_t before = handle->_acknowledged.load(std::memory_order_acquire);
-    if (!handle->_output.GetMixer().PostStream(handle, ResetCommand, nullptr, 0))
+    if (!handle->_output.GetMixer().PostStream(handle, ResetCommand, nullptr, AnyFrame))
         return MmNoMemory;
     return handle->WaitForAcknowledgement(before) ? MmNoError : MmError;
 }
@@ -266,7 +266,8 @@ std::uint32_t WaveOut::Close(Handle handle)
 
 // --- the audio thread ---
 
-void WaveOut::OnCommand(int command, void* argument, std::int64_t startFrame) noexcept
+void WaveOut::OnCommand(int command, void* argument, std::int64_t frame, Mixer& mixer,
+                        std::int64_t bufferStart) noexcept
 {
     if (command == WriteCommand) {
         auto* header = static_cast<WaveHeader*>(argument);
@@ -276,7 +277,13 @@ void WaveOut::OnCommand(int command, void* argument, std::int64_t startFrame) no
             _head = header;
         _tail = header;
         if (!_playing) {
-            // A device that was quiet starts at the time this write was stamped with.
+            // A device that was quiet starts on the frame this write names; one far too late
+            // for it is not played at all (its buffers come back done at once).
+            const std::int64_t startFrame = mixer.PlaceStreamStart(frame, bufferStart);
+            if (startFrame < 0) {
+                ReturnAll();
+                return;
+            }
             _playing = true;
             _startFrame = startFrame;
             _fraction = 0;

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "Platform/IMixerStream.h"
+#include "Platform/Mixer.h"
 
 namespace Platform {
 
@@ -62,7 +63,10 @@ public:
     static std::uint32_t PrepareHeader(Handle handle, WaveHeader* header, std::uint32_t size);
     static std::uint32_t UnprepareHeader(Handle handle, WaveHeader* header, std::uint32_t size);
     // Queues a prepared buffer. No allocation, no lock, no system call.
-    static std::uint32_t Write(Handle handle, WaveHeader* header, std::uint32_t size) noexcept;
+    // `frame`: the output frame a write to a quiet device starts on (AnyFrame: at once); a write
+    // to a device that is still playing carries its sound on, whatever it names.
+    static std::uint32_t Write(Handle handle, WaveHeader* header, std::uint32_t size,
+                               std::int64_t frame = AnyFrame) noexcept;
     // Stops playback at once and returns every queued buffer as done; waits for the audio thread.
     static std::uint32_t Reset(Handle handle);
     static std::uint32_t Close(Handle handle);
@@ -74,7 +78,8 @@ private:
     WaveOut(AudioOutput& output, const WaveFormat& format, WaveOutCallback callback, std::uintptr_t instance) noexcept;
     ~WaveOut() override = default;
 
-    void OnCommand(int command, void* argument, std::int64_t startFrame) noexcept override;
+    void OnCommand(int command, void* argument, std::int64_t frame, Mixer& mixer,
+                   std::int64_t bufferStart) noexcept override;
     void Mix(float* output, std::int64_t firstFrame, int frames) noexcept override;
     void OnDetached() noexcept override;
 

@@ -17,16 +17,17 @@ public:
     struct Click {
         std::int32_t volume;
         std::int32_t sound;
+        std::int64_t frame;
     };
     bool Initialise(Configuration::ConfigurationData&) override
     {
         ++initialised;
         return initialiseResult;
     }
-    bool PlaySound(std::int32_t volume, std::int32_t sound) override
+    bool PlaySoundAt(std::int32_t volume, std::int32_t sound, std::int64_t frame) override
     {
         const bool ok = static_cast<int>(clicks.size()) != failAt;
-        clicks.push_back({volume, sound});
+        clicks.push_back({volume, sound, frame});
         if (timeline != nullptr)
             timeline->push_back("click " + std::to_string(sound));
         lastResult = ok ? 0 : failCode;
@@ -45,6 +46,13 @@ public:
         for (const Click& click : clicks)
             sounds.push_back(click.sound);
         return sounds;
+    }
+    std::vector<std::int64_t> Frames() const
+    {
+        std::vector<std::int64_t> frames;
+        for (const Click& click : clicks)
+            frames.push_back(click.frame);
+        return frames;
     }
 
     std::vector<Click> clicks;
@@ -65,7 +73,7 @@ public:
     {
         log.push_back("started " + std::to_string(tempo) + " " + std::to_string(hasWarmUp));
     }
-    void OnTimerEvent(std::int32_t events, std::int32_t tempo) override
+    void OnTimerEvent(std::int32_t events, std::int32_t tempo, std::int64_t) override
     {
         log.push_back("event " + std::to_string(events) + " " + std::to_string(tempo));
     }
@@ -90,8 +98,10 @@ public:
         ++stops;
     }
     bool IsRunning() const override { return running; }
+    Core::TickTime CurrentTick() const override { return tick; }
 
     bool running = true;
+    Core::TickTime tick;
     int stops = 0;
     std::vector<double> intervals;
 };
@@ -99,10 +109,15 @@ public:
 class RecordingIndicator final : public Core::IBeatIndicator {
 public:
     void Prepare(const Configuration::ConfigurationData&) override { ++prepared; }
-    void Show(int voice) override { shown.push_back(voice); }
+    void Show(int voice, std::int64_t heardAt) override
+    {
+        shown.push_back(voice);
+        heard.push_back(heardAt);
+    }
     void Hide() override { ++hidden; }
 
     std::vector<int> shown;
+    std::vector<std::int64_t> heard;
     int prepared = 0;
     int hidden = 0;
 };

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <chrono>
 #include <functional>
 #include <thread>
@@ -156,7 +158,7 @@ TEST_F(TimerTest, IntervalChangeByATickStartsTheNewGridAtThatTicksDueTime)
     EXPECT_EQ(recorder.due[6] - recorder.due[5], 50 * Ms);
 }
 
-TEST_F(TimerTest, IntervalChangeFromOutsideATickCountsFromWhenTheWorkerNoticesIt)
+TEST_F(TimerTest, IntervalChangeFromOutsideATickCountsFromTheLastTick)
 {
     bool changed = false;
     RunUntil(7, 20, [&](int tick) {
@@ -170,13 +172,61 @@ TEST_F(TimerTest, IntervalChangeFromOutsideATickCountsFromWhenTheWorkerNoticesIt
     });
     ASSERT_EQ(recorder.due.size(), 8u);
     // The spin in progress still ends in its tick on the old grid; the worker notices the change
-    // at its next wake, delivers no tick then, and starts a new grid there.
+    // at its next wake, delivers no tick then, and goes on one new interval after that tick.
     EXPECT_EQ(recorder.due[4] - recorder.due[3], 20 * Ms);
-    const std::int64_t gap = recorder.due[5] - recorder.due[4];
-    EXPECT_GE(gap, 50 * Ms);
-    EXPECT_LT(gap, 50 * Ms + 100 * FakeClock::Step);
+    EXPECT_EQ(recorder.due[5] - recorder.due[4], 50 * Ms);
     EXPECT_EQ(recorder.due[6] - recorder.due[5], 50 * Ms);
     EXPECT_EQ(recorder.due[7] - recorder.due[6], 50 * Ms);
+}
+
+// On a clock of output frames a period is a fraction of frames (233 bpm: 11356.22 frames): tick k
+// falls on round(F0 + k * P), so the rounding never adds up, across changes from outside and from
+// ticks, and when the frames the clock reads jump back (the output's loop started over after an
+// underflow).
+TEST(TimerFrameGrid, EveryTickFallsOnItsRoundedFrameAcrossChangesAndJumps)
+{
+    struct FrameClock final : Timer::IClock {
+        std::int64_t Now() override { return frame += 1; }
+        double Frequency() override { return 44100; }
+        void Wait(Platform::AutoResetEvent& event, int milliseconds) override
+        {
+            if (!event.Wait(0))
+                frame += milliseconds * 44;
+        }
+        void SleepUntil(std::int64_t deadline) override { frame = std::max(frame, deadline); }
+        std::int64_t FrameOf(std::int64_t due) override { return due; }
+        std::int64_t frame = 1'000'000;
+    } clock;
+    Timer timer(&clock);
+    std::vector<std::int64_t> frames;
+    struct Handler final : Core::ITimerEventHandler {
+        std::function<void()> tick;
+        void OnTimer() override { tick(); }
+    } handler;
+    handler.tick = [&] {
+        frames.push_back(timer.CurrentTick().frame);
+        const std::size_t n = frames.size();
+        if (n == 8)
+            timer.SetInterval(60000.0 / 150);  // a trainer stage, from the tick
+        if (n == 12)
+            clock.frame -= 3000;  // the loop started over
+        if (n == 16)
+            std::thread([&] { timer.SetInterval(60000.0 / 97); }).join();  // from the window
+        if (n == 24)
+            timer.Stop();
+    };
+    ASSERT_TRUE(timer.Start(&handler, 60000.0 / 233));
+    timer.Join();
+    ASSERT_EQ(frames.size(), 24u);
+    const auto expectGrid = [&](std::size_t from, std::size_t to, double bpm) {
+        const double period = 60.0 / bpm * 44100;
+        for (std::size_t k = from; k < to; ++k)
+            EXPECT_EQ(frames[k], frames[from - 1] + std::llround(static_cast<double>(k - from + 1) * period)) << k;
+    };
+    expectGrid(1, 8, 233);
+    expectGrid(8, 16, 150);
+    // The window's change, made during the sixteenth tick, takes effect from that tick on.
+    expectGrid(16, 24, 97);
 }
 
 TEST_F(TimerTest, StopDuringTheSpinFinishesItWithoutATick)
@@ -211,7 +261,9 @@ TEST_F(TimerTest, ThreeOvershotSleepsShortenTheSleepByOneMillisecond)
         if (tick == 10)
             timer.SetInterval(20);  // only an interval change gives the full sleep back
     });
-    EXPECT_EQ(clock.waits, (std::vector<int>{18, 18, 18, 17, 17, 17, 16, 16, 16, 15, 15, 18, 18}));
+    // After the change the worker waits only for what is left to the next tick, which its late
+    // wake has used up; then the full sleep again.
+    EXPECT_EQ(clock.waits, (std::vector<int>{18, 18, 18, 17, 17, 17, 16, 16, 16, 15, 15, 0, 18}));
 }
 
 TEST_F(TimerTest, OvershootsNeedNotFollowEachOther)

@@ -208,12 +208,9 @@ TEST_F(WaveFileOnNullOutput, ClickStartsAtTheTimeItWasAskedForAtItsVolume)
     Platform::AudioOutput& output = Platform::AudioOutput::Instance();
     WaitFor([&] { return output.NullStartTime() != 0; });
 
-    // Asked for 150 ms after the output's first frame is heard, as the timer stamps a tick.
-    const std::int64_t stamp = output.NullStartTime() + 150'000'000;
-    Platform::Clock::SetEventTime(stamp);
-    ASSERT_TRUE(file.Play(127));
-    Platform::Clock::ClearEventTime();
-    const auto start = std::llround((stamp + output.Latency() - output.NullStartTime()) * output.SampleRate() / 1e9);
+    // Asked for a frame 150 ms ahead, as a tick names its frame.
+    const std::int64_t start = output.LeadFrame() + 6615;
+    ASSERT_TRUE(file.Play(127, start));
     WaitFor([&] { return output.FramesCaptured() > start + 500; });
     EXPECT_EQ(capture[2 * (start - 1)], 0.0f);
     EXPECT_FLOAT_EQ(capture[2 * start], 0.5f);
@@ -230,21 +227,14 @@ TEST_F(WaveFileOnNullOutput, NextTurnOfAPlayerCutsItsPreviousClick)
     ASSERT_TRUE(file.PreparePlayers(Click16("long.wav", samples).c_str(), 1));
     Platform::AudioOutput& output = Platform::AudioOutput::Instance();
     WaitFor([&] { return output.NullStartTime() != 0; });
-    const std::int64_t first = output.NullStartTime() + 100'000'000;
-    Platform::Clock::SetEventTime(first);
-    ASSERT_TRUE(file.Play(127));
+    const std::int64_t first = output.LeadFrame() + 4410;
+    ASSERT_TRUE(file.Play(127, first));
     WaitFor([&] { return file.Players()[0].Streamed() == 1; });
-    WaitFor([&] { return Platform::Clock::Now() > first + 100'000'000; });
-    const std::int64_t second = first + 100'000'000;
-    Platform::Clock::SetEventTime(second);
-    ASSERT_TRUE(file.Play(127));
-    Platform::Clock::ClearEventTime();
-    const auto frameOf = [&](std::int64_t stamp) {
-        return std::llround((stamp + output.Latency() - output.NullStartTime()) * output.SampleRate() / 1e9);
-    };
-    const auto secondStart = frameOf(second);
+    const std::int64_t secondStart = first + 4410;
+    WaitFor([&] { return output.LeadFrame() > secondStart - 1000; });
+    ASSERT_TRUE(file.Play(127, secondStart));
     WaitFor([&] { return output.FramesCaptured() > secondStart + 17640 + 100; });
-    for (std::int64_t f = frameOf(first); f < secondStart + 17640 + 100; ++f)
+    for (std::int64_t f = first; f < secondStart + 17640 + 100; ++f)
         ASSERT_LE(capture[2 * f], 0.25f + 1e-6f) << f;
     EXPECT_FLOAT_EQ(capture[2 * secondStart], 0.25f);
     EXPECT_FLOAT_EQ(capture[2 * (secondStart + 17639)], 0.25f);

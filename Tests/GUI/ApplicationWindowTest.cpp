@@ -346,7 +346,7 @@ TEST_F(ApplicationWindowTest, TheSpeedTrainerOwnsTheTempo)
     EXPECT_EQ(Bpm(), 120);
     EXPECT_TRUE(metronome.tempos.empty());
     // Reloading settings (a preset) still works, and the trainer's tempo reports show.
-    window->OnTimerEvent(Core::IMetronomeEventHandler::TempoChanged, 75);
+    window->OnTimerEvent(Core::IMetronomeEventHandler::TempoChanged, 75, 0);
     QTest::qWait(1);
     QApplication::processEvents();
     EXPECT_EQ(window->ReadOut().Tempo(), 75);
@@ -430,7 +430,7 @@ TEST_F(ApplicationWindowTest, EventsFromTheTimerThreadAreShownOnTheWindowsThread
 {
     window->OnCommand(GUI::ApplicationWindow::StartStop);
     std::thread timer([this] {
-        window->OnTimerEvent(Core::IMetronomeEventHandler::TempoChanged, 150);
+        window->OnTimerEvent(Core::IMetronomeEventHandler::TempoChanged, 150, 0);
         window->OnStopped(120);
         window->OnError(3);
     });

@@ -20,12 +20,6 @@ using GUI::StepSequencerGrid;
 using Tests::GridSettings;
 using Tests::Hit;
 
-std::int64_t latencyNs = 0;
-std::int64_t FakeLatency() noexcept
-{
-    return latencyNs;
-}
-
 class StepSequencerControlTest : public ::testing::Test {
 protected:
     void Open(const Configuration::ConfigurationData& settings, int width = 700, int height = 400)
@@ -64,7 +58,7 @@ protected:
     bool Tick()
     {
         const int before = control.CursorFrames();
-        std::thread timer([this] { control.OnTick(); });
+        std::thread timer([this] { control.OnTick(0); });
         timer.join();
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
         while (control.CursorFrames() == before && std::chrono::steady_clock::now() < deadline)
@@ -350,23 +344,20 @@ TEST_F(StepSequencerControlTest, CursorMovesWhenTheStepIsHeardNotAtTheTick)
 {
     auto settings = GridSettings(1, 4, 2);
     Open(settings);
-    latencyNs = 60'000'000;
-    control.SetLatencySource(&FakeLatency);
     ASSERT_TRUE(control.StartCursor(settings));
     const std::int64_t start = Platform::Clock::Now();
-    std::thread timer([this] { control.OnTick(); });
+    std::thread timer([this, start] { control.OnTick(start + 60'000'000); });
     timer.join();
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     EXPECT_EQ(control.CursorFrames(), 0);
     ASSERT_TRUE(Tick() || control.CursorFrames() > 0);
     EXPECT_GE(Platform::Clock::Now() - start, 55'000'000);
     // Stopping does not wait for a step still to be heard.
-    std::thread late([this] { control.OnTick(); });
+    std::thread late([this] { control.OnTick(Platform::Clock::Now() + 300'000'000); });
     late.join();
     const std::int64_t stopAt = Platform::Clock::Now();
     control.StopCursor();
     EXPECT_LT(Platform::Clock::Now() - stopAt, 30'000'000);
-    latencyNs = 0;
 }
 
 TEST_F(StepSequencerControlTest, LongNamesAreCutWithAnEllipsis)

@@ -133,8 +133,8 @@ TEST_F(StepSequencerDialogTest, PlayThenPlayStopsTheMetronomeAndTheCursor)
 
     // Sub-step ticks move the cursor, other events do not.
     std::thread timer([this] {
-        dialog->OnTimerEvent(Core::IMetronomeEventHandler::SubStep, 0);
-        dialog->OnTimerEvent(Core::IMetronomeEventHandler::TempoChanged, 80);
+        dialog->OnTimerEvent(Core::IMetronomeEventHandler::SubStep, 0, 0);
+        dialog->OnTimerEvent(Core::IMetronomeEventHandler::TempoChanged, 80, 0);
     });
     timer.join();
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);

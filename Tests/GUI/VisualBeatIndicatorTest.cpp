@@ -13,18 +13,10 @@
 
 namespace {
 
-std::int64_t latencyNs = 0;
-
-std::int64_t FakeLatency() noexcept
-{
-    return latencyNs;
-}
-
 class VisualBeatIndicatorTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        latencyNs = 0;
         parent.resize(300, 200);
         ASSERT_TRUE(indicator.CreateVisualIndicatorWindow(&parent));
         for (int i = 0; i < 12; ++i) {
@@ -37,10 +29,10 @@ protected:
     void TearDown() override { indicator.Hide(); }
 
     // Shows a voice from a thread of its own, as the timer thread does, and waits for the frame.
-    bool ShowAndWait(int voice)
+    bool ShowAndWait(int voice, std::int64_t heardAt = 0)
     {
         int before = indicator.FramesDrawn();
-        std::thread timer([&] { indicator.Show(voice); });
+        std::thread timer([&] { indicator.Show(voice, heardAt); });
         timer.join();
         auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
         while (indicator.FramesDrawn() == before && std::chrono::steady_clock::now() < deadline)
@@ -108,23 +100,21 @@ TEST_F(VisualBeatIndicatorTest, HideEmptiesTheSquareAndEndsTheThread)
     EXPECT_EQ(ColouredPixels(), 0);
     // A Show after Hide draws nothing.
     int frames = indicator.FramesDrawn();
-    indicator.Show(2);
+    indicator.Show(2, 0);
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     EXPECT_EQ(indicator.FramesDrawn(), frames);
 }
 
 TEST_F(VisualBeatIndicatorTest, FlashWaitsForTheClickToBeHeard)
 {
-    latencyNs = 80'000'000;
-    indicator.SetLatencySource(&FakeLatency);
     indicator.Prepare(settings);
     const std::int64_t start = Platform::Clock::Now();
-    ASSERT_TRUE(ShowAndWait(3));
+    ASSERT_TRUE(ShowAndWait(3, start + 80'000'000));
     const std::int64_t shown = Platform::Clock::Now() - start;
     EXPECT_GE(shown, 79'000'000);
     EXPECT_LT(shown, 400'000'000);
     // Hide does not wait out a pending flash.
-    indicator.Show(4);
+    indicator.Show(4, Platform::Clock::Now() + 300'000'000);
     const std::int64_t hideStart = Platform::Clock::Now();
     indicator.Hide();
     EXPECT_LT(Platform::Clock::Now() - hideStart, 40'000'000);

@@ -47,11 +47,6 @@ protected:
             EXPECT_EQ(MidiOut::Close(_midi), Platform::MmNoError);
         }
     }
-    // The frame at which a sound stamped `stamp` is to be heard.
-    std::int64_t FrameFor(std::int64_t stamp) const
-    {
-        return std::llround((stamp + _output.Latency() - _output.NullStartTime()) * _output.SampleRate() / 1e9);
-    }
     void WaitForFrames(std::int64_t frames)
     {
         const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
@@ -65,15 +60,12 @@ protected:
     MidiOut::Handle _midi = nullptr;
 };
 
-// A prepared note, stamped as a tick would stamp it, sounds from exactly its frame.
-TEST_F(MidiOutOnNullOutput, APreparedNoteSoundsFromItsStampedFrame)
+// A prepared note sounds from exactly the frame its caller names.
+TEST_F(MidiOutOnNullOutput, APreparedNoteSoundsFromItsFrame)
 {
     ASSERT_EQ(MidiOut::Prepare(_midi, 38, 100), Platform::MmNoError);
-    const std::int64_t stamp = Platform::Clock::Now() + 100'000'000;
-    Platform::Clock::SetEventTime(stamp);
-    EXPECT_EQ(MidiOut::ShortMessage(_midi, NoteOn(38, 100)), Platform::MmNoError);
-    Platform::Clock::ClearEventTime();
-    const std::int64_t expected = FrameFor(stamp);
+    const std::int64_t expected = _output.LeadFrame() + 4410;
+    EXPECT_EQ(MidiOut::ShortMessage(_midi, NoteOn(38, 100), expected), Platform::MmNoError);
     ASSERT_LT(expected + 2000, 5 * 44100);
     WaitForFrames(expected + 2000);
     EXPECT_EQ(FirstSound(_capture, expected + 2000), expected);
@@ -87,14 +79,10 @@ TEST_F(MidiOutOnNullOutput, APreparedNoteSoundsFromItsStampedFrame)
 // time has not passed yet; a note-on at velocity 0 and other channels' messages stay silent.
 TEST_F(MidiOutOnNullOutput, AnUnpreparedNoteIsRenderedOnFirstUseAndSilentMessagesStaySilent)
 {
-    const std::int64_t stamp = Platform::Clock::Now() + 1'000'000'000;
-    Platform::Clock::SetEventTime(stamp - 300'000'000);
-    EXPECT_EQ(MidiOut::ShortMessage(_midi, NoteOn(56, 0)), Platform::MmNoError);
-    EXPECT_EQ(MidiOut::ShortMessage(_midi, 0x90u | 60u << 8 | 100u << 16), Platform::MmNoError);  // channel 1
-    Platform::Clock::SetEventTime(stamp);
-    EXPECT_EQ(MidiOut::ShortMessage(_midi, NoteOn(56, 91)), Platform::MmNoError);
-    Platform::Clock::ClearEventTime();
-    const std::int64_t expected = FrameFor(stamp);
+    const std::int64_t expected = _output.LeadFrame() + 44100;
+    EXPECT_EQ(MidiOut::ShortMessage(_midi, NoteOn(56, 0), expected - 13230), Platform::MmNoError);
+    EXPECT_EQ(MidiOut::ShortMessage(_midi, 0x90u | 60u << 8 | 100u << 16, expected - 13230), Platform::MmNoError);  // channel 1
+    EXPECT_EQ(MidiOut::ShortMessage(_midi, NoteOn(56, 91), expected), Platform::MmNoError);
     ASSERT_LT(expected + 100, 5 * 44100);
     WaitForFrames(expected + 100);
     EXPECT_EQ(FirstSound(_capture, expected + 100), expected);

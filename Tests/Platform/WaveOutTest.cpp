@@ -50,14 +50,12 @@ protected:
     {
         return WaveOut::Open(&_device, &format, &Callback, reinterpret_cast<std::uintptr_t>(&_done), _output);
     }
-    // Writes the header stamped `ahead` after the null output's first frame is heard.
+    // Writes the header to start `ahead` (ns) after the earliest frame it could; returns that frame.
     std::int64_t WriteAt(WaveHeader& header, std::int64_t ahead)
     {
-        const std::int64_t stamp = Platform::Clock::Now() + ahead;
-        Platform::Clock::SetEventTime(stamp);
-        EXPECT_EQ(WaveOut::Write(_device, &header, sizeof header), Platform::MmNoError);
-        Platform::Clock::ClearEventTime();
-        return std::llround((stamp + _output.Latency() - _output.NullStartTime()) * _output.SampleRate() / 1e9);
+        const std::int64_t frame = _output.LeadFrame() + std::llround(ahead * _output.SampleRate() / 1e9);
+        EXPECT_EQ(WaveOut::Write(_device, &header, sizeof header, frame), Platform::MmNoError);
+        return frame;
     }
     void WaitFor(const std::function<bool()>& condition)
     {

@@ -236,4 +236,19 @@ inline ClickFigures Measure(const std::vector<long>& onsets, double nominal)
     return f;
 }
 
+// Whether the clicks lie on a grid of `period` frames, each rounded to the nearest frame from
+// the exact grid: every spacing is then within one frame of the period. `detail` lists the
+// spacings for a failure message.
+inline bool OnTheFrameGrid(const std::vector<long>& onsets, double period, std::string& detail)
+{
+    bool exact = onsets.size() >= 2;
+    detail = "spacings (period " + std::to_string(period) + "):";
+    for (std::size_t i = 1; i < onsets.size(); ++i) {
+        const double spacing = static_cast<double>(onsets[i] - onsets[i - 1]);
+        exact = exact && std::fabs(spacing - period) <= 1.0;
+        detail += " " + std::to_string(onsets[i] - onsets[i - 1]);
+    }
+    return exact;
+}
+
 }  // namespace Tests

@@ -56,9 +56,6 @@ TEST(StepSequencerPreviewEndToEnd, DrawnHitsAreHeardAtTheirStepsTimes)
     Platform::AudioOutput& output = Platform::AudioOutput::Instance();
     ASSERT_EQ(output.Acquire(), 0u);
     const double rate = output.SampleRate();
-    auto recorder = std::make_unique<Tests::MonitorRecorder>(static_cast<int>(rate));
-    ASSERT_TRUE(recorder->Recording());
-    std::this_thread::sleep_for(std::chrono::seconds(8));  // the clock-to-frame loop settles
 
     // One bar of four beats in sixteenths at 120 bpm: a step every 125 ms.
     Configuration::ConfigurationData live;
@@ -87,38 +84,47 @@ TEST(StepSequencerPreviewEndToEnd, DrawnHitsAreHeardAtTheirStepsTimes)
     for (auto [step, voice] : drawn)
         dialog.GridWindow().Grid().ToggleCell(voice, step);
 
-    dialog.PlayButton()->click();
-    ASSERT_TRUE(dialog.Previewing());
-    // Past the first bar and the first step of the second (2 s and 2.125 s).
-    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(2060);
-    while (std::chrono::steady_clock::now() < until) {
-        QApplication::processEvents();
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    dialog.PlayButton()->click();
-    ASSERT_FALSE(dialog.Previewing());
-    const int frames = dialog.GridWindow().CursorFrames();
-
-    std::this_thread::sleep_for(std::chrono::milliseconds(800));  // the last click is heard
-    const std::vector<float> recording = recorder->Stop();
-    output.Release();
-    // Read once the output has stopped: its rate as measured against the system clock.
-    const double deviceRate = output.GetMixer().Mapping().MeasuredRate();
-
-    const std::vector<Tests::Hit> heard = Tests::FindHits(recording, {Template(FirstNote, rate), Template(SecondNote, rate)});
-    ASSERT_EQ(heard.size(), drawn.size() + 1);
-    const double step = 0.125 * deviceRate;
+    // Each hit on its step's exact frame (a step is 5512.5 frames). A recording the server or
+    // the machine spoiled (an underflow, a dropout) is made again, up to three times.
+    const double step = 0.125 * rate;
     std::string onsets;
-    for (std::size_t i = 0; i < heard.size(); ++i) {
-        const auto [drawnStep, voice] = i < drawn.size() ? drawn[i] : std::pair<int, int>{16, 0};
-        EXPECT_EQ(heard[i].sound, voice) << "hit " << i;
-        const double expected = static_cast<double>(heard[0].onset) + drawnStep * step;
-        EXPECT_LE(std::fabs(static_cast<double>(heard[i].onset) - expected), 4.0) << "hit " << i;
-        onsets += std::to_string(heard[i].onset - heard[0].onset) + " ";
+    bool exact = false;
+    for (int attempt = 0; attempt < 3 && !exact; ++attempt) {
+        Tests::MonitorRecorder recorder(static_cast<int>(rate));
+        ASSERT_TRUE(recorder.Recording());
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        const std::int64_t underflows = output.Underflows();
+        dialog.PlayButton()->click();
+        ASSERT_TRUE(dialog.Previewing());
+        // Past the first bar and the first step of the second (2 s and 2.125 s).
+        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(2060);
+        while (std::chrono::steady_clock::now() < until) {
+            QApplication::processEvents();
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        dialog.PlayButton()->click();
+        ASSERT_FALSE(dialog.Previewing());
+        // Eight sub-steps a step at 120 bpm: the cursor moved through the bar and into the next.
+        EXPECT_GE(dialog.GridWindow().CursorFrames(), 16 * 8);
+
+        std::this_thread::sleep_for(std::chrono::milliseconds(800));  // the last click is heard
+        const std::vector<Tests::Hit> heard =
+            Tests::FindHits(recorder.Stop(), {Template(FirstNote, rate), Template(SecondNote, rate)});
+        ASSERT_EQ(heard.size(), drawn.size() + 1);
+        exact = output.Underflows() == underflows;
+        onsets.clear();
+        for (std::size_t i = 0; i < heard.size(); ++i) {
+            const auto [drawnStep, voice] = i < drawn.size() ? drawn[i] : std::pair<int, int>{16, 0};
+            EXPECT_EQ(heard[i].sound, voice) << "hit " << i;
+            const double expected = static_cast<double>(heard[0].onset) + std::round(drawnStep * step);
+            exact = exact && std::fabs(static_cast<double>(heard[i].onset) - expected) <= 1.0;
+            onsets += std::to_string(heard[i].onset - heard[0].onset) + " ";
+        }
+        if (!exact)
+            std::printf("hits off their frames or an underflow, recorded again: %s\n", onsets.c_str());
     }
-    std::printf("onsets from the first (step %.1f frames): %s\n", step, onsets.c_str());
-    // Eight sub-steps a step at 120 bpm: the cursor moved through the bar and into the next.
-    EXPECT_GE(frames, 16 * 8);
+    output.Release();
+    EXPECT_TRUE(exact) << "onsets from the first (step " << step << " frames): " << onsets;
 }
 
 }  // namespace

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "Core/Timer.h"
+
+namespace Platform {
+class AudioOutput;
+}
+
+namespace Core {
+
+// The timer's clock while the sound output runs: it counts the output's frames. Its "now" is the
+// first frame a click handed over now is sure to reach in time (the frames being rendered plus
+// the output's lead), so a tick due at frame F is handed over a lead ahead of F being rendered
+// and its clicks start exactly on F. The system clock, through the output's mapping, only
+// decides when the worker wakes.
+class OutputClock final : public Timer::IClock {
+public:
+    explicit OutputClock(Platform::AudioOutput& output) noexcept : _output(output) {}
+    // The clock of the program's output.
+    static OutputClock& Instance();
+
+    // Whether the output runs, so that its frames can serve as the clock.
+    bool Available() const noexcept;
+
+    std::int64_t Now() override;
+    double Frequency() override;
+    void Wait(Platform::AutoResetEvent& event, int milliseconds) override;
+    void SleepUntil(std::int64_t frame) override;
+    std::int64_t FrameOf(std::int64_t due) override { return due; }
+    std::int64_t HeardAt(std::int64_t due) override;
+
+private:
+    Platform::AudioOutput& _output;
+};
+
+}  // namespace Core
