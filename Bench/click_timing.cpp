@@ -169,7 +169,7 @@ double PeriodOf(const Run& run, std::size_t spacing, double rate)
 {
     if (run.trainer) {
         const double stages[] = {120, 150, 180, 210, 240};
-        return 60.0 / stages[std::min<std::size_t>(spacing / 4, 4)] * rate;
+        return 60.0 / stages[std::min<std::size_t>((spacing - 1) / 4, 4)] * rate;
     }
     return 60.0 / run.bpm / (run.subdivision ? run.subdivision : 1) * rate;
 }

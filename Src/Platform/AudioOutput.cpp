@@ -20,7 +20,7 @@ constexpr std::int64_t LeadMargin = 15'000'000;
 // A stream's first callbacks come in a burst while it fills the device's buffer; pauses between
 // them tell nothing of its steady pace. Start returns once they are over.
 constexpr int StartCallbacks = 8;
-constexpr std::int64_t StartTimeout = 1'000'000'000;
+constexpr std::int64_t StartTimeout = 3'000'000'000;
 // A pause between callbacks longer than this is a stall (an underflow), not the pace to plan for.
 constexpr std::int64_t LongestPlannedGap = 100'000'000;
 // How quickly the device's reported delay is followed (a weight per buffer).
@@ -147,7 +147,7 @@ void AudioOutput::PrepareTiming(double rate)
     _ahead = 0;
     _callbacks.store(0, std::memory_order_release);
     _restarts.store(0, std::memory_order_relaxed);
-    _leadNs.store(2 * BufferNs(rate) + LeadMargin, std::memory_order_relaxed);
+    _leadNs.store(3 * BufferNs(rate) + LeadMargin, std::memory_order_relaxed);
     _published.sequence.store(0, std::memory_order_release);
 }
 
@@ -224,12 +224,13 @@ void AudioOutput::OnBuffer(float* output, int frames, std::int64_t callbackTime,
 {
     const int callbacks = _callbacks.load(std::memory_order_relaxed) + 1;
     if (_lastCallback != 0 && callbacks > StartCallbacks) {
-        // The lead covers the longest pause between callbacks seen in this stream (a stall
+        // The lead covers the longest pause between callbacks seen in this stream twice: a wave
+        // player waits for one callback to take its reset before it writes for the next (a stall
         // longer than any pace is not planned for).
         const std::int64_t gap = callbackTime - _lastCallback;
         if (gap > _maxGap && gap <= LongestPlannedGap) {
             _maxGap = gap;
-            _leadNs.store(BufferNs(_sampleRate.load(std::memory_order_relaxed)) + gap + LeadMargin,
+            _leadNs.store(BufferNs(_sampleRate.load(std::memory_order_relaxed)) + 2 * gap + LeadMargin,
                           std::memory_order_relaxed);
         }
     }

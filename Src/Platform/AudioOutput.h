@@ -27,7 +27,10 @@ class AudioOutput {
 public:
     static constexpr double PreferredRate = 44100;
     static constexpr int BufferFrames = 256;
-    static constexpr double SuggestedLatency = 0.020;  // seconds asked of the device
+    // Seconds asked of the device. Through the sound server's ALSA plugin a shorter one leaves the
+    // server's stream short of its start level: it stalls for about two seconds at every start and
+    // after every underflow.
+    static constexpr double SuggestedLatency = 0.050;
     // The null output's delay from rendering a buffer to "hearing" it.
     static constexpr std::int64_t NullDeviceDelay = 10'000'000;
     // How long the device stays open after its last user left.

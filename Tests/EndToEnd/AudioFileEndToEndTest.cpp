@@ -118,7 +118,8 @@ protected:
             std::string detail;
             if (output.Underflows() == underflows && Tests::OnTheFrameGrid(onsets, 60.0 / bpm * output.SampleRate(), detail))
                 break;
-            std::printf("an underflow or clicks off the frame grid at %d bpm: recorded again; %s\n", bpm, detail.c_str());
+            std::printf("an underflow or clicks off the frame grid at %d bpm (%zu clicks): recorded again; %s\n", bpm,
+                        onsets.size(), detail.c_str());
         }
         return onsets;
     }
@@ -126,7 +127,8 @@ protected:
     // to stop), each spacing within a frame of the period.
     void ExpectOnTheGrid(const std::vector<long>& onsets, double period, int count)
     {
-        ASSERT_GE(onsets.size(), static_cast<std::size_t>(count));
+        ASSERT_GE(onsets.size(), static_cast<std::size_t>(count)) << "late writes " << lateWrites << ", dropped "
+                                                                   << Platform::AudioOutput::Instance().GetMixer().DroppedEvents();
         ASSERT_LE(onsets.size(), static_cast<std::size_t>(count + 1));
         std::string detail;
         EXPECT_TRUE(Tests::OnTheFrameGrid(onsets, period, detail)) << detail << "; late writes " << lateWrites;

@@ -190,10 +190,9 @@ TEST_F(MetronomeEndToEnd, SpeedTrainerStagesChangeTheSpacingAsTheCurveSays)
         exact = NoUnderflow();
         detail.clear();
         for (std::size_t stage = 0; stage < 5; ++stage) {
-            // The stage's beats, from the click that changed the tempo (the last of the stage
-            // before) on.
-            const std::size_t first = stage == 0 ? 0 : stage * 4 - 1;
-            const std::size_t last = stage < 4 ? stage * 4 + 3 : hits.size() - 1;
+            // The stage's beats, from the click that changed the tempo (the first of its bar) on.
+            const std::size_t first = stage * 4;
+            const std::size_t last = stage < 4 ? stage * 4 + 4 : hits.size() - 1;
             std::vector<long> onsets;
             for (std::size_t i = first; i <= last; ++i)
                 onsets.push_back(hits[i].onset);

@@ -96,8 +96,9 @@ TEST(StepSequencerPreviewEndToEnd, DrawnHitsAreHeardAtTheirStepsTimes)
         const std::int64_t underflows = output.Underflows();
         dialog.PlayButton()->click();
         ASSERT_TRUE(dialog.Previewing());
-        // Past the first bar and the first step of the second (2 s and 2.125 s).
-        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(2060);
+        // Past the first bar and the first step of the second (2 s and 2.125 s; the next hit
+        // is at 2.375 s), long enough for the cursor to show what was heard by then.
+        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(2200);
         while (std::chrono::steady_clock::now() < until) {
             QApplication::processEvents();
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
