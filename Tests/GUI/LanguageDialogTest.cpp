@@ -18,6 +18,7 @@
 #include "GUI/LanguageDialog.h"
 #include "GUI/MessageBoxes.h"
 #include "GUI/Model/TempoInput.h"
+#include "GUI/QtTranslations.h"
 #include "GUI/SettingsDialog.h"
 #include "GUI/VisualBeatIndicator.h"
 #include "Platform/Text.h"
@@ -269,6 +270,24 @@ TEST_F(SettingsWithMainWindowTest, ChosenLanguageTranslatesTheWindowAndTheSettin
     ASSERT_NE(close, nullptr);
     EXPECT_EQ(close->text(), QStringLiteral("Schließen"));
     settings->Close();
+
+    // Qt's own buttons and dialogs follow the chosen language, and go back to English with it.
+    const auto qtCancel = [] { return QCoreApplication::translate("QPlatformTheme", "Cancel"); };
+    EXPECT_EQ(qtCancel(), QStringLiteral("Abbrechen"));
+    window->ChangeLanguage(u"fr");
+    EXPECT_EQ(qtCancel(), QStringLiteral("Annuler"));
+    window->ChangeLanguage(u"");
+    EXPECT_EQ(qtCancel(), QStringLiteral("Cancel"));
+}
+
+// A language file named by its code, or by any name with its LangEnglish entry, gives Qt's locale.
+TEST(QtTranslations, LocaleComesFromTheFileNameOrTheEnglishName)
+{
+    EXPECT_EQ(GUI::QtTranslations::LocaleOf(QStringLiteral("de"), {}).language(), QLocale::German);
+    EXPECT_EQ(GUI::QtTranslations::LocaleOf(QStringLiteral("pt_BR"), {}).territory(), QLocale::Brazil);
+    EXPECT_EQ(GUI::QtTranslations::LocaleOf(QStringLiteral("Mine"), QStringLiteral("french")).language(),
+              QLocale::French);
+    EXPECT_EQ(GUI::QtTranslations::LocaleOf(QStringLiteral("Mine"), QStringLiteral("Klingon")).language(), QLocale::C);
 }
 
 }  // namespace
