@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build run test sanitize asan tsan fuzz bench clean
+.PHONY: all deps build run test package sanitize asan tsan fuzz bench clean
 
 all: build
 
@@ -21,6 +21,11 @@ run: build
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# The Debian package, $(BUILD)/ticova_<version>_<arch>.deb; install it with
+# `sudo apt install ./$(BUILD)/ticova_*.deb`.
+package: build
+	cmake --build $(BUILD) --target package
 
 # ASan+UBSan and TSan builds of the engine tests (the GUI is left to the normal build).
 asan: deps

@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QCommandLineParser>
 
 #include "Configuration/IConfiguration.h"
 #include "Core/Metronome.h"
@@ -8,20 +9,49 @@
 #include "GUI/SingleInstance.h"
 #include "GUI/VisualBeatIndicator.h"
 #include "Platform/AudioOutput.h"
+#include "Platform/Console.h"
 #include "Platform/MidiOut.h"
 #include "Platform/Thread.h"
+#include "System/ILog.h"
 
 static void LoadResources()
 {
     Q_INIT_RESOURCE(Ticova);
 }
 
+// The sound libraries' chatter while they look for devices: kept in the log for whoever raises
+// its level to Debug, never on the terminal.
+static void SoundLibraryMessage(const char* message)
+{
+    System::Log().Write(System::Debug, "%s", message);
+}
+
+// --help and --version answer and end the program before any window system is needed, so they
+// work without a display. Other arguments are left to QApplication (its own -platform, -style...).
+static void AnswerCommandLine(int argc, char* argv[])
+{
+    QCoreApplication console(argc, argv);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("A metronome for practising musicians."));
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    parser.parse(QCoreApplication::arguments());
+    if (parser.isSet(version))
+        parser.showVersion();
+    if (parser.isSet(help))
+        parser.showHelp();
+}
+
 int main(int argc, char* argv[])
 {
+    QCoreApplication::setApplicationName(QStringLiteral("Ticova"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TICOVA_VERSION));
+    QCoreApplication::setOrganizationName(QStringLiteral("Ticova"));
+    AnswerCommandLine(argc, argv);
+    Platform::QuietenSoundLibraries(&SoundLibraryMessage);
+
     QApplication application(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Ticova"));
-    QApplication::setOrganizationName(QStringLiteral("Ticova"));
-    QApplication::setDesktopFileName(QStringLiteral("ticova"));
+    QGuiApplication::setDesktopFileName(QStringLiteral(TICOVA_APP_ID));
     LoadResources();
 
     // One copy per user: a second one brings the first to the front and ends.

@@ -32,6 +32,7 @@
 #include "GUI/LanguageTexts.h"
 #include "GUI/MessageBoxes.h"
 #include "GUI/Model/TempoInput.h"
+#include "GUI/QtTranslations.h"
 #include "GUI/VisualBeatIndicator.h"
 #include "Platform/ProgramFolder.h"
 #include "System/DefaultLanguage.h"
@@ -111,7 +112,7 @@ ApplicationWindow::ApplicationWindow(Core::IMetronome& metronome, Configuration:
 {
     setObjectName(QStringLiteral("MainWindow"));
     _openDocument = [](const QString& path) { return QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
-    _manualPath = QString::fromStdString(Platform::ProgramFolder()) + QStringLiteral("Ticova.pdf");
+    _manualPath = QString::fromStdString(Platform::DocumentFolder()) + QStringLiteral("Ticova.pdf");
 
     _digitTimer = new QTimer(this);
     _digitTimer->setSingleShot(true);
@@ -148,7 +149,10 @@ bool ApplicationWindow::Initialise()
 bool ApplicationWindow::SetUpLanguage(const char16_t* name)
 {
     std::u16string_view view = name ? std::u16string_view(name) : std::u16string_view();
-    return System::SetUpLanguage(_language, view);
+    const bool loaded = System::SetUpLanguage(_language, view);
+    // Qt's own buttons and dialogs follow, or go back to English with the built-in texts.
+    QtTranslations::Follow(loaded ? view : std::u16string_view());
+    return loaded;
 }
 
 bool ApplicationWindow::CreateInterface()

@@ -131,22 +131,28 @@ void LanguageDialog::BuildList()
 
     std::vector<Item> items;
     items.push_back({QStringLiteral("English (English)"), EnglishCode});
-    const std::string folder = System::LanguageFolder();
-    if (DIR* directory = opendir(folder.c_str())) {
+    // A file of the same name in an earlier folder (the user's own) hides the later ones.
+    std::vector<std::string> seen;
+    for (const std::string& folder : System::LanguageFolders()) {
+        DIR* directory = opendir(folder.c_str());
+        if (!directory) {
+            if (errno != ENOENT)
+                HandleFindFileError(errno);
+            continue;
+        }
         while (dirent* entry = readdir(directory)) {
             const std::string file = entry->d_name;
-            if (!IsOfferedFileName(file))
+            if (!IsOfferedFileName(file) || std::find(seen.begin(), seen.end(), file) != seen.end())
                 continue;
             char16_t english[System::Language::NameCapacity] = {};
             char16_t native[System::Language::NameCapacity] = {};
             if (!System::Language::ReadLanguageNames(folder + file, english, native) || !english[0] || !native[0])
                 continue;
+            seen.push_back(file);
             items.push_back({QStringLiteral("%1 (%2)").arg(QString::fromUtf16(english), QString::fromUtf16(native)),
                              LanguageCode(Platform::Text::Utf8ToUtf16(file))});
         }
         closedir(directory);
-    } else if (errno != ENOENT) {
-        HandleFindFileError(errno);
     }
     // The list is sorted by its texts, whatever order the folder gave.
     std::stable_sort(items.begin(), items.end(),

@@ -3,10 +3,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <mutex>
+#include <string_view>
 
 namespace Platform {
 
@@ -34,6 +36,17 @@ bool MakeFolders(const std::string& folder)
     return true;
 }
 
+// $variable when it holds an absolute path (XDG ignores relative ones), else $HOME/<underHome>;
+// with a trailing '/'.
+std::string UserFolder(const char* variable, const char* underHome)
+{
+    if (const char* xdg = std::getenv(variable); xdg && *xdg == '/')
+        return WithSlash(xdg);
+    if (const char* home = std::getenv("HOME"); home && *home)
+        return WithSlash(home) + underHome + '/';
+    return "/tmp/";
+}
+
 }  // namespace
 
 std::string ProgramFolder()
@@ -48,7 +61,7 @@ std::string ProgramFolder()
 
 std::string DataFolderFor(const std::string& programFolder)
 {
-    if (::access(programFolder.c_str(), W_OK) == 0)
+    if (InstallPrefixFor(programFolder).empty() && ::access(programFolder.c_str(), W_OK) == 0)
         return WithSlash(programFolder);
     std::string base;
     if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg == '/')
@@ -76,6 +89,73 @@ std::string DataFolder()
 std::string DataFile(const std::string& name)
 {
     return DataFolder() + name;
+}
+
+std::string InstallPrefixFor(const std::string& programFolder)
+{
+    const std::string folder = WithSlash(programFolder);
+    constexpr std::string_view bin = "/bin/";
+    if (folder.size() < bin.size() || folder.compare(folder.size() - bin.size(), bin.size(), bin) != 0)
+        return {};
+    std::string prefix = folder.substr(0, folder.size() - bin.size() + 1);
+    struct stat info {};
+    if (::stat((prefix + "share/ticova").c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
+        return {};
+    return prefix;
+}
+
+std::string SharedDataFolder()
+{
+    static const std::string prefix = InstallPrefixFor(ProgramFolder());
+    return prefix.empty() ? ProgramFolder() : prefix + "share/ticova/";
+}
+
+std::string DocumentFolder()
+{
+    static const std::string prefix = InstallPrefixFor(ProgramFolder());
+    return prefix.empty() ? ProgramFolder() : prefix + "share/doc/ticova/";
+}
+
+std::vector<std::string> SharedDataFolders()
+{
+    std::vector<std::string> folders{UserFolder("XDG_DATA_HOME", ".local/share") + "Ticova/", SharedDataFolder()};
+    const char* dirs = std::getenv("XDG_DATA_DIRS");
+    std::string_view list = dirs && *dirs ? dirs : "/usr/local/share/:/usr/share/";
+    while (!list.empty()) {
+        const std::size_t end = std::min(list.find(':'), list.size());
+        const std::string_view entry = list.substr(0, end);
+        list.remove_prefix(std::min(end + 1, list.size()));
+        if (entry.empty() || entry.front() != '/')
+            continue;
+        std::string folder = WithSlash(std::string(entry)) + "ticova/";
+        bool seen = false;
+        for (const std::string& known : folders)
+            seen = seen || known == folder;
+        if (!seen)
+            folders.push_back(std::move(folder));
+    }
+    return folders;
+}
+
+std::string StateFolderFor(const std::string& programFolder)
+{
+    std::string data = DataFolderFor(programFolder);
+    if (data == WithSlash(programFolder))
+        return data;
+    std::string own = UserFolder("XDG_STATE_HOME", ".local/state") + "Ticova/";
+    MakeFolders(own);
+    return own;
+}
+
+std::string StateFolder()
+{
+    {
+        std::lock_guard lock(overrideMutex);
+        if (!overrideFolder.empty())
+            return overrideFolder;
+    }
+    static const std::string folder = StateFolderFor(ProgramFolder());
+    return folder;
 }
 
 void SetDataFolderForTesting(const std::string& folder)

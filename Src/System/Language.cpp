@@ -293,7 +293,20 @@ std::string LanguageFolder()
         if (!testFolder.empty())
             return testFolder;
     }
-    return Platform::ProgramFolder() + "Lang/";
+    return Platform::SharedDataFolder() + "Lang/";
+}
+
+std::vector<std::string> LanguageFolders()
+{
+    {
+        std::lock_guard lock(folderMutex);
+        if (!testFolder.empty())
+            return {testFolder};
+    }
+    std::vector<std::string> folders;
+    for (const std::string& shared : Platform::SharedDataFolders())
+        folders.push_back(shared + "Lang/");
+    return folders;
 }
 
 void SetLanguageFolderForTesting(const std::string& folder)
@@ -338,7 +351,11 @@ std::string Language::LanguageFilePath(std::u16string_view name)
     if (name.empty() || name.size() > 31 || name.find(u'/') != std::u16string_view::npos ||
         name.find(u'\0') != std::u16string_view::npos || name == u"." || name == u"..")
         return {};
-    return LanguageFolder() + Platform::Text::Utf16ToUtf8(name) + ".lng";
+    const std::string file = Platform::Text::Utf16ToUtf8(name) + ".lng";
+    for (const std::string& folder : LanguageFolders())
+        if (Platform::File::Exists(folder + file))
+            return folder + file;
+    return LanguageFolder() + file;
 }
 
 bool Language::LoadLanguageFile(std::u16string_view name)

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "System/ILanguage.h"
 
@@ -94,8 +95,12 @@ private:
     char16_t _menuItems[MenuItemCount][64 + ShortcutCapacity] = {};
 };
 
-// The folder that holds the language files, with a trailing '/': "Lang/" in the program's folder.
+// The folder that holds the language files shipped with the program, with a trailing '/': "Lang/"
+// beside the program, or in <prefix>/share/ticova/ when installed.
 std::string LanguageFolder();
+// Every folder language files are looked up in, first found first: the user's own
+// ($XDG_DATA_HOME/Ticova/Lang/), the shipped one, those of $XDG_DATA_DIRS; a test's folder alone.
+std::vector<std::string> LanguageFolders();
 // Tests read language files from a folder of their own; an empty path restores the rule above.
 void SetLanguageFolderForTesting(const std::string& folder);
 

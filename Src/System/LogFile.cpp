@@ -6,6 +6,7 @@
 #include <cstring>
 #include <cwchar>
 
+#include "Platform/Console.h"
 #include "Platform/File.h"
 #include "Platform/LocalTime.h"
 #include "Platform/ProgramFolder.h"
@@ -51,7 +52,11 @@ void SetLogForTesting(ILog* log)
     testLog.store(log, std::memory_order_release);
 }
 
-LogFile::LogFile() : LogFile(Platform::DataFile("Ticova.log")) {}
+// The program's own log: in the state folder, and echoed to a terminal that started the program.
+LogFile::LogFile() : LogFile(Platform::StateFolder() + "Ticova.log")
+{
+    _echo = Platform::StandardErrorIsTerminal();
+}
 
 LogFile::LogFile(std::string path, TimeSource now) : _path(std::move(path)), _now(std::move(now)) {}
 
@@ -118,6 +123,11 @@ void LogFile::WriteMessage(int level, const char* message)
     line[used++] = '\n';
     line[used] = 0;
     Append(line, used);
+    // Warnings and errors also show on the terminal, with a plain line break.
+    if (_echo && level <= Warn) {
+        line[used - 2] = '\n';
+        Platform::WriteStandardError(line, used - 1);
+    }
 }
 
 std::size_t LogFile::Utf8Prefix(const char* text, std::size_t length, std::size_t limit) noexcept

@@ -45,6 +45,7 @@ private:
     std::string _path;
     TimeSource _now;
     std::atomic<int> _level{6};
+    bool _echo = false;  // warnings and errors to standard error too
     std::mutex _mutex;
 };
 

@@ -9,6 +9,8 @@
 #include <QSlider>
 #include <QTabWidget>
 #include <QTest>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <vector>
@@ -18,6 +20,7 @@
 #include "GUI/LanguageDialog.h"
 #include "GUI/MessageBoxes.h"
 #include "GUI/Model/TempoInput.h"
+#include "GUI/QtTranslations.h"
 #include "GUI/SettingsDialog.h"
 #include "GUI/VisualBeatIndicator.h"
 #include "Platform/Text.h"
@@ -125,6 +128,29 @@ TEST_F(LanguageDialogTest, ListsTheLanguageFilesSortedAfterTheirNames)
     SetLanguage(u"fr");
     dialog->Open(nullptr);
     EXPECT_EQ(dialog->List()->currentText(), QStringLiteral("French (Français)"));
+}
+
+// The user's own folder and the system's data folders are listed together; a file of the user's
+// hides one of the same name further on.
+TEST_F(LanguageDialogTest, ListsTheUsersAndTheSystemsFilesOnce)
+{
+    System::SetLanguageFolderForTesting("");
+    std::filesystem::create_directories(folder + "home/Ticova/Lang");
+    std::filesystem::create_directories(folder + "system/ticova/Lang");
+    WriteFile(folder + "home/Ticova/Lang/eo.lng", Header("Esperanto", "Mia"));
+    WriteFile(folder + "system/ticova/Lang/eo.lng", Header("Esperanto", "Sistema"));
+    WriteFile(folder + "system/ticova/Lang/it.lng", Header("Italian", "Italiano"));
+    const char* oldHome = std::getenv("XDG_DATA_HOME");
+    const char* oldDirs = std::getenv("XDG_DATA_DIRS");
+    const std::string savedHome = oldHome ? oldHome : "", savedDirs = oldDirs ? oldDirs : "";
+    ::setenv("XDG_DATA_HOME", (folder + "home").c_str(), 1);
+    ::setenv("XDG_DATA_DIRS", (folder + "system").c_str(), 1);
+    dialog->Open(nullptr);
+    oldHome ? ::setenv("XDG_DATA_HOME", savedHome.c_str(), 1) : ::unsetenv("XDG_DATA_HOME");
+    oldDirs ? ::setenv("XDG_DATA_DIRS", savedDirs.c_str(), 1) : ::unsetenv("XDG_DATA_DIRS");
+    EXPECT_EQ(Items(dialog->List()),
+              (std::vector<QString>{QStringLiteral("English (English)"), QStringLiteral("Esperanto (Mia)"),
+                                    QStringLiteral("Italian (Italiano)")}));
 }
 
 TEST_F(LanguageDialogTest, WithoutTheFolderOnlyEnglish)
@@ -269,6 +295,24 @@ TEST_F(SettingsWithMainWindowTest, ChosenLanguageTranslatesTheWindowAndTheSettin
     ASSERT_NE(close, nullptr);
     EXPECT_EQ(close->text(), QStringLiteral("Schließen"));
     settings->Close();
+
+    // Qt's own buttons and dialogs follow the chosen language, and go back to English with it.
+    const auto qtCancel = [] { return QCoreApplication::translate("QPlatformTheme", "Cancel"); };
+    EXPECT_EQ(qtCancel(), QStringLiteral("Abbrechen"));
+    window->ChangeLanguage(u"fr");
+    EXPECT_EQ(qtCancel(), QStringLiteral("Annuler"));
+    window->ChangeLanguage(u"");
+    EXPECT_EQ(qtCancel(), QStringLiteral("Cancel"));
+}
+
+// A language file named by its code, or by any name with its LangEnglish entry, gives Qt's locale.
+TEST(QtTranslations, LocaleComesFromTheFileNameOrTheEnglishName)
+{
+    EXPECT_EQ(GUI::QtTranslations::LocaleOf(QStringLiteral("de"), {}).language(), QLocale::German);
+    EXPECT_EQ(GUI::QtTranslations::LocaleOf(QStringLiteral("pt_BR"), {}).territory(), QLocale::Brazil);
+    EXPECT_EQ(GUI::QtTranslations::LocaleOf(QStringLiteral("Mine"), QStringLiteral("french")).language(),
+              QLocale::French);
+    EXPECT_EQ(GUI::QtTranslations::LocaleOf(QStringLiteral("Mine"), QStringLiteral("Klingon")).language(), QLocale::C);
 }
 
 }  // namespace

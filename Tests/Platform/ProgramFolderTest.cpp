@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "Platform/ProgramFolder.h"
 #include "Support/TestEnvironment.h"
@@ -68,5 +69,50 @@ TEST(ProgramFolder, DataFolderFallsBackToTheUserConfigurationFolder)
         ScopedEnvironment home("HOME", (base + "home").c_str());
         EXPECT_EQ(Platform::DataFolderFor(unwritable), base + "home/.config/Ticova/");
         EXPECT_TRUE(std::filesystem::is_directory(base + "home/.config/Ticova"));
+    }
+}
+
+TEST(ProgramFolder, InstalledCopyUsesTheFhsFoldersAndKeepsNothingBesideItself)
+{
+    namespace fs = std::filesystem;
+    const std::string base = Tests::MakeTempFolder("fhs");
+    fs::create_directories(base + "usr/bin");
+    fs::create_directories(base + "usr/share/ticova/Lang");
+    fs::create_directories(base + "build/bin");
+    EXPECT_EQ(Platform::InstallPrefixFor(base + "usr/bin/"), base + "usr/");
+    EXPECT_EQ(Platform::InstallPrefixFor(base + "usr/bin"), base + "usr/");
+    EXPECT_EQ(Platform::InstallPrefixFor(base + "build/bin/"), "");  // no share/ticova beside it
+    EXPECT_EQ(Platform::InstallPrefixFor(base + "usr/share/"), "");
+
+    // Even where the user may write to the prefix, settings and log go to the XDG folders.
+    ScopedEnvironment config("XDG_CONFIG_HOME", (base + "config").c_str());
+    ScopedEnvironment state("XDG_STATE_HOME", (base + "state").c_str());
+    EXPECT_EQ(Platform::DataFolderFor(base + "usr/bin/"), base + "config/Ticova/");
+    EXPECT_EQ(Platform::StateFolderFor(base + "usr/bin/"), base + "state/Ticova/");
+    EXPECT_TRUE(fs::is_directory(base + "state/Ticova"));
+    // A build keeps its log beside the program.
+    EXPECT_EQ(Platform::StateFolderFor(base + "build/bin/"), base + "build/bin/");
+    {
+        ScopedEnvironment relative("XDG_STATE_HOME", "relative");
+        ScopedEnvironment home("HOME", (base + "home").c_str());
+        EXPECT_EQ(Platform::StateFolderFor(base + "usr/bin/"), base + "home/.local/state/Ticova/");
+    }
+}
+
+TEST(ProgramFolder, SharedDataIsLookedUpInTheUsersFolderFirstThenEachDataFolderOnce)
+{
+    const std::string shipped = Platform::SharedDataFolder();
+    ScopedEnvironment data("XDG_DATA_HOME", "/home/someone/data");
+    ScopedEnvironment dirs("XDG_DATA_DIRS", "/opt/share:relative::/usr/share/:/opt/share/");
+    const std::vector<std::string> expected{"/home/someone/data/Ticova/", shipped, "/opt/share/ticova/",
+                                            "/usr/share/ticova/"};
+    EXPECT_EQ(Platform::SharedDataFolders(), expected);
+    {
+        ScopedEnvironment noDirs("XDG_DATA_DIRS", nullptr);
+        ScopedEnvironment home("HOME", "/home/someone");
+        ScopedEnvironment noData("XDG_DATA_HOME", nullptr);
+        const std::vector<std::string> defaults{"/home/someone/.local/share/Ticova/", shipped,
+                                                "/usr/local/share/ticova/", "/usr/share/ticova/"};
+        EXPECT_EQ(Platform::SharedDataFolders(), defaults);
     }
 }

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -438,3 +440,22 @@ TEST(ShippedLanguageNames, AreTheLanguagesOwnNames)
 INSTANTIATE_TEST_SUITE_P(Lang, ShippedLanguage, ::testing::Values("de", "fr"));
 
 }  // namespace
+
+// A user adds a language without root in $XDG_DATA_HOME/Ticova/Lang; it is found before the
+// shipped folder, and a name found nowhere points at the shipped folder for the report.
+TEST(LanguageFolders, TheUsersOwnFolderComesFirst)
+{
+    const std::string home = Tests::MakeTempFolder("data-home");
+    std::filesystem::create_directories(home + "Ticova/Lang");
+    WriteFile(home + "Ticova/Lang/eo.lng", File("[Menu]\n1 = &Dosiero\n"));
+    const char* old = std::getenv("XDG_DATA_HOME");
+    const std::string saved = old ? old : "";
+    ::setenv("XDG_DATA_HOME", home.c_str(), 1);
+    EXPECT_EQ(System::LanguageFolders().front(), home + "Ticova/Lang/");
+    EXPECT_EQ(Language::LanguageFilePath(u"eo"), home + "Ticova/Lang/eo.lng");
+    EXPECT_EQ(Language::LanguageFilePath(u"xx"), System::LanguageFolder() + "xx.lng");
+    if (old)
+        ::setenv("XDG_DATA_HOME", saved.c_str(), 1);
+    else
+        ::unsetenv("XDG_DATA_HOME");
+}
