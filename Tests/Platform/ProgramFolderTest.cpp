@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "Platform/ProgramFolder.h"
 #include "Support/TestEnvironment.h"
@@ -69,4 +71,37 @@ TEST(ProgramFolder, DataFolderFallsBackToTheUserConfigurationFolder)
         EXPECT_EQ(Platform::DataFolderFor(unwritable), base + "home/.config/Ticova/");
         EXPECT_TRUE(std::filesystem::is_directory(base + "home/.config/Ticova"));
     }
+}
+
+// A data folder another user owns or can write is never used: its files could be swapped for
+// links. The program's folder then gives way to the user's own; a per-user folder that is not
+// private leaves no data folder at all, with the reason.
+TEST(ProgramFolder, DataFolderOthersCanWriteOrOwnIsRefused)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to make folders owned by another user";
+    const std::string base = Tests::MakeTempFolder("foreign");
+    const std::string foreign = base + "foreign/";
+    std::filesystem::create_directories(foreign);
+    ASSERT_EQ(::chown(foreign.c_str(), 4321, 4321), 0);
+    const std::string shared = base + "shared/";
+    std::filesystem::create_directories(shared);
+    ASSERT_EQ(::chmod(shared.c_str(), 0777), 0);
+    ASSERT_EQ(::chmod(base.c_str(), 0700), 0);
+
+    ScopedEnvironment xdg("XDG_CONFIG_HOME", (base + "config").c_str());
+    std::string problem;
+    EXPECT_EQ(Platform::DataFolderFor(foreign, &problem), base + "config/Ticova/");
+    EXPECT_EQ(Platform::DataFolderFor(shared, &problem), base + "config/Ticova/");
+    EXPECT_EQ(problem, "");
+
+    std::filesystem::create_directories(base + "other/Ticova");
+    ASSERT_EQ(::chown((base + "other/Ticova").c_str(), 4321, 4321), 0);
+    ScopedEnvironment otherXdg("XDG_CONFIG_HOME", (base + "other").c_str());
+    EXPECT_EQ(Platform::DataFolderFor(foreign, &problem), "");
+    EXPECT_NE(problem.find("belongs to another user (4321)"), std::string::npos) << problem;
+    ASSERT_EQ(::chown((base + "other/Ticova").c_str(), 0, 0), 0);
+    ASSERT_EQ(::chmod((base + "other/Ticova").c_str(), 0777), 0);
+    EXPECT_EQ(Platform::DataFolderFor(foreign, &problem), "");
+    EXPECT_NE(problem.find("can be written by other users"), std::string::npos) << problem;
 }
