@@ -23,6 +23,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "GUI/MessageBoxes.h"
 #include "GUI/SingleInstance.h"
 #include "Support/RecordingLog.h"
 
@@ -140,6 +141,31 @@ TEST(SingleInstanceTest, CopiesStartedTogetherLeaveExactlyOneRunning)
         first.wait();
         second.wait();
     }
+}
+
+// A first copy that holds the lock but never answers: the second one neither starts beside it
+// nor ends silently; it tells the user why.
+TEST(SingleInstanceTest, AFirstCopyThatDoesNotAnswerIsToldToTheUser)
+{
+    const QString name = UniqueName("silent");
+    const std::string lock = (QDir::tempPath() + u'/' + name + QStringLiteral(".lock")).toStdString();
+    int held = ::open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    std::vector<QString> boxes;
+    GUI::MessageBoxes::SetPresenterForTesting([&](QWidget*, QMessageBox::Icon, const QString&, const QString& text) {
+        boxes.push_back(text);
+        return int(QMessageBox::Ok);
+    });
+    Tests::RecordingLog log;
+    GUI::SingleInstance instance(name);
+    EXPECT_FALSE(instance.Claim());
+    GUI::MessageBoxes::SetPresenterForTesting({});
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_TRUE(boxes[0].contains(QStringLiteral("does not answer")));
+    EXPECT_TRUE(log.Has(System::Warn, "does not answer"));
+    ::close(held);
+    std::remove(lock.c_str());
 }
 
 int OpenDescriptors()
