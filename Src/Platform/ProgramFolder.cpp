@@ -1,5 +1,6 @@
 #include "Platform/ProgramFolder.h"
 
+#include <grp.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -64,6 +65,20 @@ std::string ProgramFolder()
     return full.substr(0, full.rfind('/') + 1);
 }
 
+namespace {
+
+// The user's own group of the usual "user private group" setup: named after the user, with no
+// other member. A folder writable by that group is writable by the user alone.
+bool IsPrivateGroup(gid_t group)
+{
+    const passwd* user = ::getpwuid(::geteuid());
+    const ::group* entry = ::getgrgid(group);
+    return user && entry && user->pw_gid == group && entry->gr_name && user->pw_name &&
+           std::strcmp(entry->gr_name, user->pw_name) == 0 && (!entry->gr_mem || !entry->gr_mem[0]);
+}
+
+}  // namespace
+
 std::string FolderProblem(const std::string& folder)
 {
     struct stat status {};
@@ -73,7 +88,7 @@ std::string FolderProblem(const std::string& folder)
         return folder + " is not a folder";
     if (status.st_uid != ::geteuid())
         return folder + " belongs to another user (" + std::to_string(status.st_uid) + ")";
-    if (status.st_mode & (S_IWGRP | S_IWOTH))
+    if ((status.st_mode & S_IWOTH) || ((status.st_mode & S_IWGRP) && !IsPrivateGroup(status.st_gid)))
         return folder + " can be written by other users";
     return {};
 }

@@ -88,6 +88,13 @@ TEST(ProgramFolder, DataFolderOthersCanWriteOrOwnIsRefused)
     std::filesystem::create_directories(shared);
     ASSERT_EQ(::chmod(shared.c_str(), 0777), 0);
     ASSERT_EQ(::chmod(base.c_str(), 0700), 0);
+    // Writable by the user's own private group only: still the user's alone.
+    const std::string ownGroup = base + "own-group/";
+    std::filesystem::create_directories(ownGroup);
+    ASSERT_EQ(::chmod(ownGroup.c_str(), 0770), 0);
+    EXPECT_EQ(Platform::FolderProblem(ownGroup), "");
+    ASSERT_EQ(::chown(ownGroup.c_str(), 0, 4321), 0);
+    EXPECT_NE(Platform::FolderProblem(ownGroup), "");
 
     ScopedEnvironment xdg("XDG_CONFIG_HOME", (base + "config").c_str());
     std::string problem;
