@@ -1,16 +1,21 @@
 #include <QApplication>
 #include <QCommandLineParser>
+#include <atomic>
+#include <cstdio>
+#include <string>
 
 #include "Configuration/IConfiguration.h"
 #include "Core/Metronome.h"
 #include "GUI/ApplicationWindow.h"
 #include "GUI/LanguageDialog.h"
+#include "GUI/MessageBoxes.h"
 #include "GUI/SettingsDialog.h"
 #include "GUI/SingleInstance.h"
 #include "GUI/VisualBeatIndicator.h"
 #include "Platform/AudioOutput.h"
 #include "Platform/Console.h"
 #include "Platform/MidiOut.h"
+#include "Platform/ProgramFolder.h"
 #include "Platform/Thread.h"
 #include "System/ILog.h"
 
@@ -62,6 +67,15 @@ int main(int argc, char* argv[])
     // A missing or damaged configuration file leaves the defaults.
     Configuration::IConfiguration& configuration = Configuration::GetConfiguration();
     configuration.Load();
+    // No folder of the user's own for the settings and the log: said here, since no log line
+    // can be written.
+    if (const std::string problem = Platform::DataFolderProblem(); !problem.empty()) {
+        std::fprintf(stderr, "Ticova: the settings are neither read nor saved: %s\n", problem.c_str());
+        GUI::MessageBoxes::Show(nullptr, QMessageBox::Warning, QStringLiteral("Ticova"),
+                                QStringLiteral("Ticova has no safe folder for its settings and log:\n%1\n\n"
+                                               "The settings are neither read nor saved.")
+                                    .arg(QString::fromStdString(problem)));
+    }
 
     GUI::VisualBeatIndicator indicator;
     Core::Metronome& metronome = Core::Metronome::Instance();

@@ -12,8 +12,10 @@
 
 #include "Platform/File.h"
 #include "Platform/ProgramFolder.h"
+#include "Platform/SystemError.h"
 #include "Platform/Text.h"
 #include "System/ILog.h"
+#include "System/LogFile.h"
 
 namespace Configuration {
 
@@ -285,29 +287,24 @@ public:
         End();
     }
 
-    // UTF-8 of the text. A line break inside a value would end the line early and make the
-    // rest of the file unreadable, so each one is written as a space.
+    // UTF-8 of the text. A line break or a tab inside a value would end it early, so each one
+    // is written as a space. A value too long for the reader would stop the reading of
+    // everything after it: it is cut between characters, and the cut logged.
     void Text(const char* key, const char16_t* text, std::size_t capacity)
     {
-        // ASCII is copied as it is; the first other unit hands the rest to the converter.
-        std::size_t length = 0;
-        Start(key, 0);
-        for (; length < capacity && text[length] != 0 && text[length] < 0x80; ++length) {
-            if (_used + 8 > sizeof _buffer)
-                Drain();
-            char c = static_cast<char>(text[length]);
-            _buffer[_used++] = c == '\r' || c == '\n' ? ' ' : c;
-        }
-        if (length < capacity && text[length] != 0) {
-            std::size_t rest = Platform::Text::Length(text + length, capacity - length);
-            Make(rest * 3 + 1);
-            std::size_t written = Platform::Text::Utf16ToUtf8(std::u16string_view(text + length, rest),
-                                                              _buffer + _used, sizeof _buffer - _used);
-            for (std::size_t i = _used; i < _used + written; ++i)
-                if (_buffer[i] == '\r' || _buffer[i] == '\n')
-                    _buffer[i] = ' ';
-            _used += written;
-        }
+        const std::size_t length = Platform::Text::Length(text, capacity);
+        Start(key, length * 3 + 1);
+        const std::size_t written =
+            Platform::Text::Utf16ToUtf8(std::u16string_view(text, length), _buffer + _used, sizeof _buffer - _used);
+        char* value = _buffer + _used;
+        for (std::size_t i = 0; i < written; ++i)
+            if (value[i] == '\r' || value[i] == '\n' || value[i] == '\t')
+                value[i] = ' ';
+        const std::size_t kept = System::LogFile::Utf8Prefix(value, written, FileConfiguration::ValueLimit - 1);
+        if (kept < written)
+            System::Log().Write(System::Warn, "The value of %s is too long for the configuration file and is cut "
+                                "to %zu bytes", key, kept);
+        _used += kept;
         End();
     }
 
@@ -400,32 +397,35 @@ int WritePreset(const Record& preset, void* context)
     return 0;
 }
 
-void ReportFileError(const Platform::File& file, const char* function, int line)
+}  // namespace
+
+// Gives up a write: the temporary goes first, so that on a full disk the log line that follows
+// has room, then the failure is kept for SaveProblem() and logged.
+bool FileConfiguration::Abandon(Platform::File& file, const std::string& temporary, int error, const char* call,
+                                int line)
 {
-    System::ReportSystemErrorCode(file.Error(), SourceName, function, line, "Error calling %s", file.FailedCall());
+    file.Close();
+    if (!temporary.empty())
+        Platform::File::Remove(temporary);
+    _saveError = error;
+    _saveCall = call;
+    System::ReportSystemErrorCode(error, SourceName, "Configuration::FileConfiguration::Save", line,
+                                  "Error calling %s", call);
+    return false;
 }
 
 // Flushes and closes a finished temporary file and renames it over the target, so that the
 // target is either the old file or the complete new one, never half of each.
-bool Commit(Platform::File& file, const std::string& temporary, const std::string& target, const char* function)
+bool FileConfiguration::Commit(Platform::File& file, const std::string& temporary, const std::string& target)
 {
-    if (!file.Flush()) {
-        ReportFileError(file, function, __LINE__);
-        file.Close();
-        Platform::File::Remove(temporary);
-        return false;
-    }
+    if (!file.Flush())
+        return Abandon(file, temporary, file.Error(), file.FailedCall(), __LINE__);
     file.Close();
     int error = 0;
-    if (!Platform::File::Rename(temporary, target, true, &error)) {
-        System::ReportSystemErrorCode(error, SourceName, function, __LINE__, "Error calling rename");
-        Platform::File::Remove(temporary);
-        return false;
-    }
+    if (!Platform::File::Rename(temporary, target, true, &error))
+        return Abandon(file, temporary, error, "rename", __LINE__);
     return true;
 }
-
-}  // namespace
 
 // The state of one reading of the file: the record being filled and the preset counter.
 struct FileConfiguration::Reader {
@@ -556,7 +556,7 @@ struct FileConfiguration::Reader {
         if (!owner._presets.Insert(record)) {
             // Its lines are read into this record, which is then dropped: the first preset of
             // a name is the one kept.
-            std::string name(value);
+            const std::string name = Platform::Text::Escaped(value);
             System::Log().Write(System::Warn, "Preset '%s' appears more than once in configuration file; "
                                 "the later one is dropped", name.c_str());
             orphan = record;
@@ -575,6 +575,12 @@ std::string FileConfiguration::Path() const
 bool FileConfiguration::Load()
 {
     const std::string path = Path();
+    if (path.empty())
+        return false;  // no data folder of the user's own: nothing to read
+    // Temporaries left by a run that was killed while saving: the file itself is whole (the
+    // rename never happened), and they would otherwise stay for good.
+    Platform::File::Remove(path + ".tmp");
+    Platform::File::Remove(path + ".bak.tmp");
     Platform::File file;
     if (!file.Open(path, Platform::File::Mode::Read)) {
         // A file that is there but cannot be read is kept before anything is written over it.
@@ -652,51 +658,50 @@ void FileConfiguration::NoteStop(int line, std::string_view text)
     _stoppedText[n] = 0;
 }
 
+// Opens a fresh temporary beside the target. A leftover of an earlier run is removed first;
+// the name is then created anew and never followed as a link, so nobody else who can write
+// the folder can point the write at another file.
+bool FileConfiguration::OpenTemporary(Platform::File& file, const std::string& temporary)
+{
+    Platform::File::Remove(temporary);
+    if (file.Open(temporary, Platform::File::Mode::CreateNew))
+        return true;
+    return Abandon(file, {}, file.Error(), file.FailedCall(), __LINE__);
+}
+
 // Copies the file as it is now to "<name>.bak" (replacing an older one), through a temporary
 // file and a rename like every other write.
 bool FileConfiguration::KeepBackup(const std::string& path)
 {
-    static constexpr const char* Function = "Configuration::FileConfiguration::Save";
     Platform::File original;
     if (!original.Open(path, Platform::File::Mode::Read)) {
         if (original.Error() == ENOENT) {
             _backupPending = false;
             return true;
         }
-        ReportFileError(original, Function, __LINE__);
-        return false;
+        return Abandon(original, {}, original.Error(), original.FailedCall(), __LINE__);
     }
     const std::string backup = path + ".bak";
     const std::string temporary = backup + ".tmp";
     Platform::File copy;
-    if (!copy.Open(temporary, Platform::File::Mode::CreateTruncate)) {
-        ReportFileError(copy, Function, __LINE__);
+    if (!OpenTemporary(copy, temporary))
         return false;
-    }
     char buffer[65536];
     for (;;) {
         long count = original.Read(buffer, sizeof buffer);
-        if (count < 0) {
-            ReportFileError(original, Function, __LINE__);
-            copy.Close();
-            Platform::File::Remove(temporary);
-            return false;
-        }
+        if (count < 0)
+            return Abandon(copy, temporary, original.Error(), original.FailedCall(), __LINE__);
         if (count == 0)
             break;
-        if (!copy.Write(buffer, static_cast<std::size_t>(count))) {
-            ReportFileError(copy, Function, __LINE__);
-            copy.Close();
-            Platform::File::Remove(temporary);
-            return false;
-        }
+        if (!copy.Write(buffer, static_cast<std::size_t>(count)))
+            return Abandon(copy, temporary, copy.Error(), copy.FailedCall(), __LINE__);
     }
-    if (!Commit(copy, temporary, backup, Function))
+    if (!Commit(copy, temporary, backup))
         return false;
     if (_stoppedLine > 0)
         System::Log().Write(System::Warn,
                             "Configuration file reading stopped at line %d (%s); the file as it was is kept as %s",
-                            _stoppedLine, _stoppedText, backup.c_str());
+                            _stoppedLine, Platform::Text::Escaped(_stoppedText).c_str(), backup.c_str());
     else
         System::Log().Write(System::Warn, "Configuration file could not be read; the file as it was is kept as %s",
                             backup.c_str());
@@ -706,25 +711,25 @@ bool FileConfiguration::KeepBackup(const std::string& path)
 
 bool FileConfiguration::Save()
 {
-    static constexpr const char* Function = "Configuration::FileConfiguration::Save";
+    _saveError = 0;
+    _saveCall = "";
     const std::string path = Path();
+    if (path.empty()) {
+        _saveError = EACCES;
+        System::Log().Write(System::Error, "The settings are not saved: %s", Platform::DataFolderProblem().c_str());
+        return false;
+    }
     if (_backupPending && !KeepBackup(path))
         return false;
 
     _current.PresetName[0] = 0;
     const std::string temporary = path + ".tmp";
     Platform::File file;
-    if (!file.Open(temporary, Platform::File::Mode::CreateTruncate)) {
-        ReportFileError(file, Function, __LINE__);
+    if (!OpenTemporary(file, temporary))
         return false;
-    }
     Writer* writer = new (std::nothrow) Writer(file);
-    if (!writer) {
-        System::Log().Write(System::Error, "Unable to allocate memory for the configuration file writer");
-        file.Close();
-        Platform::File::Remove(temporary);
-        return false;
-    }
+    if (!writer)
+        return Abandon(file, temporary, ENOMEM, "new", __LINE__);
     writer->Line("\xEF\xBB\xBF# Metronome Configuration File");
     writer->Text("Language", _language, LanguageCapacity);
     writer->Block(_current);
@@ -732,13 +737,45 @@ bool FileConfiguration::Save()
     _presets.Walk(WritePreset, writer);
     bool written = writer->Finish();
     delete writer;
-    if (!written) {
-        ReportFileError(file, Function, __LINE__);
-        file.Close();
-        Platform::File::Remove(temporary);
-        return false;
+    if (!written)
+        return Abandon(file, temporary, file.Error(), file.FailedCall(), __LINE__);
+    return Commit(file, temporary, path);
+}
+
+std::string FileConfiguration::SaveProblem() const
+{
+    if (_saveError == 0)
+        return {};
+    const std::string path = Path();
+    if (path.empty())
+        return Platform::DataFolderProblem();
+    const std::size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string(".") : path.substr(0, slash);
+    return folder + ": " + Platform::ErrorText(_saveError) + " (" + _saveCall + ")";
+}
+
+bool FileConfiguration::CanStore(std::u16string_view text)
+{
+    std::size_t bytes = 0;
+    for (std::size_t n = 0; n < text.size(); ++n) {
+        const char16_t unit = text[n];
+        // The reader ends a value at these, and skips spaces and '=' before it.
+        if (unit == 0 || unit == u'#' || unit == u'\t' || unit == u'\r' || unit == u'\n' ||
+            (n == 0 && (unit == u' ' || unit == u'=')))
+            return false;
+        if (unit >= 0xD800 && unit <= 0xDBFF) {
+            // A lone surrogate would come back as U+FFFD.
+            if (n + 1 == text.size() || text[n + 1] < 0xDC00 || text[n + 1] > 0xDFFF)
+                return false;
+            bytes += 4;
+            ++n;
+        } else if (unit >= 0xDC00 && unit <= 0xDFFF) {
+            return false;
+        } else {
+            bytes += unit < 0x80 ? 1 : unit < 0x800 ? 2 : 3;
+        }
     }
-    return Commit(file, temporary, path, Function);
+    return bytes < ValueLimit;
 }
 
 bool FileConfiguration::IsPreset(const char16_t* name)

@@ -7,6 +7,10 @@
 #include "Configuration/IConfiguration.h"
 #include "Configuration/PresetTree.h"
 
+namespace Platform {
+class File;
+}
+
 namespace Configuration {
 
 // The configuration file "Ticova.conf": UTF-8 "Key = value" lines, the current settings
@@ -27,6 +31,12 @@ public:
 
     bool Load() override;
     bool Save() override;
+    std::string SaveProblem() const override;
+
+    // True when the text, as a value of the file, reads back exactly as it is: short enough
+    // for the reader, no character that ends a value early or is skipped before it, and no
+    // lone surrogate.
+    static bool CanStore(std::u16string_view text);
     ConfigurationData& GetCurrentSettings() override { return _current; }
     char16_t* GetLanguage() override { return _language; }
 
@@ -48,6 +58,9 @@ private:
     struct Reader;
 
     bool KeepBackup(const std::string& path);
+    bool OpenTemporary(Platform::File& file, const std::string& temporary);
+    bool Commit(Platform::File& file, const std::string& temporary, const std::string& target);
+    bool Abandon(Platform::File& file, const std::string& temporary, int error, const char* call, int line);
     void NoteStop(int line, std::string_view text);
 
     ConfigurationData _current;
@@ -58,6 +71,9 @@ private:
     // Set when Load stopped at a bad line of an existing file (or could not read it): before
     // the file is first written over, it is kept as "<name>.bak".
     bool _backupPending = false;
+    // Why the last Save failed (an error number and the call), for SaveProblem().
+    int _saveError = 0;
+    const char* _saveCall = "";
     int _stoppedLine = 0;  // 0: the file could not be read at all
     char _stoppedText[96] = {};
 };

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 #include "Configuration/ConfigurationData.h"
 
 namespace Configuration {
@@ -20,6 +22,8 @@ public:
     virtual bool Load() = 0;
     // Writes the current settings, the language and every preset back to the file.
     virtual bool Save() = 0;
+    // After a Save that failed: the folder and the reason, for telling the user; empty otherwise.
+    virtual std::string SaveProblem() const { return {}; }
     // The current settings themselves, read and written in place.
     virtual ConfigurationData& GetCurrentSettings() = 0;
     // The language name itself (LanguageCapacity units); empty means the built-in texts.

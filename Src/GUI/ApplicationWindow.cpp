@@ -35,6 +35,7 @@
 #include "GUI/QtTranslations.h"
 #include "GUI/VisualBeatIndicator.h"
 #include "Platform/ProgramFolder.h"
+#include "Platform/Text.h"
 #include "System/DefaultLanguage.h"
 #include "System/ILanguage.h"
 #include "System/ILog.h"
@@ -141,9 +142,24 @@ ApplicationWindow::~ApplicationWindow()
 
 bool ApplicationWindow::Initialise()
 {
-    if (!SetUpLanguage(_configuration.GetLanguage()))
-        return false;
+    if (!SetUpLanguage(_configuration.GetLanguage())) {
+        // A language file gone or damaged since the last run: English, rather than no window.
+        const std::string name = Platform::Text::Utf16ToUtf8(_configuration.GetLanguage());
+        System::Log().Write(System::Warn, "The language '%s' could not be loaded; English is used instead",
+                            name.c_str());
+        if (!FallBackToEnglish())
+            return false;
+    }
     return CreateInterface();
+}
+
+// The built-in texts, with the language that failed forgotten.
+bool ApplicationWindow::FallBackToEnglish()
+{
+    System::SetCurrentLanguage(nullptr);
+    _language.reset();
+    _configuration.GetLanguage()[0] = u'\0';
+    return System::SetUpLanguage(_language, std::u16string_view());
 }
 
 bool ApplicationWindow::SetUpLanguage(const char16_t* name)
@@ -687,13 +703,8 @@ void ApplicationWindow::OnError(std::int32_t messageId)
 
 void ApplicationWindow::ChangeLanguage(const char16_t* name)
 {
-    if (!SetUpLanguage(name)) {
-        // Back to the built-in texts, and forget the language that failed.
-        System::SetCurrentLanguage(nullptr);
-        _language.reset();
-        System::SetUpLanguage(_language, std::u16string_view());
-        _configuration.GetLanguage()[0] = u'\0';
-    }
+    if (!SetUpLanguage(name))
+        FallBackToEnglish();
     LanguageTexts::ApplyMenuTexts(menuBar(), Texts());
     QString toolbarTexts[Toolbar::ButtonCount];
     for (int i = 0; i < Toolbar::ButtonCount; ++i)
@@ -737,7 +748,15 @@ void ApplicationWindow::ShutDown()
     }
     if (_client)
         RestoreChildControls(_client);
-    _configuration.Save();
+    if (!_configuration.Save()) {
+        // The file as it was stays, but what changed since start is lost: the user must know.
+        const std::string problem = _configuration.SaveProblem();
+        if (!problem.empty())
+            MessageBoxes::Show(this, QMessageBox::Warning, QStringLiteral("Ticova"),
+                               QStringLiteral("The settings could not be saved in %1\n\n"
+                                              "The changes made since Ticova started are lost.")
+                                   .arg(QString::fromStdString(problem)));
+    }
     _digitTimer->stop();
     _tapTimer->stop();
     _tapTempo.EndSeries();

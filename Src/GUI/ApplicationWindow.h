@@ -85,6 +85,7 @@ public:
     bool Initialise();
     // Sets up the language named (empty: the built-in texts); false when it cannot be loaded.
     bool SetUpLanguage(const char16_t* name);
+    bool FallBackToEnglish();
     // Builds the window and its controls and shows it centred on the screen.
     bool CreateInterface();
 

@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QScreen>
 
+#include "Configuration/FileConfiguration.h"
 #include "Configuration/IConfiguration.h"
 #include "Core/VerifyAudioFile.h"
 #include "GUI/DialogUnits.h"
@@ -156,9 +157,9 @@ void AudioFilesDialog::ChooseAudioFile(int voice)
         return;
     QLineEdit* edit = Edit(voice);
     const QString chosen = RunChooser(InitialFolder(edit->text()));
-    if (chosen.isEmpty())
+    if (chosen.isEmpty() || !CanStore(chosen))
         return;
-    edit->setText(chosen.left(MaxPathLength));
+    edit->setText(chosen);
     if (_frame)
         _frame->Notify(IParentWindow::AudioFilesChanged, 0);
 }
@@ -168,10 +169,31 @@ int AudioFilesDialog::CheckFile(const char16_t* path) const
     return _check ? _check(path) : Core::VerifyAudioFile(path);
 }
 
+// A path the configuration file cannot give back whole would be lost, or cut, at the next
+// start: it is refused here, where the user can still pick another.
+bool AudioFilesDialog::CanStore(const QString& path) const
+{
+    if (Configuration::FileConfiguration::CanStore(QtText::View(path)))
+        return true;
+    MessageBoxes::Show(_window, QMessageBox::Warning, QStringLiteral("Ticova"),
+                       QStringLiteral("This file name cannot be kept in the settings:\n%1\n\n"
+                                      "It is too long, or holds a '#', a tab or a line break. "
+                                      "Please rename the file or move it to another folder.")
+                           .arg(path));
+    return false;
+}
+
 bool AudioFilesDialog::SaveToSettings(Configuration::ConfigurationData& settings)
 {
     if (!_window)
         return true;
+    for (int i = 0; i < NumVoices; ++i) {
+        if (!CanStore(Edit(i)->text())) {
+            Edit(i)->selectAll();
+            Edit(i)->setFocus(Qt::OtherFocusReason);
+            return false;
+        }
+    }
     for (int i = 0; i < NumVoices; ++i)
         QtText::ToField(settings.File[i], Edit(i)->text(), MaxPathLength);
 

@@ -63,6 +63,7 @@ public:
     void MouseOverControl(int) override {}
 
 private:
+    bool CanStore(const QString& path) const;
     int CheckFile(const char16_t* path) const;
     QString RunChooser(const QString& folder);
 

@@ -10,6 +10,7 @@
 #include <QStyle>
 #include <QTreeWidget>
 
+#include "Configuration/FileConfiguration.h"
 #include "Configuration/IConfiguration.h"
 #include "GUI/DialogUnits.h"
 #include "GUI/IParentWindow.h"
@@ -185,6 +186,17 @@ bool PresetsDialog::FillRecord(Configuration::ConfigurationData& record)
     if (!_frame || _frame->Request(IParentWindow::FillSettings, reinterpret_cast<std::intptr_t>(&record)) != 0)
         return false;
     _description = ControlAs<QLineEdit>(DescriptionEditId)->text().left(MaxDescription);
+    // A name or description the configuration file would give back changed (cut at a '#', or
+    // merged with another preset's name) is refused while the user can still change it.
+    for (const QString* text : {&_name, &_description}) {
+        if (!Configuration::FileConfiguration::CanStore(QtText::View(*text))) {
+            MessageBoxes::Show(_window, QMessageBox::Warning, QStringLiteral("Ticova"),
+                               QStringLiteral("This text cannot be kept in the settings:\n%1\n\n"
+                                              "It starts with a space or '=', or holds a '#' or a tab.")
+                                   .arg(*text));
+            return false;
+        }
+    }
     QtText::ToField(record.PresetName, _name);
     QtText::ToField(record.Description, _description);
     const Configuration::ConfigurationData& live = _configuration.GetCurrentSettings();

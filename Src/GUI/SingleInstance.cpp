@@ -1,9 +1,23 @@
 #include "GUI/SingleInstance.h"
 
+#include <QDeadlineTimer>
+#include <QDir>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QThread>
+#include <QTimer>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "GUI/MessageBoxes.h"
+#include "Platform/ProgramFolder.h"
 #include "System/ILog.h"
 
 namespace GUI {
@@ -12,53 +26,143 @@ namespace {
 
 constexpr int AnswerTimeoutMs = 1000;
 
+QString SocketPath(const QString& name)
+{
+    return name.contains(u'/') ? name : QDir::tempPath() + u'/' + name;
+}
+
+// Only a process of this user may tell this copy to go.
+bool PeerIsThisUser(const QLocalSocket& socket)
+{
+    ucred peer{};
+    socklen_t length = sizeof peer;
+    return ::getsockopt(static_cast<int>(socket.socketDescriptor()), SOL_SOCKET, SO_PEERCRED, &peer, &length) == 0 &&
+           peer.uid == ::geteuid();
+}
+
 }  // namespace
 
 SingleInstance::SingleInstance(QString name, QObject* parent) : QObject(parent), _name(std::move(name)) {}
 
-SingleInstance::~SingleInstance() = default;
+SingleInstance::~SingleInstance()
+{
+    if (_server)
+        _server->close();
+    if (_lock >= 0)
+        ::close(_lock);
+}
 
 QString SingleInstance::DefaultName()
 {
-    return QStringLiteral("Ticova-%1").arg(::getuid());
+    if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && *runtime == '/') {
+        if (Platform::FolderProblem(runtime).empty())
+            return QString::fromUtf8(runtime) + QStringLiteral("/Ticova.socket");
+    }
+    // The temporary folder is shared: the socket goes into a folder that only this user owns.
+    const std::string own = QDir::tempPath().toStdString() + "/Ticova-" + std::to_string(::geteuid());
+    if (::mkdir(own.c_str(), 0700) != 0 && errno != EEXIST)
+        return {};
+    if (!Platform::FolderProblem(own).empty())
+        return {};
+    return QString::fromStdString(own) + QStringLiteral("/Ticova.socket");
 }
 
 bool SingleInstance::Claim()
 {
-    {
-        // Is a copy running? It answers a request with one byte.
-        QLocalSocket probe;
-        probe.connectToServer(_name);
-        if (probe.waitForConnected(AnswerTimeoutMs)) {
-            probe.write("raise\n");
-            probe.flush();
-            if (probe.waitForReadyRead(AnswerTimeoutMs) && probe.read(1) == QByteArray(1, Answer))
-                return false;
-            // Connected but no answer: a copy that hangs. Starting a second one would only make
-            // two; let the user deal with the first.
-            System::Log().Write(System::Warn, "A running copy of Ticova did not answer the request to come forward");
-            return false;
-        }
+    if (_name.isEmpty()) {
+        System::Log().Write(System::Warn, "No private folder for the socket of Ticova's copies; this copy runs "
+                                          "without checking for another one");
+        return true;
     }
+    // The lock decides who is first, whoever starts at the same moment; the socket only
+    // carries the request to come forward.
+    const std::string lockPath = (SocketPath(_name) + QStringLiteral(".lock")).toStdString();
+    _lock = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0600);
+    struct stat status {};
+    if (_lock < 0 || ::fstat(_lock, &status) != 0 || !S_ISREG(status.st_mode) || status.st_uid != ::geteuid()) {
+        System::Log().Write(System::Warn, "The lock file %s cannot be used (%s); this copy runs without checking "
+                                          "for another one", lockPath.c_str(),
+                            _lock < 0 ? std::strerror(errno) : "not a file of this user's own");
+        if (_lock >= 0)
+            ::close(_lock);
+        _lock = -1;
+        return true;
+    }
+    const QDeadlineTimer deadline(ReachTimeoutMs);
+    for (;;) {
+        if (::flock(_lock, LOCK_EX | LOCK_NB) == 0)
+            return Listen();
+        switch (AskFirstCopy()) {
+        case Reach::Raised:
+            return false;
+        case Reach::Untrusted:
+            return true;
+        case Reach::NoAnswer:
+            break;
+        }
+        // The first copy may not listen yet, or may be ending: ask again, or take its place.
+        if (deadline.hasExpired())
+            break;
+        QThread::msleep(100);
+    }
+    System::Log().Write(System::Warn, "A running copy of Ticova holds %s but does not answer; this copy does not "
+                                      "start", lockPath.c_str());
+    MessageBoxes::Show(nullptr, QMessageBox::Warning, QStringLiteral("Ticova"),
+                       QStringLiteral("Another copy of Ticova is running but does not answer.\n\n"
+                                      "Close it, or end it, and start Ticova again."));
+    return false;
+}
+
+// The lock is held: any socket there is left over from a copy that ended abruptly.
+bool SingleInstance::Listen()
+{
     _server = new QLocalServer(this);
     _server->setSocketOptions(QLocalServer::UserAccessOption);
+    _server->setMaxPendingConnections(MaxClients);
+    QLocalServer::removeServer(_name);
     if (!_server->listen(_name)) {
-        // Nobody answered, so the socket is left over from a copy that ended abruptly.
-        QLocalServer::removeServer(_name);
-        if (!_server->listen(_name)) {
-            System::Log().Write(System::Warn, "Unable to listen for other copies of Ticova: %s",
-                                _server->errorString().toUtf8().constData());
-            return true;
-        }
+        System::Log().Write(System::Warn, "Unable to listen for other copies of Ticova: %s",
+                            _server->errorString().toUtf8().constData());
+        return true;
     }
     connect(_server, &QLocalServer::newConnection, this, &SingleInstance::OnConnection);
     return true;
 }
 
+SingleInstance::Reach SingleInstance::AskFirstCopy()
+{
+    QLocalSocket probe;
+    probe.connectToServer(_name);
+    if (!probe.waitForConnected(AnswerTimeoutMs))
+        return Reach::NoAnswer;
+    if (!PeerIsThisUser(probe)) {
+        System::Log().Write(System::Warn, "The socket %s is served by another user; it is not trusted, and this copy "
+                                          "runs on its own", SocketPath(_name).toUtf8().constData());
+        return Reach::Untrusted;
+    }
+    probe.write("raise\n");
+    probe.flush();
+    if (probe.waitForReadyRead(AnswerTimeoutMs) && probe.read(1) == QByteArray(1, Answer))
+        return Reach::Raised;
+    return Reach::NoAnswer;
+}
+
 void SingleInstance::OnConnection()
 {
     while (QLocalSocket* socket = _server->nextPendingConnection()) {
+        if (_clients >= MaxClients || !PeerIsThisUser(*socket)) {
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
+        ++_clients;
+        connect(socket, &QObject::destroyed, this, [this] { --_clients; });
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+        // A connection that asks nothing is not kept.
+        QTimer::singleShot(ClientTimeoutMs, socket, [socket] {
+            socket->abort();
+            socket->deleteLater();
+        });
         connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
             socket->readAll();
             socket->write(QByteArray(1, Answer));

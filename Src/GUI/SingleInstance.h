@@ -8,34 +8,50 @@ class QLocalServer;
 
 namespace GUI {
 
-// Keeps Ticova to one running copy per user. The first copy listens on a local socket; a
-// second one asks it to come to the front and is told to go.
+// Keeps Ticova to one running copy per user. The first copy holds a lock file beside its local
+// socket and listens on the socket; a second one, finding the lock taken, asks the first to
+// come to the front and is told to go.
 class SingleInstance final : public QObject {
     Q_OBJECT
 public:
     // The answer a running copy gives to the request to come forward.
     static constexpr char Answer = '2';
+    // Connections served at once; more are closed at once, so that a flood of them cannot use
+    // up the process's descriptors.
+    static constexpr int MaxClients = 8;
+    // How long a connection may stay without asking anything.
+    static constexpr int ClientTimeoutMs = 2000;
+    // How long a second copy tries to reach the first before it gives up and says so.
+    static constexpr int ReachTimeoutMs = 5000;
 
+    // `name` is a socket path, or a bare name for a socket in the temporary folder.
     explicit SingleInstance(QString name = DefaultName(), QObject* parent = nullptr);
     ~SingleInstance() override;
 
-    // The socket name of this user's copy.
+    // The socket of this user's copy: in $XDG_RUNTIME_DIR, which only the user can reach, or
+    // else in a folder of the user's own in the temporary folder. Empty when neither is private.
     static QString DefaultName();
 
-    // True when this is the first copy (it now listens). False when another copy answered: it
-    // has been asked to come to the front. When no copy answers, a stale socket left by a copy
-    // that ended abruptly is taken over, and when listening is impossible the program runs
-    // anyway (true).
+    // True when this copy is to run: it is the first (it now holds the lock and listens), or it
+    // cannot take part in the check (the reason is logged). False when another copy holds the
+    // lock: it has been asked to come to the front, or, when it could not be reached, the user
+    // has been told why this copy does not start.
     bool Claim();
 
     // What the first copy does when a second one starts.
     void SetRaiseHandler(std::function<void()> raise) { _raise = std::move(raise); }
 
 private:
+    enum class Reach { Raised, NoAnswer, Untrusted };
+
+    bool Listen();
+    Reach AskFirstCopy();
     void OnConnection();
 
     QString _name;
+    int _lock = -1;
     QLocalServer* _server = nullptr;
+    int _clients = 0;
     std::function<void()> _raise;
 };
 

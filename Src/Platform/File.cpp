@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 
@@ -24,18 +25,38 @@ bool File::Fail(const char* call)
 bool File::Open(const std::string& path, Mode mode)
 {
     Close();
-    int flags = O_CLOEXEC;
+    // O_NONBLOCK: a FIFO or a device under a file's name must not hang the caller in open.
+    int flags = O_CLOEXEC | O_NONBLOCK;
+    mode_t permissions = 0644;
     switch (mode) {
     case Mode::Read: flags |= O_RDONLY; break;
     case Mode::ReadWrite: flags |= O_RDWR | O_CREAT; break;
-    case Mode::Append: flags |= O_WRONLY | O_CREAT | O_APPEND | O_DSYNC; break;
+    case Mode::Append: flags |= O_WRONLY | O_CREAT | O_APPEND | O_DSYNC | O_NOFOLLOW; break;
     case Mode::CreateTruncate: flags |= O_WRONLY | O_CREAT | O_TRUNC; break;
+    case Mode::CreateNew:
+        flags |= O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW;
+        permissions = 0600;
+        break;
     }
     do {
-        _fd = ::open(path.c_str(), flags, 0644);
+        _fd = ::open(path.c_str(), flags, permissions);
     } while (_fd < 0 && errno == EINTR);
     if (_fd < 0)
         return Fail("open");
+    struct stat status {};
+    if (::fstat(_fd, &status) != 0) {
+        Fail("fstat");
+        Close();
+        return false;
+    }
+    if (!S_ISREG(status.st_mode)) {
+        Close();
+        _error = NotRegularFile;
+        _failedCall = "open";
+        return false;
+    }
+    // Reads and writes of a regular file block as usual.
+    ::fcntl(_fd, F_SETFL, ::fcntl(_fd, F_GETFL) & ~O_NONBLOCK);
     return true;
 }
 
@@ -128,21 +149,22 @@ bool File::Remove(const std::string& path)
     return ::unlink(path.c_str()) == 0;
 }
 
-bool File::ReadAll(const std::string& path, std::string& contents)
+bool File::ReadAll(const std::string& path, std::string& contents, std::size_t limit)
 {
     File file;
     if (!file.Open(path, Mode::Read))
         return false;
     contents.clear();
     char buffer[65536];
-    for (;;) {
-        long count = file.Read(buffer, sizeof buffer);
+    while (contents.size() < limit) {
+        long count = file.Read(buffer, std::min(sizeof buffer, limit - contents.size()));
         if (count < 0)
             return false;
         if (count == 0)
             return true;
         contents.append(buffer, static_cast<std::size_t>(count));
     }
+    return true;
 }
 
 }  // namespace Platform

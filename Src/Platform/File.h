@@ -10,12 +10,20 @@ namespace Platform {
 // the error number in Error() so the caller can report it.
 class File {
 public:
+    // Every mode opens without blocking and refuses anything that is not a regular file (a
+    // FIFO, a device, a folder): Error() is then NotRegularFile.
     enum class Mode {
-        Read,          // existing file, read only
-        ReadWrite,     // existing file, or created
-        Append,        // write at the end, created when missing, synchronous writes
-        CreateTruncate // created or emptied, write only
+        Read,           // existing file, read only
+        ReadWrite,      // existing file, or created
+        Append,         // write at the end, created when missing, synchronous writes; a symbolic
+                        // link is refused
+        CreateTruncate, // created or emptied, write only
+        CreateNew       // created, write only, private to the user; fails when the name exists,
+                        // even as a symbolic link (temporaries in a folder others might reach)
     };
+
+    // The error of an open that found something other than a regular file.
+    static constexpr int NotRegularFile = 0x7E5;
 
     File() = default;
     ~File();
@@ -42,7 +50,9 @@ public:
     // if the target exists.
     static bool Rename(const std::string& from, const std::string& to, bool replace, int* error = nullptr);
     static bool Remove(const std::string& path);
-    static bool ReadAll(const std::string& path, std::string& contents);
+    // The file's contents, or its first `limit` bytes.
+    static bool ReadAll(const std::string& path, std::string& contents,
+                        std::size_t limit = static_cast<std::size_t>(-1));
 
 private:
     bool Fail(const char* call);

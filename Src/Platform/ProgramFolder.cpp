@@ -1,5 +1,7 @@
 #include "Platform/ProgramFolder.h"
 
+#include <grp.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -7,6 +9,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <mutex>
 #include <string_view>
 
@@ -24,13 +27,14 @@ std::string WithSlash(std::string folder)
     return folder;
 }
 
+// Creates the folder and its missing parents; the folder itself is private to the user.
 bool MakeFolders(const std::string& folder)
 {
     for (std::size_t at = 1; at < folder.size(); ++at) {
         if (folder[at] != '/')
             continue;
         std::string part = folder.substr(0, at);
-        if (::mkdir(part.c_str(), 0755) != 0 && errno != EEXIST)
+        if (::mkdir(part.c_str(), at + 1 == folder.size() ? 0700 : 0755) != 0 && errno != EEXIST)
             return false;
     }
     return true;
@@ -47,6 +51,21 @@ std::string UserFolder(const char* variable, const char* underHome)
     return "/tmp/";
 }
 
+struct Chosen {
+    std::string folder;
+    std::string problem;
+};
+
+Chosen& Cached()
+{
+    static Chosen chosen = [] {
+        Chosen made;
+        made.folder = DataFolderFor(ProgramFolder(), &made.problem);
+        return made;
+    }();
+    return chosen;
+}
+
 }  // namespace
 
 std::string ProgramFolder()
@@ -59,20 +78,57 @@ std::string ProgramFolder()
     return full.substr(0, full.rfind('/') + 1);
 }
 
-std::string DataFolderFor(const std::string& programFolder)
+namespace {
+
+// The user's own group of the usual "user private group" setup: named after the user, with no
+// other member. A folder writable by that group is writable by the user alone.
+bool IsPrivateGroup(gid_t group)
 {
-    if (InstallPrefixFor(programFolder).empty() && ::access(programFolder.c_str(), W_OK) == 0)
+    const passwd* user = ::getpwuid(::geteuid());
+    const ::group* entry = ::getgrgid(group);
+    return user && entry && user->pw_gid == group && entry->gr_name && user->pw_name &&
+           std::strcmp(entry->gr_name, user->pw_name) == 0 && (!entry->gr_mem || !entry->gr_mem[0]);
+}
+
+}  // namespace
+
+std::string FolderProblem(const std::string& folder)
+{
+    struct stat status {};
+    if (::stat(folder.c_str(), &status) != 0)
+        return folder + ": " + std::strerror(errno);
+    if (!S_ISDIR(status.st_mode))
+        return folder + " is not a folder";
+    if (status.st_uid != ::geteuid())
+        return folder + " belongs to another user (" + std::to_string(status.st_uid) + ")";
+    if ((status.st_mode & S_IWOTH) || ((status.st_mode & S_IWGRP) && !IsPrivateGroup(status.st_gid)))
+        return folder + " can be written by other users";
+    return {};
+}
+
+std::string DataFolderFor(const std::string& programFolder, std::string* problem)
+{
+    if (InstallPrefixFor(programFolder).empty() && ::access(programFolder.c_str(), W_OK) == 0 &&
+        FolderProblem(programFolder).empty())
         return WithSlash(programFolder);
     std::string base;
-    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg == '/')
-        base = xdg;
-    else if (const char* home = std::getenv("HOME"); home && *home)
-        base = std::string(home) + "/.config";
-    else
-        base = "/tmp";
-    std::string own = WithSlash(base) + "Ticova/";
-    MakeFolders(own);
-    return own;
+    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg == '/') {
+        base = WithSlash(xdg) + "Ticova/";
+    } else if (const char* home = std::getenv("HOME"); home && *home) {
+        base = std::string(home) + "/.config/Ticova/";
+    } else if (const passwd* account = ::getpwuid(::geteuid()); account && account->pw_dir && *account->pw_dir) {
+        base = std::string(account->pw_dir) + "/.config/Ticova/";
+    } else {
+        // The shared temporary folder only in a folder of the user's own, checked below.
+        base = "/tmp/Ticova-" + std::to_string(::geteuid()) + "/";
+    }
+    MakeFolders(base);
+    std::string why = FolderProblem(base);
+    if (why.empty())
+        return base;
+    if (problem)
+        *problem = why;
+    return {};
 }
 
 std::string DataFolder()
@@ -82,13 +138,23 @@ std::string DataFolder()
         if (!overrideFolder.empty())
             return overrideFolder;
     }
-    static const std::string folder = DataFolderFor(ProgramFolder());
-    return folder;
+    return Cached().folder;
+}
+
+std::string DataFolderProblem()
+{
+    {
+        std::lock_guard lock(overrideMutex);
+        if (!overrideFolder.empty())
+            return {};
+    }
+    return Cached().problem;
 }
 
 std::string DataFile(const std::string& name)
 {
-    return DataFolder() + name;
+    const std::string folder = DataFolder();
+    return folder.empty() ? std::string() : folder + name;
 }
 
 std::string InstallPrefixFor(const std::string& programFolder)
@@ -144,7 +210,8 @@ std::string StateFolderFor(const std::string& programFolder)
         return data;
     std::string own = UserFolder("XDG_STATE_HOME", ".local/state") + "Ticova/";
     MakeFolders(own);
-    return own;
+    // A log folder others could write (the shared temporary folder, with no home) is not used.
+    return FolderProblem(own).empty() ? own : data;
 }
 
 std::string StateFolder()

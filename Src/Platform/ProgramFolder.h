@@ -13,11 +13,22 @@ std::string ProgramFolder();
 // folder), otherwise $XDG_CONFIG_HOME/Ticova/ (default ~/.config/Ticova/), created on demand.
 std::string DataFolder();
 
-// The rule of DataFolder() for a given program folder: that folder when it is writable, the
-// per-user folder otherwise (created when missing).
-std::string DataFolderFor(const std::string& programFolder);
+// Only a folder of the user's own that nobody else can write is used: another user who could
+// write it could swap the files in it for links. With no such folder DataFolder() is empty (and
+// nothing is read or saved); DataFolderProblem() then says why.
+//
+// The rule of DataFolder() for a given program folder: that folder when it is writable and
+// private, the per-user folder otherwise (created when missing; without HOME the home folder of
+// the user's account, without one /tmp/Ticova-<uid>). Empty, with `problem` set, when the
+// per-user folder is not private either.
+std::string DataFolderFor(const std::string& programFolder, std::string* problem = nullptr);
+std::string DataFolderProblem();
 
-// Full path of a file in DataFolder().
+// Why a folder may not hold the user's files; empty when it belongs to the user and nobody
+// else can write it.
+std::string FolderProblem(const std::string& folder);
+
+// Full path of a file in DataFolder(); empty when there is no data folder.
 std::string DataFile(const std::string& name);
 
 // The installation prefix ("/usr/") of a program in `programFolder` when it is installed in the

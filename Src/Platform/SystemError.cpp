@@ -1,5 +1,7 @@
 #include "Platform/SystemError.h"
 
+#include "Platform/File.h"
+
 #include <cerrno>
 #include <cstring>
 
@@ -12,6 +14,8 @@ int LastError() noexcept
 
 std::string ErrorText(int code)
 {
+    if (code == File::NotRegularFile)
+        return "Not a regular file";
     char buffer[256] = {};
     // GNU strerror_r returns a pointer that may or may not be the buffer.
     const char* text = strerror_r(code, buffer, sizeof buffer);

@@ -1,5 +1,7 @@
 #include "Platform/Text.h"
 
+#include <cstdio>
+
 namespace Platform::Text {
 
 namespace {
@@ -221,6 +223,26 @@ std::wstring Utf16ToWide(std::u16string_view text)
         if (text[at] == 0)
             break;
         result.push_back(static_cast<wchar_t>(DecodeUtf16(text, at)));
+    }
+    return result;
+}
+
+std::string Escaped(std::string_view text)
+{
+    std::string result;
+    result.reserve(text.size());
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t start = at;
+        const char32_t code = DecodeUtf8(text, at);
+        // A real U+FFFD takes three bytes; one byte consumed means a byte that is not UTF-8.
+        if ((code == Replacement && at - start == 1) || code < 0x20 || code == 0x7F) {
+            char hex[5];
+            std::snprintf(hex, sizeof hex, "\\x%02X", static_cast<unsigned char>(text[start]));
+            result += hex;
+            at = start + 1;
+        } else {
+            result.append(text.substr(start, at - start));
+        }
     }
     return result;
 }

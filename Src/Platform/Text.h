@@ -46,6 +46,10 @@ std::size_t Utf16ToUtf8(std::u16string_view text, char* destination, std::size_t
 std::string WideToUtf8(std::wstring_view text);
 std::wstring Utf16ToWide(std::u16string_view text);
 
+// Text from outside (a damaged file) made safe for a log line: control characters and bytes
+// that are not valid UTF-8 become "\xNN"; everything else stays as it is.
+std::string Escaped(std::string_view text);
+
 // Ordinal comparison of two zero-terminated UTF-16 strings, unit by unit.
 int Compare(const char16_t* a, const char16_t* b) noexcept;
 

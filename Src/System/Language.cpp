@@ -427,9 +427,13 @@ bool Language::LoadText(std::string_view contents)
 bool Language::ReadLanguageNames(const std::string& path, char16_t (&english)[NameCapacity],
                                  char16_t (&native)[NameCapacity])
 {
+    // The names stand in the first section, at the top of the file: only its beginning is
+    // read, whatever the size of the rest, up to the last whole line.
     std::string contents;
-    if (!Platform::File::ReadAll(path, contents))
+    if (!Platform::File::ReadAll(path, contents, NamesReadLimit))
         return false;
+    if (contents.size() == NamesReadLimit)
+        contents.erase(contents.rfind('\n') == std::string::npos ? 0 : contents.rfind('\n') + 1);
     return ReadLanguageNamesFromText(contents, english, native);
 }
 

@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <memory>
 #include <string>
 #include <vector>
@@ -449,7 +453,7 @@ TEST_F(ConfigurationFile, UnreadableFileIsNotWrittenOver)
     EXPECT_FALSE(config->Load());
     EXPECT_FALSE(config->Save());
     EXPECT_TRUE(std::filesystem::is_directory(path));
-    EXPECT_TRUE(log.Has(System::Error, "Error calling read"));
+    EXPECT_TRUE(log.Has(System::Error, "Error calling open"));
 }
 
 // A second preset of a name already read is dropped (its record freed) and the first kept.
@@ -482,6 +486,130 @@ TEST_F(ConfigurationFile, LineBreaksInsideValuesDoNotSplitTheFile)
     EXPECT_TRUE(reread.IsPreset(u"Second"));
     ASSERT_TRUE(reread.LoadPreset(u"First"));
     EXPECT_EQ(U8(reread.GetCurrentSettings().Description), "two  lines");
+}
+
+// What the writer writes, the reader reads back: a value too long for the reader is cut between
+// characters rather than stopping the reading of every preset after it; the dialogs ask
+// CanStore first, so that nothing is cut at all.
+TEST_F(ConfigurationFile, EveryValueWrittenReadsBack)
+{
+    std::u16string cjk(258, u'\u4E2D');  // 774 bytes of UTF-8
+    Platform::Text::Copy(Current().File[0], cjk);
+    ConfigurationData preset;
+    Platform::Text::Copy(preset.PresetName, u"After");
+    config->AddPreset(preset);
+    ASSERT_TRUE(config->Save());
+    FileConfiguration reread(path);
+    EXPECT_TRUE(reread.Load());
+    EXPECT_TRUE(reread.IsPreset(u"After"));
+    EXPECT_EQ(std::u16string(reread.GetCurrentSettings().File[0]), cjk.substr(0, 257));
+    EXPECT_TRUE(log.Has(System::Warn, "File1 is too long"));
+
+    EXPECT_TRUE(FileConfiguration::CanStore(cjk.substr(0, 257)));
+    EXPECT_TRUE(FileConfiguration::CanStore(u"/music/clicks = wood é \U0001F3B5.wav"));
+    for (std::u16string bad : {cjk, std::u16string(u"/take #2.wav"), std::u16string(u"a\tb"),
+                               std::u16string(u" leading"), std::u16string(u"=x"), std::u16string(u"lone \xD800")})
+        EXPECT_FALSE(FileConfiguration::CanStore(bad)) << U8(bad.c_str());
+}
+
+// Temporaries are made anew, never through a name someone else left in the folder: a link
+// planted as the temporary (or a stale temporary of a killed run) is replaced, the file it
+// points to untouched.
+TEST_F(ConfigurationFile, TemporariesAreNeverFollowedAsLinks)
+{
+    const std::string victim = folder + "victim";
+    Tests::WriteBytes(victim, "precious");
+    std::filesystem::create_symlink(victim, path + ".tmp");
+    std::filesystem::create_symlink(victim, path + ".bak.tmp");
+    ASSERT_FALSE(LoadText("nonsense\n"));  // a backup is due, through the backup's temporary
+    ASSERT_TRUE(config->Save());
+    EXPECT_EQ(Tests::ReadBytes(victim), "precious");
+    EXPECT_FALSE(std::filesystem::is_symlink(path));
+    EXPECT_FALSE(std::filesystem::exists(path + ".tmp"));
+    struct stat status {};
+    ASSERT_EQ(::stat(path.c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 077, 0u);  // nobody else reads the settings
+
+    // A stale temporary of a run killed while saving is gone at the next start.
+    Tests::WriteBytes(path + ".tmp", std::string(4096, 'x'));
+    FileConfiguration next(path);
+    EXPECT_TRUE(next.Load());
+    EXPECT_FALSE(std::filesystem::exists(path + ".tmp"));
+}
+
+// A FIFO in place of the file hangs nothing: refused as not a regular file.
+TEST_F(ConfigurationFile, FifoInPlaceOfTheFileIsRefused)
+{
+    ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+    EXPECT_FALSE(config->Load());
+    EXPECT_FALSE(config->Save());  // nor written over: it could not be kept as a backup
+    EXPECT_TRUE(log.Has(System::Error, "Not a regular file"));
+}
+
+// A log that, for each entry, notes whether the temporary was still there.
+class TemporaryWatchingLog final : public System::ILog {
+public:
+    explicit TemporaryWatchingLog(std::string temporary) : _temporary(std::move(temporary))
+    {
+        System::SetLogForTesting(this);
+    }
+    ~TemporaryWatchingLog() override { System::SetLogForTesting(nullptr); }
+    void WriteWide(int, const wchar_t*, ...) override { Note(); }
+    void Write(int, const char*, ...) override { Note(); }
+    void SetLevel(int) override {}
+    void WriteText(int, const char*) override { Note(); }
+    int entries = 0;
+    int withTemporary = 0;
+
+private:
+    void Note()
+    {
+        ++entries;
+        withTemporary += std::filesystem::exists(_temporary) ? 1 : 0;
+    }
+    std::string _temporary;
+};
+
+// A full disk (here a file size limit): the old file stays, the temporary is removed before the
+// failure is logged (so the log line has room), and SaveProblem names the folder and the reason
+// for the message at exit.
+TEST_F(ConfigurationFile, FailedWriteIsToldAfterTheTemporaryIsGone)
+{
+    Current().Bpm = 111;
+    ASSERT_TRUE(config->Save());
+    const std::string before = Tests::ReadBytes(path);
+    EXPECT_EQ(config->SaveProblem(), "");
+    for (int n = 0; n < 50; ++n) {
+        ConfigurationData preset;
+        Platform::Text::Copy(preset.PresetName, U16("Preset number " + std::to_string(n)));
+        config->AddPreset(preset);
+    }
+    TemporaryWatchingLog watch(path + ".tmp");
+    rlimit old{};
+    ::getrlimit(RLIMIT_FSIZE, &old);
+    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old;
+    small.rlim_cur = 4096;
+    ::setrlimit(RLIMIT_FSIZE, &small);
+    const bool saved = config->Save();
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_FALSE(saved);
+    EXPECT_EQ(Tests::ReadBytes(path), before);
+    EXPECT_FALSE(std::filesystem::exists(path + ".tmp"));
+    EXPECT_GT(watch.entries, 0);
+    EXPECT_EQ(watch.withTemporary, 0);
+    EXPECT_EQ(config->SaveProblem(), folder.substr(0, folder.size() - 1) + ": File too large (write)");
+}
+
+// Bytes of a damaged file reach the log escaped, never as they are.
+TEST_F(ConfigurationFile, DamagedBytesAreEscapedInTheLog)
+{
+    EXPECT_TRUE(LoadText("Preset0 = R\x01\xFF\n" "Preset1 = R\x01\xFF\n" "Bpm = 90\n"));
+    EXPECT_TRUE(log.Has(System::Warn, "Preset 'R\\x01\\xFF' appears more than once"));
+    EXPECT_FALSE(LoadText("Bpm = 90\n\x1B[2J\xC3 bad\n"));
+    ASSERT_TRUE(config->Save());
+    EXPECT_TRUE(log.Has(System::Warn, "line 2 (\\x1B[2J\\xC3 bad)"));
 }
 
 }  // namespace

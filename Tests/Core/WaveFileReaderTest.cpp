@@ -147,8 +147,9 @@ TEST_F(WaveFileReader, FailedSystemCallsNameTheCallAndTheFunction)
 {
     EXPECT_FALSE(Open(folder + "missing.wav"));
     ExpectOneEntry("System error: Error calling open", "Core::WaveFile::OpenWaveFile");
+    // Only a regular file is opened: a folder (or a FIFO) is refused at once.
     EXPECT_FALSE(Open(Tests::MakeTempFolder("wavefile-folder.wav")));
-    ExpectOneEntry("System error: Error calling read", "Core::WaveFile::ReadRiffChunk");
+    ExpectOneEntry("System error: Error calling open", "Description: Not a regular file");
 }
 
 TEST_F(WaveFileReader, ReusesALargerBufferAndGrowsForALargerFile)

@@ -23,6 +23,7 @@
 #include "GUI/Model/TempoInput.h"
 #include "GUI/VisualBeatIndicator.h"
 #include "System/Language.h"
+#include "Support/RecordingLog.h"
 #include "Support/WindowFakes.h"
 
 namespace {
@@ -531,21 +532,36 @@ TEST_F(ApplicationWindowTest, LanguageChangeRenamesEverythingInPlace)
     System::SetLanguageFolderForTesting({});
 }
 
-TEST(ApplicationWindowStartUpTest, ALanguageFileThatCannotBeLoadedEndsTheStart)
+// A language file gone or broken since the last run: the window starts in English, the log says
+// why, and the language is forgotten (the language dialog shows English chosen).
+TEST(ApplicationWindowStartUpTest, ALanguageFileThatCannotBeLoadedFallsBackToEnglish)
 {
     Tests::FakeMetronome metronome;
     Tests::FakeConfiguration configuration;
     std::u16string missing = u"zz-missing";
     std::copy(missing.begin(), missing.end(), configuration.language);
     GUI::VisualBeatIndicator indicator;
+    Tests::RecordingLog log;
     {
         GUI::ApplicationWindow window(metronome, configuration, indicator);
-        EXPECT_FALSE(window.Initialise());
-        EXPECT_FALSE(window.isVisible());
+        EXPECT_TRUE(window.Initialise());
+        EXPECT_EQ(window.StartButton()->text(), QStringLiteral("Start"));
+        EXPECT_TRUE(System::CurrentLanguage().IsDefault());
     }
-    EXPECT_EQ(configuration.saves, 0);
-    // The built-in texts are back for whatever runs next.
-    EXPECT_TRUE(System::CurrentLanguage().IsDefault());
+    EXPECT_EQ(configuration.language[0], u'\0');
+    EXPECT_TRUE(log.Has(System::Warn, "The language 'zz-missing' could not be loaded; English is used instead"));
+}
+
+// Settings that cannot be saved at exit (a read-only folder, a full disk): the user is told
+// where and why, since the changes made since start are lost.
+TEST_F(ApplicationWindowTest, SettingsThatCannotBeSavedAreToldAtExit)
+{
+    configuration.problem = "/home/player/.config/Ticova: Read-only file system (open)";
+    window->CommandAction(GUI::ApplicationWindow::Exit)->trigger();
+    EXPECT_EQ(configuration.saves, 1);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].icon, QMessageBox::Warning);
+    EXPECT_TRUE(boxes[0].text.contains(QStringLiteral("/home/player/.config/Ticova: Read-only file system")));
 }
 
 }  // namespace

@@ -656,6 +656,39 @@ TEST_F(SettingsDialogTest, ChooserOpensInTheEditsFolder)
     EXPECT_EQ(files.Edit(4)->text(), QStringLiteral("/keep.wav"));
 }
 
+// A file name the configuration file would not give back whole is refused where it is entered:
+// from the chooser, and typed, on OK; so is a preset description cut at a '#' on reading.
+TEST_F(SettingsDialogTest, TextsTheConfigurationCannotKeepAreRefused)
+{
+    Live().SoundEngineType = 1;
+    Open(2);
+    AudioFilesDialog& files = dialog->AudioFiles();
+    files.SetFileChooserForTesting([](QWidget*, const QString&) { return QStringLiteral("/music/take #2.wav"); });
+    files.Edit(0)->setText(QStringLiteral("/keep.wav"));
+    files.ChooseAudioFile(0);
+    EXPECT_EQ(files.Edit(0)->text(), QStringLiteral("/keep.wav"));
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_TRUE(boxes[0].text.contains(QStringLiteral("/music/take #2.wav")));
+
+    // 258 three-byte characters: 774 bytes, beyond what the reader takes.
+    const QString longName = QStringLiteral("/") + QString(257, QChar(0x4E2D)) + QStringLiteral("x");
+    files.Edit(1)->setText(longName);
+    EXPECT_FALSE(PressOk());
+    EXPECT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(Live().File[1][0], u'\0');
+    files.Edit(1)->setText(longName.left(257));
+    EXPECT_TRUE(PressOk());
+
+    boxes.clear();
+    Open(3);
+    PresetsDialog& presets = dialog->Presets();
+    presets.ControlAs<QLineEdit>(PresetsDialog::NameEditId)->setText(QStringLiteral("Rock"));
+    presets.ControlAs<QLineEdit>(PresetsDialog::DescriptionEditId)->setText(QStringLiteral("Take #2"));
+    presets.Save();
+    EXPECT_EQ(boxes.size(), 1u);
+    EXPECT_FALSE(configuration->IsPreset(u"Rock"));
+}
+
 // ---- Presets ----------------------------------------------------------------------------
 
 TEST_F(SettingsDialogTest, PresetNamesAreChecked)

@@ -7,10 +7,25 @@
 #include <QLocalServer>
 #include <QThread>
 #include <QTimer>
+#include <QDir>
 #include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/file.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
+#include <vector>
 
+#include "GUI/MessageBoxes.h"
 #include "GUI/SingleInstance.h"
+#include "Support/RecordingLog.h"
 
 namespace {
 
@@ -84,6 +99,187 @@ TEST(SingleInstanceTest, SocketLeftByACopyThatCrashedIsTakenOver)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     prober.join();
     EXPECT_EQ(result, 0);
+}
+
+// A copy that runs in a thread of its own, as another process would: it claims when told to go,
+// and keeps serving until it is told to stop.
+class Copy : public QThread {
+public:
+    Copy(QString name, std::atomic<bool>& go) : _name(std::move(name)), _go(go) {}
+    std::atomic<int> result{-1};  // 1: runs, 0: went
+
+protected:
+    void run() override
+    {
+        GUI::SingleInstance instance(_name);
+        while (!_go)
+            QThread::yieldCurrentThread();
+        result = instance.Claim() ? 1 : 0;
+        exec();
+    }
+
+private:
+    QString _name;
+    std::atomic<bool>& _go;
+};
+
+// Copies started at the same moment: exactly one runs, every time.
+TEST(SingleInstanceTest, CopiesStartedTogetherLeaveExactlyOneRunning)
+{
+    for (int round = 0; round < 20; ++round) {
+        const QString name = UniqueName("together") + QString::number(round);
+        std::atomic<bool> go{false};
+        Copy first(name, go), second(name, go);
+        first.start();
+        second.start();
+        go = true;
+        while (first.result < 0 || second.result < 0)
+            QThread::msleep(1);
+        EXPECT_EQ(first.result + second.result, 1) << "round " << round;
+        first.quit();
+        second.quit();
+        first.wait();
+        second.wait();
+    }
+}
+
+// A first copy that holds the lock but never answers: the second one neither starts beside it
+// nor ends silently; it tells the user why.
+TEST(SingleInstanceTest, AFirstCopyThatDoesNotAnswerIsToldToTheUser)
+{
+    const QString name = UniqueName("silent");
+    const std::string lock = (QDir::tempPath() + u'/' + name + QStringLiteral(".lock")).toStdString();
+    int held = ::open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    std::vector<QString> boxes;
+    GUI::MessageBoxes::SetPresenterForTesting([&](QWidget*, QMessageBox::Icon, const QString&, const QString& text) {
+        boxes.push_back(text);
+        return int(QMessageBox::Ok);
+    });
+    Tests::RecordingLog log;
+    GUI::SingleInstance instance(name);
+    EXPECT_FALSE(instance.Claim());
+    GUI::MessageBoxes::SetPresenterForTesting({});
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_TRUE(boxes[0].contains(QStringLiteral("does not answer")));
+    EXPECT_TRUE(log.Has(System::Warn, "does not answer"));
+    ::close(held);
+    std::remove(lock.c_str());
+}
+
+int OpenDescriptors()
+{
+    return static_cast<int>(std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                                          std::filesystem::directory_iterator()));
+}
+
+// A flood of connections that never ask anything neither uses up the descriptors nor stops the
+// first copy from answering the next copy.
+TEST(SingleInstanceTest, AFloodOfIdleConnectionsDoesNotStopTheServer)
+{
+    const QString name = UniqueName("flood");
+    GUI::SingleInstance instance(name);
+    ASSERT_TRUE(instance.Claim());
+    rlimit old{};
+    ::getrlimit(RLIMIT_NOFILE, &old);
+    rlimit tight = old;
+    tight.rlim_cur = static_cast<rlim_t>(OpenDescriptors() + 80);
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &tight), 0);
+
+    const std::string path = (QDir::tempPath() + u'/' + name).toStdString();
+    std::vector<int> clients;
+    for (int i = 0; i < 60; ++i) {
+        int client = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        if (client < 0)
+            break;
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+        ::connect(client, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        clients.push_back(client);
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 2);
+    }
+    std::atomic<int> result{-1};
+    std::thread prober([&] {
+        GUI::SingleInstance probe(name);
+        result = probe.Claim() ? 1 : 0;
+    });
+    while (result < 0)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    prober.join();
+    for (int client : clients)
+        ::close(client);
+    ::setrlimit(RLIMIT_NOFILE, &old);
+    EXPECT_EQ(clients.size(), 60u);
+    EXPECT_EQ(result, 0);
+}
+
+// Names squatted by another user: a lock file of someone else's makes this copy run on its own
+// and say why, and a copy of another user that answers is not obeyed. Never a silent exit.
+TEST(SingleInstanceTest, AnotherUsersLockOrSocketIsNotTrusted)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to act as another user";
+    constexpr uid_t Other = 4321;
+    {
+        const QString name = UniqueName("foreign-lock");
+        const std::string lock = (QDir::tempPath() + u'/' + name + QStringLiteral(".lock")).toStdString();
+        QFile file(QString::fromStdString(lock));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.close();
+        ASSERT_EQ(::chown(lock.c_str(), Other, Other), 0);
+        Tests::RecordingLog log;
+        GUI::SingleInstance instance(name);
+        EXPECT_TRUE(instance.Claim());
+        EXPECT_TRUE(log.Has(System::Warn, "not a file of this user's own"));
+        std::remove(lock.c_str());
+    }
+    {
+        // Our lock is held (as by a copy of ours), but what answers on the socket is another user's.
+        const QString name = UniqueName("foreign-socket");
+        const std::string socketPath = (QDir::tempPath() + u'/' + name).toStdString();
+        const std::string lock = socketPath + ".lock";
+        int held = ::open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        ASSERT_GE(held, 0);
+        ASSERT_EQ(::flock(held, LOCK_EX), 0);
+        int ready[2];
+        ASSERT_EQ(::pipe(ready), 0);
+        const pid_t squatter = ::fork();
+        if (squatter == 0) {
+            // Only plain system calls in the child of a threaded process.
+            if (::setgid(Other) != 0 || ::setuid(Other) != 0)
+                ::_exit(1);
+            int server = ::socket(AF_UNIX, SOCK_STREAM, 0);
+            sockaddr_un address{};
+            address.sun_family = AF_UNIX;
+            std::strncpy(address.sun_path, socketPath.c_str(), sizeof address.sun_path - 1);
+            if (::bind(server, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(server, 4) != 0)
+                ::_exit(2);
+            (void)!::write(ready[1], "r", 1);
+            for (int served = 0; served < 4; ++served) {
+                int client = ::accept(server, nullptr, nullptr);
+                char request[16];
+                (void)!::read(client, request, sizeof request);
+                (void)!::write(client, "2", 1);
+                ::close(client);
+            }
+            ::_exit(0);
+        }
+        char byte;
+        ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+        Tests::RecordingLog log;
+        GUI::SingleInstance instance(name);
+        EXPECT_TRUE(instance.Claim());
+        EXPECT_TRUE(log.Has(System::Warn, "is served by another user"));
+        ::kill(squatter, SIGKILL);
+        ::waitpid(squatter, nullptr, 0);
+        ::close(held);
+        ::close(ready[0]);
+        ::close(ready[1]);
+        std::remove(socketPath.c_str());
+        std::remove(lock.c_str());
+    }
 }
 
 }  // namespace

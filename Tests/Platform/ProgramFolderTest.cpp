@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 #include <vector>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "Platform/ProgramFolder.h"
 #include "Support/TestEnvironment.h"
@@ -115,4 +117,42 @@ TEST(ProgramFolder, SharedDataIsLookedUpInTheUsersFolderFirstThenEachDataFolderO
                                                 "/usr/local/share/ticova/", "/usr/share/ticova/"};
         EXPECT_EQ(Platform::SharedDataFolders(), defaults);
     }
+// A data folder another user owns or can write is never used: its files could be swapped for
+// links. The program's folder then gives way to the user's own; a per-user folder that is not
+// private leaves no data folder at all, with the reason.
+TEST(ProgramFolder, DataFolderOthersCanWriteOrOwnIsRefused)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to make folders owned by another user";
+    const std::string base = Tests::MakeTempFolder("foreign");
+    const std::string foreign = base + "foreign/";
+    std::filesystem::create_directories(foreign);
+    ASSERT_EQ(::chown(foreign.c_str(), 4321, 4321), 0);
+    const std::string shared = base + "shared/";
+    std::filesystem::create_directories(shared);
+    ASSERT_EQ(::chmod(shared.c_str(), 0777), 0);
+    ASSERT_EQ(::chmod(base.c_str(), 0700), 0);
+    // Writable by the user's own private group only: still the user's alone.
+    const std::string ownGroup = base + "own-group/";
+    std::filesystem::create_directories(ownGroup);
+    ASSERT_EQ(::chmod(ownGroup.c_str(), 0770), 0);
+    EXPECT_EQ(Platform::FolderProblem(ownGroup), "");
+    ASSERT_EQ(::chown(ownGroup.c_str(), 0, 4321), 0);
+    EXPECT_NE(Platform::FolderProblem(ownGroup), "");
+
+    ScopedEnvironment xdg("XDG_CONFIG_HOME", (base + "config").c_str());
+    std::string problem;
+    EXPECT_EQ(Platform::DataFolderFor(foreign, &problem), base + "config/Ticova/");
+    EXPECT_EQ(Platform::DataFolderFor(shared, &problem), base + "config/Ticova/");
+    EXPECT_EQ(problem, "");
+
+    std::filesystem::create_directories(base + "other/Ticova");
+    ASSERT_EQ(::chown((base + "other/Ticova").c_str(), 4321, 4321), 0);
+    ScopedEnvironment otherXdg("XDG_CONFIG_HOME", (base + "other").c_str());
+    EXPECT_EQ(Platform::DataFolderFor(foreign, &problem), "");
+    EXPECT_NE(problem.find("belongs to another user (4321)"), std::string::npos) << problem;
+    ASSERT_EQ(::chown((base + "other/Ticova").c_str(), 0, 0), 0);
+    ASSERT_EQ(::chmod((base + "other/Ticova").c_str(), 0777), 0);
+    EXPECT_EQ(Platform::DataFolderFor(foreign, &problem), "");
+    EXPECT_NE(problem.find("can be written by other users"), std::string::npos) << problem;
 }

@@ -100,3 +100,10 @@ TEST(Text, LengthAndCompareStayInsideTheArray)
     EXPECT_LT(Text::Compare(u"ab", u"abc"), 0);
     EXPECT_GT(Text::Compare(u"b", u"abc"), 0);
 }
+
+TEST(Text, EscapedKeepsTextAndHexesControlsAndBytesThatAreNotUtf8)
+{
+    EXPECT_EQ(Platform::Text::Escaped("Grüße \xEF\xBF\xBD \xF0\x9F\x8E\xB5"), "Grüße \xEF\xBF\xBD \xF0\x9F\x8E\xB5");
+    EXPECT_EQ(Platform::Text::Escaped(std::string("a\x1B[2J\r\n\x7F\xFF\xC3", 10) + std::string(1, '\0')),
+              "a\\x1B[2J\\x0D\\x0A\\x7F\\xFF\\xC3\\x00");
+}

@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <memory>
 #include <string>
 
@@ -284,6 +286,37 @@ TEST(LanguageNames, FailWithoutBothNamesOrOutsideTheLanguageSection)
         EXPECT_EQ(log.Only(), "Expected closing square bracket at end of section 'Language' in line 2 of language file");
     }
     EXPECT_FALSE(Language::ReadLanguageNames(std::string(Tests::DataFolder() + "missing.lng"), english, native));
+}
+
+std::size_t BytesReadSoFar()
+{
+    std::ifstream io("/proc/self/io");
+    std::string key;
+    std::size_t value = 0;
+    while (io >> key >> value)
+        if (key == "rchar:")
+            return value;
+    return 0;
+}
+
+// The language dialog reads a file only for its names, which stand at its top: a huge file is
+// not read whole. A FIFO in place of a file is refused at once.
+TEST(LanguageNames, AreReadFromTheStartOfTheFileOnly)
+{
+    const std::string folder = Tests::MakeTempFolder("language-names");
+    const std::string path = folder + "big.lng";
+    WriteFile(path, File("[Menu]\n1 = x\n"));
+    ASSERT_EQ(::truncate(path.c_str(), 64 * 1024 * 1024), 0);  // 64 MB, sparse
+    char16_t english[Language::NameCapacity], native[Language::NameCapacity];
+    const std::size_t before = BytesReadSoFar();
+    ASSERT_TRUE(Language::ReadLanguageNames(path, english, native));
+    EXPECT_LT(BytesReadSoFar() - before, 1024u * 1024u);
+    EXPECT_EQ(Text(english), u"Test");
+
+    ASSERT_EQ(::mkfifo((folder + "pipe.lng").c_str(), 0600), 0);
+    EXPECT_FALSE(Language::ReadLanguageNames(folder + "pipe.lng", english, native));
+    Language language;
+    EXPECT_FALSE(language.LoadPath(folder + "pipe.lng"));
 }
 
 class LanguageSetUp : public ::testing::Test {

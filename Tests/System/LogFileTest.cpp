@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <sys/stat.h>
 #include <filesystem>
 #include <regex>
 #include <set>
@@ -162,6 +163,23 @@ TEST_F(LogFileTest, ANonWritableLogLosesTheLineQuietly)
     LogFile log(_folder + "missing-folder/Ticova.log", FixedTime);
     log.Write(3, "lost");
     EXPECT_FALSE(std::filesystem::exists(_folder + "missing-folder"));
+}
+
+// Another user who can write the folder cannot make the log append to a file of the user's
+// through a link, nor hang the program with a FIFO under the log's name.
+TEST_F(LogFileTest, LinksAndFifosInPlaceOfTheLogAreNotWrittenThrough)
+{
+    const std::string victim = _folder + "victim";
+    WriteBytes(victim, 3);
+    std::filesystem::create_symlink(victim, _path);
+    LogFile log(_path, FixedTime);
+    log.Write(3, "through the link");
+    EXPECT_EQ(Contents(victim), "ooo");
+
+    std::filesystem::remove(_path);
+    ASSERT_EQ(::mkfifo(_path.c_str(), 0600), 0);
+    log.Write(3, "into the pipe");  // returns at once
+    EXPECT_TRUE(std::filesystem::is_fifo(_path));
 }
 
 TEST_F(LogFileTest, SystemErrorEntryHasTheMultiLineShape)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 #include <QMessageBox>
 #include <QString>
 #include <vector>
@@ -69,8 +71,9 @@ public:
     {
         ++saves;
         savedBpm = settings.Bpm;
-        return true;
+        return problem.empty();
     }
+    std::string SaveProblem() const override { return problem; }
     Configuration::ConfigurationData& GetCurrentSettings() override { return settings; }
     char16_t* GetLanguage() override { return language; }
     bool IsPreset(const char16_t*) override { return false; }
@@ -87,6 +90,7 @@ public:
     char16_t language[LanguageCapacity] = {};
     int saves = 0;
     std::uint32_t savedBpm = 0;
+    std::string problem;  // set: every Save fails with it
 };
 
 // The message boxes shown, recorded instead of shown.
