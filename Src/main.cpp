@@ -6,6 +6,7 @@
 #include "Core/Metronome.h"
 #include "GUI/ApplicationWindow.h"
 #include "GUI/LanguageDialog.h"
+#include "GUI/QuitSignals.h"
 #include "GUI/SettingsDialog.h"
 #include "GUI/SingleInstance.h"
 #include "GUI/VisualBeatIndicator.h"
@@ -65,6 +66,8 @@ int main(int argc, char* argv[])
         window.SetLanguageDialog([&window, &language] { language.Run(&window); });
         if (!window.Initialise())
             return 0;
+        // Logout, shut-down or Ctrl+C in a terminal quit as Exit does, keeping the settings.
+        GUI::QuitSignals quitSignals([&window](int) { window.QuitAsExit(); });
         result = QApplication::exec();
         instance.SetRaiseHandler({});
     }

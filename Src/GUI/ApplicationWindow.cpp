@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QDialog>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QHelpEvent>
@@ -714,6 +715,19 @@ void ApplicationWindow::BringToFront()
 }
 
 // ---- Shut-down ------------------------------------------------------------------------------
+
+void ApplicationWindow::QuitAsExit()
+{
+    // Dialogs first, innermost first; each one's own loop ends when the event loop unwinds.
+    for (int guard = 0; guard < 16; ++guard) {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!dialog)
+            break;
+        dialog->reject();
+    }
+    close();
+    QCoreApplication::quit();
+}
 
 void ApplicationWindow::closeEvent(QCloseEvent* event)
 {

@@ -98,6 +98,9 @@ public:
     void ChangeLanguage(const char16_t* name);
     // Brings the window to the front (a second copy of the program was started).
     void BringToFront();
+    // Quits as Exit does, saving the settings, from wherever the user is: any dialog open over
+    // the window is dismissed as Cancel would (a signal asked the program to end).
+    void QuitAsExit();
 
     void MouseOverControl(int id) override;
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QDialog>
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLabel>
@@ -15,11 +16,13 @@
 #include <QToolButton>
 #include <QToolTip>
 #include <QHelpEvent>
+#include <csignal>
 #include <memory>
 #include <thread>
 
 #include "GUI/ApplicationWindow.h"
 #include "GUI/MessageBoxes.h"
+#include "GUI/QuitSignals.h"
 #include "GUI/Model/TempoInput.h"
 #include "GUI/VisualBeatIndicator.h"
 #include "System/Language.h"
@@ -489,6 +492,36 @@ TEST_F(ApplicationWindowTest, ClosingStopsAndSavesTheSettings)
     EXPECT_EQ(configuration.savedBpm, 133u);
     // Destroying the window after closing does not save a second time.
     window.reset();
+    EXPECT_EQ(configuration.saves, 1);
+}
+
+TEST_F(ApplicationWindowTest, TerminationSignalsQuitAsExitDoesFromOverADialog)
+{
+    std::vector<int> received;
+    GUI::QuitSignals quitSignals([&](int signal) {
+        received.push_back(signal);
+        window->QuitAsExit();
+    });
+    ASSERT_TRUE(quitSignals.Installed());
+    window->OnCommand(GUI::ApplicationWindow::StartStop);
+    window->RequestTempo(99);
+    QDialog dialog(window.get());
+    dialog.open();
+    ASSERT_EQ(QApplication::activeModalWidget(), &dialog);
+
+    std::raise(SIGTERM);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return configuration.saves == 1; }));
+    EXPECT_EQ(configuration.savedBpm, 99u);
+    EXPECT_FALSE(metronome.running);
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_FALSE(window->isVisible());
+
+    // Ctrl+C in a terminal and a hang-up take the same way; the program lives on to save.
+    std::raise(SIGINT);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return received.size() == 2; }));
+    std::raise(SIGHUP);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return received.size() == 3; }));
+    EXPECT_EQ(received, (std::vector<int>{SIGTERM, SIGINT, SIGHUP}));
     EXPECT_EQ(configuration.saves, 1);
 }
 
