@@ -70,6 +70,12 @@ private:
     IParentWindow* _frame = nullptr;
     ControlSubClasser* _information = nullptr;
     ListKind _kind = MidiNames;
+    // The source the live settings' instruments belong to. The record holds one set of
+    // instruments; when OK switches the source, the old source's choices are kept here for the
+    // rest of the session, so that switching back finds them again instead of the first items.
+    ListKind _liveKind = MidiNames;
+    std::uint32_t _kept[2][NumVoices] = {};
+    bool _hasKept[2] = {false, false};
 };
 
 }  // namespace GUI

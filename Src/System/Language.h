@@ -88,6 +88,7 @@ public:
 
 private:
     void ComposeMenuItems() noexcept;
+    const char16_t* Translated(int section, int index, const char16_t* builtIn) const noexcept;
 
     char16_t* _table = nullptr;
     // The menu items with their shortcuts appended, rebuilt after every load.

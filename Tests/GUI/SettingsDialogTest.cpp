@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -31,6 +32,7 @@
 #include "Support/TestEnvironment.h"
 #include "Support/WindowFakes.h"
 #include "System/DefaultLanguage.h"
+#include "System/Language.h"
 
 namespace {
 
@@ -169,6 +171,34 @@ TEST_F(SettingsDialogTest, InformationLineFollowsTheMouse)
     EXPECT_EQ(dialog->InformationText(), English(english.GetInformation(33)));
     QTest::mouseMove(dialog->SoundSetup().ControlAs<QSlider>(1270), QPoint(3, 3));
     EXPECT_EQ(dialog->InformationText(), English(english.GetInformation(36)));
+}
+
+TEST_F(SettingsDialogTest, ALanguageFileOfOnlyMenusLeavesEveryControlItsText)
+{
+    System::Language menusOnly;
+    ASSERT_TRUE(menusOnly.LoadText("\xEF\xBB\xBF@lng\n[Language]\nLangEnglish = T\nLanguage = T\n"
+                                   "[Menu]\n1 = &Datei\n2 = &Extras\n3 = &Hilfe\n"));
+    System::SetCurrentLanguage(&menusOnly);
+    QDialog* window = Open(0);
+    int withText = 0;
+    for (QWidget* widget : window->findChildren<QWidget*>()) {
+        const int id = GUI::ControlSubClasser::ControlId(widget);
+        if (id < System::ILanguage::FirstControlId || id > System::ILanguage::LastControlId)
+            continue;
+        QString text;
+        if (auto* button = qobject_cast<QAbstractButton*>(widget))
+            text = button->text();
+        else if (auto* label = qobject_cast<QLabel*>(widget))
+            text = label->text();
+        else if (auto* group = qobject_cast<QGroupBox*>(widget))
+            text = group->title();
+        else
+            continue;
+        ++withText;
+        EXPECT_FALSE(text.isEmpty()) << id;
+    }
+    EXPECT_GT(withText, 20);
+    System::SetCurrentLanguage(nullptr);
 }
 
 TEST_F(SettingsDialogTest, InformationNumbersOfTheTable)
@@ -373,6 +403,12 @@ TEST_F(SettingsDialogTest, InvalidPatternRefusesOkOnTheOptionsTab)
     EXPECT_EQ(pattern->selectedText(), QStringLiteral("3++2"));
     EXPECT_TRUE(pattern->hasFocus());
     EXPECT_EQ(GUI::QtText::FromField(Live().CustomPattern), QStringLiteral("3+2+2"));
+    // An empty pattern would play nothing: refused the same way.
+    pattern->clear();
+    EXPECT_FALSE(PressOk());
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[1].title, QStringLiteral("Invalid Custom Pattern"));
+    Type(pattern, QStringLiteral("3++2"));
 
     // Another beat type saves the same text unchecked.
     QTest::mouseClick(Options<QRadioButton>(OptionsDialog::SimpleBeatId), Qt::LeftButton, {}, QPoint(4, 4));
@@ -528,6 +564,35 @@ TEST_F(SettingsDialogTest, InstrumentListsFollowTheSoundSource)
     edit->setText(QStringLiteral("/x/hat.wav"));
     dialog->AudioFiles().Edit(1)->setFocus();
     EXPECT_EQ(first->itemText(0), QStringLiteral("hat.wav"));
+}
+
+TEST_F(SettingsDialogTest, SwitchingTheSourceAndBackKeepsEachSourcesInstruments)
+{
+    Live().Instrument[0] = 20;
+    Live().Instrument[1] = 33;
+    Platform::Text::Copy(Live().File[2], u"/samples/kick.wav");
+    Open(0);
+    QTest::mouseClick(Options<QRadioButton>(OptionsDialog::AudioFilesId), Qt::LeftButton, {}, QPoint(4, 4));
+    dialog->SoundSetup().InstrumentList(0)->setCurrentIndex(2);
+    ASSERT_TRUE(PressOk());
+    EXPECT_EQ(Live().SoundEngineType, 1u);
+    EXPECT_EQ(Live().Instrument[0], 2u);
+
+    // Back to MIDI in a later opening: the MIDI choices from before, not the first item.
+    dialog->Close();
+    Open(0);
+    QTest::mouseClick(Options<QRadioButton>(OptionsDialog::MidiId), Qt::LeftButton, {}, QPoint(4, 4));
+    EXPECT_EQ(dialog->SoundSetup().InstrumentList(0)->currentIndex(), 20);
+    EXPECT_EQ(dialog->SoundSetup().InstrumentList(1)->currentIndex(), 33);
+    ASSERT_TRUE(PressOk());
+    EXPECT_EQ(Live().Instrument[0], 20u);
+    EXPECT_EQ(Live().Instrument[1], 33u);
+
+    // And the audio slots chosen before come back with the audio source.
+    dialog->Close();
+    Open(0);
+    QTest::mouseClick(Options<QRadioButton>(OptionsDialog::AudioFilesId), Qt::LeftButton, {}, QPoint(4, 4));
+    EXPECT_EQ(dialog->SoundSetup().InstrumentList(0)->currentIndex(), 2);
 }
 
 TEST_F(SettingsDialogTest, AnInstrumentBeyondTheListSelectsTheFirst)
