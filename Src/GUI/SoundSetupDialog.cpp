@@ -67,17 +67,17 @@ QWidget* SoundSetupDialog::Create(QWidget* parent)
         DialogUnits::Place(number, 0, 15, 32 + 16 * i, 8, 8);
     }
     auto* group = new QGroupBox(QStringLiteral("Sound Setup"), page);
-    DialogUnits::Place(group, 0, 7, 7, 386, 220);
+    DialogUnits::Place(group, GroupId, 7, 7, 386, 220);
     group->lower();
     struct Heading {
         int id;
         const char* text;
         int x, w;
     };
-    const Heading headings[] = {{0, "Sound", 27, 119},
-                                {0, "Volume", 153, 74},
-                                {0, "Visual Size", 236, 60},
-                                {0, "Visual Colour", 303, 64}};
+    const Heading headings[] = {{GroupId + 1, "Sound", 27, 119},
+                                {GroupId + 2, "Volume", 153, 74},
+                                {GroupId + 3, "Visual Size", 236, 60},
+                                {GroupId + 4, "Visual Colour", 303, 64}};
     for (const Heading& heading : headings) {
         auto* label = new QLabel(QString::fromUtf8(heading.text), page);
         DialogUnits::Place(label, heading.id, heading.x, 16, heading.w, 8);

@@ -29,6 +29,8 @@ public:
     static constexpr int FirstColourId = 1266;
     static constexpr int FirstSwatchId = 1278;
     static constexpr int TemplateId = 112;
+    // The group box and its four column headings, so that language files can name them.
+    static constexpr int GroupId = 1096;
     enum ListKind : int { MidiNames = 0, AudioFileNames = 1 };
 
     explicit SoundSetupDialog(Configuration::IConfiguration& configuration);

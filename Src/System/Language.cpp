@@ -30,29 +30,35 @@ struct SectionLayout {
 };
 
 // The sections in their order in the table; the first one holds only the display names.
-constexpr std::array<SectionLayout, Language::SectionCount> sections = {{
+// Each section starts where the one before it ends.
+constexpr std::array<SectionLayout, Language::SectionCount> Laid(std::array<SectionLayout, Language::SectionCount> layout)
+{
+    std::size_t start = 0;
+    for (SectionLayout& section : layout) {
+        section.start = start;
+        start += static_cast<std::size_t>(section.entries) * section.capacity;
+    }
+    return layout;
+}
+
+constexpr std::array<SectionLayout, Language::SectionCount> sections = Laid({{
     {"Language", 0, 0, 0},
-    {"Menu", 3, 64, 0},
-    {"MenuItems", 8, 64, 192},
-    {"Toolbar", 4, 64, 704},
-    {"Tooltip", 4, 256, 960},
-    {"StatusInfo", 15, 512, 1984},
-    {"Dialog", 4, 256, 9664},
-    {"Control", 95, 256, 10688},
-    {"Message", 53, 512, 35008},
-    {"MessageTitle", 22, 256, 62144},
-    {"Information", 57, 512, 67776},
-    {"Text", 16, 256, 96960},
-    {"Midi", 47, 128, 101056},
-}};
+    {"Menu", ILanguage::MenuCount, 64, 0},
+    {"MenuItems", ILanguage::MenuItemCount, 64, 0},
+    {"Toolbar", ILanguage::ToolbarCount, 64, 0},
+    {"Tooltip", ILanguage::TooltipCount, 256, 0},
+    {"StatusInfo", ILanguage::StatusInfoCount, 512, 0},
+    {"Dialog", ILanguage::LastDialogId - ILanguage::FirstDialogId + 1, 256, 0},
+    {"Control", ILanguage::LastControlId - ILanguage::FirstControlId + 1, 256, 0},
+    {"Message", ILanguage::MessageCount, 512, 0},
+    {"MessageTitle", ILanguage::MessageTitleCount, 256, 0},
+    {"Information", ILanguage::InformationCount, 512, 0},
+    {"Text", ILanguage::TextCount, 256, 0},
+    {"Midi", ILanguage::InstrumentCount, 128, 0},
+}});
 
 constexpr bool LayoutIsConsistent()
 {
-    for (std::size_t i = 2; i < sections.size(); ++i) {
-        const SectionLayout& before = sections[i - 1];
-        if (sections[i].start != before.start + static_cast<std::size_t>(before.entries) * before.capacity)
-            return false;
-    }
     const SectionLayout& last = sections.back();
     return last.start + static_cast<std::size_t>(last.entries) * last.capacity <= Language::TableSize;
 }

@@ -180,9 +180,9 @@ TEST(LanguageFile, KeysOutsideTheSectionAreRefusedAndEarlierEntriesStay)
     const Case cases[] = {
         {"0", "Message"}, {"abc", "Message"}, {"a7", "Message"}, {"LangEnglish", "Text"},
         {"102", "Message"}, {"99999999999999999999", "Message"},
-        {"54", "Message"},  // the section has 53 entries
+        {"56", "Message"},  // the section has 55 entries
         {"4", "Menu"},      // 3 entries
-        {"96", "Control"},  // controls 1001 to 1095
+        {"101", "Control"},  // controls 1001 to 1100
         {"1", "Language"},  // the display names are not read here
     };
     for (const Case& test : cases) {
@@ -232,7 +232,7 @@ TEST(LanguageFile, TextsAFileOmitsAreTheBuiltInEnglish)
     EXPECT_EQ(language.GetControlText(1000), nullptr);
     EXPECT_EQ(language.GetControlText(1096), nullptr);
     EXPECT_EQ(language.GetDialogControlText(1096), nullptr);
-    EXPECT_EQ(language.GetMessage(53), nullptr);
+    EXPECT_EQ(language.GetMessage(55), nullptr);
     EXPECT_EQ(language.GetInstrumentName(-1), nullptr);
     EXPECT_EQ(language.GetMenuItemText(8), nullptr);
 }
@@ -423,7 +423,7 @@ TEST_P(ShippedLanguage, TranslatesEveryBuiltInText)
         }
     for (int id : {1020, 1021, 1022, 1023, 1024, 1025, 1026, 1027, 1028, 1029, 1030, 1031, 1032, 1033, 1034, 1035,
                    1036, 1037, 1038, 1039, 1040, 1041, 1042, 1043, 1044, 1045, 1055, 1060, 1061, 1062, 1063, 1064,
-                   1065, 1066, 1070, 1071, 1072, 1073, 1080, 1081, 1083, 1084, 1085})
+                   1065, 1066, 1070, 1071, 1072, 1073, 1080, 1081, 1083, 1084, 1085, 1096, 1097, 1098, 1099, 1100})
         EXPECT_NE(Text(language.GetDialogControlText(id)), u"") << id;
 
     // The built program finds the same file beside it.
