@@ -740,6 +740,18 @@ TEST_F(SettingsDialogTest, PresetNamesAreChecked)
     EXPECT_EQ(name->selectedText(), QStringLiteral("Rock-1"));
     EXPECT_TRUE(presets.RememberedName().isEmpty());
     EXPECT_FALSE(configuration->IsPreset(u"Rock-1"));
+    // Letters of any script are letters; '=' and '#' mean something in the file's lines.
+    for (const char* bad : {"a=b", "a#b", "[a]"}) {
+        name->setText(QString::fromUtf8(bad));
+        presets.Save();
+        EXPECT_EQ(boxes.back().title, QStringLiteral("Invalid Preset Name")) << bad;
+    }
+    boxes.resize(2);
+    name->setText(QStringLiteral("Übung Große Trommel"));
+    presets.Save();
+    EXPECT_EQ(boxes.size(), 2u);
+    EXPECT_TRUE(configuration->IsPreset(u"Übung Große Trommel"));
+    delete presets.List()->takeTopLevelItem(0);
 
     name->setText(QStringLiteral("Rock 1"));
     presets.ControlAs<QLineEdit>(PresetsDialog::DescriptionEditId)->setText(QStringLiteral("Loud"));
@@ -775,8 +787,8 @@ TEST_F(SettingsDialogTest, SavingOverAnExistingPresetAsksFirst)
     presets.Save();
     ASSERT_TRUE(configuration->LoadPreset(u"Waltz"));
     EXPECT_EQ(Live().Bpm, 150u);
-    // The row keeps its old description until the page is made again.
-    EXPECT_EQ(presets.List()->topLevelItem(0)->text(1), QStringLiteral("Old"));
+    // The row shows the description just saved.
+    EXPECT_EQ(presets.List()->topLevelItem(0)->text(1), QStringLiteral("New"));
 }
 
 TEST_F(SettingsDialogTest, UpdateLoadDeleteAndClear)
@@ -798,8 +810,21 @@ TEST_F(SettingsDialogTest, UpdateLoadDeleteAndClear)
     }
     EXPECT_EQ(replaced, 0);
 
-    // Update renames the selected preset with the settings of the pages.
+    // Choosing a row shows what it stores.
     list->setCurrentItem(list->topLevelItem(1));
+    EXPECT_EQ(name->text(), QStringLiteral("Beta"));
+    EXPECT_EQ(description->text(), QStringLiteral("Second"));
+    // A name another preset has is refused, naming it; nothing changes.
+    name->setText(QStringLiteral("Alpha"));
+    boxes.clear();
+    presets.Update();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].title, QStringLiteral("Preset Already Exists"));
+    EXPECT_TRUE(boxes[0].text.contains(QStringLiteral("\"Alpha\"")));
+    EXPECT_TRUE(configuration->IsPreset(u"Beta"));
+    EXPECT_EQ(list->topLevelItem(1)->text(0), QStringLiteral("Beta"));
+
+    // Update renames the selected preset with the settings of the pages.
     name->setText(QStringLiteral("Gamma"));
     description->setText(QStringLiteral("Third"));
     presets.Update();
@@ -816,7 +841,15 @@ TEST_F(SettingsDialogTest, UpdateLoadDeleteAndClear)
     EXPECT_EQ(name->text(), QStringLiteral("Alpha"));
     EXPECT_EQ(description->text(), QStringLiteral("First"));
 
-    // Delete removes the row at once.
+    // Delete asks first, naming the preset; No keeps it.
+    boxes.clear();
+    answer = QMessageBox::No;
+    presets.Delete();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].title, QStringLiteral("Delete Preset"));
+    EXPECT_TRUE(boxes[0].text.contains(QStringLiteral("\"Alpha\"")));
+    EXPECT_TRUE(configuration->IsPreset(u"Alpha"));
+    answer = QMessageBox::Yes;
     presets.Delete();
     EXPECT_FALSE(configuration->IsPreset(u"Alpha"));
     ASSERT_EQ(list->topLevelItemCount(), 1);
