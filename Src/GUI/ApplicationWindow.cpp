@@ -372,8 +372,13 @@ void ApplicationWindow::OnCommand(int command)
 
 void ApplicationWindow::SetStartButtonText(bool playing)
 {
+    // A run that ends is no longer paused. While paused, the button and the status bar say so.
+    if (!playing)
+        _paused = false;
     if (_startButton)
-        _startButton->setText(Text(Texts().GetControlText(playing ? 1002 : StartButtonId)));
+        _startButton->setText(_paused ? Text(Texts().GetText(17))
+                                      : Text(Texts().GetControlText(playing ? 1002 : StartButtonId)));
+    _statusbar.SetState(_paused ? Text(Texts().GetText(16)) : QString());
 }
 
 void ApplicationWindow::CatchUpWithSelfStop()
@@ -410,9 +415,11 @@ void ApplicationWindow::StartOrStop()
 void ApplicationWindow::PauseOrStartOrStop()
 {
     CatchUpWithSelfStop();
-    if (TrainerPlaying())
+    if (TrainerPlaying()) {
         _metronome.TogglePause();
-    else
+        _paused = !_paused;
+        SetStartButtonText(true);
+    } else
         StartOrStop();
 }
 

@@ -127,6 +127,7 @@ public:
     VisualBeatIndicator& Indicator() { return _indicator; }
     Toolbar& Tools() { return _toolbar; }
     QString StatusText() const { return _statusbar.Text(); }
+    QString StatusState() const { return _statusbar.State(); }
     QWidget* Client() const { return _client; }
     QAction* CommandAction(int command) const;
     Core::TapTempo& TapTempoObject() { return _tapTempo; }
@@ -188,6 +189,7 @@ private:
     QAction* _menuActions[8] = {};
 
     bool _playing = false;
+    bool _paused = false;
     bool _shutDown = false;
     // Counts the starts, so that a stop reported from the timer thread and delivered after the
     // user has started again is not taken for the end of the new run.

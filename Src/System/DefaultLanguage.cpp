@@ -247,6 +247,8 @@ const char16_t* const texts[] = {
     u"Description",
     u"Open Audio File",
     u"Audio Files (*.wav)",
+    u"Paused: press Space to play on",
+    u"Stop (Paused)",
 };
 
 const char16_t* const instrumentNames[] = {

@@ -169,12 +169,22 @@ TEST_F(ApplicationWindowTest, SpacePausesOnlyUnderTheSpeedTrainer)
     EXPECT_FALSE(window->TempoSlider()->isEnabled());
     EXPECT_EQ(configuration.settings.Bpm, 120u);
     EXPECT_EQ(window->ReadOut().Tempo(), 60);  // the trainer's first tempo
+    EXPECT_TRUE(window->StatusState().isEmpty());
+    // A pause is shown on the Start button and in the status bar, whatever the mouse is over.
     QTest::keyClick(window.get(), Qt::Key_Space);
+    EXPECT_EQ(StartText(), QStringLiteral("Stop (Paused)"));
+    window->MouseOverControl(GUI::ApplicationWindow::TapButtonId);
+    EXPECT_EQ(window->StatusState(), QStringLiteral("Paused: press Space to play on"));
     QTest::keyClick(window.get(), Qt::Key_Space);
     EXPECT_EQ(metronome.pauses, 2);
     EXPECT_TRUE(window->Playing());
     EXPECT_EQ(StartText(), QStringLiteral("Stop"));
+    EXPECT_TRUE(window->StatusState().isEmpty());
+    // Stopping while paused ends the pause with the run.
+    QTest::keyClick(window.get(), Qt::Key_Space);
     QTest::keyClick(window.get(), Qt::Key_S);
+    EXPECT_TRUE(window->StatusState().isEmpty());
+    EXPECT_EQ(StartText(), QStringLiteral("Start"));
     EXPECT_FALSE(window->Playing());
     EXPECT_TRUE(window->TempoSlider()->isEnabled());
     EXPECT_EQ(window->ReadOut().Tempo(), 120);
