@@ -203,6 +203,8 @@ bool ApplicationWindow::CreateInterface()
 
     SubClassChildControls(_client, this);
     ForwardKeysToParent(_client, StartButtonId, TempoSliderId, VolumeSliderId);
+    // The volume slider, once focused, moves with its own keys instead of changing the tempo.
+    KeepNavigationKeys(_volumeSlider);
     CreateAccelerators();
 
     setFixedSize(ClientWidth, ClientHeight + menuBar()->sizeHint().height());

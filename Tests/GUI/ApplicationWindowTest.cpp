@@ -251,11 +251,17 @@ TEST_F(ApplicationWindowTest, KeysOnTheStartButtonAndSlidersReachTheWindow)
     window->TempoSlider()->setFocus();
     QTest::keyClick(window->TempoSlider(), Qt::Key_Up);
     EXPECT_EQ(Bpm(), 101);
-    window->VolumeSlider()->setFocus();
-    const int volume = window->VolumeSlider()->value();
-    QTest::keyClick(window->VolumeSlider(), Qt::Key_PageUp);
+    QTest::keyClick(window->TempoSlider(), Qt::Key_PageUp);
     EXPECT_EQ(Bpm(), 111);
-    EXPECT_EQ(window->VolumeSlider()->value(), volume);  // the slider itself never saw the key
+    // The focused volume slider moves with its own keys and leaves the tempo alone; other
+    // keys (typed digits) still reach the window.
+    window->VolumeSlider()->setFocus();
+    window->VolumeSlider()->setValue(50);
+    QTest::keyClick(window->VolumeSlider(), Qt::Key_Up);
+    QTest::keyClick(window->VolumeSlider(), Qt::Key_PageDown);
+    EXPECT_EQ(Bpm(), 111);
+    EXPECT_LT(window->VolumeSlider()->value(), 50);
+    EXPECT_EQ(configuration.settings.GlobalVolume, static_cast<std::uint32_t>(window->VolumeSlider()->value()));
     window->StartButton()->setFocus();
     QTest::keyClick(window->StartButton(), Qt::Key_Down);
     EXPECT_EQ(Bpm(), 110);
