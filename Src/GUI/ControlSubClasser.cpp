@@ -4,6 +4,10 @@
 #include "System/ILanguage.h"
 
 #include <QApplication>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QKeySequence>
+#include <QLineEdit>
 #include <QCoreApplication>
 #include <QEvent>
 #include <QKeyEvent>
@@ -121,6 +125,14 @@ private:
         default:
             break;
         }
+        // The editing shortcuts work; a paste goes through the same filter as typing.
+        if (key->matches(QKeySequence::SelectAll) || key->matches(QKeySequence::Copy) ||
+            key->matches(QKeySequence::Cut) || key->matches(QKeySequence::Undo) || key->matches(QKeySequence::Redo))
+            return false;
+        if (key->matches(QKeySequence::Paste)) {
+            Paste();
+            return true;
+        }
         const QString text = key->text();
         if (text.isEmpty())
             return true;  // Up, Down, Page Up, function keys: nothing
@@ -133,6 +145,28 @@ private:
             return true;
         }
         return false;
+    }
+
+    // Inserts the clipboard's accepted characters; the first refused one is told as a typed
+    // one would be.
+    void Paste()
+    {
+        auto* edit = qobject_cast<QLineEdit*>(_control);
+        if (!edit)
+            return;
+        QString kept;
+        bool told = false;
+        for (QChar character : QGuiApplication::clipboard()->text()) {
+            if (_accepted.contains(character)) {
+                kept += character;
+            } else if (!told) {
+                told = true;
+                if (_onReject)
+                    _onReject(_control, character.unicode());
+            }
+        }
+        if (!kept.isEmpty())
+            edit->insert(kept);
     }
 
     QWidget* _control;
