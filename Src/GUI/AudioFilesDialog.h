@@ -65,6 +65,7 @@ public:
 private:
     int CheckFile(const char16_t* path) const;
     QString RunChooser(const QString& folder);
+    void WarnIfLarge(int voice);
 
     Configuration::IConfiguration& _configuration;
     IParentWindow* _frame = nullptr;
@@ -72,6 +73,8 @@ private:
     bool _initialised = false;
     FileCheck _check;
     FileChooser _chooser;
+    // Each edit's path when it was last loaded or checked for size.
+    QString _seen[NumVoices];
 };
 
 }  // namespace GUI

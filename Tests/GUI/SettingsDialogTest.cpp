@@ -650,16 +650,30 @@ TEST_F(SettingsDialogTest, AudioFileChecksOnSave)
     Live().SoundEngineType = 1;
     Open(0);
     AudioFilesDialog& files = dialog->AudioFiles();
-    files.Edit(0)->setText(QStringLiteral("/a/large1.wav"));
-    files.Edit(2)->setText(QStringLiteral("/a/large2.wav"));
-    files.Edit(3)->setText(QStringLiteral("/a/fine.wav"));
     checkResults[QStringLiteral("/a/large1.wav")] = 6;
     checkResults[QStringLiteral("/a/large2.wav")] = 6;
-    EXPECT_TRUE(PressOk());
-    ASSERT_EQ(boxes.size(), 1u);  // large files are told once
+    // A large file is told when it is chosen, or typed and left, and then never again.
+    files.SetFileChooserForTesting([](QWidget*, const QString&) { return QStringLiteral("/a/large1.wav"); });
+    dialog->ShowTab(2);
+    files.ChooseAudioFile(0);
+    ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].title, QStringLiteral("Large Audio File"));
     EXPECT_EQ(boxes[0].icon, QMessageBox::Information);
-    EXPECT_EQ(checked.size(), 3u);
+    files.Edit(2)->setFocus();
+    files.Edit(2)->setText(QStringLiteral("/a/large2.wav"));
+    files.Edit(3)->setFocus();
+    files.Edit(3)->setText(QStringLiteral("/a/fine.wav"));
+    files.Edit(2)->setFocus();
+    EXPECT_EQ(boxes.size(), 2u);
+    EXPECT_TRUE(PressOk());
+    EXPECT_EQ(boxes.size(), 2u);
+    // Neither OK nor the step sequencer's copy of the pages tells a stored large file.
+    boxes.clear();
+    Open(0);
+    Configuration::ConfigurationData preview;
+    EXPECT_EQ(dialog->Request(SettingsDialog::FillSettings, reinterpret_cast<std::intptr_t>(&preview)), 0);
+    EXPECT_TRUE(PressOk());
+    EXPECT_TRUE(boxes.empty());
 
     // A missing file in slot 2 stops the save there with its text selected.
     boxes.clear();
@@ -669,11 +683,10 @@ TEST_F(SettingsDialogTest, AudioFileChecksOnSave)
     checkResults[QStringLiteral("/a/missing.wav")] = 1;
     files.Edit(5)->setText(QStringLiteral("/a/never-checked.wav"));
     EXPECT_FALSE(PressOk());
-    ASSERT_EQ(boxes.size(), 2u);
-    EXPECT_EQ(boxes[0].title, QStringLiteral("Large Audio File"));
-    EXPECT_EQ(boxes[1].title, QStringLiteral("Audio File Not Found"));
-    EXPECT_EQ(boxes[1].icon, QMessageBox::Warning);
-    EXPECT_EQ(boxes[1].text, English(System::DefaultLanguage().GetMessage(13)));
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].title, QStringLiteral("Audio File Not Found"));
+    EXPECT_EQ(boxes[0].icon, QMessageBox::Warning);
+    EXPECT_EQ(boxes[0].text, English(System::DefaultLanguage().GetMessage(13)));
     EXPECT_EQ(files.Edit(1)->selectedText(), QStringLiteral("/a/missing.wav"));
     EXPECT_TRUE(files.Edit(1)->hasFocus());
     EXPECT_EQ(dialog->Tabs()->currentIndex(), 3);  // the tab is not brought forward
