@@ -9,6 +9,7 @@
 #include "GUI/ApplicationWindow.h"
 #include "GUI/LanguageDialog.h"
 #include "GUI/MessageBoxes.h"
+#include "GUI/QuitSignals.h"
 #include "GUI/SettingsDialog.h"
 #include "GUI/SingleInstance.h"
 #include "GUI/VisualBeatIndicator.h"
@@ -103,6 +104,8 @@ int main(int argc, char* argv[])
         window.SetLanguageDialog([&window, &language] { language.Run(&window); });
         if (!window.Initialise())
             return 0;
+        // Logout, shut-down or Ctrl+C in a terminal quit as Exit does, keeping the settings.
+        GUI::QuitSignals quitSignals([&window](int) { window.QuitAsExit(); });
         result = QApplication::exec();
         instance.SetRaiseHandler({});
     }

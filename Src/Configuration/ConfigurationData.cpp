@@ -1,6 +1,7 @@
 #include "Configuration/ConfigurationData.h"
 
 #include <cstring>
+#include <iterator>
 
 namespace Configuration {
 
@@ -36,6 +37,29 @@ ConfigurationData::ConfigurationData() noexcept
         Size[voice] = 7;
         Colour[voice] = 11;
         File[voice][0] = 0;
+    }
+}
+
+void ConfigurationData::SetFirstStartVoices() noexcept
+{
+    // Voice 1: the first beat of a bar or pattern; 2: the other beats of a bar and the first
+    // beats of later groups; 3: the other beats of a group; 4 and 5: the two subdivisions.
+    // Instruments are rows of the percussion list, colours entries of the voice palette.
+    struct Voice {
+        std::uint32_t instrument, volume, size, colour;
+    };
+    constexpr Voice voices[] = {
+        {18, 127, 7, 1},  // Hi Wood Block, red
+        {28, 105, 6, 0},  // Low Wood Block, blue
+        {43, 100, 6, 9},  // Side Stick, green
+        {6, 85, 4, 3},    // Closed Hi-Hat, yellow
+        {37, 85, 4, 8},   // Pedal Hi-hat, orange
+    };
+    for (std::size_t voice = 0; voice < std::size(voices); ++voice) {
+        Instrument[voice] = voices[voice].instrument;
+        Volume[voice] = voices[voice].volume;
+        Size[voice] = voices[voice].size;
+        Colour[voice] = voices[voice].colour;
     }
 }
 

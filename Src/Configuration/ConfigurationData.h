@@ -22,6 +22,11 @@ public:
     // Constructs with every setting at its default. The run-time fields are zeroed only so that
     // nothing holds an indeterminate value; the metronome's start writes them before use.
     ConfigurationData() noexcept;
+    // The voices of a first start, when there is no configuration file at all: the accent, the
+    // beats and the subdivisions each get their own instrument and colour, the accent a little
+    // louder, so that a bar is heard and seen from the first click. Records made otherwise, and
+    // files that lack these keys, keep the defaults above.
+    void SetFirstStartVoices() noexcept;
     // Copies the settings (not the run-time fields, not the tree links and balance).
     ConfigurationData& operator=(const ConfigurationData& other) noexcept;
     // A copy-constructed record is a default record with the settings copied in.

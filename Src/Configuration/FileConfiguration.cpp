@@ -586,6 +586,8 @@ bool FileConfiguration::Load()
         // A file that is there but cannot be read is kept before anything is written over it.
         if (file.Error() != ENOENT)
             NoteStop(0, {});
+        else
+            _current.SetFirstStartVoices();
         return false;
     }
     std::string contents;

@@ -101,6 +101,11 @@ std::int32_t ValidateCustomPattern(std::u16string_view text) noexcept
     return ReadPattern(text, false, false, nullptr, nullptr, total);
 }
 
+std::int32_t ValidatePlayablePattern(std::u16string_view text) noexcept
+{
+    return text.empty() ? PatternMalformed : ValidateCustomPattern(text);
+}
+
 std::int32_t ParseCustomRhythm(std::u16string_view text, bool compound, bool visual, StepValues& values,
                                PatternEntries& entries, std::int32_t& total) noexcept
 {

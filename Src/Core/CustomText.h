@@ -35,6 +35,9 @@ std::int32_t ParseCustomPattern(std::u16string_view text, bool compound, bool vi
 
 // The same checks in the same order, without output.
 std::int32_t ValidateCustomPattern(std::u16string_view text) noexcept;
+// A pattern that can be played: valid and at least one beat. An empty pattern stays a valid
+// stored value, but played it would be silence behind a Stop button: malformed here.
+std::int32_t ValidatePlayablePattern(std::u16string_view text) noexcept;
 
 // Parses a rhythm into one value per step: its voices 1..12 packed as 4-bit fields, the first
 // voice in the highest field in use (eight at most; 0 is a rest), and, in compound time, one

@@ -4,6 +4,7 @@
 #include "Core/BeatsPerBarMetronomeStrategy.h"
 #include "Core/CustomPatternMetronomeStrategy.h"
 #include "Core/CustomRhythmMetronomeStrategy.h"
+#include "Core/CustomText.h"
 #include "Core/IBeatIndicator.h"
 #include "Core/IMetronomeEventHandler.h"
 #include "Core/MidiSoundEngine.h"
@@ -168,6 +169,10 @@ std::int32_t Metronome::Start(IMetronomeEventHandler& handler, Configuration::Co
 
     std::int32_t secondary = 0;
     bool compound = false;
+    if (settings.BeatType == 2) {
+        if (const std::int32_t code = CustomText::ValidatePlayablePattern(settings.CustomPattern))
+            return Fail(code);
+    }
     if (const std::int32_t code = strategy->CreatePattern(settings, settings.TicksPerBeat, secondary, compound))
         return Fail(code);
     if (secondary != 0)

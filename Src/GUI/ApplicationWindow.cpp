@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QDialog>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QHelpEvent>
@@ -222,6 +223,8 @@ bool ApplicationWindow::CreateInterface()
 
     SubClassChildControls(_client, this);
     ForwardKeysToParent(_client, StartButtonId, TempoSliderId, VolumeSliderId);
+    // The volume slider, once focused, moves with its own keys instead of changing the tempo.
+    KeepNavigationKeys(_volumeSlider);
     CreateAccelerators();
 
     setFixedSize(ClientWidth, ClientHeight + menuBar()->sizeHint().height());
@@ -391,8 +394,13 @@ void ApplicationWindow::OnCommand(int command)
 
 void ApplicationWindow::SetStartButtonText(bool playing)
 {
+    // A run that ends is no longer paused. While paused, the button and the status bar say so.
+    if (!playing)
+        _paused = false;
     if (_startButton)
-        _startButton->setText(Text(Texts().GetControlText(playing ? 1002 : StartButtonId)));
+        _startButton->setText(_paused ? Text(Texts().GetText(17))
+                                      : Text(Texts().GetControlText(playing ? 1002 : StartButtonId)));
+    _statusbar.SetState(_paused ? Text(Texts().GetText(16)) : QString());
 }
 
 void ApplicationWindow::CatchUpWithSelfStop()
@@ -429,9 +437,11 @@ void ApplicationWindow::StartOrStop()
 void ApplicationWindow::PauseOrStartOrStop()
 {
     CatchUpWithSelfStop();
-    if (TrainerPlaying())
+    if (TrainerPlaying()) {
         _metronome.TogglePause();
-    else
+        _paused = !_paused;
+        SetStartButtonText(true);
+    } else
         StartOrStop();
 }
 
@@ -729,6 +739,19 @@ void ApplicationWindow::BringToFront()
 }
 
 // ---- Shut-down ------------------------------------------------------------------------------
+
+void ApplicationWindow::QuitAsExit()
+{
+    // Dialogs first, innermost first; each one's own loop ends when the event loop unwinds.
+    for (int guard = 0; guard < 16; ++guard) {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!dialog)
+            break;
+        dialog->reject();
+    }
+    close();
+    QCoreApplication::quit();
+}
 
 void ApplicationWindow::closeEvent(QCloseEvent* event)
 {

@@ -99,6 +99,9 @@ public:
     void ChangeLanguage(const char16_t* name);
     // Brings the window to the front (a second copy of the program was started).
     void BringToFront();
+    // Quits as Exit does, saving the settings, from wherever the user is: any dialog open over
+    // the window is dismissed as Cancel would (a signal asked the program to end).
+    void QuitAsExit();
 
     void MouseOverControl(int id) override;
 
@@ -125,6 +128,7 @@ public:
     VisualBeatIndicator& Indicator() { return _indicator; }
     Toolbar& Tools() { return _toolbar; }
     QString StatusText() const { return _statusbar.Text(); }
+    QString StatusState() const { return _statusbar.State(); }
     QWidget* Client() const { return _client; }
     QAction* CommandAction(int command) const;
     Core::TapTempo& TapTempoObject() { return _tapTempo; }
@@ -186,6 +190,7 @@ private:
     QAction* _menuActions[8] = {};
 
     bool _playing = false;
+    bool _paused = false;
     bool _shutDown = false;
     // Counts the starts, so that a stop reported from the timer thread and delivered after the
     // user has started again is not taken for the end of the new run.

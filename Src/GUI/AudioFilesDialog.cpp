@@ -70,8 +70,11 @@ QWidget* AudioFilesDialog::Create(QWidget* parent)
         auto* button = new QPushButton(QStringLiteral("..."), page);
         DialogUnits::Place(button, FirstButtonId + i, 368, 21 + 17 * i, 19, 13);
         QObject::connect(button, &QPushButton::clicked, page, [this, i] { ChooseAudioFile(i); });
-        OnFocusOut(edit, [this] {
-            if (_initialised && _frame)
+        OnFocusOut(edit, [this, i] {
+            if (!_initialised)
+                return;
+            WarnIfLarge(i);
+            if (_frame)
                 _frame->Notify(IParentWindow::AudioFilesChanged, 0);
         });
         auto* number = new QLabel(QString::number(i + 1), page);
@@ -99,8 +102,27 @@ void AudioFilesDialog::Reload()
     if (!_window)
         return;
     const Configuration::ConfigurationData& settings = _configuration.GetCurrentSettings();
-    for (int i = 0; i < NumVoices; ++i)
+    for (int i = 0; i < NumVoices; ++i) {
         Edit(i)->setText(QtText::FromField(settings.File[i]));
+        _seen[i] = Edit(i)->text();
+    }
+}
+
+void AudioFilesDialog::WarnIfLarge(int voice)
+{
+    // Told once, when a file is chosen or typed: a large file is usable, and the user knows.
+    const QString path = Edit(voice)->text();
+    if (path.isEmpty() || path == _seen[voice])
+        return;
+    _seen[voice] = path;
+    char16_t field[Configuration::ConfigurationData::FileCapacity];
+    QtText::ToField(field, path, MaxPathLength);
+    CheckMessage message{};
+    if (CheckFile(field) != 6 || !MessageFor(6, message))
+        return;
+    const System::ILanguage& language = System::CurrentLanguage();
+    MessageBoxes::Show(_window, message.icon, LanguageTexts::Text(language.GetMessageTitle(message.title)),
+                       LanguageTexts::Text(language.GetMessage(message.message)));
 }
 
 bool AudioFilesDialog::HasAnyFile() const
@@ -160,6 +182,7 @@ void AudioFilesDialog::ChooseAudioFile(int voice)
     if (chosen.isEmpty() || !CanStore(chosen))
         return;
     edit->setText(chosen);
+    WarnIfLarge(voice);
     if (_frame)
         _frame->Notify(IParentWindow::AudioFilesChanged, 0);
 }
@@ -198,22 +221,14 @@ bool AudioFilesDialog::SaveToSettings(Configuration::ConfigurationData& settings
         QtText::ToField(settings.File[i], Edit(i)->text(), MaxPathLength);
 
     const System::ILanguage& language = System::CurrentLanguage();
-    bool largeShown = false;
     for (int i = 0; i < NumVoices; ++i) {
         if (settings.File[i][0] == 0)
             continue;
         const int code = CheckFile(settings.File[i]);
         CheckMessage message{};
-        if (!MessageFor(code, message))
+        // A large file is usable; it was told about when it was chosen.
+        if (code == 6 || !MessageFor(code, message))
             continue;
-        if (code == 6) {
-            // Usable: told once, and the save goes on.
-            if (!largeShown)
-                MessageBoxes::Show(_window, message.icon, LanguageTexts::Text(language.GetMessageTitle(message.title)),
-                                   LanguageTexts::Text(language.GetMessage(message.message)));
-            largeShown = true;
-            continue;
-        }
         MessageBoxes::Show(_window, message.icon, LanguageTexts::Text(language.GetMessageTitle(message.title)),
                            LanguageTexts::Text(language.GetMessage(message.message)));
         QLineEdit* edit = Edit(i);

@@ -66,6 +66,7 @@ private:
     bool CanStore(const QString& path) const;
     int CheckFile(const char16_t* path) const;
     QString RunChooser(const QString& folder);
+    void WarnIfLarge(int voice);
 
     Configuration::IConfiguration& _configuration;
     IParentWindow* _frame = nullptr;
@@ -73,6 +74,8 @@ private:
     bool _initialised = false;
     FileCheck _check;
     FileChooser _chooser;
+    // Each edit's path when it was last loaded or checked for size.
+    QString _seen[NumVoices];
 };
 
 }  // namespace GUI

@@ -4,6 +4,10 @@
 #include "System/ILanguage.h"
 
 #include <QApplication>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QKeySequence>
+#include <QLineEdit>
 #include <QCoreApplication>
 #include <QEvent>
 #include <QKeyEvent>
@@ -22,6 +26,22 @@ const char* const ControlIdProperty = "controlId";
 
 // One per watched control, a child of it, so it goes when the control goes. It keeps that
 // control's settings: forward keys, whom to tell about the mouse, whether it is a slider.
+// The keys a slider moves itself with.
+bool IsNavigationKey(QEvent* event)
+{
+    switch (static_cast<QKeyEvent*>(event)->key()) {
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+    case Qt::Key_Home:
+    case Qt::Key_End: return true;
+    default: return false;
+    }
+}
+
 class ControlFilter final : public QObject {
 public:
     ControlFilter(QWidget* control, ControlSubClasser* target)
@@ -35,6 +55,7 @@ public:
     }
 
     void ForwardKeys(bool forward) { _forwardKeys = forward; }
+    void KeepNavigationKeys(bool keep) { _keepNavigation = keep; }
     void Filter(const QString& accepted, ControlSubClasser::RejectHandler onReject)
     {
         _accepted = accepted;
@@ -49,7 +70,7 @@ public:
         switch (event->type()) {
         case QEvent::KeyPress:
         case QEvent::KeyRelease:
-            if (_forwardKeys && _control->parentWidget()) {
+            if (_forwardKeys && _control->parentWidget() && !(_keepNavigation && IsNavigationKey(event))) {
                 auto* key = static_cast<QKeyEvent*>(event);
                 QKeyEvent copy(key->type(), key->key(), key->modifiers(), key->nativeScanCode(),
                                key->nativeVirtualKey(), key->nativeModifiers(), key->text(),
@@ -104,6 +125,14 @@ private:
         default:
             break;
         }
+        // The editing shortcuts work; a paste goes through the same filter as typing.
+        if (key->matches(QKeySequence::SelectAll) || key->matches(QKeySequence::Copy) ||
+            key->matches(QKeySequence::Cut) || key->matches(QKeySequence::Undo) || key->matches(QKeySequence::Redo))
+            return false;
+        if (key->matches(QKeySequence::Paste)) {
+            Paste();
+            return true;
+        }
         const QString text = key->text();
         if (text.isEmpty())
             return true;  // Up, Down, Page Up, function keys: nothing
@@ -118,12 +147,35 @@ private:
         return false;
     }
 
+    // Inserts the clipboard's accepted characters; the first refused one is told as a typed
+    // one would be.
+    void Paste()
+    {
+        auto* edit = qobject_cast<QLineEdit*>(_control);
+        if (!edit)
+            return;
+        QString kept;
+        bool told = false;
+        for (QChar character : QGuiApplication::clipboard()->text()) {
+            if (_accepted.contains(character)) {
+                kept += character;
+            } else if (!told) {
+                told = true;
+                if (_onReject)
+                    _onReject(_control, character.unicode());
+            }
+        }
+        if (!kept.isEmpty())
+            edit->insert(kept);
+    }
+
     QWidget* _control;
     ControlSubClasser* _target;
     QString _accepted;
     ControlSubClasser::RejectHandler _onReject;
     bool _isSlider;
     bool _forwardKeys = false;
+    bool _keepNavigation = false;
 };
 
 ControlFilter* FilterOf(const QWidget* control)
@@ -179,6 +231,12 @@ void ControlSubClasser::ForwardKeysToParent(QWidget* parent, int id1, int id2, i
         if (ControlFilter* filter = FilterOf(child))
             filter->ForwardKeys(true);
     }
+}
+
+void ControlSubClasser::KeepNavigationKeys(QWidget* control)
+{
+    if (ControlFilter* filter = FilterOf(control))
+        filter->KeepNavigationKeys(true);
 }
 
 bool ControlSubClasser::IsSubClassed(const QWidget* control)

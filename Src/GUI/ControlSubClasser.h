@@ -31,6 +31,9 @@ public:
     static void RestoreChildControls(QWidget* parent);
     // Keys pressed on the three children with these identifiers go to `parent` instead.
     static void ForwardKeysToParent(QWidget* parent, int id1, int id2, int id3);
+    // A control whose keys go to its parent keeps the arrow, page and Home/End keys for
+    // itself: a focused slider moves with them.
+    static void KeepNavigationKeys(QWidget* control);
     // Whether a child is watched.
     static bool IsSubClassed(const QWidget* control);
 

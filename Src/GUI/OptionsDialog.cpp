@@ -436,7 +436,7 @@ bool OptionsDialog::SaveToSettings(Configuration::ConfigurationData& settings)
     QLineEdit* patternEdit = Edit(PatternEditId);
     const QString pattern = patternEdit->text().left(Configuration::ConfigurationData::CustomPatternCapacity - 1);
     if (settings.BeatType == 2) {
-        const std::int32_t code = Core::CustomText::ValidateCustomPattern(QtText::View(pattern));
+        const std::int32_t code = Core::CustomText::ValidatePlayablePattern(QtText::View(pattern));
         if (code != Core::CustomText::Ok) {
             if (_frame)
                 _frame->Request(IParentWindow::SelectTab, 0);

@@ -68,14 +68,19 @@ void PresetsDialog::SetFrame(IParentWindow* frame, ControlSubClasser* informatio
 
 bool PresetsDialog::IsValidName(const QString& name)
 {
+    // Letters and digits of any script ("Übung") and the space: the file is UTF-8. Everything
+    // else stays out, among it the characters the file's lines give a meaning ('=', '#',
+    // '[', line breaks) and lone halves of surrogate pairs.
     for (QChar character : name) {
-        const char16_t code = character.unicode();
-        const bool letter = (code >= u'A' && code <= u'Z') || (code >= u'a' && code <= u'z');
-        const bool digit = code >= u'0' && code <= u'9';
-        if (!letter && !digit && code != u' ')
+        if (!character.isLetterOrNumber() && character != u' ')
             return false;
     }
     return true;
+}
+
+QString PresetsDialog::Named(int messageNumber, const QString& name)
+{
+    return Text(Texts().GetMessage(messageNumber)).replace(QStringLiteral("%1"), name);
 }
 
 QTreeWidget* PresetsDialog::List() const
@@ -124,6 +129,14 @@ QWidget* PresetsDialog::Create(QWidget* parent)
     list->header()->setStretchLastSection(false);
     list->setColumnWidth(0, client / 4);
     list->setColumnWidth(1, client - client / 4 - scrollBar);
+    // Choosing a row shows its name and description, so that Update starts from what is stored.
+    QObject::connect(list, &QTreeWidget::itemSelectionChanged, page, [this, list] {
+        const QList<QTreeWidgetItem*> selected = list->selectedItems();
+        if (selected.isEmpty())
+            return;
+        ControlAs<QLineEdit>(NameEditId)->setText(selected.first()->text(0).left(MaxName));
+        ControlAs<QLineEdit>(DescriptionEditId)->setText(selected.first()->text(1).left(MaxDescription));
+    });
     new DoubleClickWatcher(list->viewport(), [this, list](QMouseEvent* click) {
         QTreeWidgetItem* item = list->itemAt(click->position().toPoint());
         DoubleClick(item ? list->indexOfTopLevelItem(item) : -1, click->modifiers() & Qt::ControlModifier);
@@ -228,8 +241,12 @@ void PresetsDialog::Save()
         return;
     if (_configuration.IsPreset(record.PresetName)) {
         if (MessageBoxes::Ask(_window, QMessageBox::Information, Text(Texts().GetMessageTitle(2)),
-                              Text(Texts().GetMessage(3))))
-            _configuration.UpdatePreset(record, record.PresetName);
+                              Text(Texts().GetMessage(3))) &&
+            _configuration.UpdatePreset(record, record.PresetName)) {
+            // The row shows the description it was saved with.
+            for (QTreeWidgetItem* item : List()->findItems(_name, Qt::MatchExactly, 0))
+                item->setText(1, _description);
+        }
         return;
     }
     if (_configuration.AddPreset(record))
@@ -249,6 +266,14 @@ void PresetsDialog::Update()
         return;
     char16_t old[Configuration::ConfigurationData::PresetNameCapacity];
     QtText::ToField(old, oldName);
+    // A new name must not be another preset's: the list would show two rows of one name.
+    if (_name != oldName && _configuration.IsPreset(record.PresetName)) {
+        MessageBoxes::Show(_window, QMessageBox::Warning, Text(Texts().GetMessageTitle(2)), Named(53, _name));
+        auto* edit = ControlAs<QLineEdit>(NameEditId);
+        edit->selectAll();
+        edit->setFocus(Qt::OtherFocusReason);
+        return;
+    }
     _configuration.UpdatePreset(record, old);
     if (QTreeWidgetItem* item = List()->topLevelItem(row)) {
         item->setText(0, _name);
@@ -307,6 +332,8 @@ void PresetsDialog::Delete()
     int row = -1;
     QString name;
     if (!SelectedRow(row, name))
+        return;
+    if (!MessageBoxes::Ask(_window, QMessageBox::Question, Text(Texts().GetMessageTitle(22)), Named(54, name)))
         return;
     char16_t key[Configuration::ConfigurationData::PresetNameCapacity];
     QtText::ToField(key, name);

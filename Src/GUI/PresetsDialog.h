@@ -53,6 +53,8 @@ public:
 
     // Letters, digits and spaces only.
     static bool IsValidName(const QString& name);
+    // Message `messageNumber` with the preset's name in place of its "%1".
+    static QString Named(int messageNumber, const QString& name);
 
     void MouseOverControl(int) override {}
 

@@ -4,6 +4,8 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QSlider>
+#include <algorithm>
+#include <iterator>
 
 #include "Configuration/IConfiguration.h"
 #include "GUI/DialogUnits.h"
@@ -41,6 +43,7 @@ QWidget* SoundSetupDialog::Create(QWidget* parent)
 {
     const Configuration::ConfigurationData& settings = _configuration.GetCurrentSettings();
     _kind = settings.SoundEngineType == 0 ? MidiNames : AudioFileNames;
+    _liveKind = _kind;
     QWidget* page = CreatePageWindow(parent, _information);
 
     for (int i = 0; i < NumVoices; ++i) {
@@ -64,17 +67,17 @@ QWidget* SoundSetupDialog::Create(QWidget* parent)
         DialogUnits::Place(number, 0, 15, 32 + 16 * i, 8, 8);
     }
     auto* group = new QGroupBox(QStringLiteral("Sound Setup"), page);
-    DialogUnits::Place(group, 0, 7, 7, 386, 220);
+    DialogUnits::Place(group, GroupId, 7, 7, 386, 220);
     group->lower();
     struct Heading {
         int id;
         const char* text;
         int x, w;
     };
-    const Heading headings[] = {{0, "Sound", 27, 119},
-                                {0, "Volume", 153, 74},
-                                {0, "Visual Size", 236, 60},
-                                {0, "Visual Colour", 303, 64}};
+    const Heading headings[] = {{GroupId + 1, "Sound", 27, 119},
+                                {GroupId + 2, "Volume", 153, 74},
+                                {GroupId + 3, "Visual Size", 236, 60},
+                                {GroupId + 4, "Visual Colour", 303, 64}};
     for (const Heading& heading : headings) {
         auto* label = new QLabel(QString::fromUtf8(heading.text), page);
         DialogUnits::Place(label, heading.id, heading.x, 16, heading.w, 8);
@@ -146,9 +149,11 @@ void SoundSetupDialog::FillFileNames(const QString (&paths)[NumVoices])
 void SoundSetupDialog::SelectInstruments()
 {
     const Configuration::ConfigurationData& settings = _configuration.GetCurrentSettings();
+    const std::uint32_t* instruments =
+        _kind != _liveKind && _hasKept[_kind] ? _kept[_kind] : settings.Instrument;
     const int count = InstrumentList(0)->count();
     for (int i = 0; i < NumVoices; ++i) {
-        const std::uint32_t instrument = settings.Instrument[i];
+        const std::uint32_t instrument = instruments[i];
         InstrumentList(i)->setCurrentIndex(instrument < static_cast<std::uint32_t>(count) ? static_cast<int>(instrument)
                                                                                           : 0);
     }
@@ -177,8 +182,8 @@ void SoundSetupDialog::ShowMidiInstruments()
     if (!_window)
         return;
     FillMidiNames();
-    SelectInstruments();
     _kind = MidiNames;
+    SelectInstruments();
 }
 
 void SoundSetupDialog::ShowAudioFiles(const QString (&paths)[NumVoices])
@@ -186,8 +191,8 @@ void SoundSetupDialog::ShowAudioFiles(const QString (&paths)[NumVoices])
     if (!_window)
         return;
     FillFileNames(paths);
-    SelectInstruments();
     _kind = AudioFileNames;
+    SelectInstruments();
 }
 
 void SoundSetupDialog::Reload()
@@ -200,6 +205,7 @@ void SoundSetupDialog::Reload()
         FillNames(live, settings);
         _kind = live;
     }
+    _liveKind = live;
     SelectInstruments();
     SetSliders();
     for (int i = 0; i < NumVoices; ++i) {
@@ -212,6 +218,10 @@ void SoundSetupDialog::SaveToSettings(Configuration::ConfigurationData& settings
 {
     if (!_window)
         return;
+    if (_kind != _liveKind) {
+        std::copy(std::begin(settings.Instrument), std::end(settings.Instrument), _kept[_liveKind]);
+        _hasKept[_liveKind] = true;
+    }
     for (int i = 0; i < NumVoices; ++i) {
         const int selected = InstrumentList(i)->currentIndex();
         settings.Instrument[i] = selected < 0 ? 0u : static_cast<std::uint32_t>(selected);

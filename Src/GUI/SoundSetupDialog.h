@@ -29,6 +29,8 @@ public:
     static constexpr int FirstColourId = 1266;
     static constexpr int FirstSwatchId = 1278;
     static constexpr int TemplateId = 112;
+    // The group box and its four column headings, so that language files can name them.
+    static constexpr int GroupId = 1096;
     enum ListKind : int { MidiNames = 0, AudioFileNames = 1 };
 
     explicit SoundSetupDialog(Configuration::IConfiguration& configuration);
@@ -70,6 +72,12 @@ private:
     IParentWindow* _frame = nullptr;
     ControlSubClasser* _information = nullptr;
     ListKind _kind = MidiNames;
+    // The source the live settings' instruments belong to. The record holds one set of
+    // instruments; when OK switches the source, the old source's choices are kept here for the
+    // rest of the session, so that switching back finds them again instead of the first items.
+    ListKind _liveKind = MidiNames;
+    std::uint32_t _kept[2][NumVoices] = {};
+    bool _hasKept[2] = {false, false};
 };
 
 }  // namespace GUI

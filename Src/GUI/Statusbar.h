@@ -2,6 +2,7 @@
 
 #include <QString>
 
+class QLabel;
 class QStatusBar;
 class QWidget;
 
@@ -20,10 +21,14 @@ public:
     bool CreateStatusbar(QWidget* parent);
     void SetText(const QString& text);
     QString Text() const;
+    // A lasting state shown at the right end (paused), beside whatever help text is shown.
+    void SetState(const QString& text);
+    QString State() const;
     QStatusBar* Widget() const { return _bar; }
 
 private:
     QStatusBar* _bar = nullptr;
+    QLabel* _state = nullptr;
 };
 
 }  // namespace GUI

@@ -58,7 +58,7 @@ const char16_t* const messages[] = {
     u"Preset descriptions can consist of letters, numbers and space characters only",
     u"Please select a preset from the list before continuing",
     u"The metronome experienced an issue initialising the sound source. If using audio files as your sound "
-    u"source please check that you selected 44.1khz 16 bit files audio files on the Audio Files tab under "
+    u"source please check that you selected 44.1 kHz 16 bit audio files on the Audio Files tab under "
     u"Settings.",
     u"Your custom pattern didn't match the expected structure. Custom patterns should contain a series of "
     u"numbers each separated by a single plus (+) sign. They can't contain any characters other than numbers "
@@ -74,7 +74,7 @@ const char16_t* const messages[] = {
     u"The selected audio file couldn't be opened. Please check it exists and that the correct file "
     u"permissions have been set.",
     u"The selected audio files size could not be determined. Please check it isn't extremely large.",
-    u"The selected audio files could not be read. Please check they are valid 44.1 khz 16 bit audio files.",
+    u"The selected audio files could not be read. Please check they are valid 44.1 kHz 16 bit audio files.",
     u"The selected audio file has a sample rate or bit depth greater than this application can play. Please "
     u"select 44.1 kHz 16 bit .wav files for playback by the audio engine.",
     u"One or more of your selected audio files have a size larger than 1 mb. There is a possibility that the "
@@ -123,6 +123,8 @@ const char16_t* const messages[] = {
     u"is being run from.",
     u"Ticova was unable to open the help file. Please check you have a PDF file reading application installed "
     u"on your computer.",
+    u"A preset named \"%1\" already exists. Please choose another name, or select that preset to update it.",
+    u"Do you want to delete the preset \"%1\"?",
 };
 
 const char16_t* const messageTitles[] = {
@@ -148,6 +150,7 @@ const char16_t* const messageTitles[] = {
     u"Sequence Has Too Many Hits",
     u"Help File Not Found",
     u"Unable To Open Help File",
+    u"Delete Preset",
 };
 
 const char16_t* const information[] = {
@@ -167,7 +170,7 @@ const char16_t* const information[] = {
     u"Opens the step sequencer window. The step sequencer is where you draw a custom rhythm of up to twelve "
     u"sounds.",
     u"Selects MIDI as the sound source for percussion instruments. The instrument for each sound is chosen on "
-    u"the Sounds Settings tab.",
+    u"the Sound Settings tab.",
     u"Selects user supplied audio files as the sound source. The files are chosen on the Audio Files tab and "
     u"must be 44.1 kHz 16 bit .wav files.",
     u"Sets the beat subdivision the metronome will play using sound 4.",
@@ -219,8 +222,8 @@ const char16_t* const information[] = {
     u"Sets the beat subdivision for your custom rhythm",
     u"Makes the step sequencer play in compound time. Use this to create odd compound time measures such as "
     u"compound 11/8.",
-    u"Removes duplicate Sound Setting instrument names from the list on the left hand side of the sequencer",
-    u"Defines the note pattern to play. Click on the intersection of a beat subdivision and and an instrument "
+    u"Removes duplicate Sound Settings instrument names from the list on the left hand side of the sequencer",
+    u"Defines the note pattern to play. Click on the intersection of a beat subdivision and an instrument "
     u"to add a note.",
     u"Clears the step sequencer and chord sequence",
     u"Plays the custom rhythm",
@@ -235,7 +238,7 @@ const char16_t* const texts[] = {
     u"You can only type numbers and plus (+) signs here",
     u"You can only type numbers and percent (%) signs here",
     u"Options",
-    u"Sounds Settings",
+    u"Sound Settings",
     u"Audio Files",
     u"Presets",
     u"Upgrade",
@@ -244,6 +247,8 @@ const char16_t* const texts[] = {
     u"Description",
     u"Open Audio File",
     u"Audio Files (*.wav)",
+    u"Paused: press Space to play on",
+    u"Stop (Paused)",
 };
 
 const char16_t* const instrumentNames[] = {

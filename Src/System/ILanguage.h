@@ -18,11 +18,13 @@ public:
     static constexpr int FirstDialogId = 101;   // dialogs whose captions a language translates
     static constexpr int LastDialogId = 104;
     static constexpr int FirstControlId = 1001;  // controls whose texts a language translates
-    static constexpr int LastControlId = 1095;
-    static constexpr int MessageCount = 53;
-    static constexpr int MessageTitleCount = 22;
+    // Beyond the first program's fixed table: the Sound Settings page's group box and column
+    // headings (1096 to 1100), and the messages and titles from 53 and 22 on.
+    static constexpr int LastControlId = 1100;
+    static constexpr int MessageCount = 55;
+    static constexpr int MessageTitleCount = 23;
     static constexpr int InformationCount = 57;
-    static constexpr int TextCount = 16;
+    static constexpr int TextCount = 18;  // 16 and 17 beyond the first program's table: pause
     static constexpr int InstrumentCount = 47;
     // The toolbar button with command identifier N has tooltip N - FirstToolbarCommand.
     static constexpr int FirstToolbarCommand = 32773;
@@ -41,7 +43,7 @@ public:
     virtual const char16_t* GetToolbarText(int index) const = 0;
     // Caption for dialog 101..104; null leaves the caption the dialog already has.
     virtual const char16_t* GetDialogCaption(int dialogId) const = 0;
-    // Text for a dialog's control 1001..1095 when a dialog is translated; null leaves the
+    // Text for a dialog's control 1001..1100 when a dialog is translated; null leaves the
     // control's text as it is, an empty string empties it.
     virtual const char16_t* GetDialogControlText(int controlId) const = 0;
 
@@ -49,10 +51,10 @@ public:
     virtual const char16_t* GetStatusInfo(int index) const = 0;     // 0..14
     // Caption of a main-window control by its identifier.
     virtual const char16_t* GetControlText(int controlId) const = 0;
-    virtual const char16_t* GetMessage(int index) const = 0;        // 0..52
-    virtual const char16_t* GetMessageTitle(int index) const = 0;   // 0..21
+    virtual const char16_t* GetMessage(int index) const = 0;        // 0..54
+    virtual const char16_t* GetMessageTitle(int index) const = 0;   // 0..22
     virtual const char16_t* GetInformation(int index) const = 0;    // 0..56
-    virtual const char16_t* GetText(int index) const = 0;           // 0..15
+    virtual const char16_t* GetText(int index) const = 0;           // 0..17
     virtual const char16_t* GetInstrumentName(int row) const = 0;   // 0..46, percussion table order
 };
 

@@ -9,11 +9,18 @@
 #include "Platform/File.h"
 #include "Platform/ProgramFolder.h"
 #include "Platform/Text.h"
+#include "System/DefaultLanguage.h"
 #include "System/ILog.h"
 
 namespace System {
 
 namespace {
+
+const DefaultLanguage& BuiltIn()
+{
+    static const DefaultLanguage builtIn;
+    return builtIn;
+}
 
 struct SectionLayout {
     const char* name;
@@ -23,29 +30,35 @@ struct SectionLayout {
 };
 
 // The sections in their order in the table; the first one holds only the display names.
-constexpr std::array<SectionLayout, Language::SectionCount> sections = {{
+// Each section starts where the one before it ends.
+constexpr std::array<SectionLayout, Language::SectionCount> Laid(std::array<SectionLayout, Language::SectionCount> layout)
+{
+    std::size_t start = 0;
+    for (SectionLayout& section : layout) {
+        section.start = start;
+        start += static_cast<std::size_t>(section.entries) * section.capacity;
+    }
+    return layout;
+}
+
+constexpr std::array<SectionLayout, Language::SectionCount> sections = Laid({{
     {"Language", 0, 0, 0},
-    {"Menu", 3, 64, 0},
-    {"MenuItems", 8, 64, 192},
-    {"Toolbar", 4, 64, 704},
-    {"Tooltip", 4, 256, 960},
-    {"StatusInfo", 15, 512, 1984},
-    {"Dialog", 4, 256, 9664},
-    {"Control", 95, 256, 10688},
-    {"Message", 53, 512, 35008},
-    {"MessageTitle", 22, 256, 62144},
-    {"Information", 57, 512, 67776},
-    {"Text", 16, 256, 96960},
-    {"Midi", 47, 128, 101056},
-}};
+    {"Menu", ILanguage::MenuCount, 64, 0},
+    {"MenuItems", ILanguage::MenuItemCount, 64, 0},
+    {"Toolbar", ILanguage::ToolbarCount, 64, 0},
+    {"Tooltip", ILanguage::TooltipCount, 256, 0},
+    {"StatusInfo", ILanguage::StatusInfoCount, 512, 0},
+    {"Dialog", ILanguage::LastDialogId - ILanguage::FirstDialogId + 1, 256, 0},
+    {"Control", ILanguage::LastControlId - ILanguage::FirstControlId + 1, 256, 0},
+    {"Message", ILanguage::MessageCount, 512, 0},
+    {"MessageTitle", ILanguage::MessageTitleCount, 256, 0},
+    {"Information", ILanguage::InformationCount, 512, 0},
+    {"Text", ILanguage::TextCount, 256, 0},
+    {"Midi", ILanguage::InstrumentCount, 128, 0},
+}});
 
 constexpr bool LayoutIsConsistent()
 {
-    for (std::size_t i = 2; i < sections.size(); ++i) {
-        const SectionLayout& before = sections[i - 1];
-        if (sections[i].start != before.start + static_cast<std::size_t>(before.entries) * before.capacity)
-            return false;
-    }
     const SectionLayout& last = sections.back();
     return last.start + static_cast<std::size_t>(last.entries) * last.capacity <= Language::TableSize;
 }
@@ -467,43 +480,88 @@ void Language::ComposeMenuItems() noexcept
 {
     for (int k = 0; k < MenuItemCount; ++k) {
         const char16_t* text = Entry(MenuItemsSection, k);
-        std::u16string_view item = text ? std::u16string_view(text) : std::u16string_view();
-        std::size_t length = Platform::Text::Copy(_menuItems[k], item);
+        if (!text || !*text) {
+            // Not in the file: the built-in item, which carries its shortcut already.
+            Platform::Text::Copy(_menuItems[k], std::u16string_view(BuiltIn().GetMenuItemText(k)));
+            continue;
+        }
+        std::size_t length = Platform::Text::Copy(_menuItems[k], std::u16string_view(text));
         Platform::Text::Copy(_menuItems[k] + length, std::size(_menuItems[k]) - length, shortcuts[k]);
     }
 }
 
-const char16_t* Language::GetMenuTitle(int index) const { return Entry(MenuSection, index); }
+// A file can hold no empty text (an empty value is refused), so an empty entry is one the file
+// does not define: the built-in English text stands in, and no control is left without a text.
+const char16_t* Language::Translated(int section, int index, const char16_t* builtIn) const noexcept
+{
+    const char16_t* text = Entry(section, index);
+    return text && *text ? text : builtIn;
+}
+
+const char16_t* Language::GetMenuTitle(int index) const
+{
+    return Translated(MenuSection, index, BuiltIn().GetMenuTitle(index));
+}
 
 const char16_t* Language::GetMenuItemText(int index) const
 {
     return _table && index >= 0 && index < MenuItemCount ? _menuItems[index] : nullptr;
 }
 
-const char16_t* Language::GetToolbarText(int index) const { return Entry(ToolbarSection, index); }
+const char16_t* Language::GetToolbarText(int index) const
+{
+    return Translated(ToolbarSection, index, BuiltIn().GetToolbarText(index));
+}
 
+// Captions and dialog controls missing from the file keep the English text they were built with.
 const char16_t* Language::GetDialogCaption(int dialogId) const
 {
-    return Entry(DialogSection, dialogId - FirstDialogId);
+    return Translated(DialogSection, dialogId - FirstDialogId, nullptr);
 }
 
 const char16_t* Language::GetDialogControlText(int controlId) const
 {
-    return Entry(ControlSection, controlId - FirstControlId);
+    return Translated(ControlSection, controlId - FirstControlId, nullptr);
 }
 
-const char16_t* Language::GetTooltip(int index) const { return Entry(TooltipSection, index); }
-const char16_t* Language::GetStatusInfo(int index) const { return Entry(StatusInfoSection, index); }
+const char16_t* Language::GetTooltip(int index) const
+{
+    return Translated(TooltipSection, index, BuiltIn().GetTooltip(index));
+}
+
+const char16_t* Language::GetStatusInfo(int index) const
+{
+    return Translated(StatusInfoSection, index, BuiltIn().GetStatusInfo(index));
+}
 
 const char16_t* Language::GetControlText(int controlId) const
 {
-    return Entry(ControlSection, controlId - FirstControlId);
+    return Translated(ControlSection, controlId - FirstControlId, BuiltIn().GetControlText(controlId));
 }
 
-const char16_t* Language::GetMessage(int index) const { return Entry(MessageSection, index); }
-const char16_t* Language::GetMessageTitle(int index) const { return Entry(MessageTitleSection, index); }
-const char16_t* Language::GetInformation(int index) const { return Entry(InformationSection, index); }
-const char16_t* Language::GetText(int index) const { return Entry(TextSection, index); }
-const char16_t* Language::GetInstrumentName(int row) const { return Entry(MidiSection, row); }
+const char16_t* Language::GetMessage(int index) const
+{
+    return Translated(MessageSection, index, BuiltIn().GetMessage(index));
+}
+
+const char16_t* Language::GetMessageTitle(int index) const
+{
+    return Translated(MessageTitleSection, index, BuiltIn().GetMessageTitle(index));
+}
+
+const char16_t* Language::GetInformation(int index) const
+{
+    return Translated(InformationSection, index, BuiltIn().GetInformation(index));
+}
+
+const char16_t* Language::GetText(int index) const
+{
+    return Translated(TextSection, index, BuiltIn().GetText(index));
+}
+
+const char16_t* Language::GetInstrumentName(int row) const
+{
+    return Translated(MidiSection, row, BuiltIn().GetInstrumentName(row));
+}
 
 }  // namespace System

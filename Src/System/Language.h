@@ -16,7 +16,7 @@ namespace System {
 // on top keeps the entries that the new file does not define.
 class Language final : public ILanguage {
 public:
-    static constexpr std::size_t TableSize = 168960;   // wide characters
+    static constexpr std::size_t TableSize = 172032;   // wide characters
     static constexpr std::size_t NameCapacity = 256;   // display names, zero included
     static constexpr std::size_t NamesReadLimit = 64 * 1024;  // bytes read for the display names
     static constexpr std::size_t MaxKeyLength = 63;
@@ -90,6 +90,7 @@ public:
 
 private:
     void ComposeMenuItems() noexcept;
+    const char16_t* Translated(int section, int index, const char16_t* builtIn) const noexcept;
 
     char16_t* _table = nullptr;
     // The menu items with their shortcuts appended, rebuilt after every load.

@@ -363,6 +363,33 @@ TEST_F(ConfigurationFile, FilesWithoutSettingsLoadNothing)
     EXPECT_FALSE(Platform::File::Exists(path + ".bak"));
 }
 
+TEST_F(ConfigurationFile, OnlyAFirstStartGetsDistinctAccentBeatAndSubdivisionVoices)
+{
+    const ConfigurationData defaults;
+    EXPECT_FALSE(config->Load());  // no file at all
+    const ConfigurationData& first = Current();
+    // Accent, beats, group beats and both subdivisions: each its own instrument and colour.
+    for (int a = 0; a < 5; ++a)
+        for (int b = a + 1; b < 5; ++b) {
+            EXPECT_NE(first.Instrument[a], first.Instrument[b]) << a << " " << b;
+            EXPECT_NE(first.Colour[a], first.Colour[b]) << a << " " << b;
+        }
+    EXPECT_GT(first.Volume[0], first.Volume[1]);
+    EXPECT_EQ(first.Instrument[6], defaults.Instrument[6]);
+    // They are kept like any other setting.
+    ASSERT_TRUE(config->Save());
+    FileConfiguration again(path);
+    ASSERT_TRUE(again.Load());
+    EXPECT_EQ(again.GetCurrentSettings().Instrument[0], first.Instrument[0]);
+
+    // A file without these keys, and a record made any other way, keep the defaults.
+    config = std::make_unique<FileConfiguration>(path);
+    ASSERT_TRUE(LoadText("Bpm = 99\n"));
+    EXPECT_EQ(Current().Instrument[0], defaults.Instrument[0]);
+    EXPECT_EQ(Current().Colour[0], defaults.Colour[0]);
+    EXPECT_EQ(Current().Volume[0], defaults.Volume[1]);
+}
+
 TEST_F(ConfigurationFile, TheDefaultFileLivesInTheDataFolder)
 {
     FileConfiguration standard;

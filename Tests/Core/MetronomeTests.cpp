@@ -195,6 +195,7 @@ TEST_F(MetronomeTest, FailedStartsReturnTheirCodeAndNothingPlays)
         {"beat type 4", 4, u"", false, 3},
         {"engine refuses", 0, u"", true, 5},
         {"malformed pattern", 2, u"3++2", false, 6},
+        {"empty pattern: no silence behind a Stop button", 2, u"", false, 6},
         {"too many pattern beats", 2, u"99+99+99+99+99+17", false, 8},
         {"pattern group too large", 2, u"3+110", false, 9},
         {"malformed rhythm", 3, u"1[2", false, 10},

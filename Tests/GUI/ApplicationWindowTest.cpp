@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QDialog>
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLabel>
@@ -15,11 +16,13 @@
 #include <QToolButton>
 #include <QToolTip>
 #include <QHelpEvent>
+#include <csignal>
 #include <memory>
 #include <thread>
 
 #include "GUI/ApplicationWindow.h"
 #include "GUI/MessageBoxes.h"
+#include "GUI/QuitSignals.h"
 #include "GUI/Model/TempoInput.h"
 #include "GUI/VisualBeatIndicator.h"
 #include "System/Language.h"
@@ -167,12 +170,22 @@ TEST_F(ApplicationWindowTest, SpacePausesOnlyUnderTheSpeedTrainer)
     EXPECT_FALSE(window->TempoSlider()->isEnabled());
     EXPECT_EQ(configuration.settings.Bpm, 120u);
     EXPECT_EQ(window->ReadOut().Tempo(), 60);  // the trainer's first tempo
+    EXPECT_TRUE(window->StatusState().isEmpty());
+    // A pause is shown on the Start button and in the status bar, whatever the mouse is over.
     QTest::keyClick(window.get(), Qt::Key_Space);
+    EXPECT_EQ(StartText(), QStringLiteral("Stop (Paused)"));
+    window->MouseOverControl(GUI::ApplicationWindow::TapButtonId);
+    EXPECT_EQ(window->StatusState(), QStringLiteral("Paused: press Space to play on"));
     QTest::keyClick(window.get(), Qt::Key_Space);
     EXPECT_EQ(metronome.pauses, 2);
     EXPECT_TRUE(window->Playing());
     EXPECT_EQ(StartText(), QStringLiteral("Stop"));
+    EXPECT_TRUE(window->StatusState().isEmpty());
+    // Stopping while paused ends the pause with the run.
+    QTest::keyClick(window.get(), Qt::Key_Space);
     QTest::keyClick(window.get(), Qt::Key_S);
+    EXPECT_TRUE(window->StatusState().isEmpty());
+    EXPECT_EQ(StartText(), QStringLiteral("Start"));
     EXPECT_FALSE(window->Playing());
     EXPECT_TRUE(window->TempoSlider()->isEnabled());
     EXPECT_EQ(window->ReadOut().Tempo(), 120);
@@ -239,11 +252,17 @@ TEST_F(ApplicationWindowTest, KeysOnTheStartButtonAndSlidersReachTheWindow)
     window->TempoSlider()->setFocus();
     QTest::keyClick(window->TempoSlider(), Qt::Key_Up);
     EXPECT_EQ(Bpm(), 101);
-    window->VolumeSlider()->setFocus();
-    const int volume = window->VolumeSlider()->value();
-    QTest::keyClick(window->VolumeSlider(), Qt::Key_PageUp);
+    QTest::keyClick(window->TempoSlider(), Qt::Key_PageUp);
     EXPECT_EQ(Bpm(), 111);
-    EXPECT_EQ(window->VolumeSlider()->value(), volume);  // the slider itself never saw the key
+    // The focused volume slider moves with its own keys and leaves the tempo alone; other
+    // keys (typed digits) still reach the window.
+    window->VolumeSlider()->setFocus();
+    window->VolumeSlider()->setValue(50);
+    QTest::keyClick(window->VolumeSlider(), Qt::Key_Up);
+    QTest::keyClick(window->VolumeSlider(), Qt::Key_PageDown);
+    EXPECT_EQ(Bpm(), 111);
+    EXPECT_LT(window->VolumeSlider()->value(), 50);
+    EXPECT_EQ(configuration.settings.GlobalVolume, static_cast<std::uint32_t>(window->VolumeSlider()->value()));
     window->StartButton()->setFocus();
     QTest::keyClick(window->StartButton(), Qt::Key_Down);
     EXPECT_EQ(Bpm(), 110);
@@ -490,6 +509,36 @@ TEST_F(ApplicationWindowTest, ClosingStopsAndSavesTheSettings)
     EXPECT_EQ(configuration.savedBpm, 133u);
     // Destroying the window after closing does not save a second time.
     window.reset();
+    EXPECT_EQ(configuration.saves, 1);
+}
+
+TEST_F(ApplicationWindowTest, TerminationSignalsQuitAsExitDoesFromOverADialog)
+{
+    std::vector<int> received;
+    GUI::QuitSignals quitSignals([&](int signal) {
+        received.push_back(signal);
+        window->QuitAsExit();
+    });
+    ASSERT_TRUE(quitSignals.Installed());
+    window->OnCommand(GUI::ApplicationWindow::StartStop);
+    window->RequestTempo(99);
+    QDialog dialog(window.get());
+    dialog.open();
+    ASSERT_EQ(QApplication::activeModalWidget(), &dialog);
+
+    std::raise(SIGTERM);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return configuration.saves == 1; }));
+    EXPECT_EQ(configuration.savedBpm, 99u);
+    EXPECT_FALSE(metronome.running);
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_FALSE(window->isVisible());
+
+    // Ctrl+C in a terminal and a hang-up take the same way; the program lives on to save.
+    std::raise(SIGINT);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return received.size() == 2; }));
+    std::raise(SIGHUP);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return received.size() == 3; }));
+    EXPECT_EQ(received, (std::vector<int>{SIGTERM, SIGINT, SIGHUP}));
     EXPECT_EQ(configuration.saves, 1);
 }
 

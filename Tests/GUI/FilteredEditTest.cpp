@@ -41,13 +41,27 @@ TEST(FilteredEditTest, NothingButTheAcceptedCharactersGetsIn)
     QTest::keyClicks(edit, QStringLiteral("3+x2"));
     EXPECT_EQ(edit->text(), QStringLiteral("3+2"));
     EXPECT_EQ(rejected, (std::vector<char16_t>{u'x'}));
-    // Pasting and composed text are kept out as well.
+    // Composed text is kept out; a paste is filtered as typing is.
     QApplication::clipboard()->setText(QStringLiteral("abc"));
     QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
     QInputMethodEvent composed;
     composed.setCommitString(QStringLiteral("zz"));
     QApplication::sendEvent(edit, &composed);
     EXPECT_EQ(edit->text(), QStringLiteral("3+2"));
+    QApplication::clipboard()->setText(QStringLiteral("+1y4"));
+    QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(edit->text(), QStringLiteral("3+2+14"));
+    EXPECT_EQ(rejected, (std::vector<char16_t>{u'x', u'a', u'y'}));
+    // The editing shortcuts do their work and raise no complaint.
+    QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(edit->selectedText(), QStringLiteral("3+2+14"));
+    QTest::keyClick(edit, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("3+2+14"));
+    QTest::keyClick(edit, Qt::Key_X, Qt::ControlModifier);
+    EXPECT_EQ(edit->text(), QString());
+    QTest::keyClick(edit, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(edit->text(), QStringLiteral("3+2+14"));
+    EXPECT_EQ(rejected.size(), 3u);
     EXPECT_EQ(edit->contextMenuPolicy(), Qt::NoContextMenu);
     EXPECT_FALSE(edit->acceptDrops());
     // Escape closes the window the edit sits in.

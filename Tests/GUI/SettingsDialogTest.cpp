@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -31,6 +32,7 @@
 #include "Support/TestEnvironment.h"
 #include "Support/WindowFakes.h"
 #include "System/DefaultLanguage.h"
+#include "System/Language.h"
 
 namespace {
 
@@ -169,6 +171,34 @@ TEST_F(SettingsDialogTest, InformationLineFollowsTheMouse)
     EXPECT_EQ(dialog->InformationText(), English(english.GetInformation(33)));
     QTest::mouseMove(dialog->SoundSetup().ControlAs<QSlider>(1270), QPoint(3, 3));
     EXPECT_EQ(dialog->InformationText(), English(english.GetInformation(36)));
+}
+
+TEST_F(SettingsDialogTest, ALanguageFileOfOnlyMenusLeavesEveryControlItsText)
+{
+    System::Language menusOnly;
+    ASSERT_TRUE(menusOnly.LoadText("\xEF\xBB\xBF@lng\n[Language]\nLangEnglish = T\nLanguage = T\n"
+                                   "[Menu]\n1 = &Datei\n2 = &Extras\n3 = &Hilfe\n"));
+    System::SetCurrentLanguage(&menusOnly);
+    QDialog* window = Open(0);
+    int withText = 0;
+    for (QWidget* widget : window->findChildren<QWidget*>()) {
+        const int id = GUI::ControlSubClasser::ControlId(widget);
+        if (id < System::ILanguage::FirstControlId || id > System::ILanguage::LastControlId)
+            continue;
+        QString text;
+        if (auto* button = qobject_cast<QAbstractButton*>(widget))
+            text = button->text();
+        else if (auto* label = qobject_cast<QLabel*>(widget))
+            text = label->text();
+        else if (auto* group = qobject_cast<QGroupBox*>(widget))
+            text = group->title();
+        else
+            continue;
+        ++withText;
+        EXPECT_FALSE(text.isEmpty()) << id;
+    }
+    EXPECT_GT(withText, 20);
+    System::SetCurrentLanguage(nullptr);
 }
 
 TEST_F(SettingsDialogTest, InformationNumbersOfTheTable)
@@ -373,6 +403,12 @@ TEST_F(SettingsDialogTest, InvalidPatternRefusesOkOnTheOptionsTab)
     EXPECT_EQ(pattern->selectedText(), QStringLiteral("3++2"));
     EXPECT_TRUE(pattern->hasFocus());
     EXPECT_EQ(GUI::QtText::FromField(Live().CustomPattern), QStringLiteral("3+2+2"));
+    // An empty pattern would play nothing: refused the same way.
+    pattern->clear();
+    EXPECT_FALSE(PressOk());
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[1].title, QStringLiteral("Invalid Custom Pattern"));
+    Type(pattern, QStringLiteral("3++2"));
 
     // Another beat type saves the same text unchecked.
     QTest::mouseClick(Options<QRadioButton>(OptionsDialog::SimpleBeatId), Qt::LeftButton, {}, QPoint(4, 4));
@@ -530,6 +566,35 @@ TEST_F(SettingsDialogTest, InstrumentListsFollowTheSoundSource)
     EXPECT_EQ(first->itemText(0), QStringLiteral("hat.wav"));
 }
 
+TEST_F(SettingsDialogTest, SwitchingTheSourceAndBackKeepsEachSourcesInstruments)
+{
+    Live().Instrument[0] = 20;
+    Live().Instrument[1] = 33;
+    Platform::Text::Copy(Live().File[2], u"/samples/kick.wav");
+    Open(0);
+    QTest::mouseClick(Options<QRadioButton>(OptionsDialog::AudioFilesId), Qt::LeftButton, {}, QPoint(4, 4));
+    dialog->SoundSetup().InstrumentList(0)->setCurrentIndex(2);
+    ASSERT_TRUE(PressOk());
+    EXPECT_EQ(Live().SoundEngineType, 1u);
+    EXPECT_EQ(Live().Instrument[0], 2u);
+
+    // Back to MIDI in a later opening: the MIDI choices from before, not the first item.
+    dialog->Close();
+    Open(0);
+    QTest::mouseClick(Options<QRadioButton>(OptionsDialog::MidiId), Qt::LeftButton, {}, QPoint(4, 4));
+    EXPECT_EQ(dialog->SoundSetup().InstrumentList(0)->currentIndex(), 20);
+    EXPECT_EQ(dialog->SoundSetup().InstrumentList(1)->currentIndex(), 33);
+    ASSERT_TRUE(PressOk());
+    EXPECT_EQ(Live().Instrument[0], 20u);
+    EXPECT_EQ(Live().Instrument[1], 33u);
+
+    // And the audio slots chosen before come back with the audio source.
+    dialog->Close();
+    Open(0);
+    QTest::mouseClick(Options<QRadioButton>(OptionsDialog::AudioFilesId), Qt::LeftButton, {}, QPoint(4, 4));
+    EXPECT_EQ(dialog->SoundSetup().InstrumentList(0)->currentIndex(), 2);
+}
+
 TEST_F(SettingsDialogTest, AnInstrumentBeyondTheListSelectsTheFirst)
 {
     Live().Instrument[2] = 47;
@@ -585,16 +650,30 @@ TEST_F(SettingsDialogTest, AudioFileChecksOnSave)
     Live().SoundEngineType = 1;
     Open(0);
     AudioFilesDialog& files = dialog->AudioFiles();
-    files.Edit(0)->setText(QStringLiteral("/a/large1.wav"));
-    files.Edit(2)->setText(QStringLiteral("/a/large2.wav"));
-    files.Edit(3)->setText(QStringLiteral("/a/fine.wav"));
     checkResults[QStringLiteral("/a/large1.wav")] = 6;
     checkResults[QStringLiteral("/a/large2.wav")] = 6;
-    EXPECT_TRUE(PressOk());
-    ASSERT_EQ(boxes.size(), 1u);  // large files are told once
+    // A large file is told when it is chosen, or typed and left, and then never again.
+    files.SetFileChooserForTesting([](QWidget*, const QString&) { return QStringLiteral("/a/large1.wav"); });
+    dialog->ShowTab(2);
+    files.ChooseAudioFile(0);
+    ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].title, QStringLiteral("Large Audio File"));
     EXPECT_EQ(boxes[0].icon, QMessageBox::Information);
-    EXPECT_EQ(checked.size(), 3u);
+    files.Edit(2)->setFocus();
+    files.Edit(2)->setText(QStringLiteral("/a/large2.wav"));
+    files.Edit(3)->setFocus();
+    files.Edit(3)->setText(QStringLiteral("/a/fine.wav"));
+    files.Edit(2)->setFocus();
+    EXPECT_EQ(boxes.size(), 2u);
+    EXPECT_TRUE(PressOk());
+    EXPECT_EQ(boxes.size(), 2u);
+    // Neither OK nor the step sequencer's copy of the pages tells a stored large file.
+    boxes.clear();
+    Open(0);
+    Configuration::ConfigurationData preview;
+    EXPECT_EQ(dialog->Request(SettingsDialog::FillSettings, reinterpret_cast<std::intptr_t>(&preview)), 0);
+    EXPECT_TRUE(PressOk());
+    EXPECT_TRUE(boxes.empty());
 
     // A missing file in slot 2 stops the save there with its text selected.
     boxes.clear();
@@ -604,11 +683,10 @@ TEST_F(SettingsDialogTest, AudioFileChecksOnSave)
     checkResults[QStringLiteral("/a/missing.wav")] = 1;
     files.Edit(5)->setText(QStringLiteral("/a/never-checked.wav"));
     EXPECT_FALSE(PressOk());
-    ASSERT_EQ(boxes.size(), 2u);
-    EXPECT_EQ(boxes[0].title, QStringLiteral("Large Audio File"));
-    EXPECT_EQ(boxes[1].title, QStringLiteral("Audio File Not Found"));
-    EXPECT_EQ(boxes[1].icon, QMessageBox::Warning);
-    EXPECT_EQ(boxes[1].text, English(System::DefaultLanguage().GetMessage(13)));
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].title, QStringLiteral("Audio File Not Found"));
+    EXPECT_EQ(boxes[0].icon, QMessageBox::Warning);
+    EXPECT_EQ(boxes[0].text, English(System::DefaultLanguage().GetMessage(13)));
     EXPECT_EQ(files.Edit(1)->selectedText(), QStringLiteral("/a/missing.wav"));
     EXPECT_TRUE(files.Edit(1)->hasFocus());
     EXPECT_EQ(dialog->Tabs()->currentIndex(), 3);  // the tab is not brought forward
@@ -708,6 +786,18 @@ TEST_F(SettingsDialogTest, PresetNamesAreChecked)
     EXPECT_EQ(name->selectedText(), QStringLiteral("Rock-1"));
     EXPECT_TRUE(presets.RememberedName().isEmpty());
     EXPECT_FALSE(configuration->IsPreset(u"Rock-1"));
+    // Letters of any script are letters; '=' and '#' mean something in the file's lines.
+    for (const char* bad : {"a=b", "a#b", "[a]"}) {
+        name->setText(QString::fromUtf8(bad));
+        presets.Save();
+        EXPECT_EQ(boxes.back().title, QStringLiteral("Invalid Preset Name")) << bad;
+    }
+    boxes.resize(2);
+    name->setText(QStringLiteral("Übung Große Trommel"));
+    presets.Save();
+    EXPECT_EQ(boxes.size(), 2u);
+    EXPECT_TRUE(configuration->IsPreset(u"Übung Große Trommel"));
+    delete presets.List()->takeTopLevelItem(0);
 
     name->setText(QStringLiteral("Rock 1"));
     presets.ControlAs<QLineEdit>(PresetsDialog::DescriptionEditId)->setText(QStringLiteral("Loud"));
@@ -743,8 +833,8 @@ TEST_F(SettingsDialogTest, SavingOverAnExistingPresetAsksFirst)
     presets.Save();
     ASSERT_TRUE(configuration->LoadPreset(u"Waltz"));
     EXPECT_EQ(Live().Bpm, 150u);
-    // The row keeps its old description until the page is made again.
-    EXPECT_EQ(presets.List()->topLevelItem(0)->text(1), QStringLiteral("Old"));
+    // The row shows the description just saved.
+    EXPECT_EQ(presets.List()->topLevelItem(0)->text(1), QStringLiteral("New"));
 }
 
 TEST_F(SettingsDialogTest, UpdateLoadDeleteAndClear)
@@ -766,8 +856,21 @@ TEST_F(SettingsDialogTest, UpdateLoadDeleteAndClear)
     }
     EXPECT_EQ(replaced, 0);
 
-    // Update renames the selected preset with the settings of the pages.
+    // Choosing a row shows what it stores.
     list->setCurrentItem(list->topLevelItem(1));
+    EXPECT_EQ(name->text(), QStringLiteral("Beta"));
+    EXPECT_EQ(description->text(), QStringLiteral("Second"));
+    // A name another preset has is refused, naming it; nothing changes.
+    name->setText(QStringLiteral("Alpha"));
+    boxes.clear();
+    presets.Update();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].title, QStringLiteral("Preset Already Exists"));
+    EXPECT_TRUE(boxes[0].text.contains(QStringLiteral("\"Alpha\"")));
+    EXPECT_TRUE(configuration->IsPreset(u"Beta"));
+    EXPECT_EQ(list->topLevelItem(1)->text(0), QStringLiteral("Beta"));
+
+    // Update renames the selected preset with the settings of the pages.
     name->setText(QStringLiteral("Gamma"));
     description->setText(QStringLiteral("Third"));
     presets.Update();
@@ -784,7 +887,15 @@ TEST_F(SettingsDialogTest, UpdateLoadDeleteAndClear)
     EXPECT_EQ(name->text(), QStringLiteral("Alpha"));
     EXPECT_EQ(description->text(), QStringLiteral("First"));
 
-    // Delete removes the row at once.
+    // Delete asks first, naming the preset; No keeps it.
+    boxes.clear();
+    answer = QMessageBox::No;
+    presets.Delete();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].title, QStringLiteral("Delete Preset"));
+    EXPECT_TRUE(boxes[0].text.contains(QStringLiteral("\"Alpha\"")));
+    EXPECT_TRUE(configuration->IsPreset(u"Alpha"));
+    answer = QMessageBox::Yes;
     presets.Delete();
     EXPECT_FALSE(configuration->IsPreset(u"Alpha"));
     ASSERT_EQ(list->topLevelItemCount(), 1);

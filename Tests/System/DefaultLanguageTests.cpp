@@ -74,7 +74,7 @@ TEST(DefaultLanguage, InformationGeneralTextsAndInstruments)
     EXPECT_EQ(first.rfind(u"Move the mouse over a control to display information", 0), 0u);
     EXPECT_GT(first.size(), std::u16string(u"Move the mouse over a control to display information").size());
     EXPECT_EQ(Text(language.GetText(0)), u"Ticova");
-    EXPECT_EQ(Text(language.GetText(7)), u"Sounds Settings");
+    EXPECT_EQ(Text(language.GetText(7)), u"Sound Settings");
     EXPECT_EQ(Text(language.GetText(15)), u"Audio Files (*.wav)");
     EXPECT_EQ(Text(language.GetInstrumentName(0)), u"Acoustic Bass Drum");
     EXPECT_EQ(Text(language.GetInstrumentName(1)), u"Acoustic Snare");

@@ -50,14 +50,12 @@ TEST(LanguageFile, StoresKeysOfEverySectionInAnyOrder)
     EXPECT_TRUE(log.entries.empty());
     EXPECT_EQ(Text(language.GetText(0)), u"Titel");
     EXPECT_EQ(Text(language.GetMenuTitle(0)), u"Datei");
-    EXPECT_EQ(Text(language.GetMenuTitle(1)), u"");
     EXPECT_EQ(Text(language.GetMenuTitle(2)), u"Hilfe");
     EXPECT_EQ(Text(language.GetInstrumentName(46)), u"Vibraslap");
     EXPECT_EQ(Text(language.GetControlText(1082)), u"&Spielen");
     EXPECT_EQ(Text(language.GetDialogCaption(104)), u"Info");
     // Menu items get their shortcuts from the program, after a tab.
     EXPECT_EQ(Text(language.GetMenuItemText(0)), u"&Sprache\tCtrl+L");
-    EXPECT_EQ(Text(language.GetMenuItemText(7)), u"\tCtrl+F3");
 }
 
 TEST(LanguageFile, ValuesEndAtTabOrHashAndKnowLineBreaks)
@@ -186,9 +184,9 @@ TEST(LanguageFile, KeysOutsideTheSectionAreRefusedAndEarlierEntriesStay)
     const Case cases[] = {
         {"0", "Message"}, {"abc", "Message"}, {"a7", "Message"}, {"LangEnglish", "Text"},
         {"102", "Message"}, {"99999999999999999999", "Message"},
-        {"54", "Message"},  // the section has 53 entries
+        {"56", "Message"},  // the section has 55 entries
         {"4", "Menu"},      // 3 entries
-        {"96", "Control"},  // controls 1001 to 1095
+        {"101", "Control"},  // controls 1001 to 1100
         {"1", "Language"},  // the display names are not read here
     };
     for (const Case& test : cases) {
@@ -198,7 +196,7 @@ TEST(LanguageFile, KeysOutsideTheSectionAreRefusedAndEarlierEntriesStay)
         EXPECT_FALSE(language.LoadText(File("[Text]\n1 = kept\n[" + test.section + "]\n" + test.key + " = x\n2 = y\n")));
         EXPECT_EQ(log.Only(), "Unexpected key " + test.key + " found in line 8 of language file");
         EXPECT_EQ(Text(language.GetText(0)), u"kept");
-        EXPECT_EQ(Text(language.GetText(1)), u"");
+        EXPECT_EQ(Text(language.Entry(Language::TextSection, 1)), u"");
     }
 }
 
@@ -212,21 +210,33 @@ TEST(LanguageFile, TheFirstSectionIsSkippedWhateverItHolds)
     EXPECT_EQ(Text(language.GetText(0)), u"Titel");
 }
 
-TEST(LanguageFile, TranslatedDialogsEmptyTheControlsAFileOmits)
+TEST(LanguageFile, TextsAFileOmitsAreTheBuiltInEnglish)
 {
     Language language;
-    ASSERT_TRUE(language.LoadText(File("[Dialog]\n2 = Einstellungen\n[Control]\n70 = OK\n95 = Letzte\n")));
+    ASSERT_TRUE(language.LoadText(File("[Dialog]\n2 = Einstellungen\n[Control]\n70 = OK\n95 = Letzte\n"
+                                       "[Menu]\n1 = &Datei\n[MenuItems]\n1 = &Sprache\n")));
+    System::DefaultLanguage english;
     EXPECT_EQ(Text(language.GetDialogCaption(102)), u"Einstellungen");
-    EXPECT_EQ(Text(language.GetDialogCaption(101)), u"");
+    // A dialog's caption and controls keep the English they were built with.
+    EXPECT_EQ(language.GetDialogCaption(101), nullptr);
+    EXPECT_EQ(language.GetDialogControlText(1072), nullptr);
+    // Every other text is the built-in one, the menu items with their shortcuts.
+    EXPECT_EQ(Text(language.GetMenuTitle(1)), Text(english.GetMenuTitle(1)));
+    EXPECT_EQ(Text(language.GetMenuItemText(7)), Text(english.GetMenuItemText(7)));
+    EXPECT_EQ(Text(language.GetControlText(1001)), u"Start");
+    for (int i = 0; i < System::ILanguage::MessageCount; ++i)
+        EXPECT_EQ(Text(language.GetMessage(i)), Text(english.GetMessage(i)));
+    EXPECT_EQ(Text(language.GetText(3)), Text(english.GetText(3)));
+    EXPECT_EQ(Text(language.GetInstrumentName(0)), Text(english.GetInstrumentName(0)));
+    EXPECT_EQ(Text(language.GetStatusInfo(14)), Text(english.GetStatusInfo(14)));
     EXPECT_EQ(language.GetDialogCaption(100), nullptr);
     EXPECT_EQ(language.GetDialogCaption(105), nullptr);
     EXPECT_EQ(Text(language.GetDialogControlText(1070)), u"OK");
-    EXPECT_EQ(Text(language.GetDialogControlText(1072)), u"");  // omitted: the control is emptied
     EXPECT_EQ(Text(language.GetControlText(1095)), u"Letzte");
     EXPECT_EQ(language.GetControlText(1000), nullptr);
     EXPECT_EQ(language.GetControlText(1096), nullptr);
     EXPECT_EQ(language.GetDialogControlText(1096), nullptr);
-    EXPECT_EQ(language.GetMessage(53), nullptr);
+    EXPECT_EQ(language.GetMessage(55), nullptr);
     EXPECT_EQ(language.GetInstrumentName(-1), nullptr);
     EXPECT_EQ(language.GetMenuItemText(8), nullptr);
 }
@@ -448,7 +458,7 @@ TEST_P(ShippedLanguage, TranslatesEveryBuiltInText)
         }
     for (int id : {1020, 1021, 1022, 1023, 1024, 1025, 1026, 1027, 1028, 1029, 1030, 1031, 1032, 1033, 1034, 1035,
                    1036, 1037, 1038, 1039, 1040, 1041, 1042, 1043, 1044, 1045, 1055, 1060, 1061, 1062, 1063, 1064,
-                   1065, 1066, 1070, 1071, 1072, 1073, 1080, 1081, 1083, 1084, 1085})
+                   1065, 1066, 1070, 1071, 1072, 1073, 1080, 1081, 1083, 1084, 1085, 1096, 1097, 1098, 1099, 1100})
         EXPECT_NE(Text(language.GetDialogControlText(id)), u"") << id;
 
     // The built program finds the same file beside it.
