@@ -117,6 +117,8 @@ TEST(ProgramFolder, SharedDataIsLookedUpInTheUsersFolderFirstThenEachDataFolderO
                                                 "/usr/local/share/ticova/", "/usr/share/ticova/"};
         EXPECT_EQ(Platform::SharedDataFolders(), defaults);
     }
+}
+
 // A data folder another user owns or can write is never used: its files could be swapped for
 // links. The program's folder then gives way to the user's own; a per-user folder that is not
 // private leaves no data folder at all, with the reason.
