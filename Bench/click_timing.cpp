@@ -260,7 +260,7 @@ int main(int argc, char** argv)
                 Platform::Text::Utf8ToUtf16(path, settings.File[0]);
                 metronome.UseTimerClock(old ? &mapped : nullptr);
                 Tests::MonitorRecorder recorder(static_cast<int>(rate));
-                std::this_thread::sleep_for(std::chrono::milliseconds(300));
+                recorder.WaitUntilRecording();
                 const std::int64_t underflows = output.Underflows();
                 QuietHandler handler;
                 engine.Reset();

@@ -82,9 +82,9 @@ int main(int argc, char* argv[])
     Core::Metronome& metronome = Core::Metronome::Instance();
     metronome.SetBeatIndicator(&indicator);
 
-    // The sound system is woken in the background while the window shows (finding the devices
-    // takes a while), and the SoundFont loads meanwhile. The output itself plays only while
-    // something plays and closes a few seconds after.
+    // The sound output is opened in the background while the window shows (finding the devices
+    // and the server's start take a second or two), so that the first Start plays at once; it
+    // closes when the program has been left idle. The SoundFont loads meanwhile.
     Platform::MidiOut::LoadSoundFontInBackground();
     Platform::Thread outputOpener;
     outputOpener.Start([] {

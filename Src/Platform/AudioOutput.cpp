@@ -18,9 +18,13 @@ namespace {
 // player woken by it).
 constexpr std::int64_t LeadMargin = 15'000'000;
 // A stream's first callbacks come in a burst while it fills the device's buffer; pauses between
-// them tell nothing of its steady pace. Start returns once they are over.
+// them tell nothing of its steady pace. Through the sound server's ALSA plugin the stream then
+// stalls for one to two seconds before the server starts taking its frames. Start returns once
+// the frames rendered keep pace with the clock: after the first StartCallbacks callbacks, at
+// least half a window's worth of frames rendered within the last StartWindow.
 constexpr int StartCallbacks = 8;
-constexpr std::int64_t StartTimeout = 3'000'000'000;
+constexpr std::int64_t StartWindow = 100'000'000;
+constexpr std::int64_t StartTimeout = 4'000'000'000;
 // A pause between callbacks longer than this is a stall (an underflow), not the pace to plan for.
 constexpr std::int64_t LongestPlannedGap = 100'000'000;
 // How quickly the device's reported delay is followed (a weight per buffer).
@@ -192,9 +196,12 @@ std::int64_t AudioOutput::LeadFrame() const noexcept
 {
     const Snapshot snapshot = Read();
     // The loop's estimate may trail a burst of callbacks: never name a frame rendered already.
-    const double rendering = std::max(snapshot.mapping.FrameAt(Clock::Now()),
-                                      static_cast<double>(_mixer.FramesRendered()));
+    // Nor may it run on while the output stalls (an underflow, the server restarting the
+    // stream): frames not rendered do not pass, or every click after the stall would come later
+    // by its length.
     const double lead = static_cast<double>(LeadTime()) / snapshot.mapping.framePeriod;
+    const auto rendered = static_cast<double>(_mixer.FramesRendered());
+    const double rendering = std::clamp(snapshot.mapping.FrameAt(Clock::Now()), rendered, rendered + lead);
     return static_cast<std::int64_t>(std::ceil(rendering + lead));
 }
 
@@ -300,14 +307,28 @@ std::uint32_t AudioOutput::StartDevice()
     _stream = stream;
     _nullActive = false;
 
-    // The first callbacks fill the device's buffer in a burst; once they are over, the frames
-    // rendered and the clock run together and a click can be placed.
-    const std::int64_t giveUp = Clock::Now() + StartTimeout;
-    while (_callbacks.load(std::memory_order_acquire) < StartCallbacks && Clock::Now() < giveUp)
-        Clock::SleepUntil(Clock::Now() + 1'000'000);
-    if (_callbacks.load(std::memory_order_acquire) < StartCallbacks) {
+    // Wait until the frames rendered and the clock run together; then a click can be placed.
+    const std::int64_t started = Clock::Now();
+    const auto windowFrames = static_cast<std::int64_t>(static_cast<double>(StartWindow) * rate / 1e9);
+    std::int64_t windowStart = 0, windowFrame = 0;  // a reading taken once the burst was over
+    bool steady = false;
+    while (!steady && Clock::Now() - started < StartTimeout) {
+        Clock::SleepUntil(Clock::Now() + 2'000'000);
+        if (_callbacks.load(std::memory_order_acquire) < StartCallbacks)
+            continue;
+        const std::int64_t now = Clock::Now(), frames = _mixer.FramesRendered();
+        if (windowStart == 0) {
+            windowStart = now;
+            windowFrame = frames;
+        } else if (now - windowStart >= StartWindow) {
+            steady = frames - windowFrame >= windowFrames / 2;
+            windowStart = now;
+            windowFrame = frames;
+        }
+    }
+    if (!steady) {
         StopStream();
-        return MmNotEnabled;  // the stream started but never asked for sound
+        return MmNotEnabled;  // the stream started but never asked for sound at its pace
     }
     return MmNoError;
 }

@@ -16,8 +16,8 @@ namespace Platform {
 
 // The program's one audio output: a stream on the default sound device (or, for tests and
 // benchmarks, a null output paced by the clock) that plays whatever the mixer renders. It is
-// started by the first Acquire; after the last Release it keeps running for a few seconds (a
-// quick restart needs no new stream) and then closes, so that an idle program costs nothing.
+// started by the first Acquire; after the last Release it keeps running for IdleCloseDelay (a
+// restart needs no new stream) and then closes, so that a program left idle costs nothing.
 //
 // Its frames are the clock of everything that plays: a click names the frame it starts on. The
 // output also follows how its frames run against the system clock (a delay-locked loop over
@@ -33,8 +33,10 @@ public:
     static constexpr double SuggestedLatency = 0.050;
     // The null output's delay from rendering a buffer to "hearing" it.
     static constexpr std::int64_t NullDeviceDelay = 10'000'000;
-    // How long the device stays open after its last user left.
-    static constexpr std::int64_t IdleCloseDelay = 3'000'000'000;
+    // How long the device stays open after its last user left. Opening it through the sound
+    // server's ALSA plugin takes one to two seconds before the first frame is heard, so it stays
+    // open through the pauses of a practice session and closes when the program is left idle.
+    static constexpr std::int64_t IdleCloseDelay = 600'000'000'000;
 
     AudioOutput();
     ~AudioOutput();

@@ -101,7 +101,7 @@ protected:
         for (int attempt = 0; attempt < 3; ++attempt) {
             Tests::MonitorRecorder recorder(static_cast<int>(output.SampleRate()));
             EXPECT_TRUE(recorder.Recording());
-            std::this_thread::sleep_for(std::chrono::milliseconds(500));
+            recorder.WaitUntilRecording();
             const std::int64_t underflows = output.Underflows();
             const std::int64_t late = output.GetMixer().LateEvents();
             Handler handler;

@@ -65,7 +65,7 @@ TEST(EndToEnd, TimerClicksReachTheSoundServerEvenlySpaced)
     for (int attempt = 0; attempt < 3 && !exact; ++attempt) {
         Tests::MonitorRecorder recorder(static_cast<int>(rate));
         ASSERT_TRUE(recorder.Recording());
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        recorder.WaitUntilRecording();
         const std::int64_t underflows = Platform::AudioOutput::Instance().Underflows();
         Clicks clicks(engine, Core::Timer::Instance(), Count);
         Core::Timer& timer = Core::Timer::Instance();

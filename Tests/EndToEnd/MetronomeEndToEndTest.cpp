@@ -87,7 +87,7 @@ protected:
     {
         Tests::MonitorRecorder recorder(static_cast<int>(rate));
         EXPECT_TRUE(recorder.Recording());
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        recorder.WaitUntilRecording();
         underflows = output.Underflows();
         play();
         std::this_thread::sleep_for(std::chrono::milliseconds(800));  // the last click is heard

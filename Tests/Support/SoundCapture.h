@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -95,6 +96,17 @@ public:
     ~MonitorRecorder() { Stop(); }
 
     bool Recording() const { return _pid > 0; }
+    // Waits (at most five seconds) until the recorder has delivered its first samples, so that
+    // nothing played from now on is missed; false if it never did.
+    bool WaitUntilRecording()
+    {
+        for (int i = 0; i < 500 && Recording(); ++i) {
+            if (Frames() > 0)
+                return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return false;
+    }
     std::size_t Frames()
     {
         std::lock_guard guard(_lock);

@@ -92,7 +92,7 @@ TEST(StepSequencerPreviewEndToEnd, DrawnHitsAreHeardAtTheirStepsTimes)
     for (int attempt = 0; attempt < 3 && !exact; ++attempt) {
         Tests::MonitorRecorder recorder(static_cast<int>(rate));
         ASSERT_TRUE(recorder.Recording());
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        recorder.WaitUntilRecording();
         const std::int64_t underflows = output.Underflows();
         dialog.PlayButton()->click();
         ASSERT_TRUE(dialog.Previewing());
