@@ -405,7 +405,7 @@ void ApplicationWindow::StartOrStop()
         _run.fetch_add(1, std::memory_order_acq_rel);
         std::int32_t code = _metronome.Start(*this, _configuration.GetCurrentSettings());
         if (code != 0) {
-            MessageBoxes::ShowMetronomeError(code, this);
+            MessageBoxes::ShowMetronomeError(code, this, &_configuration.GetCurrentSettings());
         } else {
             SetStartButtonText(true);
             _playing = true;

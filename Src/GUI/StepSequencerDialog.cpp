@@ -372,7 +372,7 @@ void StepSequencerDialog::Play()
     const std::int32_t code = metronome->Start(*this, _working);
     if (code != 0) {
         _grid->StopCursor();
-        MessageBoxes::ShowMetronomeError(code, this);
+        MessageBoxes::ShowMetronomeError(code, this, &_working);
         return;
     }
     _previewing = true;

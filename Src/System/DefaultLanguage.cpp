@@ -125,6 +125,7 @@ const char16_t* const messages[] = {
     u"on your computer.",
     u"A preset named \"%1\" already exists. Please choose another name, or select that preset to update it.",
     u"Do you want to delete the preset \"%1\"?",
+    u"The audio file of sound %2 cannot be played: %1",
 };
 
 const char16_t* const messageTitles[] = {

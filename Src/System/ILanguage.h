@@ -21,7 +21,7 @@ public:
     // Beyond the first program's fixed table: the Sound Settings page's group box and column
     // headings (1096 to 1100), and the messages and titles from 53 and 22 on.
     static constexpr int LastControlId = 1100;
-    static constexpr int MessageCount = 55;
+    static constexpr int MessageCount = 56;
     static constexpr int MessageTitleCount = 23;
     static constexpr int InformationCount = 57;
     static constexpr int TextCount = 18;  // 16 and 17 beyond the first program's table: pause
@@ -51,7 +51,7 @@ public:
     virtual const char16_t* GetStatusInfo(int index) const = 0;     // 0..14
     // Caption of a main-window control by its identifier.
     virtual const char16_t* GetControlText(int controlId) const = 0;
-    virtual const char16_t* GetMessage(int index) const = 0;        // 0..54
+    virtual const char16_t* GetMessage(int index) const = 0;        // 0..55
     virtual const char16_t* GetMessageTitle(int index) const = 0;   // 0..22
     virtual const char16_t* GetInformation(int index) const = 0;    // 0..56
     virtual const char16_t* GetText(int index) const = 0;           // 0..17

@@ -441,8 +441,15 @@ TEST_F(ApplicationWindowTest, FailedStartShowsTheMessageAndStaysStopped)
     window->OnCommand(GUI::ApplicationWindow::StartStop);
     ASSERT_EQ(boxes.size(), 2u);
     EXPECT_EQ(boxes[1].title, QStringLiteral("Unable To Initialise Sound Source"));
+    EXPECT_FALSE(boxes[1].text.contains(QStringLiteral("cannot be played")));
     Key(Qt::Key_Up);
     EXPECT_EQ(Bpm(), 121);
+    // With audio files, the message names the file that cannot be played and its sound.
+    configuration.settings.SoundEngineType = 1;
+    std::copy_n(u"/no/such/click.wav", 19, configuration.settings.File[2]);
+    window->OnCommand(GUI::ApplicationWindow::StartStop);
+    ASSERT_EQ(boxes.size(), 3u);
+    EXPECT_TRUE(boxes[2].text.endsWith(QStringLiteral("sound 3 cannot be played: /no/such/click.wav"))) << boxes[2].text.toStdString();
 }
 
 TEST_F(ApplicationWindowTest, EventsFromTheTimerThreadAreShownOnTheWindowsThread)
