@@ -1,9 +1,10 @@
-// Screenshots of the four settings pages in a chosen language, with a check that every
-// caption fits its control. Run it under an X server:
+// Screenshots of the main window, the four settings pages and the step sequencer in a chosen
+// language, with a check that every caption fits its control. Run it under an X server:
 //   xvfb-run -s "-screen 0 1024x768x24" build/Bench/gui_settings_pages Lang de docs
-// It picks the language through the language dialog (as a user would), opens the settings
-// dialog on each tab, saves "settings-<n>-<lang>.png" with ImageMagick's import into the given
-// folder, and prints the dialog's size and each caption wider than its control.
+// It picks the language through the language dialog (as a user would), opens each window,
+// saves "main-window-<lang>.png", "settings-<n>-<lang>.png" and "step-sequencer-<lang>.png"
+// with ImageMagick's import into the given folder, and prints each window's size and each
+// caption wider than its control or running into a neighbouring control.
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
@@ -20,10 +21,14 @@
 #include <memory>
 
 #include "Configuration/IConfiguration.h"
+#include "Core/Metronome.h"
+#include "GUI/ApplicationWindow.h"
 #include "GUI/ControlSubClasser.h"
 #include "GUI/DialogUnits.h"
 #include "GUI/LanguageDialog.h"
 #include "GUI/SettingsDialog.h"
+#include "GUI/StepSequencerDialog.h"
+#include "GUI/VisualBeatIndicator.h"
 #include "Platform/Text.h"
 #include "System/Language.h"
 #include "System/LanguageSetUp.h"
@@ -74,9 +79,36 @@ int ReportOverflows(QWidget* page, const char* name)
             std::printf("  %s: control %d \"%s\" needs %d px, has %d\n", name,
                         GUI::ControlSubClasser::ControlId(control), text.toUtf8().constData(), needed, room);
             ++overflows;
+            continue;
+        }
+        // A label's text must not run into a control beside it (a label may be wider than its
+        // text, reaching under the next control).
+        auto* label = qobject_cast<QLabel*>(control);
+        if (!label || !label->isVisible() || !label->parentWidget())
+            continue;
+        const QRect drawn = QStyle::alignedRect(label->layoutDirection(), label->alignment(),
+                                                QSize(needed, QFontMetrics(label->font()).height()),
+                                                label->geometry());
+        for (QWidget* sibling : label->parentWidget()->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+            if (sibling == label || !sibling->isVisible() || qobject_cast<QGroupBox*>(sibling) ||
+                qobject_cast<QLabel*>(sibling) || !drawn.intersects(sibling->geometry()))
+                continue;
+            std::printf("  %s: control %d \"%s\" runs into control %d\n", name,
+                        GUI::ControlSubClasser::ControlId(control), text.toUtf8().constData(),
+                        GUI::ControlSubClasser::ControlId(sibling));
+            ++overflows;
+            break;
         }
     }
     return overflows;
+}
+
+bool Shoot(QWidget* window, const QString& file)
+{
+    const int result =
+        QProcess::execute(QStringLiteral("import"), {QStringLiteral("-window"), QString::number(window->winId()), file});
+    std::printf("  %s %s\n", file.toUtf8().constData(), result == 0 ? "written" : "NOT written");
+    return result == 0;
 }
 
 }  // namespace
@@ -88,6 +120,7 @@ int main(int argc, char** argv)
         return 2;
     }
     QApplication application(argc, argv);
+    Q_INIT_RESOURCE(Ticova);
     const QString folder = QString::fromLocal8Bit(argv[3]);
     const QString languageName = QString::fromLocal8Bit(argv[2]);
     System::SetLanguageFolderForTesting(std::string(argv[1]) + "/");
@@ -132,12 +165,40 @@ int main(int argc, char** argv)
                     dialog->width(), dialog->height(), static_cast<long long>(openMs));
         overflows += ReportOverflows(settings.Tabs()->widget(tab), pageNames[tab]);
         overflows += ReportOverflows(dialog, "frame");
-        const QString file = QStringLiteral("%1/settings-%2-%3.png").arg(folder).arg(tab).arg(languageName);
-        const int result = QProcess::execute(QStringLiteral("import"),
-                                             {QStringLiteral("-window"), QString::number(dialog->winId()), file});
-        std::printf("  %s %s\n", file.toUtf8().constData(), result == 0 ? "written" : "NOT written");
+        Shoot(dialog, QStringLiteral("%1/settings-%2-%3.png").arg(folder).arg(tab).arg(languageName));
         settings.Close();
     }
+
+    {
+        Configuration::ConfigurationData& live = configuration.GetCurrentSettings();
+        Platform::Text::Copy(live.CustomRhythm, u"[13]3[23]3[13]3[23]3");
+        live.CrSubdivision = 2;
+        GUI::StepSequencerDialog sequencer(nullptr, live);
+        sequencer.WorkingSettings() = live;
+        sequencer.PrepareWorkingSettings();
+        sequencer.Initialise();
+        sequencer.show();
+        Wait(400);
+        std::printf("step sequencer: %d x %d px\n", sequencer.width(), sequencer.height());
+        overflows += ReportOverflows(&sequencer, "step sequencer");
+        Shoot(&sequencer, QStringLiteral("%1/step-sequencer-%2.png").arg(folder).arg(languageName));
+    }
+    {
+        // The main window, in the language the dialog chose (the configuration names it); it
+        // sets up a language object of its own, so it comes last.
+        GUI::VisualBeatIndicator indicator;
+        GUI::ApplicationWindow window(Core::Metronome::Instance(), configuration, indicator);
+        if (!window.Initialise()) {
+            std::printf("main window: not started\n");
+            return 1;
+        }
+        Wait(400);
+        std::printf("main window: %d x %d px\n", window.width(), window.height());
+        overflows += ReportOverflows(&window, "main window");
+        Shoot(&window, QStringLiteral("%1/main-window-%2.png").arg(folder).arg(languageName));
+        window.hide();
+    }
+
     std::printf("captions wider than their controls: %d\n", overflows);
     return overflows == 0 ? 0 : 1;
 }

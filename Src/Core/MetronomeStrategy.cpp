@@ -69,6 +69,9 @@ void MetronomeStrategy::OnTimer()
     if (!_timer->IsRunning())
         return;
 
+    // The trainer's beep sounds with a beat click: on this tick when it plays one, else with
+    // the next one (a stage counted in minutes can end between beats).
+    const bool beatClick = (result & ITimerStrategy::Advance) && (_currentEntry & BeatEntry);
     if (result & ITimerStrategy::Advance) {
         if (!PlayEntry(_currentEntry)) {
             StopWithError();
@@ -82,18 +85,19 @@ void MetronomeStrategy::OnTimer()
     if (result & ITimerStrategy::TempoChanged) {
         tempo = _timerStrategy->GetTempo();
         _timer->SetInterval(_timerStrategy->GetInterval());
-        if (_beep && !PlayVoice(BeepVoice)) {
-            StopWithError();
-            return;
-        }
+        _beepPending = _beepPending || _beep;
     } else if ((result & ITimerStrategy::WarmupEnded) && _beep) {
+        _beepPending = true;
+    } else if (result & ITimerStrategy::TrainerEnded) {
+        StopAtEnd();
+        return;
+    }
+    if (_beepPending && beatClick) {
+        _beepPending = false;
         if (!PlayVoice(BeepVoice)) {
             StopWithError();
             return;
         }
-    } else if (result & ITimerStrategy::TrainerEnded) {
-        StopAtEnd();
-        return;
     }
 
     if ((result & ITimerStrategy::EventBits) != 0 && _handler != nullptr)

@@ -85,7 +85,11 @@ public:
     // What the engine plays for a voice: a MIDI note or an audio-file index.
     void SetSound(int voice, std::int32_t sound) noexcept;
     std::int32_t Sound(int voice) const noexcept;
-    void ResetPosition() noexcept { _position = 0; }
+    void ResetPosition() noexcept
+    {
+        _position = 0;
+        _beepPending = false;
+    }
 
     std::int32_t Position() const noexcept { return _position; }
     std::int32_t PatternLength() const noexcept { return _patternLength; }
@@ -128,6 +132,8 @@ private:
     std::uint16_t _currentEntry = 0;
     TickTime _tick;  // the tick being delivered
     bool _beep = false;
+    // A trainer beep waiting for the next beat click, so that it is heard on the beat.
+    bool _beepPending = false;
     std::atomic<std::int32_t> _userTempo{0};
     bool _warmUp = false;
 };

@@ -1,5 +1,7 @@
 #include "Core/VerifyAudioFile.h"
 
+#include "Configuration/ConfigurationData.h"
+
 #include <cstdint>
 #include <string>
 
@@ -60,6 +62,19 @@ int VerifyAudioFile(const char16_t* path)
     if (size > LargeAudioFileSize)
         return AudioFileLarge;
     return AudioFileAcceptable;
+}
+
+int FirstUnusableAudioFile(const Configuration::ConfigurationData& settings, int& code)
+{
+    for (int i = 0; i < Configuration::ConfigurationData::NumVoices; ++i) {
+        if (settings.File[i][0] == 0)
+            continue;
+        code = VerifyAudioFile(settings.File[i]);
+        if (!IsUsableAudioFile(code))
+            return i;
+    }
+    code = AudioFileAcceptable;
+    return -1;
 }
 
 }  // namespace Core

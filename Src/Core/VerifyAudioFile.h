@@ -1,5 +1,9 @@
 #pragma once
 
+namespace Configuration {
+class ConfigurationData;
+}
+
 namespace Core {
 
 // What the quick check of a chosen audio file found. The settings page and the audio-file
@@ -31,5 +35,9 @@ constexpr bool IsUsableAudioFile(int code)
 {
     return code == AudioFileAcceptable || code == AudioFileLarge;
 }
+
+// The first audio file of the settings that is set and cannot be played, 0 to 11, with its
+// check result in `code`; -1 when every file set can be played.
+int FirstUnusableAudioFile(const Configuration::ConfigurationData& settings, int& code);
 
 }  // namespace Core

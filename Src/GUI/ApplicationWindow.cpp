@@ -192,6 +192,7 @@ bool ApplicationWindow::CreateInterface()
         toolbarTexts[i] = ToolbarText(i);
     if (!_toolbar.Create(_client, toolbarTexts))
         return false;
+    _toolbar.FitButtons(ClientWidth);
     _toolbar.Widget()->setGeometry(0, 0, ClientWidth, _toolbar.Widget()->sizeHint().height());
     for (int i = 0; i < Toolbar::ButtonCount; ++i) {
         QAction* action = _toolbar.Action(Toolbar::FirstCommand + i);
@@ -333,7 +334,7 @@ void ApplicationWindow::CreateControls()
 
     _tapButton = new QPushButton(_client);
     SetControlId(_tapButton, TapButtonId);
-    _tapButton->setGeometry(340, 166, 42, 32);
+    _tapButton->setGeometry(338, 166, 48, 32);
     _tapButton->setFocusPolicy(Qt::TabFocus);
     connect(_tapButton, &QPushButton::clicked, this, [this] { OnCommand(Tap); });
 
@@ -346,6 +347,15 @@ void ApplicationWindow::ApplyControlTexts()
     _tapButton->setText(Text(Texts().GetControlText(TapButtonId)));
     _tempoLabel->setText(Text(Texts().GetControlText(TempoLabelId)));
     _volumeLabel->setText(Text(Texts().GetControlText(VolumeLabelId)));
+    // The sliders start after the longer of their two labels ("Lautstärke"), at 60 at least.
+    const int labels = std::max(QFontMetrics(_tempoLabel->font()).horizontalAdvance(_tempoLabel->text()),
+                                QFontMetrics(_volumeLabel->font()).horizontalAdvance(_volumeLabel->text()));
+    const int left = std::max(60, _tempoLabel->x() + labels + 6);
+    const int right = _tapButton->x();
+    _tempoSlider->setGeometry(left, _tempoSlider->y(), right - left, _tempoSlider->height());
+    _volumeSlider->setGeometry(left, _volumeSlider->y(), right - left, _volumeSlider->height());
+    _tempoLabel->resize(left - _tempoLabel->x(), _tempoLabel->height());
+    _volumeLabel->resize(left - _volumeLabel->x(), _volumeLabel->height());
 }
 
 QString ApplicationWindow::ToolbarText(int index) const
@@ -425,7 +435,7 @@ void ApplicationWindow::StartOrStop()
         _run.fetch_add(1, std::memory_order_acq_rel);
         std::int32_t code = _metronome.Start(*this, _configuration.GetCurrentSettings());
         if (code != 0) {
-            MessageBoxes::ShowMetronomeError(code, this);
+            MessageBoxes::ShowMetronomeError(code, this, &_configuration.GetCurrentSettings());
         } else {
             SetStartButtonText(true);
             _playing = true;

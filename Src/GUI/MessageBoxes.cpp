@@ -1,5 +1,9 @@
 #include "GUI/MessageBoxes.h"
 
+#include "Configuration/ConfigurationData.h"
+#include "Core/VerifyAudioFile.h"
+#include "GUI/QtText.h"
+
 #include "GUI/LanguageTexts.h"
 #include "System/ILanguage.h"
 
@@ -44,15 +48,24 @@ bool MessageBoxes::MetronomeErrorTexts(int code, int& titleNumber, int& messageN
     }
 }
 
-int MessageBoxes::ShowMetronomeError(int code, QWidget* owner)
+int MessageBoxes::ShowMetronomeError(int code, QWidget* owner, const Configuration::ConfigurationData* settings)
 {
     int title = 0;
     int message = 0;
     if (!MetronomeErrorTexts(code, title, message))
         return 0;
     const System::ILanguage& language = System::CurrentLanguage();
-    return Show(owner, QMessageBox::Warning, LanguageTexts::Text(language.GetMessageTitle(title)),
-                LanguageTexts::Text(language.GetMessage(message)));
+    QString text = LanguageTexts::Text(language.GetMessage(message));
+    // The audio-file engine refuses a start for any of its files: say which one.
+    int check = 0;
+    const int file = code == SoundSourceFailed && settings && settings->SoundEngineType == 1
+                         ? Core::FirstUnusableAudioFile(*settings, check)
+                         : -1;
+    if (file >= 0)
+        text += QStringLiteral("\n\n") + LanguageTexts::Text(language.GetMessage(55))
+                                              .replace(QStringLiteral("%1"), QtText::FromField(settings->File[file]))
+                                              .replace(QStringLiteral("%2"), QString::number(file + 1));
+    return Show(owner, QMessageBox::Warning, LanguageTexts::Text(language.GetMessageTitle(title)), text);
 }
 
 void MessageBoxes::SetPresenterForTesting(Presenter presenter)

@@ -6,6 +6,10 @@
 
 class QWidget;
 
+namespace Configuration {
+class ConfigurationData;
+}
+
 namespace GUI {
 
 // The program's message boxes, with their texts from the language of the moment.
@@ -23,7 +27,10 @@ public:
     // The warning for a metronome result code that the user can act on: the sound output
     // failed (5), a malformed custom pattern (6, 8, 9) or custom rhythm (10, 11). Every other
     // code shows nothing and gives 0.
-    static int ShowMetronomeError(int code, QWidget* owner);
+    // With the settings of a start the audio-file engine refused, the message names the file
+    // that cannot be played and its sound.
+    static int ShowMetronomeError(int code, QWidget* owner, const Configuration::ConfigurationData* settings = nullptr);
+    static constexpr int SoundSourceFailed = 5;
     // The language's message and title numbers for a result code; false when it has none.
     static bool MetronomeErrorTexts(int code, int& titleNumber, int& messageNumber);
 

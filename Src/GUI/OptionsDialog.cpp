@@ -165,16 +165,19 @@ void OptionsDialog::CreateControls(QWidget* page)
         return updown;
     };
 
+    // The beat type radios reach up to the edits beside them (79, not 74), so that longer
+    // translations ("Rythme personnalisé") show whole.
+    constexpr int BeatTypeWidth = 79;
     _beatTypes = new QButtonGroup(page);
     _sources = new QButtonGroup(page);
-    _beatTypes->addButton(radio(SimpleBeatId, "&Simple Beat", 13, 19, 74, 10));
-    _beatTypes->addButton(radio(BeatsPerBarRadioId, "&Beats Per Bar", 13, 34, 74, 10));
+    _beatTypes->addButton(radio(SimpleBeatId, "&Simple Beat", 13, 19, BeatTypeWidth, 10));
+    _beatTypes->addButton(radio(BeatsPerBarRadioId, "&Beats Per Bar", 13, 34, BeatTypeWidth, 10));
     QLineEdit* beatsPerBar = edit(BeatsPerBarEditId, 93, 32, 90, 12);
     beatsPerBar->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), beatsPerBar));
     spin(BeatsPerBarSpinId, beatsPerBar, true, 185, 32, 11, 12);
-    _beatTypes->addButton(radio(CustomPatternRadioId, "Custom &Pattern", 13, 49, 74, 10));
+    _beatTypes->addButton(radio(CustomPatternRadioId, "Custom &Pattern", 13, 49, BeatTypeWidth, 10));
     edit(PatternEditId, 93, 47, 90, 12);
-    _beatTypes->addButton(radio(CustomRhythmRadioId, "Custom &Rhythm", 13, 64, 74, 10));
+    _beatTypes->addButton(radio(CustomRhythmRadioId, "Custom &Rhythm", 13, 64, BeatTypeWidth, 10));
     auto* sequencer = new QPushButton(QStringLiteral("Step Se&quencer..."), page);
     DialogUnits::Place(sequencer, StepSequencerId, 93, 61, 90, 13);
     _sources->addButton(radio(MidiId, "Mi&di", 254, 19, 90, 10));

@@ -167,17 +167,11 @@ void StepSequencerDialog::CreateControls()
     _distinct = box(DistinctId, "&Display Distinct Sounds Only", units.Rect(420, 9, 113, 10));
     for (QLabel* text : {_numBarsLabel, _beatsLabel, _subdivisionLabel})
         text->setFixedHeight(std::max(text->height(), text->sizeHint().height()));
-    // A font wider than the template's pushes the row to the right instead of overlapping.
-    int right = 0;
-    for (QWidget* widget : std::initializer_list<QWidget*>{_numBarsLabel, _numBars, _beatsLabel, _beats,
-                                                           _subdivisionLabel, _subdivision, _compound, _distinct}) {
-        if (qobject_cast<QLabel*>(widget))
-            widget->resize(std::max(widget->width(), widget->sizeHint().width()), widget->height());
-        if (widget->x() < right + 4)
-            widget->move(right + 4, widget->y());
-        right = widget->geometry().right() + 1;
-    }
-    _topRowWidth = right + 7;
+    QWidget* const row[TopRowCount] = {_numBarsLabel, _numBars, _beatsLabel, _beats,
+                                       _subdivisionLabel, _subdivision, _compound, _distinct};
+    for (int i = 0; i < TopRowCount; ++i)
+        _topRowPlaces[i] = row[i]->geometry();
+    FlowTopRow();
 
     _grid = new StepSequencerControl(this);
 
@@ -232,11 +226,34 @@ void StepSequencerDialog::PrepareWorkingSettings()
     _working.SpeedTrainer = StepSequencerGrid::PreviewSpeedTrainer;
 }
 
+void StepSequencerDialog::FlowTopRow()
+{
+    // Each caption gets the room its text needs, and a font or a language wider than the
+    // template's pushes the row to the right instead of overlapping.
+    QWidget* const row[TopRowCount] = {_numBarsLabel, _numBars, _beatsLabel, _beats,
+                                       _subdivisionLabel, _subdivision, _compound, _distinct};
+    int right = 0;
+    for (int i = 0; i < TopRowCount; ++i) {
+        QWidget* widget = row[i];
+        QRect place = _topRowPlaces[i];
+        if (qobject_cast<QLabel*>(widget) || qobject_cast<QCheckBox*>(widget))
+            place.setWidth(std::max(place.width(), widget->sizeHint().width()));
+        if (place.x() < right + 4)
+            place.moveLeft(right + 4);
+        widget->setGeometry(place);
+        right = place.right() + 1;
+    }
+    _topRowWidth = right + 7;
+    if (width() < _topRowWidth)
+        resize(_topRowWidth, height());
+}
+
 void StepSequencerDialog::Initialise()
 {
     _opened = true;
     const System::ILanguage& language = System::CurrentLanguage();
     LanguageTexts::ApplyDialogTexts(this, DialogId, language);
+    FlowTopRow();
 
     // The lists as the working settings have them; values out of the lists' range show the
     // nearest item.
@@ -372,7 +389,7 @@ void StepSequencerDialog::Play()
     const std::int32_t code = metronome->Start(*this, _working);
     if (code != 0) {
         _grid->StopCursor();
-        MessageBoxes::ShowMetronomeError(code, this);
+        MessageBoxes::ShowMetronomeError(code, this, &_working);
         return;
     }
     _previewing = true;

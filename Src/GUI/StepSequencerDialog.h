@@ -118,6 +118,7 @@ protected:
 
 private:
     void CreateControls();
+    void FlowTopRow();
     void Layout();
     void SettingChange(int listId, int index);
     // Writes the grid and the lists into a settings record; false (after the message) when
@@ -134,6 +135,8 @@ private:
     bool _opened = false;
     bool _previewing = false;
     int _topRowWidth = 0;  // the dialog width that shows the whole top row
+    static constexpr int TopRowCount = 8;
+    QRect _topRowPlaces[TopRowCount];  // the top row's places in the template
     // Counts previews, so that a failure reported late for an ended preview stops nothing new.
     std::atomic<std::uint32_t> _run{0};
 

@@ -1,9 +1,11 @@
 #include "GUI/Toolbar.h"
 
 #include <QAction>
+#include <QFontMetrics>
 #include <QIcon>
 #include <QToolBar>
 #include <QToolButton>
+#include <algorithm>
 
 #include "GUI/ControlSubClasser.h"
 
@@ -49,6 +51,29 @@ void Toolbar::UpdateLanguage(const QString texts[ButtonCount])
     for (int i = 0; i < ButtonCount; ++i)
         if (_actions[i])
             _actions[i]->setText(texts[i]);
+    if (_toolbar)
+        FitButtons(_toolbar->width());
+}
+
+void Toolbar::FitButtons(int width)
+{
+    // A caption needs its text and a margin on each side of the button's frame.
+    constexpr int Margin = 8;
+    int needed[ButtonCount] = {};
+    int wanted = 0;
+    for (int i = 0; i < ButtonCount; ++i) {
+        QToolButton* button = Button(FirstCommand + i);
+        if (!button)
+            return;
+        QString text = button->text();
+        text.remove(QLatin1Char('&'));
+        needed[i] = QFontMetrics(button->font()).horizontalAdvance(text) + Margin;
+        wanted += std::max(needed[i], static_cast<int>(ButtonWidth));
+    }
+    for (int i = 0; i < ButtonCount; ++i)
+        Button(FirstCommand + i)->setFixedSize(wanted <= width ? std::max(needed[i], static_cast<int>(ButtonWidth))
+                                                                : needed[i],
+                                               ButtonHeight);
 }
 
 QAction* Toolbar::Action(int command) const

@@ -29,6 +29,9 @@ public:
     bool Create(QWidget* parent, const QString texts[ButtonCount]);
     // Takes new button texts after a language change.
     void UpdateLanguage(const QString texts[ButtonCount]);
+    // Sizes the buttons so that every caption shows whole within `width` pixels: ButtonWidth
+    // each while the captions allow, else each as wide as its caption needs.
+    void FitButtons(int width);
 
     QToolBar* Widget() const { return _toolbar; }
     // The button and the action of a command 32773..32776; null for any other command.

@@ -125,6 +125,7 @@ const char16_t* const messages[] = {
     u"on your computer.",
     u"A preset named \"%1\" already exists. Please choose another name, or select that preset to update it.",
     u"Do you want to delete the preset \"%1\"?",
+    u"The audio file of sound %2 cannot be played: %1",
 };
 
 const char16_t* const messageTitles[] = {
@@ -192,14 +193,14 @@ const char16_t* const information[] = {
     u"The amount the tempo will step up by for each change of the speed trainer, as a percentage of the set "
     u"tempo.",
     u"Click the up arrow to increment the 'Step' percent, or the down arrow to decrement it.",
-    u"If Durations In Bars isn't selected, sets the time in minutes that each tempo step of the speed trainer "
-    u"lasts. Otherwise it sets the number of bars in each step.",
-    u"Click the up arrow to increment the duration for each tempo step, or the down arrow to decrement it.",
+    u"If Durations In Bars isn't selected, sets the time in minutes that the whole speed trainer run lasts, "
+    u"shared equally by its tempo steps. Otherwise it sets the number of bars in each step.",
+    u"Click the up arrow to increment the duration, or the down arrow to decrement it.",
     u"Sets either the time in minutes or the number of bars to play at the starting tempo before the speed "
     u"trainer begins to change it.",
     u"Click the up arrow to increment the warmup duration, or the down arrow to decrement it.",
-    u"If Durations In Bars isn't selected, sets the time in minutes to play at the final tempo once the speed "
-    u"trainer has finished. Otherwise it sets the number of bars.",
+    u"If Durations In Bars isn't selected, sets the time in minutes of the warm down after the speed trainer: "
+    u"four steps back towards the starting tempo. Otherwise it sets the number of bars in each of those steps.",
     u"Click the up arrow to increment the warm down duration, or the down arrow to decrement it.",
     u"Selects the instrument sound to use for this voice",
     u"Sets the volume for this voice",

@@ -18,13 +18,14 @@ public:
     static constexpr int FirstDialogId = 101;   // dialogs whose captions a language translates
     static constexpr int LastDialogId = 104;
     static constexpr int FirstControlId = 1001;  // controls whose texts a language translates
-    // Beyond the first program's fixed table: the Sound Settings page's group box and column
-    // headings (1096 to 1100), and the messages and titles from 53 and 22 on.
+    // Added at the end of their groups, so that older language files keep their numbers: the
+    // Sound Settings page's group box and column headings (1096 to 1100), the messages from 53
+    // on, the titles from 22 on and the texts from 16 on.
     static constexpr int LastControlId = 1100;
-    static constexpr int MessageCount = 55;
+    static constexpr int MessageCount = 56;
     static constexpr int MessageTitleCount = 23;
     static constexpr int InformationCount = 57;
-    static constexpr int TextCount = 18;  // 16 and 17 beyond the first program's table: pause
+    static constexpr int TextCount = 18;
     static constexpr int InstrumentCount = 47;
     // The toolbar button with command identifier N has tooltip N - FirstToolbarCommand.
     static constexpr int FirstToolbarCommand = 32773;
@@ -51,7 +52,7 @@ public:
     virtual const char16_t* GetStatusInfo(int index) const = 0;     // 0..14
     // Caption of a main-window control by its identifier.
     virtual const char16_t* GetControlText(int controlId) const = 0;
-    virtual const char16_t* GetMessage(int index) const = 0;        // 0..54
+    virtual const char16_t* GetMessage(int index) const = 0;        // 0..55
     virtual const char16_t* GetMessageTitle(int index) const = 0;   // 0..22
     virtual const char16_t* GetInformation(int index) const = 0;    // 0..56
     virtual const char16_t* GetText(int index) const = 0;           // 0..17

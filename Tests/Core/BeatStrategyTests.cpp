@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -380,10 +381,10 @@ TEST(Tick, FailedBeepStopsTheTrainer)
     settings.SpeedTrainer = 1;
     settings.DurationsInBars = 1;
     ASSERT_EQ(rig.Start(simple, settings), 0);
-    rig.engine.failAt = 5;  // five beats of warm-up, then the beep at its end
+    rig.engine.failAt = 6;  // five beats of warm-up, then the beep with the next beat
     rig.engine.failCode = 6;
     rig.Tick(simple, 100);
-    EXPECT_EQ(rig.handler.log, (std::vector<std::string>{"stopped 120", "error 29"}));
+    EXPECT_EQ(rig.handler.log, (std::vector<std::string>{"event 2 0", "stopped 120", "error 29"}));
     EXPECT_EQ(rig.engine.Sounds().back(), SoundOf(MetronomeStrategy::BeepVoice));
 }
 
@@ -427,14 +428,49 @@ TEST(SpeedTrainerRun, ReportsEveryStageInOrderCountedInBars)
     settings.Warmdown = 1.0f;
     const std::vector<std::string> run = TrainerRun(settings);
 
-    std::vector<std::string> expected = {"5 beats", "beep", "event 2 0"};
-    for (int tempo = 66; tempo <= 120; tempo += 6)
+    // The warm-up ends a timer tick after its last beat: its beep comes with the next beat.
+    std::vector<std::string> expected = {"5 beats", "event 2 0", "1 beats", "beep", "3 beats", "beep", "event 1 66"};
+    for (int tempo = 72; tempo <= 120; tempo += 6)
         expected.insert(expected.end(), {"4 beats", "beep", "event 1 " + std::to_string(tempo)});
     expected.insert(expected.end(), {"4 beats", "beep", "event 5 105"});
     for (int tempo : {90, 75, 60})
         expected.insert(expected.end(), {"4 beats", "beep", "event 1 " + std::to_string(tempo)});
     expected.insert(expected.end(), {"4 beats", "stopped 120"});
     EXPECT_EQ(run, expected);
+}
+
+TEST(SpeedTrainerRun, BeepsSoundWithABeatClickWhenStagesEndBetweenBeats)
+{
+    // Stages counted in minutes end on whichever timer tick fills them, mostly between two
+    // beats; the beep waits for the next beat. So does the one at the end of the warm-up.
+    for (const float warmup : {0.0f, 0.1f}) {
+        SCOPED_TRACE(warmup);
+        Rig rig;
+        Core::SimpleBeatMetronomeStrategy simple;
+        auto settings = Settings(1);
+        settings.SpeedTrainer = 1;
+        settings.Duration = 0.2f;
+        settings.Warmup = warmup;
+        settings.Warmdown = 0.0f;
+        ASSERT_EQ(rig.Start(simple, settings), 0);
+        int beeps = 0;
+        int changes = 0;
+        for (int tick = 0; tick < 100000 && rig.timer.running; ++tick) {
+            const std::size_t before = rig.engine.Sounds().size();
+            const std::size_t events = rig.handler.log.size();
+            simple.OnTimer();
+            const std::vector<std::int32_t> sounds = rig.engine.Sounds();
+            const std::vector<std::int32_t> now(sounds.begin() + static_cast<std::ptrdiff_t>(before), sounds.end());
+            for (std::size_t i = events; i < rig.handler.log.size(); ++i)
+                changes += rig.handler.log[i].rfind("event", 0) == 0 ? 1 : 0;
+            if (std::find(now.begin(), now.end(), SoundOf(MetronomeStrategy::BeepVoice)) == now.end())
+                continue;
+            ++beeps;
+            EXPECT_EQ(now.front(), SoundOf(0)) << "a beep without a beat at tick " << tick;
+        }
+        EXPECT_EQ(beeps, changes);
+        EXPECT_GE(beeps, 10);
+    }
 }
 
 TEST(SpeedTrainerRun, LogarithmicRunInMinutesWithoutBeeps)

@@ -207,4 +207,39 @@ TEST_F(MetronomeEndToEnd, SpeedTrainerStagesChangeTheSpacingAsTheCurveSays)
     EXPECT_TRUE(exact) << detail << Diagnostics();
 }
 
+TEST_F(MetronomeEndToEnd, TrainerBeepsSoundWithTheBeatsWhenStagesEndBetweenThem)
+{
+    auto settings = Settings();  // beats sound the accent note, the beep (sound 6) the other
+    settings.BeatType = 0;
+    settings.Bpm = 240;
+    settings.SpeedTrainer = 1;
+    settings.From = 0.5f;  // 120, 180, 240 bpm
+    settings.To = 1.0f;
+    settings.Step = 0.5f;
+    settings.Duration = 0.05f;  // 3 s in all: each stage ends a timer tick before a beat
+    settings.Warmup = 0.0f;
+    settings.Warmdown = 0.0f;
+    settings.Beep = 1;
+    Core::Metronome& metronome = Core::Metronome::Instance();
+    ASSERT_EQ(metronome.Start(handler, settings), 0);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (metronome.IsRunning() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ASSERT_FALSE(metronome.IsRunning()) << "the run ends by itself";
+
+    const std::vector<Hit> hits = FindHits(Recording(), {Template(AccentNote, rate), Template(BeatNote, rate)});
+    std::vector<long> beats;
+    std::vector<long> beeps;
+    for (const Hit& hit : hits)
+        (hit.sound == 0 ? beats : beeps).push_back(hit.onset);
+    ASSERT_EQ(beeps.size(), 2u) << Diagnostics();
+    for (long beep : beeps) {
+        long nearest = 1L << 40;
+        for (long beat : beats)
+            nearest = std::min(nearest, std::labs(beat - beep));
+        std::printf("beep %ld samples from the nearest beat\n", nearest);
+        EXPECT_LE(nearest, 4) << "beep at " << beep << "; " << Diagnostics();
+    }
+}
+
 }  // namespace

@@ -121,9 +121,15 @@ protected:
 TEST_F(ApplicationWindowTest, ControlsSitWhereTheLayoutPutsThem)
 {
     EXPECT_EQ(window->StartButton()->geometry(), QRect(282, 70, 100, 45));
-    EXPECT_EQ(window->TapButton()->geometry(), QRect(340, 166, 42, 32));
-    EXPECT_EQ(window->TempoSlider()->geometry(), QRect(60, 170, 280, 24));
-    EXPECT_EQ(window->VolumeSlider()->geometry(), QRect(60, 196, 280, 24));
+    EXPECT_EQ(window->TapButton()->geometry(), QRect(338, 166, 48, 32));
+    // The sliders start at 60, or after their labels when those need more, and end at Tap.
+    for (QSlider* slider : {window->TempoSlider(), window->VolumeSlider()}) {
+        EXPECT_GE(slider->x(), 60);
+        EXPECT_EQ(slider->geometry().right(), 337);
+    }
+    EXPECT_EQ(window->TempoSlider()->geometry().top(), 170);
+    EXPECT_EQ(window->VolumeSlider()->geometry().top(), 196);
+    EXPECT_GE(window->Tools().Button(32773)->width(), GUI::Toolbar::ButtonWidth);
     EXPECT_EQ(window->ReadOut().geometry(), QRect(10, 70, 200, 80));
     EXPECT_EQ(window->Indicator().geometry(), QRect(230, 76, 32, 32));
     EXPECT_EQ(StartText(), QStringLiteral("Start"));
@@ -442,8 +448,15 @@ TEST_F(ApplicationWindowTest, FailedStartShowsTheMessageAndStaysStopped)
     window->OnCommand(GUI::ApplicationWindow::StartStop);
     ASSERT_EQ(boxes.size(), 2u);
     EXPECT_EQ(boxes[1].title, QStringLiteral("Unable To Initialise Sound Source"));
+    EXPECT_FALSE(boxes[1].text.contains(QStringLiteral("cannot be played")));
     Key(Qt::Key_Up);
     EXPECT_EQ(Bpm(), 121);
+    // With audio files, the message names the file that cannot be played and its sound.
+    configuration.settings.SoundEngineType = 1;
+    std::copy_n(u"/no/such/click.wav", 19, configuration.settings.File[2]);
+    window->OnCommand(GUI::ApplicationWindow::StartStop);
+    ASSERT_EQ(boxes.size(), 3u);
+    EXPECT_TRUE(boxes[2].text.endsWith(QStringLiteral("sound 3 cannot be played: /no/such/click.wav"))) << boxes[2].text.toStdString();
 }
 
 TEST_F(ApplicationWindowTest, EventsFromTheTimerThreadAreShownOnTheWindowsThread)
@@ -567,6 +580,21 @@ TEST_F(ApplicationWindowTest, LanguageChangeRenamesEverythingInPlace)
     EXPECT_EQ(window->Tools().Button(32773), options);
     EXPECT_EQ(window->TapButton()->text(), QStringLiteral("Tippen"));
     EXPECT_EQ(window->Tools().Action(32773)->text(), QStringLiteral("Optionen"));
+    // Longer captions get the room they need: whole toolbar captions within the window, the
+    // sliders after "Lautstärke".
+    int toolbarWidth = 0;
+    for (int command = 32773; command <= 32776; ++command) {
+        QToolButton* button = window->Tools().Button(command);
+        EXPECT_GT(button->width(), button->fontMetrics().horizontalAdvance(button->text())) << command;
+        toolbarWidth += button->width();
+    }
+    EXPECT_LE(toolbarWidth, GUI::ApplicationWindow::ClientWidth);
+    auto* volumeLabel = window->Client()->findChild<QLabel*>(QString(), Qt::FindDirectChildrenOnly);
+    for (QLabel* label : window->Client()->findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly))
+        if (label->text() == QStringLiteral("Lautstärke"))
+            volumeLabel = label;
+    ASSERT_EQ(volumeLabel->text(), QStringLiteral("Lautstärke"));
+    EXPECT_GT(window->VolumeSlider()->x(), volumeLabel->x() + volumeLabel->fontMetrics().horizontalAdvance(volumeLabel->text()));
     EXPECT_EQ(window->menuBar()->actions().at(0)->text(), QStringLiteral("&Datei"));
     EXPECT_TRUE(window->CommandAction(GUI::ApplicationWindow::Language)->text().startsWith(QStringLiteral("&Sprache")));
     window->OnCommand(GUI::ApplicationWindow::StartStop);

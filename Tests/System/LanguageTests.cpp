@@ -184,7 +184,7 @@ TEST(LanguageFile, KeysOutsideTheSectionAreRefusedAndEarlierEntriesStay)
     const Case cases[] = {
         {"0", "Message"}, {"abc", "Message"}, {"a7", "Message"}, {"LangEnglish", "Text"},
         {"102", "Message"}, {"99999999999999999999", "Message"},
-        {"56", "Message"},  // the section has 55 entries
+        {"57", "Message"},  // the section has 56 entries
         {"4", "Menu"},      // 3 entries
         {"101", "Control"},  // controls 1001 to 1100
         {"1", "Language"},  // the display names are not read here
@@ -236,7 +236,7 @@ TEST(LanguageFile, TextsAFileOmitsAreTheBuiltInEnglish)
     EXPECT_EQ(language.GetControlText(1000), nullptr);
     EXPECT_EQ(language.GetControlText(1096), nullptr);
     EXPECT_EQ(language.GetDialogControlText(1096), nullptr);
-    EXPECT_EQ(language.GetMessage(55), nullptr);
+    EXPECT_EQ(language.GetMessage(56), nullptr);
     EXPECT_EQ(language.GetInstrumentName(-1), nullptr);
     EXPECT_EQ(language.GetMenuItemText(8), nullptr);
 }
