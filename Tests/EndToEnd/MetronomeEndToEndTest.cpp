@@ -221,13 +221,15 @@ TEST_F(MetronomeEndToEnd, TrainerBeepsSoundWithTheBeatsWhenStagesEndBetweenThem)
     settings.Warmdown = 0.0f;
     settings.Beep = 1;
     Core::Metronome& metronome = Core::Metronome::Instance();
-    ASSERT_EQ(metronome.Start(handler, settings), 0);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (metronome.IsRunning() && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    ASSERT_FALSE(metronome.IsRunning()) << "the run ends by itself";
-
-    const std::vector<Hit> hits = FindHits(Recording(), {Template(AccentNote, rate), Template(BeatNote, rate)});
+    const std::vector<Hit> hits = Record(
+        [&] {
+            ASSERT_EQ(metronome.Start(handler, settings), 0);
+            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+            while (metronome.IsRunning() && std::chrono::steady_clock::now() < deadline)
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            ASSERT_FALSE(metronome.IsRunning()) << "the run ends by itself";
+        },
+        {Template(AccentNote, rate), Template(BeatNote, rate)});
     std::vector<long> beats;
     std::vector<long> beeps;
     for (const Hit& hit : hits)
@@ -238,7 +240,7 @@ TEST_F(MetronomeEndToEnd, TrainerBeepsSoundWithTheBeatsWhenStagesEndBetweenThem)
         for (long beat : beats)
             nearest = std::min(nearest, std::labs(beat - beep));
         std::printf("beep %ld samples from the nearest beat\n", nearest);
-        EXPECT_LE(nearest, 4) << "beep at " << beep << "; " << Diagnostics();
+        EXPECT_LE(nearest, 1) << "beep at " << beep << "; " << Diagnostics();
     }
 }
 
