@@ -12,6 +12,7 @@ namespace Core {
 namespace {
 constexpr const char* SourceFile = "Src/Core/WavePlayer";
 constexpr std::uint32_t MmNoError = 0;
+constexpr std::uint32_t MmNotEnabled = 3;
 std::atomic<bool> priorityFailureLogged{false};
 }  // namespace
 
@@ -117,6 +118,13 @@ bool WavePlayer::Play(std::int32_t volume, std::int64_t frame)
     if (!_device) {
         SetLastResult(System::NoAudioFileResult);
         System::Log().Write(System::Warn, "Attempting to play sound when _waveOutHandle not initialised");
+        return false;
+    }
+    if (!Platform::WaveOut::Running(_device)) {
+        // The output died under the device: the click cannot sound.
+        SetLastResult(MmNotEnabled);
+        System::ReportMultimediaError(MmNotEnabled, SourceFile, "Core::WavePlayer::Play", __LINE__,
+                                      "Error calling WaveOut::Write");
         return false;
     }
     _requestedVolume.store(volume, std::memory_order_relaxed);

@@ -79,25 +79,29 @@ void AudioOutput::SetNullCapture(std::vector<float>* capture)
 
 std::uint32_t AudioOutput::Acquire()
 {
-    std::lock_guard guard(_lock);
-    if (_users > 0 || _open) {
+    {
+        std::lock_guard guard(_lock);
+        if (!_open) {
+            // Not open, or closed under its users' feet because it died: opened afresh.
+            std::uint32_t result = _useNull ? StartNull() : StartDevice();
+            if (result != MmNoError)
+                return result;
+            _open = true;
+            _running.store(true, std::memory_order_release);
+        }
         ++_users;
-        return MmNoError;
+        if (!_nullActive && !_closerStarted)
+            _closerStarted = _closer.Start([this] { RunCloser(); });
     }
-    std::uint32_t result = _useNull ? StartNull() : StartDevice();
-    if (result == MmNoError) {
-        _users = 1;
-        _open = true;
-        _running.store(true, std::memory_order_release);
-    }
-    return result;
+    _closerWake.notify_all();
+    return MmNoError;
 }
 
 void AudioOutput::Release()
 {
     {
         std::lock_guard guard(_lock);
-        if (_users == 0 || --_users > 0)
+        if (_users == 0 || --_users > 0 || !_open)
             return;
         if (_nullActive) {
             StopStream();  // the null output serves tests: each start is a fresh one
@@ -105,11 +109,21 @@ void AudioOutput::Release()
         }
         _idleSince = Clock::Now();
         if (!_closerStarted)
-            _closerStarted = _closer.Start([this] { RunCloser(); });
-        if (!_closerStarted)
             StopStream();  // no thread to close it later: close it now
     }
     _closerWake.notify_all();
+}
+
+bool AudioOutput::Died() const noexcept
+{
+    return _deaths.load(std::memory_order_relaxed) > 0;
+}
+
+void AudioOutput::ServeWhileClosed() noexcept
+{
+    std::lock_guard guard(_lock);
+    if (!_open)
+        _mixer.Drain();
 }
 
 void AudioOutput::CloseIdle()
@@ -119,22 +133,34 @@ void AudioOutput::CloseIdle()
         StopStream();
 }
 
-// Closes the stream once it has had no user for the idle delay.
+// Closes the device's stream once it has had no user for the idle delay, and watches it while
+// it is open: a stream whose callbacks have stopped (the sound server went away) is closed, so
+// that what plays on it fails and the next start opens the device afresh.
 void AudioOutput::RunCloser()
 {
     std::unique_lock guard(_lock);
     while (!_closerStop) {
-        if (_users == 0 && _open) {
+        if (!_open || _nullActive) {
+            _closerWake.wait(guard);
+            continue;
+        }
+        const std::int64_t now = Clock::Now();
+        if (now - _lastCallback.load(std::memory_order_relaxed) > DeadAfter) {
+            _deaths.fetch_add(1, std::memory_order_relaxed);
+            _reinitialise = true;  // the server the sound system knew may be gone
+            StopStream();
+            continue;
+        }
+        std::int64_t wake = now + WatchInterval;
+        if (_users == 0) {
             const std::int64_t closeAt = _idleSince + IdleCloseDelay;
-            const std::int64_t now = Clock::Now();
             if (now >= closeAt) {
                 StopStream();
                 continue;
             }
-            _closerWake.wait_for(guard, std::chrono::nanoseconds(closeAt - now));
-        } else {
-            _closerWake.wait(guard);
+            wake = std::min(wake, closeAt);
         }
+        _closerWake.wait_for(guard, std::chrono::nanoseconds(wake - now));
     }
 }
 
@@ -145,7 +171,8 @@ void AudioOutput::PrepareTiming(double rate)
     _sampleRate.store(rate, std::memory_order_release);
     _mixer.Start(rate);
     _mapping.Reset(rate);
-    _lastCallback = 0;
+    _previousCallback = 0;
+    _lastCallback.store(Clock::Now(), std::memory_order_relaxed);
     _maxGap = 0;
     _lastAhead = -1;
     _ahead = 0;
@@ -201,7 +228,10 @@ std::int64_t AudioOutput::LeadFrame() const noexcept
     // by its length.
     const double lead = static_cast<double>(LeadTime()) / snapshot.mapping.framePeriod;
     const auto rendered = static_cast<double>(_mixer.FramesRendered());
-    const double rendering = std::clamp(snapshot.mapping.FrameAt(Clock::Now()), rendered, rendered + lead);
+    // A closed output's frames pass with the clock, so that whatever waits for them goes on
+    // (and finds the output closed).
+    const double frame = snapshot.mapping.FrameAt(Clock::Now());
+    const double rendering = Running() ? std::clamp(frame, rendered, rendered + lead) : std::max(frame, rendered);
     return static_cast<std::int64_t>(std::ceil(rendering + lead));
 }
 
@@ -229,19 +259,20 @@ double AudioOutput::MeasuredRate() const noexcept
 
 void AudioOutput::OnBuffer(float* output, int frames, std::int64_t callbackTime, double aheadNs) noexcept
 {
+    _lastCallback.store(callbackTime, std::memory_order_relaxed);
     const int callbacks = _callbacks.load(std::memory_order_relaxed) + 1;
-    if (_lastCallback != 0 && callbacks > StartCallbacks) {
+    if (_previousCallback != 0 && callbacks > StartCallbacks) {
         // The lead covers the longest pause between callbacks seen in this stream twice: a wave
         // player waits for one callback to take its reset before it writes for the next (a stall
         // longer than any pace is not planned for).
-        const std::int64_t gap = callbackTime - _lastCallback;
+        const std::int64_t gap = callbackTime - _previousCallback;
         if (gap > _maxGap && gap <= LongestPlannedGap) {
             _maxGap = gap;
             _leadNs.store(BufferNs(_sampleRate.load(std::memory_order_relaxed)) + 2 * gap + LeadMargin,
                           std::memory_order_relaxed);
         }
     }
-    _lastCallback = callbackTime;
+    _previousCallback = callbackTime;
     const int restartsBefore = _mapping.Restarts();
     _mapping.Observe(_mixer.FramesRendered(), callbackTime);
     if (_mapping.Restarts() != restartsBefore)
@@ -270,6 +301,21 @@ int AudioOutput::Callback(const void*, void* output, unsigned long frames, const
 }
 
 std::uint32_t AudioOutput::StartDevice()
+{
+    // A sound system that lost its server, or that found none when it started, is started
+    // again: it learns its devices only then.
+    if (_paInitialised && _reinitialise) {
+        Pa_Terminate();
+        _paInitialised = false;
+    }
+    _reinitialise = false;
+    const std::uint32_t result = OpenDevice();
+    if (result != MmNoError)
+        _reinitialise = true;
+    return result;
+}
+
+std::uint32_t AudioOutput::OpenDevice()
 {
     if (!_paInitialised) {
         if (Pa_Initialize() != paNoError)
@@ -356,10 +402,15 @@ void AudioOutput::StopStream()
     }
     if (_stream) {
         auto* stream = static_cast<PaStream*>(_stream);
-        Pa_StopStream(stream);
+        // Aborted, not drained: what is still queued is of no use, and a stream whose server
+        // went away would never drain.
+        Pa_AbortStream(stream);
         Pa_CloseStream(stream);
         _stream = nullptr;
     }
+    // No audio thread now: what was handed to the mixer (a wave device's reset or detach) is
+    // carried out here, so that nobody waits for it.
+    _mixer.Drain();
 }
 
 // Renders one buffer every buffer period, on a grid that does not drift, and "hears" each buffer

@@ -37,6 +37,10 @@ public:
     // server's ALSA plugin takes one to two seconds before the first frame is heard, so it stays
     // open through the pauses of a practice session and closes when the program is left idle.
     static constexpr std::int64_t IdleCloseDelay = 600'000'000'000;
+    // A device stream whose callbacks stopped for this long has died (longer than the sound
+    // server's stall at a start or after an underflow); it is looked at this often.
+    static constexpr std::int64_t DeadAfter = 4'000'000'000;
+    static constexpr std::int64_t WatchInterval = 250'000'000;
 
     AudioOutput();
     ~AudioOutput();
@@ -51,7 +55,14 @@ public:
     void Release();
     // Closes an output nobody uses at once, instead of after the idle delay.
     void CloseIdle();
+    // Whether the output runs. A device stream that died is closed, under its users: it does
+    // not run, and the next Acquire opens it afresh.
     bool Running() const noexcept { return _running.load(std::memory_order_acquire); }
+    // Whether a stream ever died (for tests and benchmarks).
+    bool Died() const noexcept;
+    // While the output is closed, carries out what was handed to the mixer (a wave device's
+    // reset or detach), which no audio thread will; nothing otherwise.
+    void ServeWhileClosed() noexcept;
 
     Mixer& GetMixer() noexcept { return _mixer; }
     double SampleRate() const noexcept { return _sampleRate.load(std::memory_order_acquire); }
@@ -104,6 +115,7 @@ private:
     };
 
     std::uint32_t StartDevice();
+    std::uint32_t OpenDevice();
     std::uint32_t StartNull();
     void StopStream();
     void PrepareTiming(double rate);
@@ -126,6 +138,7 @@ private:
     std::int64_t _idleSince = 0;
     bool _closerStop = false;
     bool _closerStarted = false;
+    bool _reinitialise = false;  // start the sound system afresh before the next open
     Thread _closer;
     void* _stream = nullptr;
     Mixer _mixer;
@@ -135,10 +148,12 @@ private:
     std::atomic<std::int64_t> _leadNs{0};
     std::atomic<int> _restarts{0};
     std::atomic<int> _callbacks{0};
+    std::atomic<std::int64_t> _lastCallback{0};
+    std::atomic<int> _deaths{0};
 
     // Audio thread only.
     ClockMapping _mapping;
-    std::int64_t _lastCallback = 0;
+    std::int64_t _previousCallback = 0;
     std::int64_t _maxGap = 0;
     double _lastAhead = -1;
     double _ahead = 0;

@@ -53,6 +53,8 @@ std::uint32_t MidiOut::ShortMessage(Handle handle, std::uint32_t message, std::i
         return MmInvalidParameter;  // running status is not taken: every message has its status byte
     if (status != NoteOnPercussion)
         return MmNoError;
+    if (!handle->_output.Running())
+        return MmNotEnabled;  // the output died under this device
     const int note = static_cast<int>((message >> 8) & 0x7F);
     const int velocity = static_cast<int>((message >> 16) & 0x7F);
     Mixer& mixer = handle->_output.GetMixer();

@@ -114,6 +114,12 @@ void Mixer::TakeEvents(std::int64_t bufferStart) noexcept
     }
 }
 
+void Mixer::Drain() noexcept
+{
+    TakeEvents(_nextFrame);
+    _voiceCount = 0;
+}
+
 std::int64_t Mixer::PlaceStreamStart(std::int64_t frame, std::int64_t bufferStart) noexcept
 {
     return PlaceEvent(frame, bufferStart, true);

@@ -59,6 +59,9 @@ public:
 
     // The audio callback: fills the next `frames` interleaved stereo frames.
     void Render(float* output, int frames) noexcept;
+    // Carries out the queued events when no audio thread runs (the output is closed): streams
+    // attach, detach and take their commands; sounds are dropped.
+    void Drain() noexcept;
     // Audio thread, from a stream's OnCommand: the frame a sound the stream starts on `frame` is
     // placed on, as for Play; -1 when it is too late and is dropped (and counted).
     std::int64_t PlaceStreamStart(std::int64_t frame, std::int64_t bufferStart) noexcept;

@@ -207,6 +207,8 @@ std::uint32_t WaveOut::Write(Handle handle, WaveHeader* header, std::uint32_t si
         return WaveUnprepared;
     if (flags & HeaderInQueue)
         return WaveStillPlaying;
+    if (!handle->_output.Running())
+        return MmNotEnabled;  // the output died under the device
     header->next = nullptr;
     header->flags.store((flags & ~static_cast<std::uint32_t>(HeaderDone)) | HeaderInQueue, std::memory_order_release);
     handle->_queued.fetch_add(1, std::memory_order_acq_rel);
@@ -224,11 +226,21 @@ bool WaveOut::WaitForAcknowledgement(std::uint32_t before)
     const std::int64_t giveUp = Clock::Now() + 2'000'000'000;
     const timespec pause{0, 500'000};
     while (_acknowledged.load(std::memory_order_acquire) == before) {
-        if (Clock::Now() > giveUp)
+        // With the output closed (it died) no audio thread answers: the command is carried out
+        // here.
+        if (!_output.Running())
+            _output.ServeWhileClosed();
+        else if (Clock::Now() > giveUp)
             return false;
-        nanosleep(&pause, nullptr);
+        if (_acknowledged.load(std::memory_order_acquire) == before)
+            nanosleep(&pause, nullptr);
     }
     return true;
+}
+
+bool WaveOut::Running(Handle handle) noexcept
+{
+    return handle && handle->_output.Running();
 }
 
 std::uint32_t WaveOut::Reset(Handle handle)

@@ -67,6 +67,8 @@ public:
     // to a device that is still playing carries its sound on, whatever it names.
     static std::uint32_t Write(Handle handle, WaveHeader* header, std::uint32_t size,
                                std::int64_t frame = AnyFrame) noexcept;
+    // Whether the output the device plays on runs (it may have died under it).
+    static bool Running(Handle handle) noexcept;
     // Stops playback at once and returns every queued buffer as done; waits for the audio thread.
     static std::uint32_t Reset(Handle handle);
     static std::uint32_t Close(Handle handle);

@@ -244,4 +244,32 @@ TEST_F(MetronomeEndToEnd, TrainerBeepsSoundWithTheBeatsWhenStagesEndBetweenThem)
     }
 }
 
+// Dragging the tempo slider sends a stream of changes: each next click still comes one new
+// interval after the last one, so the changes never hold the beat back (restarting the interval
+// at every change would leave seconds of silence).
+TEST_F(MetronomeEndToEnd, AStreamOfTempoChangesNeverHoldsTheBeatBack)
+{
+    auto settings = Settings();
+    settings.BeatType = 0;
+    settings.Bpm = 60;
+    Core::Metronome& metronome = Core::Metronome::Instance();
+    const std::vector<Hit> hits = Record(
+        [&] {
+            ASSERT_EQ(metronome.Start(handler, settings), 0);
+            // From 60 to 240 bpm in 3 s, a change every 30 ms, as a dragged slider gives them.
+            for (int step = 0; step <= 100; ++step) {
+                metronome.SetTempo(60 + step * 180 / 100);
+                std::this_thread::sleep_for(std::chrono::milliseconds(30));
+            }
+            metronome.Stop();
+        },
+        {Template(AccentNote, rate)});
+    ASSERT_GE(hits.size(), 6u) << Diagnostics();
+    long longest = 0;
+    for (std::size_t i = 1; i < hits.size(); ++i)
+        longest = std::max(longest, hits[i].onset - hits[i - 1].onset);
+    // No gap longer than the slowest interval of the drag (one second at 60 bpm).
+    EXPECT_LE(longest, static_cast<long>(rate) + 1) << Diagnostics();
+}
+
 }  // namespace
