@@ -130,8 +130,9 @@ TEST_F(MetronomeEndToEnd, BarsOfFourAt120BpmForFourSecondsSoundOnTheirFramesWith
         const std::vector<Hit> hits = Record(
             [&] {
                 ASSERT_EQ(metronome.Start(run, settings), 0);
-                // The ninth beat would be due at 4 s.
-                std::this_thread::sleep_for(std::chrono::milliseconds(3900));
+                // The ninth beat would be due at 4 s, handed over a lead of some tens of
+                // milliseconds before.
+                std::this_thread::sleep_for(std::chrono::milliseconds(3800));
                 metronome.Stop();
             },
             {Template(AccentNote, rate), Template(BeatNote, rate)});
