@@ -187,7 +187,20 @@ void Print(const std::string& name, const Run& run, const std::vector<long>& ons
         gridMax = std::max(gridMax, std::fabs(static_cast<double>(onsets[i] - onsets[0]) - exact));
     }
     const double spacings = onsets.size() > 1 ? static_cast<double>(onsets.size() - 1) : 1;
-    const double ppm = onsets.size() > 1 ? (static_cast<double>(onsets.back() - onsets.front()) / exact - 1) * 1e6 : 0;
+    // The tempo from the least-squares slope of the clicks against their exact places, so that
+    // the rounding of the first and last click (up to half a sample each) does not read as an error.
+    double sx = 0, sy = 0, sxx = 0, sxy = 0, place = 0;
+    for (std::size_t i = 0; i < onsets.size(); ++i) {
+        if (i > 0)
+            place += PeriodOf(run, i, rate);
+        const double y = static_cast<double>(onsets[i] - onsets[0]);
+        sx += place;
+        sy += y;
+        sxx += place * place;
+        sxy += place * y;
+    }
+    const double n = static_cast<double>(onsets.size());
+    const double ppm = onsets.size() > 2 ? ((n * sxy - sx * sy) / (n * sxx - sx * sx) - 1) * 1e6 : 0;
     std::printf("%-34s %5zu %4d %8.2f %8.3f %8.2f %9.2f %s\n", name.c_str(), onsets.size(),
                 played - static_cast<int>(onsets.size()), gridMax, spacingSum / spacings, spacingMax, ppm,
                 underflows ? ("underflows " + std::to_string(underflows)).c_str() : "");

@@ -227,6 +227,21 @@ TEST(TimerFrameGrid, EveryTickFallsOnItsRoundedFrameAcrossChangesAndJumps)
     expectGrid(8, 16, 150);
     // The window's change, made during the sixteenth tick, takes effect from that tick on.
     expectGrid(16, 24, 97);
+
+    // Paused and resumed: the resume's first tick starts a new grid on the frame the clock
+    // reads then.
+    clock.frame += 50'000;
+    const std::int64_t resumedAt = clock.frame;
+    handler.tick = [&] {
+        frames.push_back(timer.CurrentTick().frame);
+        if (frames.size() == 30)
+            timer.Stop();
+    };
+    ASSERT_TRUE(timer.Start(&handler, 60000.0 / 97));
+    timer.Join();
+    ASSERT_EQ(frames.size(), 30u);
+    EXPECT_EQ(frames[24], resumedAt + 1);  // the first reading of the clock
+    expectGrid(25, 30, 97);
 }
 
 TEST_F(TimerTest, StopDuringTheSpinFinishesItWithoutATick)
