@@ -1,6 +1,7 @@
 #include "Core/MetronomeStrategy.h"
 
 #include "Configuration/ConfigurationData.h"
+#include "Core/HeardTime.h"
 #include "Core/IBeatIndicator.h"
 #include "Core/IMetronomeEventHandler.h"
 #include "Core/ISoundEngine.h"
@@ -151,6 +152,11 @@ void MetronomeStrategy::StopWithError() noexcept
 
 void MetronomeStrategy::StopAtEnd() noexcept
 {
+    // The run's last click is handed over a lead before it sounds: closing the output's devices
+    // at once would cut it. It is heard (and rings a moment) first.
+    // A Stop meanwhile takes over: it closes and reports.
+    if (!HeardTime::WaitUntil(_tick.heardAt + LastClickRing, [this] { return _timer->IsRunning(); }))
+        return;
     StopTimerAndOutput();
     if (_handler != nullptr)
         _handler->OnStopped(UserTempo());

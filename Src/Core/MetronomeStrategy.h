@@ -40,6 +40,8 @@ public:
     static constexpr int PrimaryVoice = 3;
     static constexpr int SecondaryVoice = 4;
     static constexpr int BeepVoice = 5;
+    // How long the last click of a run that ends by itself may ring before the devices close (ns).
+    static constexpr std::int64_t LastClickRing = 200'000'000;
 
     MetronomeStrategy() noexcept;
     ~MetronomeStrategy() override = default;

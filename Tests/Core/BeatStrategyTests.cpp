@@ -13,6 +13,7 @@
 #include "Core/StandardTimerStrategy.h"
 #include "Core/TrainerCurveSelection.h"
 #include "EngineFakes.h"
+#include "Platform/Clock.h"
 #include "Platform/Text.h"
 
 namespace {
@@ -386,6 +387,25 @@ TEST(Tick, FailedBeepStopsTheTrainer)
     rig.Tick(simple, 100);
     EXPECT_EQ(rig.handler.log, (std::vector<std::string>{"event 2 0", "stopped 120", "error 29"}));
     EXPECT_EQ(rig.engine.Sounds().back(), SoundOf(MetronomeStrategy::BeepVoice));
+}
+
+// The run's last click is handed over a lead before it sounds: the run that ends by itself closes
+// the engine only once it has been heard (and has rung a moment), not at once.
+TEST(Tick, ARunThatEndsByItselfClosesTheEngineAfterItsLastClickIsHeard)
+{
+    Rig rig;
+    Core::SimpleBeatMetronomeStrategy simple;
+    auto settings = Settings(0);
+    settings.SpeedTrainer = 1;
+    settings.DurationsInBars = 1;
+    settings.Duration = 1.0f;
+    ASSERT_EQ(rig.Start(simple, settings), 0);
+    const std::int64_t started = Platform::Clock::Now();
+    rig.timer.tick.heardAt = started + 100'000'000;
+    for (int tick = 0; tick < 100000 && rig.timer.running; ++tick)
+        simple.OnTimer();
+    EXPECT_EQ(rig.engine.closed, 1);
+    EXPECT_GE(Platform::Clock::Now() - started, 100'000'000 + MetronomeStrategy::LastClickRing);
 }
 
 // A whole speed-training run, tick by tick: the clicks and events in the order they happen,
