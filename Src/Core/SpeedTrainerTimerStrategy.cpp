@@ -11,6 +11,14 @@ namespace {
 
 constexpr std::uint16_t BeatBit = 0x0001;
 
+// A stage timed in minutes counts at least one tick: a run too short for its number of stages
+// (0.01 minutes from 60 to 120 bpm) would otherwise count to 0, which a count that starts at 1
+// never reaches, and play its first tempo for ever.
+std::int32_t AtLeastOneTick(std::int32_t ticks) noexcept
+{
+    return ticks < 1 ? 1 : ticks;
+}
+
 }  // namespace
 
 double SpeedTrainerTimerStrategy::IntervalFor(float tempo) const noexcept
@@ -90,7 +98,7 @@ void SpeedTrainerTimerStrategy::Initialise(Configuration::ConfigurationData& set
         const float runMs = duration * 60000.0f;
         const float stageMs = runMs / static_cast<float>(_stageCount);
         _stageLength = static_cast<std::int32_t>(stageMs);
-        _countedTicksPerStage = static_cast<std::int32_t>(_stageLength / GetInterval());
+        _countedTicksPerStage = AtLeastOneTick(static_cast<std::int32_t>(_stageLength / GetInterval()));
         const float warmupBeats = warmup * tempo;
         _warmUpTicksLeft = static_cast<std::int32_t>(warmupBeats * _timerTicksPerBeat);
         const float warmdownStageMs = 60000.0f * warmdown / 4.0f;
@@ -133,7 +141,7 @@ std::int32_t SpeedTrainerTimerStrategy::OnTick(std::uint16_t entry)
         SetTempoAndInterval(tempo, interval);
         if (_stageLength != 0) {
             const float ticks = static_cast<float>(_stageLength / interval);
-            _countedTicksPerStage = static_cast<std::int32_t>(ticks);
+            _countedTicksPerStage = AtLeastOneTick(static_cast<std::int32_t>(ticks));
         }
         return result | TempoChanged;
     }
@@ -156,7 +164,7 @@ std::int32_t SpeedTrainerTimerStrategy::BeginWarmDown()
     } else {
         _stageLength = _warmDownLength;
         const float ticks = static_cast<float>(_stageLength / interval);
-        _countedTicksPerStage = static_cast<std::int32_t>(ticks);
+        _countedTicksPerStage = AtLeastOneTick(static_cast<std::int32_t>(ticks));
     }
     _stageCount = _warmDownStageCount;
     _stageIndex = 0;

@@ -238,6 +238,25 @@ TEST(SpeedTrainerTimerStrategy, StageThatCountsNoTicksIsNeverLeft)
     EXPECT_EQ(trainer.GetTempo(), 60);
 }
 
+// A run in minutes too short for its stages still goes through them, a tick each, and ends.
+TEST(SpeedTrainerTimerStrategy, RunInMinutesTooShortForItsStagesStillEnds)
+{
+    Core::SpeedTrainerTimerStrategy trainer;
+    auto settings = Settings(0, 0);
+    settings.SpeedTrainer = 1;
+    settings.Bpm = 120;
+    settings.From = 0.5f;
+    settings.Duration = 0.01f;  // 0.6 s for 60 stages
+    settings.Warmup = 0.0f;
+    settings.Warmdown = 0.0f;
+    trainer.Initialise(settings);
+    int tick = 0;
+    while (tick < 100000 && !(trainer.OnTick(0x0001) & 0x2000))
+        ++tick;
+    EXPECT_LT(tick, 100000) << "the run never ended";
+    EXPECT_EQ(trainer.GetTempo(), 120);
+}
+
 TEST(SpeedTrainerTimerStrategy, ZeroStartTempoStillTicks)
 {
     Core::LinearTrainerStrategy linear;
