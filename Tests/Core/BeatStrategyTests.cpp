@@ -389,25 +389,6 @@ TEST(Tick, FailedBeepStopsTheTrainer)
     EXPECT_EQ(rig.engine.Sounds().back(), SoundOf(MetronomeStrategy::BeepVoice));
 }
 
-// The run's last click is handed over a lead before it sounds: the run that ends by itself closes
-// the engine only once it has been heard (and has rung a moment), not at once.
-TEST(Tick, ARunThatEndsByItselfClosesTheEngineAfterItsLastClickIsHeard)
-{
-    Rig rig;
-    Core::SimpleBeatMetronomeStrategy simple;
-    auto settings = Settings(0);
-    settings.SpeedTrainer = 1;
-    settings.DurationsInBars = 1;
-    settings.Duration = 1.0f;
-    ASSERT_EQ(rig.Start(simple, settings), 0);
-    const std::int64_t started = Platform::Clock::Now();
-    rig.timer.tick.heardAt = started + 100'000'000;
-    for (int tick = 0; tick < 100000 && rig.timer.running; ++tick)
-        simple.OnTimer();
-    EXPECT_EQ(rig.engine.closed, 1);
-    EXPECT_GE(Platform::Clock::Now() - started, 100'000'000 + MetronomeStrategy::LastClickRing);
-}
-
 // A whole speed-training run, tick by tick: the clicks and events in the order they happen,
 // runs of beat clicks counted.
 std::vector<std::string> TrainerRun(Configuration::ConfigurationData& settings)
@@ -519,7 +500,9 @@ TEST(SpeedTrainerRun, LogarithmicRunInMinutesWithoutBeeps)
     EXPECT_EQ(run[2], "8 beats");
 }
 
-TEST(SpeedTrainerRun, TempoChangesRenewTheTimerInterval)
+// The stages renew the timer's interval; at the end the run closes the engine only once its last
+// click, handed over a lead before it sounds, has been heard (and has rung a moment).
+TEST(SpeedTrainerRun, TempoChangesRenewTheTimerIntervalAndTheEndLetsTheLastClickSound)
 {
     Rig rig;
     Core::SimpleBeatMetronomeStrategy simple;
@@ -528,8 +511,12 @@ TEST(SpeedTrainerRun, TempoChangesRenewTheTimerInterval)
     settings.DurationsInBars = 1;
     settings.Duration = 1.0f;
     ASSERT_EQ(rig.Start(simple, settings), 0);
+    const std::int64_t started = Platform::Clock::Now();
+    rig.timer.tick.heardAt = started + 100'000'000;
     for (int tick = 0; tick < 100000 && rig.timer.running; ++tick)
         simple.OnTimer();
+    EXPECT_EQ(rig.engine.closed, 1);
+    EXPECT_GE(Platform::Clock::Now() - started, 100'000'000 + MetronomeStrategy::LastClickRing);
     ASSERT_EQ(rig.timer.intervals.size(), 14u);
     EXPECT_DOUBLE_EQ(rig.timer.intervals[0], 60000.0 / (66 * 8));
     EXPECT_DOUBLE_EQ(rig.timer.intervals[9], 62.5);
