@@ -114,11 +114,6 @@ void AudioOutput::Release()
     _closerWake.notify_all();
 }
 
-bool AudioOutput::Died() const noexcept
-{
-    return _deaths.load(std::memory_order_relaxed) > 0;
-}
-
 void AudioOutput::ServeWhileClosed() noexcept
 {
     std::lock_guard guard(_lock);
@@ -146,7 +141,6 @@ void AudioOutput::RunCloser()
         }
         const std::int64_t now = Clock::Now();
         if (now - _lastCallback.load(std::memory_order_relaxed) > DeadAfter) {
-            _deaths.fetch_add(1, std::memory_order_relaxed);
             _reinitialise = true;  // the server the sound system knew may be gone
             StopStream();
             continue;

@@ -58,8 +58,6 @@ public:
     // Whether the output runs. A device stream that died is closed, under its users: it does
     // not run, and the next Acquire opens it afresh.
     bool Running() const noexcept { return _running.load(std::memory_order_acquire); }
-    // Whether a stream ever died (for tests and benchmarks).
-    bool Died() const noexcept;
     // While the output is closed, carries out what was handed to the mixer (a wave device's
     // reset or detach), which no audio thread will; nothing otherwise.
     void ServeWhileClosed() noexcept;
@@ -149,7 +147,6 @@ private:
     std::atomic<int> _restarts{0};
     std::atomic<int> _callbacks{0};
     std::atomic<std::int64_t> _lastCallback{0};
-    std::atomic<int> _deaths{0};
 
     // Audio thread only.
     ClockMapping _mapping;

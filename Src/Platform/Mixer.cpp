@@ -57,7 +57,7 @@ bool Mixer::PostStream(IMixerStream* stream, int command, void* argument, std::i
 // dropped (-1) when `droppable`.
 std::int64_t Mixer::PlaceEvent(std::int64_t frame, std::int64_t bufferStart, bool droppable) noexcept
 {
-    if (frame == AnyFrame || _placement.load(std::memory_order_relaxed) == Placement::BufferStart)
+    if (frame == AnyFrame)
         return bufferStart;
     if (frame >= bufferStart)
         return frame;

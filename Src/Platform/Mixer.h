@@ -33,17 +33,12 @@ public:
     // the next ones after a stall, so it is dropped and counted.
     static constexpr double LateToleranceSeconds = 0.010;
 
-    // Where events are placed: on their frame (the normal case), or, to measure what placing
-    // gains, at the start of the buffer being rendered when they are taken from the queue.
-    enum class Placement { Exact, BufferStart };
-
     Mixer() noexcept;
     Mixer(const Mixer&) = delete;
     Mixer& operator=(const Mixer&) = delete;
 
     // Prepares for an output of this rate, forgetting voices and frames. Only while no Render runs.
     void Start(double sampleRate) noexcept;
-    void SetPlacement(Placement placement) noexcept { _placement.store(placement, std::memory_order_release); }
     double SampleRate() const noexcept { return _sampleRate; }
 
     // Any thread: start `sound` on output frame `frame` (or AnyFrame: as soon as possible),
@@ -95,7 +90,6 @@ private:
     void StartVoice(const Sound* sound, std::int64_t frame, float gain) noexcept;
 
     LockFreeQueue<Event, 4096> _events;
-    std::atomic<Placement> _placement{Placement::Exact};
     double _sampleRate = 44100;
     std::int64_t _lateTolerance = 441;  // frames
 

@@ -96,16 +96,6 @@ TEST(Mixer, LateSoundsArePlayedAtOnceOrDroppedAndCounted)
     EXPECT_EQ(output.Mixer().DroppedEvents(), 2);
 }
 
-TEST(Mixer, BufferStartPlacementIgnoresTheFrame)
-{
-    Output output;
-    output.RenderBuffers(4);
-    output.Mixer().SetPlacement(Platform::Mixer::Placement::BufferStart);
-    output.Mixer().Play(&impulse, 50 * Buffer + 100);
-    output.RenderBuffers(1);
-    EXPECT_EQ(output.SoundingFrames(), std::vector<std::int64_t>{4 * Buffer});
-}
-
 // An output whose sample clock runs 100 ppm fast against the system clock, its callbacks'
 // times jittering by 0.2 ms: the mapping learns the rate and keeps time to well under a frame
 // after an hour, without starting over.
