@@ -20,6 +20,7 @@
 #include <string_view>
 #include <unistd.h>
 
+#include "../Tests/Support/RecordFields.h"
 #include "Configuration/FileConfiguration.h"
 #include "Platform/File.h"
 #include "Platform/Text.h"
@@ -137,20 +138,9 @@ void FillRecord(FuzzedDataProvider& input, ConfigurationData& record)
 void ExpectRecord(const ConfigurationData& written, const ConfigurationData& read, bool withDescription)
 {
     const ConfigurationData fallback;
-    const std::uint32_t ConfigurationData::* integers[] = {
-        &ConfigurationData::SoundEngineType, &ConfigurationData::Bpm, &ConfigurationData::GlobalVolume,
-        &ConfigurationData::BeatType, &ConfigurationData::BeatsPerBar, &ConfigurationData::CrNumBars,
-        &ConfigurationData::CrBeatsPerBar, &ConfigurationData::CrSubdivision, &ConfigurationData::CrCompoundTime,
-        &ConfigurationData::DisplayedSubdiv, &ConfigurationData::DisplayDistinct, &ConfigurationData::Subdivision1,
-        &ConfigurationData::Subdivision2, &ConfigurationData::CompoundTime, &ConfigurationData::VisualIndicator,
-        &ConfigurationData::SpeedTrainer, &ConfigurationData::DurationsInBars, &ConfigurationData::Logarithmic,
-        &ConfigurationData::Beep};
-    for (auto field : integers)
+    for (auto field : Tests::RecordFields::Integers)
         ExpectNumber(written.*field, read.*field, fallback.*field);
-    const float ConfigurationData::* floats[] = {&ConfigurationData::From,     &ConfigurationData::To,
-                                                 &ConfigurationData::Step,     &ConfigurationData::Duration,
-                                                 &ConfigurationData::Warmup,   &ConfigurationData::Warmdown};
-    for (auto field : floats)
+    for (auto field : Tests::RecordFields::Floats)
         ExpectNumber(written.*field, read.*field, fallback.*field);
     for (int voice = 0; voice < ConfigurationData::NumVoices; ++voice) {
         ExpectNumber(written.Instrument[voice], read.Instrument[voice], fallback.Instrument[voice]);

@@ -14,6 +14,7 @@
 #include "Platform/File.h"
 #include "Platform/ProgramFolder.h"
 #include "Platform/Text.h"
+#include "Support/RecordFields.h"
 #include "Support/TestEnvironment.h"
 
 namespace {
@@ -104,21 +105,10 @@ void ExpectSameSettings(const ConfigurationData& a, const ConfigurationData& b)
     EXPECT_EQ(U8(a.Description), U8(b.Description));
     EXPECT_EQ(U8(a.CustomPattern), U8(b.CustomPattern));
     EXPECT_EQ(U8(a.CustomRhythm), U8(b.CustomRhythm));
-    const std::uint32_t ConfigurationData::* integers[] = {
-        &ConfigurationData::SoundEngineType, &ConfigurationData::Bpm, &ConfigurationData::GlobalVolume,
-        &ConfigurationData::BeatType, &ConfigurationData::BeatsPerBar, &ConfigurationData::CrNumBars,
-        &ConfigurationData::CrBeatsPerBar, &ConfigurationData::CrSubdivision, &ConfigurationData::CrCompoundTime,
-        &ConfigurationData::DisplayedSubdiv, &ConfigurationData::DisplayDistinct, &ConfigurationData::Subdivision1,
-        &ConfigurationData::Subdivision2, &ConfigurationData::CompoundTime, &ConfigurationData::VisualIndicator,
-        &ConfigurationData::SpeedTrainer, &ConfigurationData::DurationsInBars, &ConfigurationData::Logarithmic,
-        &ConfigurationData::Beep};
-    for (auto field : integers)
+    for (auto field : Tests::RecordFields::Integers)
         EXPECT_EQ(a.*field, b.*field);
     // Floats travel with six decimals.
-    const float ConfigurationData::* floats[] = {&ConfigurationData::From,     &ConfigurationData::To,
-                                                 &ConfigurationData::Step,     &ConfigurationData::Duration,
-                                                 &ConfigurationData::Warmup,   &ConfigurationData::Warmdown};
-    for (auto field : floats)
+    for (auto field : Tests::RecordFields::Floats)
         EXPECT_NEAR(a.*field, b.*field, 0.5e-6 + 1e-4 * 1e-3 * std::abs(a.*field));
     for (int voice = 0; voice < ConfigurationData::NumVoices; ++voice) {
         EXPECT_EQ(a.Instrument[voice], b.Instrument[voice]);

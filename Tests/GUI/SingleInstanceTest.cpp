@@ -37,6 +37,21 @@ QString UniqueName(const char* what)
         .arg(QDateTime::currentMSecsSinceEpoch());
 }
 
+// Whether a copy started now, from another thread, claims `name`; this thread's event loop
+// keeps serving the first copy meanwhile.
+bool ProbeClaims(const QString& name)
+{
+    std::atomic<int> result{-1};
+    std::thread prober([&] {
+        GUI::SingleInstance probe(name);
+        result = probe.Claim() ? 1 : 0;
+    });
+    while (result < 0)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    prober.join();
+    return result == 1;
+}
+
 // The first copy runs in a thread of its own with its own event loop, as another process would.
 class FirstCopy : public QThread {
 public:
@@ -90,15 +105,7 @@ TEST(SingleInstanceTest, SocketLeftByACopyThatCrashedIsTakenOver)
     GUI::SingleInstance instance(name);
     EXPECT_TRUE(instance.Claim());
     // And it now answers for real: a copy started after it goes.
-    std::atomic<int> result{-1};
-    std::thread prober([&] {
-        GUI::SingleInstance probe(name);
-        result = probe.Claim() ? 1 : 0;
-    });
-    while (result < 0)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    prober.join();
-    EXPECT_EQ(result, 0);
+    EXPECT_FALSE(ProbeClaims(name));
 }
 
 // A copy that runs in a thread of its own, as another process would: it claims when told to go,
@@ -200,19 +207,12 @@ TEST(SingleInstanceTest, AFloodOfIdleConnectionsDoesNotStopTheServer)
         clients.push_back(client);
         QCoreApplication::processEvents(QEventLoop::AllEvents, 2);
     }
-    std::atomic<int> result{-1};
-    std::thread prober([&] {
-        GUI::SingleInstance probe(name);
-        result = probe.Claim() ? 1 : 0;
-    });
-    while (result < 0)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    prober.join();
+    const bool claimed = ProbeClaims(name);
     for (int client : clients)
         ::close(client);
     ::setrlimit(RLIMIT_NOFILE, &old);
     EXPECT_EQ(clients.size(), 60u);
-    EXPECT_EQ(result, 0);
+    EXPECT_FALSE(claimed);
 }
 
 // Names squatted by another user: a lock file of someone else's makes this copy run on its own
