@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "Configuration/ExtraSettings.h"
 #include "Configuration/IConfiguration.h"
 #include "Core/Metronome.h"
 #include "GUI/ApplicationWindow.h"
@@ -68,6 +69,9 @@ int main(int argc, char* argv[])
     // A missing or damaged configuration file leaves the defaults.
     Configuration::IConfiguration& configuration = Configuration::GetConfiguration();
     configuration.Load();
+    // The settings of features beyond that file's keys, in a file of their own beside it.
+    Configuration::ExtraSettings& extraSettings = Configuration::GetExtraSettings();
+    extraSettings.Load();
     // No folder of the user's own for the settings and the log: said here, since no log line
     // can be written.
     if (const std::string problem = Platform::DataFolderProblem(); !problem.empty()) {
@@ -110,6 +114,8 @@ int main(int argc, char* argv[])
         instance.SetRaiseHandler({});
     }
     metronome.SetBeatIndicator(nullptr);
+    if (extraSettings.Changed())
+        extraSettings.Save();
     outputOpener.Join();
     Platform::AudioOutput::Instance().CloseIdle();
     return result;

@@ -167,4 +167,29 @@ bool File::ReadAll(const std::string& path, std::string& contents, std::size_t l
     return true;
 }
 
+bool File::ReplaceWhole(const std::string& path, std::string_view contents, int* error, const char** call)
+{
+    const std::string temporary = path + ".tmp";
+    Remove(temporary);
+    File file;
+    const auto fail = [&](int code, const char* what) {
+        file.Close();
+        Remove(temporary);
+        if (error)
+            *error = code;
+        if (call)
+            *call = what;
+        return false;
+    };
+    if (!file.Open(temporary, Mode::CreateNew))
+        return fail(file.Error(), file.FailedCall());
+    if (!file.Write(contents.data(), contents.size()) || !file.Flush())
+        return fail(file.Error(), file.FailedCall());
+    file.Close();
+    int renameError = 0;
+    if (!Rename(temporary, path, true, &renameError))
+        return fail(renameError, "rename");
+    return true;
+}
+
 }  // namespace Platform

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace Platform {
 
@@ -53,6 +54,11 @@ public:
     // The file's contents, or its first `limit` bytes.
     static bool ReadAll(const std::string& path, std::string& contents,
                         std::size_t limit = static_cast<std::size_t>(-1));
+    // Writes the whole file through "<path>.tmp" (private, flushed to disk) renamed over it,
+    // so that the file is either the old one or the complete new one. On failure the old file
+    // stays, and error and call say what failed.
+    static bool ReplaceWhole(const std::string& path, std::string_view contents, int* error = nullptr,
+                             const char** call = nullptr);
 
 private:
     bool Fail(const char* call);
