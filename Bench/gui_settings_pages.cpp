@@ -77,7 +77,7 @@ int ReportOverflows(QWidget* page, const char* name)
         const int needed = QFontMetrics(control->font()).horizontalAdvance(text);
         if (needed > room) {
             std::printf("  %s: control %d \"%s\" needs %d px, has %d\n", name,
-                        GUI::ControlSubClasser::ControlId(control), text.toUtf8().constData(), needed, room);
+                        GUI::ControlId(control), text.toUtf8().constData(), needed, room);
             ++overflows;
             continue;
         }
@@ -94,8 +94,8 @@ int ReportOverflows(QWidget* page, const char* name)
                 qobject_cast<QLabel*>(sibling) || !drawn.intersects(sibling->geometry()))
                 continue;
             std::printf("  %s: control %d \"%s\" runs into control %d\n", name,
-                        GUI::ControlSubClasser::ControlId(control), text.toUtf8().constData(),
-                        GUI::ControlSubClasser::ControlId(sibling));
+                        GUI::ControlId(control), text.toUtf8().constData(),
+                        GUI::ControlId(sibling));
             ++overflows;
             break;
         }

@@ -31,6 +31,11 @@ public:
     virtual void SetTempo(std::int32_t bpm) = 0;
     // New voice volumes (0..127) and global volume (percent) while playing; from the next click.
     virtual void SetVolumes(const std::uint32_t (&volumes)[NumVoices], std::uint32_t globalVolume) = 0;
+    // Whether a run is on: from a Start that succeeded until Stop, or until the metronome stopped
+    // itself (the speed trainer's end, a failed click). A paused run is on.
+    virtual bool IsPlaying() const = 0;
+    // Whether the run is paused by TogglePause.
+    virtual bool IsPaused() const = 0;
 };
 
 }  // namespace Core

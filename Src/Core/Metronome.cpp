@@ -200,6 +200,7 @@ std::int32_t Metronome::Start(IMetronomeEventHandler& handler, Configuration::Co
 
     if (!_timer.Start(strategy, timing->GetInterval(), TimerClock()))
         return Fail(TimerNotStarted);
+    _paused = false;
     return Playing;
 }
 
@@ -235,6 +236,7 @@ void Metronome::Stop()
         return;
     _timer.Stop();
     _timer.Join();
+    _paused = false;
     StopOutput();
     const std::int32_t tempo = _strategy->UserTempo();
     if (tempo != 0 && _strategy->GetHandler() != nullptr)
@@ -249,10 +251,14 @@ void Metronome::TogglePause()
         // The output stays open and nobody is told: playing goes on where it stopped.
         _timer.Stop();
         _timer.Join();
+        _paused = true;
         if (_strategy->IsVisual())
             _strategy->GetIndicator()->Show(-1, 0);
         return;
     }
+    if (!_paused)
+        return;  // stopped, not paused: nothing to resume
+    _paused = false;
     ITimerStrategy* timing = _strategy->GetTimerStrategy();
     if (timing != nullptr)
         _timer.Start(_strategy, timing->GetInterval(), TimerClock());  // a thread that cannot start is logged there

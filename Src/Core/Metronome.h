@@ -16,7 +16,8 @@ class OutputClock;
 // the sound engine, the timer strategy and, for the speed trainer, the tempo curve, then starts
 // the timer with the beat strategy as its tick handler. All of these are process-wide objects
 // made on first use; nothing is allocated per start. Whether it plays is the timer's running
-// flag: the metronome keeps no state of its own beyond the current beat strategy.
+// flag, or a pause: the metronome keeps no state of its own beyond the current beat strategy
+// and whether it is paused.
 //
 // Commands come from the user-interface thread. The timer thread ticks the beat strategy and
 // stops playing by itself when the speed trainer ends or a click fails; before touching what a
@@ -48,6 +49,8 @@ public:
     void TogglePause() override;
     void SetTempo(std::int32_t bpm) override;
     void SetVolumes(const std::uint32_t (&volumes)[NumVoices], std::uint32_t globalVolume) override;
+    bool IsPlaying() const override { return _paused || IsRunning(); }
+    bool IsPaused() const override { return _paused; }
 
     // The visual beat indicator the GUI installs (null: none, beats are shown nowhere). Takes
     // effect at the next start.
@@ -77,6 +80,8 @@ private:
     ISoundEngine* _engineOverride = nullptr;
     OutputClock* _outputClock = nullptr;
     Timer::IClock* _clockOverride = nullptr;
+    // Paused by TogglePause: the timer stands, the output stays open. User-interface thread only.
+    bool _paused = false;
 };
 
 }  // namespace Core

@@ -17,7 +17,6 @@
 #include <QScreen>
 #include <QSlider>
 #include <QStatusBar>
-#include <QThread>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -127,6 +126,11 @@ ApplicationWindow::ApplicationWindow(Core::IMetronome& metronome, Configuration:
         if (_tapTempo.OnTimeOut())
             _tapTimer->stop();
     });
+
+    connect(&_events, &MetronomeEvents::SpeedTrainerStarted, this, &ApplicationWindow::OnSpeedTrainerStarted);
+    connect(&_events, &MetronomeEvents::TrainerTempo, this, &ApplicationWindow::ShowTempo);
+    connect(&_events, &MetronomeEvents::Stopped, this, &ApplicationWindow::OnStopped);
+    connect(&_events, &MetronomeEvents::Failed, this, &ApplicationWindow::OnError);
 }
 
 ApplicationWindow::~ApplicationWindow()
@@ -343,7 +347,7 @@ void ApplicationWindow::CreateControls()
 
 void ApplicationWindow::ApplyControlTexts()
 {
-    SetStartButtonText(_playing);
+    SetStartButtonText(Playing());
     _tapButton->setText(Text(Texts().GetControlText(TapButtonId)));
     _tempoLabel->setText(Text(Texts().GetControlText(TempoLabelId)));
     _volumeLabel->setText(Text(Texts().GetControlText(VolumeLabelId)));
@@ -402,72 +406,63 @@ void ApplicationWindow::OnCommand(int command)
     }
 }
 
-void ApplicationWindow::SetStartButtonText(bool playing)
+bool ApplicationWindow::Playing() const
 {
-    // A run that ends is no longer paused. While paused, the button and the status bar say so.
-    if (!playing)
-        _paused = false;
-    if (_startButton)
-        _startButton->setText(_paused ? Text(Texts().GetText(17))
-                                      : Text(Texts().GetControlText(playing ? 1002 : StartButtonId)));
-    _statusbar.SetState(_paused ? Text(Texts().GetText(16)) : QString());
+    return _metronome.IsPlaying();
 }
 
-void ApplicationWindow::CatchUpWithSelfStop()
+void ApplicationWindow::SetStartButtonText(bool playing)
 {
-    // The metronome stopped itself on its own thread and the news is still on its way here:
-    // it does not play, whatever the flag says, and must not be stopped a second time.
-    if (_playing && _stoppedRun.load(std::memory_order_acquire) == _run.load(std::memory_order_acquire)) {
-        _playing = false;
-        SetStartButtonText(false);
-        _tempoSlider->setEnabled(true);
-    }
+    // While paused, the button and the status bar say so.
+    const bool paused = playing && _metronome.IsPaused();
+    if (_startButton)
+        _startButton->setText(paused ? Text(Texts().GetText(17))
+                                     : Text(Texts().GetControlText(playing ? 1002 : StartButtonId)));
+    _statusbar.SetState(paused ? Text(Texts().GetText(16)) : QString());
+}
+
+void ApplicationWindow::ShowPlaying()
+{
+    SetStartButtonText(Playing());
+    // The speed trainer owns the tempo while it plays.
+    if (_tempoSlider)
+        _tempoSlider->setEnabled(!TrainerPlaying());
 }
 
 void ApplicationWindow::StartOrStop()
 {
-    CatchUpWithSelfStop();
-    if (_playing) {
-        SetStartButtonText(false);
-        _playing = false;
+    // A metronome that stopped itself, its report still on the way here, does not play: it is
+    // started anew, not stopped a second time.
+    if (Playing()) {
         _metronome.Stop();
     } else {
-        _run.fetch_add(1, std::memory_order_acq_rel);
-        std::int32_t code = _metronome.Start(*this, _configuration.GetCurrentSettings());
-        if (code != 0) {
+        std::int32_t code = _events.Start(_metronome, _configuration.GetCurrentSettings());
+        if (code != 0)
             MessageBoxes::ShowMetronomeError(code, this, &_configuration.GetCurrentSettings());
-        } else {
-            SetStartButtonText(true);
-            _playing = true;
-        }
     }
+    ShowPlaying();
     setFocus(Qt::OtherFocusReason);
 }
 
 void ApplicationWindow::PauseOrStartOrStop()
 {
-    CatchUpWithSelfStop();
     if (TrainerPlaying()) {
         _metronome.TogglePause();
-        _paused = !_paused;
-        SetStartButtonText(true);
+        ShowPlaying();
     } else
         StartOrStop();
 }
 
 void ApplicationWindow::StopIfPlaying()
 {
-    CatchUpWithSelfStop();
-    if (!_playing)
-        return;
-    SetStartButtonText(false);
-    _playing = false;
-    _metronome.Stop();
+    if (Playing())
+        _metronome.Stop();
+    ShowPlaying();
 }
 
 bool ApplicationWindow::TrainerPlaying() const
 {
-    return _playing && _configuration.GetCurrentSettings().SpeedTrainer != 0;
+    return Playing() && _configuration.GetCurrentSettings().SpeedTrainer != 0;
 }
 
 void ApplicationWindow::OnTap()
@@ -518,7 +513,7 @@ void ApplicationWindow::ChangeTempo(int bpm, bool moveSlider)
     _readOut.SetTempo(bpm);
     if (moveSlider)
         MoveTempoSlider(bpm);
-    if (_playing)
+    if (Playing())
         _metronome.SetTempo(bpm);
 }
 
@@ -537,7 +532,7 @@ void ApplicationWindow::OnVolumeSlider(int position)
 {
     Configuration::ConfigurationData& settings = _configuration.GetCurrentSettings();
     settings.GlobalVolume = static_cast<std::uint32_t>(position);
-    if (_playing)
+    if (Playing())
         _metronome.SetVolumes(settings.Volume, settings.GlobalVolume);
 }
 
@@ -655,68 +650,24 @@ bool ApplicationWindow::eventFilter(QObject* watched, QEvent* event)
 
 // ---- Metronome events -----------------------------------------------------------------------
 
-void ApplicationWindow::OnSpeedTrainerStarted(std::int32_t tempo, bool)
+void ApplicationWindow::OnSpeedTrainerStarted(int tempo)
 {
     // Inside Start, on this thread.
     ShowTempo(tempo);
     _tempoSlider->setEnabled(false);
 }
 
-void ApplicationWindow::OnTimerEvent(std::int32_t events, std::int32_t tempo, std::int64_t)
+void ApplicationWindow::OnStopped(int tempo)
 {
-    if (!(events & TempoChanged))
-        return;
-    // From the timer thread: the window's own thread shows it, unless a new run began since.
-    const std::uint32_t run = _run.load(std::memory_order_acquire);
-    QMetaObject::invokeMethod(
-        this,
-        [this, run, tempo] {
-            if (run == _run.load(std::memory_order_acquire))
-                ShowTempo(tempo);
-        },
-        Qt::QueuedConnection);
+    ShowTempo(tempo);
+    ShowPlaying();
 }
 
-void ApplicationWindow::OnStopped(std::int32_t tempo)
+void ApplicationWindow::OnError(int messageId)
 {
-    auto stopped = [this, tempo] {
-        ShowTempo(tempo);
-        SetStartButtonText(false);
-        _playing = false;
-        _tempoSlider->setEnabled(true);
-    };
-    if (QThread::currentThread() == thread()) {
-        stopped();
-        return;
-    }
-    // The metronome stopped itself. By the time this arrives the user may have started again;
-    // then this report is about the run that is over and is dropped.
-    const std::uint32_t run = _run.load(std::memory_order_acquire);
-    _stoppedRun.store(run, std::memory_order_release);
-    QMetaObject::invokeMethod(
-        this,
-        [this, run, stopped] {
-            if (run == _run.load(std::memory_order_acquire))
-                stopped();
-        },
-        Qt::QueuedConnection);
-}
-
-void ApplicationWindow::OnError(std::int32_t messageId)
-{
-    const std::uint32_t run = _run.load(std::memory_order_acquire);
-    auto report = [this, run, messageId] {
-        if (run == _run.load(std::memory_order_acquire)) {
-            SetStartButtonText(false);
-            _playing = false;
-        }
-        MessageBoxes::Show(this, QMessageBox::Critical, Text(Texts().GetMessageTitle(15)),
-                           Text(Texts().GetMessage(messageId)));
-    };
-    if (QThread::currentThread() == thread())
-        report();
-    else
-        QMetaObject::invokeMethod(this, report, Qt::QueuedConnection);
+    ShowPlaying();
+    MessageBoxes::Show(this, QMessageBox::Critical, Text(Texts().GetMessageTitle(15)),
+                       Text(Texts().GetMessage(messageId)));
 }
 
 // ---- Language -------------------------------------------------------------------------------
@@ -773,9 +724,7 @@ void ApplicationWindow::closeEvent(QCloseEvent* event)
 void ApplicationWindow::ShutDown()
 {
     _shutDown = true;
-    CatchUpWithSelfStop();
-    if (_playing) {
-        _playing = false;
+    if (Playing()) {
         _metronome.Stop();
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }

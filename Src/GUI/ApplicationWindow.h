@@ -2,15 +2,14 @@
 
 #include <QMainWindow>
 #include <QString>
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
 
-#include "Core/IMetronomeEventHandler.h"
 #include "Core/TapTempo.h"
 #include "GUI/BeatsPerMinuteDisplay.h"
 #include "GUI/ControlSubClasser.h"
+#include "GUI/MetronomeEvents.h"
 #include "GUI/Model/TypedDigits.h"
 #include "GUI/Statusbar.h"
 #include "GUI/Toolbar.h"
@@ -42,8 +41,8 @@ class VisualBeatIndicator;
 
 // The main window: toolbar, tempo read-out, beat indicator, Start button, tempo and volume
 // sliders, Tap button and status bar. It turns commands, keys and slider moves into calls on
-// the metronome and shows what the metronome reports back.
-class ApplicationWindow final : public QMainWindow, public ControlSubClasser, public Core::IMetronomeEventHandler {
+// the metronome and shows what the metronome reports back (through its MetronomeEvents).
+class ApplicationWindow final : public QMainWindow, public ControlSubClasser {
     Q_OBJECT
 public:
     // Command identifiers of the menu, the toolbar and the accelerators.
@@ -105,11 +104,6 @@ public:
 
     void MouseOverControl(int id) override;
 
-    void OnSpeedTrainerStarted(std::int32_t tempo, bool hasWarmUp) override;
-    void OnTimerEvent(std::int32_t events, std::int32_t tempo, std::int64_t heardAt) override;
-    void OnStopped(std::int32_t tempo) override;
-    void OnError(std::int32_t messageId) override;
-
     // What the commands that open other windows do; the dialogs that are not built yet are
     // reached through these. The settings dialog gets the tab to show first.
     void SetSettingsDialog(std::function<void(int tab)> open) { _openSettings = std::move(open); }
@@ -119,7 +113,8 @@ public:
     // Where the manual is looked for (the program's folder unless a test says otherwise).
     void SetManualPath(const QString& path) { _manualPath = path; }
 
-    bool Playing() const { return _playing; }
+    // Whether the metronome plays (a paused run included): asked of the metronome.
+    bool Playing() const;
     QPushButton* StartButton() const { return _startButton; }
     QPushButton* TapButton() const { return _tapButton; }
     QSlider* TempoSlider() const { return _tempoSlider; }
@@ -148,7 +143,6 @@ private:
     void ApplyControlTexts();
     QString ToolbarText(int index) const;
 
-    void CatchUpWithSelfStop();
     void StartOrStop();
     void PauseOrStartOrStop();
     void StopIfPlaying();
@@ -165,6 +159,12 @@ private:
     bool TrainerPlaying() const;
     void SetStatusInfo(int id);
     void SetStartButtonText(bool playing);
+    // The Start button, the status bar's state and the tempo slider as the metronome stands.
+    void ShowPlaying();
+
+    void OnSpeedTrainerStarted(int tempo);
+    void OnStopped(int tempo);
+    void OnError(int messageId);
 
     Core::IMetronome& _metronome;
     Configuration::IConfiguration& _configuration;
@@ -189,14 +189,8 @@ private:
     QMenu* _menus[3] = {};
     QAction* _menuActions[8] = {};
 
-    bool _playing = false;
-    bool _paused = false;
+    MetronomeEvents _events;
     bool _shutDown = false;
-    // Counts the starts, so that a stop reported from the timer thread and delivered after the
-    // user has started again is not taken for the end of the new run.
-    std::atomic<std::uint32_t> _run{0};
-    // The run that the metronome ended by itself (its stop reported from the timer thread).
-    std::atomic<std::uint32_t> _stoppedRun{0};
 
     std::function<void(int)> _openSettings;
     std::function<void()> _openLanguage;

@@ -3,7 +3,7 @@
 #include <QFontMetrics>
 #include <QPainter>
 
-#include "GUI/ControlSubClasser.h"
+#include "GUI/ControlId.h"
 #include "GUI/Fonts.h"
 
 namespace GUI {
@@ -18,7 +18,7 @@ bool BeatsPerMinuteDisplay::CreateBeatsPerMinuteDisplay(QWidget* parent, int tem
 {
     if (parent && parentWidget() != parent)
         setParent(parent);
-    ControlSubClasser::SetControlId(this, 1201);
+    SetControlId(this, 1201);
     setGeometry(10, 70, Width, Height);
     _tempo = tempo;
     _background.load(QStringLiteral(":/Res/bpm-background.png"));

@@ -22,8 +22,6 @@ namespace GUI {
 
 namespace {
 
-const char* const ControlIdProperty = "controlId";
-
 // One per watched control, a child of it, so it goes when the control goes. It keeps that
 // control's settings: forward keys, whom to tell about the mouse, whether it is a slider.
 // The keys a slider moves itself with.
@@ -86,7 +84,7 @@ public:
             return !_accepted.isEmpty();
         case QEvent::Enter:
         case QEvent::MouseMove: {
-            int id = ControlSubClasser::ControlId(_control);
+            int id = ControlId(_control);
             if (_target && id != _target->LastControl) {
                 _target->LastControl = id;
                 _target->MouseOverControl(id);
@@ -295,19 +293,6 @@ void ControlSubClasser::ShowUnacceptableCharacter(QWidget* edit, int hint)
 int ControlSubClasser::BalloonCount()
 {
     return balloons;
-}
-
-void ControlSubClasser::SetControlId(QWidget* control, int id)
-{
-    control->setProperty(ControlIdProperty, id);
-}
-
-int ControlSubClasser::ControlId(const QWidget* control)
-{
-    if (!control)
-        return 0;
-    QVariant id = control->property(ControlIdProperty);
-    return id.isValid() ? id.toInt() : 0;
 }
 
 }  // namespace GUI

@@ -3,6 +3,8 @@
 #include <QString>
 #include <functional>
 
+#include "GUI/ControlId.h"
+
 class QPoint;
 class QWidget;
 
@@ -13,7 +15,7 @@ namespace GUI {
 // moves over it, and can hand the keys pressed on chosen controls to their parent window, so
 // that the parent's own keys work whichever of them has the focus.
 //
-// Controls are known by their identifier, the widget property "controlId" (SetControlId).
+// Controls are known by their identifier (GUI/ControlId.h).
 class ControlSubClasser {
 public:
     ControlSubClasser() = default;
@@ -59,10 +61,6 @@ public:
     static void ShowUnacceptableCharacter(QWidget* edit, int hint);
     // How many balloons have been shown (each with its beep); tests compare it.
     static int BalloonCount();
-
-    static void SetControlId(QWidget* control, int id);
-    // The control's identifier, 0 when it has none.
-    static int ControlId(const QWidget* control);
 
     // The identifier of the control last reported under the mouse; 0 = none.
     int LastControl = 0;

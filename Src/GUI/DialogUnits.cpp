@@ -3,7 +3,7 @@
 #include <QFontMetrics>
 #include <QWidget>
 
-#include "GUI/ControlSubClasser.h"
+#include "GUI/ControlId.h"
 #include "GUI/Fonts.h"
 
 namespace GUI {
@@ -75,7 +75,7 @@ void DialogUnits::Place(QWidget* control, int id, int x, int y, int width, int h
 {
     control->setGeometry(Rect(x, y, width, height));
     if (id != 0)
-        ControlSubClasser::SetControlId(control, id);
+        SetControlId(control, id);
 }
 
 }  // namespace GUI

@@ -8,7 +8,7 @@
 #include <QMenu>
 #include <QMenuBar>
 
-#include "GUI/ControlSubClasser.h"
+#include "GUI/ControlId.h"
 #include "System/ILanguage.h"
 
 namespace GUI {
@@ -48,7 +48,7 @@ void LanguageTexts::ApplyDialogTexts(QWidget* dialog, int dialogId, const System
         dialog->setWindowTitle(Text(caption));
     const auto widgets = dialog->findChildren<QWidget*>();
     for (QWidget* widget : widgets) {
-        int id = ControlSubClasser::ControlId(widget);
+        int id = ControlId(widget);
         if (id < System::ILanguage::FirstControlId || id > System::ILanguage::LastControlId)
             continue;
         const char16_t* text = language.GetDialogControlText(id);

@@ -20,7 +20,7 @@
 #include "Configuration/ConfigurationData.h"
 #include "Core/SettingsRange.h"
 #include "Core/HeardTime.h"
-#include "GUI/ControlSubClasser.h"
+#include "GUI/ControlId.h"
 #include "GUI/Fonts.h"
 #include "GUI/Model/VoicePalette.h"
 #include "System/ILog.h"
@@ -86,7 +86,7 @@ QImage StepSequencerControl::ImageBuffer::Wrap() const
 StepSequencerControl::StepSequencerControl(QWidget* parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("StepSequencerControl"));
-    ControlSubClasser::SetControlId(this, ControlId);
+    SetControlId(this, ControlId);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::StrongFocus);
     _font = Fonts::CreateScaledFont(10, 400);

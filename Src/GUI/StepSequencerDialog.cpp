@@ -7,7 +7,6 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QThread>
 #include <algorithm>
 #include <cstring>
 #include <functional>
@@ -100,6 +99,10 @@ StepSequencerDialog::StepSequencerDialog(QWidget* parent, Configuration::Configu
     const DialogUnits units(font());
     resize(std::max({MinimumWidth, units.X(540), _topRowWidth}), std::max(MinimumHeight, units.Y(247)));
     setMinimumSize(MinimumWidth, MinimumHeight);
+
+    // The cursor gets its ticks on the timer thread, handed over without waiting.
+    connect(&_events, &MetronomeEvents::SubStepTick, _grid, &StepSequencerControl::OnTick, Qt::DirectConnection);
+    connect(&_events, &MetronomeEvents::Failed, this, &StepSequencerDialog::OnError);
 
     // Coming back to the program shows the grid as it is.
     connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
@@ -368,7 +371,7 @@ void StepSequencerDialog::Play()
     Core::IMetronome* metronome = Metronome();
     if (_previewing) {
         _previewing = false;
-        if (metronome)
+        if (metronome && metronome->IsPlaying())
             metronome->Stop();
         if (_grid->CursorRuns())
             _grid->StopCursor();
@@ -385,8 +388,7 @@ void StepSequencerDialog::Play()
         _grid->StopCursor();
         return;
     }
-    _run.fetch_add(1, std::memory_order_acq_rel);
-    const std::int32_t code = metronome->Start(*this, _working);
+    const std::int32_t code = _events.Start(*metronome, _working);
     if (code != 0) {
         _grid->StopCursor();
         MessageBoxes::ShowMetronomeError(code, this, &_working);
@@ -399,7 +401,7 @@ void StepSequencerDialog::Play()
 void StepSequencerDialog::StopPreview()
 {
     if (_previewing) {
-        if (Core::IMetronome* metronome = Metronome())
+        if (Core::IMetronome* metronome = Metronome(); metronome && metronome->IsPlaying())
             metronome->Stop();
         _previewing = false;
         _play->setText(Language(System::CurrentLanguage().GetControlText(PlayId)));
@@ -453,36 +455,19 @@ void StepSequencerDialog::mouseMoveEvent(QMouseEvent* event)
 
 // ---- Metronome events -----------------------------------------------------------------------
 
-void StepSequencerDialog::OnSpeedTrainerStarted(std::int32_t, bool) {}
-
-void StepSequencerDialog::OnTimerEvent(std::int32_t events, std::int32_t, std::int64_t heardAt)
+void StepSequencerDialog::OnError(int messageId)
 {
-    // Timer thread: one cursor step per tick, handed over without waiting.
-    if (events & Core::IMetronomeEventHandler::SubStep)
-        _grid->OnTick(heardAt);
-}
-
-void StepSequencerDialog::OnStopped(std::int32_t) {}
-
-void StepSequencerDialog::OnError(std::int32_t messageId)
-{
-    // A click failed and the metronome has stopped itself: the preview is over.
-    const std::uint32_t run = _run.load(std::memory_order_acquire);
-    auto end = [this, run, messageId] {
-        if (run != _run.load(std::memory_order_acquire) || !_previewing)
-            return;
-        _previewing = false;
-        if (_grid->CursorRuns())
-            _grid->StopCursor();
-        const System::ILanguage& language = System::CurrentLanguage();
-        _play->setText(Language(language.GetControlText(PlayId)));
-        MessageBoxes::Show(this, QMessageBox::Critical, Language(language.GetMessageTitle(PlaybackErrorTitle)),
-                           Language(language.GetMessage(messageId)));
-    };
-    if (QThread::currentThread() == thread())
-        end();
-    else
-        QMetaObject::invokeMethod(this, end, Qt::QueuedConnection);
+    // The preview is over, unless the report is of an earlier one and a new preview plays.
+    const Core::IMetronome* metronome = Metronome();
+    if (!_previewing || (metronome && metronome->IsPlaying()))
+        return;
+    _previewing = false;
+    if (_grid->CursorRuns())
+        _grid->StopCursor();
+    const System::ILanguage& language = System::CurrentLanguage();
+    _play->setText(Language(language.GetControlText(PlayId)));
+    MessageBoxes::Show(this, QMessageBox::Critical, Language(language.GetMessageTitle(PlaybackErrorTitle)),
+                       Language(language.GetMessage(messageId)));
 }
 
 }  // namespace GUI

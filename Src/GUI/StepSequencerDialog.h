@@ -1,12 +1,11 @@
 #pragma once
 
 #include <QDialog>
-#include <atomic>
 #include <cstdint>
 
 #include "Configuration/ConfigurationData.h"
-#include "Core/IMetronomeEventHandler.h"
 #include "GUI/ControlSubClasser.h"
+#include "GUI/MetronomeEvents.h"
 #include "GUI/StepSequencerControl.h"
 
 class QCheckBox;
@@ -37,7 +36,7 @@ namespace GUI {
 //     dialog.exec();
 //     if (dialog.HasBeenOpened()) ... take the custom rhythm fields of dialog.WorkingSettings()
 // or, with a working record the page keeps itself, dialog.Run(record).
-class StepSequencerDialog final : public QDialog, public ControlSubClasser, public Core::IMetronomeEventHandler {
+class StepSequencerDialog final : public QDialog, public ControlSubClasser {
     Q_OBJECT
 public:
     static constexpr int DialogId = 103;
@@ -86,11 +85,6 @@ public:
 
     void MouseOverControl(int id) override;
 
-    void OnSpeedTrainerStarted(std::int32_t tempo, bool hasWarmUp) override;
-    void OnTimerEvent(std::int32_t events, std::int32_t tempo, std::int64_t heardAt) override;
-    void OnStopped(std::int32_t tempo) override;
-    void OnError(std::int32_t messageId) override;
-
     // The buttons' commands.
     void Clear();
     void Play();
@@ -125,6 +119,8 @@ private:
     // the rhythm has too many hits.
     bool WriteGrid(Configuration::ConfigurationData& settings);
     void StopPreview();
+    // A click failed and the metronome stopped itself.
+    void OnError(int messageId);
     int SubdivisionValue() const;
     Core::IMetronome* Metronome() const;
 
@@ -137,8 +133,8 @@ private:
     int _topRowWidth = 0;  // the dialog width that shows the whole top row
     static constexpr int TopRowCount = 8;
     QRect _topRowPlaces[TopRowCount];  // the top row's places in the template
-    // Counts previews, so that a failure reported late for an ended preview stops nothing new.
-    std::atomic<std::uint32_t> _run{0};
+    // What the metronome reports while the preview plays.
+    MetronomeEvents _events;
 
     QLabel* _numBarsLabel = nullptr;
     QComboBox* _numBars = nullptr;

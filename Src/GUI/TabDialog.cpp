@@ -64,7 +64,7 @@ QWidget* TabDialog::Control(int id) const
         return nullptr;
     const auto children = _window->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
     for (QWidget* child : children)
-        if (ControlSubClasser::ControlId(child) == id)
+        if (ControlId(child) == id)
             return child;
     return nullptr;
 }

@@ -7,7 +7,7 @@
 #include <QToolButton>
 #include <algorithm>
 
-#include "GUI/ControlSubClasser.h"
+#include "GUI/ControlId.h"
 
 namespace GUI {
 
@@ -38,7 +38,7 @@ bool Toolbar::Create(QWidget* parent, const QString texts[ButtonCount])
         if (QToolButton* button = Button(FirstCommand + i)) {
             button->setFixedSize(ButtonWidth, ButtonHeight);
             button->setAutoRaise(true);
-            ControlSubClasser::SetControlId(button, FirstCommand + i);
+            SetControlId(button, FirstCommand + i);
         }
     }
     _toolbar->adjustSize();

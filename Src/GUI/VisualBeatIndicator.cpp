@@ -3,7 +3,7 @@
 #include <QPainter>
 
 #include "Configuration/ConfigurationData.h"
-#include "GUI/ControlSubClasser.h"
+#include "GUI/ControlId.h"
 #include "Core/HeardTime.h"
 #include "GUI/Model/VoicePalette.h"
 #include "System/ILog.h"
@@ -38,7 +38,7 @@ bool VisualBeatIndicator::CreateVisualIndicatorWindow(QWidget* parent)
 {
     if (parent && parentWidget() != parent)
         setParent(parent);
-    ControlSubClasser::SetControlId(this, 1202);
+    SetControlId(this, 1202);
     setGeometry(230, 76, Size, Size);
     _background = palette().color(QPalette::Window).rgb() & 0xFFFFFF;
     {

@@ -4,7 +4,7 @@
 #include <QPainter>
 #include <QWidget>
 
-#include "GUI/ControlSubClasser.h"
+#include "GUI/ControlId.h"
 #include "GUI/Model/PixelImage.h"
 #include "GUI/Model/VoicePalette.h"
 #include "System/ILog.h"
@@ -51,7 +51,7 @@ bool VisualColourControl::Initialise(QWidget* page, int id, int x, int y, int si
     delete _window.data();
     _window = new SwatchWindow(page, *this);
     _window->setGeometry(x, y, Width, Height);
-    ControlSubClasser::SetControlId(_window, id);
+    SetControlId(_window, id);
     _size = size;
     _colour = colour;
     _image = QImage(Width, Height, QImage::Format_RGB32);

@@ -334,6 +334,7 @@ TEST_F(MetronomeTest, PauseTwiceResumesAtTheSameEntryWithoutANewTrainerStart)
 
     metronome.TogglePause();
     EXPECT_FALSE(metronome.IsRunning());
+    EXPECT_TRUE(metronome.IsPlaying() && metronome.IsPaused()) << "a paused run is still on";
     EXPECT_EQ(engine.closed, 0) << "a pause keeps the output open";
     EXPECT_EQ(indicator.hidden, 0);
     ASSERT_FALSE(indicator.shown.empty());
@@ -350,6 +351,11 @@ TEST_F(MetronomeTest, PauseTwiceResumesAtTheSameEntryWithoutANewTrainerStart)
     AdvanceToClicks(5);
     EXPECT_EQ(engine.Sounds(), (Sounds{100, 101, 101, 101, 100}));
     EXPECT_EQ(handler.log, (Log{"started 360 0"}));
+    // Stopped while paused, the run is over: a further toggle resumes nothing.
+    metronome.TogglePause();
+    metronome.Stop();
+    metronome.TogglePause();
+    EXPECT_FALSE(metronome.IsPlaying() || metronome.IsPaused() || metronome.IsRunning());
 }
 
 TEST_F(MetronomeTest, StepSequencerPlaysSubStepsAndShowsNothing)

@@ -372,7 +372,7 @@ TEST_F(ApplicationWindowTest, TheSpeedTrainerOwnsTheTempo)
     EXPECT_EQ(Bpm(), 120);
     EXPECT_TRUE(metronome.tempos.empty());
     // Reloading settings (a preset) still works, and the trainer's tempo reports show.
-    window->OnTimerEvent(Core::IMetronomeEventHandler::TempoChanged, 75, 0);
+    metronome.handler->OnTimerEvent(Core::IMetronomeEventHandler::TempoChanged, 75, 0);
     QTest::qWait(1);
     QApplication::processEvents();
     EXPECT_EQ(window->ReadOut().Tempo(), 75);
@@ -463,12 +463,14 @@ TEST_F(ApplicationWindowTest, EventsFromTheTimerThreadAreShownOnTheWindowsThread
 {
     window->OnCommand(GUI::ApplicationWindow::StartStop);
     std::thread timer([this] {
-        window->OnTimerEvent(Core::IMetronomeEventHandler::TempoChanged, 150, 0);
-        window->OnStopped(120);
-        window->OnError(3);
+        metronome.handler->OnTimerEvent(Core::IMetronomeEventHandler::TempoChanged, 150, 0);
+        metronome.StopItself(120);
+        metronome.handler->OnError(3);
     });
     timer.join();
-    EXPECT_TRUE(window->Playing());  // nothing happens until the window's thread gets to it
+    // Nothing of the window is touched until the window's thread gets to it.
+    EXPECT_EQ(StartText(), QStringLiteral("Stop"));
+    EXPECT_TRUE(boxes.empty());
     QApplication::processEvents();
     EXPECT_FALSE(window->Playing());
     EXPECT_EQ(StartText(), QStringLiteral("Start"));
@@ -481,7 +483,7 @@ TEST_F(ApplicationWindowTest, EventsFromTheTimerThreadAreShownOnTheWindowsThread
 TEST_F(ApplicationWindowTest, AClickRightAfterASelfStopStartsAgainWithoutASecondStop)
 {
     window->OnCommand(GUI::ApplicationWindow::StartStop);
-    std::thread timer([this] { window->OnStopped(120); });
+    std::thread timer([this] { metronome.StopItself(120); });
     timer.join();
     // The click comes before the report: the metronome is not stopped twice, it starts anew.
     QTest::mouseClick(window->StartButton(), Qt::LeftButton);

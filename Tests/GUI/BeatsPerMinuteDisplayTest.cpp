@@ -5,7 +5,7 @@
 #include <QWidget>
 
 #include "GUI/BeatsPerMinuteDisplay.h"
-#include "GUI/ControlSubClasser.h"
+#include "GUI/ControlId.h"
 
 namespace {
 
@@ -39,7 +39,7 @@ protected:
 TEST_F(BeatsPerMinuteDisplayTest, PlacedWithItsIdentifierAndTempo)
 {
     EXPECT_EQ(display->geometry(), QRect(10, 70, 200, 80));
-    EXPECT_EQ(GUI::ControlSubClasser::ControlId(display), 1201);
+    EXPECT_EQ(GUI::ControlId(display), 1201);
     EXPECT_EQ(display->Tempo(), 95);
 }
 

@@ -21,17 +21,17 @@ public:
         resize(300, 200);
         setMouseTracking(true);
         button = new QPushButton(QStringLiteral("Button"), this);
-        SetControlId(button, 1001);
+        GUI::SetControlId(button, 1001);
         button->setGeometry(10, 10, 80, 30);
         slider = new QSlider(Qt::Horizontal, this);
-        SetControlId(slider, 1203);
+        GUI::SetControlId(slider, 1203);
         slider->setGeometry(10, 60, 200, 24);
         plainLabel = new QLabel(QStringLiteral("Plain"), this);
-        SetControlId(plainLabel, 1004);
+        GUI::SetControlId(plainLabel, 1004);
         plainLabel->setGeometry(10, 100, 60, 20);
         centredLabel = new QLabel(QStringLiteral("Centred"), this);
         centredLabel->setAlignment(Qt::AlignCenter);
-        SetControlId(centredLabel, 1006);
+        GUI::SetControlId(centredLabel, 1006);
         centredLabel->setGeometry(100, 100, 60, 20);
     }
 

@@ -192,7 +192,7 @@ TEST_F(LanguageDialogTest, OkSendsOnlyAChange)
     // English empties the configured name.
     Choose(QStringLiteral("English (English)"));
     for (QPushButton* button : dialog->Window()->findChildren<QPushButton*>())
-        if (GUI::ControlSubClasser::ControlId(button) == LanguageDialog::OkId)
+        if (GUI::ControlId(button) == LanguageDialog::OkId)
             QTest::mouseClick(button, Qt::LeftButton);
     ASSERT_EQ(changes.size(), 1u);
     EXPECT_EQ(changes[0], QString());
@@ -290,7 +290,7 @@ TEST_F(SettingsWithMainWindowTest, ChosenLanguageTranslatesTheWindowAndTheSettin
               QString::fromUtf16(System::CurrentLanguage().GetInstrumentName(0)));
     QPushButton* close = nullptr;
     for (QPushButton* button : dialog->findChildren<QPushButton*>(QString(), Qt::FindDirectChildrenOnly))
-        if (GUI::ControlSubClasser::ControlId(button) == GUI::SettingsDialog::CloseId)
+        if (GUI::ControlId(button) == GUI::SettingsDialog::CloseId)
             close = button;
     ASSERT_NE(close, nullptr);
     EXPECT_EQ(close->text(), QStringLiteral("Schließen"));

@@ -102,7 +102,7 @@ protected:
     bool PressOk()
     {
         for (QPushButton* button : dialog->Window()->findChildren<QPushButton*>(QString(), Qt::FindDirectChildrenOnly))
-            if (GUI::ControlSubClasser::ControlId(button) == SettingsDialog::OkId)
+            if (GUI::ControlId(button) == SettingsDialog::OkId)
                 QTest::mouseClick(button, Qt::LeftButton);
         return dialog->Window()->result() == QDialog::Accepted && !dialog->Window()->isVisible();
     }
@@ -182,7 +182,7 @@ TEST_F(SettingsDialogTest, ALanguageFileOfOnlyMenusLeavesEveryControlItsText)
     QDialog* window = Open(0);
     int withText = 0;
     for (QWidget* widget : window->findChildren<QWidget*>()) {
-        const int id = GUI::ControlSubClasser::ControlId(widget);
+        const int id = GUI::ControlId(widget);
         if (id < System::ILanguage::FirstControlId || id > System::ILanguage::LastControlId)
             continue;
         QString text;
@@ -427,7 +427,7 @@ TEST_F(SettingsDialogTest, CloseWritesNothing)
     dialog->SoundSetup().ControlAs<QSlider>(1245)->setValue(3);
     dialog->AudioFiles().Edit(0)->setText(QStringLiteral("/tmp/none.wav"));
     for (QPushButton* button : dialog->Window()->findChildren<QPushButton*>(QString(), Qt::FindDirectChildrenOnly))
-        if (GUI::ControlSubClasser::ControlId(button) == SettingsDialog::CloseId)
+        if (GUI::ControlId(button) == SettingsDialog::CloseId)
             QTest::mouseClick(button, Qt::LeftButton);
     EXPECT_FALSE(dialog->Window()->isVisible());
     EXPECT_EQ(dialog->Window()->result(), QDialog::Rejected);

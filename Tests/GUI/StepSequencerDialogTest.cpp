@@ -124,7 +124,7 @@ TEST_F(StepSequencerDialogTest, PlayThenPlayStopsTheMetronomeAndTheCursor)
     QTest::mouseClick(dialog->PlayButton(), Qt::LeftButton);
     ASSERT_TRUE(dialog->Previewing());
     EXPECT_EQ(metronome.starts, 1);
-    EXPECT_EQ(metronome.handler, dialog.get());
+    ASSERT_NE(metronome.handler, nullptr);
     EXPECT_TRUE(dialog->GridWindow().CursorRuns());
     EXPECT_EQ(dialog->PlayButton()->text(), QStringLiteral("Stop"));
     // The preview plays at full resolution from the working settings.
@@ -133,8 +133,8 @@ TEST_F(StepSequencerDialogTest, PlayThenPlayStopsTheMetronomeAndTheCursor)
 
     // Sub-step ticks move the cursor, other events do not.
     std::thread timer([this] {
-        dialog->OnTimerEvent(Core::IMetronomeEventHandler::SubStep, 0, 0);
-        dialog->OnTimerEvent(Core::IMetronomeEventHandler::TempoChanged, 80, 0);
+        metronome.handler->OnTimerEvent(Core::IMetronomeEventHandler::SubStep, 0, 0);
+        metronome.handler->OnTimerEvent(Core::IMetronomeEventHandler::TempoChanged, 80, 0);
     });
     timer.join();
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
@@ -264,8 +264,8 @@ TEST_F(StepSequencerDialogTest, AFailedClickEndsThePreviewOnTheDialogsThread)
     QTest::mouseClick(dialog->PlayButton(), Qt::LeftButton);
     ASSERT_TRUE(dialog->Previewing());
     std::thread timer([this] {
-        dialog->OnStopped(120);
-        dialog->OnError(1);
+        metronome.StopItself(120);
+        metronome.handler->OnError(1);
     });
     timer.join();
     EXPECT_TRUE(dialog->Previewing());  // nothing of the window is touched on the timer thread

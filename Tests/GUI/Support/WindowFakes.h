@@ -32,11 +32,23 @@ public:
     void Stop() override
     {
         ++stops;
-        running = false;
+        running = paused = false;
         if (handler)
             handler->OnStopped(userTempo);
     }
-    void TogglePause() override { ++pauses; }
+    // The run ends by itself, reported as the timer thread reports it.
+    void StopItself(std::int32_t tempo)
+    {
+        running = paused = false;
+        handler->OnStopped(tempo);
+    }
+    void TogglePause() override
+    {
+        ++pauses;
+        paused = !paused;
+    }
+    bool IsPlaying() const override { return running; }
+    bool IsPaused() const override { return paused; }
     void SetTempo(std::int32_t bpm) override
     {
         tempos.push_back(bpm);
@@ -54,6 +66,7 @@ public:
     std::int32_t trainerTempo = 60;
     std::int32_t userTempo = 0;
     bool running = false;
+    bool paused = false;
     int starts = 0;
     int stops = 0;
     int pauses = 0;

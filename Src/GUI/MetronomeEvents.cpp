@@ -1,0 +1,50 @@
+#include "GUI/MetronomeEvents.h"
+
+#include "Core/IMetronome.h"
+
+namespace GUI {
+
+MetronomeEvents::MetronomeEvents(QObject* parent) : QObject(parent)
+{
+    // Automatic connections: queued when reported on the timer thread, at once on this one.
+    connect(this, &MetronomeEvents::TempoReported, this, [this](quint32 run, int tempo) {
+        if (run == _run.load(std::memory_order_acquire))
+            emit TrainerTempo(tempo);
+    });
+    connect(this, &MetronomeEvents::StopReported, this, [this](quint32 run, int tempo) {
+        if (run == _run.load(std::memory_order_acquire))
+            emit Stopped(tempo);
+    });
+    connect(this, &MetronomeEvents::ErrorReported, this, [this](int messageId) { emit Failed(messageId); });
+}
+
+std::int32_t MetronomeEvents::Start(Core::IMetronome& metronome, Configuration::ConfigurationData& settings)
+{
+    _run.fetch_add(1, std::memory_order_acq_rel);
+    return metronome.Start(*this, settings);
+}
+
+void MetronomeEvents::OnSpeedTrainerStarted(std::int32_t tempo, bool)
+{
+    emit SpeedTrainerStarted(tempo);
+}
+
+void MetronomeEvents::OnTimerEvent(std::int32_t events, std::int32_t tempo, std::int64_t heardAt)
+{
+    if (events & SubStep)
+        emit SubStepTick(heardAt);
+    if (events & TempoChanged)
+        emit TempoReported(_run.load(std::memory_order_acquire), tempo, QPrivateSignal());
+}
+
+void MetronomeEvents::OnStopped(std::int32_t tempo)
+{
+    emit StopReported(_run.load(std::memory_order_acquire), tempo, QPrivateSignal());
+}
+
+void MetronomeEvents::OnError(std::int32_t messageId)
+{
+    emit ErrorReported(messageId, QPrivateSignal());
+}
+
+}  // namespace GUI
