@@ -1,8 +1,5 @@
 #include "Platform/AudioOutput.h"
 
-#include <pa_linux_alsa.h>
-#include <portaudio.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -18,21 +15,16 @@ namespace {
 // player woken by it).
 constexpr std::int64_t LeadMargin = 15'000'000;
 // A stream's first callbacks come in a burst while it fills the device's buffer; pauses between
-// them tell nothing of its steady pace. Through the sound server's ALSA plugin the stream then
-// stalls for one to two seconds before the server starts taking its frames. Start returns once
-// the frames rendered keep pace with the clock: after the first StartCallbacks callbacks, at
-// least half a window's worth of frames rendered within the last StartWindow.
+// them tell nothing of its steady pace.
 constexpr int StartCallbacks = 8;
-constexpr std::int64_t StartWindow = 100'000'000;
-constexpr std::int64_t StartTimeout = 4'000'000'000;
 // A pause between callbacks longer than this is a stall (an underflow), not the pace to plan for.
 constexpr std::int64_t LongestPlannedGap = 100'000'000;
 // How quickly the device's reported delay is followed (a weight per buffer).
 constexpr double AheadSmoothing = 0.02;
 
-std::int64_t BufferNs(double rate)
+std::int64_t BufferNs(int frames, double rate)
 {
-    return static_cast<std::int64_t>(AudioOutput::BufferFrames * 1e9 / rate);
+    return static_cast<std::int64_t>(frames * 1e9 / rate);
 }
 
 }  // namespace
@@ -49,8 +41,6 @@ AudioOutput::~AudioOutput()
     }
     _closerWake.notify_all();
     _closer.Join();
-    if (_paInitialised)
-        Pa_Terminate();
 }
 
 AudioOutput& AudioOutput::Instance()
@@ -72,25 +62,31 @@ void AudioOutput::SetNullCapture(std::vector<float>* capture)
     std::lock_guard guard(_lock);
     if (_users == 0) {
         StopStream();  // the capture starts with the next stream's frame 0
-        _capture = capture;
-        _captured.store(0, std::memory_order_release);
+        _null.SetCapture(capture);
     }
+}
+
+IAudioDriver& AudioOutput::Chosen() noexcept
+{
+    if (_useNull)
+        return _null;
+    return _device;
 }
 
 std::uint32_t AudioOutput::Acquire()
 {
     {
         std::lock_guard guard(_lock);
-        if (!_open) {
+        if (!_active) {
             // Not open, or closed under its users' feet because it died: opened afresh.
-            std::uint32_t result = _useNull ? StartNull() : StartDevice();
-            if (result != MmNoError)
+            IAudioDriver& driver = Chosen();
+            if (std::uint32_t result = driver.Start(*this); result != MmNoError)
                 return result;
-            _open = true;
+            _active = &driver;
             _running.store(true, std::memory_order_release);
         }
         ++_users;
-        if (!_nullActive && !_closerStarted)
+        if (_active->KeptOpen() && !_closerStarted)
             _closerStarted = _closer.Start([this] { RunCloser(); });
     }
     _closerWake.notify_all();
@@ -101,9 +97,9 @@ void AudioOutput::Release()
 {
     {
         std::lock_guard guard(_lock);
-        if (_users == 0 || --_users > 0 || !_open)
+        if (_users == 0 || --_users > 0 || !_active)
             return;
-        if (_nullActive) {
+        if (!_active->KeptOpen()) {
             StopStream();  // the null output serves tests: each start is a fresh one
             return;
         }
@@ -117,7 +113,7 @@ void AudioOutput::Release()
 void AudioOutput::ServeWhileClosed() noexcept
 {
     std::lock_guard guard(_lock);
-    if (!_open)
+    if (!_active)
         _mixer.Drain();
 }
 
@@ -128,20 +124,20 @@ void AudioOutput::CloseIdle()
         StopStream();
 }
 
-// Closes the device's stream once it has had no user for the idle delay, and watches it while
+// Closes a kept-open stream once it has had no user for the idle delay, and watches it while
 // it is open: a stream whose callbacks have stopped (the sound server went away) is closed, so
 // that what plays on it fails and the next start opens the device afresh.
 void AudioOutput::RunCloser()
 {
     std::unique_lock guard(_lock);
     while (!_closerStop) {
-        if (!_open || _nullActive) {
+        if (!_active || !_active->KeptOpen()) {
             _closerWake.wait(guard);
             continue;
         }
         const std::int64_t now = Clock::Now();
         if (now - _lastCallback.load(std::memory_order_relaxed) > DeadAfter) {
-            _reinitialise = true;  // the server the sound system knew may be gone
+            _active->Lost();  // the server the sound system knew may be gone
             StopStream();
             continue;
         }
@@ -160,7 +156,7 @@ void AudioOutput::RunCloser()
 
 // --- timing ---
 
-void AudioOutput::PrepareTiming(double rate)
+void AudioOutput::Prepare(double rate) noexcept
 {
     _sampleRate.store(rate, std::memory_order_release);
     _mixer.Start(rate);
@@ -168,11 +164,10 @@ void AudioOutput::PrepareTiming(double rate)
     _previousCallback = 0;
     _lastCallback.store(Clock::Now(), std::memory_order_relaxed);
     _maxGap = 0;
-    _lastAhead = -1;
     _ahead = 0;
     _callbacks.store(0, std::memory_order_release);
     _restarts.store(0, std::memory_order_relaxed);
-    _leadNs.store(3 * BufferNs(rate) + LeadMargin, std::memory_order_relaxed);
+    _leadNs.store(3 * BufferNs(DeviceOutput::BufferFrames, rate) + LeadMargin, std::memory_order_relaxed);
     _published.sequence.store(0, std::memory_order_release);
 }
 
@@ -251,8 +246,11 @@ double AudioOutput::MeasuredRate() const noexcept
     return 1e9 / Read().mapping.framePeriod;
 }
 
-void AudioOutput::OnBuffer(float* output, int frames, std::int64_t callbackTime, double aheadNs) noexcept
+void AudioOutput::OnBuffer(float* output, int frames, const BufferTiming& timing) noexcept
 {
+    const std::int64_t callbackTime = timing.callbackTime;
+    if (timing.underflow)
+        _underflows.fetch_add(1, std::memory_order_relaxed);
     _lastCallback.store(callbackTime, std::memory_order_relaxed);
     const int callbacks = _callbacks.load(std::memory_order_relaxed) + 1;
     if (_previousCallback != 0 && callbacks > StartCallbacks) {
@@ -262,173 +260,35 @@ void AudioOutput::OnBuffer(float* output, int frames, std::int64_t callbackTime,
         const std::int64_t gap = callbackTime - _previousCallback;
         if (gap > _maxGap && gap <= LongestPlannedGap) {
             _maxGap = gap;
-            _leadNs.store(BufferNs(_sampleRate.load(std::memory_order_relaxed)) + 2 * gap + LeadMargin,
+            _leadNs.store(BufferNs(frames, _sampleRate.load(std::memory_order_relaxed)) + 2 * gap + LeadMargin,
                           std::memory_order_relaxed);
         }
     }
     _previousCallback = callbackTime;
-    const int restartsBefore = _mapping.Restarts();
-    _mapping.Observe(_mixer.FramesRendered(), callbackTime);
-    if (_mapping.Restarts() != restartsBefore)
-        _restarts.store(_mapping.Restarts(), std::memory_order_relaxed);
-    _ahead = callbacks == 1 ? aheadNs : _ahead + AheadSmoothing * (aheadNs - _ahead);
-    Publish(_mapping.Current(), _ahead);
+    _ahead = callbacks == 1 ? timing.aheadNs : _ahead + AheadSmoothing * (timing.aheadNs - _ahead);
+    if (timing.mapping) {
+        Publish(*timing.mapping, _ahead);
+    } else {
+        const int restartsBefore = _mapping.Restarts();
+        _mapping.Observe(_mixer.FramesRendered(), callbackTime);
+        if (_mapping.Restarts() != restartsBefore)
+            _restarts.store(_mapping.Restarts(), std::memory_order_relaxed);
+        Publish(_mapping.Current(), _ahead);
+    }
     _mixer.Render(output, frames);
     _callbacks.store(callbacks, std::memory_order_release);
 }
 
-int AudioOutput::Callback(const void*, void* output, unsigned long frames, const PaStreamCallbackTimeInfo* times,
-                          unsigned long flags, void* self)
-{
-    auto& audio = *static_cast<AudioOutput*>(self);
-    if (flags & paOutputUnderflow)
-        audio._underflows.fetch_add(1, std::memory_order_relaxed);
-    const std::int64_t now = Clock::Now();  // read through the vDSO: no system call
-    double ahead = times->outputBufferDacTime - times->currentTime;
-    if (!(ahead > 0 && ahead < 1.0))
-        ahead = audio._lastAhead;  // this device gives no time: keep the last
-    if (ahead < 0)
-        ahead = SuggestedLatency;
-    audio._lastAhead = ahead;
-    audio.OnBuffer(static_cast<float*>(output), static_cast<int>(frames), now, ahead * 1e9);
-    return paContinue;
-}
-
-std::uint32_t AudioOutput::StartDevice()
-{
-    // A sound system that lost its server, or that found none when it started, is started
-    // again: it learns its devices only then.
-    if (_paInitialised && _reinitialise) {
-        Pa_Terminate();
-        _paInitialised = false;
-    }
-    _reinitialise = false;
-    const std::uint32_t result = OpenDevice();
-    if (result != MmNoError)
-        _reinitialise = true;
-    return result;
-}
-
-std::uint32_t AudioOutput::OpenDevice()
-{
-    if (!_paInitialised) {
-        if (Pa_Initialize() != paNoError)
-            return MmNoDriver;
-        _paInitialised = true;
-    }
-    const PaDeviceIndex device = Pa_GetDefaultOutputDevice();
-    const PaDeviceInfo* info = device == paNoDevice ? nullptr : Pa_GetDeviceInfo(device);
-    if (!info)
-        return MmNoDriver;
-
-    PaStreamParameters parameters{};
-    parameters.device = device;
-    parameters.channelCount = Mixer::Channels;
-    parameters.sampleFormat = paFloat32;
-    parameters.suggestedLatency = std::max(SuggestedLatency, info->defaultLowOutputLatency);
-    double rate = PreferredRate;
-    if (Pa_IsFormatSupported(nullptr, &parameters, rate) != paFormatIsSupported)
-        rate = info->defaultSampleRate;
-
-    PaStream* stream = nullptr;
-    if (Pa_OpenStream(&stream, nullptr, &parameters, rate, BufferFrames, paNoFlag,
-                      &AudioOutput::Callback, this) != paNoError)
-        return MmNoDriver;
-
-    // Through ALSA the callback runs on PortAudio's own thread: give it real-time scheduling (where
-    // the system allows) so that a busy machine does not make it miss its turn.
-    if (const PaHostApiInfo* api = Pa_GetHostApiInfo(info->hostApi); api && api->type == paALSA)
-        PaAlsa_EnableRealtimeScheduling(stream, 1);
-    PrepareTiming(rate);
-    if (Pa_StartStream(stream) != paNoError) {
-        Pa_CloseStream(stream);
-        return MmNotEnabled;
-    }
-    _stream = stream;
-    _nullActive = false;
-
-    // Wait until the frames rendered and the clock run together; then a click can be placed.
-    const std::int64_t started = Clock::Now();
-    const auto windowFrames = static_cast<std::int64_t>(static_cast<double>(StartWindow) * rate / 1e9);
-    std::int64_t windowStart = 0, windowFrame = 0;  // a reading taken once the burst was over
-    bool steady = false;
-    while (!steady && Clock::Now() - started < StartTimeout) {
-        Clock::SleepUntil(Clock::Now() + 2'000'000);
-        if (_callbacks.load(std::memory_order_acquire) < StartCallbacks)
-            continue;
-        const std::int64_t now = Clock::Now(), frames = _mixer.FramesRendered();
-        if (windowStart == 0) {
-            windowStart = now;
-            windowFrame = frames;
-        } else if (now - windowStart >= StartWindow) {
-            steady = frames - windowFrame >= windowFrames / 2;
-            windowStart = now;
-            windowFrame = frames;
-        }
-    }
-    if (!steady) {
-        StopStream();
-        return MmNotEnabled;  // the stream started but never asked for sound at its pace
-    }
-    return MmNoError;
-}
-
-std::uint32_t AudioOutput::StartNull()
-{
-    PrepareTiming(PreferredRate);
-    _captured.store(0, std::memory_order_release);
-    _nullStop.store(false, std::memory_order_release);
-    _nullStart.store(Clock::Now() + NullDeviceDelay, std::memory_order_release);
-    if (!_nullThread.Start([this] { RunNull(); }))
-        return MmNoMemory;
-    _nullActive = true;
-    return MmNoError;
-}
-
 void AudioOutput::StopStream()
 {
-    _open = false;
     _running.store(false, std::memory_order_release);
-    if (_nullActive) {
-        _nullStop.store(true, std::memory_order_release);
-        _nullThread.Join();
-        _nullActive = false;
-    }
-    if (_stream) {
-        auto* stream = static_cast<PaStream*>(_stream);
-        // Aborted, not drained: what is still queued is of no use, and a stream whose server
-        // went away would never drain.
-        Pa_AbortStream(stream);
-        Pa_CloseStream(stream);
-        _stream = nullptr;
+    if (_active) {
+        _active->Stop();
+        _active = nullptr;
     }
     // No audio thread now: what was handed to the mixer (a wave device's reset or detach) is
     // carried out here, so that nobody waits for it.
     _mixer.Drain();
-}
-
-// Renders one buffer every buffer period, on a grid that does not drift, and "hears" each buffer
-// a fixed delay after rendering it: a perfect sound card.
-void AudioOutput::RunNull()
-{
-    const double rate = PreferredRate;
-    const std::int64_t heardStart = _nullStart.load(std::memory_order_acquire);
-    std::vector<float> buffer(BufferFrames * Mixer::Channels);
-    for (std::int64_t n = 0; !_nullStop.load(std::memory_order_acquire); ++n) {
-        const auto offset = static_cast<std::int64_t>(std::llround(n * BufferFrames * 1e9 / rate));
-        const std::int64_t rendered = heardStart + offset - NullDeviceDelay;
-        Clock::SleepUntil(rendered);
-        OnBuffer(buffer.data(), BufferFrames, rendered, static_cast<double>(NullDeviceDelay));
-        if (_capture) {
-            const std::int64_t done = _captured.load(std::memory_order_relaxed);
-            const auto capacity = static_cast<std::int64_t>(_capture->size() / Mixer::Channels);
-            const std::int64_t count = std::min<std::int64_t>(BufferFrames, capacity - done);
-            if (count > 0) {
-                std::copy_n(buffer.begin(), count * Mixer::Channels, _capture->begin() + done * Mixer::Channels);
-                _captured.store(done + count, std::memory_order_release);
-            }
-        }
-    }
 }
 
 }  // namespace Platform

@@ -7,14 +7,15 @@
 #include <vector>
 
 #include "Platform/ClockMapping.h"
+#include "Platform/DeviceOutput.h"
+#include "Platform/IAudioDriver.h"
 #include "Platform/Mixer.h"
+#include "Platform/NullOutput.h"
 #include "Platform/Thread.h"
-
-struct PaStreamCallbackTimeInfo;
 
 namespace Platform {
 
-// The program's one audio output: a stream on the default sound device (or, for tests and
+// The program's one audio output: a stream of one driver (the sound device, or, for tests and
 // benchmarks, a null output paced by the clock) that plays whatever the mixer renders. It is
 // started by the first Acquire; after the last Release it keeps running for IdleCloseDelay (a
 // restart needs no new stream) and then closes, so that a program left idle costs nothing.
@@ -23,16 +24,9 @@ namespace Platform {
 // output also follows how its frames run against the system clock (a delay-locked loop over
 // the callbacks' times), which other threads read without a lock to decide *when* to hand a
 // click over and when it is heard, never on which frame it starts.
-class AudioOutput {
+class AudioOutput final : private IAudioClient {
 public:
-    static constexpr double PreferredRate = 44100;
-    static constexpr int BufferFrames = 256;
-    // Seconds asked of the device. Through the sound server's ALSA plugin a shorter one leaves the
-    // server's stream short of its start level: it stalls for about two seconds at every start and
-    // after every underflow.
-    static constexpr double SuggestedLatency = 0.050;
-    // The null output's delay from rendering a buffer to "hearing" it.
-    static constexpr std::int64_t NullDeviceDelay = 10'000'000;
+    static constexpr double PreferredRate = DeviceOutput::PreferredRate;
     // How long the device stays open after its last user left. Opening it through the sound
     // server's ALSA plugin takes one to two seconds before the first frame is heard, so it stays
     // open through the pauses of a practice session and closes when the program is left idle.
@@ -43,7 +37,7 @@ public:
     static constexpr std::int64_t WatchInterval = 250'000'000;
 
     AudioOutput();
-    ~AudioOutput();
+    virtual ~AudioOutput();
     AudioOutput(const AudioOutput&) = delete;
     AudioOutput& operator=(const AudioOutput&) = delete;
 
@@ -91,9 +85,9 @@ public:
     // beforehand) until it is full; FramesCaptured tells how far it got. Pass nullptr to stop.
     // The capture's frame 0 is output frame 0 of the next start.
     void SetNullCapture(std::vector<float>* capture);
-    std::int64_t FramesCaptured() const noexcept { return _captured.load(std::memory_order_acquire); }
+    std::int64_t FramesCaptured() const noexcept { return _null.FramesCaptured(); }
     // The clock time at which output frame 0 of the running null output is heard.
-    std::int64_t NullStartTime() const noexcept { return _nullStart.load(std::memory_order_acquire); }
+    std::int64_t NullStartTime() const noexcept { return _null.StartTime(); }
 
 private:
     // What other threads read of the mapping: published by the audio thread after every buffer
@@ -112,34 +106,27 @@ private:
         double ahead = 0;
     };
 
-    std::uint32_t StartDevice();
-    std::uint32_t OpenDevice();
-    std::uint32_t StartNull();
+    IAudioDriver& Chosen() noexcept;
     void StopStream();
-    void PrepareTiming(double rate);
-    void RunNull();
     void RunCloser();
-    // Everything an output does with one buffer, on its audio thread.
-    void OnBuffer(float* output, int frames, std::int64_t callbackTime, double aheadNs) noexcept;
+    // IAudioClient: everything the output does with one buffer, on the driver's audio thread.
+    void Prepare(double rate) noexcept override;
+    void OnBuffer(float* output, int frames, const BufferTiming& timing) noexcept override;
     void Publish(const ClockMapping::State& state, double ahead) noexcept;
     Snapshot Read() const noexcept;
-    static int Callback(const void* input, void* output, unsigned long frames, const PaStreamCallbackTimeInfo* times,
-                        unsigned long flags, void* self);
 
     std::mutex _lock;  // Acquire/Release and the closer (not the audio thread)
     std::condition_variable _closerWake;
     int _users = 0;
     bool _useNull = false;
-    bool _paInitialised = false;
-    bool _open = false;       // a stream runs (possibly with no user, until the idle delay passes)
-    bool _nullActive = false; // the running stream is the null one
+    IAudioDriver* _active = nullptr;  // the driver whose stream runs (possibly with no user, until the idle delay passes)
     std::int64_t _idleSince = 0;
     bool _closerStop = false;
     bool _closerStarted = false;
-    bool _reinitialise = false;  // start the sound system afresh before the next open
     Thread _closer;
-    void* _stream = nullptr;
     Mixer _mixer;
+    DeviceOutput _device;
+    NullOutput _null;
     std::atomic<double> _sampleRate{PreferredRate};
     std::atomic<bool> _running{false};
     std::atomic<std::int64_t> _underflows{0};
@@ -152,15 +139,8 @@ private:
     ClockMapping _mapping;
     std::int64_t _previousCallback = 0;
     std::int64_t _maxGap = 0;
-    double _lastAhead = -1;
     double _ahead = 0;
     Published _published;
-
-    Thread _nullThread;
-    std::atomic<bool> _nullStop{false};
-    std::vector<float>* _capture = nullptr;
-    std::atomic<std::int64_t> _captured{0};
-    std::atomic<std::int64_t> _nullStart{0};
 };
 
 }  // namespace Platform

@@ -1,6 +1,7 @@
 #include "Platform/Console.h"
 
 #include <alsa/asoundlib.h>
+#include <jack/jack.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -36,6 +37,17 @@ void AlsaMessage(const char* file, int line, const char* function, int error, co
     sink(message);
 }
 
+// JACK's error and information handler: "JACK message", to the sink.
+void JackMessage(const char* text)
+{
+    void (*sink)(const char*) = librarySink.load(std::memory_order_acquire);
+    if (!sink)
+        return;
+    char message[512];
+    std::snprintf(message, sizeof message, "JACK %s", text ? text : "");
+    sink(message);
+}
+
 }  // namespace
 
 bool StandardErrorIsTerminal() noexcept
@@ -58,6 +70,8 @@ void QuietenSoundLibraries(void (*sink)(const char* message))
 {
     librarySink.store(sink, std::memory_order_release);
     snd_lib_error_set_handler(&AlsaMessage);
+    jack_set_error_function(&JackMessage);
+    jack_set_info_function(&JackMessage);
 }
 
 }  // namespace Platform

@@ -55,7 +55,7 @@ TEST(Console, SoundLibrariesLookForDevicesWithoutAWordOnTheTerminal)
     EXPECT_EQ(printed, "");
     EXPECT_GE(devices, 0);
     for (const std::string& message : libraryMessages)
-        EXPECT_EQ(message.rfind("ALSA ", 0), 0u) << message;
+        EXPECT_TRUE(message.rfind("ALSA ", 0) == 0 || message.rfind("JACK ", 0) == 0) << message;
 }
 
 TEST(Console, WritesToStandardErrorAsItIs)

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <cstdint>
+
+#include "Platform/ClockMapping.h"
+
+namespace Platform {
+
+// What a driver reports with every buffer it asks for.
+struct BufferTiming {
+    std::int64_t callbackTime = 0;  // clock time of the callback (ns)
+    double aheadNs = 0;             // from rendering this buffer to hearing its first frame
+    bool underflow = false;         // the driver could not play a buffer in time before this one
+    // A driver that knows its frames' times itself (a JACK server keeps its own frame clock) gives
+    // the mapping from the buffer's first frame on; null: the output follows the callbacks' times.
+    const ClockMapping::State* mapping = nullptr;
+};
+
+// The side of the audio output that a driver feeds: the mixer and the frame clock. Called on the
+// driver's audio thread; no allocation, no lock, no system call.
+class IAudioClient {
+public:
+    // Once a driver knows its rate, before its first buffer.
+    virtual void Prepare(double rate) noexcept = 0;
+    // Fills `frames` interleaved stereo frames.
+    virtual void OnBuffer(float* output, int frames, const BufferTiming& timing) noexcept = 0;
+
+protected:
+    ~IAudioClient() = default;
+};
+
+// One way of getting sound out: a sound device, a clock-paced null output, a JACK client. A
+// driver runs one stream at a time; Start and Stop are called under the output's lock.
+class IAudioDriver {
+public:
+    virtual ~IAudioDriver() = default;
+
+    // Opens and starts a stream feeding from `client`; a multimedia result code. Returns once
+    // the stream asks for sound at its pace.
+    virtual std::uint32_t Start(IAudioClient& client) = 0;
+    // Stops and closes the stream; its audio thread has left the client when this returns.
+    virtual void Stop() noexcept = 0;
+    // Whether an idle stream stays open for a while (a real device, slow to open), and is watched
+    // for callbacks that stop; a null output closes with its last user.
+    virtual bool KeptOpen() const noexcept { return true; }
+    // The stream died under its users: the next Start begins afresh (a sound system that may
+    // have lost its server).
+    virtual void Lost() noexcept {}
+};
+
+}  // namespace Platform
