@@ -9,6 +9,7 @@ class ConfigurationData;
 namespace Core {
 
 class IMetronomeEventHandler;
+struct CountIn;
 
 // The metronome as the user interface drives it. Every operation is called on the
 // user-interface thread; events come back through the handler given to Start.
@@ -31,6 +32,9 @@ public:
     virtual void SetTempo(std::int32_t bpm) = 0;
     // New voice volumes (0..127) and global volume (percent) while playing; from the next click.
     virtual void SetVolumes(const std::uint32_t (&volumes)[NumVoices], std::uint32_t globalVolume) = 0;
+    // The count-in played before every later start (a setlist's next entry as well as the
+    // Start button's); CountIn's Length::Off for none.
+    virtual void SetCountIn(const CountIn& countIn) = 0;
 };
 
 }  // namespace Core

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "Core/CountIn.h"
 #include "Core/IMetronome.h"
 #include "Core/Timer.h"
 
@@ -48,6 +49,8 @@ public:
     void TogglePause() override;
     void SetTempo(std::int32_t bpm) override;
     void SetVolumes(const std::uint32_t (&volumes)[NumVoices], std::uint32_t globalVolume) override;
+    void SetCountIn(const CountIn& countIn) override { _countIn = countIn; }
+    const CountIn& GetCountIn() const noexcept { return _countIn; }
 
     // The visual beat indicator the GUI installs (null: none, beats are shown nowhere). Takes
     // effect at the next start.
@@ -68,6 +71,7 @@ private:
     std::int32_t Fail(std::int32_t code) noexcept;
     Timer::IClock* TimerClock() const noexcept;
     void StopOutput() noexcept;
+    void PrepareCountIn(const Configuration::ConfigurationData& settings, std::int32_t beatsPerBar);
 
     Timer& _timer;
     MetronomeStrategy* _strategy = nullptr;
@@ -77,6 +81,7 @@ private:
     ISoundEngine* _engineOverride = nullptr;
     OutputClock* _outputClock = nullptr;
     Timer::IClock* _clockOverride = nullptr;
+    CountIn _countIn;
 };
 
 }  // namespace Core
