@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -13,11 +14,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<Configuration::PracticeRun> runs;
     Configuration::PracticeLog::Parse(std::string_view(reinterpret_cast<const char*>(data), size), runs);
     for (const Configuration::PracticeRun& run : runs) {
-        // The preset's line breaks are written as spaces; everything else comes back as it was.
+        // Line breaks in the texts are written as spaces; everything else comes back as it was.
         Configuration::PracticeRun expected = run;
-        for (char& c : expected.preset)
-            if (c == '\r')
-                c = ' ';
+        for (std::string* text : {&expected.preset, &expected.beatType})
+            for (char& c : *text)
+                if (c == '\r')
+                    c = ' ';
         std::vector<Configuration::PracticeRun> again;
         if (Configuration::PracticeLog::Parse(Configuration::PracticeLog::Line(run), again) != 0 || again.size() != 1)
             std::abort();
