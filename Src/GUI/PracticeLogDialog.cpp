@@ -5,6 +5,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <vector>
@@ -33,7 +34,7 @@ QString Date(int year, int month, int day)
 
 QString Minutes(double minutes)
 {
-    return QString::number(minutes, 'f', minutes < 10 ? 1 : 0);
+    return QString::number(minutes, 'f', 1);
 }
 
 QTableWidget* Table(QWidget* parent, const QStringList& headings, int rows)
@@ -99,6 +100,11 @@ PracticeLogDialog::PracticeLogDialog(const Configuration::PracticeLog& log, QWid
         Set(_days, row, 2, QString::number(days[i].runs), true);
     }
     _days->resizeColumnsToContents();
+    // The totals are shown whole; the runs take the rest of the width.
+    int daysWidth = _days->frameWidth() * 2 + _days->verticalScrollBar()->sizeHint().width();
+    for (int column = 0; column < _days->columnCount(); ++column)
+        daysWidth += _days->columnWidth(column);
+    _days->setMinimumWidth(daysWidth);
     (new QVBoxLayout(daysGroup))->addWidget(_days);
 
     _problem = new QLabel(this);
@@ -111,12 +117,12 @@ PracticeLogDialog::PracticeLogDialog(const Configuration::PracticeLog& log, QWid
 
     auto* tables = new QHBoxLayout;
     tables->addWidget(runsGroup, 3);
-    tables->addWidget(daysGroup, 1);
+    tables->addWidget(daysGroup, 0);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(tables);
     layout->addWidget(_problem);
     layout->addWidget(buttons);
-    resize(760, 360);
+    resize(860, 380);
     _runs->setFocus();
 }
 
