@@ -2,13 +2,15 @@
 // language, with a check that every caption fits its control. Run it under an X server:
 //   xvfb-run -s "-screen 0 1024x768x24" build/Bench/gui_settings_pages Lang de docs
 // It picks the language through the language dialog (as a user would), opens each window,
-// saves "main-window-<lang>.png", "settings-<n>-<lang>.png" and "step-sequencer-<lang>.png"
+// saves "main-window-<lang>.png", "settings-<n>-<lang>.png", "step-sequencer-<lang>.png",
+// "count-in-<lang>.png" and "practice-log-<lang>.png" (of a few days' sample runs)
 // with ImageMagick's import into the given folder, and prints each window's size and each
 // caption wider than its control or running into a neighbouring control.
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFontMetrics>
 #include <QGroupBox>
@@ -20,15 +22,20 @@
 #include <cstdio>
 #include <memory>
 
+#include "Configuration/ExtraSettings.h"
 #include "Configuration/IConfiguration.h"
+#include "Configuration/PracticeLog.h"
 #include "Core/Metronome.h"
 #include "GUI/ApplicationWindow.h"
 #include "GUI/ControlSubClasser.h"
+#include "GUI/CountInDialog.h"
 #include "GUI/DialogUnits.h"
 #include "GUI/LanguageDialog.h"
+#include "GUI/PracticeLogDialog.h"
 #include "GUI/SettingsDialog.h"
 #include "GUI/StepSequencerDialog.h"
 #include "GUI/VisualBeatIndicator.h"
+#include "Platform/File.h"
 #include "Platform/Text.h"
 #include "System/Language.h"
 #include "System/LanguageSetUp.h"
@@ -182,6 +189,50 @@ int main(int argc, char** argv)
         std::printf("step sequencer: %d x %d px\n", sequencer.width(), sequencer.height());
         overflows += ReportOverflows(&sequencer, "step sequencer");
         Shoot(&sequencer, QStringLiteral("%1/step-sequencer-%2.png").arg(folder).arg(languageName));
+    }
+    {
+        // A few days of practice, as the log keeps them.
+        const std::string path = QDir::tempPath().toStdString() + "/ticova-bench-practice.csv";
+        Platform::File::Remove(path);
+        const Configuration::PracticeLog log(path);
+        const struct {
+            int day, hour, minute;
+            const char* preset;
+            int tempo;
+            std::uint32_t beatType;
+            double minutes;
+            int from, to;
+        } runs[] = {{6, 18, 5, "Rock 1", 120, 1, 12.4, 0, 0},     {6, 18, 20, "Waltz", 96, 1, 8.0, 0, 0},
+                    {7, 7, 45, "Practice", 100, 0, 14.2, 60, 100}, {7, 19, 10, "", 132, 3, 6.5, 0, 0},
+                    {8, 17, 30, "Practice", 100, 0, 14.2, 60, 100}, {8, 17, 50, "Rock 1", 126, 1, 21.7, 0, 0}};
+        for (const auto& run : runs) {
+            Configuration::PracticeRun line;
+            line.year = 2026;
+            line.month = 12;
+            line.day = run.day;
+            line.hour = run.hour;
+            line.minute = run.minute;
+            line.preset = run.preset;
+            line.tempo = run.tempo;
+            line.beatType = Configuration::PracticeLog::BeatTypeName(run.beatType);
+            line.minutes = run.minutes;
+            line.trainerFrom = run.from;
+            line.trainerTo = run.to;
+            log.Append(line);
+        }
+        GUI::PracticeLogDialog practice(log);
+        practice.show();
+        Wait(400);
+        std::printf("practice log: %d x %d px\n", practice.width(), practice.height());
+        Shoot(&practice, QStringLiteral("%1/practice-log-%2.png").arg(folder).arg(languageName));
+        Platform::File::Remove(path);
+
+        // Shown, never accepted: the user's settings stay as they are.
+        GUI::CountInDialog countIn(Core::Metronome::Instance(), Configuration::GetExtraSettings());
+        countIn.show();
+        Wait(400);
+        std::printf("count-in: %d x %d px\n", countIn.width(), countIn.height());
+        Shoot(&countIn, QStringLiteral("%1/count-in-%2.png").arg(folder).arg(languageName));
     }
     {
         // The main window, in the language the dialog chose (the configuration names it); it

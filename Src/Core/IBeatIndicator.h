@@ -17,6 +17,8 @@ public:
     // Shows the disc of voice 0..11, or nothing for -1, at clock time `heardAt` (ns), when its
     // click is heard. Called on the timer thread: must not block.
     virtual void Show(int voice, std::int64_t heardAt) = 0;
+    // Shows the count-in's count (1, 2 ...) at clock time `heardAt`, as Show does a voice.
+    virtual void ShowCount(int count, std::int64_t heardAt) = 0;
     // Hides the indicator; called when playing stops.
     virtual void Hide() = 0;
 };

@@ -9,6 +9,7 @@ class ConfigurationData;
 namespace Core {
 
 class IMetronomeEventHandler;
+struct CountIn;
 
 // The metronome as the user interface drives it. Every operation is called on the
 // user-interface thread; events come back through the handler given to Start.
@@ -36,6 +37,9 @@ public:
     virtual bool IsPlaying() const = 0;
     // Whether the run is paused by TogglePause.
     virtual bool IsPaused() const = 0;
+    // The count-in played before every later start (a setlist's next entry as well as the
+    // Start button's); CountIn's Length::Off for none.
+    virtual void SetCountIn(const CountIn& countIn) = 0;
 };
 
 }  // namespace Core

@@ -31,6 +31,9 @@ public:
     virtual bool ControlsTempo() = 0;
     // Called on the timer thread once per tick with the pattern entry that is due.
     virtual std::int32_t OnTick(std::uint16_t entry) = 0;
+    // Timer ticks in one beat at the tempo the run starts with (after Initialise): the count-in
+    // plays one click every so many ticks, on the run's own grid.
+    virtual std::int32_t TimerTicksPerBeat() = 0;
 };
 
 }  // namespace Core

@@ -30,6 +30,7 @@ class NoBeatIndicator final : public IBeatIndicator {
 public:
     void Prepare(const Configuration::ConfigurationData&) override {}
     void Show(int, std::int64_t) override {}
+    void ShowCount(int, std::int64_t) override {}
     void Hide() override {}
 };
 
@@ -183,18 +184,18 @@ std::int32_t Metronome::Start(IMetronomeEventHandler& handler, Configuration::Co
         return Fail(NoTimerStrategy);
     strategy->SetTimerStrategy(timing);
 
+    // The trainer and the count-in count a compound bar in its dotted beats.
+    std::int32_t beatsPerBar = strategy->GetBeatsPerBar(settings);
+    if (compound)
+        beatsPerBar = (beatsPerBar + 2) / 3;
     if (settings.SpeedTrainer != 0) {
         settings.TrainerCurve = &SelectTrainerCurve(settings);
-        if (settings.DurationsInBars != 0) {
-            std::int32_t beatsPerBar = strategy->GetBeatsPerBar(settings);
-            // A compound bar is counted in its dotted beats.
-            if (compound)
-                beatsPerBar = (beatsPerBar + 2) / 3;
+        if (settings.DurationsInBars != 0)
             settings.TrainerBeatsPerBar = beatsPerBar;
-        }
     }
 
     timing->Initialise(settings);
+    PrepareCountIn(settings, beatsPerBar);
     if (timing->ControlsTempo())
         handler.OnSpeedTrainerStarted(timing->GetTempo(), strategy->HasWarmUp());
 
@@ -202,6 +203,21 @@ std::int32_t Metronome::Start(IMetronomeEventHandler& handler, Configuration::Co
         return Fail(TimerNotStarted);
     _paused = false;
     return Playing;
+}
+
+void Metronome::PrepareCountIn(const Configuration::ConfigurationData& settings, std::int32_t beatsPerBar)
+{
+    const std::int32_t beats = _countIn.Beats(beatsPerBar);
+    const std::int32_t volume = MetronomeStrategy::ScaledVolume(_countIn.volume, settings.GlobalVolume);
+    // The MIDI engine plays the count-in's own instrument, rendered now like every voice's; the
+    // audio-file engine has no such choice and counts in with the second voice's file.
+    std::int32_t sound = _strategy->Sound(1);
+    if (settings.SoundEngineType == SoundEngines::Midi) {
+        sound = PercussionTable::Note(_countIn.instrument);
+        if (auto* midi = dynamic_cast<MidiSoundEngine*>(_strategy->GetSoundEngine()); midi != nullptr && beats > 0)
+            midi->PrepareNote(sound, volume);
+    }
+    _strategy->SetCountIn(beats, _strategy->GetTimerStrategy()->TimerTicksPerBeat(), beatsPerBar, sound, volume);
 }
 
 Timer::IClock* Metronome::TimerClock() const noexcept

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "Core/CountIn.h"
 #include "Core/IMetronome.h"
 #include "Core/Timer.h"
 
@@ -51,6 +52,8 @@ public:
     void SetVolumes(const std::uint32_t (&volumes)[NumVoices], std::uint32_t globalVolume) override;
     bool IsPlaying() const override { return _paused || IsRunning(); }
     bool IsPaused() const override { return _paused; }
+    void SetCountIn(const CountIn& countIn) override { _countIn = countIn; }
+    const CountIn& GetCountIn() const noexcept { return _countIn; }
 
     // The visual beat indicator the GUI installs (null: none, beats are shown nowhere). Takes
     // effect at the next start.
@@ -71,6 +74,7 @@ private:
     std::int32_t Fail(std::int32_t code) noexcept;
     Timer::IClock* TimerClock() const noexcept;
     void StopOutput() noexcept;
+    void PrepareCountIn(const Configuration::ConfigurationData& settings, std::int32_t beatsPerBar);
 
     Timer& _timer;
     MetronomeStrategy* _strategy = nullptr;
@@ -82,6 +86,7 @@ private:
     Timer::IClock* _clockOverride = nullptr;
     // Paused by TogglePause: the timer stands, the output stays open. User-interface thread only.
     bool _paused = false;
+    CountIn _countIn;
 };
 
 }  // namespace Core

@@ -1,6 +1,7 @@
 #include "Core/MetronomeStrategy.h"
 
 #include "Configuration/ConfigurationData.h"
+#include "Core/CountIn.h"
 #include "Core/HeardTime.h"
 #include "Core/IBeatIndicator.h"
 #include "Core/IMetronomeEventHandler.h"
@@ -21,13 +22,27 @@ MetronomeStrategy::MetronomeStrategy() noexcept
     _pattern[0] = 0;
 }
 
-void MetronomeStrategy::SetVolumes(const std::uint32_t (&volumes)[NumVoices], std::uint32_t globalVolume) noexcept
+std::int32_t MetronomeStrategy::ScaledVolume(std::uint32_t volume, std::uint32_t globalVolume) noexcept
 {
     const float scale = static_cast<float>(SettingsRange::Clamp(globalVolume, 0u, 100u) / 100.0);
-    for (int voice = 0; voice < NumVoices; ++voice) {
-        const float volume = static_cast<float>(SettingsRange::Volume(volumes[voice])) * scale;
-        _volumes[voice].store(static_cast<std::int32_t>(volume), std::memory_order_relaxed);
-    }
+    return static_cast<std::int32_t>(static_cast<float>(SettingsRange::Volume(volume)) * scale);
+}
+
+void MetronomeStrategy::SetVolumes(const std::uint32_t (&volumes)[NumVoices], std::uint32_t globalVolume) noexcept
+{
+    for (int voice = 0; voice < NumVoices; ++voice)
+        _volumes[voice].store(ScaledVolume(volumes[voice], globalVolume), std::memory_order_relaxed);
+}
+
+void MetronomeStrategy::SetCountIn(std::int32_t beats, std::int32_t ticksPerBeat, std::int32_t beatsPerBar,
+                                   std::int32_t sound, std::int32_t volume) noexcept
+{
+    _countInTicksPerBeat = ticksPerBeat < 1 ? 1 : ticksPerBeat;
+    _countInTicksLeft = beats > 0 ? beats * _countInTicksPerBeat : 0;
+    _countInTick = 0;
+    _countInBarBeats = beatsPerBar;
+    _countInSound = sound;
+    _countInVolume = volume;
 }
 
 std::int32_t MetronomeStrategy::Volume(int voice) const noexcept
@@ -64,6 +79,11 @@ void MetronomeStrategy::OnTimer()
         return;
 
     _tick = _timer->CurrentTick();
+    if (_countInTicksLeft > 0) {
+        // The run's own strategies (the trainer's stages, the sequencer's cursor) start after it.
+        CountInTick();
+        return;
+    }
     _currentEntry = _pattern[_position];
     const std::int32_t result = _timerStrategy->OnTick(_currentEntry);
     // A stop made meanwhile (from the user-interface thread) ends the tick here.
@@ -127,6 +147,21 @@ bool MetronomeStrategy::PlayEntry(std::uint16_t entry) noexcept
         }
     }
     return ok;
+}
+
+void MetronomeStrategy::CountInTick() noexcept
+{
+    const std::int32_t tick = _countInTick++;
+    --_countInTicksLeft;
+    if (tick % _countInTicksPerBeat != 0)
+        return;
+    if (!_engine->PlaySoundAt(_countInVolume, _countInSound, _tick.frame)) {
+        StopWithError();
+        return;
+    }
+    // The count stays until the next count, or the run's first beat, replaces it.
+    if (_indicator != nullptr && _visual)
+        _indicator->ShowCount(CountIn::Count(tick / _countInTicksPerBeat, _countInBarBeats), _tick.heardAt);
 }
 
 void MetronomeStrategy::StopTimerAndOutput() noexcept

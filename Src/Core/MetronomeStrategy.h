@@ -91,7 +91,18 @@ public:
     {
         _position = 0;
         _beepPending = false;
+        _countInTicksLeft = 0;
     }
+    // The count-in before the run: `beats` clicks of `sound` at `volume` (already scaled), one
+    // every `ticksPerBeat` timer ticks from the first tick on, shown as the counts of a bar of
+    // `beatsPerBar` beats. The run's own first tick follows one beat after the last click.
+    // 0 beats: none. Set at start, after ResetPosition.
+    void SetCountIn(std::int32_t beats, std::int32_t ticksPerBeat, std::int32_t beatsPerBar, std::int32_t sound,
+                    std::int32_t volume) noexcept;
+    // Ticks of count-in still to come (0 once the run itself plays).
+    std::int32_t CountInTicksLeft() const noexcept { return _countInTicksLeft; }
+    // A voice volume 0..127 scaled by the global volume in percent (127 at 50 % gives 63).
+    static std::int32_t ScaledVolume(std::uint32_t volume, std::uint32_t globalVolume) noexcept;
 
     std::int32_t Position() const noexcept { return _position; }
     std::int32_t PatternLength() const noexcept { return _patternLength; }
@@ -118,6 +129,7 @@ protected:
 
 private:
     bool PlayEntry(std::uint16_t entry) noexcept;
+    void CountInTick() noexcept;
     void StopTimerAndOutput() noexcept;
     void StopWithError() noexcept;
     void StopAtEnd() noexcept;
@@ -138,6 +150,13 @@ private:
     bool _beepPending = false;
     std::atomic<std::int32_t> _userTempo{0};
     bool _warmUp = false;
+    // The count-in, counted down by the ticks it takes.
+    std::int32_t _countInTicksLeft = 0;
+    std::int32_t _countInTick = 0;
+    std::int32_t _countInTicksPerBeat = 1;
+    std::int32_t _countInBarBeats = 4;
+    std::int32_t _countInSound = 0;
+    std::int32_t _countInVolume = 0;
 };
 
 }  // namespace Core

@@ -40,13 +40,16 @@ void MidiSoundEngine::PrepareSounds(const Configuration::ConfigurationData& sett
 {
     if (!_handle)
         return;
-    for (int voice = 0; voice < Configuration::ConfigurationData::NumVoices; ++voice) {
-        const std::int32_t velocity = VoiceVelocity(settings, voice);
-        if (velocity < 0 || velocity > 127)
-            continue;  // not a velocity: the note would be refused anyway
-        // A sound that cannot be rendered now is rendered on first use instead.
-        Platform::MidiOut::Prepare(_handle, PercussionTable::Note(settings.Instrument[voice]), velocity);
-    }
+    for (int voice = 0; voice < Configuration::ConfigurationData::NumVoices; ++voice)
+        PrepareNote(PercussionTable::Note(settings.Instrument[voice]), VoiceVelocity(settings, voice));
+}
+
+void MidiSoundEngine::PrepareNote(std::int32_t note, std::int32_t velocity)
+{
+    if (!_handle || velocity < 0 || velocity > 127)
+        return;  // not a velocity: the note would be refused anyway
+    // A sound that cannot be rendered now is rendered on first use instead.
+    Platform::MidiOut::Prepare(_handle, note, velocity);
 }
 
 bool MidiSoundEngine::PlaySoundAt(std::int32_t volume, std::int32_t sound, std::int64_t frame)

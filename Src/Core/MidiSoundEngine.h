@@ -25,6 +25,8 @@ public:
     // Renders the sound of every voice at its current volume, so that no click waits for the
     // synthesizer; called at every start and again whenever volumes change while playing.
     void PrepareSounds(const Configuration::ConfigurationData& settings);
+    // Renders one note at one velocity ahead of time (the count-in's).
+    void PrepareNote(std::int32_t note, std::int32_t velocity);
 
     // The packed note-on message: status 0x99, the note, the velocity.
     static constexpr std::uint32_t PackNoteOn(std::int32_t volume, std::int32_t sound) noexcept

@@ -21,6 +21,7 @@ public:
     void SetTempo(std::int32_t) override {}
     bool ControlsTempo() override { return true; }
     std::int32_t OnTick(std::uint16_t entry) override;
+    std::int32_t TimerTicksPerBeat() override { return static_cast<std::int32_t>(_timerTicksPerBeat); }
 
     // The state of the run, for tests and diagnostics.
     std::int32_t StageCount() const noexcept { return _stageCount; }

@@ -16,6 +16,14 @@ void StandardTimerStrategy::SetTempo(std::int32_t bpm)
     _tempo.store(SettingsRange::ClampSigned(bpm, 10, 400), std::memory_order_relaxed);
 }
 
+std::int32_t StandardTimerStrategy::TimerTicksPerBeat()
+{
+    // As GetInterval divides the beat.
+    if (_ticksPerBeat != 0)
+        return _ticksPerBeat;
+    return _visual ? 2 : 1;
+}
+
 double StandardTimerStrategy::GetInterval()
 {
     const double tempo = GetTempo();

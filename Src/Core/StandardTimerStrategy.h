@@ -15,6 +15,7 @@ public:
     void SetTempo(std::int32_t bpm) override;
     bool ControlsTempo() override { return false; }
     std::int32_t OnTick(std::uint16_t) override { return Advance; }
+    std::int32_t TimerTicksPerBeat() override;
 
 private:
     // Written by the user-interface thread while the timer thread reads it.

@@ -16,6 +16,7 @@ public:
     void SetTempo(std::int32_t bpm) override;
     bool ControlsTempo() override { return false; }
     std::int32_t OnTick(std::uint16_t entry) override;
+    std::int32_t TimerTicksPerBeat() override { return _timerTicksPerBeat; }
 
     std::int32_t SubStepsPerStep() const noexcept { return _subStepsPerStep; }
 

@@ -23,17 +23,25 @@
 #include <QToolTip>
 #include <QUrl>
 #include <chrono>
+#include <cmath>
 #include <thread>
 
+#include "Configuration/ExtraSettings.h"
 #include "Configuration/IConfiguration.h"
+#include "Core/HeardTime.h"
 #include "Core/IMetronome.h"
+#include "Core/SettingsRange.h"
+#include "GUI/CountInDialog.h"
 #include "GUI/AboutDialog.h"
 #include "GUI/Fonts.h"
 #include "GUI/LanguageTexts.h"
 #include "GUI/MessageBoxes.h"
+#include "GUI/PracticeLogDialog.h"
+#include "GUI/PracticeTexts.h"
 #include "GUI/Model/TempoInput.h"
 #include "GUI/QtTranslations.h"
 #include "GUI/VisualBeatIndicator.h"
+#include "Platform/LocalTime.h"
 #include "Platform/ProgramFolder.h"
 #include "Platform/Text.h"
 #include "System/DefaultLanguage.h"
@@ -119,6 +127,10 @@ ApplicationWindow::ApplicationWindow(Core::IMetronome& metronome, Configuration:
     _digitTimer->setSingleShot(true);
     _digitTimer->setInterval(TypedDigits::ExpiryMs);
     connect(_digitTimer, &QTimer::timeout, this, [this] { _digits.Clear(); });
+
+    _practiceTimer = new QTimer(this);
+    _practiceTimer->setInterval(1000);
+    connect(_practiceTimer, &QTimer::timeout, this, [this] { ShowPracticeTime(); });
 
     _tapTimer = new QTimer(this);
     _tapTimer->setInterval(Core::TapTempo::TimeOutIntervalMs);
@@ -239,6 +251,8 @@ bool ApplicationWindow::CreateInterface()
         const QRect desktop = screen->availableGeometry();
         move(desktop.x() + (desktop.width() - width()) / 2, desktop.y() + (desktop.height() - height()) / 2);
     }
+    // The count-in and the visual latency of the second settings file.
+    CountInDialog::Apply(Configuration::GetExtraSettings(), _metronome);
     setFocusPolicy(Qt::StrongFocus);
     show();
     setFocus(Qt::OtherFocusReason);
@@ -263,6 +277,22 @@ void ApplicationWindow::CreateMenu()
         connect(action, &QAction::triggered, this, [this, command] { OnCommand(command); });
         connect(action, &QAction::hovered, this, [this, command] { SetStatusInfo(command); });
         _menuActions[i] = action;
+    }
+    // Beyond the fixed items: their texts come from the Text group.
+    const struct {
+        int command;
+        int text;
+        Qt::Key key;
+    } extras[] = {{CountInSettings, PracticeTexts::MenuCountIn, Qt::Key_K},
+                  {PracticeLogView, PracticeTexts::MenuPracticeLog, Qt::Key_G}};
+    for (const auto& item : extras) {
+        QAction* action = _menus[1]->addAction(Text(Texts().GetText(item.text)));
+        LanguageTexts::SetTextNumber(action, item.text);
+        action->setShortcut(QKeySequence(Qt::CTRL | item.key));
+        action->setShortcutContext(Qt::WindowShortcut);
+        action->setData(item.command);
+        const int command = item.command;
+        connect(action, &QAction::triggered, this, [this, command] { OnCommand(command); });
     }
     for (QMenu* menu : _menus)
         connect(menu, &QMenu::aboutToHide, this, [this] { _statusbar.SetText(QString()); });
@@ -372,6 +402,10 @@ QAction* ApplicationWindow::CommandAction(int command) const
     for (QAction* action : _menuActions)
         if (action && action->data().toInt() == command)
             return action;
+    if (_menus[1])
+        for (QAction* action : _menus[1]->actions())
+            if (action->data().toInt() == command)
+                return action;
     for (QAction* action : actions())
         if (action->data().toInt() == command)
             return action;
@@ -402,6 +436,16 @@ void ApplicationWindow::OnCommand(int command)
         break;
     case Help: OpenManual(); break;
     case About: ShowAbout(); break;
+    case CountInSettings: {
+        CountInDialog dialog(_metronome, Configuration::GetExtraSettings(), this);
+        dialog.exec();
+        break;
+    }
+    case PracticeLogView: {
+        PracticeLogDialog dialog(_practiceLog, this);
+        dialog.exec();
+        break;
+    }
     default: break;
     }
 }
@@ -427,6 +471,63 @@ void ApplicationWindow::ShowPlaying()
     // The speed trainer owns the tempo while it plays.
     if (_tempoSlider)
         _tempoSlider->setEnabled(!TrainerPlaying());
+    // A run that ended (stopped, stopped itself, failed) is logged once.
+    if (!Playing())
+        EndPracticeRun();
+}
+
+// ---- Practice time --------------------------------------------------------------------------
+
+void ApplicationWindow::BeginPracticeRun()
+{
+    // A run that stopped itself, its report still on the way here, is logged before the next.
+    EndPracticeRun();
+    const Configuration::ConfigurationData& settings = _configuration.GetCurrentSettings();
+    const Platform::LocalTime now = Platform::LocalTime::Now();
+    _practiceRun = Configuration::PracticeRun{};
+    _practiceRun.year = now.Year;
+    _practiceRun.month = now.Month;
+    _practiceRun.day = now.Day;
+    _practiceRun.hour = now.Hour;
+    _practiceRun.minute = now.Minute;
+    _practiceRun.preset = Platform::Text::Utf16ToUtf8(settings.PresetName);
+    _practiceRun.beatType = Configuration::PracticeLog::BeatTypeName(settings.BeatType);
+    if (settings.SpeedTrainer != 0) {
+        const float bpm = static_cast<float>(Core::SettingsRange::Bpm(settings));
+        _practiceRun.trainerFrom = static_cast<int>(std::lround(Core::SettingsRange::From(settings) * bpm));
+        _practiceRun.trainerTo = static_cast<int>(std::lround(Core::SettingsRange::To(settings) * bpm));
+    }
+    _practice.Start(Core::HeardTime::Now());
+    ShowPracticeTime();
+    _practiceTimer->start();
+}
+
+void ApplicationWindow::PausePracticeRun(bool paused)
+{
+    if (paused)
+        _practice.Pause(Core::HeardTime::Now());
+    else
+        _practice.Resume(Core::HeardTime::Now());
+}
+
+void ApplicationWindow::EndPracticeRun()
+{
+    if (!_practice.Running())
+        return;
+    _practiceTimer->stop();
+    _practiceRun.minutes = _practice.Stop(Core::HeardTime::Now());
+    _practiceRun.tempo = static_cast<int>(Core::SettingsRange::Bpm(_configuration.GetCurrentSettings()));
+    _practiceLog.Append(_practiceRun);  // a failure is logged there; playing is not held up by it
+    _statusbar.SetPracticeTime(QString());
+}
+
+void ApplicationWindow::ShowPracticeTime()
+{
+    if (!_practice.Running())
+        return;
+    const std::string clock = PracticeTime::Clock(_practice.SessionSeconds(Core::HeardTime::Now()));
+    _statusbar.SetPracticeTime(Text(Texts().GetText(PracticeTexts::PracticeTime)) + QStringLiteral(" ") +
+                               QString::fromStdString(clock));
 }
 
 void ApplicationWindow::StartOrStop()
@@ -435,10 +536,13 @@ void ApplicationWindow::StartOrStop()
     // started anew, not stopped a second time.
     if (Playing()) {
         _metronome.Stop();
+        EndPracticeRun();
     } else {
         std::int32_t code = _events.Start(_metronome, _configuration.GetCurrentSettings());
         if (code != 0)
             MessageBoxes::ShowMetronomeError(code, this, &_configuration.GetCurrentSettings());
+        else
+            BeginPracticeRun();
     }
     ShowPlaying();
     setFocus(Qt::OtherFocusReason);
@@ -448,6 +552,7 @@ void ApplicationWindow::PauseOrStartOrStop()
 {
     if (TrainerPlaying()) {
         _metronome.TogglePause();
+        PausePracticeRun(_metronome.IsPaused());
         ShowPlaying();
     } else
         StartOrStop();
@@ -728,6 +833,7 @@ void ApplicationWindow::ShutDown()
         _metronome.Stop();
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
+    EndPracticeRun();
     if (_client)
         RestoreChildControls(_client);
     if (!_configuration.Save()) {

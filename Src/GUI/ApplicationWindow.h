@@ -6,10 +6,12 @@
 #include <functional>
 #include <memory>
 
+#include "Configuration/PracticeLog.h"
 #include "Core/TapTempo.h"
 #include "GUI/BeatsPerMinuteDisplay.h"
 #include "GUI/ControlSubClasser.h"
 #include "GUI/MetronomeEvents.h"
+#include "GUI/Model/PracticeTime.h"
 #include "GUI/Model/TypedDigits.h"
 #include "GUI/Statusbar.h"
 #include "GUI/Toolbar.h"
@@ -58,6 +60,8 @@ public:
         Presets = 32776,
         Help = 32777,
         About = 32778,
+        CountInSettings = 32790,
+        PracticeLogView = 32791,
     };
     // Control identifiers.
     static constexpr int StartButtonId = 1001;
@@ -112,6 +116,9 @@ public:
     void SetDocumentOpener(std::function<bool(const QString& path)> open) { _openDocument = std::move(open); }
     // Where the manual is looked for (the program's folder unless a test says otherwise).
     void SetManualPath(const QString& path) { _manualPath = path; }
+    // Where the runs are logged (the file beside the configuration unless a test says otherwise).
+    void SetPracticeLog(const Configuration::PracticeLog& log) { _practiceLog = log; }
+    QString PracticeTimeText() const { return _statusbar.PracticeTime(); }
 
     // Whether the metronome plays (a paused run included): asked of the metronome.
     bool Playing() const;
@@ -165,6 +172,11 @@ private:
     void OnSpeedTrainerStarted(int tempo);
     void OnStopped(int tempo);
     void OnError(int messageId);
+    // A run starts, pauses or resumes, ends: the practice time and the practice log follow.
+    void BeginPracticeRun();
+    void PausePracticeRun(bool paused);
+    void EndPracticeRun();
+    void ShowPracticeTime();
 
     Core::IMetronome& _metronome;
     Configuration::IConfiguration& _configuration;
@@ -196,6 +208,11 @@ private:
     std::function<void()> _openLanguage;
     std::function<bool(const QString&)> _openDocument;
     QString _manualPath;
+
+    PracticeTime _practice;
+    Configuration::PracticeLog _practiceLog;
+    Configuration::PracticeRun _practiceRun;
+    QTimer* _practiceTimer = nullptr;
 };
 
 }  // namespace GUI

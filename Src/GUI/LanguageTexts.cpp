@@ -7,11 +7,21 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QVariant>
 
 #include "GUI/ControlId.h"
 #include "System/ILanguage.h"
 
 namespace GUI {
+
+namespace {
+constexpr const char* TextNumberProperty = "ticovaTextNumber";
+}
+
+void LanguageTexts::SetTextNumber(QObject* item, int number)
+{
+    item->setProperty(TextNumberProperty, number);
+}
 
 QString LanguageTexts::Text(const char16_t* text)
 {
@@ -33,6 +43,11 @@ void LanguageTexts::ApplyMenuTexts(QMenuBar* menuBar, const System::ILanguage& l
         for (QAction* item : menu->actions()) {
             if (item->isSeparator())
                 continue;
+            if (const QVariant number = item->property(TextNumberProperty); number.isValid()) {
+                if (const char16_t* text = language.GetText(number.toInt()))
+                    item->setText(Text(text));
+                continue;
+            }
             if (const char16_t* text = language.GetMenuItemText(itemIndex++))
                 item->setText(Text(text));
         }

@@ -4,6 +4,7 @@
 
 class QComboBox;
 class QMenuBar;
+class QObject;
 class QWidget;
 
 namespace System {
@@ -19,7 +20,10 @@ public:
     static QString Text(const char16_t* text);
 
     // The titles of the menu bar's three menus, then their items in order, separators skipped.
+    // An item added beyond the fixed ones carries the number of its text in the Text group
+    // (SetTextNumber) and takes that text instead, without counting as one of them.
     static void ApplyMenuTexts(QMenuBar* menuBar, const System::ILanguage& language);
+    static void SetTextNumber(QObject* item, int number);
     // The caption of dialog 101..104 and the texts of its controls 1001..1095 (found by their
     // identifiers); a text the language does not give leaves the widget as it is.
     static void ApplyDialogTexts(QWidget* dialog, int dialogId, const System::ILanguage& language);

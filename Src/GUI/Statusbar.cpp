@@ -14,6 +14,10 @@ bool Statusbar::CreateStatusbar(QWidget* parent)
     _state->setObjectName(QStringLiteral("StatusState"));
     _state->hide();
     _bar->addPermanentWidget(_state);
+    _practice = new QLabel(_bar);
+    _practice->setObjectName(QStringLiteral("StatusPracticeTime"));
+    _practice->hide();
+    _bar->addPermanentWidget(_practice);
     return true;
 }
 
@@ -39,6 +43,19 @@ void Statusbar::SetState(const QString& text)
 QString Statusbar::State() const
 {
     return _state ? _state->text() : QString();
+}
+
+void Statusbar::SetPracticeTime(const QString& text)
+{
+    if (!_practice)
+        return;
+    _practice->setText(text);
+    _practice->setVisible(!text.isEmpty());
+}
+
+QString Statusbar::PracticeTime() const
+{
+    return _practice ? _practice->text() : QString();
 }
 
 }  // namespace GUI

@@ -24,11 +24,15 @@ public:
     // A lasting state shown at the right end (paused), beside whatever help text is shown.
     void SetState(const QString& text);
     QString State() const;
+    // The time practised, shown at the right end while playing (empty: hidden).
+    void SetPracticeTime(const QString& text);
+    QString PracticeTime() const;
     QStatusBar* Widget() const { return _bar; }
 
 private:
     QStatusBar* _bar = nullptr;
     QLabel* _state = nullptr;
+    QLabel* _practice = nullptr;
 };
 
 }  // namespace GUI

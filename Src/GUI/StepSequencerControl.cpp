@@ -917,7 +917,7 @@ void StepSequencerControl::RunCursor(std::uint32_t seen)
             // Show the step when it is heard. A thread that fell far behind catches up at once.
             const std::int64_t heardAt =
                 latest - seen < TickSlots ? _tickTimes[seen % TickSlots].load(std::memory_order_relaxed) : 0;
-            if (!Core::HeardTime::WaitUntil(heardAt, [this] { return (_cursorFlags.load(std::memory_order_acquire) & CursorRunning) != 0; }))
+            if (!Core::HeardTime::WaitToShow(heardAt, [this] { return (_cursorFlags.load(std::memory_order_acquire) & CursorRunning) != 0; }))
                 return;
             CursorFrame();
         }

@@ -25,6 +25,7 @@ VisualBeatIndicator::VisualBeatIndicator(QWidget* parent) : QWidget(parent)
     setAttribute(Qt::WA_OpaquePaintEvent);
     _image = QImage(Size, Size, QImage::Format_RGB32);
     _background = palette().color(QPalette::Window).rgb() & 0xFFFFFF;
+    _foreground = palette().color(QPalette::WindowText).rgb();
     _image.fill(_background);
 }
 
@@ -75,6 +76,16 @@ void VisualBeatIndicator::Show(int voice, std::int64_t heardAt)
     _signals.notify_one();
 }
 
+void VisualBeatIndicator::ShowCount(int count, std::int64_t heardAt)
+{
+    const int shown = FirstCount + count;
+    if (count < 1 || shown > LastCount)
+        return Show(-1, heardAt);
+    _next.store(Pack(shown, heardAt), std::memory_order_release);
+    _signals.fetch_add(1, std::memory_order_release);
+    _signals.notify_one();
+}
+
 void VisualBeatIndicator::Hide()
 {
     _running.store(false, std::memory_order_release);
@@ -100,7 +111,7 @@ void VisualBeatIndicator::Run(std::uint32_t seen)
         const std::int64_t heardAt = (next >> 8) * 1000;
 
         // Show the flash when its click is heard, not when it was scheduled.
-        if (!Core::HeardTime::WaitUntil(heardAt, [this] { return _running.load(std::memory_order_acquire); }))
+        if (!Core::HeardTime::WaitToShow(heardAt, [this] { return _running.load(std::memory_order_acquire); }))
             return;
         DrawFrame(voice);
         _frames.fetch_add(1, std::memory_order_release);
@@ -112,6 +123,17 @@ void VisualBeatIndicator::DrawFrame(int voice)
 {
     std::lock_guard<std::mutex> lock(_imageLock);
     _image.fill(_background);
+    if (voice > FirstCount && voice <= LastCount) {
+        // The count-in's count, as large as the square takes it.
+        QPainter painter(&_image);
+        QFont font = painter.font();
+        font.setBold(true);
+        font.setPixelSize(voice - FirstCount < 10 ? Size * 3 / 4 : Size / 2);
+        painter.setFont(font);
+        painter.setPen(QColor::fromRgb(_foreground));
+        painter.drawText(_image.rect(), Qt::AlignCenter, QString::number(voice - FirstCount));
+        return;
+    }
     if (voice < 0 || voice > 11)
         return;
     PixelImage pixels;

@@ -29,6 +29,7 @@ public:
 
     void Prepare(const Configuration::ConfigurationData& settings) override;
     void Show(int voice, std::int64_t heardAt) override;
+    void ShowCount(int count, std::int64_t heardAt) override;
     void Hide() override;
 
     bool Running() const { return _running.load(std::memory_order_acquire); }
@@ -42,8 +43,11 @@ protected:
 
 private:
     void Run(std::uint32_t seen);
-    // Fills the picture with the background and, for a voice 0..11, draws its disc.
+    // Fills the picture with the background and, for a voice 0..11, draws its disc; for
+    // FirstCount + n, the count-in's count n.
     void DrawFrame(int voice);
+    static constexpr int FirstCount = 12;
+    static constexpr int LastCount = 200;
 
     Circle _circle{Size};
     std::int32_t _sizes[12] = {};
@@ -51,6 +55,7 @@ private:
     QImage _image;
     mutable std::mutex _imageLock;  // the thread, Hide and paint each draw or read a whole frame
     std::uint32_t _background = 0;
+    std::uint32_t _foreground = 0;
     Platform::Thread _thread;
     std::atomic<bool> _running{false};
     // What to show next, written whole by Show: the voice + 1 in the low byte, the time it is

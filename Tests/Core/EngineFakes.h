@@ -114,6 +114,8 @@ public:
         shown.push_back(voice);
         heard.push_back(heardAt);
     }
+    // A count shows as 100 + the count.
+    void ShowCount(int count, std::int64_t heardAt) override { Show(100 + count, heardAt); }
     void Hide() override { ++hidden; }
 
     std::vector<int> shown;

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -11,6 +12,8 @@
 #include <vector>
 
 #include "Configuration/ConfigurationData.h"
+#include "Configuration/ExtraSettings.h"
+#include "Core/CountIn.h"
 #include "Core/Metronome.h"
 #include "Core/PercussionTable.h"
 #include "Core/MetronomeStrategy.h"
@@ -464,3 +467,147 @@ TEST_F(MetronomeTest, NewVolumesAreRenderedBeforeTheirFirstClick)
 }
 
 }  // namespace
+
+// ---- Count-in --------------------------------------------------------------------------------
+
+// Before every beat type and timer strategy the count-in plays whole beats of the run's starting
+// tempo on the run's own ticks, counts them in the indicator, and the run's first click follows
+// one beat after its last; nothing of the run (trainer stages, sequencer sub-steps) starts sooner.
+TEST_F(MetronomeTest, CountInPlaysWholeBeatsOnTheRunsGridBeforeEveryBeatType)
+{
+    using Length = Core::CountIn::Length;
+    constexpr std::int32_t SideStick = 37;  // the count-in's default sound
+    struct Case {
+        const char* what;
+        std::function<void(Configuration::ConfigurationData&)> set;
+        Core::CountIn countIn;
+        int beats;
+        double beatMs;             // the beat the count-in keeps
+        std::vector<int> counts;   // shown by the indicator (100 + count), then the first beat's voice
+    };
+    const auto on = [](Length length, int amount) {
+        Core::CountIn countIn;
+        countIn.length = length;
+        countIn.amount = amount;
+        return countIn;
+    };
+    const std::vector<Case> cases = {
+        {"simple beat, indicator on, one bar of four",
+         [](auto& s) { s.VisualIndicator = 1; }, on(Length::Bars, 1), 4, 500, {101, 102, 103, 104, 0}},
+        {"three beats a bar with two subdivisions, two bars",
+         [](auto& s) { s.BeatType = 1; s.BeatsPerBar = 3; s.Subdivision1 = 2; s.VisualIndicator = 1; },
+         on(Length::Bars, 2), 6, 500, {101, 102, 103, 101, 102, 103, 0}},
+        {"6/8: a bar is two dotted beats",
+         [](auto& s) { s.BeatType = 1; s.BeatsPerBar = 6; s.CompoundTime = 1; }, on(Length::Bars, 1), 2, 500, {}},
+        {"custom pattern of five beats, one bar",
+         [](auto& s) { s.BeatType = 2; Platform::Text::Copy(s.CustomPattern, u"3+2"); }, on(Length::Bars, 1), 5, 500, {}},
+        {"custom rhythm, three beats at 90 bpm",
+         [](auto& s) { s.BeatType = 3; s.Bpm = 90; s.CrSubdivision = 2; Platform::Text::Copy(s.CustomRhythm, u"12"); },
+         on(Length::Beats, 3), 3, 60000.0 / 90, {}},
+        {"step sequencer, two beats",
+         [](auto& s) { s.BeatType = 3; s.SpeedTrainer = 5; s.CrSubdivision = 2; Platform::Text::Copy(s.CustomRhythm, u"12"); },
+         on(Length::Beats, 2), 2, 500, {}},
+        {"speed trainer from 360 bpm, one bar", [](auto& s) { s = TrainerSettings(); }, on(Length::Bars, 1), 4,
+         60000.0 / 360, {}},
+        {"beats asked beyond eight", [](auto&) {}, on(Length::Beats, 12), 8, 500, {}},
+        {"off", [](auto&) {}, on(Length::Off, 2), 0, 500, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        engine.clicks.clear();
+        handler.log.clear();
+        indicator.shown.clear();
+        auto settings = Settings();
+        c.set(settings);
+        settings.SoundEngineType = 0;  // MIDI: every voice the default row's note, the count-in its own
+        metronome.SetCountIn(c.countIn);
+        ASSERT_EQ(StartAndSettle(settings), 0);
+        // The tick each click falls on, up to the run's first.
+        std::vector<int> countInTicks;
+        int firstRunTick = -1;
+        for (int tick = 0; tick < 2000 && firstRunTick < 0; ++tick) {
+            if (tick > 0)
+                Advance(1);
+            for (std::size_t i = countInTicks.size(); i < engine.clicks.size(); ++i) {
+                if (engine.clicks[i].sound != SideStick) {
+                    firstRunTick = tick;
+                    break;
+                }
+                countInTicks.push_back(tick);
+            }
+        }
+        const bool sequencer = settings.SpeedTrainer == 5;
+        const auto subSteps = std::count(handler.log.begin(), handler.log.end(), "event 8 0");
+        metronome.Stop();
+        ASSERT_EQ(static_cast<int>(countInTicks.size()), c.beats);
+        ASSERT_GE(firstRunTick, 0);
+        const double tickMs = static_cast<double>(timer.CountsPerTick()) / Ms;
+        int last = -1;
+        for (int tick : countInTicks) {
+            if (last >= 0) {
+                EXPECT_NEAR((tick - last) * tickMs, c.beatMs, 0.01 * (tick - last));
+            }
+            last = tick;
+        }
+        if (c.beats > 0) {
+            EXPECT_EQ(countInTicks.front(), 0) << "the count-in starts at once";
+            EXPECT_NEAR((firstRunTick - last) * tickMs, c.beatMs, 0.01 * (firstRunTick - last));
+        } else {
+            EXPECT_EQ(firstRunTick, 0);
+        }
+        ASSERT_GE(indicator.shown.size(), c.counts.size());
+        if (!c.counts.empty()) {
+            EXPECT_EQ(std::vector<int>(indicator.shown.begin(), indicator.shown.begin() + c.counts.size()), c.counts);
+        }
+        if (sequencer) {
+            EXPECT_EQ(subSteps, 1) << "the cursor starts with the rhythm";
+        }
+        if (settings.SpeedTrainer == 1) {
+            EXPECT_EQ(handler.log.front(), "started 360 0");
+        }
+    }
+
+    // The trainer's stages are counted from its first click: the run after a count-in is the
+    // run without one.
+    auto run = [&](Length length) {
+        engine.clicks.clear();
+        handler.log.clear();
+        auto settings = TrainerSettings();
+        settings.SoundEngineType = 0;
+        metronome.SetCountIn(on(length, 1));
+        EXPECT_EQ(StartAndSettle(settings), 0);
+        Advance(100000);
+        EXPECT_FALSE(metronome.IsRunning());
+        Sounds sounds = engine.Sounds();
+        sounds.erase(std::remove(sounds.begin(), sounds.end(), 37), sounds.end());
+        return std::make_pair(sounds, handler.log);
+    };
+    EXPECT_EQ(run(Length::Bars), run(Length::Off));
+}
+
+TEST(CountIn, SettingsComeFromTheSecondFileWithinTheirRanges)
+{
+    using Length = Core::CountIn::Length;
+    EXPECT_EQ(Core::PercussionTable::Note(Core::CountIn::SideStickRow), 37);
+    Configuration::ExtraSettings extras("/nonexistent/extras");
+    Core::CountIn countIn = Core::CountIn::Read(extras);
+    EXPECT_EQ(countIn.length, Length::Off);
+    EXPECT_EQ(countIn.instrument, Core::CountIn::SideStickRow);
+
+    countIn.length = Length::Beats;
+    countIn.amount = 7;
+    countIn.instrument = 5;
+    countIn.Write(extras);
+    const Core::CountIn back = Core::CountIn::Read(extras);
+    EXPECT_EQ(back.length, Length::Beats);
+    EXPECT_EQ(back.amount, 7);
+    EXPECT_EQ(back.instrument, 5u);
+
+    // Seven is a number of beats, not of bars; a mode or row from a newer copy is no count-in.
+    extras.SetNumber("countin.length", 1);
+    EXPECT_EQ(Core::CountIn::Read(extras).amount, 1);
+    extras.SetNumber("countin.length", 3);
+    extras.SetNumber("countin.instrument", 47);
+    EXPECT_EQ(Core::CountIn::Read(extras).length, Length::Off);
+    EXPECT_EQ(Core::CountIn::Read(extras).instrument, Core::CountIn::SideStickRow);
+}

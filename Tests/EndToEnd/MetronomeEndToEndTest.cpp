@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "Configuration/ConfigurationData.h"
+#include "Core/CountIn.h"
 #include "Core/IMetronomeEventHandler.h"
 #include "Core/ISoundEngine.h"
 #include "Core/Metronome.h"
@@ -149,6 +150,52 @@ TEST_F(MetronomeEndToEnd, BarsOfFourAt120BpmForFourSecondsSoundOnTheirFramesWith
         if (!exact)
             std::printf("120 bpm: off the frame grid or an underflow, recorded again: %s; %s\n", detail.c_str(),
                         Diagnostics().c_str());
+    }
+    EXPECT_TRUE(exact) << detail << "; " << Diagnostics();
+}
+
+// A one-bar count-in before bars of three: three side sticks, then the run's accent one beat
+// after the last of them, every click on one frame grid.
+TEST_F(MetronomeEndToEnd, CountInPlaysItsBarOnTheRunsFrameGridOneBeatBeforeTheRun)
+{
+    auto settings = Settings();
+    settings.BeatType = 1;
+    settings.BeatsPerBar = 3;
+    settings.Bpm = 120;
+    Core::CountIn countIn;
+    countIn.length = Core::CountIn::Length::Bars;
+    countIn.volume = Velocity;
+    const int sideStick = Core::PercussionTable::Note(countIn.instrument);
+    Core::Metronome& metronome = Core::Metronome::Instance();
+    metronome.SetCountIn(countIn);
+    struct NoCountInAfter {
+        ~NoCountInAfter() { Core::Metronome::Instance().SetCountIn(Core::CountIn{}); }
+    } noCountInAfter;
+    std::string detail;
+    bool exact = false;
+    for (int attempt = 0; attempt < 3 && !exact; ++attempt) {
+        Handler run;
+        const std::vector<Hit> hits = Record(
+            [&] {
+                ASSERT_EQ(metronome.Start(run, settings), 0);
+                // The count-in's three beats and the run's first three.
+                std::this_thread::sleep_for(std::chrono::milliseconds(2800));
+                metronome.Stop();
+            },
+            {Template(sideStick, rate), Template(AccentNote, rate), Template(BeatNote, rate)});
+        ASSERT_EQ(hits.size(), 6u) << Diagnostics();
+        std::vector<long> onsets;
+        for (std::size_t i = 0; i < hits.size(); ++i) {
+            EXPECT_EQ(hits[i].sound, i < 3 ? 0 : (i == 3 ? 1 : 2)) << "click " << i;
+            EXPECT_LT(hits[i].leftOver, 0.1) << "click " << i;
+            onsets.push_back(hits[i].onset);
+        }
+        exact = Tests::OnTheFrameGrid(onsets, 0.5 * rate, detail) && NoUnderflow();
+        if (!exact)
+            std::printf("count-in: off the frame grid or an underflow, recorded again: %s; %s\n", detail.c_str(),
+                        Diagnostics().c_str());
+        else
+            std::printf("count-in: %s\n", detail.c_str());
     }
     EXPECT_TRUE(exact) << detail << "; " << Diagnostics();
 }

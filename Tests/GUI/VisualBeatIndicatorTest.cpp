@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "Configuration/ConfigurationData.h"
+#include "Core/HeardTime.h"
 #include "GUI/Model/PixelImage.h"
 #include "GUI/Model/VoicePalette.h"
 #include "GUI/VisualBeatIndicator.h"
@@ -128,6 +129,45 @@ TEST_F(VisualBeatIndicatorTest, TheWindowPaintsThePicture)
     QApplication::processEvents();
     QImage shown = indicator.grab().toImage();
     EXPECT_EQ(shown.pixel(16, 16) & 0xFFFFFF, GUI::ColourToPixel(GUI::VoiceColour(9)));
+}
+
+}  // namespace
+
+namespace {
+
+// The count-in's counts are drawn as numbers, and the visual latency offset moves every flash
+// against the time its click is heard: later, or sooner.
+TEST_F(VisualBeatIndicatorTest, CountsAreDrawnAndTheLatencyOffsetMovesTheFlash)
+{
+    indicator.Prepare(settings);
+    const auto showCount = [&](int count) {
+        const int before = indicator.FramesDrawn();
+        std::thread timer([&] { indicator.ShowCount(count, 0); });
+        timer.join();
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+        while (indicator.FramesDrawn() == before && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        return indicator.Picture();
+    };
+    const QImage three = showCount(3);
+    EXPECT_GT(ColouredPixels(), 10);
+    EXPECT_NE(showCount(4), three);
+    showCount(0);
+    EXPECT_EQ(ColouredPixels(), 0) << "no count 0";
+
+    struct Restore {
+        ~Restore() { Core::HeardTime::SetVisualOffsetMs(0); }
+    } restore;
+    Core::HeardTime::SetVisualOffsetMs(900);
+    EXPECT_EQ(Core::HeardTime::VisualOffsetMs(), 200);
+    Core::HeardTime::SetVisualOffsetMs(60);
+    std::int64_t start = Platform::Clock::Now();
+    ASSERT_TRUE(ShowAndWait(3, start + 20'000'000));
+    EXPECT_GE(Platform::Clock::Now() - start, 79'000'000);
+    Core::HeardTime::SetVisualOffsetMs(-200);
+    start = Platform::Clock::Now();
+    ASSERT_TRUE(ShowAndWait(4, start + 150'000'000));
+    EXPECT_LT(Platform::Clock::Now() - start, 100'000'000) << "sooner than the click is heard";
 }
 
 }  // namespace

@@ -42,14 +42,18 @@ inline std::vector<Hit> FindHits(std::vector<float> signal, const std::vector<st
 {
     std::vector<Hit> hits;
     float threshold = 1e9f;
-    std::vector<long> leads;
     for (const auto& sound : sounds) {
         float peak = 0;
         for (float s : sound)
             peak = std::max(peak, std::fabs(s));
         threshold = std::min(threshold, 0.25f * peak);
+    }
+    // Where each sound first rises above the common threshold: a click is looked for that far
+    // before the point where the signal does (a louder sound rises above it sooner).
+    std::vector<long> leads;
+    for (const auto& sound : sounds) {
         long lead = 0;
-        while (lead < static_cast<long>(sound.size()) && std::fabs(sound[lead]) < 0.25f * peak)
+        while (lead < static_cast<long>(sound.size()) && std::fabs(sound[lead]) < threshold)
             ++lead;
         leads.push_back(lead);
     }

@@ -8,6 +8,7 @@
 
 #include "Configuration/ConfigurationData.h"
 #include "Configuration/IConfiguration.h"
+#include "Core/CountIn.h"
 #include "Core/IMetronome.h"
 #include "Core/IMetronomeEventHandler.h"
 
@@ -60,6 +61,7 @@ public:
         lastGlobalVolume = static_cast<int>(globalVolume);
         ++volumeChanges;
     }
+    void SetCountIn(const Core::CountIn& next) override { countIn = next; }
 
     Core::IMetronomeEventHandler* handler = nullptr;
     std::int32_t startCode = 0;
@@ -74,6 +76,7 @@ public:
     std::uint32_t lastVolume1 = 0;
     int lastGlobalVolume = -1;
     std::vector<std::int32_t> tempos;
+    Core::CountIn countIn;
 };
 
 // Settings held in memory; Save is counted, not written.
