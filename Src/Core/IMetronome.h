@@ -31,6 +31,13 @@ public:
     virtual void SetTempo(std::int32_t bpm) = 0;
     // New voice volumes (0..127) and global volume (percent) while playing; from the next click.
     virtual void SetVolumes(const std::uint32_t (&volumes)[NumVoices], std::uint32_t globalVolume) = 0;
+    // Silences the clicks (everything else goes on: the beats are still shown), now and at every
+    // start until it is called again.
+    virtual void SetMuted(bool muted) = 0;
+    // Ends the next run after `bars` whole bars (0: no end), reporting BarsPlayed before the
+    // stop. Taken by the next start only (other windows' runs, such as the step sequencer's,
+    // play on).
+    virtual void SetBarLimit(std::int32_t bars) = 0;
 };
 
 }  // namespace Core
