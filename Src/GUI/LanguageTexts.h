@@ -15,10 +15,14 @@ namespace GUI {
 // Puts the language's texts on Qt widgets, which the language object itself knows nothing of.
 class LanguageTexts {
 public:
+    // The property of a menu or menu item that takes its text from the "Text" group: its number.
+    static constexpr const char* TextNumberProperty = "textNumber";
+
     // A language text as a QString; null gives an empty string.
     static QString Text(const char16_t* text);
 
-    // The titles of the menu bar's three menus, then their items in order, separators skipped.
+    // The titles of the menu bar's three menus, then their items in order, separators skipped;
+    // menus and items with a TextNumberProperty take that text instead and are not counted.
     static void ApplyMenuTexts(QMenuBar* menuBar, const System::ILanguage& language);
     // The caption of dialog 101..104 and the texts of its controls 1001..1095 (found by their
     // identifiers); a text the language does not give leaves the widget as it is.
