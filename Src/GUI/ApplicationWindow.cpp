@@ -512,10 +512,14 @@ void ApplicationWindow::OnCommand(int command)
     case Help: OpenManual(); break;
     case About: ShowAbout(); break;
     case Flash: OpenFlash(); break;
-    case FullScreen:
+    case FullScreen: {
+        // A flash window not shown yet opens full screen, one shown switches.
+        const bool shown = _flash->isVisible();
         OpenFlash();
-        _flash->ToggleFullScreen();
+        if (shown || !_flash->isFullScreen())
+            _flash->ToggleFullScreen();
         break;
+    }
     case Mute: ToggleMute(); break;
     case SetlistsDialog: OpenSetlists(); break;
     case NextEntry: StepSetlist(true); break;
