@@ -255,7 +255,7 @@ const char16_t* const texts[] = {
     u"Big &Flash",
     u"&Full Screen",
     u"&Mute",
-    u"Se&tlist",
+    u"Set&list",
     u"&Setlists ...",
     u"&Next Entry",
     u"&Previous Entry",
