@@ -13,6 +13,7 @@
 #include "GUI/QuitSignals.h"
 #include "GUI/SettingsDialog.h"
 #include "GUI/SingleInstance.h"
+#include "GUI/BigFlash.h"
 #include "GUI/VisualBeatIndicator.h"
 #include "Platform/AudioOutput.h"
 #include "Platform/Console.h"
@@ -108,10 +109,12 @@ int main(int argc, char* argv[])
         window.SetLanguageDialog([&window, &language] { language.Run(&window); });
         if (!window.Initialise())
             return 0;
+        metronome.SetBeatFlash(&window.FlashWindow());
         // Logout, shut-down or Ctrl+C in a terminal quit as Exit does, keeping the settings.
         GUI::QuitSignals quitSignals([&window](int) { window.QuitAsExit(); });
         result = QApplication::exec();
         instance.SetRaiseHandler({});
+        metronome.SetBeatFlash(nullptr);
     }
     metronome.SetBeatIndicator(nullptr);
     if (extraSettings.Changed())

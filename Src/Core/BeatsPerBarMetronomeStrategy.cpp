@@ -49,6 +49,12 @@ std::int32_t BeatsPerBarMetronomeStrategy::PlayBeat()
     return PlayVoice(voice) ? voice : -1;
 }
 
+std::int32_t BeatsPerBarMetronomeStrategy::NextBarPlace(std::int32_t& beats) const noexcept
+{
+    beats = _beatsPerBar;
+    return _beatIndex;
+}
+
 std::int32_t BeatsPerBarMetronomeStrategy::BeatVoice(std::int32_t beat) const noexcept
 {
     return beat >= 0 && beat < _beatsPerBar ? _beatVoices[beat] : -1;

@@ -35,6 +35,13 @@ std::int32_t CustomPatternMetronomeStrategy::PlayBeat()
     return PlayVoice(voice) ? voice : -1;
 }
 
+std::int32_t CustomPatternMetronomeStrategy::NextBarPlace(std::int32_t& beats) const noexcept
+{
+    // The pattern is one bar, one beat a step.
+    beats = _stepTotal;
+    return _stepIndex;
+}
+
 std::uint32_t CustomPatternMetronomeStrategy::StepValue(std::int32_t step) const noexcept
 {
     return step >= 0 && step < _stepTotal ? _stepValues[step] : 0;

@@ -17,6 +17,7 @@ std::int32_t CustomRhythmMetronomeStrategy::CreatePattern(Configuration::Configu
     primary = compound ? 3 : static_cast<std::int32_t>(SettingsRange::CrSubdivision(settings));
     secondary = 0;
     _stepIndex = 0;
+    _stepsPerBeat = primary > 0 ? primary : 1;
     const std::int32_t code = CustomText::ParseCustomRhythm(CustomText::Of(settings.CustomRhythm), compound,
                                                             IsVisual(), _stepValues, _pattern, _stepTotal);
     if (code != CustomText::Ok || _stepTotal == 0) {
@@ -68,6 +69,13 @@ std::int32_t CustomRhythmMetronomeStrategy::PlayBeat()
             shown = voice;
     }
     return shown;
+}
+
+std::int32_t CustomRhythmMetronomeStrategy::NextBarPlace(std::int32_t& beats) const noexcept
+{
+    // The rhythm is one bar of steps, _stepsPerBeat of them to a beat.
+    beats = (_stepTotal + _stepsPerBeat - 1) / _stepsPerBeat;
+    return _stepIndex % _stepsPerBeat == 0 ? _stepIndex / _stepsPerBeat : -1;
 }
 
 std::uint32_t CustomRhythmMetronomeStrategy::StepValue(std::int32_t step) const noexcept

@@ -40,6 +40,13 @@ public:
     // The count-in played before every later start (a setlist's next entry as well as the
     // Start button's); CountIn's Length::Off for none.
     virtual void SetCountIn(const CountIn& countIn) = 0;
+    // Silences the clicks (everything else goes on: the beats are still shown), now and at every
+    // start until it is called again.
+    virtual void SetMuted(bool muted) = 0;
+    // Ends the next run after `bars` whole bars (0: no end), reporting BarsPlayed before the
+    // stop. Taken by the next start only (other windows' runs, such as the step sequencer's,
+    // play on).
+    virtual void SetBarLimit(std::int32_t bars) = 0;
 };
 
 }  // namespace Core

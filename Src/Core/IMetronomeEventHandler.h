@@ -12,6 +12,8 @@ public:
     static constexpr std::int32_t WarmupEnded = 2;
     static constexpr std::int32_t WarmdownStarted = 4;
     static constexpr std::int32_t SubStep = 8;
+    // The bars a run was limited to are played; the run ends as the trainer's does.
+    static constexpr std::int32_t BarsPlayed = 16;
 
     virtual ~IMetronomeEventHandler() = default;
     // On the user-interface thread, inside Start, before the first tick.

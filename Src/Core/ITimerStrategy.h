@@ -18,6 +18,7 @@ public:
     static constexpr std::int32_t WarmupEnded = 0x02;
     static constexpr std::int32_t WarmdownStarted = 0x04;  // always with TempoChanged
     static constexpr std::int32_t SubStep = 0x08;
+    // 0x10 is the beat strategy's own event (IMetronomeEventHandler::BarsPlayed), never OnTick's.
     static constexpr std::int32_t EventBits = 0xFF;
 
     virtual ~ITimerStrategy() = default;

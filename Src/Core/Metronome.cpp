@@ -1,5 +1,7 @@
 #include "Core/Metronome.h"
 
+#include <utility>
+
 #include "Configuration/ConfigurationData.h"
 #include "Core/BeatsPerBarMetronomeStrategy.h"
 #include "Core/CustomPatternMetronomeStrategy.h"
@@ -130,6 +132,7 @@ std::int32_t Metronome::Start(IMetronomeEventHandler& handler, Configuration::Co
     // A worker that ended by itself (the trainer's end, a failed click) may still be finishing
     // its last tick: it must be done before its objects are prepared again.
     _timer.Join();
+    const std::int32_t barLimit = std::exchange(_barLimit, 0);
 
     MetronomeStrategy* strategy = BeatStrategyFor(settings.BeatType);
     if (strategy == nullptr)
@@ -152,6 +155,9 @@ std::int32_t Metronome::Start(IMetronomeEventHandler& handler, Configuration::Co
     const bool visual = settings.VisualIndicator == 1;
     strategy->SetIndicator(_indicator);
     strategy->SetVisual(visual);
+    strategy->SetFlash(_flash);
+    strategy->SetMuted(_muted);
+    strategy->SetBarLimit(barLimit);
     if (visual)
         _indicator->Prepare(settings);
 
@@ -291,6 +297,13 @@ void Metronome::SetTempo(std::int32_t bpm)
     // The tempo reported at the stop is the one played, brought into range as the strategy did.
     _strategy->SetUserTempo(timing->GetTempo());
     _timer.SetInterval(timing->GetInterval());
+}
+
+void Metronome::SetMuted(bool muted)
+{
+    _muted = muted;
+    if (_strategy != nullptr)
+        _strategy->SetMuted(muted);
 }
 
 void Metronome::SetVolumes(const std::uint32_t (&volumes)[NumVoices], std::uint32_t globalVolume)

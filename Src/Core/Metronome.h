@@ -8,6 +8,7 @@
 
 namespace Core {
 
+class IBeatFlash;
 class IBeatIndicator;
 class ISoundEngine;
 class MetronomeStrategy;
@@ -54,10 +55,14 @@ public:
     bool IsPaused() const override { return _paused; }
     void SetCountIn(const CountIn& countIn) override { _countIn = countIn; }
     const CountIn& GetCountIn() const noexcept { return _countIn; }
+    void SetMuted(bool muted) override;
+    void SetBarLimit(std::int32_t bars) override { _barLimit = bars; }
 
     // The visual beat indicator the GUI installs (null: none, beats are shown nowhere). Takes
     // effect at the next start.
     void SetBeatIndicator(IBeatIndicator* indicator) noexcept;
+    // The big flash the GUI installs (null: none). Takes effect at the next start.
+    void SetBeatFlash(IBeatFlash* flash) noexcept { _flash = flash; }
     // Plays every start through `engine` instead of the engine the settings name (null: the
     // program's engines again). For tests.
     void UseSoundEngine(ISoundEngine* engine) noexcept { _engineOverride = engine; }
@@ -81,6 +86,9 @@ private:
     // The instruments of the last start, for rendering MIDI sounds at new volumes.
     std::uint32_t _instruments[NumVoices] = {};
     IBeatIndicator* _indicator;
+    IBeatFlash* _flash = nullptr;
+    bool _muted = false;
+    std::int32_t _barLimit = 0;
     ISoundEngine* _engineOverride = nullptr;
     OutputClock* _outputClock = nullptr;
     Timer::IClock* _clockOverride = nullptr;

@@ -3,6 +3,7 @@
 #include "Configuration/ConfigurationData.h"
 #include "Core/CountIn.h"
 #include "Core/HeardTime.h"
+#include "Core/IBeatFlash.h"
 #include "Core/IBeatIndicator.h"
 #include "Core/IMetronomeEventHandler.h"
 #include "Core/ISoundEngine.h"
@@ -68,7 +69,7 @@ std::uint16_t MetronomeStrategy::PatternEntry(std::int32_t index) const noexcept
 
 bool MetronomeStrategy::PlayVoice(std::int32_t voice) noexcept
 {
-    if (voice < 0 || voice >= NumVoices)
+    if (voice < 0 || voice >= NumVoices || _muted.load(std::memory_order_relaxed))
         return true;
     return _engine->PlaySoundAt(_volumes[voice].load(std::memory_order_relaxed), _sounds[voice], _tick.frame);
 }
@@ -94,7 +95,18 @@ void MetronomeStrategy::OnTimer()
     // the next one (a stage counted in minutes can end between beats).
     const bool beatClick = (result & ITimerStrategy::Advance) && (_currentEntry & BeatEntry);
     if (result & ITimerStrategy::Advance) {
-        if (!PlayEntry(_currentEntry)) {
+        std::int32_t beats = 0;
+        std::int32_t place = NextBarPlace(beats);
+        if (!(_currentEntry & BeatEntry))
+            place = -1;
+        // The bar after the last one asked for: its first beat is not played, the run ends.
+        if (place == 0 && _barLimit > 0 && ++_barsBegun > _barLimit) {
+            if (_handler != nullptr)
+                _handler->OnTimerEvent(IMetronomeEventHandler::BarsPlayed, 0, _tick.heardAt);
+            StopAtEnd();
+            return;
+        }
+        if (!PlayEntry(_currentEntry, place, beats)) {
             StopWithError();
             return;
         }
@@ -125,7 +137,7 @@ void MetronomeStrategy::OnTimer()
         _handler->OnTimerEvent(result & ITimerStrategy::EventBits, tempo, _tick.heardAt);
 }
 
-bool MetronomeStrategy::PlayEntry(std::uint16_t entry) noexcept
+bool MetronomeStrategy::PlayEntry(std::uint16_t entry, std::int32_t place, std::int32_t beats) noexcept
 {
     std::int32_t shown = 0;
     bool ok = true;
@@ -146,6 +158,8 @@ bool MetronomeStrategy::PlayEntry(std::uint16_t entry) noexcept
             _indicator->Show(-1, _tick.heardAt);
         }
     }
+    if (_flash != nullptr && ok)
+        PulseFlash(entry, place, beats, shown);
     return ok;
 }
 
@@ -155,13 +169,42 @@ void MetronomeStrategy::CountInTick() noexcept
     --_countInTicksLeft;
     if (tick % _countInTicksPerBeat != 0)
         return;
-    if (!_engine->PlaySoundAt(_countInVolume, _countInSound, _tick.frame)) {
+    // Muted, the count is only shown, as every click.
+    if (!_muted.load(std::memory_order_relaxed) &&
+        !_engine->PlaySoundAt(_countInVolume, _countInSound, _tick.frame)) {
         StopWithError();
         return;
     }
+    const std::int32_t count = CountIn::Count(tick / _countInTicksPerBeat, _countInBarBeats);
     // The count stays until the next count, or the run's first beat, replaces it.
     if (_indicator != nullptr && _visual)
-        _indicator->ShowCount(CountIn::Count(tick / _countInTicksPerBeat, _countInBarBeats), _tick.heardAt);
+        _indicator->ShowCount(count, _tick.heardAt);
+    if (_flash != nullptr) {
+        BeatPulse pulse;
+        pulse.beat = count - 1;
+        pulse.beats = _countInBarBeats > 0 ? _countInBarBeats : 4;  // a bar of no beats counts in four
+        pulse.voice = count == 1 ? 0 : 1;
+        pulse.heardAt = _tick.heardAt;
+        _flash->Pulse(pulse);
+    }
+}
+
+void MetronomeStrategy::PulseFlash(std::uint16_t entry, std::int32_t place, std::int32_t beats,
+                                   std::int32_t shown) noexcept
+{
+    BeatPulse pulse;
+    pulse.beats = beats;
+    pulse.heardAt = _tick.heardAt;
+    if ((entry & BeatEntry) && place >= 0) {
+        pulse.beat = place;
+        pulse.voice = shown;
+    } else if ((entry & BeatEntry) || (entry & (PrimaryClick | SecondaryClick))) {
+        // A step between beats (a rhythm's) or a subdivision click.
+        pulse.voice = (entry & PrimaryClick) ? PrimaryVoice : (entry & SecondaryClick) ? SecondaryVoice : shown;
+    } else {
+        return;
+    }
+    _flash->Pulse(pulse);
 }
 
 void MetronomeStrategy::StopTimerAndOutput() noexcept

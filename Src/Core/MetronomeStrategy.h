@@ -13,6 +13,7 @@ class ConfigurationData;
 
 namespace Core {
 
+class IBeatFlash;
 class IBeatIndicator;
 class IMetronomeEventHandler;
 class ISoundEngine;
@@ -60,6 +61,9 @@ public:
     // Plays the clicks of one beat (or rhythm step); returns the voice the indicator shows for
     // it, or -1 when a click failed.
     virtual std::int32_t PlayBeat() = 0;
+    // Where the beat the next PlayBeat() plays falls in its bar: 0 for the bar's first beat, -1
+    // for a step between beats; `beats` receives the beats in the bar.
+    virtual std::int32_t NextBarPlace(std::int32_t& beats) const noexcept = 0;
 
     // What the metronome fills in at start, before the timer runs.
     void SetHandler(IMetronomeEventHandler* handler) noexcept { _handler = handler; }
@@ -72,6 +76,7 @@ public:
     void SetTimer(ITimerControl* timer) noexcept { _timer = timer; }
     void SetIndicator(IBeatIndicator* indicator) noexcept { _indicator = indicator; }
     IBeatIndicator* GetIndicator() const noexcept { return _indicator; }
+    void SetFlash(IBeatFlash* flash) noexcept { _flash = flash; }
     void SetVisual(bool visual) noexcept { _visual = visual; }
     bool IsVisual() const noexcept { return _visual; }
     void SetBeep(bool beep) noexcept { _beep = beep; }
@@ -87,11 +92,18 @@ public:
     // What the engine plays for a voice: a MIDI note or an audio-file index.
     void SetSound(int voice, std::int32_t sound) noexcept;
     std::int32_t Sound(int voice) const noexcept;
+    // Muted, the clicks are not played, and everything else goes on (the flash shows them). May
+    // be called while playing.
+    void SetMuted(bool muted) noexcept { _muted.store(muted, std::memory_order_relaxed); }
+    // A run of `bars` whole bars (0: no end): the first beat of the bar after them is not played;
+    // the handler hears BarsPlayed and the run ends as the speed trainer's does.
+    void SetBarLimit(std::int32_t bars) noexcept { _barLimit = bars > 0 ? bars : 0; }
     void ResetPosition() noexcept
     {
         _position = 0;
         _beepPending = false;
         _countInTicksLeft = 0;
+        _barsBegun = 0;
     }
     // The count-in before the run: `beats` clicks of `sound` at `volume` (already scaled), one
     // every `ticksPerBeat` timer ticks from the first tick on, shown as the counts of a bar of
@@ -130,6 +142,9 @@ protected:
 private:
     bool PlayEntry(std::uint16_t entry) noexcept;
     void CountInTick() noexcept;
+    bool PlayEntry(std::uint16_t entry, std::int32_t place, std::int32_t beats) noexcept;
+    // Tells the flash of the entry just played (`place` and `beats` as NextBarPlace gave them).
+    void PulseFlash(std::uint16_t entry, std::int32_t place, std::int32_t beats, std::int32_t shown) noexcept;
     void StopTimerAndOutput() noexcept;
     void StopWithError() noexcept;
     void StopAtEnd() noexcept;
@@ -139,6 +154,10 @@ private:
     ITimerStrategy* _timerStrategy = nullptr;
     ITimerControl* _timer = nullptr;
     IBeatIndicator* _indicator = nullptr;
+    IBeatFlash* _flash = nullptr;
+    std::atomic<bool> _muted{false};
+    std::int32_t _barLimit = 0;
+    std::int32_t _barsBegun = 0;
     std::atomic<std::int32_t> _volumes[NumVoices];
     std::int32_t _sounds[NumVoices];
     std::int32_t _position = 0;

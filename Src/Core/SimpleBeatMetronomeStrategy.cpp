@@ -9,12 +9,21 @@ std::int32_t SimpleBeatMetronomeStrategy::CreatePattern(Configuration::Configura
     ChooseSubdivisions(settings, false, primary, secondary);
     BuildBeatPattern(primary, secondary, PrimaryClick, PrimaryClick | ClearIndicator);
     compound = false;
+    _beatIndex = 0;
     return CustomText::Ok;
 }
 
 std::int32_t SimpleBeatMetronomeStrategy::PlayBeat()
 {
+    if (++_beatIndex >= BarBeats)
+        _beatIndex = 0;
     return PlayVoice(0) ? 0 : -1;
+}
+
+std::int32_t SimpleBeatMetronomeStrategy::NextBarPlace(std::int32_t& beats) const noexcept
+{
+    beats = BarBeats;
+    return _beatIndex;
 }
 
 }  // namespace Core

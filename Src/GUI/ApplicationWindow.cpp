@@ -17,6 +17,7 @@
 #include <QScreen>
 #include <QSlider>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -33,6 +34,7 @@
 #include "Core/SettingsRange.h"
 #include "GUI/CountInDialog.h"
 #include "GUI/AboutDialog.h"
+#include "GUI/BigFlash.h"
 #include "GUI/Fonts.h"
 #include "GUI/LanguageTexts.h"
 #include "GUI/MessageBoxes.h"
@@ -40,6 +42,8 @@
 #include "GUI/PracticeTexts.h"
 #include "GUI/Model/TempoInput.h"
 #include "GUI/QtTranslations.h"
+#include "GUI/SetlistDialog.h"
+#include "GUI/StageTexts.h"
 #include "GUI/VisualBeatIndicator.h"
 #include "Platform/LocalTime.h"
 #include "Platform/ProgramFolder.h"
@@ -73,6 +77,23 @@ const System::ILanguage& Texts()
 {
     return System::CurrentLanguage();
 }
+
+// The menus of the big flash and the setlists, before Help: their items by command and text.
+struct StageItem {
+    int menu;
+    int command;
+    int text;
+    const char* keys;
+};
+
+const StageItem StageItems[] = {
+    {0, ApplicationWindow::Flash, StageTexts::FlashItem, "Ctrl+B"},
+    {0, ApplicationWindow::FullScreen, StageTexts::FullScreenItem, "F11"},
+    {0, ApplicationWindow::Mute, StageTexts::MuteItem, "M"},
+    {1, ApplicationWindow::SetlistsDialog, StageTexts::SetlistsItem, "Ctrl+E"},
+    {1, ApplicationWindow::NextEntry, StageTexts::NextItem, "N"},
+    {1, ApplicationWindow::PreviousEntry, StageTexts::PreviousItem, "B"},
+};
 
 // The menu as the program starts, in English; a language replaces these texts.
 struct MenuItem {
@@ -143,6 +164,15 @@ ApplicationWindow::ApplicationWindow(Core::IMetronome& metronome, Configuration:
     connect(&_events, &MetronomeEvents::TrainerTempo, this, &ApplicationWindow::ShowTempo);
     connect(&_events, &MetronomeEvents::Stopped, this, &ApplicationWindow::OnStopped);
     connect(&_events, &MetronomeEvents::Failed, this, &ApplicationWindow::OnError);
+    connect(&_events, &MetronomeEvents::BarLimitReached, this, &ApplicationWindow::AdvanceSetlist);
+
+    _flash = std::make_unique<BigFlash>();
+    _flash->SetKeyForwarder([this](int key) { return FlashKey(key); });
+    const Configuration::ExtraSettings& extras = Configuration::GetExtraSettings();
+    _muted = extras.Flag("flash.mute", false);
+    _metronome.SetMuted(_muted);
+    _flash->ShowMuted(_muted);
+    _setlists.Read(extras);
 }
 
 ApplicationWindow::~ApplicationWindow()
@@ -243,8 +273,10 @@ bool ApplicationWindow::CreateInterface()
     // The volume slider, once focused, moves with its own keys instead of changing the tempo.
     KeepNavigationKeys(_volumeSlider);
     CreateAccelerators();
+    CreateSetlistBar();
+    ApplyStageTexts();
 
-    setFixedSize(ClientWidth, ClientHeight + menuBar()->sizeHint().height());
+    FitWindowHeight();
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -296,6 +328,85 @@ void ApplicationWindow::CreateMenu()
     }
     for (QMenu* menu : _menus)
         connect(menu, &QMenu::aboutToHide, this, [this] { _statusbar.SetText(QString()); });
+    CreateStageMenus();
+}
+
+void ApplicationWindow::CreateStageMenus()
+{
+    // Before Help; their texts are numbered in the "Text" group, so the other menus keep theirs.
+    const int titles[2] = {StageTexts::ViewMenu, StageTexts::SetlistMenu};
+    for (int i = 0; i < 2; ++i) {
+        _stageMenus[i] = new QMenu(this);
+        LanguageTexts::SetTextNumber(_stageMenus[i]->menuAction(), titles[i]);
+        menuBar()->insertMenu(_menus[2]->menuAction(), _stageMenus[i]);
+    }
+    for (const StageItem& item : StageItems) {
+        QAction* action = _stageMenus[item.menu]->addAction(QString());
+        LanguageTexts::SetTextNumber(action, item.text);
+        action->setShortcut(QKeySequence(QString::fromLatin1(item.keys)));
+        action->setShortcutContext(Qt::WindowShortcut);
+        action->setData(item.command);
+        if (item.command == Mute) {
+            action->setCheckable(true);
+            action->setChecked(_muted);
+        }
+        const int command = item.command;
+        connect(action, &QAction::triggered, this, [this, command] { OnCommand(command); });
+    }
+    ApplyStageTexts();
+}
+
+void ApplicationWindow::ApplyStageTexts()
+{
+    for (QMenu* menu : _stageMenus) {
+        if (!menu)
+            continue;
+        for (QAction* action : QList<QAction*>{menu->menuAction()} + menu->actions())
+            action->setText(Text(Texts().GetText(action->property(LanguageTexts::TextNumberProperty).toInt())));
+    }
+    const int bar[3] = {StageTexts::PreviousButton, StageTexts::NextButton, StageTexts::LeaveButton};
+    for (int i = 0; i < 3; ++i)
+        if (_setlistActions[i])
+            _setlistActions[i]->setText(Text(Texts().GetText(bar[i])));
+    ShowSetlistPosition();
+    if (_flash)
+        _flash->ShowMuted(_muted);
+}
+
+void ApplicationWindow::CreateSetlistBar()
+{
+    // A row under the menu, there while a setlist is in use.
+    _setlistBar = new QToolBar(this);
+    _setlistBar->setObjectName(QStringLiteral("SetlistBar"));
+    _setlistBar->setMovable(false);
+    _setlistBar->setFloatable(false);
+    _setlistBar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    _setlistBar->setIconSize(QSize(16, 16));
+    const QStyle::StandardPixmap icons[3] = {QStyle::SP_ArrowLeft, QStyle::SP_ArrowRight, QStyle::SP_DialogCloseButton};
+    const int commands[3] = {PreviousEntry, NextEntry, LeaveSetlist};
+    for (int i = 0; i < 3; ++i) {
+        if (i == 2)
+            _setlistBar->addSeparator();
+        _setlistActions[i] = _setlistBar->addAction(style()->standardIcon(icons[i]), QString());
+        _setlistActions[i]->setData(commands[i]);
+        const int command = commands[i];
+        connect(_setlistActions[i], &QAction::triggered, this, [this, command] { OnCommand(command); });
+        if (i == 0) {
+            _setlistLabel = new QLabel(_setlistBar);
+            _setlistLabel->setObjectName(QStringLiteral("SetlistPosition"));
+            _setlistLabel->setTextFormat(Qt::PlainText);
+            _setlistLabel->setMinimumWidth(150);
+            _setlistBar->addWidget(_setlistLabel);
+        }
+    }
+    addToolBar(Qt::TopToolBarArea, _setlistBar);
+    _setlistBar->setVisible(_setlists.Active() >= 0);
+}
+
+void ApplicationWindow::FitWindowHeight()
+{
+    const int bar = _setlistBar && !_setlistBar->isHidden() ? _setlistBar->sizeHint().height() : 0;
+    setFixedSize(ClientWidth, ClientHeight + menuBar()->sizeHint().height() + bar);
 }
 
 void ApplicationWindow::CreateAccelerators()
@@ -409,6 +520,8 @@ QAction* ApplicationWindow::CommandAction(int command) const
     for (QAction* action : actions())
         if (action->data().toInt() == command)
             return action;
+    if (QAction* action = StageAction(command))
+        return action;
     return _toolbar.Action(command);
 }
 
@@ -446,6 +559,20 @@ void ApplicationWindow::OnCommand(int command)
         dialog.exec();
         break;
     }
+    case Flash: OpenFlash(); break;
+    case FullScreen: {
+        // A flash window not shown yet opens full screen, one shown switches.
+        const bool shown = _flash->isVisible();
+        OpenFlash();
+        if (shown || !_flash->isFullScreen())
+            _flash->ToggleFullScreen();
+        break;
+    }
+    case Mute: ToggleMute(); break;
+    case SetlistsDialog: OpenSetlists(); break;
+    case NextEntry: StepSetlist(true); break;
+    case PreviousEntry: StepSetlist(false); break;
+    case LeaveSetlist: UseSetlist(-1); break;
     default: break;
     }
 }
@@ -471,9 +598,12 @@ void ApplicationWindow::ShowPlaying()
     // The speed trainer owns the tempo while it plays.
     if (_tempoSlider)
         _tempoSlider->setEnabled(!TrainerPlaying());
-    // A run that ended (stopped, stopped itself, failed) is logged once.
-    if (!Playing())
+    // A run that ended (stopped, stopped itself, failed) is logged once, and the flash goes dark.
+    if (!Playing()) {
         EndPracticeRun();
+        if (_flash)
+            _flash->Clear();
+    }
 }
 
 // ---- Practice time --------------------------------------------------------------------------
@@ -538,6 +668,8 @@ void ApplicationWindow::StartOrStop()
         _metronome.Stop();
         EndPracticeRun();
     } else {
+        _metronome.SetBarLimit(SetlistBarLimit());
+        _flash->TakeColours(_configuration.GetCurrentSettings());
         std::int32_t code = _events.Start(_metronome, _configuration.GetCurrentSettings());
         if (code != 0)
             MessageBoxes::ShowMetronomeError(code, this, &_configuration.GetCurrentSettings());
@@ -788,6 +920,8 @@ void ApplicationWindow::ChangeLanguage(const char16_t* name)
     _toolbar.UpdateLanguage(toolbarTexts);
     _readOut.UpdateLabel(Text(Texts().GetText(1)));
     ApplyControlTexts();
+    ApplyStageTexts();
+    FitWindowHeight();
     setWindowTitle(Text(Texts().GetText(0)));
     // The status text was in the old language: clear it, and forget the control last under the
     // mouse, so that the next move over that same control shows its text anew.
@@ -802,6 +936,164 @@ void ApplicationWindow::BringToFront()
     show();
     raise();
     activateWindow();
+}
+
+// ---- The big flash and the setlists ---------------------------------------------------------
+
+void ApplicationWindow::OpenFlash()
+{
+    _flash->Open();
+}
+
+void ApplicationWindow::ToggleMute()
+{
+    _muted = !_muted;
+    _metronome.SetMuted(_muted);
+    Configuration::GetExtraSettings().SetFlag("flash.mute", _muted);
+    if (QAction* action = CommandAction(Mute)) {
+        QSignalBlocker quiet(action);
+        action->setChecked(_muted);
+    }
+    _flash->ShowMuted(_muted);
+}
+
+bool ApplicationWindow::FlashKey(int key)
+{
+    switch (key) {
+    case Qt::Key_M: OnCommand(Mute); return true;
+    case Qt::Key_N: OnCommand(NextEntry); return true;
+    case Qt::Key_B: OnCommand(PreviousEntry); return true;
+    case Qt::Key_S:
+    case Qt::Key_Return:
+    case Qt::Key_Enter: OnCommand(StartStop); return true;
+    case Qt::Key_Space: OnCommand(Pause); return true;
+    default: return false;
+    }
+}
+
+QAction* ApplicationWindow::StageAction(int command) const
+{
+    for (QMenu* menu : _stageMenus)
+        if (menu)
+            for (QAction* action : menu->actions())
+                if (action->data().toInt() == command)
+                    return action;
+    return nullptr;
+}
+
+void ApplicationWindow::OpenSetlists()
+{
+    StopIfPlaying();
+    const int active = _setlists.Active();
+    const std::string preset = _setlists.CurrentPreset();
+    SetlistDialog dialog(_setlists, _configuration, this);
+    dialog.exec();
+    if (dialog.Chosen() >= 0) {
+        UseSetlist(dialog.Chosen());
+        return;
+    }
+    // Edited, the list in use stays in use; its entry may have moved or gone.
+    if (active >= 0 && _setlists.Active() == active && _setlists.CurrentPreset() != preset)
+        LoadSetlistEntry();
+    ShowSetlistPosition();
+    SaveSetlists();
+}
+
+void ApplicationWindow::UseSetlist(int index)
+{
+    _setlists.Activate(index, [this](const std::string& name) { return PresetExists(_configuration, name); });
+    if (_setlists.Active() >= 0)
+        LoadSetlistEntry();
+    ShowSetlistPosition();
+    SaveSetlists();
+}
+
+void ApplicationWindow::StepSetlist(bool next)
+{
+    const auto exists = [this](const std::string& name) { return PresetExists(_configuration, name); };
+    if (_setlists.Active() < 0 || !(next ? _setlists.Next(exists) : _setlists.Previous(exists)))
+        return;
+    // Playing, the new entry plays at once, in its own tempo and meter.
+    const bool playing = Playing();
+    StopIfPlaying();
+    LoadSetlistEntry();
+    ShowSetlistPosition();
+    SaveSetlists();
+    if (playing)
+        StartOrStop();
+}
+
+bool ApplicationWindow::LoadSetlistEntry()
+{
+    const std::string preset = _setlists.CurrentPreset();
+    if (!PresetExists(_configuration, preset))
+        return false;
+    const std::u16string name = Platform::Text::Utf8ToUtf16(preset);
+    if (!_configuration.LoadPreset(name.c_str()))
+        return false;
+    ReloadSettings();
+    return true;
+}
+
+QString ApplicationWindow::SetlistPosition() const
+{
+    const Configuration::Setlist* setlist = _setlists.ActiveList();
+    if (setlist == nullptr)
+        return {};
+    QString text = Text(Texts().GetText(StageTexts::Position))
+                       .arg(QString::fromStdString(setlist->name))
+                       .arg(_setlists.Position() + 1)
+                       .arg(setlist->presets.size());
+    if (const std::string preset = _setlists.CurrentPreset(); !preset.empty())
+        text += QStringLiteral("   ") + SetlistDialog::EntryText(preset, _configuration);
+    return text;
+}
+
+void ApplicationWindow::ShowSetlistPosition()
+{
+    if (!_setlistBar)
+        return;
+    _setlistLabel->setText(SetlistPosition());
+    const bool shown = _setlists.Active() >= 0;
+    if (_setlistBar->isHidden() == shown) {
+        _setlistBar->setVisible(shown);
+        FitWindowHeight();
+    }
+}
+
+void ApplicationWindow::SaveSetlists()
+{
+    Configuration::ExtraSettings& extras = Configuration::GetExtraSettings();
+    _setlists.Write(extras);
+    // A setlist made for tonight is worth keeping even if the program does not end well.
+    if (extras.Changed() && !extras.Save())
+        System::Log().Write(System::Warn, "GUI::ApplicationWindow: the setlists could not be saved in %s",
+                            extras.Path().c_str());
+}
+
+std::int32_t ApplicationWindow::SetlistBarLimit() const
+{
+    const Configuration::Setlist* setlist = _setlists.ActiveList();
+    return setlist != nullptr ? setlist->advanceBars : 0;
+}
+
+void ApplicationWindow::AdvanceSetlist()
+{
+    if (!_setlists.Next([this](const std::string& name) { return PresetExists(_configuration, name); })) {
+        ShowSetlistPosition();
+        return;  // the list is played through
+    }
+    LoadSetlistEntry();
+    ShowSetlistPosition();
+    SaveSetlists();
+    StartAfterCountIn();
+}
+
+void ApplicationWindow::StartAfterCountIn()
+{
+    // The count-in set by the user (if any) comes first, as at every start.
+    if (!Playing())
+        StartOrStop();
 }
 
 // ---- Shut-down ------------------------------------------------------------------------------
@@ -836,6 +1128,9 @@ void ApplicationWindow::ShutDown()
     EndPracticeRun();
     if (_client)
         RestoreChildControls(_client);
+    // The flash window keeps its size for the next time.
+    if (_flash->isVisible())
+        _flash->close();
     if (!_configuration.Save()) {
         // The file as it was stays, but what changed since start is lost: the user must know.
         const std::string problem = _configuration.SaveProblem();

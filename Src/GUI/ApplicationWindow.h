@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "Configuration/PracticeLog.h"
+#include "Configuration/Setlists.h"
 #include "Core/TapTempo.h"
 #include "GUI/BeatsPerMinuteDisplay.h"
 #include "GUI/ControlSubClasser.h"
@@ -23,6 +24,7 @@ class QMenu;
 class QPushButton;
 class QSlider;
 class QTimer;
+class QToolBar;
 
 namespace Configuration {
 class IConfiguration;
@@ -39,6 +41,7 @@ class ILanguage;
 
 namespace GUI {
 
+class BigFlash;
 class VisualBeatIndicator;
 
 // The main window: toolbar, tempo read-out, beat indicator, Start button, tempo and volume
@@ -62,6 +65,14 @@ public:
         About = 32778,
         CountInSettings = 32790,
         PracticeLogView = 32791,
+        // The big flash and the setlists.
+        Flash = 32792,
+        FullScreen = 32793,
+        Mute = 32794,
+        SetlistsDialog = 32795,
+        NextEntry = 32796,
+        PreviousEntry = 32797,
+        LeaveSetlist = 32798,
     };
     // Control identifiers.
     static constexpr int StartButtonId = 1001;
@@ -134,6 +145,16 @@ public:
     QWidget* Client() const { return _client; }
     QAction* CommandAction(int command) const;
     Core::TapTempo& TapTempoObject() { return _tapTempo; }
+    BigFlash& FlashWindow() { return *_flash; }
+    bool Muted() const { return _muted; }
+    Configuration::Setlists& SetlistStore() { return _setlists; }
+    QToolBar* SetlistBar() const { return _setlistBar; }
+    // What the setlist bar shows ("Friday: 3 of 12   Ballad"); empty with no setlist in use.
+    QString SetlistPosition() const;
+    // Puts setlist `index` in use (-1: none) and loads its first entry that exists.
+    void UseSetlist(int index);
+    // Opens the setlists dialog; the chosen list is put in use.
+    void OpenSetlists();
 
     // The status text number of a menu item, toolbar button or control; -1 for none.
     static int StatusInfoNumber(int id);
@@ -178,6 +199,26 @@ private:
     void EndPracticeRun();
     void ShowPracticeTime();
 
+    void CreateStageMenus();
+    void CreateSetlistBar();
+    void ApplyStageTexts();
+    void FitWindowHeight();
+    void ToggleMute();
+    void OpenFlash();
+    // Keys pressed in the flash window that the main window acts on.
+    bool FlashKey(int key);
+    QAction* StageAction(int command) const;
+    void StepSetlist(bool next);
+    // Loads the setlist's entry in use into the live settings; false when its preset is gone.
+    bool LoadSetlistEntry();
+    void ShowSetlistPosition();
+    void SaveSetlists();
+    // The setlist's entry ended after its bars: on to the next one, and play it.
+    void AdvanceSetlist();
+    // Where a setlist's next entry starts playing: the count-in, when there is one, goes here.
+    void StartAfterCountIn();
+    std::int32_t SetlistBarLimit() const;
+
     Core::IMetronome& _metronome;
     Configuration::IConfiguration& _configuration;
     VisualBeatIndicator& _indicator;
@@ -189,6 +230,13 @@ private:
     Statusbar _statusbar;
     BeatsPerMinuteDisplay _readOut;
     std::unique_ptr<System::ILanguage> _language;
+    std::unique_ptr<BigFlash> _flash;
+    bool _muted = false;
+    Configuration::Setlists _setlists;
+    QToolBar* _setlistBar = nullptr;
+    QLabel* _setlistLabel = nullptr;
+    QAction* _setlistActions[3] = {};
+    QMenu* _stageMenus[2] = {};
 
     QWidget* _client = nullptr;
     QGroupBox* _groupBox = nullptr;

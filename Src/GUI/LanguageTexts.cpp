@@ -14,10 +14,6 @@
 
 namespace GUI {
 
-namespace {
-constexpr const char* TextNumberProperty = "ticovaTextNumber";
-}
-
 void LanguageTexts::SetTextNumber(QObject* item, int number)
 {
     item->setProperty(TextNumberProperty, number);
@@ -34,20 +30,26 @@ void LanguageTexts::ApplyMenuTexts(QMenuBar* menuBar, const System::ILanguage& l
         return;
     int menuIndex = 0;
     int itemIndex = 0;
+    // Menus and items added later carry the number of their text in the "Text" group
+    // (TextNumberProperty); the others keep the numbers of their groups, counted in order.
+    const auto numbered = [&](QAction* action) {
+        const QVariant number = action->property(TextNumberProperty);
+        if (!number.isValid())
+            return false;
+        if (const char16_t* text = language.GetText(number.toInt()))
+            action->setText(Text(text));
+        return true;
+    };
     for (QAction* menuAction : menuBar->actions()) {
-        if (const char16_t* title = language.GetMenuTitle(menuIndex++))
-            menuAction->setText(Text(title));
+        if (!numbered(menuAction))
+            if (const char16_t* title = language.GetMenuTitle(menuIndex++))
+                menuAction->setText(Text(title));
         QMenu* menu = menuAction->menu();
         if (!menu)
             continue;
         for (QAction* item : menu->actions()) {
-            if (item->isSeparator())
+            if (item->isSeparator() || numbered(item))
                 continue;
-            if (const QVariant number = item->property(TextNumberProperty); number.isValid()) {
-                if (const char16_t* text = language.GetText(number.toInt()))
-                    item->setText(Text(text));
-                continue;
-            }
             if (const char16_t* text = language.GetMenuItemText(itemIndex++))
                 item->setText(Text(text));
         }

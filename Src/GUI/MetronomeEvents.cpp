@@ -12,8 +12,11 @@ MetronomeEvents::MetronomeEvents(QObject* parent) : QObject(parent)
             emit TrainerTempo(tempo);
     });
     connect(this, &MetronomeEvents::StopReported, this, [this](quint32 run, int tempo) {
-        if (run == _run.load(std::memory_order_acquire))
-            emit Stopped(tempo);
+        if (run != _run.load(std::memory_order_acquire))
+            return;
+        emit Stopped(tempo);
+        if (run == _barsPlayedRun.load(std::memory_order_acquire))
+            emit BarLimitReached();
     });
     connect(this, &MetronomeEvents::ErrorReported, this, [this](int messageId) { emit Failed(messageId); });
 }
@@ -31,6 +34,8 @@ void MetronomeEvents::OnSpeedTrainerStarted(std::int32_t tempo, bool)
 
 void MetronomeEvents::OnTimerEvent(std::int32_t events, std::int32_t tempo, std::int64_t heardAt)
 {
+    if (events & BarsPlayed)
+        _barsPlayedRun.store(_run.load(std::memory_order_acquire), std::memory_order_release);
     if (events & SubStep)
         emit SubStepTick(heardAt);
     if (events & TempoChanged)

@@ -41,6 +41,8 @@ signals:
     void TrainerTempo(int tempo);
     // The current run ended: Stop, or the metronome stopped itself.
     void Stopped(int tempo);
+    // Right after Stopped: the run ended because it played the bars it was given.
+    void BarLimitReached();
     // A click failed and the metronome stopped itself (also told for a run over since: the
     // failure is worth a message all the same).
     void Failed(int messageId);
@@ -55,6 +57,8 @@ signals:
 
 private:
     std::atomic<quint32> _run{0};
+    // The run that reported its bars played (its stop follows).
+    std::atomic<quint32> _barsPlayedRun{0};
 };
 
 }  // namespace GUI

@@ -20,12 +20,12 @@ public:
     static constexpr int FirstControlId = 1001;  // controls whose texts a language translates
     // Added at the end of their groups, so that older language files keep their numbers: the
     // Sound Settings page's group box and column headings (1096 to 1100), the messages from 53
-    // on, the titles from 22 on and the texts from 16 on.
+    // on, the titles from 22 on and the texts from 16 on (the big flash and the setlists from 18).
     static constexpr int LastControlId = 1100;
     static constexpr int MessageCount = 56;
     static constexpr int MessageTitleCount = 23;
     static constexpr int InformationCount = 57;
-    static constexpr int TextCount = 44;
+    static constexpr int TextCount = 73;
     static constexpr int InstrumentCount = 47;
     // The toolbar button with command identifier N has tooltip N - FirstToolbarCommand.
     static constexpr int FirstToolbarCommand = 32773;
@@ -55,7 +55,7 @@ public:
     virtual const char16_t* GetMessage(int index) const = 0;        // 0..55
     virtual const char16_t* GetMessageTitle(int index) const = 0;   // 0..22
     virtual const char16_t* GetInformation(int index) const = 0;    // 0..56
-    virtual const char16_t* GetText(int index) const = 0;           // 0..43
+    virtual const char16_t* GetText(int index) const = 0;           // 0..72
     virtual const char16_t* GetInstrumentName(int row) const = 0;   // 0..46, percussion table order
 };
 

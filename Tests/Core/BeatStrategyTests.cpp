@@ -8,6 +8,7 @@
 #include "Core/BeatsPerBarMetronomeStrategy.h"
 #include "Core/CustomPatternMetronomeStrategy.h"
 #include "Core/CustomRhythmMetronomeStrategy.h"
+#include "Core/IBeatFlash.h"
 #include "Core/SimpleBeatMetronomeStrategy.h"
 #include "Core/SpeedTrainerTimerStrategy.h"
 #include "Core/StandardTimerStrategy.h"
@@ -522,6 +523,66 @@ TEST(SpeedTrainerRun, TempoChangesRenewTheTimerIntervalAndTheEndLetsTheLastClick
     EXPECT_DOUBLE_EQ(rig.timer.intervals[9], 62.5);
     EXPECT_DOUBLE_EQ(rig.timer.intervals[10], 71.0);  // whole milliseconds: 60000 / 840
     EXPECT_DOUBLE_EQ(rig.timer.intervals[13], 125.0);
+}
+
+// The big flash hears of every beat, with its place in the bar, and of every subdivision; a run
+// limited to whole bars ends before the next bar's first beat; muted, nothing sounds and the
+// flash goes on.
+TEST(BeatFlash, PulsesCountTheBarAndABarLimitEndsTheRunBeforeTheNextBar)
+{
+    struct Flash final : Core::IBeatFlash {
+        void Pulse(const Core::BeatPulse& pulse) noexcept override
+        {
+            places.push_back(pulse.beat);
+            beats = pulse.beats;
+        }
+        std::vector<std::int32_t> places;
+        std::int32_t beats = 0;
+    };
+    struct Case {
+        const char* name;
+        int beatType;  // 0 simple, 1 beats per bar, 3 custom rhythm
+        std::vector<std::int32_t> places;
+        std::int32_t beats;
+    };
+    // Three beats to a bar, each halved: a subdivision (-1) after every beat.
+    const std::vector<Case> cases = {
+        {"beats per bar", 1, {0, -1, 1, -1, 2, -1, 0, -1, 1, -1, 2, -1}, 3},
+        {"rhythm, two steps a beat", 3, {0, -1, 1, -1, 2, -1, 0, -1, 1, -1, 2, -1}, 3},
+        {"simple beat, bars of four", 0, {0, -1, 1, -1, 2, -1, 3, -1, 0, -1, 1, -1, 2, -1, 3, -1}, 4},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (const bool muted : {false, true}) {
+            Rig rig;
+            Flash flash;
+            Core::SimpleBeatMetronomeStrategy simple;
+            Core::BeatsPerBarMetronomeStrategy bars;
+            Core::CustomRhythmMetronomeStrategy rhythm;
+            MetronomeStrategy& strategy = c.beatType == 0 ? static_cast<MetronomeStrategy&>(simple)
+                                          : c.beatType == 1 ? static_cast<MetronomeStrategy&>(bars)
+                                                            : static_cast<MetronomeStrategy&>(rhythm);
+            auto settings = Settings(0);
+            settings.BeatsPerBar = 3;
+            settings.Subdivision1 = 2;
+            settings.CrSubdivision = 2;
+            Platform::Text::Copy(settings.CustomRhythm, u"121212");
+            strategy.SetFlash(&flash);
+            strategy.SetBarLimit(2);
+            strategy.SetMuted(muted);
+            ASSERT_EQ(rig.Start(strategy, settings), 0);
+            rig.Tick(strategy, static_cast<int>(c.places.size()) + 5);
+
+            EXPECT_EQ(flash.places, c.places);
+            EXPECT_EQ(flash.beats, c.beats);
+            ASSERT_GE(rig.handler.log.size(), 2u);
+            EXPECT_EQ(rig.handler.log.front(), "event 16 0");
+            EXPECT_EQ(rig.handler.log.back(), "stopped 120");
+            EXPECT_FALSE(rig.timer.running);
+            // Every click of the two bars, and not the next bar's first.
+            EXPECT_EQ(rig.engine.clicks.size(), muted ? 0u : c.places.size());
+        }
+    }
 }
 
 }  // namespace

@@ -598,6 +598,11 @@ TEST_F(ApplicationWindowTest, LanguageChangeRenamesEverythingInPlace)
     ASSERT_EQ(volumeLabel->text(), QStringLiteral("Lautstärke"));
     EXPECT_GT(window->VolumeSlider()->x(), volumeLabel->x() + volumeLabel->fontMetrics().horizontalAdvance(volumeLabel->text()));
     EXPECT_EQ(window->menuBar()->actions().at(0)->text(), QStringLiteral("&Datei"));
+    // The flash's and the setlists' menus, before Help, leave the other menus their texts.
+    EXPECT_EQ(window->menuBar()->actions().at(2)->text(), QStringLiteral("&Ansicht"));
+    EXPECT_EQ(window->menuBar()->actions().back()->text(), QStringLiteral("&Hilfe"));
+    EXPECT_TRUE(window->CommandAction(GUI::ApplicationWindow::About)->text().startsWith(QStringLiteral("Ü&ber")));
+    EXPECT_EQ(window->CommandAction(GUI::ApplicationWindow::Mute)->text(), QStringLiteral("&Stumm"));
     EXPECT_TRUE(window->CommandAction(GUI::ApplicationWindow::Language)->text().startsWith(QStringLiteral("&Sprache")));
     window->OnCommand(GUI::ApplicationWindow::StartStop);
     EXPECT_EQ(StartText(), QStringLiteral("Stopp"));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <map>
 #include <string>
 
 #include <QMessageBox>
@@ -63,7 +64,12 @@ public:
     }
     void SetCountIn(const Core::CountIn& next) override { countIn = next; }
 
+    void SetMuted(bool mute) override { muted = mute; }
+    void SetBarLimit(std::int32_t bars) override { barLimit = bars; }
+
     Core::IMetronomeEventHandler* handler = nullptr;
+    bool muted = false;
+    std::int32_t barLimit = 0;
     std::int32_t startCode = 0;
     std::int32_t trainerTempo = 60;
     std::int32_t userTempo = 0;
@@ -92,17 +98,30 @@ public:
     std::string SaveProblem() const override { return problem; }
     Configuration::ConfigurationData& GetCurrentSettings() override { return settings; }
     char16_t* GetLanguage() override { return language; }
-    bool IsPreset(const char16_t*) override { return false; }
+    bool IsPreset(const char16_t* name) override { return presets.count(name) != 0; }
     bool AddPreset(const Configuration::ConfigurationData&) override { return false; }
     Configuration::ConfigurationData* UpdatePreset(const Configuration::ConfigurationData&, const char16_t*) override
     {
         return nullptr;
     }
-    bool LoadPreset(const char16_t*) override { return false; }
-    bool DeletePreset(const char16_t*) override { return false; }
-    void EnumeratePresets(PresetCallback, void*) override {}
+    bool LoadPreset(const char16_t* name) override
+    {
+        const auto found = presets.find(name);
+        if (found == presets.end())
+            return false;
+        settings = found->second;
+        return true;
+    }
+    bool DeletePreset(const char16_t* name) override { return presets.erase(name) != 0; }
+    void EnumeratePresets(PresetCallback callback, void* context) override
+    {
+        for (const auto& [name, preset] : presets)
+            callback(preset, context);
+    }
 
     Configuration::ConfigurationData settings;
+    // Presets by name.
+    std::map<std::u16string, Configuration::ConfigurationData, std::less<>> presets;
     char16_t language[LanguageCapacity] = {};
     int saves = 0;
     std::uint32_t savedBpm = 0;

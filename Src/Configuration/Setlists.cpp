@@ -1,0 +1,163 @@
+#include "Configuration/Setlists.h"
+
+#include <charconv>
+#include <map>
+
+#include "Configuration/ExtraSettings.h"
+#include "System/ILog.h"
+
+namespace Configuration {
+
+namespace {
+
+// A whole decimal number 1..limit, or 0.
+std::size_t Index(std::string_view text, std::size_t limit)
+{
+    std::size_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || value == 0 || value > limit || text[0] == '0')
+        return 0;
+    return value;
+}
+
+struct ReadList {
+    std::string name;
+    std::int32_t bars = 0;
+    std::map<std::size_t, std::string> entries;
+};
+
+}  // namespace
+
+void Setlists::Read(const ExtraSettings& extras)
+{
+    _lists.clear();
+    std::map<std::size_t, ReadList> lists;
+    int skipped = 0;
+    for (const std::string& key : extras.Keys(Prefix)) {
+        const std::string_view rest = std::string_view(key).substr(Prefix.size());
+        if (rest == "active" || rest == "position")
+            continue;
+        const std::size_t dot = rest.find('.');
+        const std::size_t list = dot == std::string_view::npos ? 0 : Index(rest.substr(0, dot), MaxLists);
+        if (list == 0) {
+            ++skipped;
+            continue;
+        }
+        const std::string_view field = rest.substr(dot + 1);
+        ReadList& read = lists[list];
+        if (field == "name") {
+            read.name = extras.Text(key);
+        } else if (field == "bars") {
+            read.bars = static_cast<std::int32_t>(extras.Number(key, 0, 0, MaxBars));
+        } else if (const std::size_t entry = Index(field, MaxEntries); entry != 0) {
+            std::string preset = extras.Text(key);
+            if (preset.empty())
+                ++skipped;
+            else
+                read.entries[entry] = std::move(preset);
+        } else {
+            ++skipped;
+        }
+    }
+    if (skipped != 0)
+        System::Log().Write(System::Warn, "Configuration::Setlists::Read: %d setlist settings not understood were left out",
+                            skipped);
+
+    int wanted = -1;
+    const auto active = static_cast<std::size_t>(extras.Number("setlist.active", 0, 0, MaxLists));
+    for (auto& [number, read] : lists) {
+        if (number == active)
+            wanted = static_cast<int>(_lists.size());
+        Setlist setlist;
+        setlist.name = read.name.empty() ? "Setlist " + std::to_string(number) : std::move(read.name);
+        setlist.advanceBars = read.bars;
+        for (auto& [entry, preset] : read.entries)
+            setlist.presets.push_back(std::move(preset));
+        _lists.push_back(std::move(setlist));
+    }
+    _active = wanted;
+    _position = static_cast<int>(extras.Number("setlist.position", 1, 1, MaxEntries)) - 1;
+    Fit();
+}
+
+void Setlists::Write(ExtraSettings& extras) const
+{
+    extras.RemovePrefix(Prefix);
+    for (std::size_t n = 0; n < _lists.size(); ++n) {
+        const std::string list = std::string(Prefix) + std::to_string(n + 1) + '.';
+        const Setlist& setlist = _lists[n];
+        extras.SetText(list + "name", setlist.name);
+        if (setlist.advanceBars != 0)
+            extras.SetNumber(list + "bars", setlist.advanceBars);
+        for (std::size_t entry = 0; entry < setlist.presets.size(); ++entry)
+            extras.SetText(list + std::to_string(entry + 1), setlist.presets[entry]);
+    }
+    if (_active >= 0) {
+        extras.SetNumber("setlist.active", _active + 1);
+        extras.SetNumber("setlist.position", _position + 1);
+    }
+}
+
+const Setlist* Setlists::ActiveList() const
+{
+    return _active >= 0 ? &_lists[static_cast<std::size_t>(_active)] : nullptr;
+}
+
+void Setlists::Fit()
+{
+    if (_active >= static_cast<int>(_lists.size()))
+        _active = -1;
+    if (_active < 0) {
+        _position = -1;
+        return;
+    }
+    const int size = static_cast<int>(_lists[static_cast<std::size_t>(_active)].presets.size());
+    if (_position >= size)
+        _position = size - 1;
+    if (_position < 0 && size > 0)
+        _position = 0;
+}
+
+void Setlists::Activate(int index, const PresetExists& exists)
+{
+    _active = index >= 0 && index < static_cast<int>(_lists.size()) ? index : -1;
+    _position = -1;
+    if (_active >= 0 && !Step(1, exists))
+        _position = 0;  // nothing in it can be played: shown at its first entry
+    Fit();
+}
+
+bool Setlists::Next(const PresetExists& exists)
+{
+    return Step(1, exists);
+}
+
+bool Setlists::Previous(const PresetExists& exists)
+{
+    return Step(-1, exists);
+}
+
+bool Setlists::Step(int direction, const PresetExists& exists)
+{
+    const Setlist* setlist = ActiveList();
+    if (setlist == nullptr)
+        return false;
+    const int size = static_cast<int>(setlist->presets.size());
+    for (int n = _position + direction; n >= 0 && n < size; n += direction) {
+        if (exists(setlist->presets[static_cast<std::size_t>(n)])) {
+            _position = n;
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string Setlists::CurrentPreset() const
+{
+    const Setlist* setlist = ActiveList();
+    if (setlist == nullptr || _position < 0 || _position >= static_cast<int>(setlist->presets.size()))
+        return {};
+    return setlist->presets[static_cast<std::size_t>(_position)];
+}
+
+}  // namespace Configuration

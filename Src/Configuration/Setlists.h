@@ -1,0 +1,71 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace Configuration {
+
+class ExtraSettings;
+
+// A named, ordered list of presets to play through, a preset as often as wanted.
+struct Setlist {
+    std::string name;                  // UTF-8
+    std::vector<std::string> presets;  // preset names (UTF-8), in playing order
+    std::int32_t advanceBars = 0;      // play each entry this many bars, then the next (0: never)
+};
+
+// The user's setlists, which one is in use and where in it: kept in the second settings file
+// under "setlist." (never in Ticova.conf):
+//
+//   setlist.active = 2         the list in use, 1-based (0 or missing: none)
+//   setlist.position = 3       the entry in use, 1-based
+//   setlist.2.name = Friday
+//   setlist.2.bars = 16
+//   setlist.2.1 = Ballad       entry 1 ... the numbers give the order, gaps are closed
+//
+// Presets are named, not copied: an entry whose preset was deleted or renamed stays in the list,
+// is shown as missing and is skipped when moving through the list.
+class Setlists {
+public:
+    static constexpr std::size_t MaxLists = 100;
+    static constexpr std::size_t MaxEntries = 500;
+    static constexpr std::int32_t MaxBars = 999;
+    static constexpr std::string_view Prefix = "setlist.";
+
+    using PresetExists = std::function<bool(const std::string& name)>;
+
+    // Reads what `extras` holds; keys it cannot use are left out with a log line.
+    void Read(const ExtraSettings& extras);
+    // Replaces every "setlist." key of `extras` with these lists.
+    void Write(ExtraSettings& extras) const;
+
+    std::vector<Setlist>& Lists() { return _lists; }
+    const std::vector<Setlist>& Lists() const { return _lists; }
+
+    // The list in use (-1: none) and its entry (-1: none, or the list is empty).
+    int Active() const { return _active; }
+    int Position() const { return _position; }
+    const Setlist* ActiveList() const;
+    // Puts list `index` in use (-1: none) at its first entry whose preset exists.
+    void Activate(int index, const PresetExists& exists);
+    // The next / previous entry of the list in use whose preset exists: true, with the position
+    // moved there; false at the end (or start) of the list, the position unchanged.
+    bool Next(const PresetExists& exists);
+    bool Previous(const PresetExists& exists);
+    // The entry's preset name; empty when there is no entry in use.
+    std::string CurrentPreset() const;
+    // Keeps the list in use and the position valid after lists or entries were edited.
+    void Fit();
+
+private:
+    bool Step(int direction, const PresetExists& exists);
+
+    std::vector<Setlist> _lists;
+    int _active = -1;
+    int _position = -1;
+};
+
+}  // namespace Configuration

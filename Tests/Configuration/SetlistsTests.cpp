@@ -1,0 +1,129 @@
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+
+#include "Configuration/ExtraSettings.h"
+#include "Configuration/Setlists.h"
+#include "Support/RecordingLog.h"
+#include "System/ILog.h"
+
+namespace {
+
+using Configuration::ExtraSettings;
+using Configuration::Setlists;
+
+Setlists::PresetExists Of(std::set<std::string> names)
+{
+    return [names = std::move(names)](const std::string& name) { return names.count(name) != 0; };
+}
+
+Setlists ReadBack(const Setlists& lists)
+{
+    ExtraSettings written("unused");
+    lists.Write(written);
+    ExtraSettings read("unused");
+    EXPECT_EQ(read.Read(written.Write()), 0);
+    Setlists back;
+    back.Read(read);
+    return back;
+}
+
+TEST(Setlists, StoredUnderTheirPrefixAndReadBackWhole)
+{
+    Setlists lists;
+    auto& all = lists.Lists();
+    all.push_back({"Friday", {"Ballad", "Shuffle", "Ballad"}, 16});
+    all.push_back({"Warm = up # 2", {}, 0});
+    // Twelve entries: entry 10 comes after 9, not after 1.
+    all.push_back({"Long", {}, 0});
+    for (int n = 1; n <= 12; ++n)
+        all.back().presets.push_back("P" + std::to_string(n));
+    lists.Activate(0, Of({"Ballad", "Shuffle"}));
+    ASSERT_TRUE(lists.Next(Of({"Ballad", "Shuffle"})));
+
+    ExtraSettings extras("unused");
+    extras.SetText("setlist.9.name", "left over from before");
+    extras.SetFlag("flash.mute", true);
+    lists.Write(extras);
+    EXPECT_FALSE(extras.Has("setlist.9.name"));
+    EXPECT_TRUE(extras.Has("flash.mute"));
+    for (const std::string& key : extras.Keys(""))
+        EXPECT_TRUE(key.rfind("setlist.", 0) == 0 || key == "flash.mute") << key;
+
+    const Setlists back = ReadBack(lists);
+    ASSERT_EQ(back.Lists().size(), 3u);
+    for (std::size_t n = 0; n < 3; ++n) {
+        EXPECT_EQ(back.Lists()[n].name, all[n].name);
+        EXPECT_EQ(back.Lists()[n].presets, all[n].presets);
+        EXPECT_EQ(back.Lists()[n].advanceBars, all[n].advanceBars);
+    }
+    EXPECT_EQ(back.Active(), 0);
+    EXPECT_EQ(back.Position(), 1);
+    EXPECT_EQ(back.CurrentPreset(), "Shuffle");
+}
+
+TEST(Setlists, DamagedKeysAreLeftOutAndTheRestKept)
+{
+    Tests::RecordingLog log;
+    ExtraSettings extras("unused");
+    extras.Read("setlist.2.name = Gig\n"
+                "setlist.2.5 = Ballad\n"
+                "setlist.2.2 = Shuffle\n"
+                "setlist.2.0 = zero\n"
+                "setlist.2.x = what\n"
+                "setlist.2.3 =\n"
+                "setlist.2.bars = lots\n"
+                "setlist.x.name = no number\n"
+                "setlist.7.1 = Nameless\n"
+                "setlist.active = 9\n"
+                "setlist.position = -4\n");
+    Setlists lists;
+    lists.Read(extras);
+    ASSERT_EQ(lists.Lists().size(), 2u);
+    EXPECT_EQ(lists.Lists()[0].name, "Gig");
+    EXPECT_EQ(lists.Lists()[0].presets, (std::vector<std::string>{"Shuffle", "Ballad"}));
+    EXPECT_EQ(lists.Lists()[0].advanceBars, 0);
+    EXPECT_EQ(lists.Lists()[1].name, "Setlist 7");
+    EXPECT_EQ(lists.Active(), -1);  // no list 9: none in use
+    EXPECT_EQ(lists.Position(), -1);
+    EXPECT_TRUE(log.Has(System::Warn, "4 setlist settings not understood"));
+}
+
+TEST(Setlists, NavigationSkipsMissingPresetsAndStopsAtTheEnds)
+{
+    Setlists lists;
+    lists.Lists().push_back({"Gig", {"Gone", "A", "Gone", "A", "B", "Gone"}, 0});
+    lists.Lists().push_back({"Lost", {"Gone", "Gone too"}, 0});
+    const auto exists = Of({"A", "B"});
+
+    lists.Activate(0, exists);
+    EXPECT_EQ(lists.Position(), 1);  // the first entry that can be played
+    EXPECT_TRUE(lists.Next(exists));
+    EXPECT_EQ(lists.Position(), 3);
+    EXPECT_TRUE(lists.Next(exists));
+    EXPECT_EQ(lists.CurrentPreset(), "B");
+    EXPECT_FALSE(lists.Next(exists));  // only a missing entry after it
+    EXPECT_EQ(lists.Position(), 4);
+    EXPECT_TRUE(lists.Previous(exists));
+    EXPECT_TRUE(lists.Previous(exists));
+    EXPECT_EQ(lists.Position(), 1);
+    EXPECT_FALSE(lists.Previous(exists));
+
+    // A list of missing presets is kept and shown, and nothing in it is played.
+    lists.Activate(1, exists);
+    EXPECT_EQ(lists.Position(), 0);
+    EXPECT_EQ(lists.CurrentPreset(), "Gone");
+    EXPECT_FALSE(lists.Next(exists));
+
+    // Entries removed under the position: it stays within the list; the list removed: none.
+    lists.Lists()[1].presets.clear();
+    lists.Fit();
+    EXPECT_EQ(lists.CurrentPreset(), "");
+    lists.Lists().pop_back();
+    lists.Fit();
+    EXPECT_EQ(lists.Active(), -1);
+    EXPECT_FALSE(lists.Next(exists));
+}
+
+}  // namespace
