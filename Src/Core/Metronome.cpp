@@ -136,7 +136,7 @@ std::int32_t Metronome::Start(IMetronomeEventHandler& handler, Configuration::Co
     _strategy = strategy;
     strategy->SetTimer(&_timer);
 
-    ISoundEngine* engine = _engineOverride != nullptr ? _engineOverride : SoundEngines::Get(settings.SoundEngineType);
+    ISoundEngine* engine = _standIns.engine != nullptr ? _standIns.engine : SoundEngines::Get(settings.SoundEngineType);
     strategy->SetSoundEngine(engine);
     if (engine == nullptr) {
         System::Log().Write(System::Error, "Core::Metronome::Start: no sound engine of type %u",
@@ -208,8 +208,8 @@ Timer::IClock* Metronome::TimerClock() const noexcept
 {
     // The output's frames are the clock while it runs; without it (a test's engine), the
     // timer's own clock.
-    if (_clockOverride != nullptr)
-        return _clockOverride;
+    if (_standIns.clock != nullptr)
+        return _standIns.clock;
     return _outputClock != nullptr && _outputClock->Available() ? _outputClock : nullptr;
 }
 

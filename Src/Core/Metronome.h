@@ -55,13 +55,13 @@ public:
     // The visual beat indicator the GUI installs (null: none, beats are shown nowhere). Takes
     // effect at the next start.
     void SetBeatIndicator(IBeatIndicator* indicator) noexcept;
-    // Plays every start through `engine` instead of the engine the settings name (null: the
-    // program's engines again). For tests.
-    void UseSoundEngine(ISoundEngine* engine) noexcept { _engineOverride = engine; }
-    // Ticks on `clock` (the output's frames) whenever its output runs (null: never).
-    void UseOutputClock(OutputClock* clock) noexcept { _outputClock = clock; }
-    // Ticks every start on `clock` instead (null: as above). For benchmarks that compare clocks.
-    void UseTimerClock(Timer::IClock* clock) noexcept { _clockOverride = clock; }
+    // The one seam for tests and benchmarks: what every start uses in place of the program's
+    // own parts (null: the program's own). Takes effect at the next start.
+    struct StandIns {
+        ISoundEngine* engine = nullptr;  // instead of the engine the settings name
+        Timer::IClock* clock = nullptr;  // instead of the output's frames or the timer's clock
+    };
+    void UseStandIns(const StandIns& standIns) noexcept { _standIns = standIns; }
 
     // The beat strategy of the last start (null before the first).
     MetronomeStrategy* CurrentStrategy() const noexcept { return _strategy; }
@@ -77,9 +77,8 @@ private:
     // The instruments of the last start, for rendering MIDI sounds at new volumes.
     std::uint32_t _instruments[NumVoices] = {};
     IBeatIndicator* _indicator;
-    ISoundEngine* _engineOverride = nullptr;
     OutputClock* _outputClock = nullptr;
-    Timer::IClock* _clockOverride = nullptr;
+    StandIns _standIns;
     // Paused by TogglePause: the timer stands, the output stays open. User-interface thread only.
     bool _paused = false;
 };
