@@ -59,7 +59,7 @@ public:
     void Wait(Platform::AutoResetEvent& event, int milliseconds) override { event.Wait(milliseconds); }
     void SleepUntil(std::int64_t deadline) override { Platform::Clock::SleepUntil(deadline); }
     std::int64_t FrameOf(std::int64_t due) override { return std::llround(_output.FrameAt(due + _output.LeadTime())); }
-    std::int64_t HeardAt(std::int64_t due) override { return due + _output.LeadTime(); }
+    Core::Moment HeardAt(std::int64_t due) override { return Core::Moment(std::chrono::nanoseconds(due + _output.LeadTime())); }
 
 private:
     Platform::AudioOutput& _output;
@@ -92,7 +92,7 @@ private:
 class QuietHandler final : public Core::IMetronomeEventHandler {
 public:
     void OnSpeedTrainerStarted(std::int32_t, bool) override {}
-    void OnTimerEvent(std::int32_t, std::int32_t, std::int64_t) override {}
+    void OnTimerEvent(std::int32_t, std::int32_t, Core::Moment) override {}
     void OnStopped(std::int32_t) override {}
     void OnError(std::int32_t) override { failed.store(true); }
     std::atomic<bool> failed{false};

@@ -7,26 +7,26 @@
 namespace Core {
 
 namespace {
-constexpr std::int64_t LongestNap = 5'000'000;
+constexpr std::chrono::nanoseconds LongestNap = std::chrono::milliseconds(5);
 }
 
-bool HeardTime::WaitUntil(std::int64_t heardAt, const std::function<bool()>& keepWaiting)
+HeardClock::time_point HeardClock::now() noexcept
 {
-    std::int64_t now = Platform::Clock::Now();
-    if (heardAt <= 0 || heardAt - now > LongestWait)
+    return time_point(duration(Platform::Clock::Now()));
+}
+
+bool HeardTime::WaitUntil(Moment heardAt, const std::function<bool()>& keepWaiting)
+{
+    Moment now = Now();
+    if (heardAt <= Moment() || heardAt - now > LongestWait)
         return keepWaiting();
     while (now < heardAt) {
         if (!keepWaiting())
             return false;
-        Platform::Clock::SleepUntil(std::min(heardAt, now + LongestNap));
-        now = Platform::Clock::Now();
+        Platform::Clock::SleepUntil(std::min(heardAt, now + LongestNap).time_since_epoch().count());
+        now = Now();
     }
     return keepWaiting();
-}
-
-std::int64_t HeardTime::Now() noexcept
-{
-    return Platform::Clock::Now();
 }
 
 }  // namespace Core

@@ -29,7 +29,7 @@ namespace {
 class NoBeatIndicator final : public IBeatIndicator {
 public:
     void Prepare(const Configuration::ConfigurationData&) override {}
-    void Show(int, std::int64_t) override {}
+    void Show(int, Moment) override {}
     void Hide() override {}
 };
 
@@ -253,7 +253,7 @@ void Metronome::TogglePause()
         _timer.Join();
         _paused = true;
         if (_strategy->IsVisual())
-            _strategy->GetIndicator()->Show(-1, 0);
+            _strategy->GetIndicator()->Show(-1, Moment());
         return;
     }
     if (!_paused)

@@ -17,7 +17,7 @@ public:
     double Frequency() override { return Platform::Clock::Frequency; }
     void Wait(Platform::AutoResetEvent& event, int milliseconds) override { event.Wait(milliseconds); }
     void SleepUntil(std::int64_t deadline) override { Platform::Clock::SleepUntil(deadline); }
-    std::int64_t HeardAt(std::int64_t due) override { return due; }
+    Moment HeardAt(std::int64_t due) override { return Moment(std::chrono::nanoseconds(due)); }
 };
 
 SystemClock systemClock;

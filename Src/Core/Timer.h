@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdint>
 
+#include "Core/HeardTime.h"
 #include "Core/ITimerControl.h"
 #include "Core/ITimerEventHandler.h"
 #include "Platform/AutoResetEvent.h"
@@ -33,11 +34,11 @@ public:
         // worker sleeps this way until shortly before a tick and spins only for the rest.
         virtual void SleepUntil(std::int64_t /*deadline*/) {}
         // The output frame a tick due at `due` sounds on (AnyFrame: this clock is not the
-        // output's, the clicks play at once), and the clock time in ns at which it is heard.
+        // output's, the clicks play at once), and the moment it is heard.
         virtual std::int64_t FrameOf(std::int64_t /*due*/) { return Platform::AnyFrame; }
-        virtual std::int64_t HeardAt(std::int64_t due)
+        virtual Moment HeardAt(std::int64_t due)
         {
-            return static_cast<std::int64_t>(static_cast<double>(due) * (1e9 / Frequency()));
+            return Moment(std::chrono::nanoseconds(static_cast<std::int64_t>(static_cast<double>(due) * (1e9 / Frequency()))));
         }
     };
 

@@ -737,7 +737,7 @@ bool StepSequencerControl::StartCursor(const Configuration::ConfigurationData& s
     _frames.store(0, std::memory_order_release);
     _framePending.store(false, std::memory_order_release);
     // Ticks counted before the thread gets going are its to show.
-    const std::uint32_t seen = _ticks.load(std::memory_order_acquire);
+    const std::uint32_t seen = _ticks.Count();
     if (!_cursorThread.Start([this, seen] { RunCursor(seen); })) {
         _cursorFlags.store(0, std::memory_order_release);
         System::ReportThreadStartError(_cursorThread.StartError());
@@ -757,12 +757,10 @@ void StepSequencerControl::StopCursor()
     repaint(0, 0, _clientWidth, std::max(0, ViewHeight()));
 }
 
-void StepSequencerControl::OnTick(std::int64_t heardAt) noexcept
+void StepSequencerControl::OnTick(Core::Moment heardAt) noexcept
 {
     // Timer thread: the tick's time and the count; the cursor thread finds them by itself.
-    const std::uint32_t next = _ticks.load(std::memory_order_relaxed) + 1;
-    _tickTimes[next % TickSlots].store(heardAt, std::memory_order_relaxed);
-    _ticks.store(next, std::memory_order_release);
+    _ticks.Push({-1, heardAt});
 }
 
 void StepSequencerControl::RunCursor(std::uint32_t seen)
@@ -770,7 +768,7 @@ void StepSequencerControl::RunCursor(std::uint32_t seen)
     // The thread looks for new ticks itself, so that the timer thread never has to wake it:
     // a tick costs the timer thread two stores and no system call.
     while (_cursorFlags.load(std::memory_order_acquire) & CursorRunning) {
-        const std::uint32_t latest = _ticks.load(std::memory_order_acquire);
+        const std::uint32_t latest = _ticks.Count();
         if (seen == latest) {
             std::this_thread::sleep_for(std::chrono::nanoseconds(TickPollInterval));
             continue;
@@ -778,8 +776,7 @@ void StepSequencerControl::RunCursor(std::uint32_t seen)
         while (seen != latest) {
             ++seen;
             // Show the step when it is heard. A thread that fell far behind catches up at once.
-            const std::int64_t heardAt =
-                latest - seen < TickSlots ? _tickTimes[seen % TickSlots].load(std::memory_order_relaxed) : 0;
+            const Core::Moment heardAt = _ticks.At(seen).heardAt;
             if (!Core::HeardTime::WaitUntil(heardAt, [this] { return (_cursorFlags.load(std::memory_order_acquire) & CursorRunning) != 0; }))
                 return;
             CursorFrame();

@@ -9,6 +9,7 @@
 #include <memory>
 #include <mutex>
 
+#include "Core/BeatHandOver.h"
 #include "GUI/Model/PixelImage.h"
 #include "GUI/Model/StepSequencerGrid.h"
 #include "GUI/Model/StepSequencerPainter.h"
@@ -98,7 +99,7 @@ public:
     // milliseconds and shows each when it is heard.
     bool StartCursor(const Configuration::ConfigurationData& settings);
     void StopCursor();
-    void OnTick(std::int64_t heardAt) noexcept;
+    void OnTick(Core::Moment heardAt) noexcept;
     bool CursorRuns() const { return (_cursorFlags.load(std::memory_order_acquire) & CursorRunning) != 0; }
 
     StepSequencerGrid& Grid() { return _grid; }
@@ -191,9 +192,7 @@ private:
     // Playback cursor.
     mutable std::mutex _lock;
     Platform::Thread _cursorThread;
-    static constexpr int TickSlots = 64;
-    std::atomic<std::int64_t> _tickTimes[TickSlots] = {};
-    std::atomic<std::uint32_t> _ticks{0};
+    Core::BeatHandOver _ticks;
     std::atomic<bool> _framePending{false};
     std::atomic<int> _frames{0};
     float _cursorX = 0.0f;

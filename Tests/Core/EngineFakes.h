@@ -73,7 +73,7 @@ public:
     {
         log.push_back("started " + std::to_string(tempo) + " " + std::to_string(hasWarmUp));
     }
-    void OnTimerEvent(std::int32_t events, std::int32_t tempo, std::int64_t) override
+    void OnTimerEvent(std::int32_t events, std::int32_t tempo, Core::Moment) override
     {
         log.push_back("event " + std::to_string(events) + " " + std::to_string(tempo));
     }
@@ -109,7 +109,7 @@ public:
 class RecordingIndicator final : public Core::IBeatIndicator {
 public:
     void Prepare(const Configuration::ConfigurationData&) override { ++prepared; }
-    void Show(int voice, std::int64_t heardAt) override
+    void Show(int voice, Core::Moment heardAt) override
     {
         shown.push_back(voice);
         heard.push_back(heardAt);
@@ -117,7 +117,7 @@ public:
     void Hide() override { ++hidden; }
 
     std::vector<int> shown;
-    std::vector<std::int64_t> heard;
+    std::vector<Core::Moment> heard;
     int prepared = 0;
     int hidden = 0;
 };
