@@ -87,9 +87,9 @@ public:
 // strategy asks of it.
 class FakeTimer final : public Core::ITimerControl {
 public:
-    bool SetInterval(double intervalMs) override
+    bool SetInterval(Core::Interval interval) override
     {
-        intervals.push_back(intervalMs);
+        intervals.push_back(interval.count());
         return true;
     }
     void Stop() override
