@@ -13,7 +13,6 @@
 #include "Core/StandardTimerStrategy.h"
 #include "Core/TrainerCurveSelection.h"
 #include "EngineFakes.h"
-#include "Platform/Clock.h"
 #include "Platform/Text.h"
 
 namespace {

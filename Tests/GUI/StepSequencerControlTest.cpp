@@ -11,7 +11,6 @@
 #include "GUI/Model/PixelImage.h"
 #include "GUI/Model/VoicePalette.h"
 #include "GUI/StepSequencerControl.h"
-#include "Platform/Clock.h"
 
 namespace {
 

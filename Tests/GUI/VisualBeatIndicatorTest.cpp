@@ -9,7 +9,6 @@
 #include "GUI/Model/PixelImage.h"
 #include "GUI/Model/VoicePalette.h"
 #include "GUI/VisualBeatIndicator.h"
-#include "Platform/Clock.h"
 
 namespace {
 
