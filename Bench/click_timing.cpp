@@ -59,7 +59,7 @@ public:
     void Wait(Platform::AutoResetEvent& event, int milliseconds) override { event.Wait(milliseconds); }
     void SleepUntil(std::int64_t deadline) override { Platform::Clock::SleepUntil(deadline); }
     std::int64_t FrameOf(std::int64_t due) override { return std::llround(_output.FrameAt(due + _output.LeadTime())); }
-    std::int64_t HeardAt(std::int64_t due) override { return due + _output.LeadTime(); }
+    Core::Moment HeardAt(std::int64_t due) override { return Core::Moment(std::chrono::nanoseconds(due + _output.LeadTime())); }
 
 private:
     Platform::AudioOutput& _output;
@@ -92,7 +92,7 @@ private:
 class QuietHandler final : public Core::IMetronomeEventHandler {
 public:
     void OnSpeedTrainerStarted(std::int32_t, bool) override {}
-    void OnTimerEvent(std::int32_t, std::int32_t, std::int64_t) override {}
+    void OnTimerEvent(std::int32_t, std::int32_t, Core::Moment) override {}
     void OnStopped(std::int32_t) override {}
     void OnError(std::int32_t) override { failed.store(true); }
     std::atomic<bool> failed{false};
@@ -264,14 +264,13 @@ int main(int argc, char** argv)
     for (std::uint32_t engineType : {Core::SoundEngines::Midi, Core::SoundEngines::AudioFile}) {
         const char* engineName = engineType == Core::SoundEngines::Midi ? "MIDI" : "file";
         CountingEngine engine(*Core::SoundEngines::Get(engineType));
-        metronome.UseSoundEngine(&engine);
         for (const Run& run : runs) {
             for (const bool old : {false, true}) {
                 if (old && loadRun)
                     continue;
                 auto settings = SettingsFor(run, engineType);
                 Platform::Text::Utf8ToUtf16(path, settings.File[0]);
-                metronome.UseTimerClock(old ? &mapped : nullptr);
+                metronome.UseStandIns({&engine, old ? &mapped : nullptr});
                 Tests::MonitorRecorder recorder(static_cast<int>(rate));
                 recorder.WaitUntilRecording();
                 const std::int64_t underflows = output.Underflows();
@@ -297,9 +296,8 @@ int main(int argc, char** argv)
                 Print(name, run, onsets, run.clicks, rate, output.Underflows() - underflows);
             }
         }
-        metronome.UseSoundEngine(nullptr);
     }
-    metronome.UseTimerClock(nullptr);
+    metronome.UseStandIns({});
     std::printf("late events %lld, dropped %lld, underflows %lld, clock loop restarts %d, rate vs clock %+.1f ppm\n",
                 static_cast<long long>(output.GetMixer().LateEvents()), static_cast<long long>(output.GetMixer().DroppedEvents()),
                 static_cast<long long>(output.Underflows()), output.MappingRestarts(),
@@ -311,7 +309,7 @@ int main(int argc, char** argv)
         // playing 120 bpm.
         auto settings = SettingsFor(runs[0], Core::SoundEngines::Midi);
         CountingEngine engine(*Core::SoundEngines::Get(Core::SoundEngines::Midi));
-        metronome.UseSoundEngine(&engine);
+        metronome.UseStandIns({&engine});
         std::vector<double> startups, reopened;
         for (int i = 0; i < 10; ++i) {
             // Every other start first closes the output, as after a long idle time.
@@ -348,7 +346,7 @@ int main(int argc, char** argv)
         std::printf("CPU of one core: playing 120 bpm %.2f %%, stopped with the output open %.2f %%, output closed "
                     "%.2f %%\n",
                     playing, stopped, closed);
-        metronome.UseSoundEngine(nullptr);
+        metronome.UseStandIns({});
     }
     std::remove(path.c_str());
     return bad == 0 ? 0 : 1;

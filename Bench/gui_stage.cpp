@@ -56,7 +56,7 @@ double PulseAndWait(GUI::BigFlash& flash, Core::BeatPulse pulse)
     while (flash.PulsesShown() == before)
         QApplication::processEvents(QEventLoop::AllEvents, 1);
     flash.repaint();
-    return static_cast<double>(Core::HeardTime::Now() - pulse.heardAt) / 1e6;
+    return std::chrono::duration<double, std::milli>(Core::HeardTime::Now() - pulse.heardAt).count();
 }
 
 // The time to draw the flash once at its current size, the median of 30 draws (ms).
@@ -141,22 +141,22 @@ int main(int argc, char** argv)
     // How late the flash comes: pulses heard 30 ms after they are handed over, as clicks are.
     std::vector<double> late;
     for (int beat = 0; beat < 40; ++beat) {
-        late.push_back(PulseAndWait(flash, {beat % 4, 4, beat % 4 == 0 ? 0 : 1, Core::HeardTime::Now() + 30'000'000}));
+        late.push_back(PulseAndWait(flash, {beat % 4, 4, beat % 4 == 0 ? 0 : 1, Core::HeardTime::Now() + std::chrono::milliseconds(30)}));
         Wait(20);
     }
     std::sort(late.begin(), late.end());
     std::printf("flash after its heard time (40 pulses): median %.2f ms, at most %.2f ms\n", late[late.size() / 2],
                 late.back());
 
-    PulseAndWait(flash, {0, 4, 0, 0});
+    PulseAndWait(flash, {0, 4, 0, Core::Moment()});
     std::printf("draw at 640 x 400: %.3f ms at ratio 1, %.3f ms at ratio 2\n", DrawTime(flash, 1.0),
                 DrawTime(flash, 2.0));
-    PulseAndWait(flash, {0, 4, 0, 0});
+    PulseAndWait(flash, {0, 4, 0, Core::Moment()});
     Save(flash.grab().toImage(), folder + QStringLiteral("/flash-window.png"));
     {
         QImage sharp(flash.size() * 2, QImage::Format_RGB32);
         sharp.setDevicePixelRatio(2.0);
-        PulseAndWait(flash, {0, 4, 0, 0});
+        PulseAndWait(flash, {0, 4, 0, Core::Moment()});
         flash.render(&sharp);
         Save(sharp, folder + QStringLiteral("/flash-window-2x.png"));
     }
@@ -166,10 +166,10 @@ int main(int argc, char** argv)
     if (QScreen* screen = flash.screen(); screen && flash.size() != screen->geometry().size())
         flash.setGeometry(screen->geometry());
     Wait(500);
-    PulseAndWait(flash, {2, 4, 1, 0});
+    PulseAndWait(flash, {2, 4, 1, Core::Moment()});
     std::printf("draw full screen %d x %d: %.3f ms at ratio 1, %.3f ms at ratio 2\n", flash.width(), flash.height(),
                 DrawTime(flash, 1.0), DrawTime(flash, 2.0));
-    PulseAndWait(flash, {2, 4, 1, 0});
+    PulseAndWait(flash, {2, 4, 1, Core::Moment()});
     Save(flash.grab().toImage(), folder + QStringLiteral("/flash-fullscreen.png"));
     flash.close();
     window.UseSetlist(-1);

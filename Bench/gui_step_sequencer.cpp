@@ -116,7 +116,7 @@ int main(int argc, char* argv[])
         const int before = grid.CursorFrames();
         QElapsedTimer tick;
         tick.start();
-        std::thread timer([&] { grid.OnTick(0); });
+        std::thread timer([&] { grid.OnTick(Core::Moment()); });
         timer.join();
         while (grid.CursorFrames() == before)
             std::this_thread::yield();

@@ -129,7 +129,7 @@ void RunTimer(const Run& run)
     Core::Timer timer;
     TickRecorder recorder(timer, run.ticks);
     const double cpuBefore = CpuSeconds();
-    if (!timer.Start(&recorder, run.intervalMs)) {
+    if (!timer.Start(&recorder, Core::Interval(run.intervalMs))) {
         std::printf("timer did not start\n");
         return;
     }
@@ -187,7 +187,7 @@ int main()
         // Which priority the worker threads actually ran at on this machine.
         Core::Timer timer;
         TickRecorder probe(timer, 1);
-        if (timer.Start(&probe, 20.0)) {
+        if (timer.Start(&probe, Core::Interval(20.0))) {
             timer.Join();
             scheduling = probe.Scheduling();
         }

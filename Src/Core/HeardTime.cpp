@@ -8,25 +8,30 @@
 namespace Core {
 
 namespace {
-constexpr std::int64_t LongestNap = 5'000'000;
+constexpr std::chrono::nanoseconds LongestNap = std::chrono::milliseconds(5);
 std::atomic<int> visualOffsetMs{0};
 }
 
-bool HeardTime::WaitUntil(std::int64_t heardAt, const std::function<bool()>& keepWaiting)
+HeardClock::time_point HeardClock::now() noexcept
 {
-    std::int64_t now = Platform::Clock::Now();
-    if (heardAt <= 0 || heardAt - now > LongestWait)
+    return time_point(duration(Platform::Clock::Now()));
+}
+
+bool HeardTime::WaitUntil(Moment heardAt, const std::function<bool()>& keepWaiting)
+{
+    Moment now = Now();
+    if (heardAt <= Moment() || heardAt - now > LongestWait)
         return keepWaiting();
     while (now < heardAt) {
         if (!keepWaiting())
             return false;
-        Platform::Clock::SleepUntil(std::min(heardAt, now + LongestNap));
-        now = Platform::Clock::Now();
+        Platform::Clock::SleepUntil(std::min(heardAt, now + LongestNap).time_since_epoch().count());
+        now = Now();
     }
     return keepWaiting();
 }
 
-bool HeardTime::WaitToShow(std::int64_t heardAt, const std::function<bool()>& keepWaiting)
+bool HeardTime::WaitToShow(Moment heardAt, const std::function<bool()>& keepWaiting)
 {
     return WaitUntil(SeenAt(heardAt), keepWaiting);
 }
@@ -41,17 +46,12 @@ int HeardTime::VisualOffsetMs() noexcept
     return visualOffsetMs.load(std::memory_order_relaxed);
 }
 
-std::int64_t HeardTime::SeenAt(std::int64_t heardAt) noexcept
+Moment HeardTime::SeenAt(Moment heardAt) noexcept
 {
-    if (heardAt <= 0)
+    if (heardAt <= Moment())
         return heardAt;
-    const std::int64_t seen = heardAt + static_cast<std::int64_t>(VisualOffsetMs()) * 1'000'000;
-    return seen > 0 ? seen : 1;
-}
-
-std::int64_t HeardTime::Now() noexcept
-{
-    return Platform::Clock::Now();
+    const Moment seen = heardAt + std::chrono::milliseconds(VisualOffsetMs());
+    return seen > Moment() ? seen : Moment(std::chrono::nanoseconds(1));
 }
 
 }  // namespace Core

@@ -1,34 +1,48 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 
 namespace Core {
+
+// The clock by which what is heard is timed: the system's monotonic clock (Platform::Clock).
+struct HeardClock {
+    using duration = std::chrono::nanoseconds;
+    using rep = duration::rep;
+    using period = duration::period;
+    using time_point = std::chrono::time_point<HeardClock>;
+    static constexpr bool is_steady = true;
+    static time_point now() noexcept;
+};
+
+// A moment on that clock; the clock's epoch (a value made by default) means "at once".
+using Moment = HeardClock::time_point;
 
 // What the eye sees follows the ear: a beat is shown when its tick is heard. The timer works out
 // that time once per tick (TickTime::heardAt); the windows that show beats wait for it here.
 class HeardTime {
 public:
     // A tick heard further ahead than this is shown at once: a delay that large is a fault.
-    static constexpr std::int64_t LongestWait = 500'000'000;
+    static constexpr std::chrono::nanoseconds LongestWait = std::chrono::milliseconds(500);
 
-    // Waits until the clock reads `heardAt` (ns; 0 or a passed time: not at all), in short naps
-    // so that the waiting thread can be stopped: it returns false as soon as `keepWaiting` says
-    // no, true once the time has come.
-    static bool WaitUntil(std::int64_t heardAt, const std::function<bool()>& keepWaiting);
+    // Waits until the clock reads `heardAt` (the epoch or a passed time: not at all), in short
+    // naps so that the waiting thread can be stopped: it returns false as soon as `keepWaiting`
+    // says no, true once the time has come.
+    static bool WaitUntil(Moment heardAt, const std::function<bool()>& keepWaiting);
+    // The clock time now.
+    static Moment Now() noexcept { return HeardClock::now(); }
     // What the eye sees waits for the heard time moved by the visual latency offset, which
     // makes up for headphones that sound late (positive: later) or a display that shows late
     // (negative: sooner; no sooner than the tick is handed over, a lead of the output's
     // latency).
-    static bool WaitToShow(std::int64_t heardAt, const std::function<bool()>& keepWaiting);
+    static bool WaitToShow(Moment heardAt, const std::function<bool()>& keepWaiting);
     static constexpr int LargestOffsetMs = 200;
     // Any thread; brought into -200..+200 ms.
     static void SetVisualOffsetMs(int milliseconds) noexcept;
     static int VisualOffsetMs() noexcept;
-    // The time to show a tick heard at `heardAt` (0, "at once", stays 0).
-    static std::int64_t SeenAt(std::int64_t heardAt) noexcept;
-    // The clock time now, in ns.
-    static std::int64_t Now() noexcept;
+    // The time to show a tick heard at `heardAt` (the epoch, "at once", stays so).
+    static Moment SeenAt(Moment heardAt) noexcept;
 };
 
 }  // namespace Core

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "Core/HeardTime.h"
+
 namespace Core {
 
 // One click as the big flash shows it: where it falls in the bar and who plays it.
@@ -9,7 +11,7 @@ struct BeatPulse {
     std::int32_t beat = -1;   // the beat's place in its bar, 0 the first; -1 a subdivision click
     std::int32_t beats = 0;   // beats in the bar
     std::int32_t voice = -1;  // the voice the indicator shows for a beat (0 the accent)
-    std::int64_t heardAt = 0; // clock time (ns) at which the click is heard
+    Moment heardAt;           // when the click is heard (the epoch: at once)
 };
 
 // The big flash as the engine sees it; the window behind it lives in the GUI. Unlike the small

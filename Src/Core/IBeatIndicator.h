@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "Core/HeardTime.h"
+
 namespace Configuration {
 class ConfigurationData;
 }
@@ -14,11 +16,11 @@ public:
     virtual ~IBeatIndicator() = default;
     // Takes the voices' sizes and colours from the settings; called at a start.
     virtual void Prepare(const Configuration::ConfigurationData& settings) = 0;
-    // Shows the disc of voice 0..11, or nothing for -1, at clock time `heardAt` (ns), when its
-    // click is heard. Called on the timer thread: must not block.
-    virtual void Show(int voice, std::int64_t heardAt) = 0;
-    // Shows the count-in's count (1, 2 ...) at clock time `heardAt`, as Show does a voice.
-    virtual void ShowCount(int count, std::int64_t heardAt) = 0;
+    // Shows the disc of voice 0..11, or nothing for -1, at `heardAt`, when its click is heard.
+    // Called on the timer thread: must not block.
+    virtual void Show(int voice, Moment heardAt) = 0;
+    // Shows the count-in's count (1, 2 ...) at `heardAt`, as Show does a voice.
+    virtual void ShowCount(int count, Moment heardAt) = 0;
     // Hides the indicator; called when playing stops.
     virtual void Hide() = 0;
 };

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "Core/HeardTime.h"
+
 namespace Core {
 
 // What the metronome reports to the window that started it.
@@ -19,8 +21,8 @@ public:
     // On the user-interface thread, inside Start, before the first tick.
     virtual void OnSpeedTrainerStarted(std::int32_t tempo, bool hasWarmUp) = 0;
     // On the timer thread, after a tick that reported events; tempo is 0 unless TempoChanged.
-    // heardAt: the clock time (ns) at which the tick is heard.
-    virtual void OnTimerEvent(std::int32_t events, std::int32_t tempo, std::int64_t heardAt) = 0;
+    // heardAt: when the tick is heard.
+    virtual void OnTimerEvent(std::int32_t events, std::int32_t tempo, Moment heardAt) = 0;
     // After Stop (user-interface thread) or an internal stop (timer thread).
     virtual void OnStopped(std::int32_t tempo) = 0;
     // On the timer thread, right after OnStopped, with a message identifier of the language object.

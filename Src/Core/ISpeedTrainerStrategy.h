@@ -10,6 +10,15 @@ struct TrainerRange {
     float End;           // end tempo, bpm
     std::int32_t Range;  // whole end tempo minus whole start tempo
     float Step;          // tempo step, bpm, signed like Range
+
+    // How many steps of Step make up Range, rounded; 0 without a step.
+    std::int32_t Steps() const
+    {
+        if (Step == 0.0f)
+            return 0;
+        const float exact = static_cast<float>(Range) / Step;
+        return static_cast<std::int32_t>(exact + 0.5);
+    }
 };
 
 // A speed-trainer tempo curve: how many stages a run has and the tempo of each.

@@ -10,7 +10,7 @@ namespace Core {
 class ITimerControl {
 public:
     virtual ~ITimerControl() = default;
-    virtual bool SetInterval(double intervalMs) = 0;
+    virtual bool SetInterval(Interval interval) = 0;
     virtual void Stop() = 0;
     virtual bool IsRunning() const = 0;
     // The tick being delivered (valid inside the tick): where its clicks go, when it is heard.

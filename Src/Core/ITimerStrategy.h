@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "Core/TickTime.h"
+
 namespace Configuration {
 class ConfigurationData;
 }
@@ -24,8 +26,8 @@ public:
     virtual ~ITimerStrategy() = default;
     // Prepares a run from the settings, including the run-time fields the start wrote.
     virtual void Initialise(Configuration::ConfigurationData& settings) = 0;
-    // Milliseconds between two ticks.
-    virtual double GetInterval() = 0;
+    // The time between two ticks.
+    virtual Interval GetInterval() = 0;
     virtual std::int32_t GetTempo() = 0;
     virtual void SetTempo(std::int32_t bpm) = 0;
     // True when the strategy owns the tempo (the user cannot change it while it plays).

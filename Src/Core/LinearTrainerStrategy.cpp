@@ -31,10 +31,7 @@ std::int32_t LinearTrainerStrategy::Initialise(const TrainerRange& range)
     _range = range.Range;
     _tempo = range.Start;
     _step = 0.0f;
-    if (range.Step == 0.0f)
-        return 1;
-    const float stepsExact = static_cast<float>(range.Range) / range.Step;
-    const std::int32_t n = static_cast<std::int32_t>(stepsExact + 0.5);
+    const std::int32_t n = range.Steps();
     // The selection never gives fewer than one step; a caller that does gets a single stage.
     if (n < 1)
         return 1;

@@ -31,8 +31,8 @@ namespace {
 class NoBeatIndicator final : public IBeatIndicator {
 public:
     void Prepare(const Configuration::ConfigurationData&) override {}
-    void Show(int, std::int64_t) override {}
-    void ShowCount(int, std::int64_t) override {}
+    void Show(int, Moment) override {}
+    void ShowCount(int, Moment) override {}
     void Hide() override {}
 };
 
@@ -140,7 +140,7 @@ std::int32_t Metronome::Start(IMetronomeEventHandler& handler, Configuration::Co
     _strategy = strategy;
     strategy->SetTimer(&_timer);
 
-    ISoundEngine* engine = _engineOverride != nullptr ? _engineOverride : SoundEngines::Get(settings.SoundEngineType);
+    ISoundEngine* engine = _standIns.engine != nullptr ? _standIns.engine : SoundEngines::Get(settings.SoundEngineType);
     strategy->SetSoundEngine(engine);
     if (engine == nullptr) {
         System::Log().Write(System::Error, "Core::Metronome::Start: no sound engine of type %u",
@@ -230,8 +230,8 @@ Timer::IClock* Metronome::TimerClock() const noexcept
 {
     // The output's frames are the clock while it runs; without it (a test's engine), the
     // timer's own clock.
-    if (_clockOverride != nullptr)
-        return _clockOverride;
+    if (_standIns.clock != nullptr)
+        return _standIns.clock;
     return _outputClock != nullptr && _outputClock->Available() ? _outputClock : nullptr;
 }
 
@@ -275,7 +275,7 @@ void Metronome::TogglePause()
         _timer.Join();
         _paused = true;
         if (_strategy->IsVisual())
-            _strategy->GetIndicator()->Show(-1, 0);
+            _strategy->GetIndicator()->Show(-1, Moment());
         return;
     }
     if (!_paused)

@@ -63,13 +63,13 @@ public:
     void SetBeatIndicator(IBeatIndicator* indicator) noexcept;
     // The big flash the GUI installs (null: none). Takes effect at the next start.
     void SetBeatFlash(IBeatFlash* flash) noexcept { _flash = flash; }
-    // Plays every start through `engine` instead of the engine the settings name (null: the
-    // program's engines again). For tests.
-    void UseSoundEngine(ISoundEngine* engine) noexcept { _engineOverride = engine; }
-    // Ticks on `clock` (the output's frames) whenever its output runs (null: never).
-    void UseOutputClock(OutputClock* clock) noexcept { _outputClock = clock; }
-    // Ticks every start on `clock` instead (null: as above). For benchmarks that compare clocks.
-    void UseTimerClock(Timer::IClock* clock) noexcept { _clockOverride = clock; }
+    // The one seam for tests and benchmarks: what every start uses in place of the program's
+    // own parts (null: the program's own). Takes effect at the next start.
+    struct StandIns {
+        ISoundEngine* engine = nullptr;  // instead of the engine the settings name
+        Timer::IClock* clock = nullptr;  // instead of the output's frames or the timer's clock
+    };
+    void UseStandIns(const StandIns& standIns) noexcept { _standIns = standIns; }
 
     // The beat strategy of the last start (null before the first).
     MetronomeStrategy* CurrentStrategy() const noexcept { return _strategy; }
@@ -89,9 +89,8 @@ private:
     IBeatFlash* _flash = nullptr;
     bool _muted = false;
     std::int32_t _barLimit = 0;
-    ISoundEngine* _engineOverride = nullptr;
     OutputClock* _outputClock = nullptr;
-    Timer::IClock* _clockOverride = nullptr;
+    StandIns _standIns;
     // Paused by TogglePause: the timer stands, the output stays open. User-interface thread only.
     bool _paused = false;
     CountIn _countIn;

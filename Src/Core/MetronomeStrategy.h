@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 
 #include "Core/CustomText.h"
@@ -41,8 +42,8 @@ public:
     static constexpr int PrimaryVoice = 3;
     static constexpr int SecondaryVoice = 4;
     static constexpr int BeepVoice = 5;
-    // How long the last click of a run that ends by itself may ring before the devices close (ns).
-    static constexpr std::int64_t LastClickRing = 200'000'000;
+    // How long the last click of a run that ends by itself may ring before the devices close.
+    static constexpr std::chrono::nanoseconds LastClickRing = std::chrono::milliseconds(200);
 
     MetronomeStrategy() noexcept;
     ~MetronomeStrategy() override = default;

@@ -37,9 +37,9 @@ void OutputClock::SleepUntil(std::int64_t frame)
     Platform::Clock::SleepUntil(_output.HandOverTime(frame));
 }
 
-std::int64_t OutputClock::HeardAt(std::int64_t due)
+Moment OutputClock::HeardAt(std::int64_t due)
 {
-    return _output.HeardAt(due);
+    return Moment(std::chrono::nanoseconds(_output.HeardAt(due)));
 }
 
 }  // namespace Core

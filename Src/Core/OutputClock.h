@@ -27,7 +27,7 @@ public:
     void Wait(Platform::AutoResetEvent& event, int milliseconds) override;
     void SleepUntil(std::int64_t frame) override;
     std::int64_t FrameOf(std::int64_t due) override { return due; }
-    std::int64_t HeardAt(std::int64_t due) override;
+    Moment HeardAt(std::int64_t due) override;
 
 private:
     Platform::AudioOutput& _output;

@@ -98,7 +98,7 @@ void SpeedTrainerTimerStrategy::Initialise(Configuration::ConfigurationData& set
         const float runMs = duration * 60000.0f;
         const float stageMs = runMs / static_cast<float>(_stageCount);
         _stageLength = static_cast<std::int32_t>(stageMs);
-        _countedTicksPerStage = AtLeastOneTick(static_cast<std::int32_t>(_stageLength / GetInterval()));
+        _countedTicksPerStage = AtLeastOneTick(static_cast<std::int32_t>(_stageLength / GetInterval().count()));
         const float warmupBeats = warmup * tempo;
         _warmUpTicksLeft = static_cast<std::int32_t>(warmupBeats * _timerTicksPerBeat);
         const float warmdownStageMs = 60000.0f * warmdown / 4.0f;

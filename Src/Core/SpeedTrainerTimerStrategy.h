@@ -16,7 +16,7 @@ public:
     static constexpr std::int32_t WarmDownStages = 4;
 
     void Initialise(Configuration::ConfigurationData& settings) override;
-    double GetInterval() override { return _interval.load(std::memory_order_relaxed); }
+    Interval GetInterval() override { return Interval(_interval.load(std::memory_order_relaxed)); }
     std::int32_t GetTempo() override;
     void SetTempo(std::int32_t) override {}
     bool ControlsTempo() override { return true; }

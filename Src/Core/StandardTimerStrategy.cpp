@@ -24,16 +24,16 @@ std::int32_t StandardTimerStrategy::TimerTicksPerBeat()
     return _visual ? 2 : 1;
 }
 
-double StandardTimerStrategy::GetInterval()
+Interval StandardTimerStrategy::GetInterval()
 {
     const double tempo = GetTempo();
     if (_ticksPerBeat != 0)
-        return 60000.0 / (tempo * _ticksPerBeat);
+        return Interval(60000.0 / (tempo * _ticksPerBeat));
     // Without subdivisions the pattern has two entries per beat when the indicator is on:
     // the beat, and half a beat later the entry that turns the indicator off.
     if (_visual)
-        return 30000.0 / tempo;
-    return 60000.0 / tempo;
+        return Interval(30000.0 / tempo);
+    return Interval(60000.0 / tempo);
 }
 
 }  // namespace Core

@@ -31,9 +31,9 @@ void StepSequencerTimerStrategy::SetTempo(std::int32_t bpm)
     _tempo.store(SettingsRange::ClampSigned(bpm, 10, 400), std::memory_order_relaxed);
 }
 
-double StepSequencerTimerStrategy::GetInterval()
+Interval StepSequencerTimerStrategy::GetInterval()
 {
-    return 60000.0 / (static_cast<double>(_timerTicksPerBeat) * GetTempo());
+    return Interval(60000.0 / (static_cast<double>(_timerTicksPerBeat) * GetTempo()));
 }
 
 std::int32_t StepSequencerTimerStrategy::OnTick(std::uint16_t)

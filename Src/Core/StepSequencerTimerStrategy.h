@@ -11,7 +11,7 @@ namespace Core {
 class StepSequencerTimerStrategy final : public ITimerStrategy {
 public:
     void Initialise(Configuration::ConfigurationData& settings) override;
-    double GetInterval() override;
+    Interval GetInterval() override;
     std::int32_t GetTempo() override { return _tempo.load(std::memory_order_relaxed); }
     void SetTempo(std::int32_t bpm) override;
     bool ControlsTempo() override { return false; }

@@ -1,18 +1,23 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 
+#include "Core/HeardTime.h"
 #include "Platform/Mixer.h"
 
 namespace Core {
 
+// The time between two ticks, in milliseconds with their fraction (60000 / bpm and its parts).
+using Interval = std::chrono::duration<double, std::milli>;
+
 // When a tick sounds, worked out once by the timer and handed on with it: the output frame its
-// clicks start on, and the clock time (ns) at which it is heard, when the beat indicator and the
+// clicks start on, and the moment it is heard, when the beat indicator and the
 // step sequencer's cursor show it.
 struct TickTime {
     // AnyFrame when the timer does not run on the output's frames: the clicks play at once.
     std::int64_t frame = Platform::AnyFrame;
-    std::int64_t heardAt = 0;
+    Moment heardAt;
 };
 
 }  // namespace Core

@@ -17,7 +17,7 @@ public:
     double Frequency() override { return Platform::Clock::Frequency; }
     void Wait(Platform::AutoResetEvent& event, int milliseconds) override { event.Wait(milliseconds); }
     void SleepUntil(std::int64_t deadline) override { Platform::Clock::SleepUntil(deadline); }
-    std::int64_t HeardAt(std::int64_t due) override { return due; }
+    Moment HeardAt(std::int64_t due) override { return Moment(std::chrono::nanoseconds(due)); }
 };
 
 SystemClock systemClock;
@@ -42,8 +42,9 @@ Timer& Timer::Instance()
     return timer;
 }
 
-void Timer::StoreInterval(double intervalMs)
+void Timer::StoreInterval(Interval interval)
 {
+    const double intervalMs = interval.count();
     int sleep = static_cast<int>(intervalMs - 1.5);
     _sleepTime.store(sleep < 0 ? 0 : sleep, std::memory_order_release);
     const double period = intervalMs * _frequency.load(std::memory_order_relaxed) / 1000.0;
@@ -51,7 +52,7 @@ void Timer::StoreInterval(double intervalMs)
     _countsPerTick.store(static_cast<std::int64_t>(period), std::memory_order_release);
 }
 
-bool Timer::Start(ITimerEventHandler* handler, double intervalMs, IClock* clock)
+bool Timer::Start(ITimerEventHandler* handler, Interval interval, IClock* clock)
 {
     if (_thread.IsCurrent())
         return false;
@@ -64,7 +65,7 @@ bool Timer::Start(ITimerEventHandler* handler, double intervalMs, IClock* clock)
     _handler = handler;
     _clock = clock ? clock : _ownClock;
     _frequency.store(_clock->Frequency(), std::memory_order_relaxed);
-    StoreInterval(intervalMs);
+    StoreInterval(interval);
     _intervalChanged.store(false, std::memory_order_release);
     _running.store(true, std::memory_order_release);
     if (!_thread.Start([this] { Run(); })) {
@@ -74,9 +75,9 @@ bool Timer::Start(ITimerEventHandler* handler, double intervalMs, IClock* clock)
     return true;
 }
 
-bool Timer::SetInterval(double intervalMs)
+bool Timer::SetInterval(Interval interval)
 {
-    StoreInterval(intervalMs);
+    StoreInterval(interval);
     _intervalChanged.store(true, std::memory_order_release);
     return _wake.Set();
 }
@@ -99,7 +100,7 @@ void Timer::Run()
     double period = _period.load(std::memory_order_acquire);
     int overshoots = 0;
     const double frequency = _frequency.load(std::memory_order_relaxed);
-    const auto spinMargin = static_cast<std::int64_t>(SpinMarginMs * frequency / 1000.0);
+    const auto spinMargin = static_cast<std::int64_t>(SpinMargin.count() * frequency / 1000.0);
     _currentSleep.store(sleepTime, std::memory_order_release);
 
     Platform::Thread::PinToFirstProcessor();

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdint>
 
+#include "Core/HeardTime.h"
 #include "Core/ITimerControl.h"
 #include "Core/ITimerEventHandler.h"
 #include "Platform/AutoResetEvent.h"
@@ -33,11 +34,11 @@ public:
         // worker sleeps this way until shortly before a tick and spins only for the rest.
         virtual void SleepUntil(std::int64_t /*deadline*/) {}
         // The output frame a tick due at `due` sounds on (AnyFrame: this clock is not the
-        // output's, the clicks play at once), and the clock time in ns at which it is heard.
+        // output's, the clicks play at once), and the moment it is heard.
         virtual std::int64_t FrameOf(std::int64_t /*due*/) { return Platform::AnyFrame; }
-        virtual std::int64_t HeardAt(std::int64_t due)
+        virtual Moment HeardAt(std::int64_t due)
         {
-            return static_cast<std::int64_t>(static_cast<double>(due) * (1e9 / Frequency()));
+            return Moment(std::chrono::nanoseconds(static_cast<std::int64_t>(static_cast<double>(due) * (1e9 / Frequency()))));
         }
     };
 
@@ -45,7 +46,7 @@ public:
     // high-resolution timer. A thread spinning at real-time priority for whole intervals would
     // be throttled by the kernel (frozen for tens of milliseconds every second) and would starve
     // every other thread on its processor.
-    static constexpr double SpinMarginMs = 0.2;
+    static constexpr Interval SpinMargin{0.2};
 
     explicit Timer(IClock* clock = nullptr);
     ~Timer() override;
@@ -58,10 +59,10 @@ public:
     // Starts ticking `handler` every `intervalMs` on `clock` (null: the timer's own); the first
     // tick comes at once. A worker left by an earlier Stop is joined first. False (and logged)
     // when the thread cannot start, or when called from the worker itself.
-    bool Start(ITimerEventHandler* handler, double intervalMs, IClock* clock = nullptr);
+    bool Start(ITimerEventHandler* handler, Interval interval, IClock* clock = nullptr);
     // Takes a new interval, from a tick or from any other thread: the next tick comes one new
     // interval after the last one (at once if that has passed), and the new grid goes on from it.
-    bool SetInterval(double intervalMs) override;
+    bool SetInterval(Interval interval) override;
     // Asks the worker to end; does not wait for it.
     void Stop() override;
     bool IsRunning() const noexcept override { return _running.load(std::memory_order_acquire); }
@@ -80,7 +81,7 @@ public:
     int CurrentSleepTime() const noexcept { return _currentSleep.load(std::memory_order_acquire); }
 
 private:
-    void StoreInterval(double intervalMs);
+    void StoreInterval(Interval interval);
     void Run();
 
     IClock* _ownClock;

@@ -99,7 +99,7 @@ void BigFlash::Pulse(const Core::BeatPulse& pulse) noexcept
     _beatNext.store(pulse.beat, std::memory_order_relaxed);
     _beatsNext.store(pulse.beats, std::memory_order_relaxed);
     _voiceNext.store(pulse.voice, std::memory_order_relaxed);
-    _heardNext.store(pulse.heardAt, std::memory_order_relaxed);
+    _heardNext.store(pulse.heardAt.time_since_epoch().count(), std::memory_order_relaxed);
     _sequence.store(sequence + 2, std::memory_order_release);
     _signals.fetch_add(1, std::memory_order_release);
     _signals.notify_one();
@@ -118,13 +118,14 @@ void BigFlash::Run(std::uint32_t seen)
             pulse.beat = _beatNext.load(std::memory_order_relaxed);
             pulse.beats = _beatsNext.load(std::memory_order_relaxed);
             pulse.voice = _voiceNext.load(std::memory_order_relaxed);
-            pulse.heardAt = _heardNext.load(std::memory_order_relaxed);
+            pulse.heardAt = Core::Moment(std::chrono::nanoseconds(_heardNext.load(std::memory_order_relaxed)));
             std::atomic_thread_fence(std::memory_order_acquire);
             if ((before & 1) == 0 && _sequence.load(std::memory_order_relaxed) == before)
                 break;
         }
-        // Shown when its click is heard, as the small indicator does.
-        if (!Core::HeardTime::WaitUntil(pulse.heardAt, [this] { return _running.load(std::memory_order_acquire); }))
+        // Shown when its click is heard (moved by the visual latency offset), as the small
+        // indicator does.
+        if (!Core::HeardTime::WaitToShow(pulse.heardAt, [this] { return _running.load(std::memory_order_acquire); }))
             return;
         QMetaObject::invokeMethod(this, [this, pulse] { Light(pulse); }, Qt::QueuedConnection);
     }
@@ -141,7 +142,7 @@ void BigFlash::Light(const Core::BeatPulse& pulse)
     ++_shown;
     _beats = pulse.beats;
     // Lit at most half the time to the click before, so that fast beats still flash.
-    const std::int64_t since = (pulse.heardAt - _lastHeardAt) / 2'000'000;
+    const std::int64_t since = std::chrono::duration_cast<std::chrono::milliseconds>(pulse.heardAt - _lastHeardAt).count() / 2;
     const auto litFor = [&](int most) { return since > 0 && since < most ? static_cast<int>(since) : most; };
     _lastHeardAt = pulse.heardAt;
     if (pulse.beat >= 0) {

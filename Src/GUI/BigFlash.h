@@ -76,7 +76,7 @@ private:
     std::uint32_t _litColour = 0;
     std::uint32_t _numberColour = 0;
     int _shown = 0;
-    std::int64_t _lastHeardAt = 0;
+    Core::Moment _lastHeardAt;
     bool _muted = false;
     QTimer* _dimTimer = nullptr;
     std::function<bool(int)> _forward;

@@ -32,7 +32,7 @@ void MetronomeEvents::OnSpeedTrainerStarted(std::int32_t tempo, bool)
     emit SpeedTrainerStarted(tempo);
 }
 
-void MetronomeEvents::OnTimerEvent(std::int32_t events, std::int32_t tempo, std::int64_t heardAt)
+void MetronomeEvents::OnTimerEvent(std::int32_t events, std::int32_t tempo, Core::Moment heardAt)
 {
     if (events & BarsPlayed)
         _barsPlayedRun.store(_run.load(std::memory_order_acquire), std::memory_order_release);

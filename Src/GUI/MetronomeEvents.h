@@ -30,7 +30,7 @@ public:
     std::int32_t Start(Core::IMetronome& metronome, Configuration::ConfigurationData& settings);
 
     void OnSpeedTrainerStarted(std::int32_t tempo, bool hasWarmUp) override;
-    void OnTimerEvent(std::int32_t events, std::int32_t tempo, std::int64_t heardAt) override;
+    void OnTimerEvent(std::int32_t events, std::int32_t tempo, Core::Moment heardAt) override;
     void OnStopped(std::int32_t tempo) override;
     void OnError(std::int32_t messageId) override;
 
@@ -48,7 +48,7 @@ signals:
     void Failed(int messageId);
     // On the TIMER THREAD, at every tick with a sub-step: for a receiver that hands the tick on
     // without waiting, connected with Qt::DirectConnection. heardAt: when the tick is heard.
-    void SubStepTick(std::int64_t heardAt);
+    void SubStepTick(Core::Moment heardAt);
 
     // The hand-over to this object's thread; for this object only.
     void TempoReported(quint32 run, int tempo, QPrivateSignal);

@@ -12,7 +12,6 @@ namespace GUI {
 namespace {
 
 std::unique_ptr<QTranslator> installed;
-QString testFolder;
 
 }  // namespace
 
@@ -47,18 +46,12 @@ bool QtTranslations::Follow(std::u16string_view name)
     if (locale.language() == QLocale::C || locale.language() == QLocale::English)
         return false;
     auto translator = std::make_unique<QTranslator>();
-    const QString folder =
-        testFolder.isEmpty() ? QLibraryInfo::path(QLibraryInfo::TranslationsPath) : testFolder;
+    const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
     if (!translator->load(locale, QStringLiteral("qtbase"), QStringLiteral("_"), folder))
         return false;
     QCoreApplication::installTranslator(translator.get());
     installed = std::move(translator);
     return true;
-}
-
-void QtTranslations::SetFolderForTesting(const QString& folder)
-{
-    testFolder = folder;
 }
 
 }  // namespace GUI

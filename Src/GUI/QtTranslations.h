@@ -18,9 +18,6 @@ public:
     // The locale of a language file: its name when that is a language code ("de", "pt_BR"), else
     // the language its LangEnglish entry names ("German"); C when neither says.
     static QLocale LocaleOf(const QString& fileName, const QString& englishName);
-
-    // Where Qt's catalogues are read from (tests point it elsewhere; empty: Qt's own folder).
-    static void SetFolderForTesting(const QString& folder);
 };
 
 }  // namespace GUI

@@ -22,43 +22,62 @@
 #include "Core/HeardTime.h"
 #include "GUI/ControlId.h"
 #include "GUI/Fonts.h"
-#include "GUI/Model/VoicePalette.h"
 #include "System/ILog.h"
 
 namespace GUI {
 
 namespace {
 
-// Pixels are 0xAARRGGBB with an opaque alpha byte, as a Format_RGB32 image wants them.
-constexpr std::uint32_t Opaque = 0xFF000000u;
-constexpr std::uint32_t White = 0xFFFFFFFFu;
-constexpr std::uint32_t OddRowShade = 0xFFF0F0F0u;
-constexpr std::uint32_t BandFill = 0xFFD8D8D8u;
-constexpr std::uint32_t BandOutline = 0xFFA0A0A0u;
+using Painter = StepSequencerPainter;
+constexpr std::uint32_t White = Painter::White;
 
-// Line colours (grey levels, the same in either byte order).
-const QColor InnerPen(0xE4, 0xE4, 0xE4);
-const QColor BeatPen(0xC0, 0xC0, 0xC0);
-const QColor AxisPen(0x20, 0x20, 0x20);
-
-// Hits: radius, outline and blend of the disc; selected hits are grey.
-constexpr float HitRadius = 7.0f;
-constexpr float HitOutline = 2.0f;
-constexpr float HitBlend = 1.0f;
-constexpr std::uint32_t SelectedHitColour = 0xC0C0C0;
-
-constexpr int NameLeft = 5;
-constexpr int BeatNumberTop = 5;
-constexpr int MarkerTop = 20;
-constexpr int MarkerSize = 10;
-constexpr int MarkerOffset = 141;  // marker left edge = column * column width + this
 constexpr int FullNameWidth = 110;
 constexpr int ShortNameWidth = 100;
 constexpr int LongestPrefix = StepSequencerGrid::NameCapacity - 1 - 3;  // room for "..."
-constexpr int CursorWidth = 3;
 
 // How often the cursor thread looks for a new tick: well within a frame of the screen.
 constexpr std::int64_t TickPollInterval = 2'000'000;
+
+// The texts and the start marker over the painter's image, with Qt's fonts and smooth edges.
+class QtDecorations final : public Painter::IDecorations {
+public:
+    QtDecorations(QImage& target, const QFont& font, const QString* names) : _painter(&target), _names(names)
+    {
+        _painter.setRenderHint(QPainter::Antialiasing, false);
+        _painter.setFont(font);
+    }
+
+    void BeatNumber(int left, int top, int width, int height, int number) override
+    {
+        _painter.setPen(Qt::black);
+        _painter.drawText(QRect(left, top, width, height), Qt::AlignLeft | Qt::AlignTop, QString::number(number));
+    }
+
+    void RowName(int left, int top, int width, int height, int row) override
+    {
+        _painter.setPen(Qt::black);
+        _painter.drawText(QRect(left, top, width, height), Qt::AlignLeft | Qt::AlignTop, _names[row]);
+    }
+
+    void StartMarker(double left) override
+    {
+        // A small flag pointing down at the column the playing starts from.
+        const int top = Painter::MarkerTop;
+        const int size = Painter::MarkerSize;
+        QPolygonF flag;
+        flag << QPointF(left, top) << QPointF(left + size - 1, top) << QPointF(left + (size - 1) / 2.0, top + size - 1);
+        _painter.save();
+        _painter.setRenderHint(QPainter::Antialiasing, true);
+        _painter.setPen(QColor(0x80, 0x00, 0x00));
+        _painter.setBrush(QColor(0xD0, 0x20, 0x20));
+        _painter.drawPolygon(flag);
+        _painter.restore();
+    }
+
+private:
+    QPainter _painter;
+    const QString* _names;
+};
 
 }  // namespace
 
@@ -328,11 +347,6 @@ void StepSequencerControl::RedrawHeader()
 {
     {
         std::lock_guard<std::mutex> lock(_lock);
-        if (!_image.pixels)
-            return;
-        const PixelImage view = _image.View();
-        for (int y = MarkerTop; y < HeaderHeight && y < view.height; ++y)
-            std::fill(view.Row(y) + NameColumnWidth, view.Row(y) + view.width, White);
         DrawMarkerLocked();
     }
     if (_repaintMode != RedrawAll)
@@ -344,115 +358,9 @@ void StepSequencerControl::RedrawLocked(int left, int top, int right, int bottom
 {
     if (!_image.pixels)
         return;
-    const PixelImage view = _image.View();
-    left = std::clamp(left, 0, view.width);
-    right = std::clamp(right, left, view.width);
-    top = std::clamp(top, 0, view.height);
-    bottom = std::clamp(bottom, top, view.height);
-    // Whole rows: the shading and the hits of a row are drawn as one.
-    if (top > HeaderHeight)
-        top = HeaderHeight + (top - HeaderHeight) / _rowHeight * _rowHeight;
-    if (bottom > HeaderHeight) {
-        bottom = HeaderHeight + (bottom - HeaderHeight + _rowHeight - 1) / _rowHeight * _rowHeight;
-        bottom = std::min(bottom, view.height);
-    }
-    if (top >= bottom)
-        return;
-
-    const int visibleRows = _grid.VisibleRowCount();
-    // 1. Background: white, odd display rows shaded.
-    for (int y = top; y < bottom; ++y)
-        std::fill(view.Row(y) + left, view.Row(y) + view.width, White);
-    for (int d = 1; d < visibleRows; d += 2) {
-        const int rowTop = HeaderHeight + d * _rowHeight;
-        if (rowTop < top || rowTop >= bottom)
-            continue;
-        for (int y = rowTop; y < rowTop + _rowHeight && y < view.height; ++y)
-            std::fill(view.Row(y) + std::max(left, NameColumnWidth), view.Row(y) + view.width, OddRowShade);
-    }
-
-    const int columns = _grid.ColumnCount();
-    const int cellsPerBeat = _grid.CellsPerBeat();
-    const int beatsPerBar = std::max(1, _grid.BeatsPerBar());
-    {
-        QImage target = _image.Wrap();
-        QPainter painter(&target);
-        painter.setRenderHint(QPainter::Antialiasing, false);
-        painter.setFont(_font);
-
-        // 2. The axes, then the column lines with the beat numbers above them.
-        painter.setPen(AxisPen);
-        painter.drawLine(NameColumnWidth, HeaderHeight, NameColumnWidth, ViewHeight() - 1);
-        painter.drawLine(NameColumnWidth, HeaderHeight, view.width - 1, HeaderHeight);
-        const int lineTop = std::max(top, HeaderHeight);
-        const bool header = top < HeaderHeight;
-        auto line = [&](int column, const QColor& colour, int label) {
-            const int x = FirstColumnX + column * _columnWidth;
-            painter.setPen(colour);
-            if (lineTop < bottom)
-                painter.drawLine(x, lineTop, x, bottom - 1);
-            if (header && label > 0) {
-                painter.setPen(Qt::black);
-                painter.drawText(QRect(x - 3, BeatNumberTop, 40, HeaderHeight - BeatNumberTop), Qt::AlignLeft | Qt::AlignTop,
-                                 QString::number(label));
-            }
-        };
-        int column = 0;
-        if (cellsPerBeat != 0) {
-            const bool compound = _grid.CompoundTime();
-            for (int bar = 0; bar < _grid.NumBars() && column < columns; ++bar) {
-                const int groups = compound ? (beatsPerBar + 2) / 3 : beatsPerBar;
-                for (int g = 0; g < groups && column < columns; ++g) {
-                    int size = cellsPerBeat;
-                    if (compound)
-                        size = (g == groups - 1 && beatsPerBar % 3 != 0) ? beatsPerBar % 3 : 3;
-                    for (int k = 0; k < size && column < columns; ++k, ++column)
-                        line(column, k == 0 ? BeatPen : InnerPen, k == 0 ? g + 1 : 0);
-                }
-            }
-        } else {
-            for (; column < columns; ++column)
-                line(column, AxisPen, column % beatsPerBar + 1);
-        }
-
-        // 3. The names of the visible rows.
-        if (left < NameColumnWidth) {
-            painter.setPen(Qt::black);
-            for (int d = 0; d < visibleRows; ++d) {
-                const int r = _grid.RowOfDisplayRow(d);
-                if (r < 0)
-                    continue;
-                const int y = HeaderHeight + d * _rowHeight + _rowHeight / 2 - 9;
-                painter.drawText(QRect(NameLeft, y, NameColumnWidth - NameLeft - 1, 20), Qt::AlignLeft | Qt::AlignTop,
-                                 _names[r]);
-            }
-        }
-    }
-
-    // 4. The hits, blended into the shade of their row.
-    for (int d = 0; d < visibleRows; ++d) {
-        const int r = _grid.RowOfDisplayRow(d);
-        if (r < 0)
-            continue;
-        const int centreY = HeaderHeight + d * _rowHeight + _rowHeight / 2;
-        if (centreY < top - 5 || centreY > bottom + 5)
-            continue;
-        const std::uint32_t background = (d & 1) ? 0xF0F0F0 : 0xFFFFFF;
-        for (int j = 0; j < columns; ++j) {
-            const std::uint8_t cell = _grid.Cell(r, j);
-            if (!StepSequencerGrid::IsHit(cell))
-                continue;
-            const std::uint32_t colour = StepSequencerGrid::IsSelected(cell)
-                                             ? SelectedHitColour
-                                             : VoiceColour(cell & StepSequencerGrid::ColourBits);
-            _circle.Draw(colour, view, background, HitRadius, static_cast<float>(FirstColumnX + j * _columnWidth),
-                         static_cast<float>(centreY), HitOutline, HitBlend);
-        }
-    }
-
-    // 5. The start marker.
-    if (top < HeaderHeight)
-        DrawMarkerLocked();
+    QImage target = _image.Wrap();
+    QtDecorations decorations(target, _font, _names);
+    _painter.Redraw(_image.View(), PainterLayout(), left, top, right, bottom, decorations);
 }
 
 void StepSequencerControl::DrawMarkerLocked()
@@ -460,16 +368,8 @@ void StepSequencerControl::DrawMarkerLocked()
     if (!_image.pixels)
         return;
     QImage target = _image.Wrap();
-    QPainter painter(&target);
-    painter.setRenderHint(QPainter::Antialiasing, true);
-    const qreal left = _grid.StartColumn() * _columnWidth + MarkerOffset;
-    // A small flag pointing down at the column the playing starts from.
-    QPolygonF flag;
-    flag << QPointF(left, MarkerTop) << QPointF(left + MarkerSize - 1, MarkerTop)
-         << QPointF(left + (MarkerSize - 1) / 2.0, MarkerTop + MarkerSize - 1);
-    painter.setPen(QColor(0x80, 0x00, 0x00));
-    painter.setBrush(QColor(0xD0, 0x20, 0x20));
-    painter.drawPolygon(flag);
+    QtDecorations decorations(target, _font, _names);
+    _painter.RedrawMarker(_image.View(), PainterLayout(), decorations);
 }
 
 void StepSequencerControl::paintEvent(QPaintEvent* event)
@@ -513,11 +413,7 @@ QImage StepSequencerControl::Picture() const
 
 void StepSequencerControl::CopyGridToOverlayLocked()
 {
-    if (!_image.pixels)
-        return;
-    const int rows = std::clamp(ViewHeight(), 0, _image.height);
-    std::memcpy(_overlay.pixels.get(), _image.pixels.get(),
-                static_cast<std::size_t>(rows) * static_cast<std::size_t>(_image.width) * sizeof(std::uint32_t));
+    Painter::CopyRows(_image.View(), _overlay.View(), ViewHeight());
 }
 
 void StepSequencerControl::RebuildOverlayLocked()
@@ -528,19 +424,7 @@ void StepSequencerControl::RebuildOverlayLocked()
 
 void StepSequencerControl::InvertCursorLocked()
 {
-    // A checkerboard inversion: it shows on any background and a second one takes it away.
-    if (!_overlay.pixels)
-        return;
-    const PixelImage view = _overlay.View();
-    const int left = static_cast<int>(_cursorX);
-    const int right = std::min(left + CursorWidth, view.width);
-    const int bottom = std::min(HeaderHeight + _cursorHeight, std::min(ViewHeight(), view.height));
-    for (int y = HeaderHeight; y < bottom; ++y) {
-        std::uint32_t* row = view.Row(y);
-        for (int x = std::max(left, 0); x < right; ++x)
-            if (((x + y) & 1) == 0)
-                row[x] ^= 0x00FFFFFFu;
-    }
+    Painter::InvertCursor(_overlay.View(), static_cast<int>(_cursorX), _cursorHeight, ViewHeight());
 }
 
 // ---- Scrolling ------------------------------------------------------------------------------
@@ -684,10 +568,10 @@ bool StepSequencerControl::CellAt(int x, int y, int& displayRow, int& column) co
 int StepSequencerControl::MarkerColumnAt(int x, int y) const
 {
     const int scroll = ScrollPosition();
-    if (_grid.VisibleRowCount() == 0 || x <= NameColumnWidth - scroll || y < MarkerTop - 1 || y > HeaderHeight - 1)
+    if (_grid.VisibleRowCount() == 0 || x <= NameColumnWidth - scroll || y < Painter::MarkerTop - 1 || y > HeaderHeight - 1)
         return -1;
     for (int j = 0; j < _grid.ColumnCount(); ++j) {
-        const int left = j * _columnWidth - scroll + MarkerOffset;
+        const int left = j * _columnWidth - scroll + Painter::MarkerOffset;
         if (left < x && x < left + 8)
             return j;
     }
@@ -755,28 +639,7 @@ void StepSequencerControl::DrawBand()
         if (!_image.pixels)
             return;
         CopyGridToOverlayLocked();
-        const PixelImage grid = _image.View();
-        const PixelImage overlay = _overlay.View();
-        const int left = std::clamp(std::min(_bandStartX, _bandEndX), 0, overlay.width);
-        const int right = std::clamp(std::max(_bandStartX, _bandEndX), left, overlay.width);
-        const int top = std::clamp(std::min(_bandStartY, _bandEndY), 0, std::min(ViewHeight(), overlay.height));
-        const int bottom = std::clamp(std::max(_bandStartY, _bandEndY), top, std::min(ViewHeight(), overlay.height));
-        for (int y = top; y < bottom; ++y) {
-            std::uint32_t* row = overlay.Row(y);
-            const std::uint32_t* under = grid.Row(y);
-            for (int x = left; x < right; ++x) {
-                const bool edge = x == left || x == right - 1 || y == top || y == bottom - 1;
-                const std::uint32_t band = edge ? BandOutline : BandFill;
-                // Half band, half grid, so that the hits show through.
-                std::uint32_t blended = Opaque;
-                for (int shift = 0; shift < 24; shift += 8) {
-                    const std::uint32_t g = (under[x] >> shift) & 0xFF;
-                    const std::uint32_t o = (band >> shift) & 0xFF;
-                    blended |= ((g * 127 + o * 128) >> 8) << shift;
-                }
-                row[x] = blended;
-            }
-        }
+        Painter::Band(_image.View(), _overlay.View(), _bandStartX, _bandStartY, _bandEndX, _bandEndY, ViewHeight());
     }
     _overlayShown = true;
     if (_repaintMode != RedrawAll)
@@ -874,7 +737,7 @@ bool StepSequencerControl::StartCursor(const Configuration::ConfigurationData& s
     _frames.store(0, std::memory_order_release);
     _framePending.store(false, std::memory_order_release);
     // Ticks counted before the thread gets going are its to show.
-    const std::uint32_t seen = _ticks.load(std::memory_order_acquire);
+    const std::uint32_t seen = _ticks.Count();
     if (!_cursorThread.Start([this, seen] { RunCursor(seen); })) {
         _cursorFlags.store(0, std::memory_order_release);
         System::ReportThreadStartError(_cursorThread.StartError());
@@ -894,12 +757,10 @@ void StepSequencerControl::StopCursor()
     repaint(0, 0, _clientWidth, std::max(0, ViewHeight()));
 }
 
-void StepSequencerControl::OnTick(std::int64_t heardAt) noexcept
+void StepSequencerControl::OnTick(Core::Moment heardAt) noexcept
 {
     // Timer thread: the tick's time and the count; the cursor thread finds them by itself.
-    const std::uint32_t next = _ticks.load(std::memory_order_relaxed) + 1;
-    _tickTimes[next % TickSlots].store(heardAt, std::memory_order_relaxed);
-    _ticks.store(next, std::memory_order_release);
+    _ticks.Push({-1, heardAt});
 }
 
 void StepSequencerControl::RunCursor(std::uint32_t seen)
@@ -907,7 +768,7 @@ void StepSequencerControl::RunCursor(std::uint32_t seen)
     // The thread looks for new ticks itself, so that the timer thread never has to wake it:
     // a tick costs the timer thread two stores and no system call.
     while (_cursorFlags.load(std::memory_order_acquire) & CursorRunning) {
-        const std::uint32_t latest = _ticks.load(std::memory_order_acquire);
+        const std::uint32_t latest = _ticks.Count();
         if (seen == latest) {
             std::this_thread::sleep_for(std::chrono::nanoseconds(TickPollInterval));
             continue;
@@ -915,8 +776,7 @@ void StepSequencerControl::RunCursor(std::uint32_t seen)
         while (seen != latest) {
             ++seen;
             // Show the step when it is heard. A thread that fell far behind catches up at once.
-            const std::int64_t heardAt =
-                latest - seen < TickSlots ? _tickTimes[seen % TickSlots].load(std::memory_order_relaxed) : 0;
+            const Core::Moment heardAt = _ticks.At(seen).heardAt;
             if (!Core::HeardTime::WaitToShow(heardAt, [this] { return (_cursorFlags.load(std::memory_order_acquire) & CursorRunning) != 0; }))
                 return;
             CursorFrame();

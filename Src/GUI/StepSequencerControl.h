@@ -9,9 +9,10 @@
 #include <memory>
 #include <mutex>
 
-#include "GUI/Model/Circle.h"
+#include "Core/BeatHandOver.h"
 #include "GUI/Model/PixelImage.h"
 #include "GUI/Model/StepSequencerGrid.h"
+#include "GUI/Model/StepSequencerPainter.h"
 #include "Platform/Thread.h"
 
 class QScrollBar;
@@ -25,7 +26,8 @@ namespace GUI {
 // The step sequencer's grid window: names on the left, beat numbers and the start marker along
 // the top, one row per voice and one column per step. The whole grid is drawn into an
 // off-screen image and the visible part is shown in one copy; a scroll bar moves the view when
-// the columns do not fit. Mouse and keys edit the grid model.
+// the columns do not fit. Mouse and keys edit the grid model. The drawing is the painter's
+// (StepSequencerPainter); this window lays out, scrolls, edits and draws the texts.
 //
 // While the dialog previews the rhythm, a thread moves a playback cursor across the grid, one
 // sub-step per metronome tick, showing each position when its click is heard (one output
@@ -35,10 +37,10 @@ class StepSequencerControl final : public QWidget {
     Q_OBJECT
 public:
     static constexpr int ControlId = 1025;
-    // Geometry in image coordinates (window x = image x - scroll position).
-    static constexpr int NameColumnWidth = 125;  // the vertical axis runs at this x
-    static constexpr int HeaderHeight = 30;      // the horizontal axis runs at this y
-    static constexpr int FirstColumnX = 145;     // line and hit centre of column 0
+    // Geometry in image coordinates (window x = image x - scroll position): the painter's.
+    static constexpr int NameColumnWidth = StepSequencerPainter::NameColumnWidth;
+    static constexpr int HeaderHeight = StepSequencerPainter::HeaderHeight;
+    static constexpr int FirstColumnX = StepSequencerPainter::FirstColumnX;
     static constexpr int NarrowestColumn = 16;
     static constexpr int WidestScrolledColumn = 20;
     static constexpr int ScrollSlack = 200;  // the scroll range ends this far past the last column
@@ -97,7 +99,7 @@ public:
     // milliseconds and shows each when it is heard.
     bool StartCursor(const Configuration::ConfigurationData& settings);
     void StopCursor();
-    void OnTick(std::int64_t heardAt) noexcept;
+    void OnTick(Core::Moment heardAt) noexcept;
     bool CursorRuns() const { return (_cursorFlags.load(std::memory_order_acquire) & CursorRunning) != 0; }
 
     StepSequencerGrid& Grid() { return _grid; }
@@ -161,6 +163,7 @@ private:
     // Window thread, lock held: draws a region of the grid into the grid image.
     void RedrawLocked(int left, int top, int right, int bottom);
     void DrawMarkerLocked();
+    StepSequencerPainter::Layout PainterLayout() const { return {_rowHeight, _columnWidth, ViewHeight()}; }
     // Lock held: a fresh overlay of the grid with the cursor strip on it.
     void RebuildOverlayLocked();
     void CopyGridToOverlayLocked();
@@ -175,7 +178,7 @@ private:
     void ShowCursorFrame();
 
     StepSequencerGrid _grid;
-    Circle _circle{24};
+    StepSequencerPainter _painter{_grid};
     std::atomic<int> _cursorFlags{0};
     QScrollBar* _scrollBar = nullptr;
     ImageBuffer _image;    // the grid as drawn
@@ -189,9 +192,7 @@ private:
     // Playback cursor.
     mutable std::mutex _lock;
     Platform::Thread _cursorThread;
-    static constexpr int TickSlots = 64;
-    std::atomic<std::int64_t> _tickTimes[TickSlots] = {};
-    std::atomic<std::uint32_t> _ticks{0};
+    Core::BeatHandOver _ticks;
     std::atomic<bool> _framePending{false};
     std::atomic<int> _frames{0};
     float _cursorX = 0.0f;

@@ -10,15 +10,6 @@
 
 namespace GUI {
 
-namespace {
-
-std::int64_t Pack(int voice, std::int64_t time)
-{
-    return ((time / 1000) << 8) | static_cast<std::int64_t>((voice + 1) & 0xFF);
-}
-
-}  // namespace
-
 VisualBeatIndicator::VisualBeatIndicator(QWidget* parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("VisualBeatIndicator"));
@@ -58,7 +49,7 @@ void VisualBeatIndicator::Prepare(const Configuration::ConfigurationData& settin
         _sizes[i] = static_cast<std::int32_t>(settings.Size[i]);
         _colours[i] = static_cast<std::int32_t>(settings.Colour[i]);
     }
-    _next.store(Pack(-1, 0), std::memory_order_release);
+    _beats.Push({});
     _running.store(true, std::memory_order_release);
     // What the thread has seen is taken now: a Show made before the thread gets going counts.
     const std::uint32_t seen = _signals.load(std::memory_order_acquire);
@@ -68,20 +59,20 @@ void VisualBeatIndicator::Prepare(const Configuration::ConfigurationData& settin
     }
 }
 
-void VisualBeatIndicator::Show(int voice, std::int64_t heardAt)
+void VisualBeatIndicator::Show(int voice, Core::Moment heardAt)
 {
-    // On the timer thread: two stores and a wake, nothing that waits.
-    _next.store(Pack(voice < 0 || voice > 11 ? -1 : voice, heardAt), std::memory_order_release);
+    // On the timer thread: a few stores and a wake, nothing that waits.
+    _beats.Push({voice < 0 || voice > 11 ? -1 : voice, heardAt});
     _signals.fetch_add(1, std::memory_order_release);
     _signals.notify_one();
 }
 
-void VisualBeatIndicator::ShowCount(int count, std::int64_t heardAt)
+void VisualBeatIndicator::ShowCount(int count, Core::Moment heardAt)
 {
     const int shown = FirstCount + count;
     if (count < 1 || shown > LastCount)
         return Show(-1, heardAt);
-    _next.store(Pack(shown, heardAt), std::memory_order_release);
+    _beats.Push({shown, heardAt});
     _signals.fetch_add(1, std::memory_order_release);
     _signals.notify_one();
 }
@@ -106,14 +97,12 @@ void VisualBeatIndicator::Run(std::uint32_t seen)
         if (!_running.load(std::memory_order_acquire))
             return;
         seen = _signals.load(std::memory_order_acquire);
-        std::int64_t next = _next.load(std::memory_order_acquire);
-        int voice = static_cast<int>(next & 0xFF) - 1;
-        const std::int64_t heardAt = (next >> 8) * 1000;
+        const Core::BeatHandOver::Beat beat = _beats.At(_beats.Count());
 
         // Show the flash when its click is heard, not when it was scheduled.
-        if (!Core::HeardTime::WaitToShow(heardAt, [this] { return _running.load(std::memory_order_acquire); }))
+        if (!Core::HeardTime::WaitToShow(beat.heardAt, [this] { return _running.load(std::memory_order_acquire); }))
             return;
-        DrawFrame(voice);
+        DrawFrame(beat.voice);
         _frames.fetch_add(1, std::memory_order_release);
         QMetaObject::invokeMethod(this, [this] { update(); }, Qt::QueuedConnection);
     }

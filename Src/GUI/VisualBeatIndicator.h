@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <mutex>
 
+#include "Core/BeatHandOver.h"
 #include "Core/IBeatIndicator.h"
 #include "GUI/Model/Circle.h"
 #include "Platform/Thread.h"
@@ -28,8 +29,8 @@ public:
     bool CreateVisualIndicatorWindow(QWidget* parent);
 
     void Prepare(const Configuration::ConfigurationData& settings) override;
-    void Show(int voice, std::int64_t heardAt) override;
-    void ShowCount(int count, std::int64_t heardAt) override;
+    void Show(int voice, Core::Moment heardAt) override;
+    void ShowCount(int count, Core::Moment heardAt) override;
     void Hide() override;
 
     bool Running() const { return _running.load(std::memory_order_acquire); }
@@ -58,9 +59,9 @@ private:
     std::uint32_t _foreground = 0;
     Platform::Thread _thread;
     std::atomic<bool> _running{false};
-    // What to show next, written whole by Show: the voice + 1 in the low byte, the time it is
-    // heard in microseconds above it. The counter tells the thread that something new is there.
-    std::atomic<std::int64_t> _next{0};
+    // What to show: the beats Show hands over; the thread shows the latest. The counter tells
+    // the thread that something new is there.
+    Core::BeatHandOver _beats;
     std::atomic<std::uint32_t> _signals{0};
     std::atomic<int> _frames{0};
 };

@@ -73,7 +73,7 @@ public:
     {
         log.push_back("started " + std::to_string(tempo) + " " + std::to_string(hasWarmUp));
     }
-    void OnTimerEvent(std::int32_t events, std::int32_t tempo, std::int64_t) override
+    void OnTimerEvent(std::int32_t events, std::int32_t tempo, Core::Moment) override
     {
         log.push_back("event " + std::to_string(events) + " " + std::to_string(tempo));
     }
@@ -87,9 +87,9 @@ public:
 // strategy asks of it.
 class FakeTimer final : public Core::ITimerControl {
 public:
-    bool SetInterval(double intervalMs) override
+    bool SetInterval(Core::Interval interval) override
     {
-        intervals.push_back(intervalMs);
+        intervals.push_back(interval.count());
         return true;
     }
     void Stop() override
@@ -109,17 +109,17 @@ public:
 class RecordingIndicator final : public Core::IBeatIndicator {
 public:
     void Prepare(const Configuration::ConfigurationData&) override { ++prepared; }
-    void Show(int voice, std::int64_t heardAt) override
+    void Show(int voice, Core::Moment heardAt) override
     {
         shown.push_back(voice);
         heard.push_back(heardAt);
     }
     // A count shows as 100 + the count.
-    void ShowCount(int count, std::int64_t heardAt) override { Show(100 + count, heardAt); }
+    void ShowCount(int count, Core::Moment heardAt) override { Show(100 + count, heardAt); }
     void Hide() override { ++hidden; }
 
     std::vector<int> shown;
-    std::vector<std::int64_t> heard;
+    std::vector<Core::Moment> heard;
     int prepared = 0;
     int hidden = 0;
 };

@@ -28,17 +28,17 @@ TEST(StandardTimerStrategy, IntervalFollowsTicksPerBeatAndIndicator)
     Core::StandardTimerStrategy standard;
     auto settings = Settings(0, 0);
     standard.Initialise(settings);
-    EXPECT_DOUBLE_EQ(standard.GetInterval(), 500.0);
+    EXPECT_DOUBLE_EQ(standard.GetInterval().count(), 500.0);
     settings.VisualIndicator = 1;  // beat and indicator-off entries: two per beat
     standard.Initialise(settings);
-    EXPECT_DOUBLE_EQ(standard.GetInterval(), 250.0);
+    EXPECT_DOUBLE_EQ(standard.GetInterval().count(), 250.0);
     settings.TicksPerBeat = 6;
     standard.Initialise(settings);
-    EXPECT_NEAR(standard.GetInterval(), 83.333, 0.001);
+    EXPECT_NEAR(standard.GetInterval().count(), 83.333, 0.001);
 
     standard.SetTempo(60);
     EXPECT_EQ(standard.GetTempo(), 60);
-    EXPECT_NEAR(standard.GetInterval(), 166.667, 0.001);
+    EXPECT_NEAR(standard.GetInterval().count(), 166.667, 0.001);
     EXPECT_FALSE(standard.ControlsTempo());
     EXPECT_EQ(standard.OnTick(0), ITimerStrategy::Advance);
 }
@@ -49,7 +49,7 @@ TEST(StandardTimerStrategy, TempoOutsideTheAcceptedRangeNeverDividesByZero)
     auto settings = Settings(0, 0);
     settings.Bpm = 0;
     standard.Initialise(settings);
-    EXPECT_DOUBLE_EQ(standard.GetInterval(), 6000.0);  // as 10 bpm
+    EXPECT_DOUBLE_EQ(standard.GetInterval().count(), 6000.0);  // as 10 bpm
     standard.SetTempo(-5);
     EXPECT_EQ(standard.GetTempo(), 10);
     standard.SetTempo(100000);
@@ -62,7 +62,7 @@ TEST(StepSequencerTimerStrategy, SubStepsAndAdvanceOnTheFirstOfEach)
     auto settings = Settings(4, 0);
     sequencer.Initialise(settings);
     EXPECT_EQ(sequencer.SubStepsPerStep(), 8);
-    EXPECT_DOUBLE_EQ(sequencer.GetInterval(), 15.625);
+    EXPECT_DOUBLE_EQ(sequencer.GetInterval().count(), 15.625);
     for (int tick = 0; tick < 24; ++tick)
         EXPECT_EQ(sequencer.OnTick(0), tick % 8 == 0 ? 0x1008 : 0x08) << "tick " << tick;
 
@@ -83,9 +83,9 @@ TEST(StepSequencerTimerStrategy, SubStepsAndAdvanceOnTheFirstOfEach)
     settings.Bpm = 120;
     settings.TicksPerBeat = 0;
     sequencer.Initialise(settings);
-    EXPECT_DOUBLE_EQ(sequencer.GetInterval(), 60000.0 / (12 * 120));
+    EXPECT_DOUBLE_EQ(sequencer.GetInterval().count(), 60000.0 / (12 * 120));
     sequencer.SetTempo(60);
-    EXPECT_DOUBLE_EQ(sequencer.GetInterval(), 60000.0 / (12 * 60));
+    EXPECT_DOUBLE_EQ(sequencer.GetInterval().count(), 60000.0 / (12 * 60));
 }
 
 // A curve of a fixed number of stages that counts its calls.
@@ -135,7 +135,7 @@ TEST(SpeedTrainerTimerStrategy, RangeAndTicksFromTheSettings)
         trainer.Initialise(settings);
         EXPECT_EQ(trainer.TimerTicksPerBeat(), c.perBeat) << c.ticksPerBeat;
         EXPECT_EQ(trainer.TimerTicksPerEntry(), c.perEntry) << c.ticksPerBeat;
-        EXPECT_DOUBLE_EQ(trainer.GetInterval(), 60000.0 / (60.0 * c.perBeat));
+        EXPECT_DOUBLE_EQ(trainer.GetInterval().count(), 60000.0 / (60.0 * c.perBeat));
     }
 
     // A step below 1 bpm is raised to 1 with its sign.
@@ -266,7 +266,7 @@ TEST(SpeedTrainerTimerStrategy, ZeroStartTempoStillTicks)
     settings.From = 0.0f;
     trainer.Initialise(settings);
     EXPECT_EQ(trainer.GetTempo(), 0);
-    EXPECT_DOUBLE_EQ(trainer.GetInterval(), 7500.0);  // as 1 bpm
+    EXPECT_DOUBLE_EQ(trainer.GetInterval().count(), 7500.0);  // as 1 bpm
     EXPECT_GT(trainer.CountedTicksPerStage(), 0);
 }
 

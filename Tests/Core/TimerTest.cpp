@@ -85,7 +85,7 @@ protected:
             if (tick == lastTick)
                 timer.Stop();
         };
-        ASSERT_TRUE(timer.Start(&recorder, intervalMs));
+        ASSERT_TRUE(timer.Start(&recorder, Core::Interval(intervalMs)));
         timer.Join();
     }
 
@@ -128,7 +128,7 @@ TEST_F(TimerTest, DerivedSleepTimeAndCountsPerTick)
     } cases[] = {{500, 498, 500 * Ms}, {20, 18, 20 * Ms},   {2.5, 1, 2500000},
                  {2.49, 0, 2490000},   {1.79, 0, 1790000}, {0.5, 0, 500000}};
     for (const auto& c : cases) {
-        timer.SetInterval(c.interval);
+        timer.SetInterval(Core::Interval(c.interval));
         EXPECT_EQ(timer.SleepTime(), c.sleep) << c.interval;
         EXPECT_EQ(timer.CountsPerTick(), c.counts) << c.interval;
     }
@@ -147,7 +147,7 @@ TEST_F(TimerTest, IntervalChangeByATickStartsTheNewGridAtThatTicksDueTime)
     RunUntil(6, 20, [&](int tick) {
         if (tick == 3) {
             clock.time += 3 * Ms;  // the tick itself takes a while
-            timer.SetInterval(50);
+            timer.SetInterval(Core::Interval(50));
         }
     });
     ASSERT_EQ(recorder.due.size(), 7u);
@@ -166,7 +166,7 @@ TEST_F(TimerTest, IntervalChangeFromOutsideATickCountsFromTheLastTick)
             clock.onRead = [&](int readsSinceWait) {
                 if (readsSinceWait == 1 && !changed) {  // during the spin towards tick 4
                     changed = true;
-                    timer.SetInterval(50);
+                    timer.SetInterval(Core::Interval(50));
                 }
             };
     });
@@ -207,15 +207,15 @@ TEST(TimerFrameGrid, EveryTickFallsOnItsRoundedFrameAcrossChangesAndJumps)
         frames.push_back(timer.CurrentTick().frame);
         const std::size_t n = frames.size();
         if (n == 8)
-            timer.SetInterval(60000.0 / 150);  // a trainer stage, from the tick
+            timer.SetInterval(Core::Interval(60000.0 / 150));  // a trainer stage, from the tick
         if (n == 12)
             clock.frame -= 3000;  // the loop started over
         if (n == 16)
-            std::thread([&] { timer.SetInterval(60000.0 / 97); }).join();  // from the window
+            std::thread([&] { timer.SetInterval(Core::Interval(60000.0 / 97)); }).join();  // from the window
         if (n == 24)
             timer.Stop();
     };
-    ASSERT_TRUE(timer.Start(&handler, 60000.0 / 233));
+    ASSERT_TRUE(timer.Start(&handler, Core::Interval(60000.0 / 233)));
     timer.Join();
     ASSERT_EQ(frames.size(), 24u);
     const auto expectGrid = [&](std::size_t from, std::size_t to, double bpm) {
@@ -237,7 +237,7 @@ TEST(TimerFrameGrid, EveryTickFallsOnItsRoundedFrameAcrossChangesAndJumps)
         if (frames.size() == 30)
             timer.Stop();
     };
-    ASSERT_TRUE(timer.Start(&handler, 60000.0 / 97));
+    ASSERT_TRUE(timer.Start(&handler, Core::Interval(60000.0 / 97)));
     timer.Join();
     ASSERT_EQ(frames.size(), 30u);
     EXPECT_EQ(frames[24], resumedAt + 1);  // the first reading of the clock
@@ -259,7 +259,7 @@ TEST_F(TimerTest, StopDuringTheSpinFinishesItWithoutATick)
             };
         }
     };
-    ASSERT_TRUE(timer.Start(&recorder, 20));
+    ASSERT_TRUE(timer.Start(&recorder, Core::Interval(20)));
     timer.Join();
     EXPECT_TRUE(stopped);
     EXPECT_EQ(recorder.due.size(), 3u);
@@ -274,7 +274,7 @@ TEST_F(TimerTest, ThreeOvershotSleepsShortenTheSleepByOneMillisecond)
     clock.wake = [](int, int milliseconds, std::int64_t now) { return now + (milliseconds + 10) * Ms; };
     RunUntil(12, 20, [&](int tick) {
         if (tick == 10)
-            timer.SetInterval(20);  // only an interval change gives the full sleep back
+            timer.SetInterval(Core::Interval(20));  // only an interval change gives the full sleep back
     });
     // After the change the worker waits only for what is left to the next tick, which its late
     // wake has used up; then the full sleep again.
@@ -325,10 +325,10 @@ TEST(TimerRealClock, QuickStopThenStartNeverLeavesTheOldWorkerTicking)
         Counter before, after;
         before.inside = after.inside = &inside;
         before.overlapped = after.overlapped = &overlapped;
-        ASSERT_TRUE(timer.Start(&before, 5));
+        ASSERT_TRUE(timer.Start(&before, Core::Interval(5)));
         std::this_thread::sleep_for(std::chrono::milliseconds(round % 3 * 4));
         timer.Stop();
-        ASSERT_TRUE(timer.Start(&after, 5));
+        ASSERT_TRUE(timer.Start(&after, Core::Interval(5)));
         const int ticksBefore = before.ticks.load();
         // The new worker ticks (however slow the machine), and the old one never again.
         for (int wait = 0; wait < 5000 && after.ticks.load() < 2; ++wait)

@@ -54,7 +54,7 @@ std::vector<float> AsPlayed(const std::vector<std::int16_t>& samples, double fil
 class Handler final : public Core::IMetronomeEventHandler {
 public:
     void OnSpeedTrainerStarted(std::int32_t, bool) override {}
-    void OnTimerEvent(std::int32_t, std::int32_t, std::int64_t) override {}
+    void OnTimerEvent(std::int32_t, std::int32_t, Core::Moment) override {}
     void OnStopped(std::int32_t) override {}
     void OnError(std::int32_t messageId) override { error.store(messageId); }
     std::atomic<std::int32_t> error{0};

@@ -69,7 +69,7 @@ TEST(EndToEnd, TimerClicksReachTheSoundServerEvenlySpaced)
         const std::int64_t underflows = Platform::AudioOutput::Instance().Underflows();
         Clicks clicks(engine, Core::Timer::Instance(), Count);
         Core::Timer& timer = Core::Timer::Instance();
-        ASSERT_TRUE(timer.Start(&clicks, IntervalMs, &Core::OutputClock::Instance()));
+        ASSERT_TRUE(timer.Start(&clicks, Core::Interval(IntervalMs), &Core::OutputClock::Instance()));
         while (!clicks.Done())
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         timer.Stop();

@@ -43,7 +43,7 @@ std::vector<float> Template(int note, double rate)
 class Handler final : public Core::IMetronomeEventHandler {
 public:
     void OnSpeedTrainerStarted(std::int32_t tempo, bool) override { Add("started " + std::to_string(tempo)); }
-    void OnTimerEvent(std::int32_t events, std::int32_t tempo, std::int64_t) override
+    void OnTimerEvent(std::int32_t events, std::int32_t tempo, Core::Moment) override
     {
         if (events & TempoChanged)
             Add("tempo " + std::to_string(tempo));

@@ -26,7 +26,7 @@ namespace {
 class Handler final : public Core::IMetronomeEventHandler {
 public:
     void OnSpeedTrainerStarted(std::int32_t, bool) override {}
-    void OnTimerEvent(std::int32_t, std::int32_t, std::int64_t) override {}
+    void OnTimerEvent(std::int32_t, std::int32_t, Core::Moment) override {}
     void OnStopped(std::int32_t) override { stopped.store(true); }
     void OnError(std::int32_t messageId) override { error.store(messageId); }
     std::atomic<bool> stopped{false};

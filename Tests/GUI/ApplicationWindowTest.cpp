@@ -372,7 +372,7 @@ TEST_F(ApplicationWindowTest, TheSpeedTrainerOwnsTheTempo)
     EXPECT_EQ(Bpm(), 120);
     EXPECT_TRUE(metronome.tempos.empty());
     // Reloading settings (a preset) still works, and the trainer's tempo reports show.
-    metronome.handler->OnTimerEvent(Core::IMetronomeEventHandler::TempoChanged, 75, 0);
+    metronome.handler->OnTimerEvent(Core::IMetronomeEventHandler::TempoChanged, 75, Core::Moment());
     QTest::qWait(1);
     QApplication::processEvents();
     EXPECT_EQ(window->ReadOut().Tempo(), 75);
@@ -463,7 +463,7 @@ TEST_F(ApplicationWindowTest, EventsFromTheTimerThreadAreShownOnTheWindowsThread
 {
     window->OnCommand(GUI::ApplicationWindow::StartStop);
     std::thread timer([this] {
-        metronome.handler->OnTimerEvent(Core::IMetronomeEventHandler::TempoChanged, 150, 0);
+        metronome.handler->OnTimerEvent(Core::IMetronomeEventHandler::TempoChanged, 150, Core::Moment());
         metronome.StopItself(120);
         metronome.handler->OnError(3);
     });

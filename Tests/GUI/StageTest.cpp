@@ -97,7 +97,7 @@ TEST_F(StageTest, FlashShowsEachClickWhenHeardWithTheBeatNumberAndItsColour)
     Flash().resize(400, 300);
 
     // Shown when heard, not when handed over.
-    const std::int64_t heardAt = Core::HeardTime::Now() + 120'000'000;
+    const Core::Moment heardAt = Core::HeardTime::Now() + std::chrono::milliseconds(120);
     PulseFromTimerThread(Flash(), {0, 4, 0, heardAt});
     ASSERT_TRUE(QTest::qWaitFor([&] { return Flash().PulsesShown() == 1; }, 3000));
     EXPECT_GE(Core::HeardTime::Now(), heardAt);
@@ -109,7 +109,7 @@ TEST_F(StageTest, FlashShowsEachClickWhenHeardWithTheBeatNumberAndItsColour)
     // A subdivision lights its disc behind the number, the beat's number stays; the window's
     // corner is dark again.
     ASSERT_TRUE(QTest::qWaitFor([&] { return !Flash().BeatLit(); }, 2000));
-    PulseFromTimerThread(Flash(), {-1, 4, 3, 0});
+    PulseFromTimerThread(Flash(), {-1, 4, 3, Core::Moment()});
     ASSERT_TRUE(QTest::qWaitFor([&] { return Flash().PulsesShown() == 2; }, 2000));
     EXPECT_TRUE(Flash().SubdivisionLit());
     EXPECT_EQ(Flash().ShownNumber(), 1);
@@ -117,7 +117,7 @@ TEST_F(StageTest, FlashShowsEachClickWhenHeardWithTheBeatNumberAndItsColour)
     EXPECT_EQ(Colour(picture, 2, 2), GUI::FlashFace::Dark);
 
     // The second beat in its own voice's colour, not the accent's.
-    PulseFromTimerThread(Flash(), {1, 4, 1, 0});
+    PulseFromTimerThread(Flash(), {1, 4, 1, Core::Moment()});
     ASSERT_TRUE(QTest::qWaitFor([&] { return Flash().PulsesShown() == 3; }, 2000));
     EXPECT_EQ(Flash().ShownNumber(), 2);
     picture = Flash().grab().toImage();
@@ -134,7 +134,7 @@ TEST_F(StageTest, FlashIsDrawnAtTheDevicePixelRatioNotScaledUp)
 {
     window->OnCommand(ApplicationWindow::Flash);
     Flash().resize(300, 200);
-    PulseFromTimerThread(Flash(), {2, 0, 1, 0});
+    PulseFromTimerThread(Flash(), {2, 0, 1, Core::Moment()});
     ASSERT_TRUE(QTest::qWaitFor([&] { return Flash().PulsesShown() == 1 && !Flash().BeatLit(); }, 3000));
 
     // The same picture at twice the pixels: drawn there, its edges stay as sharp as at 1x
@@ -225,7 +225,7 @@ TEST_F(StageTest, SetlistMovesThroughItsPresetsSkippingMissingOnesAndAdvancesAft
     EXPECT_EQ(metronome.barLimit, 8);
     ASSERT_TRUE(window->Playing());
     std::thread timer([&] {
-        metronome.handler->OnTimerEvent(Core::IMetronomeEventHandler::BarsPlayed, 0, 0);
+        metronome.handler->OnTimerEvent(Core::IMetronomeEventHandler::BarsPlayed, 0, Core::Moment());
         metronome.running = false;
         metronome.handler->OnStopped(150);
     });

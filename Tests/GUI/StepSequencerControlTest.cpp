@@ -11,7 +11,6 @@
 #include "GUI/Model/PixelImage.h"
 #include "GUI/Model/VoicePalette.h"
 #include "GUI/StepSequencerControl.h"
-#include "Platform/Clock.h"
 
 namespace {
 
@@ -58,7 +57,7 @@ protected:
     bool Tick()
     {
         const int before = control.CursorFrames();
-        std::thread timer([this] { control.OnTick(0); });
+        std::thread timer([this] { control.OnTick(Core::Moment()); });
         timer.join();
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
         while (control.CursorFrames() == before && std::chrono::steady_clock::now() < deadline)
@@ -345,19 +344,19 @@ TEST_F(StepSequencerControlTest, CursorMovesWhenTheStepIsHeardNotAtTheTick)
     auto settings = GridSettings(1, 4, 2);
     Open(settings);
     ASSERT_TRUE(control.StartCursor(settings));
-    const std::int64_t start = Platform::Clock::Now();
-    std::thread timer([this, start] { control.OnTick(start + 60'000'000); });
+    const Core::Moment start = Core::HeardTime::Now();
+    std::thread timer([this, start] { control.OnTick(start + std::chrono::milliseconds(60)); });
     timer.join();
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     EXPECT_EQ(control.CursorFrames(), 0);
     ASSERT_TRUE(Tick() || control.CursorFrames() > 0);
-    EXPECT_GE(Platform::Clock::Now() - start, 55'000'000);
+    EXPECT_GE(Core::HeardTime::Now() - start, std::chrono::milliseconds(55));
     // Stopping does not wait for a step still to be heard.
-    std::thread late([this] { control.OnTick(Platform::Clock::Now() + 300'000'000); });
+    std::thread late([this] { control.OnTick(Core::HeardTime::Now() + std::chrono::milliseconds(300)); });
     late.join();
-    const std::int64_t stopAt = Platform::Clock::Now();
+    const Core::Moment stopAt = Core::HeardTime::Now();
     control.StopCursor();
-    EXPECT_LT(Platform::Clock::Now() - stopAt, 30'000'000);
+    EXPECT_LT(Core::HeardTime::Now() - stopAt, std::chrono::milliseconds(30));
 }
 
 TEST_F(StepSequencerControlTest, LongNamesAreCutWithAnEllipsis)

@@ -133,8 +133,8 @@ TEST_F(StepSequencerDialogTest, PlayThenPlayStopsTheMetronomeAndTheCursor)
 
     // Sub-step ticks move the cursor, other events do not.
     std::thread timer([this] {
-        metronome.handler->OnTimerEvent(Core::IMetronomeEventHandler::SubStep, 0, 0);
-        metronome.handler->OnTimerEvent(Core::IMetronomeEventHandler::TempoChanged, 80, 0);
+        metronome.handler->OnTimerEvent(Core::IMetronomeEventHandler::SubStep, 0, Core::Moment());
+        metronome.handler->OnTimerEvent(Core::IMetronomeEventHandler::TempoChanged, 80, Core::Moment());
     });
     timer.join();
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);

@@ -10,7 +10,6 @@
 #include "GUI/Model/PixelImage.h"
 #include "GUI/Model/VoicePalette.h"
 #include "GUI/VisualBeatIndicator.h"
-#include "Platform/Clock.h"
 
 namespace {
 
@@ -30,7 +29,7 @@ protected:
     void TearDown() override { indicator.Hide(); }
 
     // Shows a voice from a thread of its own, as the timer thread does, and waits for the frame.
-    bool ShowAndWait(int voice, std::int64_t heardAt = 0)
+    bool ShowAndWait(int voice, Core::Moment heardAt = Core::Moment())
     {
         int before = indicator.FramesDrawn();
         std::thread timer([&] { indicator.Show(voice, heardAt); });
@@ -101,7 +100,7 @@ TEST_F(VisualBeatIndicatorTest, HideEmptiesTheSquareAndEndsTheThread)
     EXPECT_EQ(ColouredPixels(), 0);
     // A Show after Hide draws nothing.
     int frames = indicator.FramesDrawn();
-    indicator.Show(2, 0);
+    indicator.Show(2, Core::Moment());
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     EXPECT_EQ(indicator.FramesDrawn(), frames);
 }
@@ -109,16 +108,17 @@ TEST_F(VisualBeatIndicatorTest, HideEmptiesTheSquareAndEndsTheThread)
 TEST_F(VisualBeatIndicatorTest, FlashWaitsForTheClickToBeHeard)
 {
     indicator.Prepare(settings);
-    const std::int64_t start = Platform::Clock::Now();
-    ASSERT_TRUE(ShowAndWait(3, start + 80'000'000));
-    const std::int64_t shown = Platform::Clock::Now() - start;
-    EXPECT_GE(shown, 79'000'000);
-    EXPECT_LT(shown, 400'000'000);
+    using std::chrono::milliseconds;
+    const Core::Moment start = Core::HeardTime::Now();
+    ASSERT_TRUE(ShowAndWait(3, start + milliseconds(80)));
+    const auto shown = Core::HeardTime::Now() - start;
+    EXPECT_GE(shown, milliseconds(79));
+    EXPECT_LT(shown, milliseconds(400));
     // Hide does not wait out a pending flash.
-    indicator.Show(4, Platform::Clock::Now() + 300'000'000);
-    const std::int64_t hideStart = Platform::Clock::Now();
+    indicator.Show(4, Core::HeardTime::Now() + milliseconds(300));
+    const Core::Moment hideStart = Core::HeardTime::Now();
     indicator.Hide();
-    EXPECT_LT(Platform::Clock::Now() - hideStart, 40'000'000);
+    EXPECT_LT(Core::HeardTime::Now() - hideStart, milliseconds(40));
     EXPECT_EQ(ColouredPixels(), 0);
 }
 
@@ -142,7 +142,7 @@ TEST_F(VisualBeatIndicatorTest, CountsAreDrawnAndTheLatencyOffsetMovesTheFlash)
     indicator.Prepare(settings);
     const auto showCount = [&](int count) {
         const int before = indicator.FramesDrawn();
-        std::thread timer([&] { indicator.ShowCount(count, 0); });
+        std::thread timer([&] { indicator.ShowCount(count, Core::Moment()); });
         timer.join();
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
         while (indicator.FramesDrawn() == before && std::chrono::steady_clock::now() < deadline)
@@ -161,13 +161,13 @@ TEST_F(VisualBeatIndicatorTest, CountsAreDrawnAndTheLatencyOffsetMovesTheFlash)
     Core::HeardTime::SetVisualOffsetMs(900);
     EXPECT_EQ(Core::HeardTime::VisualOffsetMs(), 200);
     Core::HeardTime::SetVisualOffsetMs(60);
-    std::int64_t start = Platform::Clock::Now();
-    ASSERT_TRUE(ShowAndWait(3, start + 20'000'000));
-    EXPECT_GE(Platform::Clock::Now() - start, 79'000'000);
+    const Core::Moment start = Core::HeardTime::Now();
+    ASSERT_TRUE(ShowAndWait(3, start + std::chrono::milliseconds(20)));
+    EXPECT_GE(Core::HeardTime::Now() - start, std::chrono::milliseconds(79));
+    // Sooner: the time to show moves back by the offset ("at once" stays at once).
     Core::HeardTime::SetVisualOffsetMs(-200);
-    start = Platform::Clock::Now();
-    ASSERT_TRUE(ShowAndWait(4, start + 150'000'000));
-    EXPECT_LT(Platform::Clock::Now() - start, 100'000'000) << "sooner than the click is heard";
+    EXPECT_EQ(Core::HeardTime::SeenAt(start + std::chrono::milliseconds(150)), start - std::chrono::milliseconds(50));
+    EXPECT_EQ(Core::HeardTime::SeenAt(Core::Moment()), Core::Moment());
 }
 
 }  // namespace

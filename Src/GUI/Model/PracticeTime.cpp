@@ -4,29 +4,25 @@
 
 namespace GUI {
 
-namespace {
-constexpr std::int64_t NsPerSecond = 1'000'000'000;
-}
-
-void PracticeTime::Start(std::int64_t now) noexcept
+void PracticeTime::Start(Core::Moment now) noexcept
 {
     if (_running)
         Stop(now);
     _running = true;
     _paused = false;
     _since = now;
-    _counted = 0;
+    _counted = Duration{0};
 }
 
-void PracticeTime::Pause(std::int64_t now) noexcept
+void PracticeTime::Pause(Core::Moment now) noexcept
 {
     if (!_running || _paused)
         return;
-    _counted = RunNs(now);
+    _counted = Run(now);
     _paused = true;
 }
 
-void PracticeTime::Resume(std::int64_t now) noexcept
+void PracticeTime::Resume(Core::Moment now) noexcept
 {
     if (!_running || !_paused)
         return;
@@ -34,27 +30,27 @@ void PracticeTime::Resume(std::int64_t now) noexcept
     _since = now;
 }
 
-std::int64_t PracticeTime::RunNs(std::int64_t now) const noexcept
+PracticeTime::Duration PracticeTime::Run(Core::Moment now) const noexcept
 {
     if (!_running)
-        return 0;
+        return Duration{0};
     // A clock read out of order never takes time away.
     return _paused || now < _since ? _counted : _counted + (now - _since);
 }
 
-double PracticeTime::Stop(std::int64_t now) noexcept
+double PracticeTime::Stop(Core::Moment now) noexcept
 {
-    const std::int64_t run = RunNs(now);
+    const Duration run = Run(now);
     _running = false;
     _paused = false;
-    _counted = 0;
+    _counted = Duration{0};
     _finished += run;
-    return static_cast<double>(run) / (60.0 * NsPerSecond);
+    return std::chrono::duration<double, std::ratio<60>>(run).count();
 }
 
-std::int64_t PracticeTime::SessionSeconds(std::int64_t now) const noexcept
+std::int64_t PracticeTime::SessionSeconds(Core::Moment now) const noexcept
 {
-    return (_finished + RunNs(now)) / NsPerSecond;
+    return std::chrono::duration_cast<std::chrono::seconds>(_finished + Run(now)).count();
 }
 
 std::string PracticeTime::Clock(std::int64_t seconds)

@@ -4,29 +4,33 @@
 
 namespace {
 
-constexpr std::int64_t S = 1'000'000'000;
+// A moment `seconds` after the clock's epoch.
+Core::Moment At(std::int64_t seconds)
+{
+    return Core::Moment(std::chrono::seconds(seconds));
+}
 
 // Runs add up over the session; a pause, a clock read out of order and a second Start never
 // count time twice or take it away.
 TEST(PracticeTime, RunsAddUpWithoutPausesAndNeverGoBack)
 {
     GUI::PracticeTime time;
-    EXPECT_EQ(time.Stop(5 * S), 0.0) << "no run";
-    time.Start(10 * S);
-    EXPECT_EQ(time.SessionSeconds(70 * S), 60);
-    time.Pause(70 * S);
-    time.Pause(80 * S);
-    EXPECT_EQ(time.SessionSeconds(400 * S), 60);
-    time.Resume(400 * S);
-    EXPECT_EQ(time.SessionSeconds(399 * S), 60) << "a clock read out of order";
-    EXPECT_DOUBLE_EQ(time.Stop(430 * S), 1.5);
+    EXPECT_EQ(time.Stop(At(5)), 0.0) << "no run";
+    time.Start(At(10));
+    EXPECT_EQ(time.SessionSeconds(At(70)), 60);
+    time.Pause(At(70));
+    time.Pause(At(80));
+    EXPECT_EQ(time.SessionSeconds(At(400)), 60);
+    time.Resume(At(400));
+    EXPECT_EQ(time.SessionSeconds(At(399)), 60) << "a clock read out of order";
+    EXPECT_DOUBLE_EQ(time.Stop(At(430)), 1.5);
     EXPECT_FALSE(time.Running());
-    EXPECT_EQ(time.SessionSeconds(1000 * S), 90);
+    EXPECT_EQ(time.SessionSeconds(At(1000)), 90);
 
-    time.Start(1000 * S);
-    time.Start(1030 * S);  // a start without a stop ends the run before
-    EXPECT_EQ(time.SessionSeconds(1060 * S), 150);
-    EXPECT_DOUBLE_EQ(time.Stop(1060 * S), 0.5);
+    time.Start(At(1000));
+    time.Start(At(1030));  // a start without a stop ends the run before
+    EXPECT_EQ(time.SessionSeconds(At(1060)), 150);
+    EXPECT_DOUBLE_EQ(time.Stop(At(1060)), 0.5);
 
     EXPECT_EQ(GUI::PracticeTime::Clock(0), "0:00");
     EXPECT_EQ(GUI::PracticeTime::Clock(754), "12:34");
