@@ -1,6 +1,8 @@
 #include "Platform/AudioOutput.h"
 
 #include <algorithm>
+#include <cstdarg>
+#include <cstdio>
 #include <chrono>
 #include <cmath>
 
@@ -66,6 +68,42 @@ void AudioOutput::SetNullCapture(std::vector<float>* capture)
     }
 }
 
+std::vector<DeviceOutput::Entry> AudioOutput::Devices()
+{
+    std::lock_guard guard(_lock);
+    return _device.List();
+}
+
+void AudioOutput::ChooseDevice(std::string hostApi, std::string device)
+{
+    std::lock_guard guard(_lock);
+    if (hostApi == _device.ChosenHostApi() && device == _device.ChosenDevice())
+        return;
+    _device.Choose(std::move(hostApi), std::move(device));
+    if (_active == &_device && _users == 0)
+        StopStream();
+    else
+        _replace = _active == &_device;
+}
+
+void AudioOutput::SetNotice(void (*notice)(const char*))
+{
+    _notice.store(notice, std::memory_order_release);
+}
+
+void AudioOutput::Notice(const char* format, ...)
+{
+    void (*notice)(const char*) = _notice.load(std::memory_order_acquire);
+    if (!notice)
+        return;
+    char message[512];
+    va_list arguments;
+    va_start(arguments, format);
+    std::vsnprintf(message, sizeof message, format, arguments);
+    va_end(arguments);
+    notice(message);
+}
+
 IAudioDriver& AudioOutput::Chosen() noexcept
 {
     if (_useNull)
@@ -82,6 +120,9 @@ std::uint32_t AudioOutput::Acquire()
             IAudioDriver& driver = Chosen();
             if (std::uint32_t result = driver.Start(*this); result != MmNoError)
                 return result;
+            if (&driver == &_device && _device.ChoiceMissing())
+                Notice("The sound output \"%s: %s\" is not there: playing through the default output",
+                       _device.ChosenHostApi().c_str(), _device.ChosenDevice().c_str());
             _active = &driver;
             _running.store(true, std::memory_order_release);
         }
@@ -99,8 +140,10 @@ void AudioOutput::Release()
         std::lock_guard guard(_lock);
         if (_users == 0 || --_users > 0 || !_active)
             return;
-        if (!_active->KeptOpen()) {
-            StopStream();  // the null output serves tests: each start is a fresh one
+        if (!_active->KeptOpen() || _replace) {
+            // The null output serves tests: each start is a fresh one. A device no longer chosen
+            // makes way for the chosen one.
+            StopStream();
             return;
         }
         _idleSince = Clock::Now();
@@ -281,6 +324,7 @@ void AudioOutput::OnBuffer(float* output, int frames, const BufferTiming& timing
 
 void AudioOutput::StopStream()
 {
+    _replace = false;
     _running.store(false, std::memory_order_release);
     if (_active) {
         _active->Stop();

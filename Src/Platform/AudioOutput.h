@@ -79,6 +79,15 @@ public:
     double MeasuredRate() const noexcept;
     int MappingRestarts() const noexcept { return _restarts.load(std::memory_order_relaxed); }
 
+    // The outputs the sound device offers (DeviceOutput::List).
+    std::vector<DeviceOutput::Entry> Devices();
+    // The sound device to play on (DeviceOutput::Choose). An idle stream on another one closes
+    // now, one in use when its last user leaves; the next start opens the new one.
+    void ChooseDevice(std::string hostApi, std::string device);
+    // Where the output reports, in one line, what its user should know (a chosen device gone);
+    // called from whichever thread opens the output. Null: nowhere.
+    void SetNotice(void (*notice)(const char* message));
+
     // Use the null output instead of the sound device from the next start on.
     void UseNullOutput(bool useNull);
     // The null output copies what it renders into `capture` (interleaved stereo, its size fixed
@@ -107,6 +116,7 @@ private:
     };
 
     IAudioDriver& Chosen() noexcept;
+    void Notice(const char* format, ...) __attribute__((format(printf, 2, 3)));
     void StopStream();
     void RunCloser();
     // IAudioClient: everything the output does with one buffer, on the driver's audio thread.
@@ -119,6 +129,8 @@ private:
     std::condition_variable _closerWake;
     int _users = 0;
     bool _useNull = false;
+    bool _replace = false;  // a stream on a device no longer chosen closes when its users leave
+    std::atomic<void (*)(const char*)> _notice{nullptr};
     IAudioDriver* _active = nullptr;  // the driver whose stream runs (possibly with no user, until the idle delay passes)
     std::int64_t _idleSince = 0;
     bool _closerStop = false;

@@ -250,6 +250,10 @@ const char16_t* const texts[] = {
     u"Audio Files (*.wav)",
     u"Paused: press Space to play on",
     u"Stop (Paused)",
+    u"Output",
+    u"Sound output",
+    u"Default",
+    u"%1 ms latency",
 };
 
 const char16_t* const instrumentNames[] = {

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <vector>
+
+#include "Core/OutputSettings.h"
+#include "GUI/ControlSubClasser.h"
+#include "GUI/TabDialog.h"
+
+class QComboBox;
+
+namespace Configuration {
+class ExtraSettings;
+}
+
+namespace GUI {
+
+// The Output tab: which output plays ("Default" first, then what the sound system offers, by host
+// API and device, with the latency). Kept in the second settings file, never in Ticova.conf.
+class OutputPage final : public ControlSubClasser, public TabDialog {
+public:
+    // Control identifiers.
+    enum : int {
+        OutputGroupId = 1400,
+        OutputListId = 1401,
+    };
+    // The page's texts in the language's text table, in one place so that they can be moved.
+    enum Texts : int {
+        TabText = 18,
+        OutputGroupText = 19,
+        DefaultText = 20,
+        LatencyText = 21,  // "%1 ms latency"
+    };
+
+    // The list's first sound device, after "Default".
+    static constexpr int FirstDeviceItem = 1;
+
+    explicit OutputPage(Configuration::ExtraSettings& settings);
+
+    void SetFrame(ControlSubClasser* information) { _information = information; }
+    QWidget* Create(QWidget* parent);
+    void Destroy();
+    // The choice on the page into the settings and to the output; the settings are saved.
+    void Save();
+
+    QComboBox* OutputList() const;
+    void MouseOverControl(int) override {}
+
+private:
+    Configuration::ExtraSettings& _settings;
+    ControlSubClasser* _information = nullptr;
+    // What each list item stands for, after "Default".
+    std::vector<Core::OutputChoice> _choices;
+    int _shown = 0;
+};
+
+}  // namespace GUI
