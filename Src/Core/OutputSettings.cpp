@@ -10,6 +10,8 @@ namespace Core {
 
 namespace {
 
+constexpr const char* DriverKey = "output.driver";
+constexpr const char* JackDriver = "jack";
 constexpr const char* HostApiKey = "output.hostapi";
 constexpr const char* DeviceKey = "output.device";
 
@@ -23,6 +25,7 @@ void LogNotice(const char* message)
 OutputChoice ReadOutputChoice(const Configuration::ExtraSettings& settings)
 {
     OutputChoice choice;
+    choice.jack = settings.Text(DriverKey) == JackDriver;
     choice.device = settings.Text(DeviceKey);
     if (!choice.device.empty())
         choice.hostApi = settings.Text(HostApiKey);
@@ -31,6 +34,10 @@ OutputChoice ReadOutputChoice(const Configuration::ExtraSettings& settings)
 
 void WriteOutputChoice(Configuration::ExtraSettings& settings, const OutputChoice& choice)
 {
+    if (choice.jack)
+        settings.SetText(DriverKey, JackDriver);
+    else
+        settings.Remove(DriverKey);
     if (choice.device.empty()) {
         settings.Remove(HostApiKey);
         settings.Remove(DeviceKey);
@@ -45,6 +52,7 @@ void ApplyOutputChoice(const OutputChoice& choice)
     Platform::AudioOutput& output = Platform::AudioOutput::Instance();
     output.SetNotice(&LogNotice);
     output.ChooseDevice(choice.hostApi, choice.device);
+    output.ChooseJack(choice.jack);
 }
 
 std::vector<OutputEntry> ListOutputs()

@@ -11,6 +11,8 @@ namespace Core {
 
 // Where the sound goes: kept in the second settings file under "output.".
 struct OutputChoice {
+    // Play as the JACK client "Ticova" (the device below is then not used).
+    bool jack = false;
     // A sound device by its host API and name ("ALSA", "pulse"); both empty: the system's default.
     std::string hostApi;
     std::string device;

@@ -38,7 +38,8 @@ QWidget* OutputPage::Create(QWidget* parent)
     const Core::OutputChoice stored = Core::ReadOutputChoice(_settings);
     _choices.clear();
     list->addItem(Text(DefaultText));
-    int selected = 0;
+    list->addItem(Text(JackText));
+    int selected = stored.jack ? JackItem : 0;
     for (const Core::OutputEntry& entry : Core::ListOutputs()) {
         Core::OutputChoice choice;
         choice.hostApi = entry.hostApi;
@@ -50,7 +51,7 @@ QWidget* OutputPage::Create(QWidget* parent)
         if (_choices.back() == stored)
             selected = list->count() - 1;
     }
-    if (selected == 0 && !stored.device.empty())
+    if (selected == 0 && !stored.device.empty() && !stored.jack)
         System::Log().Write(System::Warn, "The sound output \"%s: %s\" is not there: the default output is shown",
                             stored.hostApi.c_str(), stored.device.c_str());
     list->setCurrentIndex(selected);
@@ -72,8 +73,11 @@ void OutputPage::Save()
     if (!list || list->currentIndex() == _shown)
         return;
     const int index = list->currentIndex();
-    const Core::OutputChoice choice =
-        index < FirstDeviceItem ? Core::OutputChoice{} : _choices[static_cast<std::size_t>(index - FirstDeviceItem)];
+    Core::OutputChoice choice;
+    if (index == JackItem)
+        choice.jack = true;
+    else if (index >= FirstDeviceItem)
+        choice = _choices[static_cast<std::size_t>(index - FirstDeviceItem)];
     Core::WriteOutputChoice(_settings, choice);
     if (_settings.Changed())
         _settings.Save();

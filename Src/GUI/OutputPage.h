@@ -14,8 +14,8 @@ class ExtraSettings;
 
 namespace GUI {
 
-// The Output tab: which output plays ("Default" first, then what the sound system offers, by host
-// API and device, with the latency). Kept in the second settings file, never in Ticova.conf.
+// The Output tab: which output plays ("Default" first, the JACK client, then what the sound system
+// offers, by host API and device, with the latency). Kept in the second settings file, never in Ticova.conf.
 class OutputPage final : public ControlSubClasser, public TabDialog {
 public:
     // Control identifiers.
@@ -29,10 +29,12 @@ public:
         OutputGroupText = 19,
         DefaultText = 20,
         LatencyText = 21,  // "%1 ms latency"
+        JackText = 22,
     };
 
     // The list's first sound device, after "Default".
-    static constexpr int FirstDeviceItem = 1;
+    static constexpr int JackItem = 1;
+    static constexpr int FirstDeviceItem = 2;
 
     explicit OutputPage(Configuration::ExtraSettings& settings);
 

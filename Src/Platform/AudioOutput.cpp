@@ -80,10 +80,32 @@ void AudioOutput::ChooseDevice(std::string hostApi, std::string device)
     if (hostApi == _device.ChosenHostApi() && device == _device.ChosenDevice())
         return;
     _device.Choose(std::move(hostApi), std::move(device));
-    if (_active == &_device && _users == 0)
+    if (_active == &_device)
+        ReplaceWhenIdle();
+}
+
+void AudioOutput::ChooseJack(bool jack)
+{
+    std::lock_guard guard(_lock);
+    if (jack == _useJack)
+        return;
+    _useJack = jack;
+    if (_active && _active != &_null)
+        ReplaceWhenIdle();
+}
+
+void AudioOutput::ReplaceWhenIdle()
+{
+    if (_users == 0)
         StopStream();
     else
-        _replace = _active == &_device;
+        _replace = true;
+}
+
+bool AudioOutput::PlaysThroughJack()
+{
+    std::lock_guard guard(_lock);
+    return _active == &_jack;
 }
 
 void AudioOutput::SetNotice(void (*notice)(const char*))
@@ -108,7 +130,7 @@ IAudioDriver& AudioOutput::Chosen() noexcept
 {
     if (_useNull)
         return _null;
-    return _device;
+    return _useJack ? static_cast<IAudioDriver&>(_jack) : _device;
 }
 
 std::uint32_t AudioOutput::Acquire()
@@ -117,13 +139,19 @@ std::uint32_t AudioOutput::Acquire()
         std::lock_guard guard(_lock);
         if (!_active) {
             // Not open, or closed under its users' feet because it died: opened afresh.
-            IAudioDriver& driver = Chosen();
-            if (std::uint32_t result = driver.Start(*this); result != MmNoError)
+            IAudioDriver* driver = &Chosen();
+            std::uint32_t result = driver->Start(*this);
+            if (result != MmNoError && driver == &_jack) {
+                Notice("No JACK server answered: playing through the sound device");
+                driver = &_device;
+                result = driver->Start(*this);
+            }
+            if (result != MmNoError)
                 return result;
-            if (&driver == &_device && _device.ChoiceMissing())
+            if (driver == &_device && _device.ChoiceMissing())
                 Notice("The sound output \"%s: %s\" is not there: playing through the default output",
                        _device.ChosenHostApi().c_str(), _device.ChosenDevice().c_str());
-            _active = &driver;
+            _active = driver;
             _running.store(true, std::memory_order_release);
         }
         ++_users;

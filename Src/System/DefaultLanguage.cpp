@@ -254,6 +254,7 @@ const char16_t* const texts[] = {
     u"Sound output",
     u"Default",
     u"%1 ms latency",
+    u"JACK client \"Ticova\" (when a JACK server runs)",
 };
 
 const char16_t* const instrumentNames[] = {

@@ -41,6 +41,10 @@ TEST(OutputPage, ListsOutputsKeepsTheChoiceAndFallsBackToDefault)
         EXPECT_EQ(saved.Text("output.hostapi"), outputs[0].hostApi);
         EXPECT_EQ(saved.Text("output.device"), outputs[0].device);
     }
+    list->setCurrentIndex(GUI::OutputPage::JackItem);
+    page.Save();
+    EXPECT_EQ(settings.Text("output.driver"), "jack");
+    EXPECT_TRUE(Core::ReadOutputChoice(settings).jack);
     page.Destroy();
     // Back to the default output for the tests after this one.
     Core::ApplyOutputChoice({});
