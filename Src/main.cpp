@@ -91,6 +91,7 @@ int main(int argc, char* argv[])
     // and the server's start take a second or two), so that the first Start plays at once; it
     // closes when the program has been left idle. The SoundFont loads meanwhile.
     Core::ApplyOutputChoice(Core::ReadOutputChoice(extraSettings));
+    Core::ApplyMidiChoice(Core::ReadMidiChoice(extraSettings));
     Platform::MidiOut::LoadSoundFontInBackground();
     Platform::Thread outputOpener;
     outputOpener.Start([] {

@@ -4,6 +4,7 @@
 
 #include "Configuration/ExtraSettings.h"
 #include "Platform/AudioOutput.h"
+#include "Platform/MidiOut.h"
 #include "System/ILog.h"
 
 namespace Core {
@@ -14,6 +15,10 @@ constexpr const char* DriverKey = "output.driver";
 constexpr const char* JackDriver = "jack";
 constexpr const char* HostApiKey = "output.hostapi";
 constexpr const char* DeviceKey = "output.device";
+
+constexpr const char* MidiTargetKey = "midi.target";
+constexpr const char* MidiChannelKey = "midi.channel";
+const char* const MidiTargetNames[3] = {"synth", "jack", "alsa"};
 
 void LogNotice(const char* message)
 {
@@ -53,6 +58,29 @@ void ApplyOutputChoice(const OutputChoice& choice)
     output.SetNotice(&LogNotice);
     output.ChooseDevice(choice.hostApi, choice.device);
     output.ChooseJack(choice.jack);
+}
+
+MidiChoice ReadMidiChoice(const Configuration::ExtraSettings& settings)
+{
+    MidiChoice choice;
+    const std::string target = settings.Text(MidiTargetKey);
+    for (int i = 0; i < 3; ++i)
+        if (target == MidiTargetNames[i])
+            choice.target = static_cast<MidiChoice::Target>(i);
+    choice.channel = static_cast<int>(settings.Number(MidiChannelKey, MidiChoice::DefaultChannel, 1, 16));
+    return choice;
+}
+
+void WriteMidiChoice(Configuration::ExtraSettings& settings, const MidiChoice& choice)
+{
+    settings.SetText(MidiTargetKey, MidiTargetNames[choice.target]);
+    settings.SetNumber(MidiChannelKey, choice.channel);
+}
+
+void ApplyMidiChoice(const MidiChoice& choice)
+{
+    Platform::AudioOutput::Instance().SetNotice(&LogNotice);
+    Platform::MidiOut::SetTarget(static_cast<Platform::MidiOut::Target>(choice.target), choice.channel);
 }
 
 std::vector<OutputEntry> ListOutputs()

@@ -27,11 +27,26 @@ struct OutputEntry {
     int latencyMs = 0;
 };
 
+// Where the MIDI engine's notes go: kept under "midi.".
+struct MidiChoice {
+    enum Target : int { Synth = 0, Jack = 1, Alsa = 2 };
+    static constexpr int DefaultChannel = 10;
+    Target target = Synth;
+    int channel = DefaultChannel;  // 1 to 16, for another synthesizer
+
+    bool operator==(const MidiChoice&) const = default;
+};
+
 OutputChoice ReadOutputChoice(const Configuration::ExtraSettings& settings);
 void WriteOutputChoice(Configuration::ExtraSettings& settings, const OutputChoice& choice);
 // Hands the choice to the program's output (it takes effect when the output next opens) and has
 // the output's notices (a chosen device gone) written to the log.
 void ApplyOutputChoice(const OutputChoice& choice);
+MidiChoice ReadMidiChoice(const Configuration::ExtraSettings& settings);
+void WriteMidiChoice(Configuration::ExtraSettings& settings, const MidiChoice& choice);
+// Hands the choice to the MIDI output: it takes effect with the next start.
+void ApplyMidiChoice(const MidiChoice& choice);
+
 // The sound device outputs, as the sound system lists them (the default is not among them).
 std::vector<OutputEntry> ListOutputs();
 

@@ -2,6 +2,8 @@
 
 #include <QComboBox>
 #include <QGroupBox>
+#include <QLabel>
+#include <QSpinBox>
 
 #include "Configuration/ExtraSettings.h"
 #include "GUI/DialogUnits.h"
@@ -25,6 +27,16 @@ OutputPage::OutputPage(Configuration::ExtraSettings& settings) : _settings(setti
 QComboBox* OutputPage::OutputList() const
 {
     return ControlAs<QComboBox>(OutputListId);
+}
+
+QComboBox* OutputPage::MidiTargetList() const
+{
+    return ControlAs<QComboBox>(MidiTargetId);
+}
+
+QSpinBox* OutputPage::ChannelBox() const
+{
+    return ControlAs<QSpinBox>(ChannelId);
 }
 
 QWidget* OutputPage::Create(QWidget* parent)
@@ -56,6 +68,21 @@ QWidget* OutputPage::Create(QWidget* parent)
                             stored.hostApi.c_str(), stored.device.c_str());
     list->setCurrentIndex(selected);
     _shown = selected;
+
+    auto* midiGroup = new QGroupBox(Text(MidiGroupText), page);
+    DialogUnits::Place(midiGroup, MidiGroupId, 7, 55, 386, 40);
+    auto* targets = new QComboBox(page);
+    DialogUnits::Place(targets, MidiTargetId, 15, 70, 250, 14);
+    for (int target = Core::MidiChoice::Synth; target <= Core::MidiChoice::Alsa; ++target)
+        targets->addItem(Text(SynthText + target));
+    auto* channelLabel = new QLabel(Text(ChannelText), page);
+    DialogUnits::Place(channelLabel, ChannelLabelId, 275, 72, 50, 10);
+    auto* channel = new QSpinBox(page);
+    DialogUnits::Place(channel, ChannelId, 330, 70, 40, 14);
+    channel->setRange(1, 16);
+    const Core::MidiChoice midi = Core::ReadMidiChoice(_settings);
+    targets->setCurrentIndex(midi.target);
+    channel->setValue(midi.channel);
     SubClassChildControls(page, _information);
     return page;
 }
@@ -67,6 +94,15 @@ void OutputPage::Destroy()
 
 void OutputPage::Save()
 {
+    if (MidiTargetList() && ChannelBox()) {
+        const Core::MidiChoice midi{static_cast<Core::MidiChoice::Target>(MidiTargetList()->currentIndex()),
+                                    ChannelBox()->value()};
+        if (!(midi == Core::ReadMidiChoice(_settings))) {
+            Core::WriteMidiChoice(_settings, midi);
+            _settings.Save();
+            Core::ApplyMidiChoice(midi);
+        }
+    }
     // Left as shown, nothing changes: a chosen device that is gone (and shown as "Default") stays
     // chosen for when it comes back.
     QComboBox* list = OutputList();

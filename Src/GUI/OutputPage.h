@@ -7,6 +7,7 @@
 #include "GUI/TabDialog.h"
 
 class QComboBox;
+class QSpinBox;
 
 namespace Configuration {
 class ExtraSettings;
@@ -15,13 +16,18 @@ class ExtraSettings;
 namespace GUI {
 
 // The Output tab: which output plays ("Default" first, the JACK client, then what the sound system
-// offers, by host API and device, with the latency). Kept in the second settings file, never in Ticova.conf.
+// offers, by host API and device, with the latency), and where the MIDI engine's notes go (the
+// built-in synthesizer, the JACK MIDI port, an ALSA sequencer port) on which channel. Kept in the second settings file, never in Ticova.conf.
 class OutputPage final : public ControlSubClasser, public TabDialog {
 public:
     // Control identifiers.
     enum : int {
         OutputGroupId = 1400,
         OutputListId = 1401,
+        MidiGroupId = 1402,
+        MidiTargetId = 1403,
+        ChannelLabelId = 1404,
+        ChannelId = 1405,
     };
     // The page's texts in the language's text table, in one place so that they can be moved.
     enum Texts : int {
@@ -30,6 +36,9 @@ public:
         DefaultText = 20,
         LatencyText = 21,  // "%1 ms latency"
         JackText = 22,
+        MidiGroupText = 23,
+        SynthText = 24,  // the MIDI targets' names follow in their order
+        ChannelText = 27,
     };
 
     // The list's first sound device, after "Default".
@@ -45,6 +54,8 @@ public:
     void Save();
 
     QComboBox* OutputList() const;
+    QComboBox* MidiTargetList() const;
+    QSpinBox* ChannelBox() const;
     void MouseOverControl(int) override {}
 
 private:

@@ -96,6 +96,8 @@ public:
     // Where the output reports, in one line, what its user should know (a chosen device gone);
     // called from whichever thread opens the output. Null: nowhere.
     void SetNotice(void (*notice)(const char* message));
+    // Reports one line there.
+    void Notice(const char* format, ...) __attribute__((format(printf, 2, 3)));
 
     // Use the null output instead of the sound device from the next start on.
     void UseNullOutput(bool useNull);
@@ -125,7 +127,6 @@ private:
     };
 
     IAudioDriver& Chosen() noexcept;
-    void Notice(const char* format, ...) __attribute__((format(printf, 2, 3)));
     void ReplaceWhenIdle();
     void StopStream();
     void RunCloser();

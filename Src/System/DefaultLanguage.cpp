@@ -255,6 +255,11 @@ const char16_t* const texts[] = {
     u"Default",
     u"%1 ms latency",
     u"JACK client \"Ticova\" (when a JACK server runs)",
+    u"MIDI notes",
+    u"Built-in synthesizer",
+    u"JACK MIDI port Ticova:midi_out",
+    u"ALSA sequencer port",
+    u"Channel",
 };
 
 const char16_t* const instrumentNames[] = {

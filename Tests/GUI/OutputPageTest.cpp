@@ -45,7 +45,16 @@ TEST(OutputPage, ListsOutputsKeepsTheChoiceAndFallsBackToDefault)
     page.Save();
     EXPECT_EQ(settings.Text("output.driver"), "jack");
     EXPECT_TRUE(Core::ReadOutputChoice(settings).jack);
+    // The MIDI notes: the built-in synthesizer on channel 10 unless chosen otherwise, and kept.
+    EXPECT_EQ(page.MidiTargetList()->currentIndex(), Core::MidiChoice::Synth);
+    EXPECT_EQ(page.ChannelBox()->value(), 10);
+    page.MidiTargetList()->setCurrentIndex(Core::MidiChoice::Jack);
+    page.ChannelBox()->setValue(3);
+    page.Save();
+    EXPECT_EQ(Core::ReadMidiChoice(settings), (Core::MidiChoice{Core::MidiChoice::Jack, 3}));
+    EXPECT_EQ(settings.Text("midi.target"), "jack");
     page.Destroy();
+    Core::ApplyMidiChoice({});
     // Back to the default output for the tests after this one.
     Core::ApplyOutputChoice({});
 }

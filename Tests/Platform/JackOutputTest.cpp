@@ -12,7 +12,9 @@
 
 #include "Platform/AudioOutput.h"
 #include "Platform/JackOutput.h"
+#include "Platform/MidiOut.h"
 #include "Platform/MultimediaResult.h"
+#include "Platform/SoundFontSynth.h"
 #include "Support/JackServer.h"
 
 namespace {
@@ -119,6 +121,44 @@ TEST(JackOutput, NoServerFallsBackToTheDeviceWithANotice)
     ::unsetenv("JACK_DEFAULT_SERVER");
     ASSERT_EQ(notices.size(), 1u);
     EXPECT_NE(notices[0].find("No JACK server"), std::string::npos) << notices[0];
+}
+
+// The MIDI engine's notes to another synthesizer through the JACK MIDI port: each note-on on the
+// chosen channel with its velocity, on the server frame of its output frame, and its note-off a
+// note's length later.
+TEST_F(JackOutputTest, MidiNotesLeaveTheMidiPortOnTheirFrames)
+{
+    Tests::JackRecorder recorder(Tests::JackServer::Rate);
+    ASSERT_TRUE(recorder.Open());
+    const Platform::JackOutput& jack = _output.Jack();
+    EXPECT_EQ(jack.MidiPortName(), "Ticova:midi_out");
+    ASSERT_TRUE(recorder.Connect(jack.PortName(0), jack.MidiPortName()));
+    recorder.StartRecording();
+    ASSERT_TRUE(WaitFor([&] { return recorder.FirstFrame() != 0; }));
+
+    Platform::MidiOut::SetTarget(Platform::MidiOut::Target::Jack, 3);
+    Platform::MidiOut::Handle midi = nullptr;
+    ASSERT_EQ(Platform::MidiOut::Open(&midi, _output, Platform::SoundFontSynth::Instance()), Platform::MmNoError);
+    Platform::MidiOut::SetTarget(Platform::MidiOut::Target::Synth, Platform::MidiOut::DefaultChannel);
+    const std::int64_t first = _output.LeadFrame() + 1000;
+    const std::int64_t second = first + 12345;
+    EXPECT_EQ(Platform::MidiOut::ShortMessage(midi, 0x99u | 37u << 8 | 100u << 16, second), Platform::MmNoError);
+    EXPECT_EQ(Platform::MidiOut::ShortMessage(midi, 0x99u | 76u << 8 | 64u << 16, first), Platform::MmNoError);
+    ASSERT_TRUE(WaitFor([&] { return recorder.Full(); }));
+    EXPECT_EQ(Platform::MidiOut::Close(midi), Platform::MmNoError);
+
+    const auto length = static_cast<std::int64_t>(Platform::MidiOut::NoteSeconds * Tests::JackServer::Rate);
+    const std::int64_t base = jack.FirstFrame();
+    const std::vector<Tests::JackRecorder::MidiEvent> events = recorder.Events();
+    ASSERT_EQ(events.size(), 4u);
+    const std::int64_t frames[4] = {base + first, base + first + length, base + second, base + second + length};
+    const std::uint8_t bytes[4][3] = {{0x92, 76, 64}, {0x82, 76, 0}, {0x92, 37, 100}, {0x82, 37, 0}};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(events[i].frame, frames[i]) << i;
+        EXPECT_EQ(events[i].bytes[0], bytes[i][0]) << i;
+        EXPECT_EQ(events[i].bytes[1], bytes[i][1]) << i;
+        EXPECT_EQ(events[i].bytes[2], bytes[i][2]) << i;
+    }
 }
 
 }  // namespace
