@@ -62,6 +62,7 @@ TEST(AlsaSequencerOut, MissingSequencerLeavesTheBuiltInSynthesizerWithANotice)
 {
     if (Platform::AlsaSequencerOut::Available())
         GTEST_SKIP() << "this machine has an ALSA sequencer";
+    notices.clear();
     Platform::AudioOutput output;
     output.UseNullOutput(true);
     output.SetNotice([](const char* message) { notices.emplace_back(message); });

@@ -111,6 +111,7 @@ std::vector<std::string> notices;
 // With no JACK server, the JACK output falls back to the sound device and says so.
 TEST(JackOutput, NoServerFallsBackToTheDeviceWithANotice)
 {
+    notices.clear();
     ::setenv("JACK_DEFAULT_SERVER", ("ticova-test-none-" + std::to_string(::getpid())).c_str(), 1);
     Platform::AudioOutput output;
     output.SetNotice([](const char* message) { notices.emplace_back(message); });
