@@ -159,7 +159,7 @@ int main(int argc, char** argv)
     std::printf("dialog font base units: %d x %d px\n", GUI::DialogUnits::BaseX(), GUI::DialogUnits::BaseY());
     GUI::SettingsDialog settings(configuration, [] {});
     int overflows = 0;
-    for (int tab = 0; tab < 4; ++tab) {
+    for (int tab = 0; tab < GUI::SettingsDialog::PageCount; ++tab) {
         QElapsedTimer opening;
         opening.start();
         QDialog* dialog = settings.Open(nullptr, tab);
@@ -167,7 +167,8 @@ int main(int argc, char** argv)
         QApplication::processEvents();
         const qint64 openMs = opening.elapsed();
         Wait(400);
-        const char* pageNames[4] = {"Options", "Sound Settings", "Audio Files", "Presets"};
+        const char* pageNames[GUI::SettingsDialog::PageCount] = {"Options", "Sound Settings", "Audio Files", "Presets",
+                                                                 "Output"};
         std::printf("page %d (%s): dialog %d x %d px, opened and shown in %lld ms\n", tab, pageNames[tab],
                     dialog->width(), dialog->height(), static_cast<long long>(openMs));
         overflows += ReportOverflows(settings.Tabs()->widget(tab), pageNames[tab]);

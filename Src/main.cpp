@@ -7,6 +7,7 @@
 #include "Configuration/ExtraSettings.h"
 #include "Configuration/IConfiguration.h"
 #include "Core/Metronome.h"
+#include "Core/OutputSettings.h"
 #include "GUI/ApplicationWindow.h"
 #include "GUI/LanguageDialog.h"
 #include "GUI/MessageBoxes.h"
@@ -90,6 +91,8 @@ int main(int argc, char* argv[])
     // The sound output is opened in the background while the window shows (finding the devices
     // and the server's start take a second or two), so that the first Start plays at once; it
     // closes when the program has been left idle. The SoundFont loads meanwhile.
+    Core::ApplyOutputChoice(Core::ReadOutputChoice(extraSettings));
+    Core::ApplyMidiChoice(Core::ReadMidiChoice(extraSettings));
     Platform::MidiOut::LoadSoundFontInBackground();
     Platform::Thread outputOpener;
     outputOpener.Start([] {

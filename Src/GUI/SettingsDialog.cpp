@@ -7,6 +7,7 @@
 #include <QTabBar>
 #include <QTabWidget>
 
+#include "Configuration/ExtraSettings.h"
 #include "Configuration/IConfiguration.h"
 #include "GUI/DialogUnits.h"
 #include "GUI/LanguageTexts.h"
@@ -40,12 +41,13 @@ const InformationRow InformationTable[] = {
 
 SettingsDialog::SettingsDialog(Configuration::IConfiguration& configuration, std::function<void()> settingsReplaced)
     : _options(configuration), _soundSetup(configuration), _audioFiles(configuration), _presets(configuration),
-      _configuration(configuration), _settingsReplaced(std::move(settingsReplaced))
+      _output(Configuration::GetExtraSettings()), _configuration(configuration), _settingsReplaced(std::move(settingsReplaced))
 {
     _options.SetFrame(this, this);
     _soundSetup.SetFrame(this, this);
     _audioFiles.SetFrame(this, this);
     _presets.SetFrame(this, this);
+    _output.SetFrame(this);
 }
 
 SettingsDialog::~SettingsDialog()
@@ -68,6 +70,7 @@ TabDialog* SettingsDialog::Page(int index)
     case 1: return &_soundSetup;
     case 2: return &_audioFiles;
     case 3: return &_presets;
+    case 4: return &_output;
     default: return nullptr;
     }
 }
@@ -82,7 +85,7 @@ void SettingsDialog::Run(QWidget* owner, int tab)
 QDialog* SettingsDialog::Open(QWidget* owner, int tab)
 {
     Close();
-    if (tab < 0 || tab > 3)
+    if (tab < 0 || tab >= PageCount)
         tab = 0;
     auto* dialog = new QDialog(owner, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
@@ -116,13 +119,15 @@ QDialog* SettingsDialog::Open(QWidget* owner, int tab)
     LanguageTexts::ApplyDialogTexts(dialog, TemplateId, System::CurrentLanguage());
     const System::ILanguage& language = System::CurrentLanguage();
     // Pages in the order they are made; tabs in the order they are shown.
-    QWidget* pages[4] = {};
+    QWidget* pages[PageCount] = {};
     pages[0] = _options.Create(_tabs);
     pages[1] = _soundSetup.Create(_tabs);
     pages[2] = _audioFiles.Create(_tabs);
     pages[3] = _presets.Create(_tabs);
+    pages[4] = _output.Create(_tabs);
     for (int i = 0; i < 4; ++i)
         _tabs->addTab(pages[i], LanguageTexts::Text(language.GetText(6 + i)));
+    _tabs->addTab(pages[4], LanguageTexts::Text(language.GetText(OutputPage::TabText)));
     _tabs->setCurrentIndex(tab);
     _current = Page(tab);
     QObject::connect(_tabs, &QTabWidget::currentChanged, dialog, [this](int index) {
@@ -153,6 +158,7 @@ void SettingsDialog::Close()
     _soundSetup.Destroy();
     _audioFiles.Destroy();
     _presets.Destroy();
+    _output.Destroy();
     RestoreChildControls(_window);
     delete _window.data();
     _window = nullptr;
@@ -195,7 +201,10 @@ bool SettingsDialog::OnOk()
     Configuration::ConfigurationData& live = _configuration.GetCurrentSettings();
     // The mark of the live settings; the file writer takes it off again.
     live.PresetName[0] = u'@';
-    return FillFromPages(live);
+    if (!FillFromPages(live))
+        return false;
+    _output.Save();
+    return true;
 }
 
 void SettingsDialog::Notify(int code, std::intptr_t argument)

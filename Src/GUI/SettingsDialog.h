@@ -8,6 +8,7 @@
 #include "GUI/ControlSubClasser.h"
 #include "GUI/IParentWindow.h"
 #include "GUI/OptionsDialog.h"
+#include "GUI/OutputPage.h"
 #include "GUI/PresetsDialog.h"
 #include "GUI/SoundSetupDialog.h"
 
@@ -20,7 +21,7 @@ class IConfiguration;
 
 namespace GUI {
 
-// The tabbed settings dialog: Options, Sound Settings, Audio Files and Presets, an information
+// The tabbed settings dialog: Options, Sound Settings, Audio Files, Presets and Output, an information
 // line about the control under the mouse, OK and Close. The object lives as long as the main
 // window; its window exists while the dialog is open.
 class SettingsDialog final : public ControlSubClasser, public IParentWindow {
@@ -36,7 +37,9 @@ public:
     SettingsDialog(Configuration::IConfiguration& configuration, std::function<void()> settingsReplaced);
     ~SettingsDialog() override;
 
-    // Runs the dialog modally over `owner`, showing tab 0..3 first.
+    static constexpr int PageCount = 5;
+
+    // Runs the dialog modally over `owner`, showing tab 0..4 first.
     void Run(QWidget* owner, int tab);
     // Makes the dialog window without running it (Run uses it; tests show it themselves).
     QDialog* Open(QWidget* owner, int tab);
@@ -63,6 +66,7 @@ public:
     SoundSetupDialog& SoundSetup() { return _soundSetup; }
     AudioFilesDialog& AudioFiles() { return _audioFiles; }
     PresetsDialog& Presets() { return _presets; }
+    OutputPage& Output() { return _output; }
 
 private:
     // The pages fill `settings` in the order of OK; false when one refuses.
@@ -74,6 +78,7 @@ private:
     SoundSetupDialog _soundSetup;
     AudioFilesDialog _audioFiles;
     PresetsDialog _presets;
+    OutputPage _output;
     QPointer<QDialog> _window;
     QTabWidget* _tabs = nullptr;
     QLabel* _information = nullptr;

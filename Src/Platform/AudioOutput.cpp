@@ -1,6 +1,8 @@
 #include "Platform/AudioOutput.h"
 
 #include <algorithm>
+#include <cstdarg>
+#include <cstdio>
 #include <chrono>
 #include <cmath>
 
@@ -66,11 +68,69 @@ void AudioOutput::SetNullCapture(std::vector<float>* capture)
     }
 }
 
+std::vector<DeviceOutput::Entry> AudioOutput::Devices()
+{
+    std::lock_guard guard(_lock);
+    return _device.List();
+}
+
+void AudioOutput::ChooseDevice(std::string hostApi, std::string device)
+{
+    std::lock_guard guard(_lock);
+    if (hostApi == _device.ChosenHostApi() && device == _device.ChosenDevice())
+        return;
+    _device.Choose(std::move(hostApi), std::move(device));
+    if (_active == &_device)
+        ReplaceWhenIdle();
+}
+
+void AudioOutput::ChooseJack(bool jack)
+{
+    std::lock_guard guard(_lock);
+    if (jack == _useJack)
+        return;
+    _useJack = jack;
+    if (_active && _active != &_null)
+        ReplaceWhenIdle();
+}
+
+void AudioOutput::ReplaceWhenIdle()
+{
+    if (_users == 0)
+        StopStream();
+    else
+        _replace = true;
+}
+
+bool AudioOutput::PlaysThroughJack()
+{
+    std::lock_guard guard(_lock);
+    return _active == &_jack;
+}
+
+void AudioOutput::SetNotice(void (*notice)(const char*))
+{
+    _notice.store(notice, std::memory_order_release);
+}
+
+void AudioOutput::Notice(const char* format, ...)
+{
+    void (*notice)(const char*) = _notice.load(std::memory_order_acquire);
+    if (!notice)
+        return;
+    char message[512];
+    va_list arguments;
+    va_start(arguments, format);
+    std::vsnprintf(message, sizeof message, format, arguments);
+    va_end(arguments);
+    notice(message);
+}
+
 IAudioDriver& AudioOutput::Chosen() noexcept
 {
     if (_useNull)
         return _null;
-    return _device;
+    return _useJack ? static_cast<IAudioDriver&>(_jack) : _device;
 }
 
 std::uint32_t AudioOutput::Acquire()
@@ -79,10 +139,19 @@ std::uint32_t AudioOutput::Acquire()
         std::lock_guard guard(_lock);
         if (!_active) {
             // Not open, or closed under its users' feet because it died: opened afresh.
-            IAudioDriver& driver = Chosen();
-            if (std::uint32_t result = driver.Start(*this); result != MmNoError)
+            IAudioDriver* driver = &Chosen();
+            std::uint32_t result = driver->Start(*this);
+            if (result != MmNoError && driver == &_jack) {
+                Notice("No JACK server answered: playing through the sound device");
+                driver = &_device;
+                result = driver->Start(*this);
+            }
+            if (result != MmNoError)
                 return result;
-            _active = &driver;
+            if (driver == &_device && _device.ChoiceMissing())
+                Notice("The sound output \"%s: %s\" is not there: playing through the default output",
+                       _device.ChosenHostApi().c_str(), _device.ChosenDevice().c_str());
+            _active = driver;
             _running.store(true, std::memory_order_release);
         }
         ++_users;
@@ -99,8 +168,10 @@ void AudioOutput::Release()
         std::lock_guard guard(_lock);
         if (_users == 0 || --_users > 0 || !_active)
             return;
-        if (!_active->KeptOpen()) {
-            StopStream();  // the null output serves tests: each start is a fresh one
+        if (!_active->KeptOpen() || _replace) {
+            // The null output serves tests: each start is a fresh one. A device no longer chosen
+            // makes way for the chosen one.
+            StopStream();
             return;
         }
         _idleSince = Clock::Now();
@@ -281,6 +352,7 @@ void AudioOutput::OnBuffer(float* output, int frames, const BufferTiming& timing
 
 void AudioOutput::StopStream()
 {
+    _replace = false;
     _running.store(false, std::memory_order_release);
     if (_active) {
         _active->Stop();

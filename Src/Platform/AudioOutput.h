@@ -9,14 +9,15 @@
 #include "Platform/ClockMapping.h"
 #include "Platform/DeviceOutput.h"
 #include "Platform/IAudioDriver.h"
+#include "Platform/JackOutput.h"
 #include "Platform/Mixer.h"
 #include "Platform/NullOutput.h"
 #include "Platform/Thread.h"
 
 namespace Platform {
 
-// The program's one audio output: a stream of one driver (the sound device, or, for tests and
-// benchmarks, a null output paced by the clock) that plays whatever the mixer renders. It is
+// The program's one audio output: a stream of one driver (the sound device, a JACK client, or, for
+// tests and benchmarks, a null output paced by the clock) that plays whatever the mixer renders. It is
 // started by the first Acquire; after the last Release it keeps running for IdleCloseDelay (a
 // restart needs no new stream) and then closes, so that a program left idle costs nothing.
 //
@@ -79,6 +80,25 @@ public:
     double MeasuredRate() const noexcept;
     int MappingRestarts() const noexcept { return _restarts.load(std::memory_order_relaxed); }
 
+    // The outputs the sound device offers (DeviceOutput::List).
+    std::vector<DeviceOutput::Entry> Devices();
+    // The sound device to play on (DeviceOutput::Choose). An idle stream on another one closes
+    // now, one in use when its last user leaves; the next start opens the new one.
+    void ChooseDevice(std::string hostApi, std::string device);
+    // Play as a JACK client from the next start on (falling back to the sound device, with a
+    // notice, when no JACK server runs), or on the sound device. As for ChooseDevice, a stream
+    // of the other kind closes when it is idle.
+    void ChooseJack(bool jack);
+    // Whether the running stream is the JACK client's.
+    bool PlaysThroughJack();
+    JackOutput& Jack() noexcept { return _jack; }
+
+    // Where the output reports, in one line, what its user should know (a chosen device gone);
+    // called from whichever thread opens the output. Null: nowhere.
+    void SetNotice(void (*notice)(const char* message));
+    // Reports one line there.
+    void Notice(const char* format, ...) __attribute__((format(printf, 2, 3)));
+
     // Use the null output instead of the sound device from the next start on.
     void UseNullOutput(bool useNull);
     // The null output copies what it renders into `capture` (interleaved stereo, its size fixed
@@ -107,11 +127,13 @@ private:
     };
 
     IAudioDriver& Chosen() noexcept;
+    void ReplaceWhenIdle();
     void StopStream();
     void RunCloser();
     // IAudioClient: everything the output does with one buffer, on the driver's audio thread.
     void Prepare(double rate) noexcept override;
     void OnBuffer(float* output, int frames, const BufferTiming& timing) noexcept override;
+    void Discard(float* scratch, int frames) noexcept override { _mixer.Render(scratch, frames); }
     void Publish(const ClockMapping::State& state, double ahead) noexcept;
     Snapshot Read() const noexcept;
 
@@ -119,6 +141,9 @@ private:
     std::condition_variable _closerWake;
     int _users = 0;
     bool _useNull = false;
+    bool _useJack = false;
+    bool _replace = false;  // a stream on a device no longer chosen closes when its users leave
+    std::atomic<void (*)(const char*)> _notice{nullptr};
     IAudioDriver* _active = nullptr;  // the driver whose stream runs (possibly with no user, until the idle delay passes)
     std::int64_t _idleSince = 0;
     bool _closerStop = false;
@@ -127,6 +152,7 @@ private:
     Mixer _mixer;
     DeviceOutput _device;
     NullOutput _null;
+    JackOutput _jack;
     std::atomic<double> _sampleRate{PreferredRate};
     std::atomic<bool> _running{false};
     std::atomic<std::int64_t> _underflows{0};

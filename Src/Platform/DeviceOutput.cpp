@@ -22,6 +22,17 @@ constexpr int StartCallbacks = 8;
 constexpr std::int64_t StartWindow = 100'000'000;
 constexpr std::int64_t StartTimeout = 4'000'000'000;
 
+double StreamLatency(const PaDeviceInfo& info)
+{
+    return std::max(DeviceOutput::SuggestedLatency, info.defaultLowOutputLatency);
+}
+
+const char* HostApiName(const PaDeviceInfo& info)
+{
+    const PaHostApiInfo* api = Pa_GetHostApiInfo(info.hostApi);
+    return api && api->name ? api->name : "";
+}
+
 }  // namespace
 
 DeviceOutput::~DeviceOutput()
@@ -51,6 +62,51 @@ int DeviceOutput::Callback(const void*, void* output, unsigned long frames, cons
     return paContinue;
 }
 
+bool DeviceOutput::Initialise()
+{
+    if (_initialised && _reinitialise && !_stream) {
+        Pa_Terminate();
+        _initialised = false;
+    }
+    if (!_initialised) {
+        if (Pa_Initialize() != paNoError)
+            return false;
+        _initialised = true;
+        _reinitialise = false;
+    }
+    return true;
+}
+
+std::vector<DeviceOutput::Entry> DeviceOutput::List()
+{
+    std::vector<Entry> entries;
+    if (!Initialise())
+        return entries;
+    for (PaDeviceIndex index = 0; index < Pa_GetDeviceCount(); ++index) {
+        const PaDeviceInfo* info = Pa_GetDeviceInfo(index);
+        if (info && info->name && info->maxOutputChannels >= Mixer::Channels)
+            entries.push_back({HostApiName(*info), info->name, StreamLatency(*info)});
+    }
+    return entries;
+}
+
+void DeviceOutput::Choose(std::string hostApi, std::string device)
+{
+    _hostApi = std::move(hostApi);
+    _device = std::move(device);
+}
+
+int DeviceOutput::FindChosen() const
+{
+    for (PaDeviceIndex index = 0; index < Pa_GetDeviceCount(); ++index) {
+        const PaDeviceInfo* info = Pa_GetDeviceInfo(index);
+        if (info && info->name && info->maxOutputChannels >= Mixer::Channels && _device == info->name &&
+            _hostApi == HostApiName(*info))
+            return index;
+    }
+    return paNoDevice;
+}
+
 std::uint32_t DeviceOutput::Start(IAudioClient& client)
 {
     // A sound system that lost its server, or that found none when it started, is started
@@ -68,12 +124,13 @@ std::uint32_t DeviceOutput::Start(IAudioClient& client)
 
 std::uint32_t DeviceOutput::Open(IAudioClient& client)
 {
-    if (!_initialised) {
-        if (Pa_Initialize() != paNoError)
-            return MmNoDriver;
-        _initialised = true;
-    }
-    const PaDeviceIndex device = Pa_GetDefaultOutputDevice();
+    if (!Initialise())
+        return MmNoDriver;
+    // A chosen device that is gone (unplugged, its server not running) leaves the default.
+    PaDeviceIndex device = _device.empty() ? paNoDevice : FindChosen();
+    _missing = !_device.empty() && device == paNoDevice;
+    if (device == paNoDevice)
+        device = Pa_GetDefaultOutputDevice();
     const PaDeviceInfo* info = device == paNoDevice ? nullptr : Pa_GetDeviceInfo(device);
     if (!info)
         return MmNoDriver;
@@ -82,7 +139,7 @@ std::uint32_t DeviceOutput::Open(IAudioClient& client)
     parameters.device = device;
     parameters.channelCount = Mixer::Channels;
     parameters.sampleFormat = paFloat32;
-    parameters.suggestedLatency = std::max(SuggestedLatency, info->defaultLowOutputLatency);
+    parameters.suggestedLatency = StreamLatency(*info);
     double rate = PreferredRate;
     if (Pa_IsFormatSupported(nullptr, &parameters, rate) != paFormatIsSupported)
         rate = info->defaultSampleRate;

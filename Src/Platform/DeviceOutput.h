@@ -2,6 +2,8 @@
 
 #include <atomic>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "Platform/IAudioDriver.h"
 
@@ -20,14 +22,34 @@ public:
     // after every underflow.
     static constexpr double SuggestedLatency = 0.050;
 
+    // One output the sound system offers: its host API ("ALSA", "JACK"), its name, and the latency
+    // in seconds a stream on it asks for.
+    struct Entry {
+        std::string hostApi;
+        std::string device;
+        double latency = 0;
+    };
+
     DeviceOutput() = default;
     ~DeviceOutput() override;
+
+    // The outputs of two channels or more, as the sound system lists them (starting it if need be).
+    std::vector<Entry> List();
+    // The device to open from the next start on, by host API and name; an empty name: the
+    // system's default.
+    void Choose(std::string hostApi, std::string device);
+    // Whether the last start did not find the chosen device and opened the default instead.
+    bool ChoiceMissing() const noexcept { return _missing; }
+    const std::string& ChosenHostApi() const noexcept { return _hostApi; }
+    const std::string& ChosenDevice() const noexcept { return _device; }
 
     std::uint32_t Start(IAudioClient& client) override;
     void Stop() noexcept override;
     void Lost() noexcept override { _reinitialise = true; }
 
 private:
+    bool Initialise();
+    int FindChosen() const;
     std::uint32_t Open(IAudioClient& client);
     bool WaitUntilSteady(double rate);
     static int Callback(const void* input, void* output, unsigned long frames, const PaStreamCallbackTimeInfo* times,
@@ -35,6 +57,9 @@ private:
 
     bool _initialised = false;
     bool _reinitialise = false;  // start the sound system afresh before the next open
+    std::string _hostApi;
+    std::string _device;
+    bool _missing = false;
     void* _stream = nullptr;
     IAudioClient* _client = nullptr;
     // Audio thread, read by Start while it waits for a steady pace.

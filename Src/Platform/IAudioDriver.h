@@ -24,6 +24,9 @@ public:
     virtual void Prepare(double rate) noexcept = 0;
     // Fills `frames` interleaved stereo frames.
     virtual void OnBuffer(float* output, int frames, const BufferTiming& timing) noexcept = 0;
+    // Frames the driver's clock passed without asking for them (a JACK server's skipped cycles):
+    // rendered into `scratch` and dropped, so that the frames the client counts stay the driver's.
+    virtual void Discard(float* scratch, int frames) noexcept = 0;
 
 protected:
     ~IAudioClient() = default;

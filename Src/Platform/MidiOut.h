@@ -1,20 +1,33 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "Platform/Mixer.h"
 
 namespace Platform {
 
+class AlsaSequencerOut;
 class AudioOutput;
 class SoundFontSynth;
 
 // The MIDI output: General MIDI percussion (channel 10) from the built-in SoundFont synthesizer,
-// played through the shared audio output. Calls return multimedia result codes. A note-on starts
-// on the output frame its caller names (the frame of the tick that plays it), to the sample.
+// played through the shared audio output, or the same notes sent to other synthesizers: on the
+// JACK output's MIDI port (each on its frame) or on an ALSA sequencer port (scheduled on the
+// sequencer's queue for the time its frame is heard), on a channel of the user's choice, each
+// note-on followed by its note-off NoteSeconds later. Calls return multimedia result codes. A
+// note-on starts on the output frame its caller names (the frame of the tick that plays it).
 class MidiOut {
 public:
     using Handle = MidiOut*;
+    enum class Target : int { Synth = 0, Jack = 1, Alsa = 2 };
+    static constexpr int DefaultChannel = 10;
+    static constexpr double NoteSeconds = 0.02;
+
+    // Where the notes of devices opened from now on go, and on which channel (1 to 16) when they
+    // go to another synthesizer. A target that cannot be had (no JACK output running, no ALSA
+    // sequencer) leaves the built-in synthesizer, with a notice of the output.
+    static void SetTarget(Target target, int channel);
 
     // Opens the output; *handle is null on failure. Starts the audio output and waits for the
     // SoundFont if it is still loading.
@@ -22,8 +35,9 @@ public:
     static std::uint32_t Open(Handle* handle, AudioOutput& output, SoundFontSynth& synth);
     // Sends one short message (status | data1 << 8 | data2 << 16). Note-ons on channel 10 sound;
     // other channel messages are accepted and have no effect here. No allocation, no lock, no
-    // system call for a note that is prepared. `frame`: the output frame a note-on starts on
-    // (AnyFrame: at once).
+    // system call for a note that is prepared, or sent to JACK (the ALSA sequencer takes its
+    // notes through a system call on the calling thread). `frame`: the output frame a note-on
+    // starts on (AnyFrame: at once).
     static std::uint32_t ShortMessage(Handle handle, std::uint32_t message, std::int64_t frame = AnyFrame) noexcept;
     // Renders the sound of a percussion note at a velocity now, so that playing it costs nothing.
     static std::uint32_t Prepare(Handle handle, int note, int velocity);
@@ -34,10 +48,14 @@ public:
 
 private:
     MidiOut(AudioOutput& output, SoundFontSynth& synth, double rate) : _output(output), _synth(synth), _rate(rate) {}
+    static Target OpenTarget(AudioOutput& output, Target wanted);
+    std::uint32_t SendOut(std::uint32_t message, std::int64_t frame) noexcept;
 
     AudioOutput& _output;
     SoundFontSynth& _synth;
     double _rate;
+    Target _target = Target::Synth;
+    int _channel = DefaultChannel;
 };
 
 }  // namespace Platform

@@ -306,6 +306,17 @@ const char16_t* const texts[] = {
     u"Next",
     u"Leave",
     u"Setlist %1",
+    // The output page (GUI/OutputPage.h).
+    u"Output",
+    u"Sound output",
+    u"Default",
+    u"%1 ms latency",
+    u"JACK client \"Ticova\" (when a JACK server runs)",
+    u"MIDI notes",
+    u"Built-in synthesizer",
+    u"JACK MIDI port Ticova:midi_out",
+    u"ALSA sequencer port",
+    u"Channel",
 };
 
 const char16_t* const instrumentNames[] = {

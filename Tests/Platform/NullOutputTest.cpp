@@ -17,6 +17,7 @@ using Platform::NullOutput;
 class CountingClient final : public Platform::IAudioClient {
 public:
     void Prepare(double rate) noexcept override { preparedRate = rate; }
+    void Discard(float*, int) noexcept override {}
     void OnBuffer(float* output, int frames, const Platform::BufferTiming& timing) noexcept override
     {
         const int n = buffers.load(std::memory_order_relaxed);
