@@ -183,15 +183,13 @@ std::int32_t Metronome::Start(IMetronomeEventHandler& handler, Configuration::Co
         return Fail(NoTimerStrategy);
     strategy->SetTimerStrategy(timing);
 
+    const std::int32_t beatsPerBar = strategy->GetBeatsPerBar(settings);
+    _barBeats = compound ? beatsPerBar / 3.0 : beatsPerBar;
     if (settings.SpeedTrainer != 0) {
         settings.TrainerCurve = &SelectTrainerCurve(settings);
-        if (settings.DurationsInBars != 0) {
-            std::int32_t beatsPerBar = strategy->GetBeatsPerBar(settings);
-            // A compound bar is counted in its dotted beats.
-            if (compound)
-                beatsPerBar = (beatsPerBar + 2) / 3;
-            settings.TrainerBeatsPerBar = beatsPerBar;
-        }
+        // A compound bar is counted in its dotted beats.
+        if (settings.DurationsInBars != 0)
+            settings.TrainerBeatsPerBar = compound ? (beatsPerBar + 2) / 3 : beatsPerBar;
     }
 
     timing->Initialise(settings);

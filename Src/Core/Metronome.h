@@ -63,6 +63,9 @@ public:
     // The beat strategy of the last start (null before the first).
     MetronomeStrategy* CurrentStrategy() const noexcept { return _strategy; }
     bool IsRunning() const noexcept;
+    // The length of a bar of the last start in beats of its tempo (a compound bar counts three
+    // of its ticks as one beat).
+    double BarBeats() const noexcept { return _barBeats; }
 
 private:
     std::int32_t Fail(std::int32_t code) noexcept;
@@ -77,6 +80,7 @@ private:
     ISoundEngine* _engineOverride = nullptr;
     OutputClock* _outputClock = nullptr;
     Timer::IClock* _clockOverride = nullptr;
+    double _barBeats = 1;
 };
 
 }  // namespace Core

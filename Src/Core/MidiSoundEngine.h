@@ -11,6 +11,9 @@ namespace Core {
 class MidiSoundEngine final : public ISoundEngine {
 public:
     MidiSoundEngine() = default;
+    // An engine that plays into `mixer`, rendered by its owner at `rate` (a click track written
+    // to a file) instead of the program's output.
+    MidiSoundEngine(Platform::Mixer& mixer, double rate) noexcept : _offline(&mixer), _offlineRate(rate) {}
     ~MidiSoundEngine() override;
     MidiSoundEngine(const MidiSoundEngine&) = delete;
     MidiSoundEngine& operator=(const MidiSoundEngine&) = delete;
@@ -20,6 +23,7 @@ public:
     // One note-on: note `sound` at velocity `volume`, placed at the calling tick's due time.
     bool PlaySoundAt(std::int32_t volume, std::int32_t sound, std::int64_t frame) override;
     void Close() override;
+    void WaitUntilHandedOver() override;
     std::uint32_t GetLastResult() override { return _lastResult; }
 
     // Renders the sound of every voice at its current volume, so that no click waits for the
@@ -35,6 +39,8 @@ public:
     static std::int32_t VoiceVelocity(const Configuration::ConfigurationData& settings, int voice) noexcept;
 
 private:
+    Platform::Mixer* _offline = nullptr;
+    double _offlineRate = 0;
     Platform::MidiOut::Handle _handle = nullptr;
     std::uint32_t _lastResult = 0;
 };

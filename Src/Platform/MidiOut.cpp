@@ -12,9 +12,10 @@ namespace {
 constexpr std::uint32_t NoteOnPercussion = 0x99;
 }
 
-void MidiOut::LoadSoundFontInBackground()
+void MidiOut::LoadSoundFontInBackground(const std::string& soundFont)
 {
     AudioOutput::Instance();  // made first, so that it outlives the synthesizer's worker
+    SoundFontSynth::Instance().UseSoundFont(soundFont);
     SoundFontSynth::Instance().LoadInBackground();
 }
 
@@ -35,13 +36,26 @@ std::uint32_t MidiOut::Open(Handle* handle, AudioOutput& output, SoundFontSynth&
         return MmNoMemory;
     if (std::uint32_t result = output.Acquire(); result != MmNoError)
         return result;
-    auto* midi = new (std::nothrow) MidiOut(output, synth, output.SampleRate());
+    auto* midi = new (std::nothrow) MidiOut(&output, output.GetMixer(), synth, output.SampleRate());
     if (!midi) {
         output.Release();
         return MmNoMemory;
     }
     *handle = midi;
     return MmNoError;
+}
+
+std::uint32_t MidiOut::OpenOffline(Handle* handle, Mixer& mixer, double rate, SoundFontSynth& synth)
+{
+    if (!handle)
+        return MmInvalidParameter;
+    *handle = nullptr;
+    if (!synth.WaitUntilLoaded())
+        return MmNoDriver;
+    if (!synth.StartWorker())
+        return MmNoMemory;
+    *handle = new (std::nothrow) MidiOut(nullptr, mixer, synth, rate);
+    return *handle ? MmNoError : MmNoMemory;
 }
 
 std::uint32_t MidiOut::ShortMessage(Handle handle, std::uint32_t message, std::int64_t frame) noexcept
@@ -53,11 +67,11 @@ std::uint32_t MidiOut::ShortMessage(Handle handle, std::uint32_t message, std::i
         return MmInvalidParameter;  // running status is not taken: every message has its status byte
     if (status != NoteOnPercussion)
         return MmNoError;
-    if (!handle->_output.Running())
+    if (handle->_output && !handle->_output->Running())
         return MmNotEnabled;  // the output died under this device
     const int note = static_cast<int>((message >> 8) & 0x7F);
     const int velocity = static_cast<int>((message >> 16) & 0x7F);
-    Mixer& mixer = handle->_output.GetMixer();
+    Mixer& mixer = handle->_mixer;
     if (const Sound* sound = handle->_synth.Find(note, velocity, handle->_rate))
         return mixer.Play(sound, frame) ? MmNoError : MmNoMemory;
     // Not prepared: rendered by the worker and played as soon as it is ready.
@@ -78,7 +92,8 @@ std::uint32_t MidiOut::Close(Handle handle)
     if (!handle)
         return MmInvalidHandle;
     handle->_synth.WaitForWorker();  // a note still being rendered is played into this output
-    handle->_output.Release();
+    if (handle->_output)
+        handle->_output->Release();
     delete handle;
     return MmNoError;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "Platform/Mixer.h"
 
@@ -20,6 +21,9 @@ public:
     // SoundFont if it is still loading.
     static std::uint32_t Open(Handle* handle);
     static std::uint32_t Open(Handle* handle, AudioOutput& output, SoundFontSynth& synth);
+    // Opens a device that plays into `mixer`, which its owner renders itself at `rate` (a click
+    // track written to a file, faster than real time): no sound card is involved.
+    static std::uint32_t OpenOffline(Handle* handle, Mixer& mixer, double rate, SoundFontSynth& synth);
     // Sends one short message (status | data1 << 8 | data2 << 16). Note-ons on channel 10 sound;
     // other channel messages are accepted and have no effect here. No allocation, no lock, no
     // system call for a note that is prepared. `frame`: the output frame a note-on starts on
@@ -30,12 +34,17 @@ public:
     static std::uint32_t Close(Handle handle);
 
     // Starts loading the SoundFont in the background; the program calls it at start-up.
-    static void LoadSoundFontInBackground();
+    // `soundFont`: the user's choice (empty: FluidSynth's default).
+    static void LoadSoundFontInBackground(const std::string& soundFont = {});
 
 private:
-    MidiOut(AudioOutput& output, SoundFontSynth& synth, double rate) : _output(output), _synth(synth), _rate(rate) {}
+    MidiOut(AudioOutput* output, Mixer& mixer, SoundFontSynth& synth, double rate)
+        : _output(output), _mixer(mixer), _synth(synth), _rate(rate)
+    {
+    }
 
-    AudioOutput& _output;
+    AudioOutput* _output;  // null: a mixer rendered offline
+    Mixer& _mixer;
     SoundFontSynth& _synth;
     double _rate;
 };
