@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDialog>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QHelpEvent>
@@ -26,9 +27,12 @@
 #include <chrono>
 #include <thread>
 
+#include "Configuration/ExtraSettings.h"
 #include "Configuration/IConfiguration.h"
 #include "Core/IMetronome.h"
 #include "GUI/AboutDialog.h"
+#include "GUI/ConnectionTexts.h"
+#include "GUI/ExportDialog.h"
 #include "GUI/Fonts.h"
 #include "GUI/LanguageTexts.h"
 #include "GUI/MessageBoxes.h"
@@ -36,6 +40,7 @@
 #include "GUI/QtTranslations.h"
 #include "GUI/VisualBeatIndicator.h"
 #include "Platform/ProgramFolder.h"
+#include "Platform/SoundFontSynth.h"
 #include "Platform/Text.h"
 #include "System/DefaultLanguage.h"
 #include "System/ILanguage.h"
@@ -260,6 +265,26 @@ void ApplicationWindow::CreateMenu()
         connect(action, &QAction::hovered, this, [this, command] { SetStatusInfo(command); });
         _menuActions[i] = action;
     }
+    // Commands beyond the language files' menu: their texts come from the texts table (the
+    // "textNumber" property tells LanguageTexts so). Export goes before Exit, the SoundFont
+    // after the sound settings.
+    const struct {
+        int menu;
+        int command;
+        int text;
+        QAction* before;
+    } extras[] = {
+        {0, ExportClickTrack, ConnectionTexts::ExportMenu, _menus[0]->actions().value(1)},  // the separator
+        {1, ChooseSoundFont, ConnectionTexts::SoundFontMenu, _menuActions[4]},
+    };
+    for (const auto& extra : extras) {
+        auto* action = new QAction(Text(Texts().GetText(extra.text)), _menus[extra.menu]);
+        action->setData(extra.command);
+        action->setProperty(LanguageTexts::TextNumberProperty, extra.text);
+        const int command = extra.command;
+        connect(action, &QAction::triggered, this, [this, command] { OnCommand(command); });
+        _menus[extra.menu]->insertAction(extra.before, action);
+    }
     for (QMenu* menu : _menus)
         connect(menu, &QMenu::aboutToHide, this, [this] { _statusbar.SetText(QString()); });
 }
@@ -371,6 +396,10 @@ QAction* ApplicationWindow::CommandAction(int command) const
     for (QAction* action : actions())
         if (action->data().toInt() == command)
             return action;
+    for (QMenu* menu : _menus)
+        for (QAction* action : menu ? menu->actions() : QList<QAction*>())
+            if (action->data().toInt() == command)
+                return action;
     return _toolbar.Action(command);
 }
 
@@ -398,6 +427,14 @@ void ApplicationWindow::OnCommand(int command)
         break;
     case Help: OpenManual(); break;
     case About: ShowAbout(); break;
+    case ExportClickTrack:
+        StopIfPlaying();
+        ExportClickTrackDialog();
+        break;
+    case ChooseSoundFont:
+        StopIfPlaying();
+        ChooseSoundFontDialog();
+        break;
     default: break;
     }
 }
@@ -411,6 +448,7 @@ void ApplicationWindow::SetStartButtonText(bool playing)
         _startButton->setText(_paused ? Text(Texts().GetText(17))
                                       : Text(Texts().GetControlText(playing ? 1002 : StartButtonId)));
     _statusbar.SetState(_paused ? Text(Texts().GetText(16)) : QString());
+    emit PlaybackChanged(playing, _paused);
 }
 
 void ApplicationWindow::CatchUpWithSelfStop()
@@ -520,12 +558,14 @@ void ApplicationWindow::ChangeTempo(int bpm, bool moveSlider)
         MoveTempoSlider(bpm);
     if (_playing)
         _metronome.SetTempo(bpm);
+    emit TempoShown(bpm);
 }
 
 void ApplicationWindow::ShowTempo(int bpm)
 {
     _readOut.SetTempo(bpm);
     MoveTempoSlider(bpm);
+    emit TempoShown(bpm);
 }
 
 void ApplicationWindow::OnTempoSlider(int position)
@@ -746,6 +786,76 @@ void ApplicationWindow::BringToFront()
     show();
     raise();
     activateWindow();
+}
+
+// ---- Command line and remote control ---------------------------------------------------------
+
+void ApplicationWindow::RunCommands(const CommandLine& commands)
+{
+    if (commands.preset) {
+        const std::u16string name = Platform::Text::Utf8ToUtf16(*commands.preset);
+        if (_configuration.LoadPreset(name.c_str())) {
+            StopIfPlaying();
+            ReloadSettings();
+        } else {
+            System::Log().Write(System::Warn, "The preset %s asked for on the command line does not exist",
+                                Platform::Text::Escaped(*commands.preset).c_str());
+        }
+    }
+    if (commands.bpm)
+        RequestTempo(*commands.bpm);
+    if (commands.start)
+        StartPlaying();
+}
+
+void ApplicationWindow::StartPlaying()
+{
+    CatchUpWithSelfStop();
+    if (_paused)
+        PauseOrStartOrStop();
+    else if (!_playing)
+        StartOrStop();
+}
+
+void ApplicationWindow::StopPlaying()
+{
+    StopIfPlaying();
+}
+
+void ApplicationWindow::TogglePause()
+{
+    OnCommand(Pause);
+}
+
+int ApplicationWindow::Tempo() const
+{
+    return _readOut.Tempo();
+}
+
+void ApplicationWindow::ExportClickTrackDialog()
+{
+    ExportDialog dialog(_configuration.GetCurrentSettings(), Configuration::GetExtraSettings(), this);
+    dialog.Run();
+}
+
+void ApplicationWindow::ChooseSoundFontDialog()
+{
+    Platform::SoundFontSynth& synth = Platform::SoundFontSynth::Instance();
+    const QString chosen = QFileDialog::getOpenFileName(this, Text(Texts().GetText(ConnectionTexts::SoundFontMenu)).remove(u'&'),
+                                                        QString::fromStdString(synth.SoundFontFile()),
+                                                        Text(Texts().GetText(ConnectionTexts::SoundFontFilter)));
+    if (chosen.isEmpty())
+        return;
+    if (!synth.ChangeSoundFont(chosen.toStdString())) {
+        const std::string problem = synth.LoadProblem();
+        System::Log().Write(System::Error, "No General MIDI sounds: %s", problem.c_str());
+        MessageBoxes::Show(this, QMessageBox::Warning, QStringLiteral("Ticova"),
+                           Text(Texts().GetText(ConnectionTexts::SoundFontFailed)).arg(QString::fromStdString(problem)));
+        return;
+    }
+    Configuration::ExtraSettings& extras = Configuration::GetExtraSettings();
+    extras.SetText("soundfont.path", chosen.toStdString());
+    extras.Save();
 }
 
 // ---- Shut-down ------------------------------------------------------------------------------

@@ -11,6 +11,7 @@
 #include "Core/TapTempo.h"
 #include "GUI/BeatsPerMinuteDisplay.h"
 #include "GUI/ControlSubClasser.h"
+#include "GUI/Model/CommandLine.h"
 #include "GUI/Model/TypedDigits.h"
 #include "GUI/Statusbar.h"
 #include "GUI/Toolbar.h"
@@ -59,6 +60,8 @@ public:
         Presets = 32776,
         Help = 32777,
         About = 32778,
+        ExportClickTrack = 32790,
+        ChooseSoundFont = 32791,
     };
     // Control identifiers.
     static constexpr int StartButtonId = 1001;
@@ -99,6 +102,14 @@ public:
     void ChangeLanguage(const char16_t* name);
     // Brings the window to the front (a second copy of the program was started).
     void BringToFront();
+    // Carries out the options of a command line (this copy's, or another's handed over): a
+    // preset is loaded, then the tempo set, then playing started.
+    void RunCommands(const CommandLine& commands);
+    // Remote control (the session bus, media keys): as the Start button and the Pause key do.
+    void StartPlaying();
+    void StopPlaying();
+    void TogglePause();
+    int Tempo() const;
     // Quits as Exit does, saving the settings, from wherever the user is: any dialog open over
     // the window is dismissed as Cancel would (a signal asked the program to end).
     void QuitAsExit();
@@ -120,6 +131,7 @@ public:
     void SetManualPath(const QString& path) { _manualPath = path; }
 
     bool Playing() const { return _playing; }
+    bool Paused() const { return _paused; }
     QPushButton* StartButton() const { return _startButton; }
     QPushButton* TapButton() const { return _tapButton; }
     QSlider* TempoSlider() const { return _tempoSlider; }
@@ -135,6 +147,12 @@ public:
 
     // The status text number of a menu item, toolbar button or control; -1 for none.
     static int StatusInfoNumber(int id);
+
+signals:
+    // Playing started, stopped, paused or resumed.
+    void PlaybackChanged(bool playing, bool paused);
+    // The tempo shown changed.
+    void TempoShown(int bpm);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -154,6 +172,8 @@ private:
     void StopIfPlaying();
     void OnTap();
     void OpenManual();
+    void ExportClickTrackDialog();
+    void ChooseSoundFontDialog();
     void ShowAbout();
     void ShutDown();
 

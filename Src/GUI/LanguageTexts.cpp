@@ -33,6 +33,12 @@ void LanguageTexts::ApplyMenuTexts(QMenuBar* menuBar, const System::ILanguage& l
         for (QAction* item : menu->actions()) {
             if (item->isSeparator())
                 continue;
+            if (const QVariant number = item->property(TextNumberProperty); number.isValid()) {
+                // An item beyond the language file's menu list: its text is one of the texts.
+                if (const char16_t* text = language.GetText(number.toInt()))
+                    item->setText(Text(text));
+                continue;
+            }
             if (const char16_t* text = language.GetMenuItemText(itemIndex++))
                 item->setText(Text(text));
         }

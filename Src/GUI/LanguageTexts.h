@@ -18,7 +18,12 @@ public:
     // A language text as a QString; null gives an empty string.
     static QString Text(const char16_t* text);
 
-    // The titles of the menu bar's three menus, then their items in order, separators skipped.
+    // The property of a menu item beyond the language file's menu list: the number of its text
+    // among the texts (GetText).
+    static constexpr const char* TextNumberProperty = "textNumber";
+
+    // The titles of the menu bar's three menus, then their items in order, separators skipped;
+    // an item with a text number takes that text instead and does not count.
     static void ApplyMenuTexts(QMenuBar* menuBar, const System::ILanguage& language);
     // The caption of dialog 101..104 and the texts of its controls 1001..1095 (found by their
     // identifiers); a text the language does not give leaves the widget as it is.
