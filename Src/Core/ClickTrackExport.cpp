@@ -10,11 +10,13 @@
 #include "Core/FrameCountClock.h"
 #include "Core/IMetronomeEventHandler.h"
 #include "Core/Metronome.h"
+#include "Core/AudioSoundEngine.h"
 #include "Core/MidiSoundEngine.h"
 #include "Core/SettingsRange.h"
 #include "Core/SoundEngines.h"
 #include "Core/Timer.h"
 #include "Platform/Mixer.h"
+#include "Platform/OfflineOutput.h"
 #include "Platform/SoundFileWriter.h"
 #include "System/ILog.h"
 
@@ -67,10 +69,6 @@ ClickTrackExport::Result ClickTrackExport::Run(const Configuration::Configuratio
                        " minutes";
         return result;
     }
-    if (original.SoundEngineType != SoundEngines::Midi) {
-        result.error = "only the General MIDI sounds can be exported";
-        return result;
-    }
     Configuration::ConfigurationData settings(original);
     const auto started = std::chrono::steady_clock::now();
 
@@ -83,10 +81,13 @@ ClickTrackExport::Result ClickTrackExport::Run(const Configuration::Configuratio
     {
         // Declared in the order they depend on each other: the metronome goes first, its
         // timer's worker with it, and the engine it plays through after.
-        Platform::Mixer mixer;
-        mixer.Start(Rate);
-        MidiSoundEngine engine(mixer, Rate);
-        FrameCountClock clock(mixer, Rate, engine, [&writer](const float* samples, int frames) {
+        Platform::OfflineOutput output(Rate);
+        MidiSoundEngine midi(output);
+        AudioSoundEngine audioFiles(output);
+        ISoundEngine& engine = settings.SoundEngineType == SoundEngines::AudioFile
+                                   ? static_cast<ISoundEngine&>(audioFiles)
+                                   : static_cast<ISoundEngine&>(midi);
+        FrameCountClock clock(output, engine, [&writer](const float* samples, int frames) {
             return writer.Write(samples, frames);
         });
         Timer timer(&clock);
@@ -115,6 +116,11 @@ ClickTrackExport::Result ClickTrackExport::Run(const Configuration::Configuratio
                 if (progress && !progress(static_cast<double>(clock.FramesRendered()) / static_cast<double>(end)))
                     clock.Cancel();
             }
+            // The timer's worker renders no more: what the engine's devices hand to the mixer
+            // as they close is taken by this thread.
+            timer.Stop();
+            timer.Join();
+            output.SetRenderer(std::thread::id());
             metronome.Stop();
             // A run that ended by itself lets its last click ring.
             if (clock.FramesRendered() < end && clock.LastTickFrame() >= 0)

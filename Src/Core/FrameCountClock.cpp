@@ -8,7 +8,7 @@
 #include "Core/ISoundEngine.h"
 #include "Core/ITimerControl.h"
 #include "Platform/AutoResetEvent.h"
-#include "Platform/Mixer.h"
+#include "Platform/OfflineOutput.h"
 
 namespace Core {
 
@@ -18,12 +18,12 @@ namespace {
 constexpr std::int64_t Finished = std::numeric_limits<std::int64_t>::max() / 4;
 }  // namespace
 
-FrameCountClock::FrameCountClock(Platform::Mixer& mixer, double rate, ISoundEngine& engine, Sink sink)
-    : _mixer(mixer),
-      _rate(rate),
+FrameCountClock::FrameCountClock(Platform::OfflineOutput& output, ISoundEngine& engine, Sink sink)
+    : _output(output),
+      _rate(output.SampleRate()),
       _engine(engine),
       _sink(std::move(sink)),
-      _spinMargin(Timer::SpinMargin(rate)),
+      _spinMargin(Timer::SpinMargin(_rate)),
       _buffer(static_cast<std::size_t>(Block) * 2)
 {
 }
@@ -66,11 +66,11 @@ void FrameCountClock::RenderTo(std::int64_t frame)
     while ((end = _end.load(std::memory_order_acquire)) < 0 && !Cancelled())
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     const std::int64_t target = std::min(frame, end);
+    _output.SetRenderer(std::this_thread::get_id());
     while (_rendered < target && !Cancelled() && !SinkFailed()) {
         const auto frames = static_cast<int>(std::min<std::int64_t>(Block, target - _rendered));
-        // Every click asked for must be in the mixer's queue before the frames it starts on.
-        _engine.WaitUntilHandedOver();
-        _mixer.Render(_buffer.data(), frames);
+        WaitForHandOver();
+        _output.GetMixer().Render(_buffer.data(), frames);
         if (!_sink(_buffer.data(), frames))
             _sinkFailed.store(true, std::memory_order_release);
         _rendered += frames;
@@ -78,6 +78,18 @@ void FrameCountClock::RenderTo(std::int64_t frame)
     }
     if (Over() && _timer != nullptr)
         _timer->Stop();
+}
+
+// Every click asked for must be in the mixer's queue before the frames it starts on. Meanwhile
+// the mixer takes what is handed to it (a wave device's reset, which its player waits for before
+// it writes the click), without a frame passing.
+void FrameCountClock::WaitForHandOver()
+{
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::milliseconds(HandOverTimeoutMs);
+    while (!_engine.HandedOver() && std::chrono::steady_clock::now() < giveUp) {
+        _output.TakeEvents();
+        std::this_thread::sleep_for(std::chrono::microseconds(50));
+    }
 }
 
 void FrameCountClock::RenderRest(std::int64_t frame)

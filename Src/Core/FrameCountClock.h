@@ -8,7 +8,7 @@
 #include "Core/Timer.h"
 
 namespace Platform {
-class Mixer;
+class OfflineOutput;
 }
 
 namespace Core {
@@ -29,9 +29,13 @@ public:
     // Takes every rendered block (interleaved stereo); false stops the rendering (a failed write).
     using Sink = std::function<bool(const float* samples, int frames)>;
 
-    // Renders `mixer` (started at `rate`) into `sink`, waiting before every block for `engine`
-    // to hand its clicks over. Nothing is rendered before SetEnd.
-    FrameCountClock(Platform::Mixer& mixer, double rate, ISoundEngine& engine, Sink sink);
+    // Renders `output` into `sink`, waiting before every block for `engine` to hand its clicks
+    // over. Nothing is rendered before SetEnd.
+    FrameCountClock(Platform::OfflineOutput& output, ISoundEngine& engine, Sink sink);
+    // How long a block waits for a click to be handed over at most: a sound engine that cannot
+    // hand one over (an audio file longer than its player's buffers, still streaming) must not
+    // stop the rendering; the click is then placed late, as live.
+    static constexpr int HandOverTimeoutMs = 200;
 
     // Any thread: the frame the rendering ends on. Until it is set, time stands still at frame 0
     // (the run's first tick can be handed over, the length of its bar be learnt).
@@ -61,9 +65,10 @@ public:
 
 private:
     void RenderTo(std::int64_t frame);
+    void WaitForHandOver();
     bool Over() const noexcept;
 
-    Platform::Mixer& _mixer;
+    Platform::OfflineOutput& _output;
     double _rate;
     ISoundEngine& _engine;
     Sink _sink;

@@ -26,8 +26,7 @@ std::int32_t MidiSoundEngine::VoiceVelocity(const Configuration::ConfigurationDa
 bool MidiSoundEngine::Initialise(Configuration::ConfigurationData& settings)
 {
     if (!_handle) {
-        _lastResult = _offline ? Platform::MidiOut::OpenOffline(&_handle, *_offline, _offlineRate,
-                                                                Platform::SoundFontSynth::Instance())
+        _lastResult = _offline ? Platform::MidiOut::OpenOffline(&_handle, *_offline, Platform::SoundFontSynth::Instance())
                                : Platform::MidiOut::Open(&_handle);
         if (_lastResult != 0) {
             if (const std::string problem = Platform::SoundFontSynth::Instance().LoadProblem(); !problem.empty())
@@ -65,10 +64,11 @@ bool MidiSoundEngine::PlaySoundAt(std::int32_t volume, std::int32_t sound, std::
     return false;
 }
 
-void MidiSoundEngine::WaitUntilHandedOver()
+bool MidiSoundEngine::HandedOver()
 {
     // A note that was not prepared is rendered by the synthesizer's worker, then handed over.
     Platform::SoundFontSynth::Instance().WaitForWorker();
+    return true;
 }
 
 void MidiSoundEngine::Close()

@@ -4,6 +4,7 @@
 
 #include "Platform/AudioOutput.h"
 #include "Platform/MultimediaResult.h"
+#include "Platform/OfflineOutput.h"
 #include "Platform/SoundFontSynth.h"
 
 namespace Platform {
@@ -45,7 +46,7 @@ std::uint32_t MidiOut::Open(Handle* handle, AudioOutput& output, SoundFontSynth&
     return MmNoError;
 }
 
-std::uint32_t MidiOut::OpenOffline(Handle* handle, Mixer& mixer, double rate, SoundFontSynth& synth)
+std::uint32_t MidiOut::OpenOffline(Handle* handle, OfflineOutput& output, SoundFontSynth& synth)
 {
     if (!handle)
         return MmInvalidParameter;
@@ -54,7 +55,7 @@ std::uint32_t MidiOut::OpenOffline(Handle* handle, Mixer& mixer, double rate, So
         return MmNoDriver;
     if (!synth.StartWorker())
         return MmNoMemory;
-    *handle = new (std::nothrow) MidiOut(nullptr, mixer, synth, rate);
+    *handle = new (std::nothrow) MidiOut(nullptr, output.GetMixer(), synth, output.SampleRate());
     return *handle ? MmNoError : MmNoMemory;
 }
 

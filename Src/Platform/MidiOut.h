@@ -8,6 +8,7 @@
 namespace Platform {
 
 class AudioOutput;
+class OfflineOutput;
 class SoundFontSynth;
 
 // The MIDI output: General MIDI percussion (channel 10) from the built-in SoundFont synthesizer,
@@ -21,9 +22,9 @@ public:
     // SoundFont if it is still loading.
     static std::uint32_t Open(Handle* handle);
     static std::uint32_t Open(Handle* handle, AudioOutput& output, SoundFontSynth& synth);
-    // Opens a device that plays into `mixer`, which its owner renders itself at `rate` (a click
-    // track written to a file, faster than real time): no sound card is involved.
-    static std::uint32_t OpenOffline(Handle* handle, Mixer& mixer, double rate, SoundFontSynth& synth);
+    // Opens a device on an output its owner renders itself (a click track written to a file,
+    // faster than real time): no sound card is involved.
+    static std::uint32_t OpenOffline(Handle* handle, OfflineOutput& output, SoundFontSynth& synth);
     // Sends one short message (status | data1 << 8 | data2 << 16). Note-ons on channel 10 sound;
     // other channel messages are accepted and have no effect here. No allocation, no lock, no
     // system call for a note that is prepared. `frame`: the output frame a note-on starts on

@@ -12,7 +12,9 @@
 #include "Core/MidiSoundEngine.h"
 #include "Core/PercussionTable.h"
 #include "Support/InstrumentClicks.h"
+#include "Platform/Text.h"
 #include "Support/TestEnvironment.h"
+#include "Support/WavFileBuilder.h"
 
 namespace {
 
@@ -154,6 +156,41 @@ TEST_F(ClickTrackExportTest, TheTrainersWholeRunIsWrittenAndEndsWithIt)
     const long runEnd = static_cast<long>(decoded.mono.size()) - 44100;
     EXPECT_GE(runEnd, onsets.back());
     EXPECT_LT(runEnd, onsets.back() + 6615);
+}
+
+// The audio-file engine through its wave players: a click file whose first sample is its
+// loudest starts exactly on each tick's frame.
+TEST_F(ClickTrackExportTest, AudioFileClicksLandOnTheirFramesToo)
+{
+    std::vector<std::int16_t> click(400);
+    for (std::size_t i = 0; i < click.size(); ++i)
+        click[i] = static_cast<std::int16_t>(20000 * (i % 2 ? -1 : 1) * (1.0 - static_cast<double>(i) / 400.0));
+    const std::string clickPath = Path("click-sound.wav");
+    ASSERT_TRUE(Tests::WavFileBuilder({}).Samples16(click).Save(clickPath));
+
+    auto settings = MidiSettings(233);
+    settings.SoundEngineType = 1;
+    settings.BeatType = 1;
+    settings.BeatsPerBar = 3;
+    settings.Instrument[0] = 0;
+    settings.Instrument[1] = 0;
+    Platform::Text::Utf8ToUtf16(clickPath, settings.File[0]);
+    const std::string path = Path("audio-files.wav");
+    const ClickTrackExport::Result result = ClickTrackExport::Run(settings, path, {ClickTrackExport::Unit::Bars, 8});
+    ASSERT_TRUE(result.written) << result.error;
+
+    const Decoded decoded = Decode(path);
+    std::vector<long> onsets;
+    long quiet = 1000;
+    for (std::size_t n = 0; n < decoded.mono.size(); ++n) {
+        if (std::fabs(decoded.mono[n]) > 0.1f && quiet >= 1000)
+            onsets.push_back(static_cast<long>(n));
+        quiet = std::fabs(decoded.mono[n]) > 0.001f ? 0 : quiet + 1;
+    }
+    const double period = 44100.0 * 60.0 / 233;
+    ASSERT_EQ(onsets.size(), 24u);
+    for (std::size_t k = 0; k < onsets.size(); ++k)
+        EXPECT_EQ(onsets[k], std::llround(static_cast<double>(k) * period)) << "click " << k;
 }
 
 // A cancelled export and one that cannot write leave no file behind, and say why.
