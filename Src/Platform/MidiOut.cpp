@@ -26,15 +26,21 @@ std::uint32_t MidiOut::Open(Handle* handle)
     return Open(handle, output, SoundFontSynth::Instance());
 }
 
-std::uint32_t MidiOut::Open(Handle* handle, AudioOutput& output, SoundFontSynth& synth)
+// What every opening needs first: the SoundFont loaded and the worker that renders late notes.
+static std::uint32_t ReadySynth(MidiOut::Handle* handle, SoundFontSynth& synth)
 {
     if (!handle)
         return MmInvalidParameter;
     *handle = nullptr;
     if (!synth.WaitUntilLoaded())
         return MmNoDriver;
-    if (!synth.StartWorker())
-        return MmNoMemory;
+    return synth.StartWorker() ? MmNoError : MmNoMemory;
+}
+
+std::uint32_t MidiOut::Open(Handle* handle, AudioOutput& output, SoundFontSynth& synth)
+{
+    if (std::uint32_t result = ReadySynth(handle, synth); result != MmNoError)
+        return result;
     if (std::uint32_t result = output.Acquire(); result != MmNoError)
         return result;
     auto* midi = new (std::nothrow) MidiOut(&output, output.GetMixer(), synth, output.SampleRate());
@@ -48,13 +54,8 @@ std::uint32_t MidiOut::Open(Handle* handle, AudioOutput& output, SoundFontSynth&
 
 std::uint32_t MidiOut::OpenOffline(Handle* handle, OfflineOutput& output, SoundFontSynth& synth)
 {
-    if (!handle)
-        return MmInvalidParameter;
-    *handle = nullptr;
-    if (!synth.WaitUntilLoaded())
-        return MmNoDriver;
-    if (!synth.StartWorker())
-        return MmNoMemory;
+    if (std::uint32_t result = ReadySynth(handle, synth); result != MmNoError)
+        return result;
     *handle = new (std::nothrow) MidiOut(nullptr, output.GetMixer(), synth, output.SampleRate());
     return *handle ? MmNoError : MmNoMemory;
 }
