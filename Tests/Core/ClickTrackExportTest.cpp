@@ -130,6 +130,29 @@ TEST_F(ClickTrackExportTest, EveryClickLandsOnItsGridFrameInWavAndFlac)
     }
 }
 
+// A rhythm of the step sequencer: a click on every step that holds one, steps of half a beat.
+TEST_F(ClickTrackExportTest, AStepSequencerRhythmPlaysEachStepOnItsFrame)
+{
+    auto settings = MidiSettings(120);
+    settings.BeatType = 3;
+    settings.CrNumBars = 1;
+    settings.CrBeatsPerBar = 2;
+    settings.CrSubdivision = 2;
+    settings.CrCompoundTime = 0;
+    Platform::Text::Copy(settings.CustomRhythm, u"1 21");
+    const std::string path = Path("rhythm.wav");
+    const ClickTrackExport::Result result = ClickTrackExport::Run(settings, path, {ClickTrackExport::Unit::Bars, 4});
+    ASSERT_TRUE(result.written) << result.error;
+
+    const Decoded decoded = Decode(path);
+    EXPECT_EQ(decoded.mono.size(), 4u * 44100);
+    std::vector<long> expected;
+    for (long step = 0; step < 16; ++step)
+        if (step % 4 != 1)
+            expected.push_back(step * 11025);
+    EXPECT_EQ(Onsets(settings, decoded), expected);
+}
+
 // The speed trainer's whole run, 360 to 400 bpm: it starts on the first stage's period, ends on
 // the last one's, only ever speeds up, and the file ends a second after the run.
 TEST_F(ClickTrackExportTest, TheTrainersWholeRunIsWrittenAndEndsWithIt)
