@@ -464,6 +464,8 @@ void ApplicationWindow::CatchUpWithSelfStop()
 
 void ApplicationWindow::StartOrStop()
 {
+    if (_exporting)
+        return;
     CatchUpWithSelfStop();
     if (_playing) {
         SetStartButtonText(false);
@@ -484,6 +486,8 @@ void ApplicationWindow::StartOrStop()
 
 void ApplicationWindow::PauseOrStartOrStop()
 {
+    if (_exporting)
+        return;
     CatchUpWithSelfStop();
     if (TrainerPlaying()) {
         _metronome.TogglePause();
@@ -835,7 +839,9 @@ int ApplicationWindow::Tempo() const
 void ApplicationWindow::ExportClickTrackDialog()
 {
     ExportDialog dialog(_configuration.GetCurrentSettings(), Configuration::GetExtraSettings(), this);
+    _exporting = true;
     dialog.Run();
+    _exporting = false;
 }
 
 void ApplicationWindow::ChooseSoundFontDialog()

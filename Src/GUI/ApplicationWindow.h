@@ -212,6 +212,9 @@ private:
     bool _playing = false;
     bool _paused = false;
     bool _shutDown = false;
+    // A click track is being written: its metronome shares the live one's strategies, so nothing
+    // starts meanwhile (a remote Start may arrive while the progress dialog serves events).
+    bool _exporting = false;
     // Counts the starts, so that a stop reported from the timer thread and delivered after the
     // user has started again is not taken for the end of the new run.
     std::atomic<std::uint32_t> _run{0};
