@@ -96,6 +96,9 @@ ClickTrackExport::Result ClickTrackExport::Run(const Configuration::Configuratio
         metronome.UseSoundEngine(&engine);
         ExportEvents events;
 
+        // Until the timer's worker renders, this thread stands for it: a wave device closing
+        // after a failed start has its commands taken here, and none is taken by two threads.
+        output.SetRenderer(std::this_thread::get_id());
         const std::int64_t runStart = CountInFrames(settings);
         const std::int32_t code = metronome.Start(events, settings);
         if (code != Metronome::Playing) {
