@@ -3,11 +3,25 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
+#include <QTimer>
 
 #include "GUI/ApplicationWindow.h"
 #include "System/ILog.h"
 
 namespace GUI {
+
+namespace {
+
+// Carries out a command on the window once the call has been answered: a start that fails shows
+// its message box, which must not hold the caller (a media key) waiting for the reply.
+template <typename Command>
+void Later(RemoteControl& remote, Command command)
+{
+    ApplicationWindow& window = remote.Window();
+    QTimer::singleShot(0, &window, [&window, command] { command(window); });
+}
+
+}  // namespace
 
 RemoteControl::RemoteControl(ApplicationWindow& window, QObject* parent)
     : QObject(parent),
@@ -94,17 +108,17 @@ bool TicovaAdaptor::Playing() const
 
 void TicovaAdaptor::Start()
 {
-    _remote.Window().StartPlaying();
+    Later(_remote, [](ApplicationWindow& window) { window.StartPlaying(); });
 }
 
 void TicovaAdaptor::Stop()
 {
-    _remote.Window().StopPlaying();
+    Later(_remote, [](ApplicationWindow& window) { window.StopPlaying(); });
 }
 
 void TicovaAdaptor::TogglePause()
 {
-    _remote.Window().TogglePause();
+    Later(_remote, [](ApplicationWindow& window) { window.TogglePause(); });
 }
 
 void TicovaAdaptor::SetTempo(int bpm)
@@ -136,12 +150,12 @@ QString MprisRootAdaptor::DesktopEntry() const
 
 void MprisRootAdaptor::Raise()
 {
-    _remote.Window().BringToFront();
+    Later(_remote, [](ApplicationWindow& window) { window.BringToFront(); });
 }
 
 void MprisRootAdaptor::Quit()
 {
-    _remote.Window().QuitAsExit();
+    Later(_remote, [](ApplicationWindow& window) { window.QuitAsExit(); });
 }
 
 // --- org.mpris.MediaPlayer2.Player ---
@@ -161,27 +175,31 @@ QVariantMap MprisPlayerAdaptor::Metadata() const
 
 void MprisPlayerAdaptor::Play()
 {
-    _remote.Window().StartPlaying();
+    Later(_remote, [](ApplicationWindow& window) { window.StartPlaying(); });
 }
 
 void MprisPlayerAdaptor::Pause()
 {
     // A metronome that cannot pause (outside the speed trainer) stops: the next Play starts again.
-    if (_remote.Window().Playing() && !_remote.Window().Paused())
-        _remote.Window().TogglePause();
+    Later(_remote, [](ApplicationWindow& window) {
+        if (window.Playing() && !window.Paused())
+            window.TogglePause();
+    });
 }
 
 void MprisPlayerAdaptor::PlayPause()
 {
-    if (_remote.Window().Playing() && !_remote.Window().Paused())
-        Pause();
-    else
-        Play();
+    Later(_remote, [](ApplicationWindow& window) {
+        if (window.Playing() && !window.Paused())
+            window.TogglePause();
+        else
+            window.StartPlaying();
+    });
 }
 
 void MprisPlayerAdaptor::Stop()
 {
-    _remote.Window().StopPlaying();
+    Later(_remote, [](ApplicationWindow& window) { window.StopPlaying(); });
 }
 
 }  // namespace GUI

@@ -13,8 +13,10 @@ class ApplicationWindow;
 // Ticova on the session bus: its own interface (io.github.ticova.Ticova at
 // /io/github/ticova/Ticova: Start, Stop, TogglePause, SetTempo, Tempo and the Playing property)
 // and an MPRIS player (org.mpris.MediaPlayer2.ticova), so that media keys and the desktop's
-// player widgets play and pause it. Every call is carried out as the window's own buttons and
-// keys would. Without a session bus, nothing is registered and Ticova runs as before.
+// player widgets play and pause it. Every command is carried out as the window's own buttons and
+// keys would, just after the call is answered (a start that fails shows a message box, which
+// must not keep the caller waiting). Without a session bus, nothing is registered and Ticova
+// runs as before.
 class RemoteControl final : public QObject {
     Q_OBJECT
 public:

@@ -95,6 +95,7 @@ protected:
         call.setArguments(arguments);
         const QDBusMessage reply = client->call(call, QDBus::BlockWithGui, 5000);
         EXPECT_NE(reply.type(), QDBusMessage::ErrorMessage) << method << ": " << reply.errorMessage().toStdString();
+        QTest::qWait(10);  // a command is carried out just after its answer
         return reply.arguments().value(0);
     }
     QVariant Ticova(const char* method, const QVariantList& arguments = {})
