@@ -1,16 +1,20 @@
 #include <QApplication>
-#include <QCommandLineParser>
 #include <atomic>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "Configuration/ExtraSettings.h"
+#include "Configuration/ConfigurationData.h"
 #include "Configuration/IConfiguration.h"
+#include "Core/ClickTrackExport.h"
 #include "Core/Metronome.h"
 #include "Core/OutputSettings.h"
 #include "GUI/ApplicationWindow.h"
 #include "GUI/LanguageDialog.h"
 #include "GUI/MessageBoxes.h"
+#include "GUI/Model/CommandLine.h"
+#include "GUI/RemoteControl.h"
 #include "GUI/QuitSignals.h"
 #include "GUI/SettingsDialog.h"
 #include "GUI/SingleInstance.h"
@@ -20,6 +24,7 @@
 #include "Platform/Console.h"
 #include "Platform/MidiOut.h"
 #include "Platform/ProgramFolder.h"
+#include "Platform/Text.h"
 #include "Platform/Thread.h"
 #include "System/ILog.h"
 
@@ -35,20 +40,37 @@ static void SoundLibraryMessage(const char* message)
     System::Log().Write(System::Debug, "%s", message);
 }
 
-// --help and --version answer and end the program before any window system is needed, so they
-// work without a display. Other arguments are left to QApplication (its own -platform, -style...).
-static void AnswerCommandLine(int argc, char* argv[])
+// Writes the click track the command line asks for, with the saved settings (and the preset and
+// tempo it names), without a window; the exit status tells whether it was written.
+static int ExportFromCommandLine(const GUI::CommandLine& line)
 {
-    QCoreApplication console(argc, argv);
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("A metronome for practising musicians."));
-    const QCommandLineOption help = parser.addHelpOption();
-    const QCommandLineOption version = parser.addVersionOption();
-    parser.parse(QCoreApplication::arguments());
-    if (parser.isSet(version))
-        parser.showVersion();
-    if (parser.isSet(help))
-        parser.showHelp();
+    Configuration::IConfiguration& configuration = Configuration::GetConfiguration();
+    configuration.Load();
+    Configuration::ExtraSettings& extraSettings = Configuration::GetExtraSettings();
+    extraSettings.Load();
+    if (line.preset) {
+        const std::u16string name = Platform::Text::Utf8ToUtf16(*line.preset);
+        if (!configuration.LoadPreset(name.c_str())) {
+            std::fprintf(stderr, "ticova: there is no preset \"%s\"\n", line.preset->c_str());
+            return 1;
+        }
+    }
+    Configuration::ConfigurationData settings = configuration.GetCurrentSettings();
+    if (line.bpm)
+        settings.Bpm = static_cast<std::uint32_t>(*line.bpm);
+    Platform::MidiOut::LoadSoundFontInBackground(extraSettings.Text("soundfont.path"));
+    const Core::ClickTrackExport::Length length{
+        line.bars ? Core::ClickTrackExport::Unit::Bars : Core::ClickTrackExport::Unit::Minutes,
+        line.bars ? *line.bars : *line.minutes};
+    const Core::ClickTrackExport::Result result = Core::ClickTrackExport::Run(settings, *line.exportFile, length);
+    if (!result.written) {
+        std::fprintf(stderr, "ticova: the click track could not be written to %s: %s\n", line.exportFile->c_str(),
+                     result.error.c_str());
+        return 1;
+    }
+    std::printf("%s: %.1f s of sound written in %.2f s (%.0f times real time)\n", line.exportFile->c_str(),
+                result.seconds, result.elapsed, result.speedRatio);
+    return 0;
 }
 
 int main(int argc, char* argv[])
@@ -56,15 +78,34 @@ int main(int argc, char* argv[])
     QCoreApplication::setApplicationName(QStringLiteral("Ticova"));
     QCoreApplication::setApplicationVersion(QStringLiteral(TICOVA_VERSION));
     QCoreApplication::setOrganizationName(QStringLiteral("Ticova"));
-    AnswerCommandLine(argc, argv);
+    // The options are read before any window system is needed: --help, --version and --export
+    // work without a display. Arguments Ticova does not know are left to QApplication (its own
+    // -platform, -style ...).
+    const GUI::CommandLine line = GUI::CommandLine::Parse(std::vector<std::string>(argv + 1, argv + argc));
+    if (!line.error.empty()) {
+        std::fprintf(stderr, "ticova: %s\n", line.error.c_str());
+        return 2;
+    }
+    if (line.help) {
+        std::fputs(GUI::CommandLine::Usage().c_str(), stdout);
+        return 0;
+    }
+    if (line.version) {
+        std::printf("Ticova %s\n", TICOVA_VERSION);
+        return 0;
+    }
     Platform::QuietenSoundLibraries(&SoundLibraryMessage);
+    if (line.exportFile)
+        return ExportFromCommandLine(line);
 
     QApplication application(argc, argv);
     QGuiApplication::setDesktopFileName(QStringLiteral(TICOVA_APP_ID));
     LoadResources();
 
-    // One copy per user: a second one brings the first to the front and ends.
+    // One copy per user: a second one brings the first to the front, hands it its options and
+    // ends.
     GUI::SingleInstance instance;
+    instance.SetForwardedOptions(line);
     if (!instance.Claim())
         return 0;
 
@@ -93,7 +134,7 @@ int main(int argc, char* argv[])
     // closes when the program has been left idle. The SoundFont loads meanwhile.
     Core::ApplyOutputChoice(Core::ReadOutputChoice(extraSettings));
     Core::ApplyMidiChoice(Core::ReadMidiChoice(extraSettings));
-    Platform::MidiOut::LoadSoundFontInBackground();
+    Platform::MidiOut::LoadSoundFontInBackground(extraSettings.Text("soundfont.path"));
     Platform::Thread outputOpener;
     outputOpener.Start([] {
         if (Platform::AudioOutput::Instance().Acquire() == 0)
@@ -113,11 +154,17 @@ int main(int argc, char* argv[])
         if (!window.Initialise())
             return 0;
         metronome.SetBeatFlash(&window.FlashWindow());
+        instance.SetCommandHandler([&window](const GUI::CommandLine& commands) { window.RunCommands(commands); });
+        // Remote control over the session bus, when there is one.
+        GUI::RemoteControl remote(window);
+        remote.Register();
+        window.RunCommands(line);
         // Logout, shut-down or Ctrl+C in a terminal quit as Exit does, keeping the settings.
         GUI::QuitSignals quitSignals([&window](int) { window.QuitAsExit(); });
         result = QApplication::exec();
         instance.SetRaiseHandler({});
         metronome.SetBeatFlash(nullptr);
+        instance.SetCommandHandler({});
     }
     metronome.SetBeatIndicator(nullptr);
     if (extraSettings.Changed())

@@ -72,6 +72,14 @@ bool AudioSoundEngine::PlaySoundAt(std::int32_t volume, std::int32_t sound, std:
     return _files[sound].Play(volume, frame);
 }
 
+bool AudioSoundEngine::HandedOver()
+{
+    for (const WaveFile& file : _files)
+        if (!file.HandedOver())
+            return false;
+    return true;
+}
+
 void AudioSoundEngine::Close()
 {
     for (WaveFile& file : _files)

@@ -15,6 +15,13 @@ public:
     static constexpr int FileCount = Configuration::ConfigurationData::NumVoices;
 
     AudioSoundEngine() = default;
+    // An engine that plays on `output`, rendered by its owner (a click track written to a file),
+    // instead of the program's output.
+    explicit AudioSoundEngine(Platform::OfflineOutput& output) noexcept
+    {
+        for (WaveFile& file : _files)
+            file.PlayOn(&output);
+    }
     ~AudioSoundEngine() override;
     AudioSoundEngine(const AudioSoundEngine&) = delete;
     AudioSoundEngine& operator=(const AudioSoundEngine&) = delete;
@@ -26,6 +33,7 @@ public:
     bool PlaySoundAt(std::int32_t volume, std::int32_t sound, std::int64_t frame) override;
     // Closes every player; arrays and sample buffers stay for the next Initialise.
     void Close() override;
+    bool HandedOver() override;
     // The result of the player used last by the file addressed last.
     std::uint32_t GetLastResult() override;
 

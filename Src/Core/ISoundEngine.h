@@ -22,6 +22,10 @@ public:
     // Plays one click at once.
     bool PlaySound(std::int32_t volume, std::int32_t sound) { return PlaySoundAt(volume, sound, Platform::AnyFrame); }
     virtual void Close() = 0;
+    // Whether every click asked for so far has reached the mixer. Live, the output's lead covers
+    // a click that takes a moment to hand over; a click track rendered offline renders no frame
+    // until this says so.
+    virtual bool HandedOver() { return true; }
     // The multimedia result code of the last device call (0 = success).
     virtual std::uint32_t GetLastResult() = 0;
 };

@@ -192,6 +192,7 @@ std::int32_t Metronome::Start(IMetronomeEventHandler& handler, Configuration::Co
 
     // The trainer and the count-in count a compound bar in its dotted beats.
     std::int32_t beatsPerBar = strategy->GetBeatsPerBar(settings);
+    _barBeats = compound ? beatsPerBar / 3.0 : beatsPerBar;
     if (compound)
         beatsPerBar = (beatsPerBar + 2) / 3;
     if (settings.SpeedTrainer != 0) {

@@ -74,6 +74,9 @@ public:
     // The beat strategy of the last start (null before the first).
     MetronomeStrategy* CurrentStrategy() const noexcept { return _strategy; }
     bool IsRunning() const noexcept;
+    // The length of a bar of the last start in beats of its tempo (a compound bar counts three
+    // of its ticks as one beat).
+    double BarBeats() const noexcept { return _barBeats; }
 
 private:
     std::int32_t Fail(std::int32_t code) noexcept;
@@ -94,6 +97,7 @@ private:
     // Paused by TogglePause: the timer stands, the output stays open. User-interface thread only.
     bool _paused = false;
     CountIn _countIn;
+    double _barBeats = 1;
 };
 
 }  // namespace Core

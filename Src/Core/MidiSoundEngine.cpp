@@ -2,6 +2,8 @@
 
 #include "Configuration/ConfigurationData.h"
 #include "Core/PercussionTable.h"
+#include "Platform/SoundFontSynth.h"
+#include "System/ILog.h"
 #include "System/MultimediaError.h"
 
 namespace Core {
@@ -24,8 +26,11 @@ std::int32_t MidiSoundEngine::VoiceVelocity(const Configuration::ConfigurationDa
 bool MidiSoundEngine::Initialise(Configuration::ConfigurationData& settings)
 {
     if (!_handle) {
-        _lastResult = Platform::MidiOut::Open(&_handle);
+        _lastResult = _offline ? Platform::MidiOut::OpenOffline(&_handle, *_offline, Platform::SoundFontSynth::Instance())
+                               : Platform::MidiOut::Open(&_handle);
         if (_lastResult != 0) {
+            if (const std::string problem = Platform::SoundFontSynth::Instance().LoadProblem(); !problem.empty())
+                System::Log().Write(System::Error, "No General MIDI sounds: %s", problem.c_str());
             System::ReportMultimediaError(_lastResult, SourceFile, "Core::MidiSoundEngine::Initialise", __LINE__,
                                           "Error calling MidiOut::Open");
             _handle = nullptr;
@@ -60,6 +65,13 @@ bool MidiSoundEngine::PlaySoundAt(std::int32_t volume, std::int32_t sound, std::
     System::ReportMultimediaError(_lastResult, SourceFile, "Core::MidiSoundEngine::PlaySound", __LINE__,
                                   "Error calling MidiOut::ShortMessage");
     return false;
+}
+
+bool MidiSoundEngine::HandedOver()
+{
+    // A note that was not prepared is rendered by the synthesizer's worker, then handed over.
+    Platform::SoundFontSynth::Instance().WaitForWorker();
+    return true;
 }
 
 void MidiSoundEngine::Close()

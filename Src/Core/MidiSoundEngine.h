@@ -5,12 +5,19 @@
 #include "Core/ISoundEngine.h"
 #include "Platform/MidiOut.h"
 
+namespace Platform {
+class OfflineOutput;
+}
+
 namespace Core {
 
 // Plays General MIDI percussion notes (channel 10) through the MIDI output.
 class MidiSoundEngine final : public ISoundEngine {
 public:
     MidiSoundEngine() = default;
+    // An engine that plays on `output`, rendered by its owner (a click track written to a file),
+    // instead of the program's output.
+    explicit MidiSoundEngine(Platform::OfflineOutput& output) noexcept : _offline(&output) {}
     ~MidiSoundEngine() override;
     MidiSoundEngine(const MidiSoundEngine&) = delete;
     MidiSoundEngine& operator=(const MidiSoundEngine&) = delete;
@@ -20,6 +27,7 @@ public:
     // One note-on: note `sound` at velocity `volume`, placed at the calling tick's due time.
     bool PlaySoundAt(std::int32_t volume, std::int32_t sound, std::int64_t frame) override;
     void Close() override;
+    bool HandedOver() override;
     std::uint32_t GetLastResult() override { return _lastResult; }
 
     // Renders the sound of every voice at its current volume, so that no click waits for the
@@ -37,6 +45,7 @@ public:
     static std::int32_t VoiceVelocity(const Configuration::ConfigurationData& settings, int voice) noexcept;
 
 private:
+    Platform::OfflineOutput* _offline = nullptr;
     Platform::MidiOut::Handle _handle = nullptr;
     std::uint32_t _lastResult = 0;
 };

@@ -100,11 +100,13 @@ void Timer::Run()
     double period = _period.load(std::memory_order_acquire);
     int overshoots = 0;
     const double frequency = _frequency.load(std::memory_order_relaxed);
-    const auto spinMargin = static_cast<std::int64_t>(SpinMargin.count() * frequency / 1000.0);
+    const std::int64_t spinMargin = SpinMarginCounts(frequency);
     _currentSleep.store(sleepTime, std::memory_order_release);
 
-    Platform::Thread::PinToFirstProcessor();
-    if (int error = Platform::Thread::RaiseToRealTime(); error != 0) {
+    const bool realTime = _clock->RealTime();
+    if (realTime)
+        Platform::Thread::PinToFirstProcessor();
+    if (int error = realTime ? Platform::Thread::RaiseToRealTime() : 0; error != 0) {
         // Unprivileged users usually may not: say so once and go on at normal priority.
         if (!priorityFailureLogged.exchange(true))
             System::ReportSystemErrorCode(error, "Src/Core/Timer", "Core::Timer::SetThreadPriority", __LINE__,
@@ -168,7 +170,8 @@ void Timer::Run()
             _currentSleep.store(sleepTime, std::memory_order_release);
         }
     }
-    Platform::Thread::RestoreProcessors();
+    if (realTime)
+        Platform::Thread::RestoreProcessors();
 }
 
 }  // namespace Core

@@ -40,6 +40,10 @@ public:
         {
             return Moment(std::chrono::nanoseconds(static_cast<std::int64_t>(static_cast<double>(due) * (1e9 / Frequency()))));
         }
+        // Whether this clock runs in real time, so that the worker is pinned to the first
+        // processor at real-time priority. A clock that passes only as frames are rendered
+        // offline needs neither, and must not hold a processor at that priority.
+        virtual bool RealTime() { return true; }
     };
 
     // The worker spins only for the last stretch before a tick; before that it sleeps on a
@@ -47,6 +51,12 @@ public:
     // be throttled by the kernel (frozen for tens of milliseconds every second) and would starve
     // every other thread on its processor.
     static constexpr Interval SpinMargin{0.2};
+    // The spin margin in counts of a clock of `frequency`: the worker sleeps until a tick's due
+    // time less this, then reads the clock until the tick is due.
+    static std::int64_t SpinMarginCounts(double frequency) noexcept
+    {
+        return static_cast<std::int64_t>(SpinMargin.count() * frequency / 1000.0);
+    }
 
     explicit Timer(IClock* clock = nullptr);
     ~Timer() override;

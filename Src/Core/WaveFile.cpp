@@ -71,7 +71,9 @@ bool WaveFile::PreparePlayers(const char16_t* path, int count)
         return false;
     for (int i = 0; i < _playersInUse; ++i) {
         _lastUsed = i;
-        if (!_players[i].OpenAudioDevice(format, _samples.get(), dataSize))
+        const bool opened = _offline ? _players[i].OpenAudioDevice(format, _samples.get(), dataSize, *_offline)
+                                     : _players[i].OpenAudioDevice(format, _samples.get(), dataSize);
+        if (!opened)
             return false;
     }
     _lastUsed = -1;
@@ -96,6 +98,14 @@ bool WaveFile::AllocateWavePlayers(std::int64_t fileSize, int count)
     }
     _playersAllocated = players;
     _playersInUse = players;
+    return true;
+}
+
+bool WaveFile::HandedOver() const noexcept
+{
+    for (int i = 0; i < _playersInUse; ++i)
+        if (!_players[i].HandedOver())
+            return false;
     return true;
 }
 

@@ -44,6 +44,11 @@ public:
     bool Play(std::int32_t volume, std::int64_t frame = Platform::AnyFrame);
     // Closes every player in use; the array and the sample buffer stay for the next preparation.
     void ClosePlayers();
+    // Opens the players of later preparations on `output` (a click track rendered offline)
+    // instead of the program's output (null).
+    void PlayOn(Platform::OfflineOutput* output) noexcept { _offline = output; }
+    // Whether every player in use has written the click asked of it last.
+    bool HandedOver() const noexcept;
     // The result code of the player used last (or of the last play request on no players).
     std::uint32_t GetLastResult() const noexcept;
 
@@ -76,6 +81,7 @@ private:
     bool AllocateWavePlayers(std::int64_t fileSize, int count);
 
     std::unique_ptr<WavePlayer[]> _players;
+    Platform::OfflineOutput* _offline = nullptr;
     std::unique_ptr<unsigned char[]> _samples;
     std::uint32_t _sampleCapacity = 0;
     int _playersInUse = 0;

@@ -30,9 +30,23 @@ bool WavePlayer::OpenAudioDevice(const Platform::WaveFormat& format, const unsig
                                  Platform::AudioOutput& output)
 {
     CloseAudioDevice();
+    return FinishOpening(Platform::WaveOut::Open(&_device, &format, &WavePlayer::WaveOutCallback,
+                                                 reinterpret_cast<std::uintptr_t>(this), output),
+                         format, samples, size);
+}
 
-    std::uint32_t result = Platform::WaveOut::Open(&_device, &format, &WavePlayer::WaveOutCallback,
-                                                   reinterpret_cast<std::uintptr_t>(this), output);
+bool WavePlayer::OpenAudioDevice(const Platform::WaveFormat& format, const unsigned char* samples, std::uint32_t size,
+                                 Platform::OfflineOutput& output)
+{
+    CloseAudioDevice();
+    return FinishOpening(Platform::WaveOut::OpenOffline(&_device, &format, &WavePlayer::WaveOutCallback,
+                                                        reinterpret_cast<std::uintptr_t>(this), output),
+                         format, samples, size);
+}
+
+bool WavePlayer::FinishOpening(std::uint32_t result, const Platform::WaveFormat& format, const unsigned char* samples,
+                               std::uint32_t size)
+{
     SetLastResult(result);
     if (result != MmNoError) {
         _device = nullptr;
@@ -129,6 +143,7 @@ bool WavePlayer::Play(std::int32_t volume, std::int64_t frame)
     }
     _requestedVolume.store(volume, std::memory_order_relaxed);
     _requestedFrame.store(frame, std::memory_order_relaxed);
+    _asked.fetch_add(1, std::memory_order_acq_rel);
     _playEvent.Set();
     return true;
 }
@@ -207,6 +222,7 @@ void WavePlayer::WriteWave()
         _playEvent.Wait(-1);
         if (!_running.load(std::memory_order_acquire))
             break;
+        const std::uint64_t asked = _asked.load(std::memory_order_acquire);
         const std::int32_t volume = _requestedVolume.load(std::memory_order_relaxed);
         // Cut what this player still sounds from its previous turn.
         if (AnyBufferQueued()) {
@@ -231,14 +247,17 @@ void WavePlayer::WriteWave()
                 if (result != MmNoError) {
                     System::ReportMultimediaError(result, SourceFile, "Core::WavePlayer::WriteWave", __LINE__,
                                                   "Error calling WaveOut::Write");
+                    _handed.store(asked, std::memory_order_release);
                     return;
                 }
             }
+            _handed.store(asked, std::memory_order_release);
             if (_position >= _dataSize || !_running.load(std::memory_order_acquire))
                 break;
             _bufferDone.Wait(-1);
         }
         _position = 0;
+        _handed.store(asked, std::memory_order_release);
         _streamed.fetch_add(1, std::memory_order_acq_rel);
     }
 }

@@ -8,6 +8,10 @@
 #include "Platform/Thread.h"
 #include "Platform/WaveOut.h"
 
+namespace Platform {
+class OfflineOutput;
+}
+
 namespace Core {
 
 // One voice of an audio file: its own wave device, twelve prepared 8,192-byte buffers, its own
@@ -35,6 +39,9 @@ public:
     // The same on a given output (tests use the null output).
     bool OpenAudioDevice(const Platform::WaveFormat& format, const unsigned char* samples, std::uint32_t size,
                          Platform::AudioOutput& output);
+    // The same on an output its owner renders itself (a click track written to a file).
+    bool OpenAudioDevice(const Platform::WaveFormat& format, const unsigned char* samples, std::uint32_t size,
+                         Platform::OfflineOutput& output);
 
     // Asks the thread to play the click from the start at `volume` (0..127), starting on output
     // frame `frame` (AnyFrame: at once). Cuts what this player still sounds. No allocation and no
@@ -47,6 +54,13 @@ public:
     void CloseAudioDevice();
 
     bool IsOpen() const noexcept { return _device != nullptr; }
+    // Whether the click asked for last has been written to the device (its first buffers, which
+    // carry the frame it starts on).
+    bool HandedOver() const noexcept
+    {
+        return _handed.load(std::memory_order_acquire) == _asked.load(std::memory_order_acquire) ||
+               !_running.load(std::memory_order_acquire);
+    }
     std::uint32_t GetLastResult() const noexcept { return _lastResult.load(std::memory_order_acquire); }
     void SetLastResult(std::uint32_t result) noexcept { _lastResult.store(result, std::memory_order_release); }
 
@@ -68,6 +82,8 @@ public:
 private:
     static void WaveOutCallback(Platform::WaveOut* device, std::uint32_t message, std::uintptr_t instance,
                                 std::uintptr_t parameter1, std::uintptr_t parameter2);
+    bool FinishOpening(std::uint32_t openResult, const Platform::WaveFormat& format, const unsigned char* samples,
+                       std::uint32_t size);
     bool InitialiseSampleData(const unsigned char* samples, std::uint32_t size);
     bool InitialiseHeader();
     void WriteWave();
@@ -92,6 +108,8 @@ private:
     std::atomic<std::int32_t> _requestedVolume{127};
     std::atomic<std::int64_t> _requestedFrame{Platform::AnyFrame};
     std::atomic<std::uint64_t> _streamed{0};
+    std::atomic<std::uint64_t> _asked{0};   // clicks asked for
+    std::atomic<std::uint64_t> _handed{0};  // the count of asked the thread had written for
     Platform::Thread _thread;
 };
 

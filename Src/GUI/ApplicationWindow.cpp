@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDialog>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QHelpEvent>
@@ -35,6 +36,8 @@
 #include "GUI/CountInDialog.h"
 #include "GUI/AboutDialog.h"
 #include "GUI/BigFlash.h"
+#include "GUI/ConnectionTexts.h"
+#include "GUI/ExportDialog.h"
 #include "GUI/Fonts.h"
 #include "GUI/LanguageTexts.h"
 #include "GUI/MessageBoxes.h"
@@ -47,6 +50,7 @@
 #include "GUI/VisualBeatIndicator.h"
 #include "Platform/LocalTime.h"
 #include "Platform/ProgramFolder.h"
+#include "Platform/SoundFontSynth.h"
 #include "Platform/Text.h"
 #include "System/DefaultLanguage.h"
 #include "System/ILanguage.h"
@@ -326,6 +330,26 @@ void ApplicationWindow::CreateMenu()
         const int command = item.command;
         connect(action, &QAction::triggered, this, [this, command] { OnCommand(command); });
     }
+    // Commands beyond the language files' menu: their texts come from the texts table (the
+    // "textNumber" property tells LanguageTexts so). Export goes before Exit, the SoundFont
+    // after the sound settings.
+    const struct {
+        int menu;
+        int command;
+        int text;
+        QAction* before;
+    } placed[] = {
+        {0, ExportClickTrack, ConnectionTexts::ExportMenu, _menus[0]->actions().value(1)},  // the separator
+        {1, ChooseSoundFont, ConnectionTexts::SoundFontMenu, _menuActions[4]},
+    };
+    for (const auto& extra : placed) {
+        auto* action = new QAction(Text(Texts().GetText(extra.text)), _menus[extra.menu]);
+        action->setData(extra.command);
+        LanguageTexts::SetTextNumber(action, extra.text);
+        const int command = extra.command;
+        connect(action, &QAction::triggered, this, [this, command] { OnCommand(command); });
+        _menus[extra.menu]->insertAction(extra.before, action);
+    }
     for (QMenu* menu : _menus)
         connect(menu, &QMenu::aboutToHide, this, [this] { _statusbar.SetText(QString()); });
     CreateStageMenus();
@@ -522,6 +546,10 @@ QAction* ApplicationWindow::CommandAction(int command) const
             return action;
     if (QAction* action = StageAction(command))
         return action;
+    for (QMenu* menu : _menus)
+        for (QAction* action : menu ? menu->actions() : QList<QAction*>())
+            if (action->data().toInt() == command)
+                return action;
     return _toolbar.Action(command);
 }
 
@@ -573,6 +601,14 @@ void ApplicationWindow::OnCommand(int command)
     case NextEntry: StepSetlist(true); break;
     case PreviousEntry: StepSetlist(false); break;
     case LeaveSetlist: UseSetlist(-1); break;
+    case ExportClickTrack:
+        StopIfPlaying();
+        ExportClickTrackDialog();
+        break;
+    case ChooseSoundFont:
+        StopIfPlaying();
+        ChooseSoundFontDialog();
+        break;
     default: break;
     }
 }
@@ -580,6 +616,11 @@ void ApplicationWindow::OnCommand(int command)
 bool ApplicationWindow::Playing() const
 {
     return _metronome.IsPlaying();
+}
+
+bool ApplicationWindow::Paused() const
+{
+    return _metronome.IsPaused();
 }
 
 void ApplicationWindow::SetStartButtonText(bool playing)
@@ -590,6 +631,7 @@ void ApplicationWindow::SetStartButtonText(bool playing)
         _startButton->setText(paused ? Text(Texts().GetText(17))
                                      : Text(Texts().GetControlText(playing ? 1002 : StartButtonId)));
     _statusbar.SetState(paused ? Text(Texts().GetText(16)) : QString());
+    emit PlaybackChanged(playing, paused);
 }
 
 void ApplicationWindow::ShowPlaying()
@@ -662,6 +704,8 @@ void ApplicationWindow::ShowPracticeTime()
 
 void ApplicationWindow::StartOrStop()
 {
+    if (_exporting)
+        return;
     // A metronome that stopped itself, its report still on the way here, does not play: it is
     // started anew, not stopped a second time.
     if (Playing()) {
@@ -682,6 +726,8 @@ void ApplicationWindow::StartOrStop()
 
 void ApplicationWindow::PauseOrStartOrStop()
 {
+    if (_exporting)
+        return;
     if (TrainerPlaying()) {
         _metronome.TogglePause();
         PausePracticeRun(_metronome.IsPaused());
@@ -752,12 +798,14 @@ void ApplicationWindow::ChangeTempo(int bpm, bool moveSlider)
         MoveTempoSlider(bpm);
     if (Playing())
         _metronome.SetTempo(bpm);
+    emit TempoShown(bpm);
 }
 
 void ApplicationWindow::ShowTempo(int bpm)
 {
     _readOut.SetTempo(bpm);
     MoveTempoSlider(bpm);
+    emit TempoShown(bpm);
 }
 
 void ApplicationWindow::OnTempoSlider(int position)
@@ -1094,6 +1142,77 @@ void ApplicationWindow::StartAfterCountIn()
     // The count-in set by the user (if any) comes first, as at every start.
     if (!Playing())
         StartOrStop();
+}
+
+// ---- Command line and remote control ---------------------------------------------------------
+
+void ApplicationWindow::RunCommands(const CommandLine& commands)
+{
+    if (commands.preset) {
+        const std::u16string name = Platform::Text::Utf8ToUtf16(*commands.preset);
+        if (_configuration.LoadPreset(name.c_str())) {
+            StopIfPlaying();
+            ReloadSettings();
+        } else {
+            System::Log().Write(System::Warn, "The preset %s asked for on the command line does not exist",
+                                Platform::Text::Escaped(*commands.preset).c_str());
+        }
+    }
+    if (commands.bpm)
+        RequestTempo(*commands.bpm);
+    if (commands.start)
+        StartPlaying();
+}
+
+void ApplicationWindow::StartPlaying()
+{
+    if (Paused())
+        PauseOrStartOrStop();
+    else if (!Playing())
+        StartOrStop();
+}
+
+void ApplicationWindow::StopPlaying()
+{
+    StopIfPlaying();
+}
+
+void ApplicationWindow::TogglePause()
+{
+    OnCommand(Pause);
+}
+
+int ApplicationWindow::Tempo() const
+{
+    return _readOut.Tempo();
+}
+
+void ApplicationWindow::ExportClickTrackDialog()
+{
+    ExportDialog dialog(_configuration.GetCurrentSettings(), Configuration::GetExtraSettings(), this);
+    _exporting = true;
+    dialog.Run();
+    _exporting = false;
+}
+
+void ApplicationWindow::ChooseSoundFontDialog()
+{
+    Platform::SoundFontSynth& synth = Platform::SoundFontSynth::Instance();
+    const QString chosen = QFileDialog::getOpenFileName(this, Text(Texts().GetText(ConnectionTexts::SoundFontMenu)).remove(u'&'),
+                                                        QString::fromStdString(synth.SoundFontFile()),
+                                                        Text(Texts().GetText(ConnectionTexts::SoundFontFilter)));
+    if (chosen.isEmpty())
+        return;
+    if (!synth.ChangeSoundFont(chosen.toStdString())) {
+        const std::string problem = synth.LoadProblem();
+        System::Log().Write(System::Error, "No General MIDI sounds: %s", problem.c_str());
+        MessageBoxes::Show(this, QMessageBox::Warning, QStringLiteral("Ticova"),
+                           Text(Texts().GetText(ConnectionTexts::SoundFontFailed)).arg(QString::fromStdString(problem)));
+        return;
+    }
+    Configuration::ExtraSettings& extras = Configuration::GetExtraSettings();
+    extras.SetText("soundfont.path", chosen.toStdString());
+    extras.Save();
 }
 
 // ---- Shut-down ------------------------------------------------------------------------------

@@ -13,6 +13,7 @@
 #include "GUI/ControlSubClasser.h"
 #include "GUI/MetronomeEvents.h"
 #include "GUI/Model/PracticeTime.h"
+#include "GUI/Model/CommandLine.h"
 #include "GUI/Model/TypedDigits.h"
 #include "GUI/Statusbar.h"
 #include "GUI/Toolbar.h"
@@ -73,6 +74,8 @@ public:
         NextEntry = 32796,
         PreviousEntry = 32797,
         LeaveSetlist = 32798,
+        ExportClickTrack = 32799,
+        ChooseSoundFont = 32800,
     };
     // Control identifiers.
     static constexpr int StartButtonId = 1001;
@@ -113,6 +116,14 @@ public:
     void ChangeLanguage(const char16_t* name);
     // Brings the window to the front (a second copy of the program was started).
     void BringToFront();
+    // Carries out the options of a command line (this copy's, or another's handed over): a
+    // preset is loaded, then the tempo set, then playing started.
+    void RunCommands(const CommandLine& commands);
+    // Remote control (the session bus, media keys): as the Start button and the Pause key do.
+    void StartPlaying();
+    void StopPlaying();
+    void TogglePause();
+    int Tempo() const;
     // Quits as Exit does, saving the settings, from wherever the user is: any dialog open over
     // the window is dismissed as Cancel would (a signal asked the program to end).
     void QuitAsExit();
@@ -133,6 +144,7 @@ public:
 
     // Whether the metronome plays (a paused run included): asked of the metronome.
     bool Playing() const;
+    bool Paused() const;
     QPushButton* StartButton() const { return _startButton; }
     QPushButton* TapButton() const { return _tapButton; }
     QSlider* TempoSlider() const { return _tempoSlider; }
@@ -159,6 +171,12 @@ public:
     // The status text number of a menu item, toolbar button or control; -1 for none.
     static int StatusInfoNumber(int id);
 
+signals:
+    // Playing started, stopped, paused or resumed.
+    void PlaybackChanged(bool playing, bool paused);
+    // The tempo shown changed.
+    void TempoShown(int bpm);
+
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -176,6 +194,8 @@ private:
     void StopIfPlaying();
     void OnTap();
     void OpenManual();
+    void ExportClickTrackDialog();
+    void ChooseSoundFontDialog();
     void ShowAbout();
     void ShutDown();
 
@@ -251,6 +271,9 @@ private:
 
     MetronomeEvents _events;
     bool _shutDown = false;
+    // A click track is being written: its metronome shares the live one's strategies, so nothing
+    // starts meanwhile (a remote Start may arrive while the progress dialog serves events).
+    bool _exporting = false;
 
     std::function<void(int)> _openSettings;
     std::function<void()> _openLanguage;

@@ -140,7 +140,7 @@ SingleInstance::Reach SingleInstance::AskFirstCopy()
                                           "runs on its own", SocketPath(_name).toUtf8().constData());
         return Reach::Untrusted;
     }
-    probe.write("raise\n");
+    probe.write(_message.data(), static_cast<qint64>(_message.size()));
     probe.flush();
     if (probe.waitForReadyRead(AnswerTimeoutMs) && probe.read(1) == QByteArray(1, Answer))
         return Reach::Raised;
@@ -163,13 +163,30 @@ void SingleInstance::OnConnection()
             socket->abort();
             socket->deleteLater();
         });
+        // A message ends with an empty line; it may come in pieces.
         connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-            socket->readAll();
+            QByteArray& received = _received[socket];
+            received += socket->readAll();
+            const qsizetype end = received.indexOf("\n\n");
+            if (end < 0 && received.size() <= static_cast<qsizetype>(CommandLine::MaxMessage))
+                return;
+            const std::string message = end < 0 ? std::string() : received.left(end + 1).toStdString();
+            _received.remove(socket);
+            CommandLine commands;
+            if (end < 0 || !CommandLine::ParseRemoteMessage(message, commands)) {
+                System::Log().Write(System::Warn, "A message from another copy of Ticova was not understood and is "
+                                                  "ignored (%lld bytes)", static_cast<long long>(message.size()));
+                socket->abort();
+                return;
+            }
             socket->write(QByteArray(1, Answer));
             socket->flush();
             if (_raise)
                 _raise();
+            if (_commands && commands.HasRemoteCommands())
+                _commands(commands);
         });
+        connect(socket, &QObject::destroyed, this, [this, socket] { _received.remove(socket); });
     }
 }
 

@@ -1,16 +1,24 @@
 #pragma once
 
+#include <QByteArray>
+#include <QHash>
 #include <QObject>
 #include <QString>
 #include <functional>
+#include <string>
+
+#include "GUI/Model/CommandLine.h"
 
 class QLocalServer;
+class QLocalSocket;
 
 namespace GUI {
 
 // Keeps Ticova to one running copy per user. The first copy holds a lock file beside its local
 // socket and listens on the socket; a second one, finding the lock taken, asks the first to
-// come to the front and is told to go.
+// come to the front, hands it the options of its command line, and is told to go. Only a
+// process of the same user is listened to; a message that is not well formed is ignored as a
+// whole (and logged).
 class SingleInstance final : public QObject {
     Q_OBJECT
 public:
@@ -40,6 +48,10 @@ public:
 
     // What the first copy does when a second one starts.
     void SetRaiseHandler(std::function<void()> raise) { _raise = std::move(raise); }
+    // What the first copy does with the options a second one hands over (after the raise).
+    void SetCommandHandler(std::function<void(const CommandLine&)> handler) { _commands = std::move(handler); }
+    // The options this copy hands over should another one be running (before Claim).
+    void SetForwardedOptions(const CommandLine& options) { _message = options.RemoteMessage(); }
 
 private:
     enum class Reach { Raised, NoAnswer, Untrusted };
@@ -47,12 +59,16 @@ private:
     bool Listen();
     Reach AskFirstCopy();
     void OnConnection();
+    void OnMessage(const std::string& message);
 
     QString _name;
     int _lock = -1;
     QLocalServer* _server = nullptr;
     int _clients = 0;
     std::function<void()> _raise;
+    std::function<void(const CommandLine&)> _commands;
+    std::string _message = CommandLine().RemoteMessage();
+    QHash<QObject*, QByteArray> _received;  // what each connection has sent so far
 };
 
 }  // namespace GUI

@@ -5,6 +5,7 @@
 #include "Platform/AlsaSequencerOut.h"
 #include "Platform/AudioOutput.h"
 #include "Platform/MultimediaResult.h"
+#include "Platform/OfflineOutput.h"
 #include "Platform/SoundFontSynth.h"
 
 namespace Platform {
@@ -50,9 +51,10 @@ MidiOut::Target MidiOut::OpenTarget(AudioOutput& output, Target wanted)
     }
 }
 
-void MidiOut::LoadSoundFontInBackground()
+void MidiOut::LoadSoundFontInBackground(const std::string& soundFont)
 {
     AudioOutput::Instance();  // made first, so that it outlives the synthesizer's worker
+    SoundFontSynth::Instance().UseSoundFont(soundFont);
     SoundFontSynth::Instance().LoadInBackground();
 }
 
@@ -60,6 +62,15 @@ std::uint32_t MidiOut::Open(Handle* handle)
 {
     AudioOutput& output = AudioOutput::Instance();
     return Open(handle, output, SoundFontSynth::Instance());
+}
+
+// What every opening of the built-in synthesizer needs first: the SoundFont loaded and the
+// worker that renders late notes.
+static std::uint32_t ReadySynth(SoundFontSynth& synth)
+{
+    if (!synth.WaitUntilLoaded())
+        return MmNoDriver;
+    return synth.StartWorker() ? MmNoError : MmNoMemory;
 }
 
 std::uint32_t MidiOut::Open(Handle* handle, AudioOutput& output, SoundFontSynth& synth)
@@ -73,7 +84,7 @@ std::uint32_t MidiOut::Open(Handle* handle, AudioOutput& output, SoundFontSynth&
             return result;
         const Target target = OpenTarget(output, wanted);
         if (target != Target::Synth) {
-            auto* midi = new (std::nothrow) MidiOut(output, synth, output.SampleRate());
+            auto* midi = new (std::nothrow) MidiOut(&output, output.GetMixer(), synth, output.SampleRate());
             if (!midi) {
                 output.Release();
                 return MmNoMemory;
@@ -85,19 +96,29 @@ std::uint32_t MidiOut::Open(Handle* handle, AudioOutput& output, SoundFontSynth&
         }
         output.Release();
     }
-    if (!synth.WaitUntilLoaded())
-        return MmNoDriver;
-    if (!synth.StartWorker())
-        return MmNoMemory;
+    if (std::uint32_t result = ReadySynth(synth); result != MmNoError)
+        return result;
     if (std::uint32_t result = output.Acquire(); result != MmNoError)
         return result;
-    auto* midi = new (std::nothrow) MidiOut(output, synth, output.SampleRate());
+    auto* midi = new (std::nothrow) MidiOut(&output, output.GetMixer(), synth, output.SampleRate());
     if (!midi) {
         output.Release();
         return MmNoMemory;
     }
     *handle = midi;
     return MmNoError;
+}
+
+std::uint32_t MidiOut::OpenOffline(Handle* handle, OfflineOutput& output, SoundFontSynth& synth)
+{
+    if (!handle)
+        return MmInvalidParameter;
+    *handle = nullptr;
+    // A click track is always rendered by the built-in synthesizer.
+    if (std::uint32_t result = ReadySynth(synth); result != MmNoError)
+        return result;
+    *handle = new (std::nothrow) MidiOut(nullptr, output.GetMixer(), synth, output.SampleRate());
+    return *handle ? MmNoError : MmNoMemory;
 }
 
 std::uint32_t MidiOut::ShortMessage(Handle handle, std::uint32_t message, std::int64_t frame) noexcept
@@ -109,13 +130,13 @@ std::uint32_t MidiOut::ShortMessage(Handle handle, std::uint32_t message, std::i
         return MmInvalidParameter;  // running status is not taken: every message has its status byte
     if (status != NoteOnPercussion)
         return MmNoError;
-    if (!handle->_output.Running())
+    if (handle->_output && !handle->_output->Running())
         return MmNotEnabled;  // the output died under this device
     if (handle->_target != Target::Synth)
         return handle->SendOut(message, frame);
     const int note = static_cast<int>((message >> 8) & 0x7F);
     const int velocity = static_cast<int>((message >> 16) & 0x7F);
-    Mixer& mixer = handle->_output.GetMixer();
+    Mixer& mixer = handle->_mixer;
     if (const Sound* sound = handle->_synth.Find(note, velocity, handle->_rate))
         return mixer.Play(sound, frame) ? MmNoError : MmNoMemory;
     // Not prepared: rendered by the worker and played as soon as it is ready.
@@ -139,7 +160,8 @@ std::uint32_t MidiOut::Close(Handle handle)
         return MmInvalidHandle;
     if (handle->_target == Target::Synth)
         handle->_synth.WaitForWorker();  // a note still being rendered is played into this output
-    handle->_output.Release();
+    if (handle->_output)
+        handle->_output->Release();
     delete handle;
     return MmNoError;
 }
@@ -156,11 +178,11 @@ std::uint32_t MidiOut::SendOut(std::uint32_t message, std::int64_t frame) noexce
     if (_target == Target::Jack) {
         // A note for "at once" is sent at the next cycle's start; its end a note's length after
         // the frames being rendered now.
-        const std::int64_t end = (frame == AnyFrame ? _output.LeadFrame() : frame) + length;
-        return _output.Jack().SendMidi(on, frame) && _output.Jack().SendMidi(off, end) ? MmNoError : MmNoMemory;
+        const std::int64_t end = (frame == AnyFrame ? _output->LeadFrame() : frame) + length;
+        return _output->Jack().SendMidi(on, frame) && _output->Jack().SendMidi(off, end) ? MmNoError : MmNoMemory;
     }
-    const std::int64_t start = frame == AnyFrame ? 0 : _output.HeardAt(frame);
-    const std::int64_t end = (frame == AnyFrame ? _output.HeardAt(_output.LeadFrame()) : start) +
+    const std::int64_t start = frame == AnyFrame ? 0 : _output->HeardAt(frame);
+    const std::int64_t end = (frame == AnyFrame ? _output->HeardAt(_output->LeadFrame()) : start) +
                              static_cast<std::int64_t>(NoteSeconds * 1e9);
     return Sequencer().Send(on, start) && Sequencer().Send(off, end) ? MmNoError : MmNotEnabled;
 }

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <string>
 
 #include "Platform/Mixer.h"
 
@@ -9,6 +10,7 @@ namespace Platform {
 
 class AlsaSequencerOut;
 class AudioOutput;
+class OfflineOutput;
 class SoundFontSynth;
 
 // The MIDI output: General MIDI percussion (channel 10) from the built-in SoundFont synthesizer,
@@ -33,6 +35,9 @@ public:
     // SoundFont if it is still loading.
     static std::uint32_t Open(Handle* handle);
     static std::uint32_t Open(Handle* handle, AudioOutput& output, SoundFontSynth& synth);
+    // Opens a device on an output its owner renders itself (a click track written to a file,
+    // faster than real time): no sound card is involved.
+    static std::uint32_t OpenOffline(Handle* handle, OfflineOutput& output, SoundFontSynth& synth);
     // Sends one short message (status | data1 << 8 | data2 << 16). Note-ons on channel 10 sound;
     // other channel messages are accepted and have no effect here. No allocation, no lock, no
     // system call for a note that is prepared, or sent to JACK (the ALSA sequencer takes its
@@ -44,14 +49,19 @@ public:
     static std::uint32_t Close(Handle handle);
 
     // Starts loading the SoundFont in the background; the program calls it at start-up.
-    static void LoadSoundFontInBackground();
+    // `soundFont`: the user's choice (empty: FluidSynth's default).
+    static void LoadSoundFontInBackground(const std::string& soundFont = {});
 
 private:
-    MidiOut(AudioOutput& output, SoundFontSynth& synth, double rate) : _output(output), _synth(synth), _rate(rate) {}
+    MidiOut(AudioOutput* output, Mixer& mixer, SoundFontSynth& synth, double rate)
+        : _output(output), _mixer(mixer), _synth(synth), _rate(rate)
+    {
+    }
     static Target OpenTarget(AudioOutput& output, Target wanted);
     std::uint32_t SendOut(std::uint32_t message, std::int64_t frame) noexcept;
 
-    AudioOutput& _output;
+    AudioOutput* _output;  // null: a mixer rendered offline
+    Mixer& _mixer;
     SoundFontSynth& _synth;
     double _rate;
     Target _target = Target::Synth;

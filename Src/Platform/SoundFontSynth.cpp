@@ -2,8 +2,10 @@
 
 #include <fluidsynth.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 
 #include "Platform/Clock.h"
@@ -70,34 +72,117 @@ bool SoundFontSynth::WaitUntilLoaded()
     return _loadState.load() == 1 || Load();
 }
 
-// Loads the SoundFont into a fresh synthesizer: percussion only, no reverb, no chorus, one
-// stereo output. Called with the lock held.
+std::string SoundFontSynth::DefaultSoundFont()
+{
+    std::string path;
+    if (fluid_settings_t* settings = new_fluid_settings()) {
+        char* value = nullptr;
+        if (fluid_settings_dupstr(settings, "synth.default-soundfont", &value) == FLUID_OK && value)
+            path = value;
+        fluid_free(value);
+        delete_fluid_settings(settings);
+    }
+    return path;
+}
+
+void SoundFontSynth::UseSoundFont(std::string path)
+{
+    std::lock_guard guard(_lock);
+    _soundFont = std::move(path);
+}
+
+std::string SoundFontSynth::SoundFontFile() const
+{
+    std::lock_guard guard(_lock);
+    return _soundFont.empty() ? DefaultSoundFont() : _soundFont;
+}
+
+std::string SoundFontSynth::LoadProblem() const
+{
+    std::lock_guard guard(_lock);
+    return _problem;
+}
+
+bool SoundFontSynth::ChangeSoundFont(std::string path)
+{
+    _loader.Join();
+    std::lock_guard guard(_lock);
+    if (_loadState.load() == 0) {
+        _soundFont = std::move(path);
+        return Load();
+    }
+    const std::string file = path.empty() ? DefaultSoundFont() : path;
+    void* synth = NewSynth(file);
+    if (!synth)
+        return false;
+    if (_synth)
+        delete_fluid_synth(AsSynth(_synth));
+    _synth = synth;
+    _soundFont = std::move(path);
+    _loadState.store(1);
+    // Every sound is rendered afresh from the new SoundFont; the old ones stay stored, since a
+    // voice may still be playing one.
+    for (auto& row : _sounds)
+        for (auto& sound : row)
+            sound.store(nullptr, std::memory_order_relaxed);
+    _rate.store(0, std::memory_order_release);
+    return true;
+}
+
+// Loads the SoundFont into a fresh synthesizer. Called with the lock held.
 bool SoundFontSynth::Load()
 {
     if (_loadState.load() != 0)
         return _loadState.load() == 1;
     _loadState.store(-1);
-    // The synthesizer's own messages would go to the terminal; failures are logged by the caller.
-    for (int level = FLUID_PANIC; level < LAST_LOG_LEVEL; ++level)
-        fluid_set_log_function(level, QuietLog, nullptr);
-    fluid_settings_t* settings = new_fluid_settings();
-    if (!settings)
-        return false;
-    _settings = settings;
-    fluid_settings_setnum(settings, "synth.sample-rate", SynthRate);
-    fluid_settings_setint(settings, "synth.reverb.active", 0);
-    fluid_settings_setint(settings, "synth.chorus.active", 0);
-    fluid_settings_setint(settings, "synth.cpu-cores", 1);
-    fluid_settings_setint(settings, "synth.threadsafe-api", 0);
-    fluid_settings_setnum(settings, "synth.gain", OutputGain);
-    fluid_synth_t* synth = new_fluid_synth(settings);
-    if (!synth)
-        return false;
-    _synth = synth;
-    if (fluid_synth_sfload(synth, SoundFontPath, 1) == FLUID_FAILED)
+    _synth = NewSynth(_soundFont.empty() ? DefaultSoundFont() : _soundFont);
+    if (!_synth)
         return false;
     _loadState.store(1);
     return true;
+}
+
+// A synthesizer for percussion only: no reverb, no chorus, one stereo output. Called with the
+// lock held.
+void* SoundFontSynth::NewSynth(const std::string& path)
+{
+    // The synthesizer's own messages would go to the terminal; failures are logged by the caller.
+    for (int level = FLUID_PANIC; level < LAST_LOG_LEVEL; ++level)
+        fluid_set_log_function(level, QuietLog, nullptr);
+    if (!_settings) {
+        fluid_settings_t* settings = new_fluid_settings();
+        if (!settings) {
+            _problem = "no memory for the synthesizer's settings";
+            return nullptr;
+        }
+        _settings = settings;
+        fluid_settings_setnum(settings, "synth.sample-rate", SynthRate);
+        fluid_settings_setint(settings, "synth.reverb.active", 0);
+        fluid_settings_setint(settings, "synth.chorus.active", 0);
+        fluid_settings_setint(settings, "synth.cpu-cores", 1);
+        fluid_settings_setint(settings, "synth.threadsafe-api", 0);
+        fluid_settings_setnum(settings, "synth.gain", OutputGain);
+    }
+    if (path.empty()) {
+        _problem = "no SoundFont is chosen, and FluidSynth names no default one (synth.default-soundfont)";
+        return nullptr;
+    }
+    if (::access(path.c_str(), R_OK) != 0) {
+        _problem = "the SoundFont " + path + " cannot be read: " + (errno == ENOENT ? "it does not exist" : "no access");
+        return nullptr;
+    }
+    fluid_synth_t* synth = new_fluid_synth(static_cast<fluid_settings_t*>(_settings));
+    if (!synth) {
+        _problem = "no memory for the synthesizer";
+        return nullptr;
+    }
+    if (fluid_synth_sfload(synth, path.c_str(), 1) == FLUID_FAILED) {
+        delete_fluid_synth(synth);
+        _problem = "the SoundFont " + path + " is damaged or not a SoundFont";
+        return nullptr;
+    }
+    _problem.clear();
+    return synth;
 }
 
 // Plays the note into a buffer until its tail has died away. Leading frames of digital silence

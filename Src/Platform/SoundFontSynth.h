@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "Platform/AutoResetEvent.h"
@@ -20,7 +21,6 @@ namespace Platform {
 // thread, never on the audio thread. Sounds are kept until the process ends.
 class SoundFontSynth {
 public:
-    static constexpr const char* SoundFontPath = "/usr/share/sounds/sf2/default-GM.sf2";
     static constexpr double SynthRate = 44100;
     static constexpr int PercussionChannel = 9;  // channel 10, counted from 0
     static constexpr double MaxSeconds = 4.0;    // longer tails (a crash cymbal) are faded out
@@ -31,6 +31,19 @@ public:
     SoundFontSynth& operator=(const SoundFontSynth&) = delete;
 
     static SoundFontSynth& Instance();
+
+    // The SoundFont FluidSynth itself loads when it is given none (its "synth.default-soundfont"
+    // setting, which the system's packages set); empty when it names none.
+    static std::string DefaultSoundFont();
+    // Loads `path` instead of the default (empty: the default). Before the first load.
+    void UseSoundFont(std::string path);
+    // Replaces the loaded SoundFont by `path` (empty: the default), rendering every sound afresh.
+    // False (and logged, naming the file) when it cannot be loaded: the one loaded stays.
+    bool ChangeSoundFont(std::string path);
+    // The SoundFont chosen: the one given, else the default.
+    std::string SoundFontFile() const;
+    // Why the last SoundFont tried could not be loaded, naming it; empty when it was.
+    std::string LoadProblem() const;
 
     // Starts loading the SoundFont on a thread of its own (once), so that the program's start-up
     // does not wait for it.
@@ -65,12 +78,16 @@ private:
     };
 
     bool Load();
+    // A synthesizer with `path` loaded, or null (logged).
+    void* NewSynth(const std::string& path);
     std::unique_ptr<OwnedSound> Render(int note, int velocity, double rate);
     void RunWorker();
 
-    std::mutex _lock;  // the synthesizer and the sound store
+    mutable std::mutex _lock;  // the synthesizer, the sound store and the SoundFont chosen
     void* _settings = nullptr;
     void* _synth = nullptr;
+    std::string _soundFont;  // empty: the default
+    std::string _problem;
     std::atomic<int> _loadState{0};  // 0 not tried, 1 loaded, -1 failed
     Thread _loader;
     bool _loaderStarted = false;

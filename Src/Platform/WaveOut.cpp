@@ -10,6 +10,7 @@
 #include "Platform/Clock.h"
 #include "Platform/LockFreeQueue.h"
 #include "Platform/MultimediaResult.h"
+#include "Platform/OfflineOutput.h"
 #include "Platform/Thread.h"
 
 namespace Platform {
@@ -123,13 +124,21 @@ float Sample(const unsigned char* at, const WaveFormat& f) noexcept
 
 }  // namespace
 
-WaveOut::WaveOut(AudioOutput& output, const WaveFormat& format, WaveOutCallback callback, std::uintptr_t instance) noexcept
+WaveOut::WaveOut(AudioOutput* output, OfflineOutput* offline, Mixer& mixer, double rate, const WaveFormat& format,
+                 WaveOutCallback callback, std::uintptr_t instance) noexcept
     : _output(output),
+      _offline(offline),
+      _mixer(mixer),
       _format(format),
       _callback(callback),
       _instance(instance),
-      _step(format.samplesPerSec / output.SampleRate())
+      _step(format.samplesPerSec / rate)
 {
+}
+
+bool WaveOut::OutputRunning() const noexcept
+{
+    return !_output || _output->Running();
 }
 
 void WaveOut::DeliverDone(WaveOut* device, WaveHeader* header)
@@ -147,6 +156,18 @@ std::uint32_t WaveOut::Open(Handle* handle, const WaveFormat* format, WaveOutCal
 std::uint32_t WaveOut::Open(Handle* handle, const WaveFormat* format, WaveOutCallback callback, std::uintptr_t instance,
                             AudioOutput& output)
 {
+    return Attach(handle, format, callback, instance, &output, nullptr);
+}
+
+std::uint32_t WaveOut::OpenOffline(Handle* handle, const WaveFormat* format, WaveOutCallback callback,
+                                   std::uintptr_t instance, OfflineOutput& output)
+{
+    return Attach(handle, format, callback, instance, nullptr, &output);
+}
+
+std::uint32_t WaveOut::Attach(Handle* handle, const WaveFormat* format, WaveOutCallback callback,
+                              std::uintptr_t instance, AudioOutput* output, OfflineOutput* offline)
+{
     if (!handle || !format)
         return MmInvalidParameter;
     *handle = nullptr;
@@ -157,14 +178,19 @@ std::uint32_t WaveOut::Open(Handle* handle, const WaveFormat* format, WaveOutCal
         return MmAllocated;
     if (!notifier.Join(&WaveOut::DeliverDone))
         return MmNoMemory;
-    if (std::uint32_t result = output.Acquire(); result != MmNoError) {
-        notifier.Leave();
-        return result;
+    if (output) {
+        if (std::uint32_t result = output->Acquire(); result != MmNoError) {
+            notifier.Leave();
+            return result;
+        }
     }
-    auto* device = new (std::nothrow) WaveOut(output, *format, callback, instance);
-    if (!device || !output.GetMixer().Attach(device)) {
+    Mixer& mixer = output ? output->GetMixer() : offline->GetMixer();
+    const double rate = output ? output->SampleRate() : offline->SampleRate();
+    auto* device = new (std::nothrow) WaveOut(output, offline, mixer, rate, *format, callback, instance);
+    if (!device || !mixer.Attach(device)) {
         delete device;
-        output.Release();
+        if (output)
+            output->Release();
         notifier.Leave();
         return MmNoMemory;
     }
@@ -207,12 +233,12 @@ std::uint32_t WaveOut::Write(Handle handle, WaveHeader* header, std::uint32_t si
         return WaveUnprepared;
     if (flags & HeaderInQueue)
         return WaveStillPlaying;
-    if (!handle->_output.Running())
+    if (!handle->OutputRunning())
         return MmNotEnabled;  // the output died under the device
     header->next = nullptr;
     header->flags.store((flags & ~static_cast<std::uint32_t>(HeaderDone)) | HeaderInQueue, std::memory_order_release);
     handle->_queued.fetch_add(1, std::memory_order_acq_rel);
-    if (handle->_output.GetMixer().PostStream(handle, WriteCommand, header, frame))
+    if (handle->_mixer.PostStream(handle, WriteCommand, header, frame))
         return MmNoError;
     handle->_queued.fetch_sub(1, std::memory_order_acq_rel);
     header->flags.store(flags, std::memory_order_release);
@@ -228,9 +254,12 @@ bool WaveOut::WaitForAcknowledgement(std::uint32_t before)
     while (_acknowledged.load(std::memory_order_acquire) == before) {
         // With the output closed (it died) no audio thread answers: the command is carried out
         // here.
-        if (!_output.Running())
-            _output.ServeWhileClosed();
-        else if (Clock::Now() > giveUp)
+        // An offline output's owner takes it while it renders; when it does not, this does.
+        if (_offline)
+            _offline->TakeEvents();
+        else if (!_output->Running())
+            _output->ServeWhileClosed();
+        if ((_offline || _output->Running()) && Clock::Now() > giveUp)
             return false;
         if (_acknowledged.load(std::memory_order_acquire) == before)
             nanosleep(&pause, nullptr);
@@ -240,7 +269,7 @@ bool WaveOut::WaitForAcknowledgement(std::uint32_t before)
 
 bool WaveOut::Running(Handle handle) noexcept
 {
-    return handle && handle->_output.Running();
+    return handle && handle->OutputRunning();
 }
 
 std::uint32_t WaveOut::Reset(Handle handle)
@@ -248,7 +277,7 @@ std::uint32_t WaveOut::Reset(Handle handle)
     if (!handle)
         return MmInvalidHandle;
     const std::uint32_t before = handle->_acknowledged.load(std::memory_order_acquire);
-    if (!handle->_output.GetMixer().PostStream(handle, ResetCommand, nullptr, AnyFrame))
+    if (!handle->_mixer.PostStream(handle, ResetCommand, nullptr, AnyFrame))
         return MmNoMemory;
     return handle->WaitForAcknowledgement(before) ? MmNoError : MmError;
 }
@@ -260,7 +289,7 @@ std::uint32_t WaveOut::Close(Handle handle)
     if (handle->_queued.load(std::memory_order_acquire) > 0)
         return WaveStillPlaying;
     const std::uint32_t before = handle->_acknowledged.load(std::memory_order_acquire);
-    if (!handle->_output.GetMixer().Detach(handle))
+    if (!handle->_mixer.Detach(handle))
         return MmNoMemory;
     if (!handle->WaitForAcknowledgement(before))
         return MmError;  // the audio thread did not answer: the device cannot be freed safely
@@ -269,9 +298,10 @@ std::uint32_t WaveOut::Close(Handle handle)
         nanosleep(&pause, nullptr);
     if (handle->_callback)
         handle->_callback(handle, WaveOutClosed, handle->_instance, 0, 0);
-    AudioOutput& output = handle->_output;
+    AudioOutput* output = handle->_output;
     delete handle;
-    output.Release();
+    if (output)
+        output->Release();
     TheNotifier().Leave();
     return MmNoError;
 }

@@ -9,6 +9,7 @@
 namespace Platform {
 
 class AudioOutput;
+class OfflineOutput;
 
 // The format of the samples written to a wave device.
 struct WaveFormat {
@@ -60,6 +61,9 @@ public:
                               std::uintptr_t instance);
     static std::uint32_t Open(Handle* handle, const WaveFormat* format, WaveOutCallback callback,
                               std::uintptr_t instance, AudioOutput& output);
+    // A device on an output its owner renders itself (a click track written to a file).
+    static std::uint32_t OpenOffline(Handle* handle, const WaveFormat* format, WaveOutCallback callback,
+                                     std::uintptr_t instance, OfflineOutput& output);
     static std::uint32_t PrepareHeader(Handle handle, WaveHeader* header, std::uint32_t size);
     static std::uint32_t UnprepareHeader(Handle handle, WaveHeader* header, std::uint32_t size);
     // Queues a prepared buffer. No allocation, no lock, no system call.
@@ -77,7 +81,11 @@ public:
     static constexpr int MaxDevices = 240;
 
 private:
-    WaveOut(AudioOutput& output, const WaveFormat& format, WaveOutCallback callback, std::uintptr_t instance) noexcept;
+    WaveOut(AudioOutput* output, OfflineOutput* offline, Mixer& mixer, double rate, const WaveFormat& format,
+            WaveOutCallback callback, std::uintptr_t instance) noexcept;
+    static std::uint32_t Attach(Handle* handle, const WaveFormat* format, WaveOutCallback callback,
+                                std::uintptr_t instance, AudioOutput* output, OfflineOutput* offline);
+    bool OutputRunning() const noexcept;
     ~WaveOut() override = default;
 
     void OnCommand(int command, void* argument, std::int64_t frame, Mixer& mixer,
@@ -91,7 +99,9 @@ private:
     void FinishHead() noexcept;
     void ReturnAll() noexcept;
 
-    AudioOutput& _output;
+    AudioOutput* _output;     // the program's output, or
+    OfflineOutput* _offline;  // one rendered by its owner
+    Mixer& _mixer;
     WaveFormat _format;
     WaveOutCallback _callback;
     std::uintptr_t _instance;

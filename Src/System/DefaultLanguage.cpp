@@ -317,6 +317,21 @@ const char16_t* const texts[] = {
     u"JACK MIDI port Ticova:midi_out",
     u"ALSA sequencer port",
     u"Channel",
+    // Export and SoundFont (GUI/ConnectionTexts.h).
+    u"E&xport Click Track...",
+    u"Export Click Track",
+    u"File:",
+    u"Browse...",
+    u"Length:",
+    u"bars",
+    u"minutes",
+    u"WAV files (*.wav);;FLAC files (*.flac)",
+    u"Writing the click track...",
+    u"The click track is written: %1 s of sound in %2 s (%3 times real time).",
+    u"The click track could not be written:\n%1",
+    u"Sound&Font...",
+    u"SoundFont files (*.sf2 *.sf3)",
+    u"The SoundFont could not be loaded:\n%1",
 };
 
 const char16_t* const instrumentNames[] = {

@@ -25,7 +25,7 @@ public:
     static constexpr int MessageCount = 56;
     static constexpr int MessageTitleCount = 23;
     static constexpr int InformationCount = 57;
-    static constexpr int TextCount = 83;
+    static constexpr int TextCount = 97;
     static constexpr int InstrumentCount = 47;
     // The toolbar button with command identifier N has tooltip N - FirstToolbarCommand.
     static constexpr int FirstToolbarCommand = 32773;
@@ -55,7 +55,7 @@ public:
     virtual const char16_t* GetMessage(int index) const = 0;        // 0..55
     virtual const char16_t* GetMessageTitle(int index) const = 0;   // 0..22
     virtual const char16_t* GetInformation(int index) const = 0;    // 0..56
-    virtual const char16_t* GetText(int index) const = 0;           // 0..82
+    virtual const char16_t* GetText(int index) const = 0;           // 0..96
     virtual const char16_t* GetInstrumentName(int row) const = 0;   // 0..46, percussion table order
 };
 

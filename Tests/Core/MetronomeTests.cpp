@@ -436,7 +436,7 @@ TEST_F(MetronomeTest, MidiSoundsAreThePercussionNotesOfTheInstrumentRows)
 // rendered at once, not at the first click that needs them (which would then be heard late).
 TEST_F(MetronomeTest, NewVolumesAreRenderedBeforeTheirFirstClick)
 {
-    if (access(Platform::SoundFontSynth::SoundFontPath, R_OK) != 0)
+    if (access(Platform::SoundFontSynth::Instance().SoundFontFile().c_str(), R_OK) != 0)
         GTEST_SKIP() << "no General MIDI SoundFont installed";
     Platform::AudioOutput& output = Platform::AudioOutput::Instance();
     output.UseNullOutput(true);

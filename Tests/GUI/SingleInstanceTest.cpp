@@ -20,6 +20,7 @@
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <thread>
+#include <string>
 #include <unistd.h>
 #include <vector>
 
@@ -58,12 +59,20 @@ public:
     explicit FirstCopy(QString name) : _name(std::move(name)) {}
     std::atomic<bool> claimed{false};
     std::atomic<int> raised{0};
+    // The options handed over by other copies, as "bpm/preset/start" (read once `handed` moved).
+    std::atomic<int> handed{0};
+    std::string lastCommands;
 
 protected:
     void run() override
     {
         GUI::SingleInstance instance(_name);
         instance.SetRaiseHandler([this] { ++raised; });
+        instance.SetCommandHandler([this](const GUI::CommandLine& commands) {
+            lastCommands = std::to_string(commands.bpm.value_or(0)) + "/" + commands.preset.value_or("") + "/" +
+                           (commands.start ? "start" : "");
+            ++handed;
+        });
         claimed = instance.Claim();
         exec();
     }
@@ -81,6 +90,61 @@ TEST(SingleInstanceTest, SecondCopyRaisesTheFirstAndGoes)
         QThread::msleep(1);
     GUI::SingleInstance second(name);
     EXPECT_FALSE(second.Claim());
+    for (int i = 0; i < 200 && first.raised == 0; ++i)
+        QThread::msleep(5);
+    EXPECT_EQ(first.raised, 1);
+    first.quit();
+    first.wait();
+}
+
+TEST(SingleInstanceTest, ASecondCopysOptionsAreCarriedOutByTheFirst)
+{
+    const QString name = UniqueName("options");
+    FirstCopy first(name);
+    first.start();
+    while (!first.claimed)
+        QThread::msleep(1);
+    GUI::SingleInstance second(name);
+    second.SetForwardedOptions(GUI::CommandLine::Parse({"--bpm", "144", "--preset", "Étude", "--start"}));
+    EXPECT_FALSE(second.Claim());
+    for (int i = 0; i < 200 && first.handed == 0; ++i)
+        QThread::msleep(5);
+    EXPECT_EQ(first.raised, 1);
+    ASSERT_EQ(first.handed, 1);
+    EXPECT_EQ(first.lastCommands, "144/Étude/start");
+    first.quit();
+    first.wait();
+}
+
+// Whatever a process of this user sends that is not a message of Ticova's is ignored as a whole,
+// logged, and answered with nothing; the copy goes on serving.
+TEST(SingleInstanceTest, AMalformedMessageIsIgnoredAndLogged)
+{
+    Tests::RecordingLog log;
+    const QString name = UniqueName("malformed");
+    FirstCopy first(name);
+    first.start();
+    while (!first.claimed)
+        QThread::msleep(1);
+    const std::string path = (QDir::tempPath() + u'/' + name).toStdString();
+    for (const std::string& message : {std::string("raise\nbpm 4000\nstart\n\n"), std::string("quit\n\n"),
+                                       std::string(3000, 'x')}) {
+        int client = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        ASSERT_GE(client, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+        ASSERT_EQ(::connect(client, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        ASSERT_EQ(::write(client, message.data(), message.size()), static_cast<ssize_t>(message.size()));
+        char answer = 0;
+        EXPECT_LE(::read(client, &answer, 1), 0);  // closed without an answer
+        ::close(client);
+    }
+    EXPECT_EQ(first.raised, 0);
+    EXPECT_EQ(first.handed, 0);
+    EXPECT_TRUE(log.Has(System::Warn, "was not understood"));
+    GUI::SingleInstance second(name);
+    EXPECT_FALSE(second.Claim());  // still serving
     for (int i = 0; i < 200 && first.raised == 0; ++i)
         QThread::msleep(5);
     EXPECT_EQ(first.raised, 1);

@@ -35,7 +35,7 @@ class MidiOutOnNullOutput : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        if (access(Platform::SoundFontSynth::SoundFontPath, R_OK) != 0)
+        if (access(Platform::SoundFontSynth::Instance().SoundFontFile().c_str(), R_OK) != 0)
             GTEST_SKIP() << "no General MIDI SoundFont installed";
         _output.UseNullOutput(true);
         _output.SetNullCapture(&_capture);

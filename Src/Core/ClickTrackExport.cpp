@@ -1,0 +1,157 @@
+#include "Core/ClickTrackExport.h"
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <thread>
+
+#include "Configuration/ConfigurationData.h"
+#include "Core/FrameCountClock.h"
+#include "Core/IMetronomeEventHandler.h"
+#include "Core/Metronome.h"
+#include "Core/AudioSoundEngine.h"
+#include "Core/MidiSoundEngine.h"
+#include "Core/SettingsRange.h"
+#include "Core/SoundEngines.h"
+#include "Core/Timer.h"
+#include "Platform/Mixer.h"
+#include "Platform/OfflineOutput.h"
+#include "Platform/SoundFileWriter.h"
+#include "System/ILog.h"
+
+namespace Core {
+
+namespace {
+
+constexpr auto ProgressInterval = std::chrono::milliseconds(20);
+
+// What the run tells while it is rendered: only an error matters here.
+class ExportEvents final : public IMetronomeEventHandler {
+public:
+    void OnSpeedTrainerStarted(std::int32_t, bool) override {}
+    void OnTimerEvent(std::int32_t, std::int32_t, std::int64_t) override {}
+    void OnStopped(std::int32_t) override {}
+    void OnError(std::int32_t messageId) override { error.store(messageId, std::memory_order_release); }
+    std::atomic<std::int32_t> error{0};
+};
+
+// The count-in, when it is on, is rendered here, before the run and on its grid: it returns the
+// frame the run's first tick falls on. Without a count-in the run starts on frame 0.
+std::int64_t CountInFrames(const Configuration::ConfigurationData&)
+{
+    return 0;
+}
+
+}  // namespace
+
+bool ClickTrackExport::Acceptable(const Length& length)
+{
+    if (!(length.amount > 0))
+        return false;
+    return length.unit == Unit::Bars ? length.amount <= 100'000 : length.amount <= MaxMinutes;
+}
+
+std::int64_t ClickTrackExport::Frames(const Length& length, double bpm, double barBeats)
+{
+    const double seconds =
+        length.unit == Unit::Minutes ? length.amount * 60.0 : length.amount * barBeats * 60.0 / bpm;
+    return std::llround(std::min(seconds, MaxMinutes * 60.0) * Rate);
+}
+
+ClickTrackExport::Result ClickTrackExport::Run(const Configuration::ConfigurationData& original,
+                                               const std::string& path, const Length& length,
+                                               const Progress& progress)
+{
+    Result result;
+    if (!Acceptable(length)) {
+        result.error = "the length must be above zero and at most " + std::to_string(static_cast<int>(MaxMinutes)) +
+                       " minutes";
+        return result;
+    }
+    Configuration::ConfigurationData settings(original);
+    const auto started = std::chrono::steady_clock::now();
+
+    Platform::SoundFileWriter writer;
+    if (!writer.Open(path, static_cast<int>(Rate), Platform::Mixer::Channels)) {
+        result.error = writer.Error();
+        return result;
+    }
+    std::int64_t written = 0;
+    {
+        // Declared in the order they depend on each other: the metronome goes first, its
+        // timer's worker with it, and the engine it plays through after.
+        Platform::OfflineOutput output(Rate);
+        MidiSoundEngine midi(output);
+        AudioSoundEngine audioFiles(output);
+        ISoundEngine& engine = settings.SoundEngineType == SoundEngines::AudioFile
+                                   ? static_cast<ISoundEngine&>(audioFiles)
+                                   : static_cast<ISoundEngine&>(midi);
+        FrameCountClock clock(output, engine, [&writer](const float* samples, int frames) {
+            return writer.Write(samples, frames);
+        });
+        Timer timer(&clock);
+        clock.SetTimer(&timer);
+        Metronome metronome(timer);
+        metronome.UseSoundEngine(&engine);
+        ExportEvents events;
+
+        // Until the timer's worker renders, this thread stands for it: a wave device closing
+        // after a failed start has its commands taken here, and none is taken by two threads.
+        output.SetRenderer(std::this_thread::get_id());
+        const std::int64_t runStart = CountInFrames(settings);
+        const std::int32_t code = metronome.Start(events, settings);
+        if (code != Metronome::Playing) {
+            clock.Cancel();
+            result.startCode = code;
+            result.error = "the metronome could not start (code " + std::to_string(code) + ")";
+        } else {
+            // A speed-trainer run ends by itself; its length caps it only when given in minutes.
+            const bool trainer = settings.SpeedTrainer != 0 && settings.SpeedTrainer != 5;
+            const double bpm = SettingsRange::Bpm(settings);
+            const std::int64_t end =
+                runStart + (trainer ? (length.unit == Unit::Minutes ? Frames(length, bpm, 1)
+                                                                     : std::llround(MaxMinutes * 60.0 * Rate))
+                                    : Frames(length, bpm, metronome.BarBeats()));
+            clock.SetEnd(end);
+            while (metronome.IsRunning()) {
+                std::this_thread::sleep_for(ProgressInterval);
+                if (progress && !progress(static_cast<double>(clock.FramesRendered()) / static_cast<double>(end)))
+                    clock.Cancel();
+            }
+            // The timer's worker renders no more: what the engine's devices hand to the mixer
+            // as they close is taken by this thread.
+            timer.Stop();
+            timer.Join();
+            output.SetRenderer(std::thread::id());
+            metronome.Stop();
+            // A run that ended by itself lets its last click ring.
+            if (clock.FramesRendered() < end && clock.LastTickFrame() >= 0)
+                clock.RenderRest(clock.LastTickFrame() + std::llround(RingSeconds * Rate));
+            if (progress)
+                progress(1.0);
+        }
+        result.cancelled = clock.Cancelled() && result.startCode == 0;
+        if (clock.SinkFailed())
+            result.error = writer.Error();
+        else if (const std::int32_t message = events.error.load(std::memory_order_acquire); message != 0)
+            result.error = "a click could not be played (message " + std::to_string(message) + ")";
+        written = clock.FramesRendered();
+    }
+    if (!writer.Close() && result.error.empty())
+        result.error = writer.Error();
+    if (result.cancelled || !result.error.empty()) {
+        std::remove(path.c_str());
+        return result;
+    }
+    result.written = true;
+    result.frames = written;
+    result.seconds = static_cast<double>(written) / Rate;
+    result.elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    result.speedRatio = result.elapsed > 0 ? result.seconds / result.elapsed : 0;
+    System::Log().Write(System::Notice, "Click track written to %s: %.1f s of sound in %.2f s (%.0f times real time)",
+                        path.c_str(), result.seconds, result.elapsed, result.speedRatio);
+    return result;
+}
+
+}  // namespace Core

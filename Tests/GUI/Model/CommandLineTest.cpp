@@ -1,0 +1,82 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "GUI/Model/CommandLine.h"
+
+namespace {
+
+using GUI::CommandLine;
+
+CommandLine Parse(std::vector<std::string> arguments)
+{
+    return CommandLine::Parse(arguments);
+}
+
+TEST(CommandLineTest, ReadsEveryOptionInBothSpellingsAndLeavesOthersToQt)
+{
+    const CommandLine line = Parse({"--bpm", "132", "--preset=Waltz in 3", "--start", "-platform", "offscreen"});
+    EXPECT_TRUE(line.error.empty()) << line.error;
+    EXPECT_EQ(line.bpm, 132);
+    EXPECT_EQ(line.preset, "Waltz in 3");
+    EXPECT_TRUE(line.start);
+    EXPECT_EQ(line.others, (std::vector<std::string>{"-platform", "offscreen"}));
+    EXPECT_TRUE(line.HasRemoteCommands());
+
+    const CommandLine exporting = Parse({"--export", "out.flac", "--bars=16"});
+    EXPECT_TRUE(exporting.error.empty()) << exporting.error;
+    EXPECT_EQ(exporting.exportFile, "out.flac");
+    EXPECT_EQ(exporting.bars, 16.0);
+    EXPECT_EQ(Parse({"--export=a.wav", "--minutes", "2.5"}).minutes, 2.5);
+    EXPECT_TRUE(Parse({"-h"}).help);
+    EXPECT_TRUE(Parse({"--version"}).version);
+    EXPECT_FALSE(Parse({}).HasRemoteCommands());
+}
+
+TEST(CommandLineTest, RefusesWhatItCannotFollowWithAReason)
+{
+    for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
+             {"--bpm"},                                  // no value
+             {"--bpm", "9"},                             // out of range
+             {"--bpm", "401"},
+             {"--bpm", "120x"},
+             {"--bpm", ""},
+             {"--preset", ""},
+             {"--preset", std::string(80, 'a')},         // longer than a preset name
+             {"--preset", "bad\xff"},                    // not UTF-8
+             {"--export", "a.wav"},                      // no length
+             {"--bars", "4"},                            // a length without a file
+             {"--export", "a.wav", "--bars", "4", "--minutes", "1"},
+             {"--export", "a.wav", "--bars", "0"},
+             {"--export", "a.wav", "--minutes", "nan"},
+             {"--export", "a.wav", "--bars", "4", "--start"},
+             {"--frobnicate"},
+         }) {
+        EXPECT_FALSE(Parse(bad).error.empty()) << bad[0] << (bad.size() > 1 ? " " + bad[1] : "");
+    }
+}
+
+TEST(CommandLineTest, TheForwardedMessageCarriesTheOptionsAndNothingMalformedPasses)
+{
+    const CommandLine line = Parse({"--preset", "Über 7/8", "--bpm", "99", "--start"});
+    const std::string message = line.RemoteMessage();
+    ASSERT_EQ(message.substr(message.size() - 2), "\n\n");
+    CommandLine read;
+    ASSERT_TRUE(CommandLine::ParseRemoteMessage(message.substr(0, message.size() - 1), read));
+    EXPECT_EQ(read.preset, "Über 7/8");
+    EXPECT_EQ(read.bpm, 99);
+    EXPECT_TRUE(read.start);
+    ASSERT_TRUE(CommandLine::ParseRemoteMessage("raise\n", read));
+    EXPECT_FALSE(read.HasRemoteCommands());
+
+    for (const char* bad : {"", "raise", "bpm 120\n", "raise\nbpm 120", "raise\nbpm 1000\n", "raise\nbpm 12 0\n",
+                            "raise\nstart\nstart\n", "raise\nbpm 100\nbpm 120\n", "raise\nquit\n",
+                            "raise\npreset \n", "raise\n\n"}) {
+        EXPECT_FALSE(CommandLine::ParseRemoteMessage(bad, read)) << bad;
+        EXPECT_FALSE(read.HasRemoteCommands()) << bad;
+    }
+    EXPECT_FALSE(CommandLine::ParseRemoteMessage("raise\n" + std::string(2000, 'x') + "\n", read));
+}
+
+}  // namespace
