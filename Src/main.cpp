@@ -62,7 +62,8 @@ static int ExportFromCommandLine(const GUI::CommandLine& line)
     const Core::ClickTrackExport::Length length{
         line.bars ? Core::ClickTrackExport::Unit::Bars : Core::ClickTrackExport::Unit::Minutes,
         line.bars ? *line.bars : *line.minutes};
-    const Core::ClickTrackExport::Result result = Core::ClickTrackExport::Run(settings, *line.exportFile, length);
+    const Core::ClickTrackExport::Result result = Core::ClickTrackExport::Run(settings, *line.exportFile, length, {},
+                                                                              Core::CountIn::Read(extraSettings));
     if (!result.written) {
         std::fprintf(stderr, "ticova: the click track could not be written to %s: %s\n", line.exportFile->c_str(),
                      result.error.c_str());

@@ -30,18 +30,11 @@ constexpr auto ProgressInterval = std::chrono::milliseconds(20);
 class ExportEvents final : public IMetronomeEventHandler {
 public:
     void OnSpeedTrainerStarted(std::int32_t, bool) override {}
-    void OnTimerEvent(std::int32_t, std::int32_t, std::int64_t) override {}
+    void OnTimerEvent(std::int32_t, std::int32_t, Moment) override {}
     void OnStopped(std::int32_t) override {}
     void OnError(std::int32_t messageId) override { error.store(messageId, std::memory_order_release); }
     std::atomic<std::int32_t> error{0};
 };
-
-// The count-in, when it is on, is rendered here, before the run and on its grid: it returns the
-// frame the run's first tick falls on. Without a count-in the run starts on frame 0.
-std::int64_t CountInFrames(const Configuration::ConfigurationData&)
-{
-    return 0;
-}
 
 }  // namespace
 
@@ -61,7 +54,7 @@ std::int64_t ClickTrackExport::Frames(const Length& length, double bpm, double b
 
 ClickTrackExport::Result ClickTrackExport::Run(const Configuration::ConfigurationData& original,
                                                const std::string& path, const Length& length,
-                                               const Progress& progress)
+                                               const Progress& progress, const CountIn& countIn)
 {
     Result result;
     if (!Acceptable(length)) {
@@ -93,14 +86,16 @@ ClickTrackExport::Result ClickTrackExport::Run(const Configuration::Configuratio
         Timer timer(&clock);
         clock.SetTimer(&timer);
         Metronome metronome(timer);
-        metronome.UseSoundEngine(&engine);
+        metronome.UseStandIns({&engine, nullptr});
         ExportEvents events;
 
         // Until the timer's worker renders, this thread stands for it: a wave device closing
         // after a failed start has its commands taken here, and none is taken by two threads.
         output.SetRenderer(std::this_thread::get_id());
-        const std::int64_t runStart = CountInFrames(settings);
+        metronome.SetCountIn(countIn);
         const std::int32_t code = metronome.Start(events, settings);
+        // The count-in plays on the run's own ticks from frame 0; the run follows on its grid.
+        const std::int64_t runStart = std::llround(metronome.CountInLength().count() * Rate / 1000.0);
         if (code != Metronome::Playing) {
             clock.Cancel();
             result.startCode = code;

@@ -4,6 +4,8 @@
 #include <functional>
 #include <string>
 
+#include "Core/CountIn.h"
+
 namespace Configuration {
 class ConfigurationData;
 }
@@ -52,8 +54,10 @@ public:
     // (".flac": FLAC, else WAV; 16-bit stereo at Rate). A speed-trainer run is written whole,
     // ending with its run (the length, when given in minutes, caps it). A track cut short by a
     // cancel or a failure is removed.
+    // `countIn`: played before the run, on its grid, as Start plays it (the length counts from
+    // the run's first click).
     static Result Run(const Configuration::ConfigurationData& settings, const std::string& path, const Length& length,
-                      const Progress& progress = {});
+                      const Progress& progress = {}, const CountIn& countIn = {});
 };
 
 }  // namespace Core

@@ -60,7 +60,7 @@ public:
     void Wait(Platform::AutoResetEvent& event, int milliseconds) override;
     void SleepUntil(std::int64_t deadline) override;
     std::int64_t FrameOf(std::int64_t due) override;
-    std::int64_t HeardAt(std::int64_t) override { return 0; }  // nobody watches
+    Moment HeardAt(std::int64_t) override { return Moment(); }  // nobody watches
     bool RealTime() override { return false; }
 
 private:

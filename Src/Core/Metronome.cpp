@@ -224,7 +224,10 @@ void Metronome::PrepareCountIn(const Configuration::ConfigurationData& settings,
         if (auto* midi = dynamic_cast<MidiSoundEngine*>(_strategy->GetSoundEngine()); midi != nullptr && beats > 0)
             midi->PrepareNote(sound, volume);
     }
-    _strategy->SetCountIn(beats, _strategy->GetTimerStrategy()->TimerTicksPerBeat(), beatsPerBar, sound, volume);
+    ITimerStrategy* timing = _strategy->GetTimerStrategy();
+    const std::int32_t ticksPerBeat = timing->TimerTicksPerBeat();
+    _strategy->SetCountIn(beats, ticksPerBeat, beatsPerBar, sound, volume);
+    _countInLength = timing->GetInterval() * static_cast<double>(beats * ticksPerBeat);
 }
 
 Timer::IClock* Metronome::TimerClock() const noexcept

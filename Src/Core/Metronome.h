@@ -77,6 +77,8 @@ public:
     // The length of a bar of the last start in beats of its tempo (a compound bar counts three
     // of its ticks as one beat).
     double BarBeats() const noexcept { return _barBeats; }
+    // How long the count-in of the last start lasts: its first tick to the run's first.
+    Interval CountInLength() const noexcept { return _countInLength; }
 
 private:
     std::int32_t Fail(std::int32_t code) noexcept;
@@ -98,6 +100,7 @@ private:
     bool _paused = false;
     CountIn _countIn;
     double _barBeats = 1;
+    Interval _countInLength{0};
 };
 
 }  // namespace Core

@@ -5,6 +5,7 @@
 #include "Configuration/ExtraSettings.h"
 #include "Platform/AudioOutput.h"
 #include "Platform/MidiOut.h"
+#include "Platform/SoundFontSynth.h"
 #include "System/ILog.h"
 
 namespace Core {
@@ -89,6 +90,20 @@ std::vector<OutputEntry> ListOutputs()
     for (const Platform::DeviceOutput::Entry& entry : Platform::AudioOutput::Instance().Devices())
         entries.push_back({entry.hostApi, entry.device, static_cast<int>(std::lround(entry.latency * 1000))});
     return entries;
+}
+
+std::string CurrentSoundFont()
+{
+    return Platform::SoundFontSynth::Instance().SoundFontFile();
+}
+
+bool ChangeSoundFont(const std::string& path, std::string& problem)
+{
+    Platform::SoundFontSynth& synth = Platform::SoundFontSynth::Instance();
+    if (synth.ChangeSoundFont(path))
+        return true;
+    problem = synth.LoadProblem();
+    return false;
 }
 
 }  // namespace Core

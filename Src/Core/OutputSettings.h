@@ -50,4 +50,10 @@ void ApplyMidiChoice(const MidiChoice& choice);
 // The sound device outputs, as the sound system lists them (the default is not among them).
 std::vector<OutputEntry> ListOutputs();
 
+// The SoundFont the General MIDI sounds come from (the file loaded, or to be loaded).
+std::string CurrentSoundFont();
+// Loads another SoundFont for the General MIDI sounds; on failure the one loaded stays and
+// `problem` says why.
+bool ChangeSoundFont(const std::string& path, std::string& problem);
+
 }  // namespace Core

@@ -32,6 +32,7 @@
 #include "Configuration/IConfiguration.h"
 #include "Core/HeardTime.h"
 #include "Core/IMetronome.h"
+#include "Core/OutputSettings.h"
 #include "Core/SettingsRange.h"
 #include "GUI/CountInDialog.h"
 #include "GUI/AboutDialog.h"
@@ -50,7 +51,6 @@
 #include "GUI/VisualBeatIndicator.h"
 #include "Platform/LocalTime.h"
 #include "Platform/ProgramFolder.h"
-#include "Platform/SoundFontSynth.h"
 #include "Platform/Text.h"
 #include "System/DefaultLanguage.h"
 #include "System/ILanguage.h"
@@ -1197,14 +1197,12 @@ void ApplicationWindow::ExportClickTrackDialog()
 
 void ApplicationWindow::ChooseSoundFontDialog()
 {
-    Platform::SoundFontSynth& synth = Platform::SoundFontSynth::Instance();
     const QString chosen = QFileDialog::getOpenFileName(this, Text(Texts().GetText(ConnectionTexts::SoundFontMenu)).remove(u'&'),
-                                                        QString::fromStdString(synth.SoundFontFile()),
+                                                        QString::fromStdString(Core::CurrentSoundFont()),
                                                         Text(Texts().GetText(ConnectionTexts::SoundFontFilter)));
     if (chosen.isEmpty())
         return;
-    if (!synth.ChangeSoundFont(chosen.toStdString())) {
-        const std::string problem = synth.LoadProblem();
+    if (std::string problem; !Core::ChangeSoundFont(chosen.toStdString(), problem)) {
         System::Log().Write(System::Error, "No General MIDI sounds: %s", problem.c_str());
         MessageBoxes::Show(this, QMessageBox::Warning, QStringLiteral("Ticova"),
                            Text(Texts().GetText(ConnectionTexts::SoundFontFailed)).arg(QString::fromStdString(problem)));

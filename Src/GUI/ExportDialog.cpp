@@ -103,7 +103,8 @@ bool ExportDialog::Export()
             progress.setValue(static_cast<int>(done * 1000));
             QCoreApplication::processEvents();
             return !progress.wasCanceled();
-        });
+        },
+        Core::CountIn::Read(_extras));
     progress.reset();
     if (result.cancelled)
         return false;
