@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -43,6 +44,27 @@ public:
     static int VisualOffsetMs() noexcept;
     // The time to show a tick heard at `heardAt` (the epoch, "at once", stays so).
     static Moment SeenAt(Moment heardAt) noexcept;
+
+    // The loop of a thread that shows what the timer hands over: it sleeps until `handedOver`
+    // moves from `seen`, takes the latest thing handed over (`take` gives it and the moment it
+    // is heard), waits for that moment moved by the visual offset, and shows it. It returns
+    // once `running` is false (set it, then move `handedOver`).
+    template <typename Take, typename Show>
+    static void ShowEachWhenSeen(std::atomic<std::uint32_t>& handedOver, std::uint32_t seen,
+                                 const std::atomic<bool>& running, Take take, Show show)
+    {
+        const auto keepWaiting = [&running] { return running.load(std::memory_order_acquire); };
+        for (;;) {
+            handedOver.wait(seen, std::memory_order_acquire);
+            if (!keepWaiting())
+                return;
+            seen = handedOver.load(std::memory_order_acquire);
+            const auto [thing, heardAt] = take();
+            if (!WaitToShow(heardAt, keepWaiting))
+                return;
+            show(thing);
+        }
+    }
 };
 
 }  // namespace Core

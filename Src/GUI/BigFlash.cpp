@@ -4,6 +4,7 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QPainter>
+#include <utility>
 #include <QScreen>
 #include <QTimer>
 
@@ -107,28 +108,26 @@ void BigFlash::Pulse(const Core::BeatPulse& pulse) noexcept
 
 void BigFlash::Run(std::uint32_t seen)
 {
-    for (;;) {
-        _signals.wait(seen, std::memory_order_acquire);
-        if (!_running.load(std::memory_order_acquire))
-            return;
-        seen = _signals.load(std::memory_order_acquire);
-        Core::BeatPulse pulse;
-        for (;;) {
-            const std::uint32_t before = _sequence.load(std::memory_order_acquire);
-            pulse.beat = _beatNext.load(std::memory_order_relaxed);
-            pulse.beats = _beatsNext.load(std::memory_order_relaxed);
-            pulse.voice = _voiceNext.load(std::memory_order_relaxed);
-            pulse.heardAt = Core::Moment(std::chrono::nanoseconds(_heardNext.load(std::memory_order_relaxed)));
-            std::atomic_thread_fence(std::memory_order_acquire);
-            if ((before & 1) == 0 && _sequence.load(std::memory_order_relaxed) == before)
-                break;
-        }
-        // Shown when its click is heard (moved by the visual latency offset), as the small
-        // indicator does.
-        if (!Core::HeardTime::WaitToShow(pulse.heardAt, [this] { return _running.load(std::memory_order_acquire); }))
-            return;
-        QMetaObject::invokeMethod(this, [this, pulse] { Light(pulse); }, Qt::QueuedConnection);
-    }
+    // Shown when its click is heard (moved by the visual latency offset), as the small
+    // indicator does.
+    Core::HeardTime::ShowEachWhenSeen(
+        _signals, seen, _running,
+        [this] {
+            Core::BeatPulse pulse;
+            for (;;) {
+                const std::uint32_t before = _sequence.load(std::memory_order_acquire);
+                pulse.beat = _beatNext.load(std::memory_order_relaxed);
+                pulse.beats = _beatsNext.load(std::memory_order_relaxed);
+                pulse.voice = _voiceNext.load(std::memory_order_relaxed);
+                pulse.heardAt = Core::Moment(std::chrono::nanoseconds(_heardNext.load(std::memory_order_relaxed)));
+                std::atomic_thread_fence(std::memory_order_acquire);
+                if ((before & 1) == 0 && _sequence.load(std::memory_order_relaxed) == before)
+                    return std::pair{pulse, pulse.heardAt};
+            }
+        },
+        [this](const Core::BeatPulse& pulse) {
+            QMetaObject::invokeMethod(this, [this, pulse] { Light(pulse); }, Qt::QueuedConnection);
+        });
 }
 
 void BigFlash::TakeColours(const Configuration::ConfigurationData& settings)

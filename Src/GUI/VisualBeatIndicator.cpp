@@ -1,6 +1,7 @@
 #include "GUI/VisualBeatIndicator.h"
 
 #include <QPainter>
+#include <utility>
 
 #include "Configuration/ConfigurationData.h"
 #include "GUI/ControlId.h"
@@ -92,20 +93,18 @@ void VisualBeatIndicator::Hide()
 
 void VisualBeatIndicator::Run(std::uint32_t seen)
 {
-    for (;;) {
-        _signals.wait(seen, std::memory_order_acquire);
-        if (!_running.load(std::memory_order_acquire))
-            return;
-        seen = _signals.load(std::memory_order_acquire);
-        const Core::BeatHandOver::Beat beat = _beats.At(_beats.Count());
-
-        // Show the flash when its click is heard, not when it was scheduled.
-        if (!Core::HeardTime::WaitToShow(beat.heardAt, [this] { return _running.load(std::memory_order_acquire); }))
-            return;
-        DrawFrame(beat.voice);
-        _frames.fetch_add(1, std::memory_order_release);
-        QMetaObject::invokeMethod(this, [this] { update(); }, Qt::QueuedConnection);
-    }
+    // Show the flash when its click is heard, not when it was scheduled.
+    Core::HeardTime::ShowEachWhenSeen(
+        _signals, seen, _running,
+        [this] {
+            const Core::BeatHandOver::Beat beat = _beats.At(_beats.Count());
+            return std::pair{beat.voice, beat.heardAt};
+        },
+        [this](int voice) {
+            DrawFrame(voice);
+            _frames.fetch_add(1, std::memory_order_release);
+            QMetaObject::invokeMethod(this, [this] { update(); }, Qt::QueuedConnection);
+        });
 }
 
 void VisualBeatIndicator::DrawFrame(int voice)

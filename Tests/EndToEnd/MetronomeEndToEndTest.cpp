@@ -95,6 +95,41 @@ protected:
         return FindHits(recorder.Stop(), templates);
     }
     bool NoUnderflow() const { return output.Underflows() == underflows; }
+    // Plays `settings` on the program's metronome for `play` while recording; the hits must be
+    // the templates `expected` (by number, in order), each one alone, on one frame grid of
+    // `period` frames. A recording spoiled by the sound server (off the grid, an underflow) is
+    // made again, up to three times.
+    void ExpectOnTheGrid(const char* what, Configuration::ConfigurationData settings, std::chrono::milliseconds play,
+                         const std::vector<std::vector<float>>& templates, const std::vector<int>& expected,
+                         double period)
+    {
+        Core::Metronome& metronome = Core::Metronome::Instance();
+        std::string detail;
+        bool exact = false;
+        for (int attempt = 0; attempt < 3 && !exact; ++attempt) {
+            Handler run;
+            const std::vector<Hit> hits = Record(
+                [&] {
+                    ASSERT_EQ(metronome.Start(run, settings), 0);
+                    std::this_thread::sleep_for(play);
+                    metronome.Stop();
+                },
+                templates);
+            EXPECT_EQ(run.Log(), (std::vector<std::string>{"stopped " + std::to_string(settings.Bpm)}));
+            ASSERT_EQ(hits.size(), expected.size()) << Diagnostics();
+            std::vector<long> onsets;
+            for (std::size_t i = 0; i < hits.size(); ++i) {
+                EXPECT_EQ(hits[i].sound, expected[i]) << "click " << i;
+                // What is left after taking the click away is far less than the other sound leaves.
+                EXPECT_LT(hits[i].leftOver, 0.1) << "click " << i;
+                onsets.push_back(hits[i].onset);
+            }
+            exact = Tests::OnTheFrameGrid(onsets, period, detail) && NoUnderflow();
+            std::printf("%s: %s%s; %s\n", what, exact ? "" : "off the frame grid or an underflow, recorded again: ",
+                        detail.c_str(), Diagnostics().c_str());
+        }
+        EXPECT_TRUE(exact) << detail << "; " << Diagnostics();
+    }
     Configuration::ConfigurationData Settings()
     {
         Configuration::ConfigurationData settings;
@@ -123,35 +158,9 @@ TEST_F(MetronomeEndToEnd, BarsOfFourAt120BpmForFourSecondsSoundOnTheirFramesWith
     settings.BeatType = 1;
     settings.BeatsPerBar = 4;
     settings.Bpm = 120;
-    Core::Metronome& metronome = Core::Metronome::Instance();
-    std::string detail;
-    bool exact = false;
-    for (int attempt = 0; attempt < 3 && !exact; ++attempt) {
-        Handler run;
-        const std::vector<Hit> hits = Record(
-            [&] {
-                ASSERT_EQ(metronome.Start(run, settings), 0);
-                // The ninth beat would be due at 4 s, handed over a lead of some tens of
-                // milliseconds before.
-                std::this_thread::sleep_for(std::chrono::milliseconds(3800));
-                metronome.Stop();
-            },
-            {Template(AccentNote, rate), Template(BeatNote, rate)});
-        EXPECT_EQ(run.Log(), (std::vector<std::string>{"stopped 120"}));
-        ASSERT_EQ(hits.size(), 8u) << Diagnostics();
-        std::vector<long> onsets;
-        for (std::size_t i = 0; i < hits.size(); ++i) {
-            EXPECT_EQ(hits[i].sound, i % 4 == 0 ? 0 : 1) << "click " << i;
-            // What is left after taking the click away is far less than the other sound leaves.
-            EXPECT_LT(hits[i].leftOver, 0.1) << "click " << i;
-            onsets.push_back(hits[i].onset);
-        }
-        exact = Tests::OnTheFrameGrid(onsets, 0.5 * rate, detail) && NoUnderflow();
-        if (!exact)
-            std::printf("120 bpm: off the frame grid or an underflow, recorded again: %s; %s\n", detail.c_str(),
-                        Diagnostics().c_str());
-    }
-    EXPECT_TRUE(exact) << detail << "; " << Diagnostics();
+    // The ninth beat would be due at 4 s, handed over a lead of some tens of milliseconds before.
+    ExpectOnTheGrid("120 bpm", settings, std::chrono::milliseconds(3800), {Template(AccentNote, rate), Template(BeatNote, rate)},
+                    {0, 1, 1, 1, 0, 1, 1, 1}, 0.5 * rate);
 }
 
 // A one-bar count-in before bars of three: three side sticks, then the run's accent one beat
@@ -166,38 +175,14 @@ TEST_F(MetronomeEndToEnd, CountInPlaysItsBarOnTheRunsFrameGridOneBeatBeforeTheRu
     countIn.length = Core::CountIn::Length::Bars;
     countIn.volume = Velocity;
     const int sideStick = Core::PercussionTable::Note(countIn.instrument);
-    Core::Metronome& metronome = Core::Metronome::Instance();
-    metronome.SetCountIn(countIn);
+    Core::Metronome::Instance().SetCountIn(countIn);
     struct NoCountInAfter {
         ~NoCountInAfter() { Core::Metronome::Instance().SetCountIn(Core::CountIn{}); }
     } noCountInAfter;
-    std::string detail;
-    bool exact = false;
-    for (int attempt = 0; attempt < 3 && !exact; ++attempt) {
-        Handler run;
-        const std::vector<Hit> hits = Record(
-            [&] {
-                ASSERT_EQ(metronome.Start(run, settings), 0);
-                // The count-in's three beats and the run's first three.
-                std::this_thread::sleep_for(std::chrono::milliseconds(2800));
-                metronome.Stop();
-            },
-            {Template(sideStick, rate), Template(AccentNote, rate), Template(BeatNote, rate)});
-        ASSERT_EQ(hits.size(), 6u) << Diagnostics();
-        std::vector<long> onsets;
-        for (std::size_t i = 0; i < hits.size(); ++i) {
-            EXPECT_EQ(hits[i].sound, i < 3 ? 0 : (i == 3 ? 1 : 2)) << "click " << i;
-            EXPECT_LT(hits[i].leftOver, 0.1) << "click " << i;
-            onsets.push_back(hits[i].onset);
-        }
-        exact = Tests::OnTheFrameGrid(onsets, 0.5 * rate, detail) && NoUnderflow();
-        if (!exact)
-            std::printf("count-in: off the frame grid or an underflow, recorded again: %s; %s\n", detail.c_str(),
-                        Diagnostics().c_str());
-        else
-            std::printf("count-in: %s\n", detail.c_str());
-    }
-    EXPECT_TRUE(exact) << detail << "; " << Diagnostics();
+    // The count-in's three beats and the run's first three.
+    ExpectOnTheGrid("count-in", settings, std::chrono::milliseconds(2800),
+                    {Template(sideStick, rate), Template(AccentNote, rate), Template(BeatNote, rate)},
+                    {0, 0, 0, 1, 2, 2}, 0.5 * rate);
 }
 
 // Each stage's first beat comes one new interval after the click that changed the tempo, and the
