@@ -116,9 +116,11 @@ protected:
             EXPECT_EQ(handler.error.load(), 0);
             onsets = Tests::FindClicks(recorder.Stop(), click);
             std::string detail;
-            if (output.Underflows() == underflows && Tests::OnTheFrameGrid(onsets, 60.0 / bpm * output.SampleRate(), detail))
+            // A click lost to a server that fell behind spoils the recording as an underflow does.
+            if (output.Underflows() == underflows && onsets.size() >= static_cast<std::size_t>(count) &&
+                Tests::OnTheFrameGrid(onsets, 60.0 / bpm * output.SampleRate(), detail))
                 break;
-            std::printf("an underflow or clicks off the frame grid at %d bpm (%zu clicks): recorded again; %s\n", bpm,
+            std::printf("an underflow, a lost click or clicks off the frame grid at %d bpm (%zu clicks): recorded again; %s\n", bpm,
                         onsets.size(), detail.c_str());
         }
         return onsets;

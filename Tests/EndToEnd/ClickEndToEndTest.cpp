@@ -76,11 +76,12 @@ TEST(EndToEnd, TimerClicksReachTheSoundServerEvenlySpaced)
         timer.Join();
         std::this_thread::sleep_for(std::chrono::milliseconds(800));
         const std::vector<long> onsets = Tests::FindClicks(recorder.Stop(), click);
-        ASSERT_EQ(onsets.size(), static_cast<std::size_t>(Count));
-        exact = Tests::OnTheFrameGrid(onsets, period, detail) &&
+        // A click lost to a server that fell behind spoils the recording as an underflow does.
+        detail = std::to_string(onsets.size()) + " of " + std::to_string(Count) + " clicks heard";
+        exact = onsets.size() == static_cast<std::size_t>(Count) && Tests::OnTheFrameGrid(onsets, period, detail) &&
                 Platform::AudioOutput::Instance().Underflows() == underflows;
         if (!exact)
-            std::printf("clicks off the frame grid or an underflow: recorded again; %s\n", detail.c_str());
+            std::printf("clicks lost, off the frame grid or an underflow: recorded again; %s\n", detail.c_str());
     }
     engine.Close();
     EXPECT_TRUE(exact) << detail << "; late events " << Platform::AudioOutput::Instance().GetMixer().LateEvents()
