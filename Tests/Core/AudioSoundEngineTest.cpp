@@ -49,6 +49,7 @@ TEST(AudioSoundEngineSizing, PlayersFollowTempoAndTheSubdivisionThatApplies)
 class AudioSoundEngineOnNullOutput : public ::testing::Test {
 protected:
     void SetUp() override { Platform::AudioOutput::Instance().UseNullOutput(true); }
+    void TearDown() override { Platform::AudioOutput::Instance().UseNullOutput(false); }
 
     void SetFile(int index, const std::string& name, const WavFileBuilder& builder)
     {

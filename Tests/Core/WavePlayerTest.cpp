@@ -102,7 +102,11 @@ protected:
         Platform::AudioOutput::Instance().UseNullOutput(true);
         Platform::AudioOutput::Instance().SetNullCapture(&capture);
     }
-    void TearDown() override { Platform::AudioOutput::Instance().SetNullCapture(nullptr); }
+    void TearDown() override
+    {
+        Platform::AudioOutput::Instance().SetNullCapture(nullptr);
+        Platform::AudioOutput::Instance().UseNullOutput(false);
+    }
 
     std::u16string Save(const std::string& name, const WavFileBuilder& builder)
     {
