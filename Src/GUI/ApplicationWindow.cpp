@@ -314,42 +314,12 @@ void ApplicationWindow::CreateMenu()
         connect(action, &QAction::hovered, this, [this, command] { SetStatusInfo(command); });
         _menuActions[i] = action;
     }
-    // Beyond the fixed items: their texts come from the Text group.
-    const struct {
-        int command;
-        int text;
-        Qt::Key key;
-    } extras[] = {{CountInSettings, PracticeTexts::MenuCountIn, Qt::Key_K},
-                  {PracticeLogView, PracticeTexts::MenuPracticeLog, Qt::Key_G}};
-    for (const auto& item : extras) {
-        QAction* action = _menus[1]->addAction(Text(Texts().GetText(item.text)));
-        LanguageTexts::SetTextNumber(action, item.text);
-        action->setShortcut(QKeySequence(Qt::CTRL | item.key));
-        action->setShortcutContext(Qt::WindowShortcut);
-        action->setData(item.command);
-        const int command = item.command;
-        connect(action, &QAction::triggered, this, [this, command] { OnCommand(command); });
-    }
-    // Commands beyond the language files' menu: their texts come from the texts table (the
-    // "textNumber" property tells LanguageTexts so). Export goes before Exit, the SoundFont
-    // after the sound settings.
-    const struct {
-        int menu;
-        int command;
-        int text;
-        QAction* before;
-    } placed[] = {
-        {0, ExportClickTrack, ConnectionTexts::ExportMenu, _menus[0]->actions().value(1)},  // the separator
-        {1, ChooseSoundFont, ConnectionTexts::SoundFontMenu, _menuActions[4]},
-    };
-    for (const auto& extra : placed) {
-        auto* action = new QAction(Text(Texts().GetText(extra.text)), _menus[extra.menu]);
-        action->setData(extra.command);
-        LanguageTexts::SetTextNumber(action, extra.text);
-        const int command = extra.command;
-        connect(action, &QAction::triggered, this, [this, command] { OnCommand(command); });
-        _menus[extra.menu]->insertAction(extra.before, action);
-    }
+    // Commands beyond the language files' menu: their texts come from the Text group. Export
+    // goes before Exit, the SoundFont after the sound settings, the others at the end of Tools.
+    AddNumberedItem(_menus[0], ExportClickTrack, ConnectionTexts::ExportMenu, "", _menus[0]->actions().value(1));
+    AddNumberedItem(_menus[1], ChooseSoundFont, ConnectionTexts::SoundFontMenu, "", _menuActions[4]);
+    AddNumberedItem(_menus[1], CountInSettings, PracticeTexts::MenuCountIn, "Ctrl+K");
+    AddNumberedItem(_menus[1], PracticeLogView, PracticeTexts::MenuPracticeLog, "Ctrl+G");
     for (QMenu* menu : _menus)
         connect(menu, &QMenu::aboutToHide, this, [this] { _statusbar.SetText(QString()); });
     CreateStageMenus();
@@ -360,34 +330,36 @@ void ApplicationWindow::CreateStageMenus()
     // Before Help; their texts are numbered in the "Text" group, so the other menus keep theirs.
     const int titles[2] = {StageTexts::ViewMenu, StageTexts::SetlistMenu};
     for (int i = 0; i < 2; ++i) {
-        _stageMenus[i] = new QMenu(this);
+        _stageMenus[i] = new QMenu(Text(Texts().GetText(titles[i])), this);
         LanguageTexts::SetTextNumber(_stageMenus[i]->menuAction(), titles[i]);
         menuBar()->insertMenu(_menus[2]->menuAction(), _stageMenus[i]);
     }
     for (const StageItem& item : StageItems) {
-        QAction* action = _stageMenus[item.menu]->addAction(QString());
-        LanguageTexts::SetTextNumber(action, item.text);
-        action->setShortcut(QKeySequence(QString::fromLatin1(item.keys)));
-        action->setShortcutContext(Qt::WindowShortcut);
-        action->setData(item.command);
+        QAction* action = AddNumberedItem(_stageMenus[item.menu], item.command, item.text, item.keys);
         if (item.command == Mute) {
             action->setCheckable(true);
             action->setChecked(_muted);
         }
-        const int command = item.command;
-        connect(action, &QAction::triggered, this, [this, command] { OnCommand(command); });
     }
-    ApplyStageTexts();
+}
+
+// A menu item whose text is number `text` of the Text group (LanguageTexts keeps it so through a
+// language change), before `before` (null: at the end).
+QAction* ApplicationWindow::AddNumberedItem(QMenu* menu, int command, int text, const char* keys, QAction* before)
+{
+    auto* action = new QAction(Text(Texts().GetText(text)), menu);
+    LanguageTexts::SetTextNumber(action, text);
+    action->setShortcut(QKeySequence(QString::fromLatin1(keys)));
+    action->setShortcutContext(Qt::WindowShortcut);
+    action->setData(command);
+    connect(action, &QAction::triggered, this, [this, command] { OnCommand(command); });
+    menu->insertAction(before, action);
+    return action;
 }
 
 void ApplicationWindow::ApplyStageTexts()
 {
-    for (QMenu* menu : _stageMenus) {
-        if (!menu)
-            continue;
-        for (QAction* action : QList<QAction*>{menu->menuAction()} + menu->actions())
-            action->setText(Text(Texts().GetText(action->property(LanguageTexts::TextNumberProperty).toInt())));
-    }
+    // The menus' own texts follow the language with the rest of the menu bar (ApplyMenuTexts).
     const int bar[3] = {StageTexts::PreviousButton, StageTexts::NextButton, StageTexts::LeaveButton};
     for (int i = 0; i < 3; ++i)
         if (_setlistActions[i])
@@ -710,7 +682,6 @@ void ApplicationWindow::StartOrStop()
     // started anew, not stopped a second time.
     if (Playing()) {
         _metronome.Stop();
-        EndPracticeRun();
     } else {
         _metronome.SetBarLimit(SetlistBarLimit());
         _flash->TakeColours(_configuration.GetCurrentSettings());

@@ -220,6 +220,7 @@ private:
     void ShowPracticeTime();
 
     void CreateStageMenus();
+    QAction* AddNumberedItem(QMenu* menu, int command, int text, const char* keys, QAction* before = nullptr);
     void CreateSetlistBar();
     void ApplyStageTexts();
     void FitWindowHeight();

@@ -14,6 +14,11 @@
 
 namespace GUI {
 
+namespace {
+// The property of a menu or menu item that takes its text from the "Text" group: its number.
+constexpr const char* TextNumberProperty = "textNumber";
+}  // namespace
+
 void LanguageTexts::SetTextNumber(QObject* item, int number)
 {
     item->setProperty(TextNumberProperty, number);

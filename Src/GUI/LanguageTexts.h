@@ -16,9 +16,6 @@ namespace GUI {
 // Puts the language's texts on Qt widgets, which the language object itself knows nothing of.
 class LanguageTexts {
 public:
-    // The property of a menu or menu item that takes its text from the "Text" group: its number.
-    static constexpr const char* TextNumberProperty = "textNumber";
-
     // A language text as a QString; null gives an empty string.
     static QString Text(const char16_t* text);
 
