@@ -54,7 +54,6 @@ public:
     bool IsPlaying() const override { return _paused || IsRunning(); }
     bool IsPaused() const override { return _paused; }
     void SetCountIn(const CountIn& countIn) override { _countIn = countIn; }
-    const CountIn& GetCountIn() const noexcept { return _countIn; }
     void SetMuted(bool muted) override;
     void SetBarLimit(std::int32_t bars) override { _barLimit = bars; }
 

@@ -1105,14 +1105,8 @@ void ApplicationWindow::AdvanceSetlist()
     LoadSetlistEntry();
     ShowSetlistPosition();
     SaveSetlists();
-    StartAfterCountIn();
-}
-
-void ApplicationWindow::StartAfterCountIn()
-{
     // The count-in set by the user (if any) comes first, as at every start.
-    if (!Playing())
-        StartOrStop();
+    StartPlaying();
 }
 
 // ---- Command line and remote control ---------------------------------------------------------

@@ -236,8 +236,6 @@ private:
     void SaveSetlists();
     // The setlist's entry ended after its bars: on to the next one, and play it.
     void AdvanceSetlist();
-    // Where a setlist's next entry starts playing: the count-in, when there is one, goes here.
-    void StartAfterCountIn();
     std::int32_t SetlistBarLimit() const;
 
     Core::IMetronome& _metronome;
