@@ -759,7 +759,8 @@ bool FileConfiguration::Save()
     if (_backupPending && !KeepBackup(path))
         return false;
 
-    _current.PresetName[0] = 0;
+    // The current settings are written without their name (a block has no preset line); the
+    // name stays in memory, for what the window shows and logs until the next preset.
     const std::string temporary = path + ".tmp";
     Platform::File file;
     if (!OpenTemporary(file, temporary))

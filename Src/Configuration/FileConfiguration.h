@@ -14,7 +14,9 @@ class File;
 namespace Configuration {
 
 // The configuration file "Ticova.conf": UTF-8 "Key = value" lines, the current settings
-// first, then one block per preset. Read once at start-up, written once at exit.
+// first, then one block per preset. Read once at start-up; written whole (a temporary renamed
+// over it) whenever the window saves, which it does soon after every change and at exit. A
+// file not read whole is kept byte for byte as "Ticova.conf.bak" first.
 class FileConfiguration final : public IConfiguration {
 public:
     static constexpr std::size_t LineBufferSize = 900;  // bytes per line read, zero included

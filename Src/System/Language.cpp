@@ -66,7 +66,14 @@ constexpr bool LayoutIsConsistent()
 }
 static_assert(LayoutIsConsistent());
 
-constexpr int HighestKey = 101;
+// Keys are read up to the largest section's count (at least 101); a larger number is out of
+// range however many digits follow.
+constexpr int HighestKey = [] {
+    int highest = 101;
+    for (const SectionLayout& section : sections)
+        highest = section.entries > highest ? section.entries : highest;
+    return highest;
+}();
 
 const char16_t* const shortcuts[ILanguage::MenuItemCount] = {
     u"\tCtrl+L", u"\tCtrl+Q", u"\tCtrl+O", u"\tCtrl+S", u"\tCtrl+A", u"\tCtrl+P", u"\tCtrl+F1", u"\tCtrl+F3",

@@ -145,13 +145,14 @@ TEST_F(ConfigurationFile, SaveAndLoadGiveBackSettingsLanguageAndPresets)
         ASSERT_TRUE(config->AddPreset(preset));
     }
     ASSERT_TRUE(config->Save());
-    EXPECT_EQ(Current().PresetName[0], u'\0');  // the current settings are written without a name
+    EXPECT_EQ(Current().PresetName[0], u'@');  // saving (at any time) leaves the settings in memory as they are
     EXPECT_FALSE(Platform::File::Exists(path + ".tmp"));
 
     FileConfiguration loaded(path);
     ASSERT_TRUE(loaded.Load());
     // The current settings are written without their name; the description of the preset last
     // loaded stays with them.
+    EXPECT_EQ(loaded.GetCurrentSettings().PresetName[0], u'\0');
     Current().PresetName[0] = 0;
     ExpectSameSettings(loaded.GetCurrentSettings(), Current());
     EXPECT_FLOAT_EQ(loaded.GetCurrentSettings().From, 0.123457f);

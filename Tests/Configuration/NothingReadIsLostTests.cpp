@@ -273,7 +273,7 @@ TEST(NothingReadIsLost, ConfigurationFilesReadAndSaved)
     for (const std::string& file : Corpus("configuration"))
         EXPECT_TRUE(ConfigurationKeeps(folder, file)) << Platform::Text::Escaped(file.substr(0, 200));
     std::mt19937 random(20261209);
-    for (int n = 0; n < 400; ++n) {
+    for (int n = 0; n < 250; ++n) {
         const std::string file = GeneratedConfiguration(random);
         EXPECT_TRUE(ConfigurationKeeps(folder, file)) << Platform::Text::Escaped(file.substr(0, 300));
     }
@@ -286,7 +286,7 @@ TEST(NothingReadIsLost, SecondSettingsAndSetlistFilesReadAndSaved)
     for (const std::string& file : Corpus("extras"))
         EXPECT_TRUE(ExtrasKeep(folder, file)) << Platform::Text::Escaped(file.substr(0, 200));
     std::mt19937 random(1209);
-    for (int n = 0; n < 400; ++n) {
+    for (int n = 0; n < 250; ++n) {
         const std::string file = GeneratedExtras(random);
         EXPECT_TRUE(ExtrasKeep(folder, file)) << Platform::Text::Escaped(file);
     }
