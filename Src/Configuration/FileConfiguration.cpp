@@ -677,14 +677,14 @@ void FileConfiguration::NoteStop(int line, std::string_view text)
     _report.stoppedLine = line;
     std::string& shown = _report.stoppedText;
     shown.clear();
-    for (std::size_t n = 0; n < text.size() && n < 95; ++n) {
+    // The start of the line, cut between characters.
+    const std::size_t length = System::LogFile::Utf8Prefix(text.data(), text.size(), 95);
+    for (std::size_t n = 0; n < length; ++n) {
         const char c = text[n];
         shown += c == '\r' || c == '\n' || c == '\0' ? ' ' : c;
     }
     while (!shown.empty() && shown.back() == ' ')
         shown.pop_back();
-    // Not cut inside a character.
-    shown.resize(System::LogFile::Utf8Prefix(shown.data(), shown.size(), shown.size()));
 }
 
 void FileConfiguration::NoteUnreadable(const std::string& reason)
