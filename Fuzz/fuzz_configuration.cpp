@@ -181,7 +181,7 @@ void WriteRead(const std::uint8_t* data, std::size_t size, const std::string& pa
     Platform::File::Remove(path);
 
     ExpectText(language, *reinterpret_cast<char16_t(*)[FileConfiguration::LanguageCapacity]>(second.GetLanguage()));
-    ExpectRecord(first.GetCurrentSettings(), second.GetCurrentSettings(), false);
+    ExpectRecord(first.GetCurrentSettings(), second.GetCurrentSettings(), true);
     Check(second.LoadPreset(last.PresetName));
     ExpectRecord(last, second.GetCurrentSettings(), true);
     if (anyAdded && FileConfiguration::CanStore(std::u16string_view(any.PresetName))) {

@@ -1,6 +1,6 @@
 // The setlists in the second settings file: arbitrary file text is read as setlists; nothing may
 // crash, hang or trip the sanitizers, the list in use and its position stay within the lists, and
-// what was read, written and read again gives the same setlists.
+// what was read, written and read again gives the same setlists, keys not understood included.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -34,7 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::abort();
     for (std::size_t n = 0; n < lists.size(); ++n)
         if (second.Lists()[n].name != lists[n].name || second.Lists()[n].presets != lists[n].presets ||
-            second.Lists()[n].advanceBars != lists[n].advanceBars)
+            second.Lists()[n].advanceBars != lists[n].advanceBars ||
+            second.Lists()[n].otherFields != lists[n].otherFields)
             std::abort();
 
     // Moving through a list whose every other preset exists stays within it.

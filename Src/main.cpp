@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QTimer>
 #include <atomic>
 #include <cstdio>
 #include <string>
@@ -17,6 +18,8 @@
 #include "GUI/RemoteControl.h"
 #include "GUI/QuitSignals.h"
 #include "GUI/SettingsDialog.h"
+#include "GUI/SettingsSaver.h"
+#include "GUI/FileMessages.h"
 #include "GUI/SingleInstance.h"
 #include "GUI/BigFlash.h"
 #include "GUI/VisualBeatIndicator.h"
@@ -142,9 +145,12 @@ int main(int argc, char* argv[])
             Platform::AudioOutput::Instance().Release();
     });
 
+    // From here on every change is on disk within moments, not only at exit.
+    GUI::SettingsSaver saver(configuration, extraSettings);
     int result = 0;
     {
         GUI::ApplicationWindow window(metronome, configuration, indicator);
+        saver.SetWindow(&window);
         instance.SetRaiseHandler([&window] { window.BringToFront(); });
         // A preset loaded in the settings dialog replaces the live settings: the window
         // shows their tempo and volume at once.
@@ -160,6 +166,10 @@ int main(int argc, char* argv[])
         GUI::RemoteControl remote(window);
         remote.Register();
         window.RunCommands(line);
+        // What the settings files held that could not be read, once the window shows.
+        QTimer::singleShot(0, &window, [&window, &configuration, &extraSettings] {
+            GUI::FileMessages::TellReadProblems(&window, configuration.LoadReport(), extraSettings.LoadReport());
+        });
         // Logout, shut-down or Ctrl+C in a terminal quit as Exit does, keeping the settings.
         GUI::QuitSignals quitSignals([&window](int) { window.QuitAsExit(); });
         result = QApplication::exec();
@@ -168,8 +178,9 @@ int main(int argc, char* argv[])
         instance.SetCommandHandler({});
     }
     metronome.SetBeatIndicator(nullptr);
-    if (extraSettings.Changed())
-        extraSettings.Save();
+    if (extraSettings.Changed() && !extraSettings.Save())
+        GUI::MessageBoxes::Show(nullptr, QMessageBox::Warning, QStringLiteral("Ticova"),
+                                GUI::FileMessages::SaveFailed(extraSettings.SaveProblem()));
     outputOpener.Join();
     Platform::AudioOutput::Instance().CloseIdle();
     return result;

@@ -120,23 +120,66 @@ bool ExtraSettings::Load()
     _values.clear();
     _changed = false;
     _backupPending = false;
+    _report = {};
     const std::string path = Path();
     if (path.empty())
         return true;
+    _report.file = path;
+    _report.backup = path + ".bak";
     Platform::File::Remove(path + ".tmp");
+    Platform::File::Remove(path + ".bak.tmp");
     if (!Platform::File::Exists(path))
         return true;
     std::string contents;
-    if (!Platform::File::ReadAll(path, contents, SizeLimit + 1) || contents.size() > SizeLimit) {
+    Platform::File file;
+    bool read = file.Open(path, Platform::File::Mode::Read);
+    if (read && file.Size() > static_cast<std::int64_t>(SizeLimit))
+        _report.tooLarge = file.Size();
+    else if (!read || !Platform::File::ReadAll(path, contents, SizeLimit + 1))
+        _report.unreadable = Platform::ErrorText(read ? EIO : file.Error());
+    else if (contents.size() > SizeLimit)
+        _report.tooLarge = static_cast<std::int64_t>(contents.size());
+    file.Close();
+    if (_report.tooLarge > 0 || !_report.unreadable.empty()) {
         System::Log().Write(System::Warn, "Settings file %s could not be read; the defaults are used",
                             path.c_str());
-        _values.clear();
         _backupPending = true;
+        _report.backupKept = KeepBackup(path);
         return false;
     }
-    if (Read(contents) > 0)
+    _report.skippedLines = Read(contents);
+    if (_report.skippedLines > 0) {
         _backupPending = true;
+        _report.backupKept = KeepBackup(path);
+    }
     return true;
+}
+
+// The file as it is now, byte for byte, as "<name>.bak".
+bool ExtraSettings::KeepBackup(const std::string& path)
+{
+    int error = 0;
+    const char* call = "";
+    if (!Platform::File::KeepCopy(path, path + ".bak", &error, &call)) {
+        if (error == ENOENT) {
+            _backupPending = false;
+            return true;
+        }
+        return Fail(error, call, __LINE__);
+    }
+    System::Log().Write(System::Warn, "Settings file %s was not read whole; the file as it was is kept as %s.bak",
+                        path.c_str(), path.c_str());
+    _backupPending = false;
+    return true;
+}
+
+bool ExtraSettings::Fail(int error, const char* call, int line)
+{
+    _saveError = error;
+    _saveCall = call;
+    System::ReportSystemErrorCode(error, "Src/Configuration/ExtraSettings", "Configuration::ExtraSettings::Save", line,
+                                  "Error calling %s", call);
+    return false;
 }
 
 std::string ExtraSettings::Write() const
@@ -153,31 +196,38 @@ std::string ExtraSettings::Write() const
 
 bool ExtraSettings::Save()
 {
+    _saveError = 0;
+    _saveCall = "";
     const std::string path = Path();
-    if (path.empty())
+    if (path.empty()) {
+        _saveError = EACCES;
+        return false;
+    }
+    if (_backupPending && !KeepBackup(path))
         return false;
     int error = 0;
     const char* call = "";
-    if (_backupPending) {
-        std::string old;
-        if (Platform::File::ReadAll(path, old, SizeLimit + 1)) {
-            if (!Platform::File::ReplaceWhole(path + ".bak", old, &error, &call)) {
-                System::ReportSystemErrorCode(error, "Src/Configuration/ExtraSettings", "Configuration::ExtraSettings::Save", __LINE__,
-                                              "Error calling %s", call);
-                return false;
-            }
-            System::Log().Write(System::Warn, "Settings file %s had damaged lines; the file as it was is kept as %s.bak",
-                                path.c_str(), path.c_str());
-        }
-        _backupPending = false;
-    }
-    if (!Platform::File::ReplaceWhole(path, Write(), &error, &call)) {
-        System::ReportSystemErrorCode(error, "Src/Configuration/ExtraSettings", "Configuration::ExtraSettings::Save", __LINE__,
-                                      "Error calling %s", call);
-        return false;
-    }
+    if (!Platform::File::ReplaceWhole(path, Write(), &error, &call))
+        return Fail(error, call, __LINE__);
     _changed = false;
     return true;
+}
+
+std::string ExtraSettings::SaveProblem() const
+{
+    if (_saveError == 0)
+        return {};
+    const std::string path = Path();
+    if (path.empty())
+        return Platform::DataFolderProblem();
+    return Platform::WriteProblem(path, _saveError, _saveCall);
+}
+
+void ExtraSettings::Change()
+{
+    _changed = true;
+    if (_observer)
+        _observer();
 }
 
 bool ExtraSettings::Has(std::string_view key) const
@@ -225,7 +275,7 @@ bool ExtraSettings::SetText(std::string_view key, std::string_view value)
     if (found != _values.end() && found->second == value)
         return true;
     _values.insert_or_assign(std::string(key), std::string(value));
-    _changed = true;
+    Change();
     return true;
 }
 
@@ -244,16 +294,19 @@ void ExtraSettings::Remove(std::string_view key)
     const auto found = _values.find(key);
     if (found != _values.end()) {
         _values.erase(found);
-        _changed = true;
+        Change();
     }
 }
 
 void ExtraSettings::RemovePrefix(std::string_view prefix)
 {
+    bool removed = false;
     for (auto at = _values.lower_bound(prefix); at != _values.end() && at->first.starts_with(prefix);) {
         at = _values.erase(at);
-        _changed = true;
+        removed = true;
     }
+    if (removed)
+        Change();
 }
 
 std::vector<std::string> ExtraSettings::Keys(std::string_view prefix) const

@@ -1,10 +1,13 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "Configuration/ReadReport.h"
 
 namespace Configuration {
 
@@ -15,13 +18,15 @@ namespace Configuration {
 // UTF-8 "key = value" lines; '#' starts a comment line. Keys are letters, digits, '.', '_' and
 // '-'; a value runs to the end of its line, with "\\", "\n", "\r" and "\t" escaped. Keys this
 // copy does not use are kept and written back. A missing file is the defaults; a damaged line
-// is skipped with a log line and the file as it was is kept as "<name>.bak" before it is first
-// written over. Saved whole through a temporary file and a rename.
+// is skipped with a log line, and a file not read whole (damaged lines, too large, unreadable)
+// is kept byte for byte as "<name>.bak" at once (or, when that fails, before it is first written
+// over). Saved whole through a temporary file and a rename.
 //
 // Used by the window's thread only.
 class ExtraSettings {
 public:
-    static constexpr std::size_t SizeLimit = 1 << 20;  // a larger file is not read
+    // A larger file is not read (a hundred setlists of five hundred long names stay far below).
+    static constexpr std::size_t SizeLimit = 16 << 20;
     static constexpr std::size_t KeyLimit = 128;
 
     // The file in the program's data folder.
@@ -56,12 +61,26 @@ public:
     std::vector<std::string> Keys(std::string_view prefix) const;
 
     bool Changed() const noexcept { return _changed; }
+    // After a Save that failed: the folder and the reason, for telling the user; empty otherwise.
+    std::string SaveProblem() const;
+    // What the last Load could not take in.
+    const ReadReport& LoadReport() const noexcept { return _report; }
+    // Called after every change of a value, on the thread that made it; empty: nobody.
+    void SetChangeObserver(std::function<void()> observer) { _observer = std::move(observer); }
 
 private:
+    void Change();
+    bool KeepBackup(const std::string& path);
+    bool Fail(int error, const char* call, int line);
+
     std::map<std::string, std::string, std::less<>> _values;
     std::string _path;
     bool _changed = false;
     bool _backupPending = false;
+    ReadReport _report;
+    std::function<void()> _observer;
+    int _saveError = 0;
+    const char* _saveCall = "";
 };
 
 // The program's one instance.

@@ -560,6 +560,8 @@ struct FileConfiguration::Reader {
             System::Log().Write(System::Warn, "Preset '%s' appears more than once in configuration file; "
                                 "the later one is dropped", name.c_str());
             orphan = record;
+            ++owner._report.duplicatePresets;
+            owner._backupPending = true;
         }
         return true;
     }
@@ -574,45 +576,64 @@ std::string FileConfiguration::Path() const
 
 bool FileConfiguration::Load()
 {
+    _report = {};
     const std::string path = Path();
     if (path.empty())
         return false;  // no data folder of the user's own: nothing to read
+    _report.file = path;
+    _report.backup = path + ".bak";
     // Temporaries left by a run that was killed while saving: the file itself is whole (the
     // rename never happened), and they would otherwise stay for good.
     Platform::File::Remove(path + ".tmp");
     Platform::File::Remove(path + ".bak.tmp");
-    Platform::File file;
-    if (!file.Open(path, Platform::File::Mode::Read)) {
-        // A file that is there but cannot be read is kept before anything is written over it.
-        if (file.Error() != ENOENT)
-            NoteStop(0, {});
-        else
-            _current.SetFirstStartVoices();
-        return false;
-    }
-    std::string contents;
-    try {
-        std::int64_t size = file.Size();
-        if (size > 0)
-            contents.reserve(static_cast<std::size_t>(size));
-        char buffer[65536];
-        for (;;) {
-            long count = file.Read(buffer, sizeof buffer);
-            if (count < 0) {
-                NoteStop(0, {});
-                return false;
-            }
-            if (count == 0)
-                break;
-            contents.append(buffer, static_cast<std::size_t>(count));
+    const bool read = [&] {
+        Platform::File file;
+        if (!file.Open(path, Platform::File::Mode::Read)) {
+            // A file that is there but cannot be read is kept before anything is written over it.
+            if (file.Error() != ENOENT)
+                NoteUnreadable(Platform::ErrorText(file.Error()));
+            else
+                _current.SetFirstStartVoices();
+            return false;
         }
-    } catch (const std::bad_alloc&) {
-        System::Log().Write(System::Error, "Unable to allocate memory for the configuration file");
-        NoteStop(0, {});
-        return false;
-    }
-    file.Close();
-    return Read(contents);
+        const std::int64_t size = file.Size();
+        if (size > SizeLimit) {
+            _report.tooLarge = size;
+            _backupPending = true;
+            return false;
+        }
+        std::string contents;
+        try {
+            if (size > 0)
+                contents.reserve(static_cast<std::size_t>(size));
+            char buffer[65536];
+            for (;;) {
+                long count = file.Read(buffer, sizeof buffer);
+                if (count < 0) {
+                    NoteUnreadable(Platform::ErrorText(file.Error()));
+                    return false;
+                }
+                if (count == 0)
+                    break;
+                contents.append(buffer, static_cast<std::size_t>(count));
+                if (static_cast<std::int64_t>(contents.size()) > SizeLimit) {
+                    _report.tooLarge = static_cast<std::int64_t>(contents.size());
+                    _backupPending = true;
+                    return false;
+                }
+            }
+        } catch (const std::bad_alloc&) {
+            System::Log().Write(System::Error, "Unable to allocate memory for the configuration file");
+            NoteUnreadable("not enough memory");
+            return false;
+        }
+        file.Close();
+        return Read(contents);
+    }();
+    // What was not taken in is kept at once, so that the user can be told where it is.
+    if (_backupPending)
+        _report.backupKept = KeepBackup(path);
+    return read;
 }
 
 bool FileConfiguration::Read(std::string_view contents)
@@ -620,12 +641,16 @@ bool FileConfiguration::Read(std::string_view contents)
     // Skip the byte-order mark, when there is one.
     if (contents.size() >= 3 && contents.compare(0, 3, "\xEF\xBB\xBF") == 0)
         contents.remove_prefix(3);
+    // Lines end with a line feed (a carriage return before it is part of the line end); a file
+    // with carriage returns alone, as old Mac editors wrote them, ends its lines with those.
+    const char lineEnd =
+        contents.find('\n') == std::string_view::npos && contents.find('\r') != std::string_view::npos ? '\r' : '\n';
 
     Reader reader(*this);
     int lineNumber = 0;
     while (!contents.empty()) {
         ++lineNumber;
-        std::size_t end = contents.find('\n');
+        std::size_t end = contents.find(lineEnd);
         std::string_view body = contents.substr(0, end);
         contents.remove_prefix(end == std::string_view::npos ? contents.size() : end + 1);
         // Read as text: a carriage return before the line feed is dropped.
@@ -649,15 +674,29 @@ bool FileConfiguration::Read(std::string_view contents)
 void FileConfiguration::NoteStop(int line, std::string_view text)
 {
     _backupPending = true;
-    _stoppedLine = line;
-    std::size_t n = 0;
-    for (; n < text.size() && n < sizeof _stoppedText - 1; ++n) {
-        char c = text[n];
-        _stoppedText[n] = c == '\r' || c == '\n' || c == '\0' ? ' ' : c;
+    _report.stoppedLine = line;
+    std::string& shown = _report.stoppedText;
+    shown.clear();
+    // The start of the line, cut between characters.
+    const std::size_t length = System::LogFile::Utf8Prefix(text.data(), text.size(), 95);
+    for (std::size_t n = 0; n < length; ++n) {
+        const char c = text[n];
+        shown += c == '\r' || c == '\n' || c == '\0' ? ' ' : c;
     }
-    while (n > 0 && _stoppedText[n - 1] == ' ')
-        --n;
-    _stoppedText[n] = 0;
+    while (!shown.empty() && shown.back() == ' ')
+        shown.pop_back();
+}
+
+void FileConfiguration::NoteUnreadable(const std::string& reason)
+{
+    _backupPending = true;
+    _report.unreadable = reason.empty() ? std::string("unknown error") : reason;
+}
+
+void FileConfiguration::NoteChange(Change change)
+{
+    if (_observer)
+        _observer(change);
 }
 
 // Opens a fresh temporary beside the target. A leftover of an earlier run is removed first;
@@ -671,42 +710,38 @@ bool FileConfiguration::OpenTemporary(Platform::File& file, const std::string& t
     return Abandon(file, {}, file.Error(), file.FailedCall(), __LINE__);
 }
 
-// Copies the file as it is now to "<name>.bak" (replacing an older one), through a temporary
-// file and a rename like every other write.
+// Keeps the file as it is now, byte for byte, as "<name>.bak" (replacing an older one).
 bool FileConfiguration::KeepBackup(const std::string& path)
 {
-    Platform::File original;
-    if (!original.Open(path, Platform::File::Mode::Read)) {
-        if (original.Error() == ENOENT) {
-            _backupPending = false;
+    const std::string backup = path + ".bak";
+    int error = 0;
+    const char* call = "";
+    if (!Platform::File::KeepCopy(path, backup, &error, &call)) {
+        if (error == ENOENT) {
+            _backupPending = false;  // nothing left to keep
             return true;
         }
-        return Abandon(original, {}, original.Error(), original.FailedCall(), __LINE__);
+        Platform::File none;
+        return Abandon(none, {}, error, call, __LINE__);
     }
-    const std::string backup = path + ".bak";
-    const std::string temporary = backup + ".tmp";
-    Platform::File copy;
-    if (!OpenTemporary(copy, temporary))
-        return false;
-    char buffer[65536];
-    for (;;) {
-        long count = original.Read(buffer, sizeof buffer);
-        if (count < 0)
-            return Abandon(copy, temporary, original.Error(), original.FailedCall(), __LINE__);
-        if (count == 0)
-            break;
-        if (!copy.Write(buffer, static_cast<std::size_t>(count)))
-            return Abandon(copy, temporary, copy.Error(), copy.FailedCall(), __LINE__);
-    }
-    if (!Commit(copy, temporary, backup))
-        return false;
-    if (_stoppedLine > 0)
+    const std::string name = Platform::Text::Escaped(_report.stoppedText);
+    if (_report.stoppedLine > 0)
         System::Log().Write(System::Warn,
                             "Configuration file reading stopped at line %d (%s); the file as it was is kept as %s",
-                            _stoppedLine, Platform::Text::Escaped(_stoppedText).c_str(), backup.c_str());
-    else
+                            _report.stoppedLine, name.c_str(), backup.c_str());
+    else if (_report.tooLarge > 0)
+        System::Log().Write(System::Warn,
+                            "Configuration file is %lld bytes, far beyond any settings file, and is not read; it is "
+                            "kept as %s",
+                            static_cast<long long>(_report.tooLarge), backup.c_str());
+    else if (!_report.unreadable.empty())
         System::Log().Write(System::Warn, "Configuration file could not be read; the file as it was is kept as %s",
                             backup.c_str());
+    if (_report.duplicatePresets > 0)
+        System::Log().Write(System::Warn,
+                            "Configuration file: %d presets of a name read before are left out; the file as it was "
+                            "is kept as %s",
+                            _report.duplicatePresets, backup.c_str());
     _backupPending = false;
     return true;
 }
@@ -724,7 +759,8 @@ bool FileConfiguration::Save()
     if (_backupPending && !KeepBackup(path))
         return false;
 
-    _current.PresetName[0] = 0;
+    // The current settings are written without their name (a block has no preset line); the
+    // name stays in memory, for what the window shows and logs until the next preset.
     const std::string temporary = path + ".tmp";
     Platform::File file;
     if (!OpenTemporary(file, temporary))
@@ -734,6 +770,9 @@ bool FileConfiguration::Save()
         return Abandon(file, temporary, ENOMEM, "new", __LINE__);
     writer->Line("\xEF\xBB\xBF# Metronome Configuration File");
     writer->Text("Language", _language, LanguageCapacity);
+    // The description of the preset last loaded stays with the current settings.
+    if (_current.Description[0] != 0)
+        writer->Text("Description", _current.Description, Record::DescriptionCapacity);
     writer->Block(_current);
     writer->presetCounter = 0;
     _presets.Walk(WritePreset, writer);
@@ -751,9 +790,7 @@ std::string FileConfiguration::SaveProblem() const
     const std::string path = Path();
     if (path.empty())
         return Platform::DataFolderProblem();
-    const std::size_t slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? std::string(".") : path.substr(0, slash);
-    return folder + ": " + Platform::ErrorText(_saveError) + " (" + _saveCall + ")";
+    return Platform::WriteProblem(path, _saveError, _saveCall);
 }
 
 bool FileConfiguration::CanStore(std::u16string_view text)
@@ -797,6 +834,7 @@ bool FileConfiguration::AddPreset(const ConfigurationData& settings)
         delete record;
         return false;
     }
+    NoteChange(Change::Presets);
     return true;
 }
 
@@ -807,6 +845,7 @@ ConfigurationData* FileConfiguration::UpdatePreset(const ConfigurationData& sett
         return nullptr;
     if (&settings == preset || Platform::Text::Compare(settings.PresetName, preset->PresetName) == 0) {
         *preset = settings;
+        NoteChange(Change::Presets);
         return preset;
     }
     // A new name: another preset may hold it already. Two presets of one name cannot both be
@@ -824,6 +863,7 @@ ConfigurationData* FileConfiguration::UpdatePreset(const ConfigurationData& sett
     _presets.Remove(oldName);
     *preset = settings;
     _presets.Insert(preset);
+    NoteChange(Change::Presets);
     return preset;
 }
 
@@ -833,14 +873,18 @@ bool FileConfiguration::LoadPreset(const char16_t* name)
     if (!preset)
         return false;
     _current = *preset;
+    NoteChange(Change::Presets);
     return true;
 }
 
 bool FileConfiguration::DeletePreset(const char16_t* name)
 {
     Record* preset = _presets.Remove(name);
+    if (!preset)
+        return false;
     delete preset;
-    return preset != nullptr;
+    NoteChange(Change::Presets);
+    return true;
 }
 
 void FileConfiguration::EnumeratePresets(PresetCallback callback, void* context)

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "Configuration/ConfigurationData.h"
+#include "Configuration/ReadReport.h"
 
 namespace Configuration {
 
@@ -24,6 +26,18 @@ public:
     virtual bool Save() = 0;
     // After a Save that failed: the folder and the reason, for telling the user; empty otherwise.
     virtual std::string SaveProblem() const { return {}; }
+    // What the last Load could not take in (nothing when it read the whole file).
+    virtual ReadReport LoadReport() const { return {}; }
+
+    // What changed in memory since the file was written: a preset (added, changed, deleted or
+    // loaded into the current settings), the current settings as a whole (the settings
+    // dialog's OK, the language), or only the tempo or volume, which change in quick runs.
+    enum class Change { Presets, Settings, TempoOrVolume };
+    using ChangeObserver = std::function<void(Change)>;
+    // The observer is told of every change, on the thread that made it; empty: nobody.
+    virtual void SetChangeObserver(ChangeObserver observer) { (void)observer; }
+    // Tells the observer of a change made in place (through GetCurrentSettings or GetLanguage).
+    virtual void NoteChange(Change change) { (void)change; }
     // The current settings themselves, read and written in place.
     virtual ConfigurationData& GetCurrentSettings() = 0;
     // The language name itself (LanguageCapacity units); empty means the built-in texts.

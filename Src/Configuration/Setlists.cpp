@@ -24,7 +24,20 @@ struct ReadList {
     std::string name;
     std::int32_t bars = 0;
     std::map<std::size_t, std::string> entries;
+    std::map<std::string, std::string> otherFields;
 };
+
+// The list a key belongs to (1 ... MaxLists), with the field after its number; 0 for a key
+// that names no list ("setlist.active", a newer copy's key).
+std::size_t ListOf(std::string_view key, std::string_view& field)
+{
+    const std::string_view rest = key.substr(Setlists::Prefix.size());
+    const std::size_t dot = rest.find('.');
+    if (dot == std::string_view::npos)
+        return 0;
+    field = rest.substr(dot + 1);
+    return Index(rest.substr(0, dot), Setlists::MaxLists);
+}
 
 }  // namespace
 
@@ -34,33 +47,41 @@ void Setlists::Read(const ExtraSettings& extras)
     std::map<std::size_t, ReadList> lists;
     int skipped = 0;
     for (const std::string& key : extras.Keys(Prefix)) {
-        const std::string_view rest = std::string_view(key).substr(Prefix.size());
-        if (rest == "active" || rest == "position")
-            continue;
-        const std::size_t dot = rest.find('.');
-        const std::size_t list = dot == std::string_view::npos ? 0 : Index(rest.substr(0, dot), MaxLists);
+        std::string_view field;
+        const std::size_t list = ListOf(key, field);
         if (list == 0) {
-            ++skipped;
+            // "setlist.active" and "setlist.position" are read below; any other is a newer
+            // copy's and stays in the file as it is.
+            if (key != "setlist.active" && key != "setlist.position")
+                ++skipped;
             continue;
         }
-        const std::string_view field = rest.substr(dot + 1);
         ReadList& read = lists[list];
         if (field == "name") {
             read.name = extras.Text(key);
         } else if (field == "bars") {
-            read.bars = static_cast<std::int32_t>(extras.Number(key, 0, 0, MaxBars));
+            const std::int64_t bars = extras.Number(key, -1, 0, MaxBars);
+            if (bars < 0) {
+                ++skipped;
+                read.otherFields.emplace(field, extras.Text(key));
+            } else {
+                read.bars = static_cast<std::int32_t>(bars);
+            }
         } else if (const std::size_t entry = Index(field, MaxEntries); entry != 0) {
             std::string preset = extras.Text(key);
             if (preset.empty())
-                ++skipped;
+                ++skipped;  // an empty entry names nothing
             else
                 read.entries[entry] = std::move(preset);
         } else {
             ++skipped;
+            read.otherFields.emplace(field, extras.Text(key));
         }
     }
     if (skipped != 0)
-        System::Log().Write(System::Warn, "Configuration::Setlists::Read: %d setlist settings not understood were left out",
+        System::Log().Write(System::Warn,
+                            "Configuration::Setlists::Read: %d setlist settings not understood (empty entries are "
+                            "left out, the others kept as they are)",
                             skipped);
 
     int wanted = -1;
@@ -71,6 +92,7 @@ void Setlists::Read(const ExtraSettings& extras)
         Setlist setlist;
         setlist.name = read.name.empty() ? "Setlist " + std::to_string(number) : std::move(read.name);
         setlist.advanceBars = read.bars;
+        setlist.otherFields = std::move(read.otherFields);
         for (auto& [entry, preset] : read.entries)
             setlist.presets.push_back(std::move(preset));
         _lists.push_back(std::move(setlist));
@@ -82,10 +104,17 @@ void Setlists::Read(const ExtraSettings& extras)
 
 void Setlists::Write(ExtraSettings& extras) const
 {
-    extras.RemovePrefix(Prefix);
+    for (const std::string& key : extras.Keys(Prefix)) {
+        std::string_view field;
+        if (ListOf(key, field) != 0 || key == "setlist.active" || key == "setlist.position")
+            extras.Remove(key);
+    }
     for (std::size_t n = 0; n < _lists.size(); ++n) {
         const std::string list = std::string(Prefix) + std::to_string(n + 1) + '.';
         const Setlist& setlist = _lists[n];
+        // First, so that a field this copy sets again ("bars") takes its new value.
+        for (const auto& [field, value] : setlist.otherFields)
+            extras.SetText(list + field, value);
         extras.SetText(list + "name", setlist.name);
         if (setlist.advanceBars != 0)
             extras.SetNumber(list + "bars", setlist.advanceBars);

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,6 +16,8 @@ struct Setlist {
     std::string name;                  // UTF-8
     std::vector<std::string> presets;  // preset names (UTF-8), in playing order
     std::int32_t advanceBars = 0;      // play each entry this many bars, then the next (0: never)
+    // Fields of the list this copy does not know (a newer copy's), kept as they were read.
+    std::map<std::string, std::string> otherFields;
 };
 
 // The user's setlists, which one is in use and where in it: kept in the second settings file
@@ -27,7 +30,8 @@ struct Setlist {
 //   setlist.2.1 = Ballad       entry 1 ... the numbers give the order, gaps are closed
 //
 // Presets are named, not copied: an entry whose preset was deleted or renamed stays in the list,
-// is shown as missing and is skipped when moving through the list.
+// is shown as missing and is skipped when moving through the list. Keys this copy does not
+// understand (a newer copy's) are kept: those of a list go with it, the others stay as they are.
 class Setlists {
 public:
     static constexpr std::size_t MaxLists = 100;
@@ -39,7 +43,7 @@ public:
 
     // Reads what `extras` holds; keys it cannot use are left out with a log line.
     void Read(const ExtraSettings& extras);
-    // Replaces every "setlist." key of `extras` with these lists.
+    // Replaces the "setlist." keys of `extras` that Read takes in with these lists.
     void Write(ExtraSettings& extras) const;
 
     std::vector<Setlist>& Lists() { return _lists; }

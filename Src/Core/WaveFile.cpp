@@ -182,7 +182,8 @@ bool WaveFile::OpenWaveFile(const char16_t* path, Platform::WaveFormat& format, 
         return false;
     }
     std::uint32_t size = 0;
-    if (!FindDataChunk(file, formatStart + formatChunk.size, fileSize, size))
+    if (!FindDataChunk(file, AfterPad(file, formatStart + formatChunk.size, formatChunk.size, fileSize), fileSize,
+                       size))
         return false;
     if (!AllocateSampleDataMemory(size))
         return false;
@@ -258,9 +259,8 @@ bool WaveFile::ReadWaveFileHeader(Platform::File& file, Platform::WaveFormat& fo
 }
 
 // Walks the chunks from `position` to the one named "data" (in any case), leaving the file at
-// its first byte. Chunk sizes are taken as stored: the pad byte that RIFF puts after an
-// odd-sized chunk is not skipped. A chunk that claims more bytes than the file has left ends
-// the search, so no size read from the file is ever trusted beyond its end.
+// its first byte. A chunk that claims more bytes than the file has left ends the search, so no
+// size read from the file is ever trusted beyond its end.
 bool WaveFile::FindDataChunk(Platform::File& file, std::int64_t position, std::int64_t fileSize,
                              std::uint32_t& dataSize)
 {
@@ -282,8 +282,19 @@ bool WaveFile::FindDataChunk(Platform::File& file, std::int64_t position, std::i
             dataSize = header.size;
             return true;
         }
-        position += header.size;
+        position = AfterPad(file, position + header.size, header.size, fileSize);
     }
+}
+
+// RIFF keeps chunks on even offsets: an odd-sized chunk is followed by a pad byte of zero. It
+// is skipped when it is there; a writer that left it out starts the next identifier at once,
+// and an identifier never begins with a zero byte.
+std::int64_t WaveFile::AfterPad(Platform::File& file, std::int64_t end, std::uint32_t size, std::int64_t fileSize)
+{
+    if ((size & 1u) == 0 || end >= fileSize || !file.Seek(end))
+        return end;
+    unsigned char pad = 1;
+    return Riff::ReadFully(file, &pad, 1) == 1 && pad == 0 ? end + 1 : end;
 }
 
 bool WaveFile::ChunkFits(const ChunkHeader& header, std::int64_t left)

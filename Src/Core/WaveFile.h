@@ -74,6 +74,7 @@ private:
     bool ReadWaveFileHeader(Platform::File& file, Platform::WaveFormat& format);
     // True when the chunk's stated size fits in the `left` bytes after its header; logged otherwise.
     bool ChunkFits(const ChunkHeader& header, std::int64_t left);
+    std::int64_t AfterPad(Platform::File& file, std::int64_t end, std::uint32_t size, std::int64_t fileSize);
     bool FindDataChunk(Platform::File& file, std::int64_t position, std::int64_t fileSize, std::uint32_t& dataSize);
     bool AllocateSampleDataMemory(std::uint32_t size);
     bool GetWaveFileData(Platform::File& file, std::uint32_t size);

@@ -764,6 +764,7 @@ void ApplicationWindow::MoveTempoSlider(int bpm)
 void ApplicationWindow::ChangeTempo(int bpm, bool moveSlider)
 {
     _configuration.GetCurrentSettings().Bpm = static_cast<std::uint32_t>(bpm);
+    _configuration.NoteChange(Configuration::IConfiguration::Change::TempoOrVolume);
     _readOut.SetTempo(bpm);
     if (moveSlider)
         MoveTempoSlider(bpm);
@@ -788,6 +789,7 @@ void ApplicationWindow::OnVolumeSlider(int position)
 {
     Configuration::ConfigurationData& settings = _configuration.GetCurrentSettings();
     settings.GlobalVolume = static_cast<std::uint32_t>(position);
+    _configuration.NoteChange(Configuration::IConfiguration::Change::TempoOrVolume);
     if (Playing())
         _metronome.SetVolumes(settings.Volume, settings.GlobalVolume);
 }
@@ -1219,7 +1221,7 @@ void ApplicationWindow::ShutDown()
         if (!problem.empty())
             MessageBoxes::Show(this, QMessageBox::Warning, QStringLiteral("Ticova"),
                                QStringLiteral("The settings could not be saved in %1\n\n"
-                                              "The changes made since Ticova started are lost.")
+                                              "The changes made since they were last saved are lost.")
                                    .arg(QString::fromStdString(problem)));
     }
     _digitTimer->stop();

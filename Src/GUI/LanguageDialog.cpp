@@ -178,6 +178,7 @@ void LanguageDialog::Apply()
     _current = code;
     if (_changeLanguage)
         _changeLanguage(language);
+    _configuration.NoteChange(Configuration::IConfiguration::Change::Settings);
 }
 
 }  // namespace GUI

@@ -204,6 +204,7 @@ bool SettingsDialog::OnOk()
     if (!FillFromPages(live))
         return false;
     _output.Save();
+    _configuration.NoteChange(Configuration::IConfiguration::Change::Settings);
     return true;
 }
 

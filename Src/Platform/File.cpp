@@ -31,7 +31,10 @@ bool File::Open(const std::string& path, Mode mode)
     switch (mode) {
     case Mode::Read: flags |= O_RDONLY; break;
     case Mode::ReadWrite: flags |= O_RDWR | O_CREAT; break;
-    case Mode::Append: flags |= O_WRONLY | O_CREAT | O_APPEND | O_DSYNC | O_NOFOLLOW; break;
+    case Mode::Append:
+        flags |= O_WRONLY | O_CREAT | O_APPEND | O_DSYNC | O_NOFOLLOW;
+        permissions = 0600;
+        break;
     case Mode::CreateTruncate: flags |= O_WRONLY | O_CREAT | O_TRUNC; break;
     case Mode::CreateNew:
         flags |= O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW;
@@ -188,6 +191,55 @@ bool File::ReplaceWhole(const std::string& path, std::string_view contents, int*
     file.Close();
     int renameError = 0;
     if (!Rename(temporary, path, true, &renameError))
+        return fail(renameError, "rename");
+    return true;
+}
+
+}  // namespace Platform
+
+namespace Platform {
+
+bool File::KeepCopy(const std::string& path, const std::string& copy, int* error, const char** call)
+{
+    const std::string temporary = copy + ".tmp";
+    File original;
+    File written;
+    const auto fail = [&](int code, const char* what) {
+        written.Close();
+        Remove(temporary);
+        if (error)
+            *error = code;
+        if (call)
+            *call = what;
+        return false;
+    };
+    // Opened first: only a regular file is kept, never what a link or a FIFO in its place leads to.
+    if (!original.Open(path, Mode::Read))
+        return fail(original.Error(), original.FailedCall());
+    Remove(temporary);
+    // A link costs neither time nor room, whatever the size of the file: the file is replaced
+    // by renames, never written in place, so the copy keeps its bytes.
+    struct stat status {};
+    const bool link = ::lstat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
+    if (!link || ::linkat(AT_FDCWD, path.c_str(), AT_FDCWD, temporary.c_str(), 0) != 0) {
+        if (!written.Open(temporary, Mode::CreateNew))
+            return fail(written.Error(), written.FailedCall());
+        char buffer[65536];
+        for (;;) {
+            const long count = original.Read(buffer, sizeof buffer);
+            if (count < 0)
+                return fail(original.Error(), original.FailedCall());
+            if (count == 0)
+                break;
+            if (!written.Write(buffer, static_cast<std::size_t>(count)))
+                return fail(written.Error(), written.FailedCall());
+        }
+        if (!written.Flush())
+            return fail(written.Error(), written.FailedCall());
+        written.Close();
+    }
+    int renameError = 0;
+    if (!Rename(temporary, copy, true, &renameError))
         return fail(renameError, "rename");
     return true;
 }

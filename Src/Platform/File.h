@@ -16,8 +16,9 @@ public:
     enum class Mode {
         Read,           // existing file, read only
         ReadWrite,      // existing file, or created
-        Append,         // write at the end, created when missing, synchronous writes; a symbolic
-                        // link is refused
+        Append,         // write at the end, created when missing (private to the user, as the
+                        // log and the practice log are), synchronous writes; a symbolic link is
+                        // refused
         CreateTruncate, // created or emptied, write only
         CreateNew       // created, write only, private to the user; fails when the name exists,
                         // even as a symbolic link (temporaries in a folder others might reach)
@@ -59,6 +60,13 @@ public:
     // stays, and error and call say what failed.
     static bool ReplaceWhole(const std::string& path, std::string_view contents, int* error = nullptr,
                              const char** call = nullptr);
+
+    // Keeps the file as it is now, byte for byte, as `copy` (replacing an older one): a hard
+    // link where the file system has them, else a copy, either made under "<copy>.tmp" and
+    // renamed. The file itself is never written. On failure an older copy stays, and error and
+    // call say what failed.
+    static bool KeepCopy(const std::string& path, const std::string& copy, int* error = nullptr,
+                         const char** call = nullptr);
 
 private:
     bool Fail(const char* call);

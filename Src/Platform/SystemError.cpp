@@ -25,4 +25,11 @@ std::string ErrorText(int code)
     return result;
 }
 
+std::string WriteProblem(const std::string& path, int code, const char* call)
+{
+    const std::size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string(".") : path.substr(0, slash);
+    return folder + ": " + ErrorText(code) + " (" + call + ")";
+}
+
 }  // namespace Platform

@@ -332,6 +332,15 @@ const char16_t* const texts[] = {
     u"Sound&Font...",
     u"SoundFont files (*.sf2 *.sf3)",
     u"The SoundFont could not be loaded:\n%1",
+    // Reading and saving the settings files (GUI/FileTexts.h).
+    u"Ticova stopped reading %1 at line %2:\n%3\n\nThe settings and presets after that line are not loaded.",
+    u"%1 is %2 MB, far larger than any settings file, and is not read: Ticova starts with the default settings.",
+    u"%1 could not be read (%2): Ticova starts with the default settings.",
+    u"%1 holds %2 presets named as an earlier one (once a long name is cut to 79 characters or damaged bytes are replaced): only the first of each name is loaded.",
+    u"%1 had %2 damaged lines, which are left out.",
+    u"The file as it was is kept whole as %1.",
+    u"It could not be kept as %1, so Ticova saves nothing over it until it can.",
+    u"The settings could not be saved in %1",
 };
 
 const char16_t* const instrumentNames[] = {

@@ -2,6 +2,8 @@
 
 #include <array>
 #include <atomic>
+#include <cstdarg>
+#include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <new>
@@ -64,7 +66,14 @@ constexpr bool LayoutIsConsistent()
 }
 static_assert(LayoutIsConsistent());
 
-constexpr int HighestKey = 101;
+// Keys are read up to the largest section's count (at least 101); a larger number is out of
+// range however many digits follow.
+constexpr int HighestKey = [] {
+    int highest = 101;
+    for (const SectionLayout& section : sections)
+        highest = section.entries > highest ? section.entries : highest;
+    return highest;
+}();
 
 const char16_t* const shortcuts[ILanguage::MenuItemCount] = {
     u"\tCtrl+L", u"\tCtrl+Q", u"\tCtrl+O", u"\tCtrl+S", u"\tCtrl+A", u"\tCtrl+P", u"\tCtrl+F1", u"\tCtrl+F3",
@@ -103,6 +112,43 @@ std::string Printable(std::string_view text)
     return printable;
 }
 
+// The language file being read, named in every line the reader logs (empty for text given
+// without a file). Only the thread that reads sets it, for the time of one reading.
+thread_local std::string_view readingFile;
+
+struct ReadingFile {
+    explicit ReadingFile(std::string_view path) : _previous(readingFile) { readingFile = path; }
+    ~ReadingFile() { readingFile = _previous; }
+    ReadingFile(const ReadingFile&) = delete;
+    ReadingFile& operator=(const ReadingFile&) = delete;
+
+private:
+    std::string_view _previous;
+};
+
+// A parse error at level 3, followed by the file it was found in.
+void WriteMessage(const char* message)
+{
+    if (readingFile.empty()) {
+        Log().WriteText(Error, message);
+        return;
+    }
+    const std::size_t length = std::strlen(message);
+    const char* space = length > 0 && message[length - 1] == ' ' ? "" : " ";
+    const std::string file(readingFile);
+    Log().Write(Error, "%s%s(file %s)", message, space, file.c_str());
+}
+
+__attribute__((format(printf, 1, 2))) void Report(const char* format, ...)
+{
+    char message[1024];
+    va_list arguments;
+    va_start(arguments, format);
+    std::vsnprintf(message, sizeof message, format, arguments);
+    va_end(arguments);
+    WriteMessage(message);
+}
+
 // Decodes a value into a fixed-capacity entry: "\n" (backslash, n) becomes a line break and a
 // NUL byte, which would end the text, becomes U+FFFD like any byte that is not UTF-8.
 void DecodeValue(std::string_view value, char16_t* entry, std::size_t capacity)
@@ -137,8 +183,9 @@ class LineReader {
 public:
     explicit LineReader(std::string_view contents)
     {
-        // The byte-order mark: the first three bytes are skipped whatever they are.
-        _rest = contents.size() > 3 ? contents.substr(3) : std::string_view();
+        // The byte-order mark, when there is one: a file saved without it (as most editors do)
+        // starts with its signature.
+        _rest = contents.substr(0, 3) == "\xEF\xBB\xBF" ? contents.substr(3) : contents;
     }
 
     // The next line without its line end; false at the end of the file.
@@ -188,7 +235,7 @@ bool CheckSignature(LineReader& reader)
     if (reader.Next(line) && line == "@lng" && reader.HadLineEnd())
         return true;
     // The message holds a lone '%', so it goes to the log as plain text, never as a format.
-    Log().WriteText(Error, "Invalid file signature '%' found in language file. File must be saved in UTF-8 format, "
+    WriteMessage("Invalid file signature '%' found in language file. File must be saved in UTF-8 format, "
                            "with '@lng' followed by a new line as the first characters in the file. ");
     return false;
 }
@@ -199,7 +246,7 @@ bool FindHeader(LineReader& reader, std::string_view& header)
     while (reader.Next(header))
         if (Classify(header) == LineKind::Header)
             return true;
-    Log().Write(Error, "Unexpected language file structure. Reached end of file when expected another file section.");
+    Report("Unexpected language file structure. Reached end of file when expected another file section.");
     return false;
 }
 
@@ -210,7 +257,7 @@ bool ParseHeader(std::string_view line, int number, int& section, std::string_vi
     std::string_view rest = line.substr(open + 1);
     std::size_t close = rest.find(']');
     if (close == std::string_view::npos) {
-        Log().Write(Error, "Expected closing square bracket at end of section '%s' in line %d of language file",
+        Report("Expected closing square bracket at end of section '%s' in line %d of language file",
                     Printable(rest).c_str(), number);
         return false;
     }
@@ -221,7 +268,7 @@ bool ParseHeader(std::string_view line, int number, int& section, std::string_vi
             return true;
         }
     }
-    Log().Write(Error, "Invalid section '%s' found in line %d of language file", Printable(name).c_str(), number);
+    Report("Invalid section '%s' found in line %d of language file", Printable(name).c_str(), number);
     return false;
 }
 
@@ -236,7 +283,7 @@ bool ParseKeyLine(std::string_view line, int number, KeyLine& parsed)
         ++at;
     parsed.key = line.substr(keyStart, at - keyStart);
     if (parsed.key.size() > Language::MaxKeyLength) {
-        Log().Write(Error, "Invalid length for key on line %d in language file", number);
+        Report("Invalid length for key on line %d in language file", number);
         return false;
     }
     std::string key(parsed.key);
@@ -247,17 +294,17 @@ bool ParseKeyLine(std::string_view line, int number, KeyLine& parsed)
         ++at;
     }
     if (!equals) {
-        Log().Write(Error, "Expected equals sign after key '%s' on line %d in language file.", key.c_str(), number);
+        Report("Expected equals sign after key '%s' on line %d in language file.", key.c_str(), number);
         return false;
     }
     std::size_t valueEnd = line.find_first_of("\t#", at);
     parsed.value = line.substr(at, valueEnd == std::string_view::npos ? std::string_view::npos : valueEnd - at);
     if (parsed.value.empty()) {
-        Log().Write(Error, "No value entered for key %s on line %d in language file", key.c_str(), number);
+        Report("No value entered for key %s on line %d in language file", key.c_str(), number);
         return false;
     }
     if (parsed.value.size() > Language::MaxValueBytes) {
-        Log().Write(Error, "Invalid length for key %s on line %d in language file", key.c_str(), number);
+        Report("Invalid length for key %s on line %d in language file", key.c_str(), number);
         return false;
     }
     return true;
@@ -385,6 +432,7 @@ bool Language::LoadPath(const std::string& path)
     std::string contents;
     if (!Platform::File::ReadAll(path, contents))
         return false;
+    const ReadingFile reading(path);
     return LoadText(contents);
 }
 
@@ -422,7 +470,7 @@ bool Language::LoadText(std::string_view contents)
             // of the section, so it is refused like any other bad key.
             int key = KeyNumber(parsed.key);
             if (key < 1 || key > EntryCount(section)) {
-                Log().Write(Error, "Unexpected key %s found in line %d of language file",
+                Report("Unexpected key %s found in line %d of language file",
                             std::string(parsed.key).c_str(), reader.Number());
                 return false;
             }
@@ -447,6 +495,7 @@ bool Language::ReadLanguageNames(const std::string& path, char16_t (&english)[Na
         return false;
     if (contents.size() == NamesReadLimit)
         contents.erase(contents.rfind('\n') == std::string::npos ? 0 : contents.rfind('\n') + 1);
+    const ReadingFile reading(path);
     return ReadLanguageNamesFromText(contents, english, native);
 }
 
@@ -464,7 +513,7 @@ bool Language::ReadLanguageNamesFromText(std::string_view contents, char16_t (&e
     if (!ParseHeader(line, reader.Number(), section, name))
         return false;
     if (section != LanguageSection) {
-        Log().Write(Error, "Current section '%s' from line %d of language file doesn't match expected section '%s'",
+        Report("Current section '%s' from line %d of language file doesn't match expected section '%s'",
                     Printable(name).c_str(), reader.Number(), "Language");
         return false;
     }

@@ -60,8 +60,10 @@ TEST_F(ExtraSettingsFile, DamagedLinesAreSkippedAndTheFileKeptBeforeItIsWrittenO
     EXPECT_EQ(settings.Number("a", 0, 0, 9), 1);
     EXPECT_EQ(settings.Number("f", 0, 0, 9), 5);
     EXPECT_EQ(settings.Keys(""), (std::vector<std::string>{"a", "f"}));
-    EXPECT_EQ(log.Entries().size(), 4u);
+    EXPECT_EQ(log.Entries().size(), 5u);
     EXPECT_TRUE(log.Has(System::Warn, "line 3 skipped (no equals sign)"));
+    EXPECT_TRUE(log.Has(System::Warn, "kept as " + path + ".bak"));
+    EXPECT_EQ(settings.LoadReport().skippedLines, 4);
     ASSERT_TRUE(settings.Save());
     EXPECT_EQ(Tests::ReadBytes(path + ".bak"), damaged);
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 #include "Configuration/PracticeLog.h"
@@ -102,6 +103,9 @@ TEST(PracticeLog, AppendWritesTheHeadingOnceAndStartsAfterACutLine)
     const std::string text = Tests::ReadBytes(path);
     EXPECT_EQ(text.find(PracticeLog::Heading()), 0u);
     EXPECT_EQ(text.rfind(PracticeLog::Heading()), 0u);
+    struct stat status {};
+    ASSERT_EQ(::stat(path.c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0600u);  // the user's alone, as the settings are
 
     EXPECT_FALSE(PracticeLog("/nonexistent/folder/log.csv").Append(ARun(8, 9, 1)));
 }

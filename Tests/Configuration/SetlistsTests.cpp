@@ -63,7 +63,8 @@ TEST(Setlists, StoredUnderTheirPrefixAndReadBackWhole)
     EXPECT_EQ(back.CurrentPreset(), "Shuffle");
 }
 
-TEST(Setlists, DamagedKeysAreLeftOutAndTheRestKept)
+// Keys this copy does not understand (a newer copy's) stay: with their list, or as they are.
+TEST(Setlists, KeysNotUnderstoodAreKeptAndEmptyEntriesLeftOut)
 {
     Tests::RecordingLog log;
     ExtraSettings extras("unused");
@@ -87,7 +88,13 @@ TEST(Setlists, DamagedKeysAreLeftOutAndTheRestKept)
     EXPECT_EQ(lists.Lists()[1].name, "Setlist 7");
     EXPECT_EQ(lists.Active(), -1);  // no list 9: none in use
     EXPECT_EQ(lists.Position(), -1);
-    EXPECT_TRUE(log.Has(System::Warn, "4 setlist settings not understood"));
+    EXPECT_TRUE(log.Has(System::Warn, "5 setlist settings not understood"));
+    lists.Write(extras);
+    EXPECT_EQ(extras.Keys("setlist."),
+              (std::vector<std::string>{"setlist.1.0", "setlist.1.1", "setlist.1.2", "setlist.1.bars", "setlist.1.name",
+                                        "setlist.1.x", "setlist.2.1", "setlist.2.name", "setlist.x.name"}));
+    EXPECT_EQ(extras.Text("setlist.1.bars"), "lots");
+    EXPECT_EQ(extras.Text("setlist.x.name"), "no number");
 }
 
 TEST(Setlists, NavigationSkipsMissingPresetsAndStopsAtTheEnds)

@@ -112,13 +112,13 @@ TEST(LanguageFile, StrayBytesAreTextOfTheirLine)
     EXPECT_EQ(log.Only(), "Invalid section 'Mes?sage' found in line 5 of language file");
 }
 
-TEST(LanguageFile, SignatureMustBeTheFirstLineAfterTheByteOrderMark)
+TEST(LanguageFile, SignatureMustBeTheFirstLineAfterAnyByteOrderMark)
 {
     const std::string signatureMessage =
         "Invalid file signature '%' found in language file. File must be saved in UTF-8 format, with '@lng' "
         "followed by a new line as the first characters in the file. ";
     const std::string bad[] = {
-        "@lng\n[Language]\n[Menu]\n1 = x\n",              // no byte-order mark: "@lng" loses its first three bytes
+        "XYZ@lng\n[Language]\n[Menu]\n1 = x\n",           // only a byte-order mark is skipped
         Bom + "@lng  \n[Language]\n[Menu]\n1 = x\n",       // trailing spaces
         Bom + "@LNG\n[Language]\n[Menu]\n1 = x\n",
         Bom + "@lng",                                       // no line end
@@ -136,8 +136,24 @@ TEST(LanguageFile, SignatureMustBeTheFirstLineAfterTheByteOrderMark)
     }
     RecordingLog log;
     Language language;
-    EXPECT_TRUE(language.LoadText("XYZ@lng\r\n[Language]\r\n[Menu]\r\n1 = x\r\n"));  // any three bytes, CRLF
+    EXPECT_TRUE(language.LoadText("@lng\r\n[Language]\r\n[Menu]\r\n1 = x\r\n"));  // no byte-order mark, CRLF
+    EXPECT_EQ(Text(language.GetMenuTitle(0)), u"x");
     EXPECT_TRUE(log.entries.empty());
+}
+
+// Lines logged while reading a file name it: there may be several, in more than one folder.
+TEST(LanguageFile, ErrorsReadFromAFileNameIt)
+{
+    const std::string path = Tests::MakeTempFolder("LanguageErrorsNameTheFile") + "xx.lng";
+    WriteFile(path, File("[Menu]\n1 x\n"));
+    RecordingLog log;
+    Language language;
+    EXPECT_FALSE(language.LoadPath(path));
+    EXPECT_EQ(log.Only(), "Expected equals sign after key '1' on line 6 in language file. (file " + path + ")");
+    WriteFile(path, "XYZ@lng\n");
+    char16_t english[Language::NameCapacity], native[Language::NameCapacity];
+    EXPECT_FALSE(Language::ReadLanguageNames(path, english, native));
+    EXPECT_NE(log.entries.back().text.find("first characters in the file. (file " + path + ")"), std::string::npos);
 }
 
 TEST(LanguageFile, StructureAndHeaderErrorsAreLoggedWithTheirLine)
@@ -389,7 +405,7 @@ TEST_F(LanguageSetUp, FailsWithItsMessageWhenTheFileDoesNotLoad)
         RecordingLog log;
         EXPECT_FALSE(System::SetUpLanguage(current, u"bad"));
         ASSERT_EQ(log.entries.size(), 2u);
-        EXPECT_EQ(log.entries[0].text, "Unexpected key 0 found in line 7 of language file");
+        EXPECT_EQ(log.entries[0].text.rfind("Unexpected key 0 found in line 7 of language file (file ", 0), 0u);
         EXPECT_EQ(log.entries[1].text, message);
         EXPECT_EQ(Text(current->GetMenuTitle(0)), u"&Mauvais");
     }

@@ -182,6 +182,16 @@ TEST_F(LogFileTest, LinksAndFifosInPlaceOfTheLogAreNotWrittenThrough)
     EXPECT_TRUE(std::filesystem::is_fifo(_path));
 }
 
+// The log tells which files the user plays and when: it is the user's alone, as the settings are.
+TEST_F(LogFileTest, TheLogIsPrivateToTheUser)
+{
+    LogFile log(_path, FixedTime);
+    log.Write(3, "private");
+    struct stat status {};
+    ASSERT_EQ(::stat(_path.c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0600u);
+}
+
 TEST_F(LogFileTest, SystemErrorEntryHasTheMultiLineShape)
 {
     LogFile log(_path, FixedTime);
