@@ -152,6 +152,13 @@ ApplicationWindow::ApplicationWindow(Core::IMetronome& metronome, Configuration:
     _digitTimer->setSingleShot(true);
     _digitTimer->setInterval(TypedDigits::ExpiryMs);
     connect(_digitTimer, &QTimer::timeout, this, [this] { _digits.Clear(); });
+    _deferredDigitsTimer = new QTimer(this);
+    _deferredDigitsTimer->setSingleShot(true);
+    _deferredDigitsTimer->setInterval(TypedDigits::DeferMs);
+    connect(_deferredDigitsTimer, &QTimer::timeout, this, [this] {
+        if (const std::int32_t tempo = _digits.TakeDeferred())
+            RequestTempo(tempo);
+    });
 
     _practiceTimer = new QTimer(this);
     _practiceTimer->setInterval(1000);
@@ -414,7 +421,8 @@ void ApplicationWindow::CreateAccelerators()
     const Accelerator accelerators[] = {
         {StartStop, QKeySequence(Qt::Key_S)},      {StartStop, QKeySequence(Qt::Key_Return)},
         {StartStop, QKeySequence(Qt::Key_Enter)},  {Pause, QKeySequence(Qt::Key_Space)},
-        {Tap, QKeySequence(Qt::Key_T)},
+        {Tap, QKeySequence(Qt::Key_T)},           {Tap, QKeySequence(Qt::CTRL | Qt::Key_T)},
+        {Tap, QKeySequence(Qt::SHIFT | Qt::Key_T)}, {Tap, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_T)},
     };
     for (const Accelerator& accelerator : accelerators) {
         auto* action = new QAction(this);
@@ -763,6 +771,7 @@ void ApplicationWindow::MoveTempoSlider(int bpm)
 
 void ApplicationWindow::ChangeTempo(int bpm, bool moveSlider)
 {
+    bpm = TempoInput::Played(bpm);
     _configuration.GetCurrentSettings().Bpm = static_cast<std::uint32_t>(bpm);
     _readOut.SetTempo(bpm);
     if (moveSlider)
@@ -818,11 +827,15 @@ void ApplicationWindow::keyPressEvent(QKeyEvent* event)
     }
     const int key = event->key();
     if (key >= Qt::Key_0 && key <= Qt::Key_9 && !(event->modifiers() & Qt::KeypadModifier)) {
-        TypedDigits::Result result = _digits.Enter(key - Qt::Key_0);
+        TypedDigits::Result result = _digits.Enter(key - Qt::Key_0, Playing());
         if (result.keepTimer)
             _digitTimer->start();
         else
             _digitTimer->stop();
+        if (result.deferred)
+            _deferredDigitsTimer->start();
+        else
+            _deferredDigitsTimer->stop();
         if (result.tempo != 0)
             ChangeTempo(result.tempo, true);
         event->accept();
@@ -1223,6 +1236,7 @@ void ApplicationWindow::ShutDown()
                                    .arg(QString::fromStdString(problem)));
     }
     _digitTimer->stop();
+    _deferredDigitsTimer->stop();
     _tapTimer->stop();
     _tapTempo.EndSeries();
 }
