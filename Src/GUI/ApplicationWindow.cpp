@@ -156,8 +156,10 @@ ApplicationWindow::ApplicationWindow(Core::IMetronome& metronome, Configuration:
     _deferredDigitsTimer->setSingleShot(true);
     _deferredDigitsTimer->setInterval(TypedDigits::DeferMs);
     connect(_deferredDigitsTimer, &QTimer::timeout, this, [this] {
-        if (const std::int32_t tempo = _digits.TakeDeferred())
+        if (const std::int32_t tempo = _digits.TakeDeferred()) {
+            _digitTimer->stop();
             RequestTempo(tempo);
+        }
     });
 
     _practiceTimer = new QTimer(this);

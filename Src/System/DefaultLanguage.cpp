@@ -190,8 +190,8 @@ const char16_t* const information[] = {
     u"Click the up arrow to increment the 'From' percent, or the down arrow to decrement it.",
     u"The end point for the speed trainer, as a percentage of the set tempo.",
     u"Click the up arrow to increment the 'To' percent, or the down arrow to decrement it.",
-    u"The amount the tempo will step up by for each change of the speed trainer, as a percentage of the set "
-    u"tempo.",
+    u"The amount the tempo will step up by for each change of the speed trainer, as a percentage of the span "
+    u"from the 'From' tempo to the 'To' tempo: 10 % of 60 to 120 bpm is a step of 6 bpm.",
     u"Click the up arrow to increment the 'Step' percent, or the down arrow to decrement it.",
     u"If Durations In Bars isn't selected, sets the time in minutes that the whole speed trainer run lasts, "
     u"shared equally by its tempo steps. Otherwise it sets the number of bars in each step.",

@@ -226,18 +226,28 @@ TEST_F(ApplicationWindowTest, KeyStepsWithMultipliersAndLimits)
     EXPECT_EQ(Bpm(), 160);
     EXPECT_EQ(window->ReadOut().Tempo(), 160);
 
+    // What is shown and stored stays what the metronome plays, 10 to 400, and the step after a
+    // stop goes from there.
     window->RequestTempo(398);
     Key(Qt::Key_Up, Qt::NoModifier, 5);
-    EXPECT_EQ(Bpm(), 403);
-    EXPECT_EQ(window->ReadOut().Tempo(), 403);
-    // The slider stops at its end without cutting the tempo back to 400.
+    EXPECT_EQ(Bpm(), 400);
+    window->OnCommand(GUI::ApplicationWindow::StartStop);
+    Key(Qt::Key_PageUp);
+    Key(Qt::Key_PageUp, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(Bpm(), 400);
+    EXPECT_EQ(window->ReadOut().Tempo(), 400);
+    EXPECT_EQ(metronome.tempos.back(), 400);
     EXPECT_EQ(window->TempoSlider()->value(), 9044);
+    window->OnCommand(GUI::ApplicationWindow::StartStop);
+    Key(Qt::Key_Down);
+    EXPECT_EQ(Bpm(), 399);
 
-    window->RequestTempo(14);
+    window->RequestTempo(20);
+    Key(Qt::Key_Down, Qt::NoModifier, 15);
+    EXPECT_EQ(Bpm(), 10);
+    EXPECT_EQ(window->ReadOut().Tempo(), 10);
     Key(Qt::Key_PageDown);
-    EXPECT_EQ(Bpm(), 4);
-    Key(Qt::Key_PageDown);
-    EXPECT_EQ(Bpm(), 4);
+    EXPECT_EQ(Bpm(), 10);
 
     window->RequestTempo(100);
     Key(Qt::Key_Plus, Qt::KeypadModifier);
@@ -263,6 +273,9 @@ TEST_F(ApplicationWindowTest, KeysOnTheStartButtonAndSlidersReachTheWindow)
     // The focused volume slider moves with its own keys and leaves the tempo alone; other
     // keys (typed digits) still reach the window.
     window->VolumeSlider()->setFocus();
+    window->VolumeSlider()->setValue(50);
+    QTest::keyClick(window->VolumeSlider(), Qt::Key_PageUp);
+    EXPECT_GT(window->VolumeSlider()->value(), 50);
     window->VolumeSlider()->setValue(50);
     QTest::keyClick(window->VolumeSlider(), Qt::Key_Up);
     QTest::keyClick(window->VolumeSlider(), Qt::Key_PageDown);
@@ -308,6 +321,29 @@ TEST_F(ApplicationWindowTest, TypedDigits)
     EXPECT_EQ(Bpm(), 85);
 }
 
+TEST_F(ApplicationWindowTest, TypedDigitsWhilePlayingWaitForAThird)
+{
+    window->OnCommand(GUI::ApplicationWindow::StartStop);
+    std::vector<int> tempos;
+    Digits({1, 5, 0}, tempos);
+    EXPECT_EQ(tempos, (std::vector<int>{120, 120, 150}));
+    EXPECT_EQ(metronome.tempos, (std::vector<std::int32_t>{150}));
+    // Without a third digit the two play after a short pause: 10, the slowest tempo, as well.
+    Key(Qt::Key_1);
+    Key(Qt::Key_0);
+    EXPECT_EQ(Bpm(), 150);
+    QTest::qWait(GUI::TypedDigits::DeferMs / 2);
+    EXPECT_EQ(Bpm(), 150);
+    QTRY_COMPARE_WITH_TIMEOUT(Bpm(), 10, GUI::TypedDigits::DeferMs * 2);
+    EXPECT_EQ(window->ReadOut().Tempo(), 10);
+    EXPECT_EQ(metronome.tempos.back(), 10);
+    // Stopped, two digits show at once.
+    window->OnCommand(GUI::ApplicationWindow::StartStop);
+    tempos.clear();
+    Digits({3, 4}, tempos);
+    EXPECT_EQ(tempos, (std::vector<int>{10, 34}));
+}
+
 TEST_F(ApplicationWindowTest, TempoSliderPositions)
 {
     const std::pair<int, int> positions[] = {{7109, 10}, {7954, 120}, {9044, 400}, {8000, 128}};
@@ -351,12 +387,20 @@ TEST_F(ApplicationWindowTest, TapTempoWithTheModifierKeys)
     tapKeys = Core::TapTempo::ShiftHeld;
     TapAt(2000);
     EXPECT_EQ(Bpm(), 60);
-    // 't' taps as well; the focus goes back to the window.
+    // 't' taps as well, and with Ctrl or Shift as a click does; the focus goes back to the window.
     tapKeys = 0;
     tapNow += 500'000'000;
     QTest::keyClick(window.get(), Qt::Key_T);
     EXPECT_EQ(Bpm(), 120);
     EXPECT_TRUE(window->hasFocus());
+    tapKeys = Core::TapTempo::CtrlHeld;
+    tapNow += 500'000'000;
+    QTest::keyClick(window.get(), Qt::Key_T, Qt::ControlModifier);
+    EXPECT_EQ(Bpm(), 240);
+    tapKeys = Core::TapTempo::ShiftHeld;
+    tapNow += 500'000'000;
+    QTest::keyClick(window.get(), Qt::Key_T, Qt::ShiftModifier);
+    EXPECT_EQ(Bpm(), 60);
 }
 
 TEST_F(ApplicationWindowTest, TheSpeedTrainerOwnsTheTempo)

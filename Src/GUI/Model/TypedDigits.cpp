@@ -41,6 +41,9 @@ std::int32_t TypedDigits::TakeDeferred() noexcept
 {
     const std::int32_t tempo = _deferred;
     _deferred = 0;
+    // Two digits and a pause make a whole number: the next digit begins another.
+    if (tempo != 0)
+        Clear();
     return tempo;
 }
 

@@ -27,7 +27,8 @@ public:
     Result Enter(int digit, bool playing = false) noexcept;
     void Clear() noexcept;
     bool Empty() const noexcept { return _first < 0; }
-    // The tempo held back by the last digit, once; 0 when none (or a digit came since).
+    // The tempo held back by the last digit, once, which completes the number; 0 when none (or a
+    // digit came since).
     std::int32_t TakeDeferred() noexcept;
 
 private:
