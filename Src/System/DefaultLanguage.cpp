@@ -54,7 +54,8 @@ const char16_t* const messages[] = {
     u"Please enter a name for the preset",
     u"This preset already exists. If you would like to update the settings for this preset, press 'Yes'. "
     u"Otherwise, press 'No' to cancel.",
-    u"Preset names can consist of letters, numbers and space characters only",
+    u"Preset names can hold letters, numbers, spaces and punctuation, but no '#' or tab, and cannot begin "
+    u"with a space or '='",
     u"Preset descriptions can consist of letters, numbers and space characters only",
     u"Please select a preset from the list before continuing",
     u"The metronome experienced an issue initialising the sound source. If using audio files as your sound "
@@ -208,7 +209,8 @@ const char16_t* const information[] = {
     u"Sets the colour of the visual beat indicator for this voice.",
     u"Selects the audio file to use for this voice",
     u"Opens a dialog box which enables you to select the audio file to use for this voice.",
-    u"Sets the name to use for the new metronome preset. Names can contain letters, numbers and spaces only.",
+    u"Sets the name to use for the new metronome preset. Names can contain letters, numbers, spaces and "
+    u"punctuation such as Warm-up, but no '#'.",
     u"Enter a description of the preset here. This should say what the preset is for, using letters, numbers "
     u"and spaces only.",
     u"Saves all current settings as a new metronome preset",
