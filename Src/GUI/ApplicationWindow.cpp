@@ -99,7 +99,8 @@ const StageItem StageItems[] = {
     {1, ApplicationWindow::PreviousEntry, StageTexts::PreviousItem, "B"},
 };
 
-// The menu as the program starts, in English; a language replaces these texts.
+// The menu as the program starts, in English; a language replaces these texts. The menu shows
+// each item's shortcut from its keys.
 struct MenuItem {
     int menu;
     int command;
@@ -110,14 +111,14 @@ struct MenuItem {
 const char* const MenuTitles[3] = {"&File", "&Tools", "&Help"};
 
 const MenuItem MenuItems[8] = {
-    {0, ApplicationWindow::Language, "&Language\tCtrl+L", "Ctrl+L"},
-    {0, ApplicationWindow::Exit, "E&xit\tCtrl+Q", "Ctrl+Q"},
-    {1, ApplicationWindow::Options, "&Options ...\tCtrl+O", "Ctrl+O"},
-    {1, ApplicationWindow::SoundSettings, "&Sound Settings...\tCtrl+S", "Ctrl+S"},
-    {1, ApplicationWindow::AudioFiles, "&Audio Files...\tCtrl+A", "Ctrl+A"},
-    {1, ApplicationWindow::Presets, "&Presets ...\tCtrl+P", "Ctrl+P"},
-    {2, ApplicationWindow::Help, "&Help\tCtrl+F1", "Ctrl+F1"},
-    {2, ApplicationWindow::About, "&About\tCtrl+F3", "Ctrl+F3"},
+    {0, ApplicationWindow::Language, "&Language", "Ctrl+L"},
+    {0, ApplicationWindow::Exit, "E&xit", "Ctrl+Q"},
+    {1, ApplicationWindow::Options, "&Options ...", "Ctrl+O"},
+    {1, ApplicationWindow::SoundSettings, "&Sound Settings...", "Ctrl+S"},
+    {1, ApplicationWindow::AudioFiles, "&Audio Files...", "Ctrl+A"},
+    {1, ApplicationWindow::Presets, "&Presets ...", "Ctrl+P"},
+    {2, ApplicationWindow::Help, "&Help", "Ctrl+F1"},
+    {2, ApplicationWindow::About, "&About", "Ctrl+F3"},
 };
 
 TempoInput::Key TempoKey(const QKeyEvent* event)
@@ -356,7 +357,7 @@ void ApplicationWindow::CreateStageMenus()
 // language change), before `before` (null: at the end).
 QAction* ApplicationWindow::AddNumberedItem(QMenu* menu, int command, int text, const char* keys, QAction* before)
 {
-    auto* action = new QAction(Text(Texts().GetText(text)), menu);
+    auto* action = new QAction(LanguageTexts::MenuText(Texts().GetText(text)), menu);
     LanguageTexts::SetTextNumber(action, text);
     action->setShortcut(QKeySequence(QString::fromLatin1(keys)));
     action->setShortcutContext(Qt::WindowShortcut);

@@ -281,7 +281,7 @@ const char16_t* const texts[] = {
     // The big flash and the setlists (GUI/StageTexts.h).
     u"&View",
     u"Big &Flash",
-    u"&Full Screen",
+    u"Full &Screen",
     u"&Mute",
     u"Set&list",
     u"&Setlists ...",
@@ -320,7 +320,7 @@ const char16_t* const texts[] = {
     u"ALSA sequencer port",
     u"Channel",
     // Export and SoundFont (GUI/ConnectionTexts.h).
-    u"E&xport Click Track...",
+    u"Export &Click Track...",
     u"Export Click Track",
     u"File:",
     u"Browse...",

@@ -17,6 +17,7 @@
 #include <QToolTip>
 #include <QHelpEvent>
 #include <csignal>
+#include <map>
 #include <memory>
 #include <thread>
 
@@ -657,6 +658,36 @@ TEST_F(ApplicationWindowTest, LanguageChangeRenamesEverythingInPlace)
     QApplication::sendEvent(options, &help);
     EXPECT_EQ(QToolTip::text(), QStringLiteral("Optionen des Metronoms bearbeiten"));
     QToolTip::hideText();
+    System::SetLanguageFolderForTesting({});
+}
+
+// In every shipped language no two menus of the bar, and no two items of one menu, answer the
+// same Alt key, and every shortcut is shown by the menu itself, so all in one spelling ("Strg+").
+TEST_F(ApplicationWindowTest, MenusHaveDistinctMnemonicsAndOneShortcutSpellingInEveryLanguage)
+{
+    System::SetLanguageFolderForTesting(TICOVA_SOURCE_DIR "/Lang/");
+    for (const char16_t* language : {u"de", u"fr", u""}) {
+        const std::string name = QString::fromUtf16(language).toStdString();
+        window->ChangeLanguage(language);
+        std::map<QKeySequence, QString> titles;
+        for (QAction* title : window->menuBar()->actions()) {
+            const QKeySequence key = QKeySequence::mnemonic(title->text());
+            EXPECT_FALSE(key.isEmpty()) << name << ": " << title->text().toStdString();
+            EXPECT_TRUE(titles.emplace(key, title->text()).second)
+                << name << ": " << title->text().toStdString() << " and " << titles[key].toStdString();
+            std::map<QKeySequence, QString> items;
+            for (QAction* item : title->menu()->actions()) {
+                if (item->isSeparator())
+                    continue;
+                EXPECT_FALSE(item->text().contains(u'\t')) << name << ": " << item->text().toStdString();
+                const QKeySequence itemKey = QKeySequence::mnemonic(item->text());
+                EXPECT_FALSE(itemKey.isEmpty()) << name << ": " << item->text().toStdString();
+                EXPECT_TRUE(items.emplace(itemKey, item->text()).second)
+                    << name << ": " << item->text().toStdString() << " and " << items[itemKey].toStdString();
+            }
+        }
+    }
+    EXPECT_EQ(window->CommandAction(GUI::ApplicationWindow::Exit)->shortcut(), QKeySequence(QStringLiteral("Ctrl+Q")));
     System::SetLanguageFolderForTesting({});
 }
 
