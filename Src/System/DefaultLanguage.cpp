@@ -78,7 +78,7 @@ const char16_t* const messages[] = {
     u"The selected audio files could not be read. Please check they are valid 44.1 kHz 16 bit audio files.",
     u"The selected audio file has a sample rate or bit depth greater than this application can play. Please "
     u"select 44.1 kHz 16 bit .wav files for playback by the audio engine.",
-    u"One or more of your selected audio files have a size larger than 1 mb. There is a possibility that the "
+    u"One or more of your selected audio files have a size larger than 1 MB. There is a possibility that the "
     u"sound may be too long for use in the metronome and will cause issues on playback.",
     u"You currently have Audio Files selected as your sound source but haven't loaded any audio files. Please "
     u"either load some audio files via the Audio Files tab, or select Midi as your sound source.",
@@ -334,6 +334,11 @@ const char16_t* const texts[] = {
     u"Sound&Font...",
     u"SoundFont files (*.sf2 *.sf3)",
     u"The SoundFont could not be loaded:\n%1",
+    // The About box and the language list (GUI/WindowTexts.h).
+    u"A metronome for practising musicians.",
+    u"English",
+    u"German",
+    u"French",
 };
 
 const char16_t* const instrumentNames[] = {

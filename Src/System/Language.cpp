@@ -64,7 +64,13 @@ constexpr bool LayoutIsConsistent()
 }
 static_assert(LayoutIsConsistent());
 
-constexpr int HighestKey = 101;
+// The highest key any section has: a higher number addresses no entry.
+constexpr int HighestKey = [] {
+    int highest = 0;
+    for (const SectionLayout& section : sections)
+        highest = section.entries > highest ? section.entries : highest;
+    return highest;
+}();
 
 const char16_t* const shortcuts[ILanguage::MenuItemCount] = {
     u"\tCtrl+L", u"\tCtrl+Q", u"\tCtrl+O", u"\tCtrl+S", u"\tCtrl+A", u"\tCtrl+P", u"\tCtrl+F1", u"\tCtrl+F3",

@@ -181,8 +181,16 @@ TEST_F(ApplicationWindowTest, SpacePausesOnlyUnderTheSpeedTrainer)
     // A pause is shown on the Start button and in the status bar, whatever the mouse is over.
     QTest::keyClick(window.get(), Qt::Key_Space);
     EXPECT_EQ(StartText(), QStringLiteral("Stop (Paused)"));
-    window->MouseOverControl(GUI::ApplicationWindow::TapButtonId);
+    window->MouseOverControl(GUI::ApplicationWindow::VolumeSliderId);
     EXPECT_EQ(window->StatusState(), QStringLiteral("Paused: press Space to play on"));
+    // The help text beside it ends where the state begins: the two are never drawn over each other.
+    auto* help = window->findChild<QLabel*>(QStringLiteral("StatusMessage"));
+    auto* state = window->findChild<QLabel*>(QStringLiteral("StatusState"));
+    ASSERT_TRUE(help && state);
+    QApplication::processEvents();
+    EXPECT_EQ(help->text(), QStringLiteral("Sets the overall volume for the metronome"));
+    EXPECT_TRUE(state->isVisible());
+    EXPECT_LE(help->geometry().right(), state->geometry().left());
     QTest::keyClick(window.get(), Qt::Key_Space);
     EXPECT_EQ(metronome.pauses, 2);
     EXPECT_TRUE(window->Playing());
