@@ -66,6 +66,8 @@ std::int32_t LogarithmicTrainerStrategy::Initialise(const TrainerRange& range)
 {
     _range = range.Range;
     _tempo = range.Start;
+    _end = range.End;
+    _stagesLeft = 0;
     _step = 0.0f;
     _ratio = 1.0f;
     _shrinking = false;
@@ -76,6 +78,7 @@ std::int32_t LogarithmicTrainerStrategy::Initialise(const TrainerRange& range)
     _step = static_cast<float>(2 * range.Range) / static_cast<float>(n);
     _ratio = FitRatio(range.Range, n, _step, range.Start, range.End);
     _shrinking = true;
+    _stagesLeft = n;
     return n + 1;
 }
 
@@ -90,6 +93,9 @@ float LogarithmicTrainerStrategy::NextTempo()
         if (_shrinking)
             _step = _step * _ratio;
     }
+    // The last stage plays the end tempo itself: the fitted ratio lands on its whole number only.
+    if (_stagesLeft > 0 && --_stagesLeft == 0)
+        _tempo = _end;
     return _tempo;
 }
 
@@ -97,6 +103,7 @@ float LogarithmicTrainerStrategy::BeginWarmDown(std::int32_t stages)
 {
     _step = (_range > 0 && stages > 0) ? static_cast<float>(-_range) / static_cast<float>(stages) : 0.0f;
     _shrinking = false;
+    _stagesLeft = 0;
     _tempo = _tempo + _step;
     return _tempo;
 }

@@ -90,7 +90,7 @@ void SpeedTrainerTimerStrategy::Initialise(Configuration::ConfigurationData& set
         _stageLength = 0;
         _countedTicksInStage = -1;
         _countedTicksPerStage = static_cast<std::int32_t>(duration * static_cast<float>(beatsPerBar)) * p;
-        _warmUpTicksLeft = static_cast<std::int32_t>(warmup * static_cast<float>(beatsPerBar)) * p + 1;
+        _warmUpTicksLeft = static_cast<std::int32_t>(warmup * static_cast<float>(beatsPerBar)) * p;
         const float warmdownBeats = warmdown * static_cast<float>(beatsPerBar);
         _warmDownLength = static_cast<std::int32_t>(warmdownBeats * static_cast<float>(p));
     } else {
@@ -123,14 +123,17 @@ std::int32_t SpeedTrainerTimerStrategy::OnTick(std::uint16_t entry)
             --_warmUpTicksLeft;
         return result;
     }
-    if (_warmUpPending) {
+    // The warm-up ends on the next counted tick: in bars, the first beat after it, so that its
+    // beep sounds with the click of the bar line.
+    if (_warmUpPending && counted) {
         _warmUpPending = false;
         ++_countedTicksInStage;
         return result | WarmupEnded;
     }
     if (!counted)
         return result;
-    if (++_countedTicksInStage != _countedTicksPerStage)
+    // A stage of no ticks (a bar of no beats) is never left.
+    if (++_countedTicksInStage != _countedTicksPerStage || _countedTicksPerStage == 0)
         return result;
 
     ++_stageIndex;

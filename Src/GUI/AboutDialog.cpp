@@ -7,11 +7,20 @@
 #include <QPlainTextEdit>
 #include <QVBoxLayout>
 
+#include "GUI/LanguageTexts.h"
+#include "GUI/WindowTexts.h"
+#include "System/ILanguage.h"
+
 #ifndef TICOVA_VERSION
 #define TICOVA_VERSION "development"
 #endif
 
 namespace GUI {
+
+namespace {
+constexpr int TemplateId = 104;
+constexpr int LicenceHeading = 11;  // "User Licence Agreement"
+}  // namespace
 
 QString AboutDialog::Version()
 {
@@ -39,19 +48,25 @@ QString AboutDialog::LicenceText()
 
 AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent)
 {
-    setWindowTitle(tr("About Ticova"));
+    const System::ILanguage& language = System::CurrentLanguage();
+    const char16_t* caption = language.GetDialogCaption(TemplateId);
+    setWindowTitle(caption ? LanguageTexts::Text(caption) : QStringLiteral("About Ticova"));
     setObjectName(QStringLiteral("AboutDialog"));
 
     auto* icon = new QLabel;
     icon->setPixmap(QPixmap(QStringLiteral(":/Res/ticova.png"))
                         .scaled(72, 72, Qt::KeepAspectRatio, Qt::SmoothTransformation));
-    auto* title = new QLabel(QStringLiteral("<h2>Ticova %1</h2><p>A metronome for practising musicians.</p>")
-                                 .arg(Version().toHtmlEscaped()));
+    auto* title = new QLabel(QStringLiteral("<h2>Ticova %1</h2><p>%2</p>")
+                                 .arg(Version().toHtmlEscaped(),
+                                      LanguageTexts::Text(language.GetText(WindowTexts::AboutLine)).toHtmlEscaped()));
     title->setObjectName(QStringLiteral("AboutTitle"));
     auto* header = new QHBoxLayout;
     header->addWidget(icon);
     header->addWidget(title, 1);
 
+    // The licence itself is the English text that holds; its heading follows the language.
+    auto* licenceHeading = new QLabel(LanguageTexts::Text(language.GetText(LicenceHeading)));
+    licenceHeading->setObjectName(QStringLiteral("AboutLicenceHeading"));
     auto* licence = new QPlainTextEdit(LicenceText());
     licence->setObjectName(QStringLiteral("AboutLicence"));
     licence->setReadOnly(true);
@@ -62,6 +77,7 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent)
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(header);
+    layout->addWidget(licenceHeading);
     layout->addWidget(licence, 1);
     layout->addWidget(buttons);
 }

@@ -99,7 +99,8 @@ const StageItem StageItems[] = {
     {1, ApplicationWindow::PreviousEntry, StageTexts::PreviousItem, "B"},
 };
 
-// The menu as the program starts, in English; a language replaces these texts.
+// The menu as the program starts, in English; a language replaces these texts. The menu shows
+// each item's shortcut from its keys.
 struct MenuItem {
     int menu;
     int command;
@@ -110,14 +111,14 @@ struct MenuItem {
 const char* const MenuTitles[3] = {"&File", "&Tools", "&Help"};
 
 const MenuItem MenuItems[8] = {
-    {0, ApplicationWindow::Language, "&Language\tCtrl+L", "Ctrl+L"},
-    {0, ApplicationWindow::Exit, "E&xit\tCtrl+Q", "Ctrl+Q"},
-    {1, ApplicationWindow::Options, "&Options ...\tCtrl+O", "Ctrl+O"},
-    {1, ApplicationWindow::SoundSettings, "&Sound Settings...\tCtrl+S", "Ctrl+S"},
-    {1, ApplicationWindow::AudioFiles, "&Audio Files...\tCtrl+A", "Ctrl+A"},
-    {1, ApplicationWindow::Presets, "&Presets ...\tCtrl+P", "Ctrl+P"},
-    {2, ApplicationWindow::Help, "&Help\tCtrl+F1", "Ctrl+F1"},
-    {2, ApplicationWindow::About, "&About\tCtrl+F3", "Ctrl+F3"},
+    {0, ApplicationWindow::Language, "&Language", "Ctrl+L"},
+    {0, ApplicationWindow::Exit, "E&xit", "Ctrl+Q"},
+    {1, ApplicationWindow::Options, "&Options ...", "Ctrl+O"},
+    {1, ApplicationWindow::SoundSettings, "&Sound Settings...", "Ctrl+S"},
+    {1, ApplicationWindow::AudioFiles, "&Audio Files...", "Ctrl+A"},
+    {1, ApplicationWindow::Presets, "&Presets ...", "Ctrl+P"},
+    {2, ApplicationWindow::Help, "&Help", "Ctrl+F1"},
+    {2, ApplicationWindow::About, "&About", "Ctrl+F3"},
 };
 
 TempoInput::Key TempoKey(const QKeyEvent* event)
@@ -152,6 +153,15 @@ ApplicationWindow::ApplicationWindow(Core::IMetronome& metronome, Configuration:
     _digitTimer->setSingleShot(true);
     _digitTimer->setInterval(TypedDigits::ExpiryMs);
     connect(_digitTimer, &QTimer::timeout, this, [this] { _digits.Clear(); });
+    _deferredDigitsTimer = new QTimer(this);
+    _deferredDigitsTimer->setSingleShot(true);
+    _deferredDigitsTimer->setInterval(TypedDigits::DeferMs);
+    connect(_deferredDigitsTimer, &QTimer::timeout, this, [this] {
+        if (const std::int32_t tempo = _digits.TakeDeferred()) {
+            _digitTimer->stop();
+            RequestTempo(tempo);
+        }
+    });
 
     _practiceTimer = new QTimer(this);
     _practiceTimer->setInterval(1000);
@@ -347,7 +357,7 @@ void ApplicationWindow::CreateStageMenus()
 // language change), before `before` (null: at the end).
 QAction* ApplicationWindow::AddNumberedItem(QMenu* menu, int command, int text, const char* keys, QAction* before)
 {
-    auto* action = new QAction(Text(Texts().GetText(text)), menu);
+    auto* action = new QAction(LanguageTexts::MenuText(Texts().GetText(text)), menu);
     LanguageTexts::SetTextNumber(action, text);
     action->setShortcut(QKeySequence(QString::fromLatin1(keys)));
     action->setShortcutContext(Qt::WindowShortcut);
@@ -414,7 +424,8 @@ void ApplicationWindow::CreateAccelerators()
     const Accelerator accelerators[] = {
         {StartStop, QKeySequence(Qt::Key_S)},      {StartStop, QKeySequence(Qt::Key_Return)},
         {StartStop, QKeySequence(Qt::Key_Enter)},  {Pause, QKeySequence(Qt::Key_Space)},
-        {Tap, QKeySequence(Qt::Key_T)},
+        {Tap, QKeySequence(Qt::Key_T)},           {Tap, QKeySequence(Qt::CTRL | Qt::Key_T)},
+        {Tap, QKeySequence(Qt::SHIFT | Qt::Key_T)}, {Tap, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_T)},
     };
     for (const Accelerator& accelerator : accelerators) {
         auto* action = new QAction(this);
@@ -763,6 +774,7 @@ void ApplicationWindow::MoveTempoSlider(int bpm)
 
 void ApplicationWindow::ChangeTempo(int bpm, bool moveSlider)
 {
+    bpm = TempoInput::Played(bpm);
     _configuration.GetCurrentSettings().Bpm = static_cast<std::uint32_t>(bpm);
     _configuration.NoteChange(Configuration::IConfiguration::Change::TempoOrVolume);
     _readOut.SetTempo(bpm);
@@ -820,11 +832,15 @@ void ApplicationWindow::keyPressEvent(QKeyEvent* event)
     }
     const int key = event->key();
     if (key >= Qt::Key_0 && key <= Qt::Key_9 && !(event->modifiers() & Qt::KeypadModifier)) {
-        TypedDigits::Result result = _digits.Enter(key - Qt::Key_0);
+        TypedDigits::Result result = _digits.Enter(key - Qt::Key_0, Playing());
         if (result.keepTimer)
             _digitTimer->start();
         else
             _digitTimer->stop();
+        if (result.deferred)
+            _deferredDigitsTimer->start();
+        else
+            _deferredDigitsTimer->stop();
         if (result.tempo != 0)
             ChangeTempo(result.tempo, true);
         event->accept();
@@ -1225,6 +1241,7 @@ void ApplicationWindow::ShutDown()
                                    .arg(QString::fromStdString(problem)));
     }
     _digitTimer->stop();
+    _deferredDigitsTimer->stop();
     _tapTimer->stop();
     _tapTempo.EndSeries();
 }

@@ -243,6 +243,7 @@ private:
     VisualBeatIndicator& _indicator;
     TypedDigits _digits;
     QTimer* _digitTimer = nullptr;
+    QTimer* _deferredDigitsTimer = nullptr;  // two digits held back while playing
     Core::TapTempo _tapTempo;
     QTimer* _tapTimer = nullptr;
     Toolbar _toolbar;

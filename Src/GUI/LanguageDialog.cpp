@@ -12,6 +12,7 @@
 #include "GUI/ControlSubClasser.h"
 #include "GUI/DialogUnits.h"
 #include "GUI/LanguageTexts.h"
+#include "GUI/WindowTexts.h"
 #include "Platform/Text.h"
 #include "System/ILanguage.h"
 #include "System/ILog.h"
@@ -25,6 +26,27 @@ struct Item {
     QString text;
     std::uint32_t code;
 };
+
+// A language named by its English name, in the language in use when that knows it ("French"
+// reads "Französisch" in German), else in English.
+QString LanguageName(const QString& english)
+{
+    static const struct {
+        const char* english;
+        int text;
+    } known[] = {{"English", WindowTexts::EnglishName}, {"German", WindowTexts::GermanName},
+                 {"French", WindowTexts::FrenchName}};
+    for (const auto& language : known)
+        if (english.compare(QLatin1String(language.english), Qt::CaseInsensitive) == 0)
+            if (const char16_t* text = System::CurrentLanguage().GetText(language.text); text && text[0])
+                return LanguageTexts::Text(text);
+    return english;
+}
+
+QString ListText(const QString& english, const QString& native)
+{
+    return QStringLiteral("%1 (%2)").arg(LanguageName(english), native);
+}
 
 // A file name the list can offer: "<name>.lng", at most seven characters, whose name has no
 // period of its own and only characters a language code can carry, so that the code leads
@@ -130,7 +152,7 @@ void LanguageDialog::BuildList()
     _current = inUse && inUse[0] ? LanguageCode(inUse) : EnglishCode;
 
     std::vector<Item> items;
-    items.push_back({QStringLiteral("English (English)"), EnglishCode});
+    items.push_back({ListText(QStringLiteral("English"), QStringLiteral("English")), EnglishCode});
     // A file of the same name in an earlier folder (the user's own) hides the later ones.
     std::vector<std::string> seen;
     for (const std::string& folder : System::LanguageFolders()) {
@@ -149,7 +171,7 @@ void LanguageDialog::BuildList()
             if (!System::Language::ReadLanguageNames(folder + file, english, native) || !english[0] || !native[0])
                 continue;
             seen.push_back(file);
-            items.push_back({QStringLiteral("%1 (%2)").arg(QString::fromUtf16(english), QString::fromUtf16(native)),
+            items.push_back({ListText(QString::fromUtf16(english), QString::fromUtf16(native)),
                              LanguageCode(Platform::Text::Utf8ToUtf16(file))});
         }
         closedir(directory);

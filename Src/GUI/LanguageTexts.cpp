@@ -29,6 +29,14 @@ QString LanguageTexts::Text(const char16_t* text)
     return text ? QString::fromUtf16(text) : QString();
 }
 
+QString LanguageTexts::MenuText(const char16_t* text)
+{
+    // A shortcut written after a tab ("&Language\tCtrl+L") would be shown as written, in English,
+    // beside the others the menu shows from the items' own key sequences in the language of the
+    // desktop ("Strg+K"): the menu shows them all.
+    return Text(text).section(u'\t', 0, 0);
+}
+
 void LanguageTexts::ApplyMenuTexts(QMenuBar* menuBar, const System::ILanguage& language)
 {
     if (!menuBar)
@@ -42,7 +50,7 @@ void LanguageTexts::ApplyMenuTexts(QMenuBar* menuBar, const System::ILanguage& l
         if (!number.isValid())
             return false;
         if (const char16_t* text = language.GetText(number.toInt()))
-            action->setText(Text(text));
+            action->setText(MenuText(text));
         return true;
     };
     for (QAction* menuAction : menuBar->actions()) {
@@ -56,7 +64,7 @@ void LanguageTexts::ApplyMenuTexts(QMenuBar* menuBar, const System::ILanguage& l
             if (item->isSeparator() || numbered(item))
                 continue;
             if (const char16_t* text = language.GetMenuItemText(itemIndex++))
-                item->setText(Text(text));
+                item->setText(MenuText(text));
         }
     }
     menuBar->update();

@@ -18,6 +18,8 @@ class LanguageTexts {
 public:
     // A language text as a QString; null gives an empty string.
     static QString Text(const char16_t* text);
+    // A menu item's text without the shortcut a language may write after a tab.
+    static QString MenuText(const char16_t* text);
 
     // The titles of the menu bar's three menus, then their items in order, separators skipped.
     // An item added beyond the fixed ones carries the number of its text in the Text group

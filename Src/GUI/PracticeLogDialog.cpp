@@ -12,6 +12,7 @@
 
 #include "Configuration/PracticeLog.h"
 #include "GUI/LanguageTexts.h"
+#include "GUI/OptionsDialog.h"
 #include "GUI/PracticeTexts.h"
 #include "System/ILanguage.h"
 
@@ -48,6 +49,20 @@ QTableWidget* Table(QWidget* parent, const QStringList& headings, int rows)
     return table;
 }
 
+// The log keeps beat types by their English names; shown, they read as the Options page's radio
+// buttons do in the language in use.
+QString BeatType(const std::string& stored)
+{
+    for (std::uint32_t type = 0; type < 4; ++type) {
+        if (Configuration::PracticeLog::BeatTypeName(type) != stored)
+            continue;
+        if (const char16_t* text = System::CurrentLanguage().GetDialogControlText(
+                OptionsDialog::SimpleBeatId + static_cast<int>(type)))
+            return LanguageTexts::Text(text).remove(u'&');
+    }
+    return QString::fromStdString(stored);
+}
+
 void Set(QTableWidget* table, int row, int column, const QString& text, bool number = false)
 {
     auto* item = new QTableWidgetItem(text);
@@ -80,7 +95,7 @@ PracticeLogDialog::PracticeLogDialog(const Configuration::PracticeLog& log, QWid
         Set(_runs, row, 1, QStringLiteral("%1:%2").arg(run.hour, 2, 10, QLatin1Char('0')).arg(run.minute, 2, 10, QLatin1Char('0')));
         Set(_runs, row, 2, QString::fromUtf8(run.preset.data(), static_cast<qsizetype>(run.preset.size())));
         Set(_runs, row, 3, QString::number(run.tempo), true);
-        Set(_runs, row, 4, QString::fromUtf8(run.beatType.data(), static_cast<qsizetype>(run.beatType.size())));
+        Set(_runs, row, 4, BeatType(run.beatType));
         Set(_runs, row, 5, Minutes(run.minutes), true);
         if (run.trainerFrom != 0 || run.trainerTo != 0)
             Set(_runs, row, 6, QStringLiteral("%1-%2").arg(run.trainerFrom).arg(run.trainerTo));

@@ -68,14 +68,13 @@ void PresetsDialog::SetFrame(IParentWindow* frame, ControlSubClasser* informatio
 
 bool PresetsDialog::IsValidName(const QString& name)
 {
-    // Letters and digits of any script ("Übung") and the space: the file is UTF-8. Everything
-    // else stays out, among it the characters the file's lines give a meaning ('=', '#',
-    // '[', line breaks) and lone halves of surrogate pairs.
-    for (QChar character : name) {
-        if (!character.isLetterOrNumber() && character != u' ')
+    // Letters of any script ("Übung"), digits, spaces and punctuation ("Warm-up", "Take 2/3"):
+    // the file is UTF-8. Only control characters stay out, and what the file's lines cannot
+    // give back (a '#', a tab, a leading space or '=', a lone half of a surrogate pair).
+    for (QChar character : name)
+        if (character.category() == QChar::Other_Control)
             return false;
-    }
-    return true;
+    return Configuration::FileConfiguration::CanStore(QtText::View(name));
 }
 
 QString PresetsDialog::Named(int messageNumber, const QString& name)

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTabBar>
+#include <QShortcut>
 #include <QTabWidget>
 
 #include "Configuration/ExtraSettings.h"
@@ -135,6 +136,18 @@ QDialog* SettingsDialog::Open(QWidget* owner, int tab)
         LastControl = 0;
     });
 
+    // Ctrl+Tab and Ctrl+Shift+Tab turn the pages wherever the focus is, OK and Close included
+    // (the tab control itself sees them only from a control of its page).
+    const auto turnPage = [this](int by) {
+        if (_tabs && _tabs->count() > 0)
+            _tabs->setCurrentIndex((_tabs->currentIndex() + by + _tabs->count()) % _tabs->count());
+    };
+    for (const auto& [keys, by] : {std::pair{QKeySequence(Qt::CTRL | Qt::Key_Tab), 1},
+                                   std::pair{QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab), -1},
+                                   std::pair{QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab), -1}}) {
+        auto* shortcut = new QShortcut(keys, dialog);
+        QObject::connect(shortcut, &QShortcut::activated, dialog, [turnPage, by] { turnPage(by); });
+    }
     TabDialog::WatchBackground(dialog, this);
     SubClassChildControls(dialog, this);
     // The tab strip is part of the tab control: a move over it is a move over the tabs.

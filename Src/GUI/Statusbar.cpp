@@ -10,6 +10,13 @@ bool Statusbar::CreateStatusbar(QWidget* parent)
     _bar = new QStatusBar(parent);
     _bar->setSizeGripEnabled(false);
     _bar->setObjectName(QStringLiteral("Statusbar"));
+    // The help text is a widget of the bar's layout, not a message the bar paints across its
+    // whole width: beside the state at the right end it is cut at its own edge, not drawn over it.
+    _message = new QLabel(_bar);
+    _message->setObjectName(QStringLiteral("StatusMessage"));
+    _message->setTextFormat(Qt::PlainText);
+    _message->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    _bar->addWidget(_message, 1);
     _state = new QLabel(_bar);
     _state->setObjectName(QStringLiteral("StatusState"));
     _state->hide();
@@ -23,13 +30,13 @@ bool Statusbar::CreateStatusbar(QWidget* parent)
 
 void Statusbar::SetText(const QString& text)
 {
-    if (_bar)
-        _bar->showMessage(text);
+    if (_message)
+        _message->setText(text);
 }
 
 QString Statusbar::Text() const
 {
-    return _bar ? _bar->currentMessage() : QString();
+    return _message ? _message->text() : QString();
 }
 
 void Statusbar::SetState(const QString& text)

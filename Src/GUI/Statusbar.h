@@ -31,6 +31,7 @@ public:
 
 private:
     QStatusBar* _bar = nullptr;
+    QLabel* _message = nullptr;
     QLabel* _state = nullptr;
     QLabel* _practice = nullptr;
 };

@@ -32,6 +32,10 @@ using Painter = StepSequencerPainter;
 constexpr std::uint32_t White = Painter::White;
 
 constexpr int FullNameWidth = 110;
+// Longer names widen the name column, up to names of this width ("Geschlossene Hi-Hat",
+// "Grosse caisse acoustique"); longer ones are cut, and so are names that fill their field
+// (a file name cut to fit it), so that the ellipsis says there is more.
+constexpr int WidestFullName = 220;
 constexpr int ShortNameWidth = 100;
 constexpr int LongestPrefix = StepSequencerGrid::NameCapacity - 1 - 3;  // room for "..."
 
@@ -166,15 +170,18 @@ void StepSequencerControl::Load(const Configuration::ConfigurationData& settings
 void StepSequencerControl::FitNames()
 {
     QFontMetrics metrics(_font);
+    int widest = 0;
     for (int r = 0; r < StepSequencerGrid::RowCount; ++r) {
         const StepSequencerGrid::Row& row = _grid.RowAt(r);
         int length = 0;
         while (length < StepSequencerGrid::NameCapacity - 1 && row.name[length] != 0)
             ++length;
         QString name = QString::fromUtf16(row.name, length);
-        if (metrics.horizontalAdvance(name) <= FullNameWidth) {
+        const int fullWidth = metrics.horizontalAdvance(name);
+        if (fullWidth <= FullNameWidth || (fullWidth <= WidestFullName && length < StepSequencerGrid::NameCapacity - 1)) {
             _names[r] = name;
             _grid.SetNameLength(r, length);
+            widest = std::max(widest, fullWidth);
             continue;
         }
         // The shortest prefix whose characters reach the short width, then "...".
@@ -185,7 +192,9 @@ void StepSequencerControl::FitNames()
         prefix = std::min(prefix, LongestPrefix);
         _names[r] = name.left(prefix) + QStringLiteral("...");
         _grid.SetNameLength(r, prefix + 3);
+        widest = std::max(widest, metrics.horizontalAdvance(_names[r]));
     }
+    _namesWider = std::max(0, widest - FullNameWidth);
 }
 
 QString StepSequencerControl::FittedName(int row) const
@@ -201,7 +210,7 @@ void StepSequencerControl::ComputeRowHeight()
 
 bool StepSequencerControl::MakeImages()
 {
-    const int needed = NeededColumnWidth * _grid.ColumnCount() + FirstColumnX;
+    const int needed = NeededColumnWidth * _grid.ColumnCount() + FirstX();
     if (_image.pixels && _image.width >= std::max(_clientWidth, needed) && _image.height >= _clientHeight)
         return true;
     // At least screen-sized, so that ordinary resizing never makes them again.
@@ -245,7 +254,7 @@ void StepSequencerControl::Layout(bool resized)
 
         const int columns = std::max(1, _grid.ColumnCount());
         const int spare = _grid.CellsPerBeat() > 3 ? 1 : 0;
-        _columnWidth = (_clientWidth - FirstColumnX - spare) / columns;
+        _columnWidth = (_clientWidth - FirstX() - spare) / columns;
         if (_columnWidth < NarrowestColumn) {
             _columnWidth = NarrowestColumn;
             enable = true;
@@ -338,7 +347,7 @@ void StepSequencerControl::Repaint(int hint)
         return;
     }
     const int top = HeaderHeight + hint * _rowHeight;
-    const int left = std::max(1, NameColumnWidth - ScrollPosition());
+    const int left = std::max(1, NameEdge() - ScrollPosition());
     _repaintMode = RedrawRegion;
     repaint(QRect(QPoint(left, top), QPoint(_clientWidth - 1, top + _rowHeight - 1)));
 }
@@ -538,7 +547,7 @@ void StepSequencerControl::mouseReleaseEvent(QMouseEvent* event)
 
 int StepSequencerControl::CellCentreX(int column) const
 {
-    return FirstColumnX + column * _columnWidth - ScrollPosition();
+    return FirstX() + column * _columnWidth - ScrollPosition();
 }
 
 int StepSequencerControl::CellCentreY(int displayRow) const
@@ -549,13 +558,13 @@ int StepSequencerControl::CellCentreY(int displayRow) const
 bool StepSequencerControl::CellAt(int x, int y, int& displayRow, int& column) const
 {
     const int scroll = ScrollPosition();
-    if (_grid.VisibleRowCount() == 0 || x <= NameColumnWidth - scroll || y <= HeaderHeight)
+    if (_grid.VisibleRowCount() == 0 || x <= NameEdge() - scroll || y <= HeaderHeight)
         return false;
     for (int d = 0; d < _grid.VisibleRowCount(); ++d) {
         if (std::abs(y - CellCentreY(d)) >= _rowHeight / 4 + 4)
             continue;
         for (int j = 0; j < _grid.ColumnCount(); ++j) {
-            if (std::abs(x - (FirstColumnX + j * _columnWidth - scroll)) < _columnWidth / 2 + 4) {
+            if (std::abs(x - (FirstX() + j * _columnWidth - scroll)) < _columnWidth / 2 + 4) {
                 displayRow = d;
                 column = j;
                 return true;
@@ -568,10 +577,10 @@ bool StepSequencerControl::CellAt(int x, int y, int& displayRow, int& column) co
 int StepSequencerControl::MarkerColumnAt(int x, int y) const
 {
     const int scroll = ScrollPosition();
-    if (_grid.VisibleRowCount() == 0 || x <= NameColumnWidth - scroll || y < Painter::MarkerTop - 1 || y > HeaderHeight - 1)
+    if (_grid.VisibleRowCount() == 0 || x <= NameEdge() - scroll || y < Painter::MarkerTop - 1 || y > HeaderHeight - 1)
         return -1;
     for (int j = 0; j < _grid.ColumnCount(); ++j) {
-        const int left = j * _columnWidth - scroll + Painter::MarkerOffset;
+        const int left = j * _columnWidth - scroll + PainterLayout().MarkerX();
         if (left < x && x < left + 8)
             return j;
     }
@@ -614,7 +623,7 @@ void StepSequencerControl::MouseMove(int x, int y)
         return;
     }
     if (_bandStartX == 0) {
-        if (x > NameColumnWidth - scroll && y > HeaderHeight) {
+        if (x > NameEdge() - scroll && y > HeaderHeight) {
             _bandStartX = _bandEndX = x + scroll;
             _bandStartY = _bandEndY = y;
         }
@@ -661,7 +670,7 @@ void StepSequencerControl::ButtonUp(int x, int y)
                 continue;
             const int r = _grid.RowOfDisplayRow(d);
             for (int j = 0; j < _grid.ColumnCount(); ++j) {
-                const int centreX = FirstColumnX + j * _columnWidth;
+                const int centreX = FirstX() + j * _columnWidth;
                 if (centreX >= left && centreX <= right)
                     _grid.MarkSelected(r, j);
             }
@@ -720,7 +729,7 @@ void StepSequencerControl::ComputeCursorGeometry(const Configuration::Configurat
     _totalSteps = steps * _grid.TotalBeats() * cells / (_grid.CompoundTime() ? 3 : 1);
     // A new column width puts the cursor where its step now lies.
     if (!settings && _stepCounter >= 0)
-        _cursorX = static_cast<float>(FirstColumnX) + static_cast<float>(_stepCounter) * _pixelsPerStep;
+        _cursorX = static_cast<float>(FirstX()) + static_cast<float>(_stepCounter) * _pixelsPerStep;
 }
 
 bool StepSequencerControl::StartCursor(const Configuration::ConfigurationData& settings)
@@ -731,7 +740,7 @@ bool StepSequencerControl::StartCursor(const Configuration::ConfigurationData& s
         std::lock_guard<std::mutex> lock(_lock);
         _stepCounter = -1;
         ComputeCursorGeometry(&settings);
-        _cursorX = static_cast<float>(FirstColumnX) - _pixelsPerStep;
+        _cursorX = static_cast<float>(FirstX()) - _pixelsPerStep;
         _cursorFlags.store(CursorRunning | CursorFirstFrame, std::memory_order_release);
     }
     _frames.store(0, std::memory_order_release);
@@ -801,7 +810,7 @@ void StepSequencerControl::CursorFrame()
             _cursorX += _pixelsPerStep;
         } else {
             _stepCounter = 0;
-            _cursorX = static_cast<float>(FirstColumnX);
+            _cursorX = static_cast<float>(FirstX());
         }
         // Keep the cursor in view: a jump ahead when it leaves on the right, back to the start
         // when it comes round again.

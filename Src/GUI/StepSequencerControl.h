@@ -163,7 +163,10 @@ private:
     // Window thread, lock held: draws a region of the grid into the grid image.
     void RedrawLocked(int left, int top, int right, int bottom);
     void DrawMarkerLocked();
-    StepSequencerPainter::Layout PainterLayout() const { return {_rowHeight, _columnWidth, ViewHeight()}; }
+    StepSequencerPainter::Layout PainterLayout() const { return {_rowHeight, _columnWidth, ViewHeight(), _namesWider}; }
+    // Set with the names at Load, while no cursor runs: the cursor thread reads FirstX freely.
+    int NameEdge() const { return NameColumnWidth + _namesWider; }
+    int FirstX() const { return FirstColumnX + _namesWider; }
     // Lock held: a fresh overlay of the grid with the cursor strip on it.
     void RebuildOverlayLocked();
     void CopyGridToOverlayLocked();
@@ -203,6 +206,7 @@ private:
     int _stepCounter = -1;
 
     int _rowHeight = 1;
+    int _namesWider = 0;  // the name column's width beyond NameColumnWidth, for long names
     int _columnWidth = NarrowestColumn;
     int _clientWidth = 0;
     int _clientHeight = 0;

@@ -91,7 +91,7 @@ StepSequencerDialog::StepSequencerDialog(QWidget* parent, Configuration::Configu
     : QDialog(parent), _live(liveSettings), _metronome(metronome)
 {
     setObjectName(QStringLiteral("StepSequencerDialog"));
-    setWindowTitle(QStringLiteral(" Step Sequencer"));
+    setWindowTitle(QStringLiteral("Step Sequencer"));
     setSizeGripEnabled(true);
     setMouseTracking(true);
     CreateControls();

@@ -54,7 +54,8 @@ const char16_t* const messages[] = {
     u"Please enter a name for the preset",
     u"This preset already exists. If you would like to update the settings for this preset, press 'Yes'. "
     u"Otherwise, press 'No' to cancel.",
-    u"Preset names can consist of letters, numbers and space characters only",
+    u"Preset names can hold letters, numbers, spaces and punctuation, but no '#' or tab, and cannot begin "
+    u"with a space or '='",
     u"Preset descriptions can consist of letters, numbers and space characters only",
     u"Please select a preset from the list before continuing",
     u"The metronome experienced an issue initialising the sound source. If using audio files as your sound "
@@ -77,7 +78,7 @@ const char16_t* const messages[] = {
     u"The selected audio files could not be read. Please check they are valid 44.1 kHz 16 bit audio files.",
     u"The selected audio file has a sample rate or bit depth greater than this application can play. Please "
     u"select 44.1 kHz 16 bit .wav files for playback by the audio engine.",
-    u"One or more of your selected audio files have a size larger than 1 mb. There is a possibility that the "
+    u"One or more of your selected audio files have a size larger than 1 MB. There is a possibility that the "
     u"sound may be too long for use in the metronome and will cause issues on playback.",
     u"You currently have Audio Files selected as your sound source but haven't loaded any audio files. Please "
     u"either load some audio files via the Audio Files tab, or select Midi as your sound source.",
@@ -190,8 +191,8 @@ const char16_t* const information[] = {
     u"Click the up arrow to increment the 'From' percent, or the down arrow to decrement it.",
     u"The end point for the speed trainer, as a percentage of the set tempo.",
     u"Click the up arrow to increment the 'To' percent, or the down arrow to decrement it.",
-    u"The amount the tempo will step up by for each change of the speed trainer, as a percentage of the set "
-    u"tempo.",
+    u"The amount the tempo will step up by for each change of the speed trainer, as a percentage of the span "
+    u"from the 'From' tempo to the 'To' tempo: 10 % of 60 to 120 bpm is a step of 6 bpm.",
     u"Click the up arrow to increment the 'Step' percent, or the down arrow to decrement it.",
     u"If Durations In Bars isn't selected, sets the time in minutes that the whole speed trainer run lasts, "
     u"shared equally by its tempo steps. Otherwise it sets the number of bars in each step.",
@@ -208,7 +209,8 @@ const char16_t* const information[] = {
     u"Sets the colour of the visual beat indicator for this voice.",
     u"Selects the audio file to use for this voice",
     u"Opens a dialog box which enables you to select the audio file to use for this voice.",
-    u"Sets the name to use for the new metronome preset. Names can contain letters, numbers and spaces only.",
+    u"Sets the name to use for the new metronome preset. Names can contain letters, numbers, spaces and "
+    u"punctuation such as Warm-up, but no '#'.",
     u"Enter a description of the preset here. This should say what the preset is for, using letters, numbers "
     u"and spaces only.",
     u"Saves all current settings as a new metronome preset",
@@ -279,7 +281,7 @@ const char16_t* const texts[] = {
     // The big flash and the setlists (GUI/StageTexts.h).
     u"&View",
     u"Big &Flash",
-    u"&Full Screen",
+    u"Full &Screen",
     u"&Mute",
     u"Set&list",
     u"&Setlists ...",
@@ -318,7 +320,7 @@ const char16_t* const texts[] = {
     u"ALSA sequencer port",
     u"Channel",
     // Export and SoundFont (GUI/ConnectionTexts.h).
-    u"E&xport Click Track...",
+    u"Export &Click Track...",
     u"Export Click Track",
     u"File:",
     u"Browse...",
@@ -341,6 +343,11 @@ const char16_t* const texts[] = {
     u"The file as it was is kept whole as %1.",
     u"It could not be kept as %1, so Ticova saves nothing over it until it can.",
     u"The settings could not be saved in %1",
+    // The About box and the language list (GUI/WindowTexts.h).
+    u"A metronome for practising musicians.",
+    u"English",
+    u"German",
+    u"French",
 };
 
 const char16_t* const instrumentNames[] = {

@@ -382,10 +382,10 @@ TEST(Tick, FailedBeepStopsTheTrainer)
     settings.SpeedTrainer = 1;
     settings.DurationsInBars = 1;
     ASSERT_EQ(rig.Start(simple, settings), 0);
-    rig.engine.failAt = 6;  // five beats of warm-up, then the beep with the next beat
+    rig.engine.failAt = 5;  // four beats of warm-up, then the beep with the fifth
     rig.engine.failCode = 6;
     rig.Tick(simple, 100);
-    EXPECT_EQ(rig.handler.log, (std::vector<std::string>{"event 2 0", "stopped 120", "error 29"}));
+    EXPECT_EQ(rig.handler.log, (std::vector<std::string>{"stopped 120", "error 29"}));
     EXPECT_EQ(rig.engine.Sounds().back(), SoundOf(MetronomeStrategy::BeepVoice));
 }
 
@@ -429,8 +429,8 @@ TEST(SpeedTrainerRun, ReportsEveryStageInOrderCountedInBars)
     settings.Warmdown = 1.0f;
     const std::vector<std::string> run = TrainerRun(settings);
 
-    // The warm-up ends a timer tick after its last beat: its beep comes with the next beat.
-    std::vector<std::string> expected = {"5 beats", "event 2 0", "1 beats", "beep", "3 beats", "beep", "event 1 66"};
+    // The warm-up's beep comes with the first beat after it, on the bar line.
+    std::vector<std::string> expected = {"5 beats", "beep", "event 2 0", "4 beats", "beep", "event 1 66"};
     for (int tempo = 72; tempo <= 120; tempo += 6)
         expected.insert(expected.end(), {"4 beats", "beep", "event 1 " + std::to_string(tempo)});
     expected.insert(expected.end(), {"4 beats", "beep", "event 5 105"});

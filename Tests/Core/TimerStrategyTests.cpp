@@ -162,7 +162,7 @@ TEST(SpeedTrainerTimerStrategy, DurationInMinutesIsTheWholeRun)
     EXPECT_EQ(trainer.WarmUpTicksLeft(), 240);  // half a minute of ticks
 }
 
-TEST(SpeedTrainerTimerStrategy, WarmUpInBarsLastsOneCountedBeatLonger)
+TEST(SpeedTrainerTimerStrategy, WarmUpInBarsEndsOnTheFirstBeatAfterIt)
 {
     CountingCurve curve(3);
     Core::SpeedTrainerTimerStrategy trainer;
@@ -172,12 +172,12 @@ TEST(SpeedTrainerTimerStrategy, WarmUpInBarsLastsOneCountedBeatLonger)
     settings.Duration = 2.0f;
     settings.Warmup = 1.0f;
     trainer.Initialise(settings);
-    EXPECT_EQ(trainer.WarmUpTicksLeft(), 5);
+    EXPECT_EQ(trainer.WarmUpTicksLeft(), 4);
     EXPECT_EQ(trainer.CountedTicksInStage(), -1);
     EXPECT_EQ(trainer.CountedTicksPerStage(), 8);
 
-    // Eight timer ticks per beat entry; only the first tick of a beat entry counts.
-    // The warm-up ends on the tick after the fifth counted beat.
+    // Eight timer ticks per beat entry; only the first tick of a beat entry counts. The warm-up
+    // ends with the first beat of the next bar, which plays its beep.
     int endBeat = -1;
     int endTick = -1;
     for (int beat = 0; beat < 10 && endBeat < 0; ++beat) {
@@ -190,7 +190,7 @@ TEST(SpeedTrainerTimerStrategy, WarmUpInBarsLastsOneCountedBeatLonger)
         }
     }
     EXPECT_EQ(endBeat, 4);
-    EXPECT_EQ(endTick, 1);
+    EXPECT_EQ(endTick, 0);
     EXPECT_EQ(trainer.CountedTicksInStage(), 0);
 
     // Entries without the beat bit never count.
@@ -218,8 +218,8 @@ TEST(SpeedTrainerTimerStrategy, NoWarmDownEndsRightAfterTheLastStage)
         if (result & 0x20FF)
             events.push_back(result & 0x20FF);
     }
-    // A bar-counted run always passes the warm-up tick; then one change, then the end.
-    EXPECT_EQ(events, (std::vector<std::int32_t>{0x02, 0x01, 0x2000}));
+    // No warm-up, no end of one: one change, then the end.
+    EXPECT_EQ(events, (std::vector<std::int32_t>{0x01, 0x2000}));
     EXPECT_EQ(trainer.GetTempo(), 70);
 }
 

@@ -58,6 +58,10 @@ TEST(LinearTrainerStrategy, FittedStepLandsOnTheEndTempo)
     const Stages run = Play(linear, {60.0f, 110.0f, 50, 15.0f});
     ASSERT_EQ(run.stages.size(), 4u);
     EXPECT_EQ(static_cast<int>(run.stages.back()), 110);
+    // 50 % to 100 % of 125: the steps from 62.5 would end on 125.5; the last stage plays 125.
+    const Stages half = Play(linear, {62.5f, 125.0f, 63, 6.3f});
+    EXPECT_EQ(half.stages.back(), 125.0f);
+    EXPECT_EQ(Rounded(half.warmDown).front(), 109.25);
 }
 
 TEST(LinearTrainerStrategy, FallingRunKeepsTheEndTempoThroughTheWarmDown)
@@ -74,8 +78,10 @@ TEST(LogarithmicTrainerStrategy, ShrinkingStepsWithSinglePrecisionRounding)
     const Stages run = Play(logarithmic, {60.0f, 120.0f, 60, 6.0f});
     EXPECT_NEAR(logarithmic.Ratio(), 0.83414, 0.000005);
     EXPECT_EQ(Rounded(run.stages), (std::vector<double>{60, 72, 82.01, 90.36, 97.32, 103.13, 107.98, 112.02, 115.39,
-                                                        118.21, 120.55}));
-    EXPECT_EQ(Rounded(run.warmDown), (std::vector<double>{105.55, 90.55, 75.55, 60.55}));
+                                                        118.21, 120}));
+    // The last stage is the end tempo exactly, and the warm-down falls from it.
+    EXPECT_EQ(run.stages.back(), 120.0f);
+    EXPECT_EQ(Rounded(run.warmDown), (std::vector<double>{105, 90, 75, 60}));
 }
 
 TEST(LogarithmicTrainerStrategy, StepsBelowOneBpmBecomeWholeBeats)

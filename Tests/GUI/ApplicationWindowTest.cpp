@@ -17,6 +17,7 @@
 #include <QToolTip>
 #include <QHelpEvent>
 #include <csignal>
+#include <map>
 #include <memory>
 #include <thread>
 
@@ -180,8 +181,16 @@ TEST_F(ApplicationWindowTest, SpacePausesOnlyUnderTheSpeedTrainer)
     // A pause is shown on the Start button and in the status bar, whatever the mouse is over.
     QTest::keyClick(window.get(), Qt::Key_Space);
     EXPECT_EQ(StartText(), QStringLiteral("Stop (Paused)"));
-    window->MouseOverControl(GUI::ApplicationWindow::TapButtonId);
+    window->MouseOverControl(GUI::ApplicationWindow::VolumeSliderId);
     EXPECT_EQ(window->StatusState(), QStringLiteral("Paused: press Space to play on"));
+    // The help text beside it ends where the state begins: the two are never drawn over each other.
+    auto* help = window->findChild<QLabel*>(QStringLiteral("StatusMessage"));
+    auto* state = window->findChild<QLabel*>(QStringLiteral("StatusState"));
+    ASSERT_TRUE(help && state);
+    QApplication::processEvents();
+    EXPECT_EQ(help->text(), QStringLiteral("Sets the overall volume for the metronome"));
+    EXPECT_TRUE(state->isVisible());
+    EXPECT_LE(help->geometry().right(), state->geometry().left());
     QTest::keyClick(window.get(), Qt::Key_Space);
     EXPECT_EQ(metronome.pauses, 2);
     EXPECT_TRUE(window->Playing());
@@ -226,18 +235,28 @@ TEST_F(ApplicationWindowTest, KeyStepsWithMultipliersAndLimits)
     EXPECT_EQ(Bpm(), 160);
     EXPECT_EQ(window->ReadOut().Tempo(), 160);
 
+    // What is shown and stored stays what the metronome plays, 10 to 400, and the step after a
+    // stop goes from there.
     window->RequestTempo(398);
     Key(Qt::Key_Up, Qt::NoModifier, 5);
-    EXPECT_EQ(Bpm(), 403);
-    EXPECT_EQ(window->ReadOut().Tempo(), 403);
-    // The slider stops at its end without cutting the tempo back to 400.
+    EXPECT_EQ(Bpm(), 400);
+    window->OnCommand(GUI::ApplicationWindow::StartStop);
+    Key(Qt::Key_PageUp);
+    Key(Qt::Key_PageUp, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(Bpm(), 400);
+    EXPECT_EQ(window->ReadOut().Tempo(), 400);
+    EXPECT_EQ(metronome.tempos.back(), 400);
     EXPECT_EQ(window->TempoSlider()->value(), 9044);
+    window->OnCommand(GUI::ApplicationWindow::StartStop);
+    Key(Qt::Key_Down);
+    EXPECT_EQ(Bpm(), 399);
 
-    window->RequestTempo(14);
+    window->RequestTempo(20);
+    Key(Qt::Key_Down, Qt::NoModifier, 15);
+    EXPECT_EQ(Bpm(), 10);
+    EXPECT_EQ(window->ReadOut().Tempo(), 10);
     Key(Qt::Key_PageDown);
-    EXPECT_EQ(Bpm(), 4);
-    Key(Qt::Key_PageDown);
-    EXPECT_EQ(Bpm(), 4);
+    EXPECT_EQ(Bpm(), 10);
 
     window->RequestTempo(100);
     Key(Qt::Key_Plus, Qt::KeypadModifier);
@@ -263,6 +282,9 @@ TEST_F(ApplicationWindowTest, KeysOnTheStartButtonAndSlidersReachTheWindow)
     // The focused volume slider moves with its own keys and leaves the tempo alone; other
     // keys (typed digits) still reach the window.
     window->VolumeSlider()->setFocus();
+    window->VolumeSlider()->setValue(50);
+    QTest::keyClick(window->VolumeSlider(), Qt::Key_PageUp);
+    EXPECT_GT(window->VolumeSlider()->value(), 50);
     window->VolumeSlider()->setValue(50);
     QTest::keyClick(window->VolumeSlider(), Qt::Key_Up);
     QTest::keyClick(window->VolumeSlider(), Qt::Key_PageDown);
@@ -308,6 +330,29 @@ TEST_F(ApplicationWindowTest, TypedDigits)
     EXPECT_EQ(Bpm(), 85);
 }
 
+TEST_F(ApplicationWindowTest, TypedDigitsWhilePlayingWaitForAThird)
+{
+    window->OnCommand(GUI::ApplicationWindow::StartStop);
+    std::vector<int> tempos;
+    Digits({1, 5, 0}, tempos);
+    EXPECT_EQ(tempos, (std::vector<int>{120, 120, 150}));
+    EXPECT_EQ(metronome.tempos, (std::vector<std::int32_t>{150}));
+    // Without a third digit the two play after a short pause: 10, the slowest tempo, as well.
+    Key(Qt::Key_1);
+    Key(Qt::Key_0);
+    EXPECT_EQ(Bpm(), 150);
+    QTest::qWait(GUI::TypedDigits::DeferMs / 2);
+    EXPECT_EQ(Bpm(), 150);
+    QTRY_COMPARE_WITH_TIMEOUT(Bpm(), 10, GUI::TypedDigits::DeferMs * 2);
+    EXPECT_EQ(window->ReadOut().Tempo(), 10);
+    EXPECT_EQ(metronome.tempos.back(), 10);
+    // Stopped, two digits show at once.
+    window->OnCommand(GUI::ApplicationWindow::StartStop);
+    tempos.clear();
+    Digits({3, 4}, tempos);
+    EXPECT_EQ(tempos, (std::vector<int>{10, 34}));
+}
+
 TEST_F(ApplicationWindowTest, TempoSliderPositions)
 {
     const std::pair<int, int> positions[] = {{7109, 10}, {7954, 120}, {9044, 400}, {8000, 128}};
@@ -351,12 +396,20 @@ TEST_F(ApplicationWindowTest, TapTempoWithTheModifierKeys)
     tapKeys = Core::TapTempo::ShiftHeld;
     TapAt(2000);
     EXPECT_EQ(Bpm(), 60);
-    // 't' taps as well; the focus goes back to the window.
+    // 't' taps as well, and with Ctrl or Shift as a click does; the focus goes back to the window.
     tapKeys = 0;
     tapNow += 500'000'000;
     QTest::keyClick(window.get(), Qt::Key_T);
     EXPECT_EQ(Bpm(), 120);
     EXPECT_TRUE(window->hasFocus());
+    tapKeys = Core::TapTempo::CtrlHeld;
+    tapNow += 500'000'000;
+    QTest::keyClick(window.get(), Qt::Key_T, Qt::ControlModifier);
+    EXPECT_EQ(Bpm(), 240);
+    tapKeys = Core::TapTempo::ShiftHeld;
+    tapNow += 500'000'000;
+    QTest::keyClick(window.get(), Qt::Key_T, Qt::ShiftModifier);
+    EXPECT_EQ(Bpm(), 60);
 }
 
 TEST_F(ApplicationWindowTest, TheSpeedTrainerOwnsTheTempo)
@@ -613,6 +666,36 @@ TEST_F(ApplicationWindowTest, LanguageChangeRenamesEverythingInPlace)
     QApplication::sendEvent(options, &help);
     EXPECT_EQ(QToolTip::text(), QStringLiteral("Optionen des Metronoms bearbeiten"));
     QToolTip::hideText();
+    System::SetLanguageFolderForTesting({});
+}
+
+// In every shipped language no two menus of the bar, and no two items of one menu, answer the
+// same Alt key, and every shortcut is shown by the menu itself, so all in one spelling ("Strg+").
+TEST_F(ApplicationWindowTest, MenusHaveDistinctMnemonicsAndOneShortcutSpellingInEveryLanguage)
+{
+    System::SetLanguageFolderForTesting(TICOVA_SOURCE_DIR "/Lang/");
+    for (const char16_t* language : {u"de", u"fr", u""}) {
+        const std::string name = QString::fromUtf16(language).toStdString();
+        window->ChangeLanguage(language);
+        std::map<QKeySequence, QString> titles;
+        for (QAction* title : window->menuBar()->actions()) {
+            const QKeySequence key = QKeySequence::mnemonic(title->text());
+            EXPECT_FALSE(key.isEmpty()) << name << ": " << title->text().toStdString();
+            EXPECT_TRUE(titles.emplace(key, title->text()).second)
+                << name << ": " << title->text().toStdString() << " and " << titles[key].toStdString();
+            std::map<QKeySequence, QString> items;
+            for (QAction* item : title->menu()->actions()) {
+                if (item->isSeparator())
+                    continue;
+                EXPECT_FALSE(item->text().contains(u'\t')) << name << ": " << item->text().toStdString();
+                const QKeySequence itemKey = QKeySequence::mnemonic(item->text());
+                EXPECT_FALSE(itemKey.isEmpty()) << name << ": " << item->text().toStdString();
+                EXPECT_TRUE(items.emplace(itemKey, item->text()).second)
+                    << name << ": " << item->text().toStdString() << " and " << items[itemKey].toStdString();
+            }
+        }
+    }
+    EXPECT_EQ(window->CommandAction(GUI::ApplicationWindow::Exit)->shortcut(), QKeySequence(QStringLiteral("Ctrl+Q")));
     System::SetLanguageFolderForTesting({});
 }
 

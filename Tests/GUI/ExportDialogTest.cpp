@@ -35,7 +35,7 @@ TEST(ExportDialogTest, NewMenuItemsDoNotShiftTheLanguagesMenuTexts)
     QAction* exportAction = window.CommandAction(GUI::ApplicationWindow::ExportClickTrack);
     QAction* soundFont = window.CommandAction(GUI::ApplicationWindow::ChooseSoundFont);
     ASSERT_TRUE(exportAction && soundFont);
-    EXPECT_EQ(exportAction->text(), QStringLiteral("E&xport Click Track..."));
+    EXPECT_EQ(exportAction->text(), QStringLiteral("Export &Click Track..."));
     EXPECT_EQ(soundFont->text(), QStringLiteral("Sound&Font..."));
     EXPECT_TRUE(window.CommandAction(GUI::ApplicationWindow::Exit)->text().startsWith(QStringLiteral("E&xit")));
     EXPECT_TRUE(window.CommandAction(GUI::ApplicationWindow::AudioFiles)->text().startsWith(QStringLiteral("&Audio")));

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "Configuration/FileConfiguration.h"
+#include "GUI/AboutDialog.h"
 #include "GUI/ApplicationWindow.h"
 #include "GUI/LanguageDialog.h"
 #include "GUI/MessageBoxes.h"
@@ -295,6 +296,19 @@ TEST_F(SettingsWithMainWindowTest, ChosenLanguageTranslatesTheWindowAndTheSettin
     ASSERT_NE(close, nullptr);
     EXPECT_EQ(close->text(), QStringLiteral("Schließen"));
     settings->Close();
+
+    // The languages are named in German, and so is the About box (the licence stays as it holds).
+    language->Open(window.get());
+    EXPECT_EQ(Items(language->List()), (std::vector<QString>{QStringLiteral("Deutsch (Deutsch)"),
+                                                             QStringLiteral("Englisch (English)"),
+                                                             QStringLiteral("Französisch (Français)")}));
+    language->Close();
+    {
+        GUI::AboutDialog about(window.get());
+        EXPECT_EQ(about.windowTitle(), QStringLiteral("Über Ticova"));
+        EXPECT_TRUE(about.findChild<QLabel*>(QStringLiteral("AboutTitle"))->text().contains(QStringLiteral("Ein Metronom")));
+        EXPECT_EQ(about.findChild<QLabel*>(QStringLiteral("AboutLicenceHeading"))->text(), QStringLiteral("Lizenzvereinbarung"));
+    }
 
     // Qt's own buttons and dialogs follow the chosen language, and go back to English with it.
     const auto qtCancel = [] { return QCoreApplication::translate("QPlatformTheme", "Cancel"); };

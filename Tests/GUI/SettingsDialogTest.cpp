@@ -173,6 +173,25 @@ TEST_F(SettingsDialogTest, InformationLineFollowsTheMouse)
     EXPECT_EQ(dialog->InformationText(), English(english.GetInformation(36)));
 }
 
+TEST_F(SettingsDialogTest, CtrlTabTurnsThePagesWhereverTheFocusIs)
+{
+    QDialog* window = Open(0);
+    for (QPushButton* button : window->findChildren<QPushButton*>(QString(), Qt::FindDirectChildrenOnly))
+        if (GUI::ControlId(button) == SettingsDialog::OkId)
+            button->setFocus();
+    ASSERT_NE(QApplication::focusWidget(), nullptr);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ControlModifier);
+    EXPECT_EQ(dialog->Tabs()->currentIndex(), 1);
+    // Back past the first page to the last; once per key from a control of a page too.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(dialog->Tabs()->currentIndex(), dialog->Tabs()->count() - 1);
+    dialog->ShowTab(0);
+    OptionsEdit(OptionsDialog::FromEditId)->setFocus();
+    QTest::keyClick(OptionsEdit(OptionsDialog::FromEditId), Qt::Key_Tab, Qt::ControlModifier);
+    EXPECT_EQ(dialog->Tabs()->currentIndex(), 1);
+}
+
 TEST_F(SettingsDialogTest, ALanguageFileOfOnlyMenusLeavesEveryControlItsText)
 {
     System::Language menusOnly;
@@ -781,25 +800,29 @@ TEST_F(SettingsDialogTest, PresetNamesAreChecked)
     EXPECT_EQ(boxes[0].title, QStringLiteral("Preset Name Required"));
     EXPECT_TRUE(name->hasFocus());
 
-    name->setText(QStringLiteral("Rock-1"));
+    name->setText(QStringLiteral("a#b"));
     presets.Save();
     ASSERT_EQ(boxes.size(), 2u);
     EXPECT_EQ(boxes[1].title, QStringLiteral("Invalid Preset Name"));
-    EXPECT_EQ(name->selectedText(), QStringLiteral("Rock-1"));
+    EXPECT_EQ(name->selectedText(), QStringLiteral("a#b"));
     EXPECT_TRUE(presets.RememberedName().isEmpty());
-    EXPECT_FALSE(configuration->IsPreset(u"Rock-1"));
-    // Letters of any script are letters; '=' and '#' mean something in the file's lines.
-    for (const char* bad : {"a=b", "a#b", "[a]"}) {
+    EXPECT_FALSE(configuration->IsPreset(u"a#b"));
+    // What the file's lines cannot give back is refused: a '#' ends the value, a leading space
+    // or '=' is skipped; control characters are no name.
+    for (const char* bad : {" Rock", "=Rock", "a\tb", "a\x01b"}) {
         name->setText(QString::fromUtf8(bad));
         presets.Save();
         EXPECT_EQ(boxes.back().title, QStringLiteral("Invalid Preset Name")) << bad;
     }
     boxes.resize(2);
-    name->setText(QStringLiteral("Übung Große Trommel"));
-    presets.Save();
-    EXPECT_EQ(boxes.size(), 2u);
-    EXPECT_TRUE(configuration->IsPreset(u"Übung Große Trommel"));
-    delete presets.List()->takeTopLevelItem(0);
+    // Letters of any script, and punctuation: the manual's own example is Warm-up.
+    for (const char16_t* good : {u"Übung Große Trommel", u"Warm-up", u"Take 2/3 (slow), \"A=B\" [live]!"}) {
+        name->setText(QString::fromUtf16(good));
+        presets.Save();
+        EXPECT_EQ(boxes.size(), 2u) << QString::fromUtf16(good).toStdString();
+        EXPECT_TRUE(configuration->IsPreset(good));
+        delete presets.List()->takeTopLevelItem(0);
+    }
 
     name->setText(QStringLiteral("Rock 1"));
     presets.ControlAs<QLineEdit>(PresetsDialog::DescriptionEditId)->setText(QStringLiteral("Loud"));

@@ -11,6 +11,8 @@
 #include "GUI/Model/PixelImage.h"
 #include "GUI/Model/VoicePalette.h"
 #include "GUI/StepSequencerControl.h"
+#include "System/ILanguage.h"
+#include "System/Language.h"
 
 namespace {
 
@@ -375,6 +377,28 @@ TEST_F(StepSequencerControlTest, LongNamesAreCutWithAnEllipsis)
     EXPECT_LT(cut.size(), 29);
     EXPECT_TRUE(QStringLiteral("An extraordinarily long sample name").startsWith(cut.chopped(3)));
     EXPECT_EQ(control.Grid().RowAt(1).nameLength, cut.size());
+}
+
+// German and French instrument names are longer than English ones: the name column widens for
+// them, and the grid moves right with it.
+TEST_F(StepSequencerControlTest, InstrumentNamesOfTheLanguageAreShownWhole)
+{
+    System::SetLanguageFolderForTesting(TICOVA_SOURCE_DIR "/Lang/");
+    System::Language german;
+    ASSERT_TRUE(german.LoadLanguageFile(u"de"));
+    System::SetCurrentLanguage(&german);
+    auto settings = GridSettings(1, 4, 2);
+    for (int v = 0; v < 12; ++v)
+        settings.Instrument[v] = static_cast<std::uint32_t>(v);
+    Open(settings);
+    System::SetCurrentLanguage(nullptr);
+    System::SetLanguageFolderForTesting({});
+    EXPECT_EQ(control.FittedName(0), QStringLiteral("Akustische Bassdrum"));
+    EXPECT_EQ(control.FittedName(6), QStringLiteral("Geschlossene Hi-Hat"));
+    EXPECT_GT(control.CellCentreX(0), StepSequencerControl::FirstColumnX);
+    ClickCell(6, 0);
+    EXPECT_TRUE(Hit(control.Grid(), 6, 0));
+    EXPECT_EQ(control.Grid().HitCount(), 1);
 }
 
 }  // namespace

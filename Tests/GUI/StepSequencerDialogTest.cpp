@@ -82,6 +82,7 @@ TEST_F(StepSequencerDialogTest, OpeningSelectsTheListsAndBoxesOfTheWorkingSettin
     auto settings = GridSettings(2, 7, 3);
     settings.DisplayDistinct = 1;
     Open(settings);
+    EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Step Sequencer"));
     EXPECT_EQ(dialog->NumBarsList()->currentText(), QStringLiteral("2"));
     EXPECT_EQ(dialog->BeatsList()->currentText(), QStringLiteral("7"));
     EXPECT_EQ(dialog->SubdivisionList()->currentText(), QStringLiteral("3"));

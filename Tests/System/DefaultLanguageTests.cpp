@@ -58,6 +58,7 @@ TEST(DefaultLanguage, MessagesAndTheirTitlesLineUp)
                                              u"the WAVEALLOWSYNC flag.");
     EXPECT_EQ(Text(language.GetMessage(50)), u"Unable to create a new thread for audio playback");
     EXPECT_NE(Text(language.GetMessage(51)).find(u"Ticova.pdf"), std::u16string::npos);
+    EXPECT_NE(Text(language.GetMessage(18)).find(u"larger than 1 MB."), std::u16string::npos);
     EXPECT_EQ(Text(language.GetMessageTitle(0)), u"System Not Supported");
     EXPECT_EQ(Text(language.GetMessageTitle(15)), u"Metronome Unable To Play");
     EXPECT_EQ(Text(language.GetMessageTitle(21)), u"Unable To Open Help File");

@@ -71,21 +71,21 @@ void StepSequencerPainter::Redraw(const PixelImage& image, const Layout& layout,
         if (rowTop < top || rowTop >= bottom)
             continue;
         for (int y = rowTop; y < rowTop + rowHeight && y < image.height; ++y)
-            std::fill(image.Row(y) + std::max(left, NameColumnWidth), image.Row(y) + image.width, OddRowShade);
+            std::fill(image.Row(y) + std::max(left, layout.NameEdge()), image.Row(y) + image.width, OddRowShade);
     }
 
     // 2. The axes, then the column lines with the beat numbers above them.
-    VerticalLine(image, NameColumnWidth, HeaderHeight, layout.viewHeight - 1, AxisLine);
-    HorizontalLine(image, NameColumnWidth, image.width - 1, HeaderHeight, AxisLine);
+    VerticalLine(image, layout.NameEdge(), HeaderHeight, layout.viewHeight - 1, AxisLine);
+    HorizontalLine(image, layout.NameEdge(), image.width - 1, HeaderHeight, AxisLine);
     ColumnLines(image, layout, top, bottom, decorations);
 
     // 3. The names of the visible rows.
-    if (left < NameColumnWidth) {
+    if (left < layout.NameEdge()) {
         for (int d = 0; d < visibleRows; ++d) {
             const int r = _grid.RowOfDisplayRow(d);
             if (r >= 0)
                 decorations.RowName(NameLeft, HeaderHeight + d * rowHeight + rowHeight / 2 - 9,
-                                    NameColumnWidth - NameLeft - 1, 20, r);
+                                    layout.NameEdge() - NameLeft - 1, 20, r);
         }
     }
 
@@ -94,7 +94,7 @@ void StepSequencerPainter::Redraw(const PixelImage& image, const Layout& layout,
 
     // 5. The start marker.
     if (top < HeaderHeight)
-        decorations.StartMarker(_grid.StartColumn() * layout.columnWidth + MarkerOffset);
+        decorations.StartMarker(_grid.StartColumn() * layout.columnWidth + layout.MarkerX());
 }
 
 void StepSequencerPainter::ColumnLines(const PixelImage& image, const Layout& layout, int top, int bottom,
@@ -106,7 +106,7 @@ void StepSequencerPainter::ColumnLines(const PixelImage& image, const Layout& la
     const int lineTop = std::max(top, HeaderHeight);
     const bool header = top < HeaderHeight;
     auto line = [&](int column, std::uint32_t colour, int label) {
-        const int x = FirstColumnX + column * layout.columnWidth;
+        const int x = layout.FirstX() + column * layout.columnWidth;
         if (lineTop < bottom)
             VerticalLine(image, x, lineTop, bottom - 1, colour);
         if (header && label > 0)
@@ -150,7 +150,7 @@ void StepSequencerPainter::Hits(const PixelImage& image, const Layout& layout, i
                                              ? SelectedHitColour
                                              : VoiceColour(cell & StepSequencerGrid::ColourBits);
             _circle.Draw(colour, image, background, HitRadius,
-                         static_cast<float>(FirstColumnX + j * layout.columnWidth), static_cast<float>(centreY),
+                         static_cast<float>(layout.FirstX() + j * layout.columnWidth), static_cast<float>(centreY),
                          HitOutline, HitBlend);
         }
     }
@@ -162,8 +162,8 @@ void StepSequencerPainter::RedrawMarker(const PixelImage& image, const Layout& l
     if (!image.pixels)
         return;
     for (int y = MarkerTop; y < HeaderHeight && y < image.height; ++y)
-        std::fill(image.Row(y) + NameColumnWidth, image.Row(y) + image.width, White);
-    decorations.StartMarker(_grid.StartColumn() * layout.columnWidth + MarkerOffset);
+        std::fill(image.Row(y) + layout.NameEdge(), image.Row(y) + image.width, White);
+    decorations.StartMarker(_grid.StartColumn() * layout.columnWidth + layout.MarkerX());
 }
 
 void StepSequencerPainter::CopyRows(const PixelImage& from, const PixelImage& to, int rows)

@@ -36,6 +36,12 @@ public:
         int rowHeight = 1;
         int columnWidth = 16;
         int viewHeight = 0;  // the height above the scroll bar
+        // How much wider than NameColumnWidth the name column is, for names that need it:
+        // the axis, the columns and the marker all move right by as much.
+        int namesWider = 0;
+        int NameEdge() const { return NameColumnWidth + namesWider; }
+        int FirstX() const { return FirstColumnX + namesWider; }
+        int MarkerX() const { return MarkerOffset + namesWider; }
     };
 
     // What the window draws where the painter says.

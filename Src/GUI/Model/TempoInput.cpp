@@ -14,6 +14,13 @@ std::int32_t TempoInput::SliderTempo(std::int32_t position) noexcept
     return static_cast<std::int32_t>(std::exp2(static_cast<double>(position) / 1000.0) + 0.5) - 128;
 }
 
+std::int32_t TempoInput::Played(std::int64_t bpm) noexcept
+{
+    if (bpm < SliderMinimumTempo)
+        return SliderMinimumTempo;
+    return static_cast<std::int32_t>(bpm > SliderMaximumTempo ? SliderMaximumTempo : bpm);
+}
+
 std::int32_t TempoInput::KeyStep(std::int32_t bpm, Key key, bool ctrl, bool shift, int repeatCount) noexcept
 {
     std::int64_t step = 0;
@@ -33,10 +40,7 @@ std::int32_t TempoInput::KeyStep(std::int32_t bpm, Key key, bool ctrl, bool shif
         multiplier *= 2;
     if (repeatCount < 1)
         repeatCount = 1;
-    std::int64_t tempo = static_cast<std::int64_t>(bpm) + step * multiplier * repeatCount;
-    if (tempo < KeyMinimumTempo || tempo > KeyMaximumTempo)
-        return 0;
-    return static_cast<std::int32_t>(tempo);
+    return Played(static_cast<std::int64_t>(Played(bpm)) + step * multiplier * repeatCount);
 }
 
 }  // namespace GUI

@@ -16,12 +16,12 @@ public:
     // Keys as far as tempo steps go; every other key is Other.
     enum class Key { PageUp, PageDown, Up, Down, Left, Right, Plus, Minus, Other };
 
-    // Key steps reach wider than the slider: 4 to 1000.
-    static constexpr std::int32_t KeyMinimumTempo = 4;
-    static constexpr std::int32_t KeyMaximumTempo = 1000;
+    // The tempo `bpm` brought into what the metronome plays (the slider's range): a tempo shown
+    // or stored outside it would not be the one heard.
+    static std::int32_t Played(std::int64_t bpm) noexcept;
 
-    // The tempo after a key held for `repeatCount` key-downs from tempo `bpm`, or 0 when the
-    // key is no tempo key or the step would leave 4..1000. Ctrl doubles the step, Shift doubles it again.
+    // The tempo after a key held for `repeatCount` key-downs from tempo `bpm`, stopping at the ends
+    // of the played range, or 0 when the key is no tempo key. Ctrl doubles the step, Shift doubles it again.
     static std::int32_t KeyStep(std::int32_t bpm, Key key, bool ctrl, bool shift, int repeatCount) noexcept;
 };
 

@@ -117,4 +117,75 @@ TEST(EndToEnd, StartInTheWindowPlaysClicksAtTheSlidersTempo)
     EXPECT_GE(flashes, static_cast<int>(onsets.size()) - 2);
 }
 
+// Typing 1, 5, 0 while playing at 120 bpm goes from 120 to 150 without ever playing 15, however
+// the keys fall against the beats: with a pause of 0.6 s before the 0, a 15 played for a moment
+// holds the next beat back until the 0 comes, a beat longer than either tempo's. Every click is
+// on the frame grid of its tempo, the one beat of the change between the two.
+TEST(EndToEnd, TypedTempoWhilePlayingNeverPlaysItsFirstTwoDigits)
+{
+    if (!Tests::SoundServerAvailable())
+        GTEST_SKIP() << "no sound server can be reached";
+    Application();
+    Tests::FakeConfiguration configuration;
+    GUI::VisualBeatIndicator indicator;
+    Core::Metronome& metronome = Core::Metronome::Instance();
+    metronome.SetBeatIndicator(&indicator);
+    auto window = std::make_unique<GUI::ApplicationWindow>(metronome, configuration, indicator);
+    ASSERT_TRUE(window->Initialise());
+    window->RequestTempo(120);
+
+    const double rate = 44100.0;
+    const long before = 22050;  // 120 bpm
+    const long after = 17640;   // 150 bpm
+    const auto on = [](long spacing, long period) { return std::labs(spacing - period) <= 1; };
+    std::vector<long> spacings;
+    bool clean = false;
+    long change = 0;
+    for (int attempt = 0; attempt < 3 && !clean; ++attempt) {
+        window->RequestTempo(120);
+        Tests::MonitorRecorder recorder(static_cast<int>(rate));
+        ASSERT_TRUE(recorder.WaitUntilRecording());
+        QTest::mouseClick(window->StartButton(), Qt::LeftButton);
+        ASSERT_TRUE(window->Playing());
+        RunFor(std::chrono::milliseconds(1200));
+        QTest::keyClick(window.get(), Qt::Key_1);
+        RunFor(std::chrono::milliseconds(150));
+        QTest::keyClick(window.get(), Qt::Key_5);
+        RunFor(std::chrono::milliseconds(600));
+        QTest::keyClick(window.get(), Qt::Key_0);
+        RunFor(std::chrono::milliseconds(2000));
+        QTest::mouseClick(window->StartButton(), Qt::LeftButton);
+        RunFor(std::chrono::milliseconds(800));
+        const std::vector<long> onsets = Onsets(recorder.Stop(), after / 3);
+        spacings.clear();
+        for (std::size_t i = 1; i < onsets.size(); ++i)
+            spacings.push_back(onsets[i] - onsets[i - 1]);
+        // The beats at 120, one beat of the change, the beats at 150: a recording whose clicks
+        // are off their grid on either side was spoiled by the server or the machine.
+        std::size_t i = 0;
+        while (i < spacings.size() && on(spacings[i], before))
+            ++i;
+        change = i < spacings.size() ? spacings[i] : 0;
+        std::size_t tail = i + 1;
+        while (tail < spacings.size() && on(spacings[tail], after))
+            ++tail;
+        clean = i >= 2 && tail == spacings.size() && spacings.size() - i >= 4;
+        if (!clean) {
+            std::string detail;
+            for (long spacing : spacings)
+                detail += " " + std::to_string(spacing);
+            std::printf("clicks off their grid, recorded again:%s\n", detail.c_str());
+        }
+    }
+    window.reset();
+    metronome.SetBeatIndicator(nullptr);
+
+    ASSERT_TRUE(clean);
+    std::printf("beat of the change: %ld frames (120 bpm: %ld, 150 bpm: %ld)\n", change, before, after);
+    EXPECT_EQ(configuration.settings.Bpm, 150u);
+    // The beat of the change is no longer than a beat at 120 and no shorter than one at 150.
+    EXPECT_LE(change, before + 1);
+    EXPECT_GE(change, after - 1);
+}
+
 }  // namespace

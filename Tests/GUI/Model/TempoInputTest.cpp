@@ -38,7 +38,7 @@ TEST(TempoKeysTest, StepsWithMultipliersAndRepeatCounts)
     EXPECT_EQ(TempoInput::KeyStep(120, Key::PageUp, true, true, 1), 160);
     EXPECT_EQ(TempoInput::KeyStep(120, Key::PageUp, false, true, 1), 140);
     EXPECT_EQ(TempoInput::KeyStep(120, Key::PageDown, true, false, 1), 100);
-    EXPECT_EQ(TempoInput::KeyStep(398, Key::Up, false, false, 5), 403);
+    EXPECT_EQ(TempoInput::KeyStep(395, Key::Up, false, false, 5), 400);
     EXPECT_EQ(TempoInput::KeyStep(100, Key::Right, false, false, 1), 101);
     EXPECT_EQ(TempoInput::KeyStep(100, Key::Plus, false, false, 1), 101);
     EXPECT_EQ(TempoInput::KeyStep(100, Key::Down, false, false, 1), 99);
@@ -47,15 +47,18 @@ TEST(TempoKeysTest, StepsWithMultipliersAndRepeatCounts)
     EXPECT_EQ(TempoInput::KeyStep(100, Key::Other, true, true, 1), 0);
 }
 
-TEST(TempoKeysTest, StepsStayBetweenFourAndOneThousand)
+TEST(TempoKeysTest, StepsStopAtTheEndsOfThePlayedTempi)
 {
-    EXPECT_EQ(TempoInput::KeyStep(14, Key::PageDown, false, false, 1), 4);
-    EXPECT_EQ(TempoInput::KeyStep(4, Key::PageDown, false, false, 1), 0);
-    EXPECT_EQ(TempoInput::KeyStep(4, Key::Down, false, false, 1), 0);
-    EXPECT_EQ(TempoInput::KeyStep(990, Key::PageUp, false, false, 1), 1000);
-    EXPECT_EQ(TempoInput::KeyStep(1000, Key::Up, false, false, 1), 0);
-    // A huge repeat count cannot wrap around into the range.
-    EXPECT_EQ(TempoInput::KeyStep(120, Key::PageUp, true, true, 0x7fffffff), 0);
+    // The metronome plays 10 to 400: a step never shows or stores a tempo beyond.
+    EXPECT_EQ(TempoInput::KeyStep(14, Key::PageDown, false, false, 1), 10);
+    EXPECT_EQ(TempoInput::KeyStep(10, Key::Down, false, false, 1), 10);
+    EXPECT_EQ(TempoInput::KeyStep(20, Key::Down, false, false, 15), 10);
+    EXPECT_EQ(TempoInput::KeyStep(398, Key::Up, false, false, 5), 400);
+    EXPECT_EQ(TempoInput::KeyStep(400, Key::PageUp, true, true, 1), 400);
+    // A tempo from elsewhere beyond the range steps from its end; a huge repeat count cannot wrap.
+    EXPECT_EQ(TempoInput::KeyStep(450, Key::Down, false, false, 1), 399);
+    EXPECT_EQ(TempoInput::KeyStep(120, Key::PageUp, true, true, 0x7fffffff), 400);
+    EXPECT_EQ(TempoInput::KeyStep(120, Key::PageDown, true, true, 0x7fffffff), 10);
 }
 
 struct Typed {
@@ -99,9 +102,9 @@ TEST(TypedDigitsTest, SmallAndLargeNumbers)
     auto r = TypeDigits(digits, {0, 8, 5});
     EXPECT_EQ(r[1].tempo, 0);
     EXPECT_EQ(r[2].tempo, 85);
-    // 10 is not above 10; 0, 0, 9 is below 10.
+    // 10, the slowest tempo, can be typed; 0, 0, 9 is below it.
     r = TypeDigits(digits, {1, 0});
-    EXPECT_EQ(r[1].tempo, 0);
+    EXPECT_EQ(r[1].tempo, 10);
     digits.Clear();
     r = TypeDigits(digits, {0, 0, 9});
     EXPECT_EQ(r[2].tempo, 0);
@@ -123,6 +126,38 @@ TEST(TypedDigitsTest, AThirdDigitAfterFiveOrMoreStartsAgain)
     // The 0 is now the first digit: 0, 7, 2 gives 72.
     r = TypeDigits(digits, {7, 2});
     EXPECT_EQ(r[1].tempo, 72);
+}
+
+TEST(TypedDigitsTest, WhilePlayingTwoDigitsWaitForAThird)
+{
+    GUI::TypedDigits digits;
+    // 1, 5, 0 goes from the old tempo to 150, never through 15.
+    auto r = digits.Enter(1, true);
+    r = digits.Enter(5, true);
+    EXPECT_EQ(r.tempo, 0);
+    EXPECT_TRUE(r.deferred);
+    r = digits.Enter(0, true);
+    EXPECT_EQ(r.tempo, 150);
+    EXPECT_FALSE(r.deferred);
+    EXPECT_EQ(digits.TakeDeferred(), 0);
+    // Without a third digit the held-back tempo is taken once; 10 too.
+    for (int second : {5, 0}) {
+        digits.Clear();
+        digits.Enter(1, true);
+        EXPECT_TRUE(digits.Enter(second, true).deferred);
+        EXPECT_EQ(digits.TakeDeferred(), 10 + second);
+        EXPECT_EQ(digits.TakeDeferred(), 0);
+        EXPECT_TRUE(digits.Empty());  // the next digit begins a new number
+    }
+    // No third digit can follow 5 or more: 95 plays at once; 0, 8 is no tempo at all.
+    digits.Clear();
+    digits.Enter(9, true);
+    r = digits.Enter(5, true);
+    EXPECT_EQ(r.tempo, 95);
+    EXPECT_FALSE(r.deferred);
+    digits.Clear();
+    digits.Enter(0, true);
+    EXPECT_FALSE(digits.Enter(8, true).deferred);
 }
 
 }  // namespace
