@@ -186,10 +186,10 @@ std::int32_t Metronome::Continue(IMetronomeEventHandler& handler, Configuration:
         }
     }
     _continuedVisual = _continuedVisual || _runs[index].strategy->IsVisual();
-    _runs[index].at = at;
     _runs[index].tag = tag;
     // Nothing waits, so the timer thread leaves the word alone until this store.
-    _state.store(playing | Waiting, std::memory_order_release);
+    _state.store(playing | (at == ChangeAt::BarLimit ? WaitingAtBarLimit : WaitingAtBarLine),
+                 std::memory_order_release);
     return Playing;
 }
 
@@ -221,16 +221,17 @@ bool Metronome::TakeOver(bool barsPlayed) noexcept
     std::uint32_t state = _state.load(std::memory_order_acquire);
     if ((state & Waiting) == 0)
         return false;
-    const std::uint32_t next = (state & 1) ^ 1;
-    Run& run = _runs[next];
-    if (run.at == ChangeAt::BarLimit && !barsPlayed)
+    if ((state & WaitingAtBarLimit) != 0 && !barsPlayed)
         return false;
+    const std::uint32_t next = (state & 1) ^ 1;
     // Read before the word changes: from then on the user-interface thread may prepare the old
     // run's set anew.
     const bool wasVisual = _runs[state & 1].strategy->IsVisual();
     if (!_state.compare_exchange_strong(state, next, std::memory_order_acq_rel))
         return false;  // taken back meanwhile
 
+    // Prepared before the word was stored, and left alone from then on.
+    const Run& run = _runs[next];
     MetronomeStrategy* strategy = run.strategy;
     ITimerStrategy* timing = strategy->GetTimerStrategy();
     // This tick is the new run's first; its grid goes on from here at its own interval.

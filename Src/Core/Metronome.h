@@ -98,7 +98,6 @@ private:
         std::uint32_t instruments[NumVoices] = {};
         double barBeats = 1;
         Interval countInLength{0};
-        ChangeAt at = ChangeAt::BarLine;
         std::int32_t tag = 0;
     };
     // The timer ticks the run playing through this, so that a run taking over needs no restart.
@@ -111,8 +110,11 @@ private:
         Metronome& _metronome;
     };
 
-    // _state: bit 0 the set that plays; Waiting when the other set waits to take over.
-    static constexpr std::uint32_t Waiting = 2;
+    // _state: bit 0 the set that plays; one of the Waiting bits when the other set waits to
+    // take over, and at which bar line (the timer thread decides on this word alone).
+    static constexpr std::uint32_t WaitingAtBarLine = 2;
+    static constexpr std::uint32_t WaitingAtBarLimit = 4;
+    static constexpr std::uint32_t Waiting = WaitingAtBarLine | WaitingAtBarLimit;
 
     const Run& Current() const noexcept { return _runs[_state.load(std::memory_order_acquire) & 1]; }
     Run& Current() noexcept { return _runs[_state.load(std::memory_order_acquire) & 1]; }

@@ -710,6 +710,47 @@ TEST_F(MetronomeTest, WaitingContinuationsAreReplacedTakenBackOrRefusedWithoutDi
     EXPECT_EQ(trainer(true), trainer(false));
 }
 
+// On the real clock, continuations given, replaced and taken back as fast as the user-interface
+// thread can while bar lines pass: each one that takes over does so once, in the order given,
+// and never two runs tick (built with ThreadSanitizer, any race shows).
+TEST(MetronomeRace, ContinuationsRaceBarLinesWithoutEverTakingOverTwice)
+{
+    using ChangeAt = Core::IMetronome::ChangeAt;
+    Core::Timer timer;
+    Core::Metronome metronome(timer);
+    Tests::RecordingSoundEngine engine;
+    Tests::RecordingHandler handler;
+    metronome.UseStandIns({&engine});
+    auto settings = Settings();
+    settings.Bpm = 400;  // a bar line every 600 ms
+    settings.Subdivision1 = 4;
+    ASSERT_EQ(metronome.Start(handler, settings), 0);
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(2500);
+    for (int tag = 1; std::chrono::steady_clock::now() < end; ++tag) {
+        auto next = Settings();
+        next.Bpm = 390 + static_cast<std::uint32_t>(tag % 10);
+        next.Subdivision1 = 4;
+        ASSERT_EQ(metronome.Continue(handler, next, ChangeAt::BarLine, tag), 0);
+        if (tag % 7 == 0)
+            metronome.CancelContinuation();
+        metronome.SetTempo(400);
+        std::this_thread::sleep_for(std::chrono::microseconds(1000 + 200 * (tag % 13)));
+    }
+    metronome.Stop();
+    int last = 0;
+    int taken = 0;
+    for (const std::string& line : handler.log) {
+        if (line.rfind("continued ", 0) != 0)
+            continue;
+        const int tag = std::stoi(line.substr(10));
+        EXPECT_GT(tag, last) << line;
+        last = tag;
+        ++taken;
+    }
+    EXPECT_GE(taken, 1) << "four bar lines passed";
+    EXPECT_EQ(handler.log.back().rfind("stopped", 0), 0u) << handler.log.back();
+}
+
 TEST(CountIn, SettingsComeFromTheSecondFileWithinTheirRanges)
 {
     using Length = Core::CountIn::Length;
