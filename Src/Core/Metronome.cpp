@@ -153,10 +153,12 @@ std::int32_t Metronome::Start(IMetronomeEventHandler& handler, Configuration::Co
     _timer.Join();
     // What the last runs left: one that never took over, an engine a run took over from.
     Retract();
-    CloseContinuedEngines(nullptr);
+    CloseOpenedEngines(nullptr);
     _state.store(0, std::memory_order_release);
     if (const std::int32_t code = Prepare(0, handler, settings, false))
         return code;
+    // A run that goes on from this one may use another engine: this one closes when playing stops.
+    NoteOpened(Current().strategy->GetSoundEngine());
     if (!_timer.Start(&_ticks, Current().strategy->GetTimerStrategy()->GetInterval(), TimerClock()))
         return Fail(0, TimerNotStarted);
     _paused = false;
@@ -176,15 +178,7 @@ std::int32_t Metronome::Continue(IMetronomeEventHandler& handler, Configuration:
     if (const std::int32_t code = Prepare(index, handler, settings, true))
         return code;
     // Closed when playing stops (or by the next start): the run it serves may take over.
-    ISoundEngine* engine = _runs[index].strategy->GetSoundEngine();
-    for (ISoundEngine*& opened : _continuedEngines) {
-        if (opened == engine)
-            break;
-        if (opened == nullptr) {
-            opened = engine;
-            break;
-        }
-    }
+    NoteOpened(_runs[index].strategy->GetSoundEngine());
     _continuedVisual = _continuedVisual || _runs[index].strategy->IsVisual();
     _runs[index].tag = tag;
     // Nothing waits, so the timer thread leaves the word alone until this store.
@@ -371,9 +365,21 @@ std::int32_t Metronome::Fail(int index, std::int32_t code) noexcept
     return code;
 }
 
-void Metronome::CloseContinuedEngines(ISoundEngine* closed) noexcept
+void Metronome::NoteOpened(ISoundEngine* engine) noexcept
 {
-    for (ISoundEngine*& engine : _continuedEngines) {
+    for (ISoundEngine*& opened : _openedEngines) {
+        if (opened == engine)
+            return;
+        if (opened == nullptr) {
+            opened = engine;
+            return;
+        }
+    }
+}
+
+void Metronome::CloseOpenedEngines(ISoundEngine* closed) noexcept
+{
+    for (ISoundEngine*& engine : _openedEngines) {
         if (engine != nullptr && engine != closed)
             engine->Close();
         engine = nullptr;
@@ -386,8 +392,9 @@ void Metronome::StopOutput() noexcept
     ISoundEngine* engine = strategy->GetSoundEngine();
     if (engine != nullptr)
         engine->Close();
-    // Every engine a run going on from another used, and the indicator it may have started.
-    CloseContinuedEngines(engine);
+    // Every engine the runs since the start used, and the indicator a continuation may have
+    // started.
+    CloseOpenedEngines(engine);
     if (strategy->IsVisual() || std::exchange(_continuedVisual, false))
         _indicator->Hide();
 }

@@ -127,20 +127,21 @@ private:
     bool TakeOver(bool barsPlayed) noexcept override;
     std::int32_t Fail(int index, std::int32_t code) noexcept;
     Timer::IClock* TimerClock() const noexcept;
-    // Closes the engine of the run playing and every engine a continuation opened, and hides
-    // the indicator if any of them showed beats.
+    // Closes the engine of the run playing and every engine the runs since the start opened,
+    // and hides the indicator if any of them showed beats.
     void StopOutput() noexcept;
-    // Closes the engines continuations opened (but `closed`) and forgets them.
-    void CloseContinuedEngines(ISoundEngine* closed) noexcept;
+    void NoteOpened(ISoundEngine* engine) noexcept;
+    // Closes the engines noted (but `closed`) and forgets them.
+    void CloseOpenedEngines(ISoundEngine* closed) noexcept;
     void PrepareCountIn(Run& run, const Configuration::ConfigurationData& settings, std::int32_t beatsPerBar);
 
     Timer& _timer;
     Run _runs[2];
     std::atomic<std::uint32_t> _state{0};
     Ticks _ticks{*this};
-    // The engines continuations opened since the last start (each once), and whether any of
-    // them showed beats: closed and hidden when playing stops. User-interface thread only.
-    ISoundEngine* _continuedEngines[3] = {};
+    // The engines the runs since the last start opened (each once), and whether a continuation
+    // showed beats: closed and hidden when playing stops. User-interface thread only.
+    ISoundEngine* _openedEngines[3] = {};
     bool _continuedVisual = false;
     IBeatIndicator* _indicator;
     IBeatFlash* _flash = nullptr;
