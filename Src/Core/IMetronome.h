@@ -44,8 +44,8 @@ public:
     // start until it is called again.
     virtual void SetMuted(bool muted) = 0;
     // Ends the next run after `bars` whole bars (0: no end), reporting BarsPlayed before the
-    // stop. Taken by the next start only (other windows' runs, such as the step sequencer's,
-    // play on).
+    // stop (unless a continuation takes over there). Taken by the next Start or Continue only
+    // (other windows' runs, such as the step sequencer's, play on).
     virtual void SetBarLimit(std::int32_t bars) = 0;
 
     // When a run given to Continue takes over from the one playing.
