@@ -168,25 +168,44 @@ bool Setlists::Previous(const PresetExists& exists)
 
 bool Setlists::Step(int direction, const PresetExists& exists)
 {
+    const int position = Following(direction, exists);
+    if (position < 0)
+        return false;
+    _position = position;
+    return true;
+}
+
+int Setlists::Following(int direction, const PresetExists& exists) const
+{
     const Setlist* setlist = ActiveList();
     if (setlist == nullptr)
-        return false;
+        return -1;
     const int size = static_cast<int>(setlist->presets.size());
     for (int n = _position + direction; n >= 0 && n < size; n += direction) {
-        if (exists(setlist->presets[static_cast<std::size_t>(n)])) {
-            _position = n;
-            return true;
-        }
+        if (exists(setlist->presets[static_cast<std::size_t>(n)]))
+            return n;
     }
-    return false;
+    return -1;
+}
+
+void Setlists::MoveTo(int position)
+{
+    const Setlist* setlist = ActiveList();
+    if (setlist != nullptr && position >= 0 && position < static_cast<int>(setlist->presets.size()))
+        _position = position;
 }
 
 std::string Setlists::CurrentPreset() const
 {
+    return PresetAt(_position);
+}
+
+std::string Setlists::PresetAt(int position) const
+{
     const Setlist* setlist = ActiveList();
-    if (setlist == nullptr || _position < 0 || _position >= static_cast<int>(setlist->presets.size()))
+    if (setlist == nullptr || position < 0 || position >= static_cast<int>(setlist->presets.size()))
         return {};
-    return setlist->presets[static_cast<std::size_t>(_position)];
+    return setlist->presets[static_cast<std::size_t>(position)];
 }
 
 }  // namespace Configuration

@@ -59,8 +59,14 @@ public:
     // moved there; false at the end (or start) of the list, the position unchanged.
     bool Next(const PresetExists& exists);
     bool Previous(const PresetExists& exists);
+    // The position Next (+1) or Previous (-1) would move to, or -1; nothing moves.
+    int Following(int direction, const PresetExists& exists) const;
+    // Puts entry `position` of the list in use in use (out of range: nothing changes).
+    void MoveTo(int position);
     // The entry's preset name; empty when there is no entry in use.
     std::string CurrentPreset() const;
+    // The preset name of entry `position` of the list in use; empty when there is none.
+    std::string PresetAt(int position) const;
     // Keeps the list in use and the position valid after lists or entries were edited.
     void Fit();
 

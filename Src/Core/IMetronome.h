@@ -44,9 +44,25 @@ public:
     // start until it is called again.
     virtual void SetMuted(bool muted) = 0;
     // Ends the next run after `bars` whole bars (0: no end), reporting BarsPlayed before the
-    // stop. Taken by the next start only (other windows' runs, such as the step sequencer's,
-    // play on).
+    // stop (unless a continuation takes over there). Taken by the next Start or Continue only
+    // (other windows' runs, such as the step sequencer's, play on).
     virtual void SetBarLimit(std::int32_t bars) = 0;
+
+    // When a run given to Continue takes over from the one playing.
+    enum class ChangeAt {
+        BarLine,   // at the next bar line
+        BarLimit,  // when the bars the playing run was limited to are played, instead of its end
+    };
+    // Goes on with `settings` while playing, without a gap and on the running grid: at the bar
+    // line `at` names, the new run's first click (its count-in's, when one is set) falls on the
+    // tick where the next bar's first beat would have, and the handler hears OnContinued with
+    // `tag` first. The bar limit set before is the new run's. Replaces a continuation that has
+    // not begun. Returns 0, or a start code as Start does (the run playing goes on alone; code
+    // 2 when nothing plays). Writes the run-time fields of `settings` as Start does.
+    virtual std::int32_t Continue(IMetronomeEventHandler& handler, Configuration::ConfigurationData& settings,
+                                  ChangeAt at, std::int32_t tag) = 0;
+    // Drops a continuation that has not begun (none: nothing happens).
+    virtual void CancelContinuation() = 0;
 };
 
 }  // namespace Core

@@ -27,6 +27,10 @@ public:
     virtual void OnStopped(std::int32_t tempo) = 0;
     // On the timer thread, right after OnStopped, with a message identifier of the language object.
     virtual void OnError(std::int32_t messageId) = 0;
+    // On the timer thread, at the tick where a run given to IMetronome::Continue took over from
+    // the one before: `tag` as given there, `tempo` the new run's first (integer part), heardAt
+    // when its first click is heard. Before any event of the new run.
+    virtual void OnContinued(std::int32_t /*tag*/, std::int32_t /*tempo*/, Moment /*heardAt*/) {}
 };
 
 }  // namespace Core

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "Configuration/ConfigurationData.h"
+#include "Core/AudioSoundEngine.h"
 #include "Core/BeatsPerBarMetronomeStrategy.h"
 #include "Core/CustomPatternMetronomeStrategy.h"
 #include "Core/CustomRhythmMetronomeStrategy.h"
@@ -38,7 +39,8 @@ public:
 
 NoBeatIndicator noBeatIndicator;
 
-// The strategies every start chooses from: one of each, for the life of the program.
+// The strategies a run chooses from: one of each, for the life of the program, in two sets, so
+// that the next run is prepared in one while the other plays.
 struct Strategies {
     SimpleBeatMetronomeStrategy simpleBeat;
     BeatsPerBarMetronomeStrategy beatsPerBar;
@@ -47,17 +49,17 @@ struct Strategies {
     StandardTimerStrategy standard;
     SpeedTrainerTimerStrategy speedTrainer;
     StepSequencerTimerStrategy stepSequencer;
+    TrainerCurves curves;
 };
 
-Strategies& TheStrategies()
+Strategies& TheStrategies(int index)
 {
-    static Strategies strategies;
-    return strategies;
+    static Strategies strategies[2];
+    return strategies[index];
 }
 
-MetronomeStrategy* BeatStrategyFor(std::uint32_t beatType)
+MetronomeStrategy* BeatStrategyFor(Strategies& s, std::uint32_t beatType)
 {
-    Strategies& s = TheStrategies();
     switch (beatType) {
     case 0:
         return &s.simpleBeat;
@@ -72,9 +74,8 @@ MetronomeStrategy* BeatStrategyFor(std::uint32_t beatType)
     }
 }
 
-ITimerStrategy* TimerStrategyFor(std::uint32_t speedTrainer)
+ITimerStrategy* TimerStrategyFor(Strategies& s, std::uint32_t speedTrainer)
 {
-    Strategies& s = TheStrategies();
     if (speedTrainer == 0)
         return &s.standard;
     if (speedTrainer == 5)
@@ -82,6 +83,18 @@ ITimerStrategy* TimerStrategyFor(std::uint32_t speedTrainer)
     return &s.speedTrainer;
 }
 
+// The engine of `type` for run `index`. The MIDI engine serves both runs (preparing it again only
+// renders more sounds); the audio-file engine's players belong to one run, so the second run has
+// an engine of its own.
+ISoundEngine* EngineFor(std::uint32_t type, int index)
+{
+    ISoundEngine* engine = SoundEngines::Get(type);
+    if (type != SoundEngines::AudioFile || index == 0)
+        return engine;
+    // Made after the program's engines (above), so destroyed before the output they play on.
+    static AudioSoundEngine second;
+    return &second;
+}
 
 }  // namespace
 
@@ -93,7 +106,7 @@ Metronome::Metronome() : Metronome(Timer::Instance())
 Metronome::Metronome(Timer& timer) : _timer(timer), _indicator(&noBeatIndicator)
 {
     // Made now, so that they outlive this metronome.
-    TheStrategies();
+    TheStrategies(0);
 }
 
 Metronome::~Metronome()
@@ -122,6 +135,12 @@ bool Metronome::IsRunning() const noexcept
     return _timer.IsRunning();
 }
 
+void Metronome::Ticks::OnTimer()
+{
+    // The set playing changes only here, on this thread, inside TakeOver.
+    _metronome.Current().strategy->OnTimer();
+}
+
 std::int32_t Metronome::Start(IMetronomeEventHandler& handler, Configuration::ConfigurationData& settings)
 {
     if (_timer.IsRunning()) {
@@ -132,15 +151,109 @@ std::int32_t Metronome::Start(IMetronomeEventHandler& handler, Configuration::Co
     // A worker that ended by itself (the trainer's end, a failed click) may still be finishing
     // its last tick: it must be done before its objects are prepared again.
     _timer.Join();
-    const std::int32_t barLimit = std::exchange(_barLimit, 0);
+    // What the last runs left: one that never took over, an engine a run took over from.
+    Retract();
+    CloseOpenedEngines(nullptr);
+    _state.store(0, std::memory_order_release);
+    if (const std::int32_t code = Prepare(0, handler, settings, false))
+        return code;
+    // A run that goes on from this one may use another engine: this one closes when playing stops.
+    NoteOpened(Current().strategy->GetSoundEngine());
+    if (!_timer.Start(&_ticks, Current().strategy->GetTimerStrategy()->GetInterval(), TimerClock()))
+        return Fail(0, TimerNotStarted);
+    _paused = false;
+    return Playing;
+}
 
-    MetronomeStrategy* strategy = BeatStrategyFor(settings.BeatType);
+std::int32_t Metronome::Continue(IMetronomeEventHandler& handler, Configuration::ConfigurationData& settings,
+                                 ChangeAt at, std::int32_t tag)
+{
+    if (!IsPlaying() || Current().strategy == nullptr)
+        return TimerNotStarted;
+    // One waiting already is replaced; one that took over meanwhile plays now, and the other
+    // set is free.
+    Retract();
+    const std::uint32_t playing = _state.load(std::memory_order_acquire) & 1;
+    const int index = static_cast<int>(playing ^ 1);
+    if (const std::int32_t code = Prepare(index, handler, settings, true))
+        return code;
+    // Closed when playing stops (or by the next start): the run it serves may take over.
+    NoteOpened(_runs[index].strategy->GetSoundEngine());
+    _continuedVisual = _continuedVisual || _runs[index].strategy->IsVisual();
+    _runs[index].tag = tag;
+    // Nothing waits, so the timer thread leaves the word alone until this store.
+    _state.store(playing | (at == ChangeAt::BarLimit ? WaitingAtBarLimit : WaitingAtBarLine),
+                 std::memory_order_release);
+    return Playing;
+}
+
+void Metronome::CancelContinuation()
+{
+    if (!Retract())
+        return;
+    const Run& current = Current();
+    const Run& dropped = _runs[(_state.load(std::memory_order_acquire) & 1) ^ 1];
+    ISoundEngine* engine = dropped.strategy->GetSoundEngine();
+    if (engine != current.strategy->GetSoundEngine())
+        engine->Close();
+    if (dropped.strategy->IsVisual() && !current.strategy->IsVisual())
+        _indicator->Hide();
+}
+
+bool Metronome::Retract() noexcept
+{
+    std::uint32_t state = _state.load(std::memory_order_acquire);
+    while ((state & Waiting) != 0) {
+        if (_state.compare_exchange_weak(state, state & 1, std::memory_order_acq_rel))
+            return true;
+    }
+    return false;
+}
+
+bool Metronome::TakeOver(bool barsPlayed) noexcept
+{
+    std::uint32_t state = _state.load(std::memory_order_acquire);
+    if ((state & Waiting) == 0)
+        return false;
+    if ((state & WaitingAtBarLimit) != 0 && !barsPlayed)
+        return false;
+    const std::uint32_t next = (state & 1) ^ 1;
+    // Read before the word changes: from then on the user-interface thread may prepare the old
+    // run's set anew.
+    const bool wasVisual = _runs[state & 1].strategy->IsVisual();
+    if (!_state.compare_exchange_strong(state, next, std::memory_order_acq_rel))
+        return false;  // taken back meanwhile
+
+    // Prepared before the word was stored, and left alone from then on.
+    const Run& run = _runs[next];
+    MetronomeStrategy* strategy = run.strategy;
+    ITimerStrategy* timing = strategy->GetTimerStrategy();
+    // This tick is the new run's first; its grid goes on from here at its own interval.
+    _timer.SetInterval(timing->GetInterval());
+    const TickTime tick = _timer.CurrentTick();
+    if (wasVisual && !strategy->IsVisual())
+        _indicator->Show(-1, tick.heardAt);
+    if (IMetronomeEventHandler* handler = strategy->GetHandler())
+        handler->OnContinued(run.tag, timing->GetTempo(), tick.heardAt);
+    strategy->OnTimer();
+    return true;
+}
+
+std::int32_t Metronome::Prepare(int index, IMetronomeEventHandler& handler, Configuration::ConfigurationData& settings,
+                                bool continuing)
+{
+    const std::int32_t barLimit = std::exchange(_barLimit, 0);
+    Strategies& objects = TheStrategies(index);
+    Run& run = _runs[index];
+
+    MetronomeStrategy* strategy = BeatStrategyFor(objects, settings.BeatType);
     if (strategy == nullptr)
         return BadBeatType;
-    _strategy = strategy;
+    run.strategy = strategy;
     strategy->SetTimer(&_timer);
+    strategy->SetSuccessor(this);
 
-    ISoundEngine* engine = _standIns.engine != nullptr ? _standIns.engine : SoundEngines::Get(settings.SoundEngineType);
+    ISoundEngine* engine = _standIns.engine != nullptr ? _standIns.engine : EngineFor(settings.SoundEngineType, index);
     strategy->SetSoundEngine(engine);
     if (engine == nullptr) {
         System::Log().Write(System::Error, "Core::Metronome::Start: no sound engine of type %u",
@@ -158,7 +271,8 @@ std::int32_t Metronome::Start(IMetronomeEventHandler& handler, Configuration::Co
     strategy->SetFlash(_flash);
     strategy->SetMuted(_muted);
     strategy->SetBarLimit(barLimit);
-    if (visual)
+    // An indicator that shows the run playing goes on showing the next one as it is.
+    if (visual && !(continuing && Current().strategy->IsVisual()))
         _indicator->Prepare(settings);
 
     strategy->ResetPosition();
@@ -170,7 +284,7 @@ std::int32_t Metronome::Start(IMetronomeEventHandler& handler, Configuration::Co
     const bool midi = settings.SoundEngineType == SoundEngines::Midi;
     for (int voice = 0; voice < NumVoices; ++voice) {
         const std::uint32_t instrument = settings.Instrument[voice];
-        _instruments[voice] = instrument;
+        run.instruments[voice] = instrument;
         strategy->SetSound(voice, midi ? PercussionTable::Note(instrument) : static_cast<std::int32_t>(instrument));
     }
 
@@ -178,56 +292,54 @@ std::int32_t Metronome::Start(IMetronomeEventHandler& handler, Configuration::Co
     bool compound = false;
     if (settings.BeatType == 2) {
         if (const std::int32_t code = CustomText::ValidatePlayablePattern(settings.CustomPattern))
-            return Fail(code);
+            return Fail(index, code);
     }
     if (const std::int32_t code = strategy->CreatePattern(settings, settings.TicksPerBeat, secondary, compound))
-        return Fail(code);
+        return Fail(index, code);
     if (secondary != 0)
         settings.TicksPerBeat *= secondary;
 
-    ITimerStrategy* timing = TimerStrategyFor(settings.SpeedTrainer);
+    ITimerStrategy* timing = TimerStrategyFor(objects, settings.SpeedTrainer);
     if (timing == nullptr)
-        return Fail(NoTimerStrategy);
+        return Fail(index, NoTimerStrategy);
     strategy->SetTimerStrategy(timing);
 
     // The trainer and the count-in count a compound bar in its dotted beats.
     std::int32_t beatsPerBar = strategy->GetBeatsPerBar(settings);
-    _barBeats = compound ? beatsPerBar / 3.0 : beatsPerBar;
+    run.barBeats = compound ? beatsPerBar / 3.0 : beatsPerBar;
     if (compound)
         beatsPerBar = (beatsPerBar + 2) / 3;
     if (settings.SpeedTrainer != 0) {
-        settings.TrainerCurve = &SelectTrainerCurve(settings);
+        settings.TrainerCurve = &SelectTrainerCurve(settings, objects.curves);
         if (settings.DurationsInBars != 0)
             settings.TrainerBeatsPerBar = beatsPerBar;
     }
 
     timing->Initialise(settings);
-    PrepareCountIn(settings, beatsPerBar);
-    if (timing->ControlsTempo())
+    PrepareCountIn(run, settings, beatsPerBar);
+    // A run that goes on from another tells its first tempo as it takes over.
+    if (!continuing && timing->ControlsTempo())
         handler.OnSpeedTrainerStarted(timing->GetTempo(), strategy->HasWarmUp());
-
-    if (!_timer.Start(strategy, timing->GetInterval(), TimerClock()))
-        return Fail(TimerNotStarted);
-    _paused = false;
     return Playing;
 }
 
-void Metronome::PrepareCountIn(const Configuration::ConfigurationData& settings, std::int32_t beatsPerBar)
+void Metronome::PrepareCountIn(Run& run, const Configuration::ConfigurationData& settings, std::int32_t beatsPerBar)
 {
+    MetronomeStrategy* strategy = run.strategy;
     const std::int32_t beats = _countIn.Beats(beatsPerBar);
     const std::int32_t volume = MetronomeStrategy::ScaledVolume(_countIn.volume, settings.GlobalVolume);
     // The MIDI engine plays the count-in's own instrument, rendered now like every voice's; the
     // audio-file engine has no such choice and counts in with the second voice's file.
-    std::int32_t sound = _strategy->Sound(1);
+    std::int32_t sound = strategy->Sound(1);
     if (settings.SoundEngineType == SoundEngines::Midi) {
         sound = PercussionTable::Note(_countIn.instrument);
-        if (auto* midi = dynamic_cast<MidiSoundEngine*>(_strategy->GetSoundEngine()); midi != nullptr && beats > 0)
+        if (auto* midi = dynamic_cast<MidiSoundEngine*>(strategy->GetSoundEngine()); midi != nullptr && beats > 0)
             midi->PrepareNote(sound, volume);
     }
-    ITimerStrategy* timing = _strategy->GetTimerStrategy();
+    ITimerStrategy* timing = strategy->GetTimerStrategy();
     const std::int32_t ticksPerBeat = timing->TimerTicksPerBeat();
-    _strategy->SetCountIn(beats, ticksPerBeat, beatsPerBar, sound, volume);
-    _countInLength = timing->GetInterval() * static_cast<double>(beats * ticksPerBeat);
+    strategy->SetCountIn(beats, ticksPerBeat, beatsPerBar, sound, volume);
+    run.countInLength = timing->GetInterval() * static_cast<double>(beats * ticksPerBeat);
 }
 
 Timer::IClock* Metronome::TimerClock() const noexcept
@@ -239,88 +351,131 @@ Timer::IClock* Metronome::TimerClock() const noexcept
     return _outputClock != nullptr && _outputClock->Available() ? _outputClock : nullptr;
 }
 
-std::int32_t Metronome::Fail(std::int32_t code) noexcept
+std::int32_t Metronome::Fail(int index, std::int32_t code) noexcept
 {
     // Nothing plays after a failed start, so the output opened for it is closed again; the
-    // settings and the chosen strategy stay as they were prepared.
-    if (ISoundEngine* engine = _strategy->GetSoundEngine())
+    // settings and the chosen strategy stay as they were prepared. A run that was to go on from
+    // the one playing leaves the engine they share open.
+    ISoundEngine* engine = _runs[index].strategy->GetSoundEngine();
+    const Run& other = _runs[index ^ 1];
+    const bool shared = index != static_cast<int>(_state.load(std::memory_order_acquire) & 1) &&
+                        other.strategy != nullptr && other.strategy->GetSoundEngine() == engine;
+    if (engine != nullptr && !shared)
         engine->Close();
     return code;
 }
 
+void Metronome::NoteOpened(ISoundEngine* engine) noexcept
+{
+    for (ISoundEngine*& opened : _openedEngines) {
+        if (opened == engine)
+            return;
+        if (opened == nullptr) {
+            opened = engine;
+            return;
+        }
+    }
+}
+
+void Metronome::CloseOpenedEngines(ISoundEngine* closed) noexcept
+{
+    for (ISoundEngine*& engine : _openedEngines) {
+        if (engine != nullptr && engine != closed)
+            engine->Close();
+        engine = nullptr;
+    }
+}
+
 void Metronome::StopOutput() noexcept
 {
-    if (ISoundEngine* engine = _strategy->GetSoundEngine())
+    MetronomeStrategy* strategy = Current().strategy;
+    ISoundEngine* engine = strategy->GetSoundEngine();
+    if (engine != nullptr)
         engine->Close();
-    if (_strategy->IsVisual())
-        _strategy->GetIndicator()->Hide();
+    // Every engine the runs since the start used, and the indicator a continuation may have
+    // started.
+    CloseOpenedEngines(engine);
+    if (strategy->IsVisual() || std::exchange(_continuedVisual, false))
+        _indicator->Hide();
 }
 
 void Metronome::Stop()
 {
-    if (_strategy == nullptr)
+    MetronomeStrategy* strategy = Current().strategy;
+    if (strategy == nullptr)
         return;
     _timer.Stop();
     _timer.Join();
     _paused = false;
+    Retract();
+    strategy = Current().strategy;
     StopOutput();
-    const std::int32_t tempo = _strategy->UserTempo();
-    if (tempo != 0 && _strategy->GetHandler() != nullptr)
-        _strategy->GetHandler()->OnStopped(tempo);
+    const std::int32_t tempo = strategy->UserTempo();
+    if (tempo != 0 && strategy->GetHandler() != nullptr)
+        strategy->GetHandler()->OnStopped(tempo);
 }
 
 void Metronome::TogglePause()
 {
-    if (_strategy == nullptr)
+    MetronomeStrategy* strategy = Current().strategy;
+    if (strategy == nullptr)
         return;
     if (_timer.IsRunning()) {
         // The output stays open and nobody is told: playing goes on where it stopped.
         _timer.Stop();
         _timer.Join();
         _paused = true;
-        if (_strategy->IsVisual())
-            _strategy->GetIndicator()->Show(-1, Moment());
+        // A run may have taken over up to the last tick.
+        strategy = Current().strategy;
+        if (strategy->IsVisual())
+            strategy->GetIndicator()->Show(-1, Moment());
         return;
     }
     if (!_paused)
         return;  // stopped, not paused: nothing to resume
     _paused = false;
-    ITimerStrategy* timing = _strategy->GetTimerStrategy();
+    ITimerStrategy* timing = strategy->GetTimerStrategy();
     if (timing != nullptr)
-        _timer.Start(_strategy, timing->GetInterval(), TimerClock());  // a thread that cannot start is logged there
+        _timer.Start(&_ticks, timing->GetInterval(), TimerClock());  // a thread that cannot start is logged there
 }
 
 void Metronome::SetTempo(std::int32_t bpm)
 {
-    if (_strategy == nullptr)
+    const Run& run = Current();
+    if (run.strategy == nullptr)
         return;
-    ITimerStrategy* timing = _strategy->GetTimerStrategy();
+    ITimerStrategy* timing = run.strategy->GetTimerStrategy();
     if (timing == nullptr || timing->ControlsTempo())
         return;  // the speed trainer owns the tempo
     timing->SetTempo(bpm);
     // The tempo reported at the stop is the one played, brought into range as the strategy did.
-    _strategy->SetUserTempo(timing->GetTempo());
+    run.strategy->SetUserTempo(timing->GetTempo());
     _timer.SetInterval(timing->GetInterval());
+    // A run that took over meanwhile keeps its own tempo: the grid goes on at its interval.
+    if (const Run& now = Current(); &now != &run)
+        _timer.SetInterval(now.strategy->GetTimerStrategy()->GetInterval());
 }
 
 void Metronome::SetMuted(bool muted)
 {
     _muted = muted;
-    if (_strategy != nullptr)
-        _strategy->SetMuted(muted);
+    for (Run& run : _runs)
+        if (run.strategy != nullptr)
+            run.strategy->SetMuted(muted);
 }
 
 void Metronome::SetVolumes(const std::uint32_t (&volumes)[NumVoices], std::uint32_t globalVolume)
 {
-    if (_strategy == nullptr)
+    const Run& run = Current();
+    if (run.strategy == nullptr)
         return;
-    _strategy->SetVolumes(volumes, globalVolume);
+    run.strategy->SetVolumes(volumes, globalVolume);
     // The MIDI engine plays sounds rendered ahead of time, one for each note and velocity; one
     // not rendered yet would be rendered at the click and heard late. Render the new ones now.
-    if (auto* midi = dynamic_cast<MidiSoundEngine*>(_strategy->GetSoundEngine())) {
+    if (auto* midi = dynamic_cast<MidiSoundEngine*>(run.strategy->GetSoundEngine())) {
         Configuration::ConfigurationData sounds;
         for (int voice = 0; voice < NumVoices; ++voice) {
-            sounds.Instrument[voice] = _instruments[voice];
+            sounds.Instrument[voice] = run.instruments[voice];
             sounds.Volume[voice] = volumes[voice];
         }
         sounds.GlobalVolume = globalVolume;

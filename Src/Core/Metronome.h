@@ -1,8 +1,10 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "Core/CountIn.h"
+#include "Core/IBarLineSuccessor.h"
 #include "Core/IMetronome.h"
 #include "Core/Timer.h"
 
@@ -26,7 +28,13 @@ class OutputClock;
 // tick uses, every command that stops or restarts the timer waits for its worker to finish.
 // A handler therefore must not wait for the user-interface thread inside an event that comes
 // on the timer thread: it posts what it has to do there.
-class Metronome final : public IMetronome {
+//
+// A run can go on into the next without stopping (Continue): the next one is prepared in a second
+// set of the same objects while the first plays, and takes over on the timer thread at a bar
+// line, on the same grid. The two sets take turns; which one plays and whether the other waits
+// to take over is one atomic word, so that taking back a waiting run and its taking over never
+// both happen.
+class Metronome final : public IMetronome, private IBarLineSuccessor {
 public:
     // Start codes.
     static constexpr std::int32_t Playing = 0;
@@ -56,6 +64,9 @@ public:
     void SetCountIn(const CountIn& countIn) override { _countIn = countIn; }
     void SetMuted(bool muted) override;
     void SetBarLimit(std::int32_t bars) override { _barLimit = bars; }
+    std::int32_t Continue(IMetronomeEventHandler& handler, Configuration::ConfigurationData& settings, ChangeAt at,
+                          std::int32_t tag) override;
+    void CancelContinuation() override;
 
     // The visual beat indicator the GUI installs (null: none, beats are shown nowhere). Takes
     // effect at the next start.
@@ -70,25 +81,68 @@ public:
     };
     void UseStandIns(const StandIns& standIns) noexcept { _standIns = standIns; }
 
-    // The beat strategy of the last start (null before the first).
-    MetronomeStrategy* CurrentStrategy() const noexcept { return _strategy; }
+    // The beat strategy of the run playing, or of the last one (null before the first start).
+    MetronomeStrategy* CurrentStrategy() const noexcept { return Current().strategy; }
     bool IsRunning() const noexcept;
-    // The length of a bar of the last start in beats of its tempo (a compound bar counts three
-    // of its ticks as one beat).
-    double BarBeats() const noexcept { return _barBeats; }
-    // How long the count-in of the last start lasts: its first tick to the run's first.
-    Interval CountInLength() const noexcept { return _countInLength; }
+    // The length of a bar of the run playing (or the last) in beats of its tempo (a compound
+    // bar counts three of its ticks as one beat).
+    double BarBeats() const noexcept { return Current().barBeats; }
+    // How long the count-in of that run lasts: its first tick to the run's first.
+    Interval CountInLength() const noexcept { return Current().countInLength; }
 
 private:
-    std::int32_t Fail(std::int32_t code) noexcept;
+    // What one run is played with, prepared by Start or Continue.
+    struct Run {
+        MetronomeStrategy* strategy = nullptr;
+        // The instruments, for rendering MIDI sounds at new volumes.
+        std::uint32_t instruments[NumVoices] = {};
+        double barBeats = 1;
+        Interval countInLength{0};
+        std::int32_t tag = 0;
+    };
+    // The timer ticks the run playing through this, so that a run taking over needs no restart.
+    class Ticks final : public ITimerEventHandler {
+    public:
+        explicit Ticks(Metronome& metronome) noexcept : _metronome(metronome) {}
+        void OnTimer() override;
+
+    private:
+        Metronome& _metronome;
+    };
+
+    // _state: bit 0 the set that plays; one of the Waiting bits when the other set waits to
+    // take over, and at which bar line (the timer thread decides on this word alone).
+    static constexpr std::uint32_t WaitingAtBarLine = 2;
+    static constexpr std::uint32_t WaitingAtBarLimit = 4;
+    static constexpr std::uint32_t Waiting = WaitingAtBarLine | WaitingAtBarLimit;
+
+    const Run& Current() const noexcept { return _runs[_state.load(std::memory_order_acquire) & 1]; }
+    Run& Current() noexcept { return _runs[_state.load(std::memory_order_acquire) & 1]; }
+    // Prepares run `index` to play `settings`; a start code.
+    std::int32_t Prepare(int index, IMetronomeEventHandler& handler, Configuration::ConfigurationData& settings,
+                         bool continuing);
+    // Takes back a run waiting to take over: whether there was one. The set playing is then
+    // fixed until the next Continue.
+    bool Retract() noexcept;
+    bool TakeOver(bool barsPlayed) noexcept override;
+    std::int32_t Fail(int index, std::int32_t code) noexcept;
     Timer::IClock* TimerClock() const noexcept;
+    // Closes the engine of the run playing and every engine the runs since the start opened,
+    // and hides the indicator if any of them showed beats.
     void StopOutput() noexcept;
-    void PrepareCountIn(const Configuration::ConfigurationData& settings, std::int32_t beatsPerBar);
+    void NoteOpened(ISoundEngine* engine) noexcept;
+    // Closes the engines noted (but `closed`) and forgets them.
+    void CloseOpenedEngines(ISoundEngine* closed) noexcept;
+    void PrepareCountIn(Run& run, const Configuration::ConfigurationData& settings, std::int32_t beatsPerBar);
 
     Timer& _timer;
-    MetronomeStrategy* _strategy = nullptr;
-    // The instruments of the last start, for rendering MIDI sounds at new volumes.
-    std::uint32_t _instruments[NumVoices] = {};
+    Run _runs[2];
+    std::atomic<std::uint32_t> _state{0};
+    Ticks _ticks{*this};
+    // The engines the runs since the last start opened (each once), and whether a continuation
+    // showed beats: closed and hidden when playing stops. User-interface thread only.
+    ISoundEngine* _openedEngines[3] = {};
+    bool _continuedVisual = false;
     IBeatIndicator* _indicator;
     IBeatFlash* _flash = nullptr;
     bool _muted = false;
@@ -98,8 +152,6 @@ private:
     // Paused by TogglePause: the timer stands, the output stays open. User-interface thread only.
     bool _paused = false;
     CountIn _countIn;
-    double _barBeats = 1;
-    Interval _countInLength{0};
 };
 
 }  // namespace Core

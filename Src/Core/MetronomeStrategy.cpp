@@ -1,6 +1,7 @@
 #include "Core/MetronomeStrategy.h"
 
 #include "Configuration/ConfigurationData.h"
+#include "Core/IBarLineSuccessor.h"
 #include "Core/CountIn.h"
 #include "Core/HeardTime.h"
 #include "Core/IBeatFlash.h"
@@ -99,12 +100,18 @@ void MetronomeStrategy::OnTimer()
         std::int32_t place = NextBarPlace(beats);
         if (!(_currentEntry & BeatEntry))
             place = -1;
-        // The bar after the last one asked for: its first beat is not played, the run ends.
-        if (place == 0 && _barLimit > 0 && ++_barsBegun > _barLimit) {
-            if (_handler != nullptr)
-                _handler->OnTimerEvent(IMetronomeEventHandler::BarsPlayed, 0, _tick.heardAt);
-            StopAtEnd();
-            return;
+        if (place == 0) {
+            // The bar after the last one asked for: its first beat is not played.
+            const bool barsPlayed = _barLimit > 0 && ++_barsBegun > _barLimit;
+            // A run prepared to go on from here plays this tick instead, on the same grid.
+            if (_successor != nullptr && _successor->TakeOver(barsPlayed))
+                return;
+            if (barsPlayed) {
+                if (_handler != nullptr)
+                    _handler->OnTimerEvent(IMetronomeEventHandler::BarsPlayed, 0, _tick.heardAt);
+                StopAtEnd();
+                return;
+            }
         }
         if (!PlayEntry(_currentEntry, place, beats)) {
             StopWithError();

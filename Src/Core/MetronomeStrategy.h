@@ -14,6 +14,7 @@ class ConfigurationData;
 
 namespace Core {
 
+class IBarLineSuccessor;
 class IBeatFlash;
 class IBeatIndicator;
 class IMetronomeEventHandler;
@@ -99,6 +100,9 @@ public:
     // A run of `bars` whole bars (0: no end): the first beat of the bar after them is not played;
     // the handler hears BarsPlayed and the run ends as the speed trainer's does.
     void SetBarLimit(std::int32_t bars) noexcept { _barLimit = bars > 0 ? bars : 0; }
+    // Asked at every bar line whether a run of its own goes on from there (null: none); a run
+    // limited to some bars that is taken over ends without BarsPlayed, its output left open.
+    void SetSuccessor(IBarLineSuccessor* successor) noexcept { _successor = successor; }
     void ResetPosition() noexcept
     {
         _position = 0;
@@ -159,6 +163,7 @@ private:
     std::atomic<bool> _muted{false};
     std::int32_t _barLimit = 0;
     std::int32_t _barsBegun = 0;
+    IBarLineSuccessor* _successor = nullptr;
     std::atomic<std::int32_t> _volumes[NumVoices];
     std::int32_t _sounds[NumVoices];
     std::int32_t _position = 0;

@@ -179,6 +179,7 @@ ApplicationWindow::ApplicationWindow(Core::IMetronome& metronome, Configuration:
     connect(&_events, &MetronomeEvents::Stopped, this, &ApplicationWindow::OnStopped);
     connect(&_events, &MetronomeEvents::Failed, this, &ApplicationWindow::OnError);
     connect(&_events, &MetronomeEvents::BarLimitReached, this, &ApplicationWindow::AdvanceSetlist);
+    connect(&_events, &MetronomeEvents::Continued, this, &ApplicationWindow::OnContinued);
 
     _flash = std::make_unique<BigFlash>();
     _flash->SetKeyForwarder([this](int key) { return FlashKey(key); });
@@ -697,10 +698,13 @@ void ApplicationWindow::StartOrStop()
         _metronome.SetBarLimit(SetlistBarLimit());
         _flash->TakeColours(_configuration.GetCurrentSettings());
         std::int32_t code = _events.Start(_metronome, _configuration.GetCurrentSettings());
-        if (code != 0)
+        if (code != 0) {
             MessageBoxes::ShowMetronomeError(code, this, &_configuration.GetCurrentSettings());
-        else
+        } else {
             BeginPracticeRun();
+            _changeover.Started();
+            _changeover.QueueAdvance(_events);
+        }
     }
     ShowPlaying();
     setFocus(Qt::OtherFocusReason);
@@ -935,6 +939,9 @@ void ApplicationWindow::OnStopped(int tempo)
 {
     ShowTempo(tempo);
     ShowPlaying();
+    // N or B had chosen an entry that was still to come at the bar line: it is the one loaded.
+    if (_changeover.Stopped())
+        LoadSetlistEntry();
 }
 
 void ApplicationWindow::OnError(int messageId)
@@ -1038,6 +1045,7 @@ void ApplicationWindow::OpenSetlists()
 
 void ApplicationWindow::UseSetlist(int index)
 {
+    _changeover.Cancel();
     _setlists.Activate(index, [this](const std::string& name) { return PresetExists(_configuration, name); });
     if (_setlists.Active() >= 0)
         LoadSetlistEntry();
@@ -1050,7 +1058,13 @@ void ApplicationWindow::StepSetlist(bool next)
     const auto exists = [this](const std::string& name) { return PresetExists(_configuration, name); };
     if (_setlists.Active() < 0 || !(next ? _setlists.Next(exists) : _setlists.Previous(exists)))
         return;
-    // Playing, the new entry plays at once, in its own tempo and meter.
+    // Playing, the new entry takes over at the next bar line, in its own tempo and meter; it is
+    // loaded as it does. One that cannot play so is started as a stopped N starts it.
+    if (Playing() && !Paused() && _changeover.QueueStep(_events)) {
+        ShowSetlistPosition();
+        SaveSetlists();
+        return;
+    }
     const bool playing = Playing();
     StopIfPlaying();
     LoadSetlistEntry();
@@ -1062,7 +1076,11 @@ void ApplicationWindow::StepSetlist(bool next)
 
 bool ApplicationWindow::LoadSetlistEntry()
 {
-    const std::string preset = _setlists.CurrentPreset();
+    return LoadSetlistEntry(_setlists.CurrentPreset());
+}
+
+bool ApplicationWindow::LoadSetlistEntry(const std::string& preset)
+{
     if (!PresetExists(_configuration, preset))
         return false;
     const std::u16string name = Platform::Text::Utf8ToUtf16(preset);
@@ -1125,6 +1143,27 @@ void ApplicationWindow::AdvanceSetlist()
     SaveSetlists();
     // The count-in set by the user (if any) comes first, as at every start.
     StartPlaying();
+}
+
+void ApplicationWindow::OnContinued(int tag, int tempo)
+{
+    // The entry heard from now on: the last run is logged and the next one begins with it.
+    const bool playing = Playing();
+    const bool last = _changeover.TookOver(tag, playing);
+    if (playing)
+        EndPracticeRun();
+    LoadSetlistEntry(_setlists.PresetAt(tag));
+    if (TrainerPlaying())
+        ShowTempo(tempo);
+    ShowSetlistPosition();
+    SaveSetlists();
+    if (playing) {
+        _flash->TakeColours(_configuration.GetCurrentSettings());
+        BeginPracticeRun();
+        if (last)
+            _changeover.QueueAdvance(_events);
+    }
+    ShowPlaying();
 }
 
 // ---- Command line and remote control ---------------------------------------------------------

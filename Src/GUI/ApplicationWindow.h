@@ -14,6 +14,7 @@
 #include "GUI/MetronomeEvents.h"
 #include "GUI/Model/PracticeTime.h"
 #include "GUI/Model/CommandLine.h"
+#include "GUI/Model/SetlistChangeover.h"
 #include "GUI/Model/TypedDigits.h"
 #include "GUI/Statusbar.h"
 #include "GUI/Toolbar.h"
@@ -230,8 +231,12 @@ private:
     bool FlashKey(int key);
     QAction* StageAction(int command) const;
     void StepSetlist(bool next);
-    // Loads the setlist's entry in use into the live settings; false when its preset is gone.
+    // Loads the setlist's entry in use (or `preset`) into the live settings; false when its
+    // preset is gone.
     bool LoadSetlistEntry();
+    bool LoadSetlistEntry(const std::string& preset);
+    // The next setlist entry took over from the one playing, on its grid.
+    void OnContinued(int tag, int tempo);
     void ShowSetlistPosition();
     void SaveSetlists();
     // The setlist's entry ended after its bars: on to the next one, and play it.
@@ -253,6 +258,7 @@ private:
     std::unique_ptr<BigFlash> _flash;
     bool _muted = false;
     Configuration::Setlists _setlists;
+    SetlistChangeover _changeover{_metronome, _configuration, _setlists};
     QToolBar* _setlistBar = nullptr;
     QLabel* _setlistLabel = nullptr;
     QAction* _setlistActions[3] = {};

@@ -19,6 +19,10 @@ MetronomeEvents::MetronomeEvents(QObject* parent) : QObject(parent)
             emit BarLimitReached();
     });
     connect(this, &MetronomeEvents::ErrorReported, this, [this](int messageId) { emit Failed(messageId); });
+    connect(this, &MetronomeEvents::ContinueReported, this, [this](quint32 run, int tag, int tempo) {
+        if (run == _run.load(std::memory_order_acquire))
+            emit Continued(tag, tempo);
+    });
 }
 
 std::int32_t MetronomeEvents::Start(Core::IMetronome& metronome, Configuration::ConfigurationData& settings)
@@ -50,6 +54,11 @@ void MetronomeEvents::OnStopped(std::int32_t tempo)
 void MetronomeEvents::OnError(std::int32_t messageId)
 {
     emit ErrorReported(messageId, QPrivateSignal());
+}
+
+void MetronomeEvents::OnContinued(std::int32_t tag, std::int32_t tempo, Core::Moment)
+{
+    emit ContinueReported(_run.load(std::memory_order_acquire), tag, tempo, QPrivateSignal());
 }
 
 }  // namespace GUI

@@ -33,6 +33,7 @@ public:
     void OnTimerEvent(std::int32_t events, std::int32_t tempo, Core::Moment heardAt) override;
     void OnStopped(std::int32_t tempo) override;
     void OnError(std::int32_t messageId) override;
+    void OnContinued(std::int32_t tag, std::int32_t tempo, Core::Moment heardAt) override;
 
 signals:
     // Inside Start: the speed trainer plays and owns the tempo, starting at `tempo`.
@@ -43,6 +44,9 @@ signals:
     void Stopped(int tempo);
     // Right after Stopped: the run ended because it played the bars it was given.
     void BarLimitReached();
+    // A run given to the metronome's Continue took over from the one before, within the
+    // current run: `tag` as given there, `tempo` its first.
+    void Continued(int tag, int tempo);
     // A click failed and the metronome stopped itself (also told for a run over since: the
     // failure is worth a message all the same).
     void Failed(int messageId);
@@ -54,6 +58,7 @@ signals:
     void TempoReported(quint32 run, int tempo, QPrivateSignal);
     void StopReported(quint32 run, int tempo, QPrivateSignal);
     void ErrorReported(int messageId, QPrivateSignal);
+    void ContinueReported(quint32 run, int tag, int tempo, QPrivateSignal);
 
 private:
     std::atomic<quint32> _run{0};

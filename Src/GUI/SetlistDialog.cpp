@@ -15,7 +15,6 @@
 #include "GUI/LanguageTexts.h"
 #include "GUI/QtText.h"
 #include "GUI/StageTexts.h"
-#include "Platform/Text.h"
 #include "System/ILanguage.h"
 
 namespace GUI {
@@ -28,13 +27,6 @@ QString Text(int number)
 }
 
 }  // namespace
-
-bool PresetExists(Configuration::IConfiguration& configuration, const std::string& name)
-{
-    const std::u16string preset = Platform::Text::Utf8ToUtf16(name);
-    return !preset.empty() && preset.size() <= Configuration::IConfiguration::PresetNameLength &&
-           configuration.IsPreset(preset.c_str());
-}
 
 QString SetlistDialog::EntryText(const std::string& preset, Configuration::IConfiguration& configuration)
 {

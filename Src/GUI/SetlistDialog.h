@@ -4,6 +4,7 @@
 #include <functional>
 
 #include "Configuration/Setlists.h"
+#include "GUI/Model/SetlistChangeover.h"
 
 class QComboBox;
 class QListWidget;
@@ -60,8 +61,5 @@ private:
     QPushButton* _buttons[8] = {};
     int _chosen = -1;
 };
-
-// Whether a preset of this (UTF-8) name exists.
-bool PresetExists(Configuration::IConfiguration& configuration, const std::string& name);
 
 }  // namespace GUI

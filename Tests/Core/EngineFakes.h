@@ -66,7 +66,8 @@ public:
     std::vector<std::string>* timeline = nullptr;
 };
 
-// Writes every event as a line, in order: "started 60 1", "event 1 66", "stopped 120", "error 49".
+// Writes every event as a line, in order: "started 60 1", "event 1 66", "stopped 120", "error 49",
+// "continued 7 90".
 class RecordingHandler final : public Core::IMetronomeEventHandler {
 public:
     void OnSpeedTrainerStarted(std::int32_t tempo, bool hasWarmUp) override
@@ -79,6 +80,10 @@ public:
     }
     void OnStopped(std::int32_t tempo) override { log.push_back("stopped " + std::to_string(tempo)); }
     void OnError(std::int32_t messageId) override { log.push_back("error " + std::to_string(messageId)); }
+    void OnContinued(std::int32_t tag, std::int32_t tempo, Core::Moment) override
+    {
+        log.push_back("continued " + std::to_string(tag) + " " + std::to_string(tempo));
+    }
 
     std::vector<std::string> log;
 };

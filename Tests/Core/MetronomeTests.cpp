@@ -58,6 +58,8 @@ public:
         }
     }
     void SleepUntil(std::int64_t deadline) override { _time = std::max(_time, deadline); }
+    // Its counts stand for output frames: a click's frame is its tick's due time.
+    std::int64_t FrameOf(std::int64_t due) override { return due; }
 
     void Grant(int ticks)
     {
@@ -579,6 +581,174 @@ TEST_F(MetronomeTest, CountInPlaysWholeBeatsOnTheRunsGridBeforeEveryBeatType)
         return std::make_pair(sounds, handler.log);
     };
     EXPECT_EQ(run(Length::Bars), run(Length::Off));
+}
+
+// The next settings take over on the running grid: the first click of the new run (its
+// count-in's, when one is set) falls where the next bar's first beat would have, one beat of
+// the old tempo after the old run's last beat, and its own grid goes on from that frame.
+TEST_F(MetronomeTest, ContinuationTakesOverAtTheBarLineOnTheRunningGrid)
+{
+    using ChangeAt = Core::IMetronome::ChangeAt;
+    // Sounds of the next run: 200 + voice.
+    const auto next = [](std::uint32_t bpm, std::uint32_t beats) {
+        auto settings = Settings();
+        settings.BeatType = 1;
+        settings.Bpm = bpm;
+        settings.BeatsPerBar = beats;
+        for (int voice = 0; voice < Configuration::ConfigurationData::NumVoices; ++voice)
+            settings.Instrument[voice] = 200 + static_cast<std::uint32_t>(voice);
+        return settings;
+    };
+    const auto spacings = [&] {
+        std::vector<std::int64_t> ms;
+        const auto frames = engine.Frames();
+        for (std::size_t i = 1; i < frames.size(); ++i)
+            ms.push_back(frames[i] - frames[i - 1]);
+        return ms;
+    };
+    constexpr std::int64_t Beat120 = 500 * Ms, Beat90 = 666666667, Beat90Short = 666666666, Beat60 = 1000 * Ms;
+
+    // N while playing: at the next bar line, whatever the beat the key came on.
+    auto settings = Settings();
+    settings.BeatType = 1;
+    ASSERT_EQ(StartAndSettle(settings), 0);
+    Advance(1);
+    auto waltz = next(90, 3);
+    ASSERT_EQ(metronome.Continue(handler, waltz, ChangeAt::BarLine, 7), 0);
+    AdvanceToClicks(8);
+    EXPECT_EQ(engine.Sounds(), (Sounds{100, 101, 101, 101, 200, 201, 201, 200}));
+    EXPECT_EQ(spacings(), (std::vector<std::int64_t>{Beat120, Beat120, Beat120, Beat120, Beat90, Beat90Short, Beat90}));
+    EXPECT_EQ(handler.log, (Log{"continued 7 90"}));
+    EXPECT_EQ(engine.initialised, 2);
+    metronome.Stop();
+    EXPECT_EQ(handler.log.back(), "stopped 90") << "the tempo of the run that took over";
+    EXPECT_EQ(engine.closed, 1);
+
+    // At the end of the bars the run was limited to, with the count-in in the new tempo; the
+    // next run's own limit ends it as before.
+    engine.clicks.clear();
+    handler.log.clear();
+    Core::CountIn countIn;
+    countIn.length = Core::CountIn::Length::Beats;
+    countIn.amount = 2;
+    metronome.SetCountIn(countIn);
+    metronome.SetBarLimit(1);
+    ASSERT_EQ(StartAndSettle(settings), 0);
+    auto slow = next(60, 2);
+    metronome.SetBarLimit(1);
+    ASSERT_EQ(metronome.Continue(handler, slow, ChangeAt::BarLimit, 8), 0);
+    Advance(100000);
+    EXPECT_FALSE(metronome.IsRunning());
+    metronome.SetCountIn(Core::CountIn{});
+    // Count-in sticks (voice 2's sound with audio files), a bar of four, then the same at 60 bpm.
+    EXPECT_EQ(engine.Sounds(), (Sounds{101, 101, 100, 101, 101, 101, 201, 201, 200, 201}));
+    EXPECT_EQ(spacings(), (std::vector<std::int64_t>{Beat120, Beat120, Beat120, Beat120, Beat120, Beat120, Beat60,
+                                                     Beat60, Beat60}));
+    EXPECT_EQ(handler.log, (Log{"continued 8 60", "event 16 0", "stopped 60"}));
+}
+
+// A continuation waits for its bar line and can be replaced or taken back until then; one that
+// cannot play leaves the run playing alone; preparing one never disturbs the run it follows.
+TEST_F(MetronomeTest, WaitingContinuationsAreReplacedTakenBackOrRefusedWithoutDisturbingThePlayingRun)
+{
+    using ChangeAt = Core::IMetronome::ChangeAt;
+    auto settings = Settings();
+    auto other = Settings();
+    other.Bpm = 60;
+    EXPECT_EQ(metronome.Continue(handler, other, ChangeAt::BarLine, 1), 2) << "nothing plays";
+
+    ASSERT_EQ(StartAndSettle(settings), 0);
+    auto bad = Settings();
+    bad.BeatType = 4;
+    EXPECT_EQ(metronome.Continue(handler, bad, ChangeAt::BarLine, 1), 3);
+    auto pattern = Settings();
+    pattern.BeatType = 2;
+    Platform::Text::Copy(pattern.CustomPattern, u"3++2");
+    EXPECT_EQ(metronome.Continue(handler, pattern, ChangeAt::BarLine, 1), 6);
+    EXPECT_EQ(engine.closed, 0) << "the engine the run plays on stays open";
+    // Waiting for a bar limit the run does not have: ordinary bar lines pass it by.
+    ASSERT_EQ(metronome.Continue(handler, other, ChangeAt::BarLimit, 2), 0);
+    Advance(9);
+    EXPECT_TRUE(handler.log.empty());
+    // Replaced, then taken back.
+    ASSERT_EQ(metronome.Continue(handler, other, ChangeAt::BarLine, 3), 0);
+    auto fast = Settings();
+    fast.Bpm = 200;
+    ASSERT_EQ(metronome.Continue(handler, fast, ChangeAt::BarLine, 4), 0);
+    Advance(4);
+    EXPECT_EQ(handler.log, (Log{"continued 4 200"}));
+    ASSERT_EQ(metronome.Continue(handler, other, ChangeAt::BarLine, 5), 0);
+    metronome.CancelContinuation();
+    Advance(8);
+    EXPECT_EQ(handler.log, (Log{"continued 4 200"}));
+    EXPECT_EQ(timer.CountsPerTick(), 300 * Ms);
+    // Stopped while one waits: nothing goes on, and the next start is a plain one.
+    ASSERT_EQ(metronome.Continue(handler, other, ChangeAt::BarLine, 6), 0);
+    metronome.Stop();
+    EXPECT_EQ(handler.log.back(), "stopped 200");
+    ASSERT_EQ(StartAndSettle(settings), 0);
+    Advance(8);
+    EXPECT_EQ(handler.log.back(), "stopped 200");
+    metronome.Stop();
+
+    // A trainer prepared to follow a trainer has tempo curves of its own: the one playing runs
+    // its stages exactly as alone.
+    auto trainer = [&](bool followed) {
+        handler.log.clear();
+        auto first = TrainerSettings();
+        EXPECT_EQ(StartAndSettle(first), 0);
+        auto second = TrainerSettings();
+        second.Bpm = 200;
+        second.From = 0.5f;
+        if (followed) {
+            EXPECT_EQ(metronome.Continue(handler, second, ChangeAt::BarLimit, 9), 0);
+        }
+        Advance(100000);
+        EXPECT_FALSE(metronome.IsRunning());
+        return handler.log;
+    };
+    EXPECT_EQ(trainer(true), trainer(false));
+}
+
+// On the real clock, continuations given, replaced and taken back as fast as the user-interface
+// thread can while bar lines pass: each one that takes over does so once, in the order given,
+// and never two runs tick (built with ThreadSanitizer, any race shows).
+TEST(MetronomeRace, ContinuationsRaceBarLinesWithoutEverTakingOverTwice)
+{
+    using ChangeAt = Core::IMetronome::ChangeAt;
+    Core::Timer timer;
+    Core::Metronome metronome(timer);
+    Tests::RecordingSoundEngine engine;
+    Tests::RecordingHandler handler;
+    metronome.UseStandIns({&engine});
+    auto settings = Settings();
+    settings.Bpm = 400;  // a bar line every 600 ms
+    settings.Subdivision1 = 4;
+    ASSERT_EQ(metronome.Start(handler, settings), 0);
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(2500);
+    for (int tag = 1; std::chrono::steady_clock::now() < end; ++tag) {
+        auto next = Settings();
+        next.Bpm = 390 + static_cast<std::uint32_t>(tag % 10);
+        next.Subdivision1 = 4;
+        ASSERT_EQ(metronome.Continue(handler, next, ChangeAt::BarLine, tag), 0);
+        if (tag % 7 == 0)
+            metronome.CancelContinuation();
+        metronome.SetTempo(400);
+        std::this_thread::sleep_for(std::chrono::microseconds(1000 + 200 * (tag % 13)));
+    }
+    metronome.Stop();
+    int last = 0;
+    int taken = 0;
+    for (const std::string& line : handler.log) {
+        if (line.rfind("continued ", 0) != 0)
+            continue;
+        const int tag = std::stoi(line.substr(10));
+        EXPECT_GT(tag, last) << line;
+        last = tag;
+        ++taken;
+    }
+    EXPECT_GE(taken, 1) << "four bar lines passed";
+    EXPECT_EQ(handler.log.back().rfind("stopped", 0), 0u) << handler.log.back();
 }
 
 TEST(CountIn, SettingsComeFromTheSecondFileWithinTheirRanges)

@@ -282,6 +282,106 @@ TEST_F(MetronomeEndToEnd, TrainerBeepsSoundWithTheBeatsWhenStagesEndBetweenThem)
     }
 }
 
+// The next settings take over from the run playing without a gap: the new run's first click
+// (its count-in's) falls one beat of the old tempo after the old run's last, exactly on the
+// old grid's frame, and the new grid goes on from there. After the bars the run was limited
+// to, and at the next bar line when asked in the middle of a beat.
+TEST_F(MetronomeEndToEnd, NextSettingsTakeOverOnTheFrameGridOfTheRunPlaying)
+{
+    Core::Metronome& metronome = Core::Metronome::Instance();
+    Core::CountIn countIn;
+    countIn.length = Core::CountIn::Length::Beats;
+    countIn.amount = 2;
+    countIn.volume = Velocity;
+    const int sideStick = Core::PercussionTable::Note(countIn.instrument);
+    struct NoCountInAfter {
+        ~NoCountInAfter() { Core::Metronome::Instance().SetCountIn(Core::CountIn{}); }
+    } noCountInAfter;
+    const std::vector<std::vector<float>> templates = {Template(AccentNote, rate), Template(BeatNote, rate),
+                                                       Template(sideStick, rate)};
+    // The next run sounds its accent with the other note, so that every click tells its run.
+    auto next = Settings();
+    next.BeatType = 1;
+    next.BeatsPerBar = 3;
+    next.Instrument[0] = RowOf(BeatNote);
+    for (int voice = 1; voice < Configuration::ConfigurationData::NumVoices; ++voice)
+        next.Instrument[voice] = RowOf(AccentNote);
+    auto first = Settings();
+    first.BeatType = 1;
+    first.BeatsPerBar = 4;
+
+    struct Case {
+        const char* what;
+        std::uint32_t bpm, nextBpm;
+        Core::IMetronome::ChangeAt at;
+        bool countIn;
+        std::vector<int> expected;
+    };
+    using ChangeAt = Core::IMetronome::ChangeAt;
+    const Case cases[] = {
+        {"after a bar, counted in", 90, 120, ChangeAt::BarLimit, true, {0, 1, 1, 1, 2, 2, 1, 0, 0}},
+        {"at the bar line after the middle of a beat", 120, 90, ChangeAt::BarLine, false, {0, 1, 1, 1, 1, 0, 0}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const double oldBeat = 60.0 / c.bpm * rate, newBeat = 60.0 / c.nextBpm * rate;
+        std::string detail;
+        bool exact = false;
+        for (int attempt = 0; attempt < 3 && !exact; ++attempt) {
+            Handler run;
+            const std::vector<Hit> hits = Record(
+                [&] {
+                    auto settings = first;
+                    settings.Bpm = c.bpm;
+                    auto following = next;
+                    following.Bpm = c.nextBpm;
+                    metronome.SetCountIn(Core::CountIn{});
+                    // Asked for the bar line, the first run would play on for ever.
+                    metronome.SetBarLimit(c.at == ChangeAt::BarLimit ? 1 : 0);
+                    ASSERT_EQ(metronome.Start(run, settings), 0);
+                    if (c.at == ChangeAt::BarLine) {
+                        // Asked after the third beat's click, mid-beat: the bar line is the fifth beat.
+                        std::this_thread::sleep_for(std::chrono::milliseconds(1300));
+                    }
+                    if (c.countIn)
+                        metronome.SetCountIn(countIn);
+                    metronome.SetBarLimit(1);
+                    ASSERT_EQ(metronome.Continue(run, following, c.at, 5), 0);
+                    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+                    while (metronome.IsRunning() && std::chrono::steady_clock::now() < deadline)
+                        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                    ASSERT_FALSE(metronome.IsRunning()) << "the next run ends after its bar";
+                },
+                templates);
+            EXPECT_EQ(run.Log(), (std::vector<std::string>{"stopped " + std::to_string(c.nextBpm)}));
+            std::vector<int> sounds;
+            for (const Hit& hit : hits)
+                sounds.push_back(hit.sound);
+            if (sounds != c.expected) {
+                detail = std::to_string(hits.size()) + " clicks heard";
+                std::printf("%s: clicks lost or wrong, recorded again: %s; %s\n", c.what, detail.c_str(),
+                            Diagnostics().c_str());
+                continue;
+            }
+            // The old run's clicks and the new run's first on the old grid; the new run's on its own.
+            std::vector<long> before, after;
+            for (std::size_t i = 0; i < hits.size(); ++i) {
+                if (i <= 4)
+                    before.push_back(hits[i].onset);
+                if (i >= 4)
+                    after.push_back(hits[i].onset);
+            }
+            std::string oldDetail, newDetail;
+            exact = Tests::OnTheFrameGrid(before, oldBeat, oldDetail);
+            exact = Tests::OnTheFrameGrid(after, newBeat, newDetail) && exact && NoUnderflow();
+            detail = "old run and changeover " + oldDetail + "; new run " + newDetail;
+            std::printf("%s: %s%s; %s\n", c.what, exact ? "" : "off the frame grid or an underflow, recorded again: ",
+                        detail.c_str(), Diagnostics().c_str());
+        }
+        EXPECT_TRUE(exact) << detail << "; " << Diagnostics();
+    }
+}
+
 // Dragging the tempo slider sends a stream of changes: each next click still comes one new
 // interval after the last one, so the changes never hold the beat back (restarting the interval
 // at every change would leave seconds of silence).

@@ -249,6 +249,62 @@ TEST_F(StageTest, SetlistMovesThroughItsPresetsSkippingMissingOnesAndAdvancesAft
     EXPECT_EQ(window->height(), plainHeight);
 }
 
+// Playing, the next entry is handed to the metronome to take over on its grid (after the list's
+// bars, or at the next bar line after N and B) and is loaded when it does: the settings shown
+// are those heard, and nothing stops or starts.
+TEST_F(StageTest, SetlistEntriesTakeOverFromTheRunningOneAndAreLoadedWhenHeard)
+{
+    using ChangeAt = Core::IMetronome::ChangeAt;
+    const auto takeOver = [&](const QString& position, std::uint32_t bpm) {
+        std::thread timer([&] { metronome.TakeOver(); });
+        timer.join();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return configuration.settings.Bpm == bpm; }, 2000));
+        EXPECT_EQ(window->SetlistPosition(), position);
+    };
+    AddPreset(u"March", 110);
+    window->SetlistStore().Lists().push_back({"Friday", {"Ballad", "Shuffle", "March"}, 4});
+    window->UseSetlist(0);
+    window->OnCommand(ApplicationWindow::StartStop);
+    ASSERT_TRUE(window->Playing());
+    ASSERT_EQ(metronome.continues.size(), 1u);
+    EXPECT_EQ(metronome.waiting.bpm, 150);
+    EXPECT_EQ(metronome.waiting.at, ChangeAt::BarLimit);
+    EXPECT_EQ(metronome.waiting.barLimit, 4);
+
+    takeOver(QStringLiteral("Friday: 2 of 3   Shuffle"), 150);
+    EXPECT_EQ(metronome.waiting.bpm, 110) << "the one after it is queued in turn";
+
+    // N: shown in the list at once, heard (and loaded) from the bar line; back with B, the entry
+    // playing goes on to its end as if nothing had been pressed.
+    window->OnCommand(ApplicationWindow::NextEntry);
+    EXPECT_EQ(window->SetlistPosition(), QStringLiteral("Friday: 3 of 3   March"));
+    EXPECT_EQ(metronome.waiting.at, ChangeAt::BarLine);
+    EXPECT_EQ(configuration.settings.Bpm, 150u);
+    window->OnCommand(ApplicationWindow::PreviousEntry);
+    EXPECT_EQ(metronome.waiting.bpm, 110);
+    EXPECT_EQ(metronome.waiting.at, ChangeAt::BarLimit);
+    window->OnCommand(ApplicationWindow::PreviousEntry);
+    EXPECT_EQ(metronome.waiting.bpm, 72);
+    takeOver(QStringLiteral("Friday: 1 of 3   Ballad"), 72);
+    EXPECT_EQ(metronome.starts, 1);
+    EXPECT_EQ(metronome.stops, 0);
+
+    // Stopped before the bar line, the entry N chose is the one loaded.
+    window->OnCommand(ApplicationWindow::NextEntry);
+    window->OnCommand(ApplicationWindow::StartStop);
+    EXPECT_FALSE(window->Playing());
+    EXPECT_EQ(configuration.settings.Bpm, 150u);
+    EXPECT_EQ(window->SetlistPosition(), QStringLiteral("Friday: 2 of 3   Shuffle"));
+
+    // An entry the metronome cannot go on with is started afresh, as when stopped.
+    window->OnCommand(ApplicationWindow::StartStop);
+    metronome.continueCode = 5;
+    window->OnCommand(ApplicationWindow::NextEntry);
+    EXPECT_EQ(metronome.starts, 3);
+    EXPECT_EQ(configuration.settings.Bpm, 110u);
+    EXPECT_TRUE(window->Playing());
+}
+
 TEST_F(StageTest, SetlistDialogEditsListsAndShowsMissingPresets)
 {
     Configuration::Setlists setlists;

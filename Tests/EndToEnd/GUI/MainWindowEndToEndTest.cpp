@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "Core/Metronome.h"
+#include "Platform/AudioOutput.h"
+#include "Platform/Text.h"
 #include "GUI/ApplicationWindow.h"
 #include "GUI/Model/TempoInput.h"
 #include "GUI/VisualBeatIndicator.h"
@@ -186,6 +188,98 @@ TEST(EndToEnd, TypedTempoWhilePlayingNeverPlaysItsFirstTwoDigits)
     // The beat of the change is no longer than a beat at 120 and no shorter than one at 150.
     EXPECT_LE(change, before + 1);
     EXPECT_GE(change, after - 1);
+}
+
+// A setlist played through the window: the next entry's first click comes one beat of the old
+// tempo after the last click of the entry before, on the same frame grid, whether the list
+// advances after its bars or N is pressed in the middle of a beat (the change comes at the next
+// bar line).
+TEST(EndToEnd, SetlistEntriesFollowEachOtherOnTheFrameGrid)
+{
+    if (!Tests::SoundServerAvailable())
+        GTEST_SKIP() << "no sound server can be reached";
+    Application();
+    Tests::FakeConfiguration configuration;
+    configuration.settings.VisualIndicator = 0;
+    const auto addPreset = [&](const char16_t* name, std::uint32_t bpm) {
+        Configuration::ConfigurationData preset = configuration.settings;
+        Platform::Text::Copy(preset.PresetName, name);
+        preset.Bpm = bpm;
+        configuration.presets[name] = preset;
+    };
+    addPreset(u"Ballad", 90);
+    addPreset(u"Shuffle", 120);
+    GUI::VisualBeatIndicator indicator;
+    Core::Metronome& metronome = Core::Metronome::Instance();
+    auto window = std::make_unique<GUI::ApplicationWindow>(metronome, configuration, indicator);
+    ASSERT_TRUE(window->Initialise());
+    window->show();
+    QApplication::setActiveWindow(window.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+
+    const double rate = 44100.0;
+    struct Case {
+        const char* what;
+        std::vector<std::string> entries;
+        int bars;                  // the list advances after so many bars (0: never)
+        int pressN;                // ms after the start (0: never)
+        int stopAt;                // ms after the start (0: the list ends by itself)
+        double oldBpm, newBpm;
+        std::size_t clicks;        // of the first entry, then the second's
+    };
+    const Case cases[] = {
+        {"the list advances after a bar", {"Ballad", "Shuffle"}, 1, 0, 0, 90, 120, 4},
+        {"N in the middle of the third beat", {"Shuffle", "Ballad"}, 0, 1300, 3600, 120, 90, 4},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        window->SetlistStore().Lists() = {{"Friday", c.entries, c.bars}};
+        window->UseSetlist(0);
+        std::vector<long> onsets;
+        std::string detail;
+        bool exact = false;
+        for (int attempt = 0; attempt < 3 && !exact; ++attempt) {
+            window->UseSetlist(0);
+            Tests::MonitorRecorder recorder(static_cast<int>(rate));
+            ASSERT_TRUE(recorder.WaitUntilRecording());
+            const auto start = std::chrono::steady_clock::now();
+            QTest::mouseClick(window->StartButton(), Qt::LeftButton);
+            ASSERT_TRUE(window->Playing());
+            if (c.pressN > 0) {
+                RunFor(std::chrono::milliseconds(c.pressN));
+                QTest::keyClick(window.get(), Qt::Key_N);
+            }
+            if (c.stopAt > 0) {
+                RunFor(std::chrono::milliseconds(c.stopAt) -
+                       std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start));
+                QTest::mouseClick(window->StartButton(), Qt::LeftButton);
+            } else {
+                for (int i = 0; i < 200 && window->Playing(); ++i)
+                    RunFor(std::chrono::milliseconds(50));
+            }
+            EXPECT_FALSE(window->Playing());
+            RunFor(std::chrono::milliseconds(800));
+            EXPECT_EQ(window->SetlistPosition().left(13), QStringLiteral("Friday: 2 of "));
+            EXPECT_EQ(configuration.settings.Bpm, static_cast<std::uint32_t>(c.newBpm)) << "the entry heard last is shown";
+            onsets = Onsets(recorder.Stop(), static_cast<long>(60.0 * rate / 400));
+            if (onsets.size() < c.clicks + 3) {
+                detail = std::to_string(onsets.size()) + " clicks heard";
+                continue;
+            }
+            // The first entry's clicks and the second's first on the old grid, the rest on the new.
+            const std::vector<long> before(onsets.begin(), onsets.begin() + static_cast<long>(c.clicks) + 1);
+            const std::vector<long> after(onsets.begin() + static_cast<long>(c.clicks), onsets.end());
+            std::string oldDetail, newDetail;
+            exact = Tests::OnTheFrameGrid(before, 60.0 * rate / c.oldBpm, oldDetail);
+            exact = Tests::OnTheFrameGrid(after, 60.0 * rate / c.newBpm, newDetail) && exact;
+            detail = "first entry and changeover " + oldDetail + "; next entry " + newDetail;
+            // A dropout of the server or the recorder moves every click after it by the same amount.
+            std::printf("%s: %s%s; underflows %lld\n", c.what, exact ? "" : "off the frame grid, recorded again: ",
+                        detail.c_str(), static_cast<long long>(Platform::AudioOutput::Instance().Underflows()));
+        }
+        EXPECT_TRUE(exact) << detail;
+    }
+    window.reset();
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <map>
+#include <utility>
 #include <string>
 
 #include <QMessageBox>
@@ -35,6 +36,7 @@ public:
     {
         ++stops;
         running = paused = false;
+        waiting = Continuation{};
         if (handler)
             handler->OnStopped(userTempo);
     }
@@ -66,10 +68,37 @@ public:
 
     void SetMuted(bool mute) override { muted = mute; }
     void SetBarLimit(std::int32_t bars) override { barLimit = bars; }
+    std::int32_t Continue(Core::IMetronomeEventHandler& eventHandler, Configuration::ConfigurationData& settings,
+                          ChangeAt at, std::int32_t tag) override
+    {
+        if (!running || continueCode != 0)
+            return running ? continueCode : 2;
+        handler = &eventHandler;
+        waiting = Continuation{static_cast<std::int32_t>(settings.Bpm), at, tag, barLimit};
+        continues.push_back(waiting);
+        return 0;
+    }
+    void CancelContinuation() override { waiting = Continuation{}; }
+    // The waiting run takes over, reported as the timer thread reports it.
+    void TakeOver()
+    {
+        userTempo = waiting.bpm;
+        const Continuation taken = std::exchange(waiting, Continuation{});
+        handler->OnContinued(taken.tag, taken.bpm, Core::Moment());
+    }
 
     Core::IMetronomeEventHandler* handler = nullptr;
     bool muted = false;
     std::int32_t barLimit = 0;
+    struct Continuation {
+        std::int32_t bpm = 0;  // 0: none
+        ChangeAt at = ChangeAt::BarLine;
+        std::int32_t tag = -1;
+        std::int32_t barLimit = 0;
+    };
+    Continuation waiting;                 // the one that takes over next
+    std::vector<Continuation> continues;  // every one given
+    std::int32_t continueCode = 0;
     std::int32_t startCode = 0;
     std::int32_t trainerTempo = 60;
     std::int32_t userTempo = 0;
