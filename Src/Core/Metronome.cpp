@@ -15,6 +15,8 @@
 #include "Core/PercussionTable.h"
 #include "Core/SettingsRange.h"
 #include "Core/SimpleBeatMetronomeStrategy.h"
+#include "Core/SongMetronomeStrategy.h"
+#include "Core/SongTimerStrategy.h"
 #include "Core/SoundEngines.h"
 #include "Core/SpeedTrainerTimerStrategy.h"
 #include "Core/StandardTimerStrategy.h"
@@ -47,6 +49,8 @@ struct Strategies {
     StandardTimerStrategy standard;
     SpeedTrainerTimerStrategy speedTrainer;
     StepSequencerTimerStrategy stepSequencer;
+    SongTimerStrategy songTiming;
+    SongMetronomeStrategy song{songTiming};
 };
 
 Strategies& TheStrategies()
@@ -133,8 +137,13 @@ std::int32_t Metronome::Start(IMetronomeEventHandler& handler, Configuration::Co
     // its last tick: it must be done before its objects are prepared again.
     _timer.Join();
     const std::int32_t barLimit = std::exchange(_barLimit, 0);
+    Strategies& all = TheStrategies();
+    const bool song = _song.has_value();
+    if (song)
+        all.songTiming.SetSong(*_song);
+    _song.reset();
 
-    MetronomeStrategy* strategy = BeatStrategyFor(settings.BeatType);
+    MetronomeStrategy* strategy = song ? &all.song : BeatStrategyFor(settings.BeatType);
     if (strategy == nullptr)
         return BadBeatType;
     _strategy = strategy;
@@ -176,7 +185,7 @@ std::int32_t Metronome::Start(IMetronomeEventHandler& handler, Configuration::Co
 
     std::int32_t secondary = 0;
     bool compound = false;
-    if (settings.BeatType == 2) {
+    if (settings.BeatType == 2 && !song) {
         if (const std::int32_t code = CustomText::ValidatePlayablePattern(settings.CustomPattern))
             return Fail(code);
     }
@@ -185,7 +194,7 @@ std::int32_t Metronome::Start(IMetronomeEventHandler& handler, Configuration::Co
     if (secondary != 0)
         settings.TicksPerBeat *= secondary;
 
-    ITimerStrategy* timing = TimerStrategyFor(settings.SpeedTrainer);
+    ITimerStrategy* timing = song ? &all.songTiming : TimerStrategyFor(settings.SpeedTrainer);
     if (timing == nullptr)
         return Fail(NoTimerStrategy);
     strategy->SetTimerStrategy(timing);
@@ -195,7 +204,7 @@ std::int32_t Metronome::Start(IMetronomeEventHandler& handler, Configuration::Co
     _barBeats = compound ? beatsPerBar / 3.0 : beatsPerBar;
     if (compound)
         beatsPerBar = (beatsPerBar + 2) / 3;
-    if (settings.SpeedTrainer != 0) {
+    if (settings.SpeedTrainer != 0 && !song) {
         settings.TrainerCurve = &SelectTrainerCurve(settings);
         if (settings.DurationsInBars != 0)
             settings.TrainerBeatsPerBar = beatsPerBar;
@@ -301,6 +310,24 @@ void Metronome::SetTempo(std::int32_t bpm)
     // The tempo reported at the stop is the one played, brought into range as the strategy did.
     _strategy->SetUserTempo(timing->GetTempo());
     _timer.SetInterval(timing->GetInterval());
+}
+
+void Metronome::SetSong(const Configuration::Song* song)
+{
+    if (song != nullptr)
+        _song = *song;
+    else
+        _song.reset();
+}
+
+SongTimerStrategy::Heard Metronome::SongHeard() const noexcept
+{
+    return TheStrategies().songTiming.Now();
+}
+
+bool Metronome::PlaysSong() const noexcept
+{
+    return _strategy == &TheStrategies().song;
 }
 
 void Metronome::SetMuted(bool muted)

@@ -1,9 +1,13 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+
+#include "Configuration/Song.h"
 
 #include "Core/CountIn.h"
 #include "Core/IMetronome.h"
+#include "Core/SongTimerStrategy.h"
 #include "Core/Timer.h"
 
 namespace Core {
@@ -56,6 +60,13 @@ public:
     void SetCountIn(const CountIn& countIn) override { _countIn = countIn; }
     void SetMuted(bool muted) override;
     void SetBarLimit(std::int32_t bars) override { _barLimit = bars; }
+    // Plays `song` (copied; null: none) at the next start instead of the settings' beat and
+    // speed trainer: the settings give the sounds, volumes, the indicator and the subdivisions
+    // its sections take from them. Taken by the next start only.
+    void SetSong(const Configuration::Song* song);
+    // Whether the last start played a song, and where in it the listener is (any thread).
+    bool PlaysSong() const noexcept;
+    SongTimerStrategy::Heard SongHeard() const noexcept;
 
     // The visual beat indicator the GUI installs (null: none, beats are shown nowhere). Takes
     // effect at the next start.
@@ -93,6 +104,7 @@ private:
     IBeatFlash* _flash = nullptr;
     bool _muted = false;
     std::int32_t _barLimit = 0;
+    std::optional<Configuration::Song> _song;
     OutputClock* _outputClock = nullptr;
     StandIns _standIns;
     // Paused by TogglePause: the timer stands, the output stays open. User-interface thread only.

@@ -1,0 +1,223 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <thread>
+#include <vector>
+
+#include "Configuration/ConfigurationData.h"
+#include "Configuration/Song.h"
+#include "Core/Metronome.h"
+#include "Core/SongTimerStrategy.h"
+#include "Core/Timer.h"
+#include "EngineFakes.h"
+
+namespace {
+
+using Configuration::BeatLevel;
+using Configuration::Song;
+using Configuration::SongSection;
+
+constexpr double Rate = 48000;
+
+// An output's frame counter that runs as fast as the timer asks: waiting and sleeping jump to
+// where the worker waits for, so a whole song plays in a moment, every tick on its due frame.
+class RunningFrameClock final : public Core::Timer::IClock {
+public:
+    std::int64_t Now() override { return ++_frame; }
+    double Frequency() override { return Rate; }
+    void Wait(Platform::AutoResetEvent& event, int milliseconds) override
+    {
+        event.Wait(0);
+        _frame += static_cast<std::int64_t>(milliseconds * Rate / 1000);
+    }
+    void SleepUntil(std::int64_t deadline) override { _frame = std::max(_frame, deadline); }
+    std::int64_t FrameOf(std::int64_t due) override { return due; }
+    Core::Moment HeardAt(std::int64_t) override { return Core::Moment(); }
+    bool RealTime() override { return false; }
+
+private:
+    std::int64_t _frame = 1000;  // the worker's alone
+};
+
+SongSection Section(const char* label, int bars, std::vector<std::int32_t> groups, double tempo, double endTempo)
+{
+    SongSection section;
+    section.label = label;
+    section.bars = bars;
+    section.groups = std::move(groups);
+    section.tempo = tempo;
+    section.endTempo = endTempo;
+    section.subdivision = 0;
+    section.subdivision2 = 0;
+    return section;
+}
+
+// A steady intro, a ramp from 120 to 100 over 8 bars, a bar of 7/8 as 2+2+3 and a bar of 2/4.
+Song FourSections()
+{
+    Song song;
+    song.name = "Four";
+    song.sections = {Section("intro", 2, {4}, 96, 96), Section("bridge", 8, {4}, 120, 100),
+                     Section("verse", 1, {2, 2, 3}, 210, 210), Section("turn", 1, {2}, 100, 100)};
+    song.sections[2].unit = 8;
+    return song;
+}
+
+// Seconds from a section's start to its beat x, written out from the tempo curve: 60 / T beats
+// per second integrated over T(u) = t0 + (t1 - t0) u / n.
+long double CurveSeconds(long double t0, long double t1, long double n, long double x)
+{
+    if (t0 == t1)
+        return 60 * x / t0;
+    return 60 * n / (t1 - t0) * std::log((t0 + (t1 - t0) * x / n) / t0);
+}
+
+// The frames of every beat of `song` from its first, and the sound each plays (100 + voice).
+struct Expected {
+    std::vector<std::int64_t> frames;
+    std::vector<std::int32_t> sounds;
+};
+Expected Beats(const Song& song)
+{
+    Expected expected;
+    long double start = 0;
+    for (const SongSection& section : song.sections) {
+        const int perBar = section.BeatsPerBar();
+        const long double n = static_cast<long double>(section.bars) * perBar;
+        for (int bar = 0; bar < section.bars; ++bar) {
+            for (int beat = 0; beat < perBar; ++beat) {
+                const BeatLevel level = section.Level(beat);
+                if (section.Muted(bar) || level == BeatLevel::Silent)
+                    continue;
+                const long double at = start + CurveSeconds(section.tempo, section.endTempo, n, bar * perBar + beat);
+                expected.frames.push_back(std::llround(at * Rate));
+                expected.sounds.push_back(100 + static_cast<int>(level));
+            }
+        }
+        start += CurveSeconds(section.tempo, section.endTempo, n, n);
+    }
+    return expected;
+}
+
+class SongTest : public ::testing::Test {
+protected:
+    SongTest() { metronome.UseStandIns({&engine}); }
+    ~SongTest() override
+    {
+        timer.Stop();
+        timer.Join();
+    }
+    Configuration::ConfigurationData Settings() const
+    {
+        Configuration::ConfigurationData settings;
+        settings.SoundEngineType = 1;  // audio files: voice v sounds as 100 + v
+        for (int voice = 0; voice < Configuration::ConfigurationData::NumVoices; ++voice)
+            settings.Instrument[voice] = 100 + static_cast<std::uint32_t>(voice);
+        settings.VisualIndicator = 0;
+        return settings;
+    }
+    // Plays `song` to its end; the frames of its clicks from the first.
+    std::vector<std::int64_t> Play(const Song& song, Configuration::ConfigurationData settings)
+    {
+        metronome.SetSong(&song);
+        EXPECT_EQ(metronome.Start(handler, settings), Core::Metronome::Playing);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (timer.IsRunning() && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        EXPECT_FALSE(timer.IsRunning()) << "the song does not end by itself";
+        timer.Join();
+        std::vector<std::int64_t> frames = engine.Frames();
+        for (std::int64_t& frame : frames)
+            frame -= engine.clicks.front().frame;
+        return frames;
+    }
+
+    RunningFrameClock clock;
+    Core::Timer timer{&clock};
+    Core::Metronome metronome{timer};
+    Tests::RecordingSoundEngine engine;
+    Tests::RecordingHandler handler;
+};
+
+TEST_F(SongTest, EveryClickOfFourSectionsFallsOnItsFrameOfTheTempoCurve)
+{
+    const Song song = FourSections();
+    const Expected expected = Beats(song);
+    const std::vector<std::int64_t> frames = Play(song, Settings());
+    ASSERT_EQ(frames.size(), expected.frames.size());
+    EXPECT_EQ(frames, expected.frames);
+    const std::vector<std::int32_t> sounds = engine.Sounds();
+    EXPECT_EQ(sounds, expected.sounds);
+    // 7/8 grouped 2+2+3: the accent, then a normal beat opening each later group.
+    const std::vector<std::int32_t> verse(sounds.begin() + 40, sounds.begin() + 47);
+    EXPECT_EQ(verse, (std::vector<std::int32_t>{100, 102, 101, 102, 101, 102, 102}));
+    // Each bar is reported as it begins, with the tempo heard there; the run ends by itself.
+    EXPECT_EQ(std::count(handler.log.begin(), handler.log.end(), "event 32 120"), 1);
+    EXPECT_EQ(std::count(handler.log.begin(), handler.log.end(), "event 32 210"), 1);
+    EXPECT_EQ(handler.log.back(), "stopped 120");
+    const auto heard = metronome.SongHeard();
+    EXPECT_EQ(heard.section, 3);
+    EXPECT_EQ(heard.bar, 0);
+}
+
+TEST_F(SongTest, SubdivisionsAccentsAndMutedBarsFollowTheCurveToo)
+{
+    Song song;
+    song.sections = {Section("ramp", 4, {3}, 90, 150)};
+    SongSection& ramp = song.sections[0];
+    ramp.subdivision = 2;
+    ramp.accents = {BeatLevel::Accent, BeatLevel::Silent, BeatLevel::Soft};
+    ramp.playBars = 1;
+    ramp.muteBars = 1;
+    ramp.volume = 50;
+    auto settings = Settings();
+    settings.Volume[0] = 100;
+    settings.GlobalVolume = 100;
+    const std::vector<std::int64_t> frames = Play(song, settings);
+
+    // Bars 0 and 2 play; in them, every half beat but the silent beat's own click.
+    std::vector<std::int64_t> expected;
+    for (int bar : {0, 2}) {
+        for (int half = 0; half < 6; ++half) {
+            if (half == 2)
+                continue;
+            const long double at = CurveSeconds(90, 150, 12, bar * 3 + half / 2.0L);
+            expected.push_back(std::llround(at * Rate));
+        }
+    }
+    for (std::int64_t& frame : expected)
+        frame -= expected.front();
+    EXPECT_EQ(frames, expected);
+    EXPECT_EQ(engine.clicks.front().volume, 50) << "the section's volume scales the voice's";
+}
+
+TEST(SongTiming, TheClosedFormIsTheIntegralOfTheTempoCurve)
+{
+    struct Case {
+        double tempo, endTempo;
+        int bars;
+        std::vector<std::int32_t> groups;
+        bool compound;
+    };
+    for (const Case& c : {Case{120, 100, 8, {4}, false}, Case{60, 240, 3, {2, 2, 3}, false},
+                          Case{80, 40, 2, {6}, true}, Case{100, 100, 5, {4}, false}}) {
+        SongSection section = Section("", c.bars, c.groups, c.tempo, c.endTempo);
+        section.compound = c.compound;
+        const double beats = static_cast<double>(c.bars) * section.BeatsPerBar();
+        // Simpson's rule over 60000 / T(u) ms per tempo beat, in meter beats.
+        const double perTempoBeat = c.compound ? 3 : 1;
+        const int steps = 20000;
+        double sum = 0;
+        for (int i = 0; i <= steps; ++i) {
+            const double u = beats * i / steps;
+            const double f = 60000.0 / perTempoBeat / Core::SongTimerStrategy::TempoAt(section, u);
+            sum += f * (i == 0 || i == steps ? 1 : (i % 2 ? 4 : 2));
+        }
+        const double integral = sum * beats / steps / 3;
+        EXPECT_NEAR(Core::SongTimerStrategy::OffsetMs(section, beats), integral, 1e-6);
+        EXPECT_DOUBLE_EQ(Core::SongTimerStrategy::TempoAt(section, beats), c.endTempo);
+    }
+}
+
+}  // namespace
