@@ -9,6 +9,7 @@
 #include "Configuration/Song.h"
 #include "Core/Metronome.h"
 #include "Core/SongTimerStrategy.h"
+#include "Core/TempoMap.h"
 #include "Core/Timer.h"
 #include "EngineFakes.h"
 
@@ -218,6 +219,74 @@ TEST(SongTiming, TheClosedFormIsTheIntegralOfTheTempoCurve)
         EXPECT_NEAR(Core::SongTimerStrategy::OffsetMs(section, beats), integral, 1e-6);
         EXPECT_DOUBLE_EQ(Core::SongTimerStrategy::TempoAt(section, beats), c.endTempo);
     }
+}
+
+}  // namespace
+
+namespace {
+
+using Kind = Core::TempoMap::Note::Kind;
+
+TEST(TempoMap, LinesBecomeSectionsAndWhatDoesNotFitIsNoted)
+{
+    const char* text = "# a song\n"
+                       "intro:  2 120          # steady\n"
+                       "        8 4/4 120-100 Xx.x 0.5\n"
+                       "\n"
+                       "verse:  2 7/8 120 X.x.x..\n"
+                       "        1 4/4 90,92,94,96\n"
+                       "        4 4/4 120 Xx\n"
+                       "        nonsense here\n"
+                       "        1 4/8 250 x 2\n";
+    Song song;
+    const std::vector<Core::TempoMap::Note> notes = Core::TempoMap::Read(text, song);
+    EXPECT_EQ(notes, (std::vector<Core::TempoMap::Note>{{6, Kind::BeatTempos},
+                                                         {7, Kind::PatternLength},
+                                                         {8, Kind::Unreadable},
+                                                         {9, Kind::PatternLength},
+                                                         {9, Kind::VolumeAboveFull},
+                                                         {9, Kind::TempoOutOfRange}}));
+    ASSERT_EQ(song.sections.size(), 6u);
+    EXPECT_EQ(song.sections[0].label, "intro");
+    EXPECT_EQ(song.sections[0].bars, 2);
+    EXPECT_EQ(song.sections[1].endTempo, 100);
+    EXPECT_EQ(song.sections[1].volume, 50);
+    EXPECT_EQ(song.sections[1].Level(2), BeatLevel::Silent);
+    // The tempo counts quarter notes: 7/8 at 120 is 240 eighths a minute.
+    EXPECT_EQ(song.sections[2].unit, 8);
+    EXPECT_EQ(song.sections[2].tempo, 240);
+    EXPECT_EQ(song.sections[2].BeatsPerBar(), 7);
+    EXPECT_EQ(song.sections[3].tempo, 90);
+    EXPECT_EQ(song.sections[5].tempo, 400);
+
+    // Written and read again, the song is the same (its accents written out beat by beat).
+    Song again;
+    EXPECT_TRUE(Core::TempoMap::Read(Core::TempoMap::Write(song), again).empty());
+    for (Song* each : {&song, &again})
+        for (SongSection& section : each->sections)
+            for (int beat = 0; beat < section.BeatsPerBar(); ++beat)
+                section.accents.resize(beat + 1, section.Level(beat));
+    EXPECT_EQ(again.sections, song.sections);
+}
+
+TEST(TempoMap, MutedBarsAreWrittenAsSilentLinesOnTheSameCurve)
+{
+    SongSection section = Section("gap", 4, {2, 2, 3}, 140, 210);
+    section.unit = 8;
+    section.subdivision = 2;
+    section.accents = {BeatLevel::Accent, BeatLevel::Soft, BeatLevel::Normal, BeatLevel::Soft,
+                       BeatLevel::Normal, BeatLevel::Soft, BeatLevel::Soft};
+    section.playBars = 1;
+    section.muteBars = 2;
+    Song song;
+    song.sections = {section, Section("", SongSection::Endless, {4}, 100, 100)};
+    std::vector<Core::TempoMap::Note> notes;
+    EXPECT_EQ(Core::TempoMap::Write(song, &notes), "gap: 1 7/8 70-78.75\n"
+                                                   "2 7/8 78.75-96.25 .......\n"
+                                                   "1 7/8 96.25-105\n"
+                                                   "1 4/4 100\n");
+    EXPECT_EQ(notes, (std::vector<Core::TempoMap::Note>{
+                         {1, Kind::Groups}, {1, Kind::Subdivisions}, {2, Kind::Endless}}));
 }
 
 }  // namespace
