@@ -87,6 +87,8 @@ bool Accents(std::string_view text, SongSection& section)
     return true;
 }
 
+std::string OneLine(std::string_view text);
+
 // One "section = ..." line's fields; false for anything it does not know or cannot read.
 bool ReadSection(std::string_view text, SongSection& section)
 {
@@ -102,7 +104,7 @@ bool ReadSection(std::string_view text, SongSection& section)
         const std::string_view key = text.substr(0, equals);
         text.remove_prefix(equals + 1);
         if (key == "label") {
-            section.label = std::string(text);  // the rest of the line
+            section.label = OneLine(text);  // the rest of the line
             break;
         }
         const std::size_t space = text.find(' ');
@@ -136,20 +138,20 @@ bool ReadSection(std::string_view text, SongSection& section)
     return true;
 }
 
+// The shortest text that reads back as the same number.
 std::string Decimal(double value)
 {
     char text[32];
-    std::snprintf(text, sizeof text, "%.6g", value);
-    return text;
+    const auto result = std::to_chars(text, text + sizeof text, value);
+    return std::string(text, result.ptr);
 }
 
-std::string OneLine(const std::string& text)
+// A name or label as one line of the file: line breaks become spaces (as they do when read).
+std::string OneLine(std::string_view text)
 {
     std::string out;
     for (const char c : text)
         out += (c == '\n' || c == '\r') ? ' ' : c;
-    while (!out.empty() && out.back() == ' ')
-        out.pop_back();
     return out;
 }
 
@@ -201,7 +203,7 @@ std::vector<SongFile::Damage> SongFile::Read(std::string_view text, std::vector<
                 spoilt = true;
                 damaged.push_back({"", number});
             } else {
-                songs.back().name = std::string(name);
+                songs.back().name = OneLine(name);
             }
             continue;
         }

@@ -156,16 +156,12 @@ bool ReadLine(std::string_view line, std::int32_t number, SongSection& section, 
     return true;
 }
 
+// The shortest text that reads back as the same number.
 std::string Decimal(double value)
 {
     char text[32];
-    std::snprintf(text, sizeof text, "%.4f", value);
-    std::string out(text);
-    while (!out.empty() && out.back() == '0')
-        out.pop_back();
-    if (!out.empty() && out.back() == '.')
-        out.pop_back();
-    return out;
+    const auto result = std::to_chars(text, text + sizeof text, value);
+    return std::string(text, result.ptr);
 }
 
 std::string Label(const std::string& label)
