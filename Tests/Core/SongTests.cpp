@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <thread>
@@ -36,6 +37,51 @@ public:
     std::int64_t FrameOf(std::int64_t due) override { return due; }
     Core::Moment HeardAt(std::int64_t) override { return Core::Moment(); }
     bool RealTime() override { return false; }
+
+private:
+    std::int64_t _frame = 1000;  // the worker's alone
+};
+
+// The same frame counter, held at a frame the test chooses: the worker parks there (waiting on
+// its wake event, so that a pause or a stop ends it) until the test moves the gate on.
+class GatedFrameClock final : public Core::Timer::IClock {
+public:
+    std::int64_t Now() override { return ++_frame; }
+    double Frequency() override { return Rate; }
+    void Wait(Platform::AutoResetEvent& event, int milliseconds) override
+    {
+        _frame += static_cast<std::int64_t>(milliseconds * Rate / 1000);
+        while (_frame >= gate.load()) {
+            parked.store(true);
+            if (event.Wait(1))
+                return;
+        }
+        event.Wait(0);
+    }
+    void SleepUntil(std::int64_t deadline) override { _frame = std::max(_frame, deadline); }
+    std::int64_t FrameOf(std::int64_t due) override { return due; }
+    Core::Moment HeardAt(std::int64_t) override { return Core::Moment(); }
+    bool RealTime() override { return false; }
+
+    // While no worker runs: time passes.
+    void Skip(std::int64_t frames) { _frame += frames; }
+    // Lets the worker run up to `frame`.
+    void Open(std::int64_t frame)
+    {
+        parked.store(false);
+        gate.store(frame);
+    }
+    // Waits until the worker parks at the gate.
+    void WaitParked()
+    {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (!parked.load() && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        ASSERT_TRUE(parked.load()) << "the timer's worker hangs";
+    }
+
+    std::atomic<std::int64_t> gate{0};
+    std::atomic<bool> parked{false};
 
 private:
     std::int64_t _frame = 1000;  // the worker's alone
@@ -191,6 +237,49 @@ TEST_F(SongTest, SubdivisionsAccentsAndMutedBarsFollowTheCurveToo)
         frame -= expected.front();
     EXPECT_EQ(frames, expected);
     EXPECT_EQ(engine.clicks.front().volume, 50) << "the section's volume scales the voice's";
+}
+
+TEST(SongPause, AResumedRampGoesOnWithTheSpacingOfItsCurve)
+{
+    GatedFrameClock clock;
+    Core::Timer timer{&clock};
+    Core::Metronome metronome{timer};
+    Tests::RecordingSoundEngine engine;
+    Tests::RecordingHandler handler;
+    metronome.UseStandIns({&engine});
+    Song song;
+    song.sections = {Section("ramp", 4, {4}, 90, 150), Section("on", SongSection::Endless, {4}, 150, 150)};
+    Configuration::ConfigurationData settings;
+    settings.SoundEngineType = 1;
+    settings.VisualIndicator = 0;
+    metronome.SetSong(&song);
+    clock.Open(1000 + 5 * 48000);  // into the ramp's third bar
+    ASSERT_EQ(metronome.Start(handler, settings), Core::Metronome::Playing);
+    clock.WaitParked();
+    metronome.TogglePause();
+    clock.Skip(60 * 48000);
+    const std::size_t beforePause = engine.clicks.size();
+    clock.Open(1000 + 75 * 48000);
+    metronome.TogglePause();
+    clock.WaitParked();
+    metronome.Stop();
+
+    // Beat k of the song lies at ms(k) from its first; the run after the pause keeps the spacing.
+    const auto ms = [&](std::size_t k) {
+        const double beat = static_cast<double>(k);
+        return beat < 16 ? Core::SongTimerStrategy::OffsetMs(song.sections[0], beat)
+                         : Core::SongTimerStrategy::OffsetMs(song.sections[0], 16) +
+                               Core::SongTimerStrategy::OffsetMs(song.sections[1], beat - 16);
+    };
+    const std::vector<std::int64_t> frames = engine.Frames();
+    ASSERT_GT(beforePause, 3u);
+    ASSERT_GT(frames.size(), beforePause + 12);
+    EXPECT_GT(frames[beforePause] - frames[beforePause - 1], 50 * 48000) << "the pause lasted";
+    for (std::size_t k = 0; k < frames.size(); ++k) {
+        const std::size_t from = k < beforePause ? 0 : beforePause;
+        const double origin = static_cast<double>(frames[from]) - ms(from) * Rate / 1000;
+        EXPECT_EQ(frames[k], std::llround(origin + ms(k) * Rate / 1000)) << "click " << k;
+    }
 }
 
 TEST(SongTiming, TheClosedFormIsTheIntegralOfTheTempoCurve)
