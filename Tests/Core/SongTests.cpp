@@ -8,6 +8,7 @@
 
 #include "Configuration/ConfigurationData.h"
 #include "Configuration/Song.h"
+#include "Core/CountIn.h"
 #include "Core/Metronome.h"
 #include "Core/SongTimerStrategy.h"
 #include "Core/TempoMap.h"
@@ -206,6 +207,24 @@ TEST_F(SongTest, EveryClickOfFourSectionsFallsOnItsFrameOfTheTempoCurve)
     const auto heard = metronome.SongHeard();
     EXPECT_EQ(heard.section, 3);
     EXPECT_EQ(heard.bar, 0);
+}
+
+TEST_F(SongTest, TheCountInPlaysOnceBeforeTheSongOnItsFirstTempo)
+{
+    Core::CountIn countIn;
+    countIn.length = Core::CountIn::Length::Bars;
+    metronome.SetCountIn(countIn);
+    const Song song = FourSections();
+    const Expected expected = Beats(song);
+    std::vector<std::int64_t> frames = Play(song, Settings());
+    ASSERT_EQ(frames.size(), expected.frames.size() + 4);
+    // Four beats at 96 bpm (30000 frames), the song's first click one beat after the last.
+    EXPECT_EQ(std::vector<std::int64_t>(frames.begin(), frames.begin() + 5),
+              (std::vector<std::int64_t>{0, 30000, 60000, 90000, 120000}));
+    frames.erase(frames.begin(), frames.begin() + 4);
+    for (std::int64_t& frame : frames)
+        frame -= 120000;
+    EXPECT_EQ(frames, expected.frames);
 }
 
 TEST_F(SongTest, SubdivisionsAccentsAndMutedBarsFollowTheCurveToo)
