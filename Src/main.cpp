@@ -9,6 +9,7 @@
 #include "Configuration/IConfiguration.h"
 #include "Core/ClickTrackExport.h"
 #include "Core/Metronome.h"
+#include "Core/SongMidiFile.h"
 #include "Core/TempoMap.h"
 #include "Core/OutputSettings.h"
 #include "GUI/ApplicationWindow.h"
@@ -80,6 +81,16 @@ static int ExportFromCommandLine(const GUI::CommandLine& line)
     Configuration::Song song;
     if (line.tempoMap && !ReadTempoMap(*line.tempoMap, song))
         return 1;
+    if (line.tempoMap && line.exportFile->size() > 4 &&
+        line.exportFile->compare(line.exportFile->size() - 4, 4, ".mid") == 0) {
+        // The song's grid for a sequencer: its tempo map and a note a beat.
+        if (!Platform::File::ReplaceWhole(*line.exportFile, Core::SongMidiFile::Write(song))) {
+            std::fprintf(stderr, "ticova: the MIDI file could not be written to %s\n", line.exportFile->c_str());
+            return 1;
+        }
+        std::printf("%s: the song's tempo map and beats written as a MIDI file\n", line.exportFile->c_str());
+        return 0;
+    }
     Platform::MidiOut::LoadSoundFontInBackground(extraSettings.Text("soundfont.path"));
     // A song ends by itself; its length is its own.
     const Core::ClickTrackExport::Length length{

@@ -11,6 +11,7 @@
 #include "Core/CountIn.h"
 #include "Core/Metronome.h"
 #include "Core/SongTimerStrategy.h"
+#include "Core/SongMidiFile.h"
 #include "Core/TempoMap.h"
 #include "Core/Timer.h"
 #include "EngineFakes.h"
@@ -395,6 +396,37 @@ TEST(TempoMap, MutedBarsAreWrittenAsSilentLinesOnTheSameCurve)
                                                    "1 4/4 100\n");
     EXPECT_EQ(notes, (std::vector<Core::TempoMap::Note>{
                          {1, Kind::Groups}, {1, Kind::Subdivisions}, {2, Kind::Endless}}));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(SongMidiFile, ASequencerReadsEveryBeatAtItsTimeOnTheCurveAndEverySectionsMeter)
+{
+    Song song = FourSections();
+    song.sections[1].playBars = 3;  // bars 4 and 8 of the ramp are muted
+    song.sections[1].muteBars = 1;
+    song.sections[3].volume = 50;
+    const std::string file = Core::SongMidiFile::Write(song);
+    Core::SongMidiFile::Contents contents;
+    ASSERT_TRUE(Core::SongMidiFile::Read(file, contents));
+    const Expected expected = Beats(song);
+    ASSERT_EQ(contents.notes.size(), expected.frames.size());
+    double worst = 0;
+    for (std::size_t n = 0; n < contents.notes.size(); ++n)
+        worst = std::max(worst, std::fabs(contents.notes[n].seconds * Rate - static_cast<double>(expected.frames[n])));
+    EXPECT_LE(worst, 0.5 + 2e-6 * Rate) << "each beat within a rounding and a microsecond";
+    EXPECT_EQ(contents.notes.front().note, 76);
+    EXPECT_EQ(contents.notes.back().velocity, 50);
+    ASSERT_EQ(contents.meters.size(), 4u);
+    EXPECT_EQ(contents.meters[2].beats, 7);
+    EXPECT_EQ(contents.meters[2].unit, 8);
+    EXPECT_EQ(contents.meters[3].tick, (2 * 4 + 8 * 4) * 960 + 7 * 480);
+    EXPECT_EQ(contents.markers, (std::vector<std::string>{"intro", "bridge", "verse", "turn"}));
+    // Cut short anywhere, a file is read as far as it goes.
+    for (std::size_t size : {std::size_t{0}, std::size_t{13}, file.size() / 2, file.size() - 1})
+        EXPECT_FALSE(Core::SongMidiFile::Read(std::string_view(file).substr(0, size), contents)) << size;
 }
 
 }  // namespace

@@ -149,7 +149,8 @@ std::string CommandLine::Usage()
            "                         with --bpm and --preset applied first.\n"
            "  --bars N               ... N bars long (with --export).\n"
            "  --minutes M            ... M minutes long (with --export).\n"
-           "  --tempo-map MAP        ... the song of the tempo-map file MAP, whole (with --export).\n"
+           "  --tempo-map MAP        ... the song of the tempo-map file MAP, whole (with --export);\n"
+           "                         to FILE.mid: its tempo map and beats as a MIDI file.\n"
            "\n"
            "With a copy of Ticova already running, --bpm, --preset and --start are carried out\n"
            "by that copy, which comes to the front.\n";
