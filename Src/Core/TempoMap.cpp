@@ -247,8 +247,8 @@ std::string TempoMap::Write(const Configuration::Song& original, std::vector<Not
             std::int32_t run = 1;
             while (bar + run < bars && section.Muted(bar + run) == muted)
                 ++run;
-            if (bar == 0 && !section.label.empty())
-                text += Label(section.label) + ": ";
+            if (const std::string label = Label(section.label); bar == 0 && !label.empty())
+                text += label + ": ";
             text += std::to_string(run) + ' ' + std::to_string(beats) + '/' + std::to_string(section.unit) + ' ';
             const double from = SongTimerStrategy::TempoAt(section, static_cast<double>(bar) * beats) * toQuarters;
             const double to = SongTimerStrategy::TempoAt(section, static_cast<double>(bar + run) * beats) * toQuarters;

@@ -396,6 +396,10 @@ TEST(TempoMap, MutedBarsAreWrittenAsSilentLinesOnTheSameCurve)
                                                    "1 4/4 100\n");
     EXPECT_EQ(notes, (std::vector<Core::TempoMap::Note>{
                          {1, Kind::Groups}, {1, Kind::Subdivisions}, {2, Kind::Endless}}));
+    // A label of nothing a line can hold is left out, not written as a line that cannot be read.
+    song.sections.resize(1);
+    song.sections[0].label = ":#";
+    EXPECT_EQ(Core::TempoMap::Write(song).substr(0, 8), "1 7/8 70");
 }
 
 }  // namespace
