@@ -10,6 +10,8 @@
 #include "Configuration/IConfiguration.h"
 #include "Core/ClickTrackExport.h"
 #include "Core/Metronome.h"
+#include "Core/SongMidiFile.h"
+#include "Core/TempoMap.h"
 #include "Core/OutputSettings.h"
 #include "GUI/ApplicationWindow.h"
 #include "GUI/LanguageDialog.h"
@@ -25,6 +27,7 @@
 #include "GUI/VisualBeatIndicator.h"
 #include "Platform/AudioOutput.h"
 #include "Platform/Console.h"
+#include "Platform/File.h"
 #include "Platform/MidiOut.h"
 #include "Platform/ProgramFolder.h"
 #include "Platform/Text.h"
@@ -41,6 +44,23 @@ static void LoadResources()
 static void SoundLibraryMessage(const char* message)
 {
     System::Log().Write(System::Debug, "%s", message);
+}
+
+// The song of a tempo-map file; what it cannot hold is told on the terminal.
+static bool ReadTempoMap(const std::string& path, Configuration::Song& song)
+{
+    std::string text;
+    if (!Platform::File::ReadAll(path, text, Core::TempoMap::MaxText + 1) || text.size() > Core::TempoMap::MaxText) {
+        std::fprintf(stderr, "ticova: the tempo map %s could not be read\n", path.c_str());
+        return false;
+    }
+    for (const Core::TempoMap::Note& note : Core::TempoMap::Read(text, song))
+        std::fprintf(stderr, "ticova: %s: %s\n", path.c_str(), Core::TempoMap::Describe(note).c_str());
+    if (song.sections.empty()) {
+        std::fprintf(stderr, "ticova: the tempo map %s holds no section to play\n", path.c_str());
+        return false;
+    }
+    return true;
 }
 
 // Writes the click track the command line asks for, with the saved settings (and the preset and
@@ -61,12 +81,27 @@ static int ExportFromCommandLine(const GUI::CommandLine& line)
     Configuration::ConfigurationData settings = configuration.GetCurrentSettings();
     if (line.bpm)
         settings.Bpm = static_cast<std::uint32_t>(*line.bpm);
+    Configuration::Song song;
+    if (line.tempoMap && !ReadTempoMap(*line.tempoMap, song))
+        return 1;
+    if (line.tempoMap && line.exportFile->size() > 4 &&
+        line.exportFile->compare(line.exportFile->size() - 4, 4, ".mid") == 0) {
+        // The song's grid for a sequencer: its tempo map and a note a beat.
+        if (!Platform::File::ReplaceWhole(*line.exportFile, Core::SongMidiFile::Write(song))) {
+            std::fprintf(stderr, "ticova: the MIDI file could not be written to %s\n", line.exportFile->c_str());
+            return 1;
+        }
+        std::printf("%s: the song's tempo map and beats written as a MIDI file\n", line.exportFile->c_str());
+        return 0;
+    }
     Platform::MidiOut::LoadSoundFontInBackground(extraSettings.Text("soundfont.path"));
+    // A song ends by itself; its length is its own.
     const Core::ClickTrackExport::Length length{
-        line.bars ? Core::ClickTrackExport::Unit::Bars : Core::ClickTrackExport::Unit::Minutes,
-        line.bars ? *line.bars : *line.minutes};
-    const Core::ClickTrackExport::Result result = Core::ClickTrackExport::Run(settings, *line.exportFile, length, {},
-                                                                              Core::CountIn::Read(extraSettings));
+        line.bars || line.tempoMap ? Core::ClickTrackExport::Unit::Bars : Core::ClickTrackExport::Unit::Minutes,
+        line.tempoMap ? 1 : line.bars ? *line.bars : *line.minutes};
+    const Core::ClickTrackExport::Result result =
+        Core::ClickTrackExport::Run(settings, *line.exportFile, length, {}, Core::CountIn::Read(extraSettings),
+                                    line.tempoMap ? &song : nullptr);
     if (!result.written) {
         std::fprintf(stderr, "ticova: the click track could not be written to %s: %s\n", line.exportFile->c_str(),
                      result.error.c_str());

@@ -54,7 +54,8 @@ std::int64_t ClickTrackExport::Frames(const Length& length, double bpm, double b
 
 ClickTrackExport::Result ClickTrackExport::Run(const Configuration::ConfigurationData& original,
                                                const std::string& path, const Length& length,
-                                               const Progress& progress, const CountIn& countIn)
+                                               const Progress& progress, const CountIn& countIn,
+                                               const Configuration::Song* song)
 {
     Result result;
     if (!Acceptable(length)) {
@@ -93,6 +94,7 @@ ClickTrackExport::Result ClickTrackExport::Run(const Configuration::Configuratio
         // after a failed start has its commands taken here, and none is taken by two threads.
         output.SetRenderer(std::this_thread::get_id());
         metronome.SetCountIn(countIn);
+        metronome.SetSong(song);
         const std::int32_t code = metronome.Start(events, settings);
         // The count-in plays on the run's own ticks from frame 0; the run follows on its grid.
         const std::int64_t runStart = std::llround(metronome.CountInLength().count() * Rate / 1000.0);
@@ -102,7 +104,7 @@ ClickTrackExport::Result ClickTrackExport::Run(const Configuration::Configuratio
             result.error = "the metronome could not start (code " + std::to_string(code) + ")";
         } else {
             // A speed-trainer run ends by itself; its length caps it only when given in minutes.
-            const bool trainer = settings.SpeedTrainer != 0 && settings.SpeedTrainer != 5;
+            const bool trainer = song != nullptr || (settings.SpeedTrainer != 0 && settings.SpeedTrainer != 5);
             const double bpm = SettingsRange::Bpm(settings);
             const std::int64_t end =
                 runStart + (trainer ? (length.unit == Unit::Minutes ? Frames(length, bpm, 1)

@@ -8,6 +8,7 @@
 
 namespace Configuration {
 class ConfigurationData;
+struct Song;
 }
 
 namespace Core {
@@ -56,8 +57,11 @@ public:
     // cancel or a failure is removed.
     // `countIn`: played before the run, on its grid, as Start plays it (the length counts from
     // the run's first click).
+    // `song`: played instead of the settings' beat (their sounds and volumes); a song that ends
+    // is written whole, as a speed-trainer run.
     static Result Run(const Configuration::ConfigurationData& settings, const std::string& path, const Length& length,
-                      const Progress& progress = {}, const CountIn& countIn = {});
+                      const Progress& progress = {}, const CountIn& countIn = {},
+                      const Configuration::Song* song = nullptr);
 };
 
 }  // namespace Core

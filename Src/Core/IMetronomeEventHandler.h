@@ -16,6 +16,8 @@ public:
     static constexpr std::int32_t SubStep = 8;
     // The bars a run was limited to are played; the run ends as the trainer's does.
     static constexpr std::int32_t BarsPlayed = 16;
+    // A bar of a song begins (tempo: as heard there); Metronome::SongHeard says where.
+    static constexpr std::int32_t SongBar = 32;
 
     virtual ~IMetronomeEventHandler() = default;
     // On the user-interface thread, inside Start, before the first tick.

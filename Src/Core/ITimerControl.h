@@ -15,6 +15,10 @@ public:
     virtual bool IsRunning() const = 0;
     // The tick being delivered (valid inside the tick): where its clicks go, when it is heard.
     virtual TickTime CurrentTick() const = 0;
+    // From inside the tick: the next tick falls at `next` from the run's origin, this one being
+    // at `current` (the first such call after a start fixes the origin, so a resumed run keeps
+    // its spacing). For runs whose ticks are not evenly spaced; each call places one tick.
+    virtual void PlaceNextTick(Interval /*current*/, Interval /*next*/) {}
 };
 
 }  // namespace Core

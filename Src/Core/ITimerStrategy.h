@@ -21,6 +21,7 @@ public:
     static constexpr std::int32_t WarmdownStarted = 0x04;  // always with TempoChanged
     static constexpr std::int32_t SubStep = 0x08;
     // 0x10 is the beat strategy's own event (IMetronomeEventHandler::BarsPlayed), never OnTick's.
+    static constexpr std::int32_t SongBar = 0x20;  // a song's bar begins: its place and tempo are heard
     static constexpr std::int32_t EventBits = 0xFF;
 
     virtual ~ITimerStrategy() = default;
@@ -37,6 +38,10 @@ public:
     // Timer ticks in one beat at the tempo the run starts with (after Initialise): the count-in
     // plays one click every so many ticks, on the run's own grid.
     virtual std::int32_t TimerTicksPerBeat() = 0;
+    // For a run whose ticks are not evenly spaced (a song's ramps and changing meters), after
+    // OnTick: where the tick just delivered and the next one fall, exactly, from a fixed origin
+    // of the run. The timer places the next tick there. False: the even grid of GetInterval.
+    virtual bool PlaceTick(Interval& /*current*/, Interval& /*next*/) { return false; }
 };
 
 }  // namespace Core

@@ -16,6 +16,8 @@
 #include "Core/PercussionTable.h"
 #include "Core/SettingsRange.h"
 #include "Core/SimpleBeatMetronomeStrategy.h"
+#include "Core/SongMetronomeStrategy.h"
+#include "Core/SongTimerStrategy.h"
 #include "Core/SoundEngines.h"
 #include "Core/SpeedTrainerTimerStrategy.h"
 #include "Core/StandardTimerStrategy.h"
@@ -50,6 +52,8 @@ struct Strategies {
     SpeedTrainerTimerStrategy speedTrainer;
     StepSequencerTimerStrategy stepSequencer;
     TrainerCurves curves;
+    SongTimerStrategy songTiming;
+    SongMetronomeStrategy song{songTiming};
 };
 
 Strategies& TheStrategies(int index)
@@ -246,7 +250,14 @@ std::int32_t Metronome::Prepare(int index, IMetronomeEventHandler& handler, Conf
     Strategies& objects = TheStrategies(index);
     Run& run = _runs[index];
 
-    MetronomeStrategy* strategy = BeatStrategyFor(objects, settings.BeatType);
+    // A song is taken by the next start only: a run that goes on from another plays settings.
+    const bool song = !continuing && _song.has_value();
+    if (song)
+        objects.songTiming.SetSong(*_song);
+    if (!continuing)
+        _song.reset();
+
+    MetronomeStrategy* strategy = song ? &objects.song : BeatStrategyFor(objects, settings.BeatType);
     if (strategy == nullptr)
         return BadBeatType;
     run.strategy = strategy;
@@ -290,7 +301,7 @@ std::int32_t Metronome::Prepare(int index, IMetronomeEventHandler& handler, Conf
 
     std::int32_t secondary = 0;
     bool compound = false;
-    if (settings.BeatType == 2) {
+    if (settings.BeatType == 2 && !song) {
         if (const std::int32_t code = CustomText::ValidatePlayablePattern(settings.CustomPattern))
             return Fail(index, code);
     }
@@ -299,7 +310,7 @@ std::int32_t Metronome::Prepare(int index, IMetronomeEventHandler& handler, Conf
     if (secondary != 0)
         settings.TicksPerBeat *= secondary;
 
-    ITimerStrategy* timing = TimerStrategyFor(objects, settings.SpeedTrainer);
+    ITimerStrategy* timing = song ? &objects.songTiming : TimerStrategyFor(objects, settings.SpeedTrainer);
     if (timing == nullptr)
         return Fail(index, NoTimerStrategy);
     strategy->SetTimerStrategy(timing);
@@ -309,7 +320,7 @@ std::int32_t Metronome::Prepare(int index, IMetronomeEventHandler& handler, Conf
     run.barBeats = compound ? beatsPerBar / 3.0 : beatsPerBar;
     if (compound)
         beatsPerBar = (beatsPerBar + 2) / 3;
-    if (settings.SpeedTrainer != 0) {
+    if (settings.SpeedTrainer != 0 && !song) {
         settings.TrainerCurve = &SelectTrainerCurve(settings, objects.curves);
         if (settings.DurationsInBars != 0)
             settings.TrainerBeatsPerBar = beatsPerBar;
@@ -454,6 +465,25 @@ void Metronome::SetTempo(std::int32_t bpm)
     // A run that took over meanwhile keeps its own tempo: the grid goes on at its interval.
     if (const Run& now = Current(); &now != &run)
         _timer.SetInterval(now.strategy->GetTimerStrategy()->GetInterval());
+}
+
+void Metronome::SetSong(const Configuration::Song* song)
+{
+    if (song != nullptr)
+        _song = *song;
+    else
+        _song.reset();
+}
+
+SongTimerStrategy::Heard Metronome::SongHeard() const noexcept
+{
+    return TheStrategies(static_cast<int>(_state.load(std::memory_order_acquire) & 1)).songTiming.Now();
+}
+
+bool Metronome::PlaysSong() const noexcept
+{
+    const int index = static_cast<int>(_state.load(std::memory_order_acquire) & 1);
+    return _runs[index].strategy == &TheStrategies(index).song;
 }
 
 void Metronome::SetMuted(bool muted)

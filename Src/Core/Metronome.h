@@ -2,10 +2,14 @@
 
 #include <atomic>
 #include <cstdint>
+#include <optional>
+
+#include "Configuration/Song.h"
 
 #include "Core/CountIn.h"
 #include "Core/IBarLineSuccessor.h"
 #include "Core/IMetronome.h"
+#include "Core/SongTimerStrategy.h"
 #include "Core/Timer.h"
 
 namespace Core {
@@ -67,6 +71,13 @@ public:
     std::int32_t Continue(IMetronomeEventHandler& handler, Configuration::ConfigurationData& settings, ChangeAt at,
                           std::int32_t tag) override;
     void CancelContinuation() override;
+    // Plays `song` (copied; null: none) at the next start instead of the settings' beat and
+    // speed trainer: the settings give the sounds, volumes, the indicator and the subdivisions
+    // its sections take from them. Taken by the next start only.
+    void SetSong(const Configuration::Song* song);
+    // Whether the last start played a song, and where in it the listener is (any thread).
+    bool PlaysSong() const noexcept;
+    SongTimerStrategy::Heard SongHeard() const noexcept;
 
     // The visual beat indicator the GUI installs (null: none, beats are shown nowhere). Takes
     // effect at the next start.
@@ -147,6 +158,7 @@ private:
     IBeatFlash* _flash = nullptr;
     bool _muted = false;
     std::int32_t _barLimit = 0;
+    std::optional<Configuration::Song> _song;
     OutputClock* _outputClock = nullptr;
     StandIns _standIns;
     // Paused by TogglePause: the timer stands, the output stays open. User-interface thread only.

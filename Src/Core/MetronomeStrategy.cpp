@@ -72,7 +72,10 @@ bool MetronomeStrategy::PlayVoice(std::int32_t voice) noexcept
 {
     if (voice < 0 || voice >= NumVoices || _muted.load(std::memory_order_relaxed))
         return true;
-    return _engine->PlaySoundAt(_volumes[voice].load(std::memory_order_relaxed), _sounds[voice], _tick.frame);
+    std::int32_t volume = _volumes[voice].load(std::memory_order_relaxed);
+    if (_volumeScale != 100)
+        volume = volume * _volumeScale / 100;
+    return _engine->PlaySoundAt(volume, _sounds[voice], _tick.frame);
 }
 
 void MetronomeStrategy::OnTimer()
@@ -91,6 +94,8 @@ void MetronomeStrategy::OnTimer()
     // A stop made meanwhile (from the user-interface thread) ends the tick here.
     if (!_timer->IsRunning())
         return;
+    if (Interval current, next; _timerStrategy->PlaceTick(current, next))
+        _timer->PlaceNextTick(current, next);
 
     // The trainer's beep sounds with a beat click: on this tick when it plays one, else with
     // the next one (a stage counted in minutes can end between beats).
@@ -140,6 +145,8 @@ void MetronomeStrategy::OnTimer()
         }
     }
 
+    if (result & ITimerStrategy::SongBar)
+        tempo = _timerStrategy->GetTempo();
     if ((result & ITimerStrategy::EventBits) != 0 && _handler != nullptr)
         _handler->OnTimerEvent(result & ITimerStrategy::EventBits, tempo, _tick.heardAt);
 }

@@ -140,6 +140,9 @@ protected:
                                    std::int32_t& primary, std::int32_t& secondary) noexcept;
     // An empty custom pattern or rhythm: one silent entry.
     void SetSilentPattern() noexcept;
+    // Every click's volume in percent of its voice's (a song section's volume); timer thread,
+    // or before the start.
+    void SetVolumeScale(std::int32_t percent) noexcept { _volumeScale = percent; }
 
     CustomText::PatternEntries _pattern{};
     std::int32_t _patternLength = 1;
@@ -170,6 +173,7 @@ private:
     bool _visual = false;
     std::uint16_t _currentEntry = 0;
     TickTime _tick;  // the tick being delivered
+    std::int32_t _volumeScale = 100;
     bool _beep = false;
     // A trainer beep waiting for the next beat click, so that it is heard on the beat.
     bool _beepPending = false;

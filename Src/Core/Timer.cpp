@@ -67,6 +67,8 @@ bool Timer::Start(ITimerEventHandler* handler, Interval interval, IClock* clock)
     _frequency.store(_clock->Frequency(), std::memory_order_relaxed);
     StoreInterval(interval);
     _intervalChanged.store(false, std::memory_order_release);
+    _placed = false;
+    _originSet = false;
     _running.store(true, std::memory_order_release);
     if (!_thread.Start([this] { Run(); })) {
         _running.store(false, std::memory_order_release);
@@ -80,6 +82,17 @@ bool Timer::SetInterval(Interval interval)
     StoreInterval(interval);
     _intervalChanged.store(true, std::memory_order_release);
     return _wake.Set();
+}
+
+void Timer::PlaceNextTick(Interval current, Interval next)
+{
+    const double countsPerMs = _frequency.load(std::memory_order_relaxed) / 1000.0;
+    if (!_originSet) {
+        _origin = static_cast<double>(_dueTime.load(std::memory_order_relaxed)) - current.count() * countsPerMs;
+        _originSet = true;
+    }
+    _placedDue = std::llround(_origin + next.count() * countsPerMs);
+    _placed = true;
 }
 
 void Timer::Stop()
@@ -118,6 +131,7 @@ void Timer::Run()
         _dueTime.store(due, std::memory_order_release);
         _tick = TickTime{_clock->FrameOf(due), _clock->HeardAt(due)};
         lastDue = due;
+        _placed = false;
         _handler->OnTimer();
     };
 
@@ -130,7 +144,11 @@ void Timer::Run()
     bool waitForNextOnly = false;
     while (_running.load(std::memory_order_acquire)) {
         int wait = sleepTime;
-        if (waitForNextOnly) {
+        if (_placed) {
+            const double left = static_cast<double>(_placedDue - _clock->Now()) * 1000.0 / frequency - 1.5;
+            wait = left > 0 ? static_cast<int>(std::min(left, 60000.0)) : 0;
+            waitForNextOnly = false;
+        } else if (waitForNextOnly) {
             const std::int64_t next = reference + std::llround(static_cast<double>(k + 1) * period);
             const double left = static_cast<double>(next - _clock->Now()) * 1000.0 / frequency - 1.5;
             wait = left > 0 ? std::min(static_cast<int>(left), sleepTime) : 0;
@@ -154,7 +172,8 @@ void Timer::Run()
             waitForNextOnly = true;
             continue;
         }
-        const std::int64_t due = reference + std::llround(static_cast<double>(k + 1) * period);
+        const std::int64_t due =
+            _placed ? _placedDue : reference + std::llround(static_cast<double>(k + 1) * period);
         _clock->SleepUntil(due - spinMargin);
         int reads = 0;
         do {
@@ -162,7 +181,12 @@ void Timer::Run()
         } while (_clock->Now() < due);
         if (!_running.load(std::memory_order_acquire))
             break;
-        ++k;
+        if (_placed) {
+            reference = due;
+            k = 0;
+        } else {
+            ++k;
+        }
         deliver(due);
         if (reads == 1 && ++overshoots > 2 && sleepTime > 0) {
             --sleepTime;

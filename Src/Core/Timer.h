@@ -83,6 +83,10 @@ public:
     std::int64_t DueTime() const noexcept { return _dueTime.load(std::memory_order_acquire); }
     // Where the tick being delivered sounds and when it is heard (valid inside OnTimer).
     TickTime CurrentTick() const noexcept override { return _tick; }
+    // Inside OnTimer: the next tick is due at the origin + `next`, rounded to a count of the
+    // clock (the origin: this tick's due time less `current`, fixed by the first call after
+    // Start). An even grid goes on from a placed tick as from a tempo change.
+    void PlaceNextTick(Interval current, Interval next) override;
 
     // Derived values, as the worker will next pick them up.
     int SleepTime() const noexcept { return _sleepTime.load(std::memory_order_acquire); }
@@ -107,6 +111,11 @@ private:
     std::atomic<bool> _running{false};
     std::atomic<std::int64_t> _dueTime{0};
     TickTime _tick;  // the worker's own
+    // A placed next tick; the worker's own (Start resets the origin before the worker runs).
+    bool _placed = false;
+    std::int64_t _placedDue = 0;
+    double _origin = 0;
+    bool _originSet = false;
     std::atomic<int> _currentSleep{0};
 };
 

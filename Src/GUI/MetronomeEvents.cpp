@@ -42,7 +42,8 @@ void MetronomeEvents::OnTimerEvent(std::int32_t events, std::int32_t tempo, Core
         _barsPlayedRun.store(_run.load(std::memory_order_acquire), std::memory_order_release);
     if (events & SubStep)
         emit SubStepTick(heardAt);
-    if (events & TempoChanged)
+    // A song's bars report the tempo heard there, as the trainer's stages do.
+    if (events & (TempoChanged | SongBar))
         emit TempoReported(_run.load(std::memory_order_acquire), tempo, QPrivateSignal());
 }
 

@@ -17,6 +17,7 @@
 #include "Core/ISoundEngine.h"
 #include "Core/Metronome.h"
 #include "Core/PercussionTable.h"
+#include "Core/SongTimerStrategy.h"
 #include "Core/SoundEngines.h"
 #include "Platform/AudioOutput.h"
 #include "Platform/SoundFontSynth.h"
@@ -408,6 +409,69 @@ TEST_F(MetronomeEndToEnd, AStreamOfTempoChangesNeverHoldsTheBeatBack)
         longest = std::max(longest, hits[i].onset - hits[i - 1].onset);
     // No gap longer than the slowest interval of the drag (one second at 60 bpm).
     EXPECT_LE(longest, static_cast<long>(rate) + 1) << Diagnostics();
+}
+
+// A song of four sections (steady, a ramp from 120 to 100, 7/8 grouped 2+2+3, a bar of 2/4)
+// from the sound server: every click within a sample of its frame on the tempo curve, counted
+// from the first, with no gap at the boundaries.
+TEST_F(MetronomeEndToEnd, ASongsSectionsSoundOnTheFramesOfTheirTempoCurve)
+{
+    const auto section = [](int bars, std::vector<std::int32_t> groups, int unit, double tempo, double endTempo) {
+        Configuration::SongSection s;
+        s.bars = bars;
+        s.groups = std::move(groups);
+        s.unit = unit;
+        s.tempo = tempo;
+        s.endTempo = endTempo;
+        s.subdivision = s.subdivision2 = 0;
+        return s;
+    };
+    Configuration::Song song;
+    song.sections = {section(1, {4}, 4, 150, 150), section(2, {4}, 4, 120, 100), section(1, {2, 2, 3}, 8, 240, 240),
+                     section(1, {2}, 4, 100, 100)};
+    std::vector<double> exact;  // frames from the first click
+    std::vector<int> sounds;    // the accent's template, or the other beats'
+    double start = 0;
+    for (const auto& s : song.sections) {
+        const int beats = s.BeatsPerBar();
+        for (int beat = 0; beat < s.bars * beats; ++beat) {
+            exact.push_back((start + Core::SongTimerStrategy::OffsetMs(s, beat)) * rate / 1000);
+            sounds.push_back(beat % beats == 0 ? 0 : 1);
+        }
+        start += Core::SongTimerStrategy::OffsetMs(s, static_cast<double>(s.bars) * beats);
+    }
+    Core::Metronome& metronome = Core::Metronome::Instance();
+    std::string detail;
+    bool exactly = false;
+    for (int attempt = 0; attempt < 3 && !exactly; ++attempt) {
+        Handler run;
+        const std::vector<Hit> hits = Record(
+            [&] {
+                auto settings = Settings();
+                metronome.SetSong(&song);
+                ASSERT_EQ(metronome.Start(run, settings), 0);
+                const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+                while (metronome.IsRunning() && std::chrono::steady_clock::now() < deadline)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                ASSERT_FALSE(metronome.IsRunning()) << "the song ends by itself";
+            },
+            {Template(AccentNote, rate), Template(BeatNote, rate)});
+        if (hits.size() != exact.size()) {
+            detail = std::to_string(hits.size()) + " of " + std::to_string(exact.size()) + " clicks heard";
+            std::printf("song: recorded again: %s; %s\n", detail.c_str(), Diagnostics().c_str());
+            continue;
+        }
+        exactly = NoUnderflow();
+        double worst = 0;
+        for (std::size_t i = 0; i < hits.size(); ++i) {
+            EXPECT_EQ(hits[i].sound, sounds[i]) << "click " << i;
+            worst = std::max(worst, std::fabs(static_cast<double>(hits[i].onset - hits[0].onset) - exact[i]));
+        }
+        exactly = exactly && worst <= 1.0;
+        detail = "largest distance from the curve " + std::to_string(worst) + " samples";
+        std::printf("song: %s; %s\n", detail.c_str(), Diagnostics().c_str());
+    }
+    EXPECT_TRUE(exactly) << detail << "; " << Diagnostics();
 }
 
 }  // namespace

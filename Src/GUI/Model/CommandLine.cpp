@@ -95,6 +95,13 @@ CommandLine CommandLine::Parse(const std::vector<std::string>& arguments)
                 else
                     line.exportFile = *text;
             }
+        } else if (name == "--tempo-map") {
+            if (const auto text = takeValue()) {
+                if (text->empty())
+                    fail("--tempo-map takes the name of a tempo-map file");
+                else
+                    line.tempoMap = *text;
+            }
         } else if (name == "--bars" || name == "--minutes") {
             if (const auto text = takeValue()) {
                 double amount = 0;
@@ -115,8 +122,12 @@ CommandLine CommandLine::Parse(const std::vector<std::string>& arguments)
         fail("--bars and --minutes cannot be given together");
     if ((line.bars || line.minutes) && !line.exportFile)
         fail("--bars and --minutes go with --export");
-    if (line.exportFile && !line.bars && !line.minutes)
-        fail("--export needs --bars N or --minutes M");
+    if (line.tempoMap && !line.exportFile)
+        fail("--tempo-map goes with --export");
+    if (line.tempoMap && (line.bars || line.minutes))
+        fail("--tempo-map plays the whole map: no --bars or --minutes");
+    if (line.exportFile && !line.bars && !line.minutes && !line.tempoMap)
+        fail("--export needs --bars N, --minutes M or --tempo-map MAP");
     if (line.exportFile && line.start)
         fail("--export and --start cannot be given together");
     return line;
@@ -138,6 +149,8 @@ std::string CommandLine::Usage()
            "                         with --bpm and --preset applied first.\n"
            "  --bars N               ... N bars long (with --export).\n"
            "  --minutes M            ... M minutes long (with --export).\n"
+           "  --tempo-map MAP        ... the song of the tempo-map file MAP, whole (with --export);\n"
+           "                         to FILE.mid: its tempo map and beats as a MIDI file.\n"
            "\n"
            "With a copy of Ticova already running, --bpm, --preset and --start are carried out\n"
            "by that copy, which comes to the front.\n";

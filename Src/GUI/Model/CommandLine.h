@@ -11,6 +11,7 @@ namespace GUI {
 //
 //   ticova [--bpm N] [--preset NAME] [--start]
 //   ticova --export FILE (--bars N | --minutes M)
+//   ticova --export FILE --tempo-map MAP
 //   ticova --help | --version
 //
 // Options are taken as "--name value" or "--name=value". Arguments this parser does not know
@@ -29,6 +30,7 @@ struct CommandLine {
     std::optional<std::string> exportFile;
     std::optional<double> bars;
     std::optional<double> minutes;
+    std::optional<std::string> tempoMap;  // a tempo-map file, exported as a song
     std::vector<std::string> others;
     // Why the command line cannot be followed (empty: it can).
     std::string error;

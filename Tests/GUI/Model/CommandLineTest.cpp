@@ -29,6 +29,7 @@ TEST(CommandLineTest, ReadsEveryOptionInBothSpellingsAndLeavesOthersToQt)
     EXPECT_EQ(exporting.exportFile, "out.flac");
     EXPECT_EQ(exporting.bars, 16.0);
     EXPECT_EQ(Parse({"--export=a.wav", "--minutes", "2.5"}).minutes, 2.5);
+    EXPECT_EQ(Parse({"--export", "a.wav", "--tempo-map", "song.map"}).tempoMap, "song.map");
     EXPECT_TRUE(Parse({"-h"}).help);
     EXPECT_TRUE(Parse({"--version"}).version);
     EXPECT_FALSE(Parse({}).HasRemoteCommands());
@@ -51,6 +52,8 @@ TEST(CommandLineTest, RefusesWhatItCannotFollowWithAReason)
              {"--export", "a.wav", "--bars", "0"},
              {"--export", "a.wav", "--minutes", "nan"},
              {"--export", "a.wav", "--bars", "4", "--start"},
+             {"--tempo-map", "song.map"},                 // a map without a file
+             {"--export", "a.wav", "--tempo-map", "m", "--bars", "4"},
              {"--frobnicate"},
          }) {
         EXPECT_FALSE(Parse(bad).error.empty()) << bad[0] << (bad.size() > 1 ? " " + bad[1] : "");
