@@ -34,6 +34,7 @@ public:
     static constexpr std::int32_t BadBeatType = 3;
     static constexpr std::int32_t NoTimerStrategy = 4;
     static constexpr std::int32_t SoundEngineFailed = 5;
+    static constexpr std::int32_t SoundHasNoFile = 12;
 
     // A metronome ticked by the process's timer.
     Metronome();
@@ -56,6 +57,7 @@ public:
     void SetCountIn(const CountIn& countIn) override { _countIn = countIn; }
     void SetMuted(bool muted) override;
     void SetBarLimit(std::int32_t bars) override { _barLimit = bars; }
+    std::int32_t SoundWithoutFile() const override { return _soundWithoutFile; }
 
     // The visual beat indicator the GUI installs (null: none, beats are shown nowhere). Takes
     // effect at the next start.
@@ -93,6 +95,7 @@ private:
     IBeatFlash* _flash = nullptr;
     bool _muted = false;
     std::int32_t _barLimit = 0;
+    std::int32_t _soundWithoutFile = -1;
     OutputClock* _outputClock = nullptr;
     StandIns _standIns;
     // Paused by TogglePause: the timer stands, the output stays open. User-interface thread only.
