@@ -66,11 +66,13 @@ public:
 
     void SetMuted(bool mute) override { muted = mute; }
     void SetBarLimit(std::int32_t bars) override { barLimit = bars; }
+    std::int32_t SoundWithoutFile() const override { return soundWithoutFile; }
 
     Core::IMetronomeEventHandler* handler = nullptr;
     bool muted = false;
     std::int32_t barLimit = 0;
     std::int32_t startCode = 0;
+    std::int32_t soundWithoutFile = -1;
     std::int32_t trainerTempo = 60;
     std::int32_t userTempo = 0;
     bool running = false;
