@@ -62,8 +62,7 @@ static int ExportFromCommandLine(const GUI::CommandLine& line)
     // file, and the user is told which settings those are.
     if (GUI::SingleInstance::AnotherCopyRuns())
         std::fprintf(stderr, "ticova: Ticova is running; the click track is made from the settings saved in %s%s%s%s, "
-                             "at %u bpm (changes in its window that are not saved yet are not in it)
-",
+                             "at %u bpm (changes in its window that are not saved yet are not in it)\n",
                      Platform::DataFile("Ticova.conf").c_str(), line.preset ? " with the preset \"" : "",
                      line.preset ? line.preset->c_str() : "", line.preset ? "\"" : "",
                      static_cast<unsigned>(settings.Bpm));
