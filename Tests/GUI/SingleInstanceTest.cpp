@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDateTime>
 #include <QFile>
 #include <QEventLoop>
@@ -389,8 +390,8 @@ TEST(SingleInstanceTest, CommandsArrivingWhileAFailedStartsBoxIsOpenWaitForIt)
         boxOpen = false;
     });
     std::thread starter(handOver, std::vector<std::string>{"--start"});
-    for (int i = 0; i < 1000 && carried.size() < 3; ++i)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    for (const QDeadlineTimer deadline(10000); !deadline.hasExpired() && carried.size() < 3;)
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 5);
     starter.join();
     QCoreApplication::processEvents();
     EXPECT_EQ(carried, (std::vector<std::string>{"start", "100", "110"}));
@@ -423,8 +424,8 @@ TEST(SingleInstanceTest, RefusedOptionsAreToldToTheCopyThatHandedThemOver)
         }
         done = 1;
     });
-    for (int i = 0; i < 1000 && (done == 0 || carried.empty()); ++i)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    for (const QDeadlineTimer deadline(10000); !deadline.hasExpired() && (done == 0 || carried.empty());)
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 5);
     second.join();
     EXPECT_EQ(refusals[0], "there is no preset \"Nonexistent\"");
     EXPECT_EQ(refusals[1], "");
