@@ -94,6 +94,14 @@ static int ExportFromCommandLine(const GUI::CommandLine& line)
         std::printf("%s: the song's tempo map and beats written as a MIDI file\n", line.exportFile->c_str());
         return 0;
     }
+    // A copy with a window may hold changes it has not saved yet: the track is made from the
+    // file, and the user is told which settings those are.
+    if (GUI::SingleInstance::AnotherCopyRuns())
+        std::fprintf(stderr, "ticova: Ticova is running; the click track is made from the settings saved in %s%s%s%s, "
+                             "at %u bpm (changes in its window that are not saved yet are not in it)\n",
+                     Platform::DataFile("Ticova.conf").c_str(), line.preset ? " with the preset \"" : "",
+                     line.preset ? line.preset->c_str() : "", line.preset ? "\"" : "",
+                     static_cast<unsigned>(settings.Bpm));
     Platform::MidiOut::LoadSoundFontInBackground(extraSettings.Text("soundfont.path"));
     // A song ends by itself; its length is its own.
     const Core::ClickTrackExport::Length length{
@@ -145,8 +153,12 @@ int main(int argc, char* argv[])
     // ends.
     GUI::SingleInstance instance;
     instance.SetForwardedOptions(line);
-    if (!instance.Claim())
-        return 0;
+    if (!instance.Claim()) {
+        if (instance.Refusal().empty())
+            return 0;
+        std::fprintf(stderr, "ticova: %s\n", Platform::Text::Escaped(instance.Refusal()).c_str());
+        return 1;
+    }
 
     // A missing or damaged configuration file leaves the defaults.
     Configuration::IConfiguration& configuration = Configuration::GetConfiguration();
@@ -154,6 +166,13 @@ int main(int argc, char* argv[])
     // The settings of features beyond that file's keys, in a file of their own beside it.
     Configuration::ExtraSettings& extraSettings = Configuration::GetExtraSettings();
     extraSettings.Load();
+    // Options that cannot be followed (a preset that does not exist) end this copy at once, as
+    // a running copy refuses them.
+    if (const std::string refusal = line.Refusal(configuration); !refusal.empty()) {
+        std::fprintf(stderr, "ticova: %s\n", refusal.c_str());
+        return 1;
+    }
+    instance.SetCommandCheck([&configuration](const GUI::CommandLine& commands) { return commands.Refusal(configuration); });
     // No folder of the user's own for the settings and the log: said here, since no log line
     // can be written.
     if (const std::string problem = Platform::DataFolderProblem(); !problem.empty()) {
@@ -198,7 +217,7 @@ int main(int argc, char* argv[])
         metronome.SetBeatFlash(&window.FlashWindow());
         instance.SetCommandHandler([&window](const GUI::CommandLine& commands) { window.RunCommands(commands); });
         // Remote control over the session bus, when there is one.
-        GUI::RemoteControl remote(window);
+        GUI::RemoteControl remote(window, &instance.Commands());
         remote.Register();
         window.RunCommands(line);
         // What the settings files held that could not be read, once the window shows.
@@ -211,6 +230,7 @@ int main(int argc, char* argv[])
         instance.SetRaiseHandler({});
         metronome.SetBeatFlash(nullptr);
         instance.SetCommandHandler({});
+        instance.Commands().Clear();
     }
     metronome.SetBeatIndicator(nullptr);
     if (extraSettings.Changed() && !extraSettings.Save())

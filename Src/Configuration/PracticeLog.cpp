@@ -239,9 +239,11 @@ bool PracticeLog::Append(const PracticeRun& run) const
     return true;
 }
 
-bool PracticeLog::Load(std::vector<PracticeRun>& runs, int& skipped) const
+bool PracticeLog::Load(std::vector<PracticeRun>& runs, int& skipped, bool* partial) const
 {
     skipped = 0;
+    if (partial != nullptr)
+        *partial = false;
     const std::string path = Path();
     if (path.empty() || !Platform::File::Exists(path))
         return true;
@@ -253,6 +255,8 @@ bool PracticeLog::Load(std::vector<PracticeRun>& runs, int& skipped) const
         // Of a very long log, only its newest runs; the first line read may be cut.
         const auto limit = static_cast<std::int64_t>(ReadLimit);
         const std::int64_t start = size > limit ? size - limit : 0;
+        if (partial != nullptr)
+            *partial = start > 0;
         ok = file.Seek(start);
         contents.resize(static_cast<std::size_t>(size - start));
         std::size_t done = 0;

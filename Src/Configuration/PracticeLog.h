@@ -63,7 +63,9 @@ public:
     // it cannot be written.
     bool Append(const PracticeRun& run) const;
     // The runs of the file (none when it is missing); false (logged) when it cannot be read.
-    bool Load(std::vector<PracticeRun>& runs, int& skipped) const;
+    // `partial`, when given, tells whether the file was larger than ReadLimit, so that only its
+    // newest runs were read.
+    bool Load(std::vector<PracticeRun>& runs, int& skipped, bool* partial = nullptr) const;
 
 private:
     std::string _path;

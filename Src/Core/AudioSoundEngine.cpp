@@ -34,10 +34,12 @@ bool AudioSoundEngine::Initialise(Configuration::ConfigurationData& settings)
     Close();
 
     bool anySet = false;
+    _filesSet = 0;
     for (int i = 0; i < FileCount; ++i) {
         if (settings.File[i][0] == 0)
             continue;
         anySet = true;
+        _filesSet |= 1u << i;
         const int code = VerifyAudioFile(settings.File[i]);
         if (!IsUsableAudioFile(code)) {
             System::Log().Write(System::Error, "The audio file %s of sound %d cannot be played (check result %d)",
@@ -70,6 +72,11 @@ bool AudioSoundEngine::PlaySoundAt(std::int32_t volume, std::int32_t sound, std:
     }
     _currentFile = sound;
     return _files[sound].Play(volume, frame);
+}
+
+bool AudioSoundEngine::CanPlay(std::int32_t sound) const
+{
+    return sound >= 0 && sound < FileCount && (_filesSet & (1u << sound)) != 0;
 }
 
 bool AudioSoundEngine::HandedOver()

@@ -34,6 +34,8 @@ public:
     // Closes every player; arrays and sample buffers stay for the next Initialise.
     void Close() override;
     bool HandedOver() override;
+    // A file index whose file was set at Initialise.
+    bool CanPlay(std::int32_t sound) const override;
     // The result of the player used last by the file addressed last.
     std::uint32_t GetLastResult() override;
 
@@ -47,6 +49,7 @@ private:
     static constexpr int NoFile = -1;  // the last sound asked for was no file index
 
     int _currentFile = 0;
+    unsigned _filesSet = 0;  // bit i: File(i + 1) was set at Initialise
     WaveFile _files[FileCount];
 };
 

@@ -49,6 +49,14 @@ std::int32_t BeatsPerBarMetronomeStrategy::PlayBeat()
     return PlayVoice(voice) ? voice : -1;
 }
 
+std::uint32_t BeatsPerBarMetronomeStrategy::BeatVoices() const noexcept
+{
+    std::uint32_t voices = 0;
+    for (std::int32_t beat = 0; beat < _beatsPerBar; ++beat)
+        voices |= 1u << _beatVoices[beat];
+    return voices;
+}
+
 std::int32_t BeatsPerBarMetronomeStrategy::NextBarPlace(std::int32_t& beats) const noexcept
 {
     beats = _beatsPerBar;

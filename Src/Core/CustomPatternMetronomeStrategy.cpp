@@ -35,6 +35,15 @@ std::int32_t CustomPatternMetronomeStrategy::PlayBeat()
     return PlayVoice(voice) ? voice : -1;
 }
 
+std::uint32_t CustomPatternMetronomeStrategy::BeatVoices() const noexcept
+{
+    std::uint32_t voices = 0;
+    for (std::int32_t step = 0; step < _stepTotal; ++step)
+        if (_stepValues[step] < static_cast<std::uint32_t>(NumVoices))
+            voices |= 1u << _stepValues[step];
+    return voices;
+}
+
 std::int32_t CustomPatternMetronomeStrategy::NextBarPlace(std::int32_t& beats) const noexcept
 {
     // The pattern is one bar, one beat a step.

@@ -71,6 +71,19 @@ std::int32_t CustomRhythmMetronomeStrategy::PlayBeat()
     return shown;
 }
 
+std::uint32_t CustomRhythmMetronomeStrategy::BeatVoices() const noexcept
+{
+    // Voices 1..12 as the 4-bit fields of each step, as PlayBeat reads them.
+    std::uint32_t voices = 0;
+    for (std::int32_t step = 0; step < _stepTotal; ++step)
+        for (int shift = 28; shift >= 0; shift -= 4) {
+            const std::uint32_t field = (_stepValues[step] >> shift) & 0xFu;
+            if (field != 0 && field <= static_cast<std::uint32_t>(NumVoices))
+                voices |= 1u << (field - 1);
+        }
+    return voices;
+}
+
 std::int32_t CustomRhythmMetronomeStrategy::NextBarPlace(std::int32_t& beats) const noexcept
 {
     // The rhythm is one bar of steps, _stepsPerBeat of them to a beat.

@@ -12,6 +12,7 @@ public:
     std::int32_t CreatePattern(Configuration::ConfigurationData& settings, std::int32_t& primary,
                                std::int32_t& secondary, bool& compound) override;
     std::int32_t PlayBeat() override;
+    std::uint32_t BeatVoices() const noexcept override;
     std::int32_t NextBarPlace(std::int32_t& beats) const noexcept override;
 
     std::int32_t StepTotal() const noexcept { return _stepTotal; }

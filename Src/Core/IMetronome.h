@@ -20,8 +20,9 @@ public:
     virtual ~IMetronome() = default;
     // Starts playing `settings`, reporting to `handler`. Returns 0 when playing, otherwise a
     // start code (2 timer thread not started, 3 bad beat type, 4 no timer strategy, 5 sound
-    // engine failed, 6/8/9 custom pattern errors, 10/11 custom rhythm errors). Writes the
-    // run-time fields of `settings` (TicksPerBeat, TrainerCurve, TrainerBeatsPerBar).
+    // engine failed, 6/8/9 custom pattern errors, 10/11 custom rhythm errors, 12 a sound the run
+    // plays has no audio file). Writes the run-time fields of `settings` (TicksPerBeat,
+    // TrainerCurve, TrainerBeatsPerBar).
     virtual std::int32_t Start(IMetronomeEventHandler& handler, Configuration::ConfigurationData& settings) = 0;
     // Stops playing (or a pause) and reports OnStopped with the user's tempo.
     virtual void Stop() = 0;
@@ -63,6 +64,8 @@ public:
                                   ChangeAt at, std::int32_t tag) = 0;
     // Drops a continuation that has not begun (none: nothing happens).
     virtual void CancelContinuation() = 0;
+    // After a start refused with code 12: the sound (voice 0..11) that has no audio file.
+    virtual std::int32_t SoundWithoutFile() const { return -1; }
 };
 
 }  // namespace Core

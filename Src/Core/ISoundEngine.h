@@ -26,6 +26,8 @@ public:
     // a click that takes a moment to hand over; a click track rendered offline renders no frame
     // until this says so.
     virtual bool HandedOver() { return true; }
+    // Whether `sound` has something to play after Initialise (an audio file is set for it).
+    virtual bool CanPlay(std::int32_t) const { return true; }
     // The multimedia result code of the last device call (0 = success).
     virtual std::uint32_t GetLastResult() = 0;
 };

@@ -328,6 +328,21 @@ std::int32_t Metronome::Prepare(int index, IMetronomeEventHandler& handler, Conf
 
     timing->Initialise(settings);
     PrepareCountIn(run, settings, beatsPerBar);
+    // Every sound the run plays needs its audio file: checked now, not at its first click.
+    _soundWithoutFile = -1;
+    std::uint32_t voices = strategy->VoicesUsed();
+    if (settings.SpeedTrainer != 0 && settings.Beep == 1)
+        voices |= 1u << MetronomeStrategy::BeepVoice;
+    if (strategy->CountInTicksLeft() > 0)
+        voices |= 1u << MetronomeStrategy::CountInVoice;
+    for (int voice = 0; voice < NumVoices; ++voice) {
+        if ((voices & (1u << voice)) != 0 && !engine->CanPlay(strategy->Sound(voice))) {
+            _soundWithoutFile = voice;
+            System::Log().Write(System::Error, "Sound %d plays audio file %d, which is not set; the metronome does "
+                                               "not start", voice + 1, strategy->Sound(voice) + 1);
+            return Fail(index, SoundHasNoFile);
+        }
+    }
     // A run that goes on from another tells its first tempo as it takes over.
     if (!continuing && timing->ControlsTempo())
         handler.OnSpeedTrainerStarted(timing->GetTempo(), strategy->HasWarmUp());
@@ -341,7 +356,7 @@ void Metronome::PrepareCountIn(Run& run, const Configuration::ConfigurationData&
     const std::int32_t volume = MetronomeStrategy::ScaledVolume(_countIn.volume, settings.GlobalVolume);
     // The MIDI engine plays the count-in's own instrument, rendered now like every voice's; the
     // audio-file engine has no such choice and counts in with the second voice's file.
-    std::int32_t sound = strategy->Sound(1);
+    std::int32_t sound = strategy->Sound(MetronomeStrategy::CountInVoice);
     if (settings.SoundEngineType == SoundEngines::Midi) {
         sound = PercussionTable::Note(_countIn.instrument);
         if (auto* midi = dynamic_cast<MidiSoundEngine*>(strategy->GetSoundEngine()); midi != nullptr && beats > 0)

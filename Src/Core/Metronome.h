@@ -46,6 +46,7 @@ public:
     static constexpr std::int32_t BadBeatType = 3;
     static constexpr std::int32_t NoTimerStrategy = 4;
     static constexpr std::int32_t SoundEngineFailed = 5;
+    static constexpr std::int32_t SoundHasNoFile = 12;
 
     // A metronome ticked by the process's timer.
     Metronome();
@@ -78,6 +79,7 @@ public:
     // Whether the last start played a song, and where in it the listener is (any thread).
     bool PlaysSong() const noexcept;
     SongTimerStrategy::Heard SongHeard() const noexcept;
+    std::int32_t SoundWithoutFile() const override { return _soundWithoutFile; }
 
     // The visual beat indicator the GUI installs (null: none, beats are shown nowhere). Takes
     // effect at the next start.
@@ -159,6 +161,7 @@ private:
     bool _muted = false;
     std::int32_t _barLimit = 0;
     std::optional<Configuration::Song> _song;
+    std::int32_t _soundWithoutFile = -1;
     OutputClock* _outputClock = nullptr;
     StandIns _standIns;
     // Paused by TogglePause: the timer stands, the output stays open. User-interface thread only.

@@ -254,13 +254,33 @@ void MetronomeStrategy::StopAtEnd() noexcept
         _handler->OnStopped(UserTempo());
 }
 
+bool MetronomeStrategy::LeavesOutSubdivisions(const Configuration::ConfigurationData& settings) noexcept
+{
+    // A custom rhythm has its own subdivision, which it keeps at every tempo.
+    if (settings.BeatType > 2 || SettingsRange::Bpm(settings) <= FastestSubdivided)
+        return false;
+    return SettingsRange::Subdivision1(settings) > 0 || (settings.BeatType != 0 && settings.CompoundTime == 1);
+}
+
+std::uint32_t MetronomeStrategy::VoicesUsed() const noexcept
+{
+    std::uint32_t voices = BeatVoices();
+    for (std::int32_t i = 0; i < _patternLength; ++i) {
+        if (_pattern[i] & PrimaryClick)
+            voices |= 1u << PrimaryVoice;
+        if (_pattern[i] & SecondaryClick)
+            voices |= 1u << SecondaryVoice;
+    }
+    return voices;
+}
+
 bool MetronomeStrategy::ChooseSubdivisions(const Configuration::ConfigurationData& settings, bool compound,
                                            std::int32_t& primary, std::int32_t& secondary) noexcept
 {
     std::int32_t p = static_cast<std::int32_t>(SettingsRange::Subdivision1(settings));
     std::int32_t s = p > 0 ? static_cast<std::int32_t>(SettingsRange::Subdivision2(settings)) : 0;
     bool stillCompound = compound;
-    if (SettingsRange::Bpm(settings) > 300) {
+    if (SettingsRange::Bpm(settings) > FastestSubdivided) {
         // Too fast for subdivisions: the beats alone.
         p = 0;
         s = 0;

@@ -43,6 +43,8 @@ public:
     static constexpr int PrimaryVoice = 3;
     static constexpr int SecondaryVoice = 4;
     static constexpr int BeepVoice = 5;
+    // The audio-file engine counts in with this voice's file.
+    static constexpr int CountInVoice = 1;
     // How long the last click of a run that ends by itself may ring before the devices close.
     static constexpr std::chrono::nanoseconds LastClickRing = std::chrono::milliseconds(200);
 
@@ -121,6 +123,15 @@ public:
     // A voice volume 0..127 scaled by the global volume in percent (127 at 50 % gives 63).
     static std::int32_t ScaledVolume(std::uint32_t volume, std::uint32_t globalVolume) noexcept;
 
+    // Above this tempo Simple Beat, Beats Per Bar and Custom Pattern play the beats alone.
+    static constexpr std::uint32_t FastestSubdivided = 300;
+    // Whether `settings` ask for subdivisions (or compound time) that a run of theirs leaves out
+    // for its tempo: the window tells the user so.
+    static bool LeavesOutSubdivisions(const Configuration::ConfigurationData& settings) noexcept;
+    // The voices the pattern made by CreatePattern plays, bit v for voice v: its beats' and its
+    // subdivisions' (the trainer's beep and the count-in are the metronome's to add).
+    std::uint32_t VoicesUsed() const noexcept;
+
     std::int32_t Position() const noexcept { return _position; }
     std::int32_t PatternLength() const noexcept { return _patternLength; }
     std::uint16_t PatternEntry(std::int32_t index) const noexcept;
@@ -138,6 +149,8 @@ protected:
     // Returns whether compound time stays on.
     static bool ChooseSubdivisions(const Configuration::ConfigurationData& settings, bool compound,
                                    std::int32_t& primary, std::int32_t& secondary) noexcept;
+    // The voices the beats of the pattern play, bit v for voice v (none known: 0).
+    virtual std::uint32_t BeatVoices() const noexcept { return 0; }
     // An empty custom pattern or rhythm: one silent entry.
     void SetSilentPattern() noexcept;
     // Every click's volume in percent of its voice's (a song section's volume); timer thread,

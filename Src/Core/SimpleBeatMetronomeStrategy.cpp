@@ -20,6 +20,11 @@ std::int32_t SimpleBeatMetronomeStrategy::PlayBeat()
     return PlayVoice(0) ? 0 : -1;
 }
 
+std::uint32_t SimpleBeatMetronomeStrategy::BeatVoices() const noexcept
+{
+    return 1u;
+}
+
 std::int32_t SimpleBeatMetronomeStrategy::NextBarPlace(std::int32_t& beats) const noexcept
 {
     beats = BarBeats;

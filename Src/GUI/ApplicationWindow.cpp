@@ -32,6 +32,7 @@
 #include "Configuration/IConfiguration.h"
 #include "Core/HeardTime.h"
 #include "Core/IMetronome.h"
+#include "Core/MetronomeStrategy.h"
 #include "Core/OutputSettings.h"
 #include "Core/SettingsRange.h"
 #include "GUI/CountInDialog.h"
@@ -42,6 +43,7 @@
 #include "GUI/Fonts.h"
 #include "GUI/LanguageTexts.h"
 #include "GUI/MessageBoxes.h"
+#include "GUI/NoticeTexts.h"
 #include "GUI/PracticeLogDialog.h"
 #include "GUI/PracticeTexts.h"
 #include "GUI/Model/TempoInput.h"
@@ -178,7 +180,10 @@ ApplicationWindow::ApplicationWindow(Core::IMetronome& metronome, Configuration:
     connect(&_events, &MetronomeEvents::TrainerTempo, this, &ApplicationWindow::ShowTempo);
     connect(&_events, &MetronomeEvents::Stopped, this, &ApplicationWindow::OnStopped);
     connect(&_events, &MetronomeEvents::Failed, this, &ApplicationWindow::OnError);
-    connect(&_events, &MetronomeEvents::BarLimitReached, this, &ApplicationWindow::AdvanceSetlist);
+    // From the event loop, not inside the stop's report: the next entry's start may fail with a
+    // message box.
+    connect(&_events, &MetronomeEvents::BarLimitReached, this, &ApplicationWindow::AdvanceSetlist,
+            Qt::QueuedConnection);
     connect(&_events, &MetronomeEvents::Continued, this, &ApplicationWindow::OnContinued);
 
     _flash = std::make_unique<BigFlash>();
@@ -614,7 +619,7 @@ void ApplicationWindow::SetStartButtonText(bool playing)
     if (_startButton)
         _startButton->setText(paused ? Text(Texts().GetText(17))
                                      : Text(Texts().GetControlText(playing ? 1002 : StartButtonId)));
-    _statusbar.SetState(paused ? Text(Texts().GetText(16)) : QString());
+    _statusbar.SetState(paused ? Text(Texts().GetText(16)) : playing ? _playingNote : QString());
     emit PlaybackChanged(playing, paused);
 }
 
@@ -653,7 +658,7 @@ void ApplicationWindow::BeginPracticeRun()
         _practiceRun.trainerFrom = static_cast<int>(std::lround(Core::SettingsRange::From(settings) * bpm));
         _practiceRun.trainerTo = static_cast<int>(std::lround(Core::SettingsRange::To(settings) * bpm));
     }
-    _practice.Start(Core::HeardTime::Now());
+    _practice.Start(_practiceClock());
     ShowPracticeTime();
     _practiceTimer->start();
 }
@@ -661,9 +666,9 @@ void ApplicationWindow::BeginPracticeRun()
 void ApplicationWindow::PausePracticeRun(bool paused)
 {
     if (paused)
-        _practice.Pause(Core::HeardTime::Now());
+        _practice.Pause(_practiceClock());
     else
-        _practice.Resume(Core::HeardTime::Now());
+        _practice.Resume(_practiceClock());
 }
 
 void ApplicationWindow::EndPracticeRun()
@@ -671,9 +676,11 @@ void ApplicationWindow::EndPracticeRun()
     if (!_practice.Running())
         return;
     _practiceTimer->stop();
-    _practiceRun.minutes = _practice.Stop(Core::HeardTime::Now());
+    _practiceRun.minutes = _practice.Stop(_practiceClock());
     _practiceRun.tempo = static_cast<int>(Core::SettingsRange::Bpm(_configuration.GetCurrentSettings()));
-    _practiceLog.Append(_practiceRun);  // a failure is logged there; playing is not held up by it
+    // A start and a stop at once (a try of the sound, a key pressed twice) is no practice.
+    if (_practiceRun.minutes * 60 >= PracticeTime::ShortestLoggedSeconds)
+        _practiceLog.Append(_practiceRun);  // a failure is logged there; playing is not held up by it
     _statusbar.SetPracticeTime(QString());
 }
 
@@ -681,7 +688,7 @@ void ApplicationWindow::ShowPracticeTime()
 {
     if (!_practice.Running())
         return;
-    const std::string clock = PracticeTime::Clock(_practice.SessionSeconds(Core::HeardTime::Now()));
+    const std::string clock = PracticeTime::Clock(_practice.SessionSeconds(_practiceClock()));
     _statusbar.SetPracticeTime(Text(Texts().GetText(PracticeTexts::PracticeTime)) + QStringLiteral(" ") +
                                QString::fromStdString(clock));
 }
@@ -699,12 +706,17 @@ void ApplicationWindow::StartOrStop()
         _flash->TakeColours(_configuration.GetCurrentSettings());
         std::int32_t code = _events.Start(_metronome, _configuration.GetCurrentSettings());
         if (code != 0) {
-            MessageBoxes::ShowMetronomeError(code, this, &_configuration.GetCurrentSettings());
+            MessageBoxes::ShowMetronomeError(code, this, &_configuration.GetCurrentSettings(),
+                                             _metronome.SoundWithoutFile());
         } else {
             BeginPracticeRun();
             _changeover.Started();
             _changeover.QueueAdvance(_events);
         }
+        _playingNote = code == 0 && Core::MetronomeStrategy::LeavesOutSubdivisions(_configuration.GetCurrentSettings())
+                           ? Text(Texts().GetText(NoticeTexts::SubdivisionsLeftOut))
+                                 .arg(Core::MetronomeStrategy::FastestSubdivided)
+                           : QString();
     }
     ShowPlaying();
     setFocus(Qt::OtherFocusReason);

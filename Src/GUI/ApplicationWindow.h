@@ -142,6 +142,8 @@ public:
     // Where the runs are logged (the file beside the configuration unless a test says otherwise).
     void SetPracticeLog(const Configuration::PracticeLog& log) { _practiceLog = log; }
     QString PracticeTimeText() const { return _statusbar.PracticeTime(); }
+    // The clock the practice time is read from (the heard time's unless a test says otherwise).
+    void SetPracticeClock(std::function<Core::Moment()> clock) { _practiceClock = std::move(clock); }
 
     // Whether the metronome plays (a paused run included): asked of the metronome.
     bool Playing() const;
@@ -286,10 +288,13 @@ private:
     std::function<bool(const QString&)> _openDocument;
     QString _manualPath;
 
+    // Said in the status bar while the run plays (subdivisions its tempo leaves out).
+    QString _playingNote;
     PracticeTime _practice;
     Configuration::PracticeLog _practiceLog;
     Configuration::PracticeRun _practiceRun;
     QTimer* _practiceTimer = nullptr;
+    std::function<Core::Moment()> _practiceClock = &Core::HeardTime::Now;
 };
 
 }  // namespace GUI

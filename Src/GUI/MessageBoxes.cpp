@@ -5,6 +5,7 @@
 #include "GUI/QtText.h"
 
 #include "GUI/LanguageTexts.h"
+#include "GUI/NoticeTexts.h"
 #include "System/ILanguage.h"
 
 namespace GUI {
@@ -44,11 +45,14 @@ bool MessageBoxes::MetronomeErrorTexts(int code, int& titleNumber, int& messageN
     case 9: titleNumber = 7; messageNumber = 10; return true;
     case 10: titleNumber = 8; messageNumber = 11; return true;
     case 11: titleNumber = 8; messageNumber = 12; return true;
+    // As a click without its file is told, now before the first click.
+    case SoundHasNoFile: titleNumber = 15; messageNumber = 49; return true;
     default: return false;
     }
 }
 
-int MessageBoxes::ShowMetronomeError(int code, QWidget* owner, const Configuration::ConfigurationData* settings)
+int MessageBoxes::ShowMetronomeError(int code, QWidget* owner, const Configuration::ConfigurationData* settings,
+                                     int sound)
 {
     int title = 0;
     int message = 0;
@@ -65,6 +69,10 @@ int MessageBoxes::ShowMetronomeError(int code, QWidget* owner, const Configurati
         text += QStringLiteral("\n\n") + LanguageTexts::Text(language.GetMessage(55))
                                               .replace(QStringLiteral("%1"), QtText::FromField(settings->File[file]))
                                               .replace(QStringLiteral("%2"), QString::number(file + 1));
+    if (code == SoundHasNoFile && settings && sound >= 0 && sound < Configuration::ConfigurationData::NumVoices)
+        text += QStringLiteral("\n\n") + LanguageTexts::Text(language.GetText(NoticeTexts::SoundWithoutFile))
+                                              .arg(sound + 1)
+                                              .arg(settings->Instrument[sound] + 1);
     return Show(owner, QMessageBox::Warning, LanguageTexts::Text(language.GetMessageTitle(title)), text);
 }
 

@@ -29,8 +29,11 @@ public:
     // code shows nothing and gives 0.
     // With the settings of a start the audio-file engine refused, the message names the file
     // that cannot be played and its sound.
-    static int ShowMetronomeError(int code, QWidget* owner, const Configuration::ConfigurationData* settings = nullptr);
+    // A start refused for a sound without its audio file (12) names that sound (`sound`, 0..11).
+    static int ShowMetronomeError(int code, QWidget* owner, const Configuration::ConfigurationData* settings = nullptr,
+                                  int sound = -1);
     static constexpr int SoundSourceFailed = 5;
+    static constexpr int SoundHasNoFile = 12;
     // The language's message and title numbers for a result code; false when it has none.
     static bool MetronomeErrorTexts(int code, int& titleNumber, int& messageNumber);
 

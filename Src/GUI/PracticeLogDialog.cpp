@@ -13,6 +13,7 @@
 #include "Configuration/PracticeLog.h"
 #include "GUI/LanguageTexts.h"
 #include "GUI/OptionsDialog.h"
+#include "GUI/NoticeTexts.h"
 #include "GUI/PracticeTexts.h"
 #include "System/ILanguage.h"
 
@@ -79,7 +80,8 @@ PracticeLogDialog::PracticeLogDialog(const Configuration::PracticeLog& log, QWid
     setWindowTitle(Text(PracticeTexts::PracticeLogTitle));
     std::vector<Configuration::PracticeRun> runs;
     int skipped = 0;
-    log.Load(runs, skipped);
+    bool partial = false;
+    log.Load(runs, skipped, &partial);
 
     auto* runsGroup = new QGroupBox(Text(PracticeTexts::Runs), this);
     _runs = Table(runsGroup,
@@ -123,9 +125,14 @@ PracticeLogDialog::PracticeLogDialog(const Configuration::PracticeLog& log, QWid
     (new QVBoxLayout(daysGroup))->addWidget(_days);
 
     _problem = new QLabel(this);
+    _problem->setWordWrap(true);
+    QStringList problems;
+    if (partial)
+        problems << Text(NoticeTexts::PracticeLogPart).arg(Configuration::PracticeLog::ReadLimit >> 20);
     if (skipped > 0)
-        _problem->setText(Text(PracticeTexts::Damaged).arg(skipped));
-    _problem->setVisible(skipped > 0);
+        problems << Text(PracticeTexts::Damaged).arg(skipped);
+    _problem->setText(problems.join(u' '));
+    _problem->setVisible(!problems.isEmpty());
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);

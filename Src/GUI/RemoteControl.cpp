@@ -3,9 +3,9 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
-#include <QTimer>
 
 #include "GUI/ApplicationWindow.h"
+#include "GUI/CommandQueue.h"
 #include "System/ILog.h"
 
 namespace GUI {
@@ -18,14 +18,15 @@ template <typename Command>
 void Later(RemoteControl& remote, Command command)
 {
     ApplicationWindow& window = remote.Window();
-    QTimer::singleShot(0, &window, [&window, command] { command(window); });
+    remote.Commands().Post([&window, command] { command(window); });
 }
 
 }  // namespace
 
-RemoteControl::RemoteControl(ApplicationWindow& window, QObject* parent)
+RemoteControl::RemoteControl(ApplicationWindow& window, CommandQueue* commands, QObject* parent)
     : QObject(parent),
       _window(window),
+      _commands(commands != nullptr ? commands : new CommandQueue(this)),
       _ticova(new QObject(this)),
       _mpris(new QObject(this)),
       _bus(QStringLiteral("none"))
@@ -121,14 +122,20 @@ void TicovaAdaptor::TogglePause()
     Later(_remote, [](ApplicationWindow& window) { window.TogglePause(); });
 }
 
-void TicovaAdaptor::SetTempo(int bpm)
+void TicovaAdaptor::SetTempo(int bpm, const QDBusMessage& call)
 {
     // The same range the tempo controls keep.
     if (bpm < CommandLine::MinBpm || bpm > CommandLine::MaxBpm) {
-        System::Log().Write(System::Warn, "A tempo of %d bpm asked for over the session bus is ignored", bpm);
+        System::Log().Write(System::Warn, "A tempo of %d bpm asked for over the session bus is refused", bpm);
+        call.setDelayedReply(true);  // the answer is the error, not an empty reply
+        _remote.Bus().send(call.createErrorReply(QDBusError::InvalidArgs,
+                                                 QStringLiteral("The tempo %1 bpm is outside %2 to %3 bpm")
+                                                     .arg(bpm)
+                                                     .arg(CommandLine::MinBpm)
+                                                     .arg(CommandLine::MaxBpm)));
         return;
     }
-    _remote.Window().RequestTempo(bpm);
+    Later(_remote, [bpm](ApplicationWindow& window) { window.RequestTempo(bpm); });
 }
 
 int TicovaAdaptor::Tempo() const

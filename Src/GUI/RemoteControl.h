@@ -2,6 +2,7 @@
 
 #include <QDBusAbstractAdaptor>
 #include <QDBusConnection>
+#include <QDBusMessage>
 #include <QObject>
 #include <QStringList>
 #include <QVariantMap>
@@ -9,14 +10,15 @@
 namespace GUI {
 
 class ApplicationWindow;
+class CommandQueue;
 
 // Ticova on the session bus: its own interface (io.github.ticova.Ticova at
 // /io/github/ticova/Ticova: Start, Stop, TogglePause, SetTempo, Tempo and the Playing property)
 // and an MPRIS player (org.mpris.MediaPlayer2.ticova), so that media keys and the desktop's
 // player widgets play and pause it. Every command is carried out as the window's own buttons and
-// keys would, just after the call is answered (a start that fails shows a message box, which
-// must not keep the caller waiting). Without a session bus, nothing is registered and Ticova
-// runs as before.
+// keys would, just after the call is answered, through the queue of commands from outside (a
+// start that fails shows a message box, which must not keep the caller waiting, nor open inside
+// the bus's handler). Without a session bus, nothing is registered and Ticova runs as before.
 class RemoteControl final : public QObject {
     Q_OBJECT
 public:
@@ -25,13 +27,17 @@ public:
     static constexpr const char* MprisServiceName = "org.mpris.MediaPlayer2.ticova";
     static constexpr const char* MprisPath = "/org/mpris/MediaPlayer2";
 
-    explicit RemoteControl(ApplicationWindow& window, QObject* parent = nullptr);
+    // `commands`: the queue the commands wait in (shared with the other copies' commands); null:
+    // a queue of its own.
+    explicit RemoteControl(ApplicationWindow& window, CommandQueue* commands = nullptr, QObject* parent = nullptr);
     ~RemoteControl() override;
 
     // Registers both services on `bus`; false (logged) when there is no bus or a name is taken.
     bool Register(QDBusConnection bus = QDBusConnection::sessionBus());
 
     ApplicationWindow& Window() const { return _window; }
+    QDBusConnection& Bus() { return _bus; }
+    CommandQueue& Commands() const { return *_commands; }
     // The MPRIS playback status: "Playing", "Paused" or "Stopped".
     QString PlaybackStatus() const;
 
@@ -40,13 +46,14 @@ private:
     void EmitChanged(const QString& path, const QString& interface, const QVariantMap& changed);
 
     ApplicationWindow& _window;
+    CommandQueue* _commands;
     QObject* _ticova;  // carries the adaptors of each path
     QObject* _mpris;
     QDBusConnection _bus;
     bool _registered = false;
 };
 
-// io.github.ticova.Ticova
+// io.github.ticova.Ticova. A tempo out of range is answered with an InvalidArgs error.
 class TicovaAdaptor final : public QDBusAbstractAdaptor {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "io.github.ticova.Ticova")
@@ -58,7 +65,7 @@ public slots:
     void Start();
     void Stop();
     void TogglePause();
-    void SetTempo(int bpm);
+    void SetTempo(int bpm, const QDBusMessage& call);
     int Tempo() const;
 
 private:

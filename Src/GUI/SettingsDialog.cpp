@@ -212,9 +212,13 @@ bool SettingsDialog::FillFromPages(Configuration::ConfigurationData& settings)
 bool SettingsDialog::OnOk()
 {
     Configuration::ConfigurationData& live = _configuration.GetCurrentSettings();
-    // The mark of the live settings; the file writer takes it off again.
+    // The mark of the live settings while the pages fill them; the name of the preset they came
+    // from is theirs again afterwards (the practice log names it).
+    const char16_t first = live.PresetName[0];
     live.PresetName[0] = u'@';
-    if (!FillFromPages(live))
+    const bool filled = FillFromPages(live);
+    live.PresetName[0] = first;
+    if (!filled)
         return false;
     _output.Save();
     _configuration.NoteChange(Configuration::IConfiguration::Change::Settings);

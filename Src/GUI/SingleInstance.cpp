@@ -12,6 +12,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -65,6 +66,20 @@ QString SingleInstance::DefaultName()
     if (!Platform::FolderProblem(own).empty())
         return {};
     return QString::fromStdString(own) + QStringLiteral("/Ticova.socket");
+}
+
+bool SingleInstance::AnotherCopyRuns(const QString& name)
+{
+    if (name.isEmpty())
+        return false;
+    const std::string lockPath = (SocketPath(name) + QStringLiteral(".lock")).toStdString();
+    const int lock = ::open(lockPath.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+    if (lock < 0)
+        return false;
+    // A shared lock is refused while a copy holds its own; taken, it is given back at once.
+    const bool held = ::flock(lock, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    ::close(lock);
+    return held;
 }
 
 bool SingleInstance::Claim()
@@ -142,9 +157,18 @@ SingleInstance::Reach SingleInstance::AskFirstCopy()
     }
     probe.write(_message.data(), static_cast<qint64>(_message.size()));
     probe.flush();
-    if (probe.waitForReadyRead(AnswerTimeoutMs) && probe.read(1) == QByteArray(1, Answer))
-        return Reach::Raised;
-    return Reach::NoAnswer;
+    if (!probe.waitForReadyRead(AnswerTimeoutMs))
+        return Reach::NoAnswer;
+    QByteArray answer = probe.readAll();
+    if (!answer.startsWith(Answer))
+        return Reach::NoAnswer;
+    // The rest of the answer's line says why the options were refused (empty: they were taken).
+    while (!answer.contains('\n') && answer.size() <= static_cast<qsizetype>(CommandLine::MaxMessage) &&
+           probe.waitForReadyRead(AnswerTimeoutMs))
+        answer += probe.readAll();
+    const qsizetype end = answer.indexOf('\n');
+    _refusal = answer.mid(1, end < 0 ? -1 : end - 1).left(static_cast<qsizetype>(CommandLine::MaxMessage)).toStdString();
+    return Reach::Raised;
 }
 
 void SingleInstance::OnConnection()
@@ -179,12 +203,21 @@ void SingleInstance::OnConnection()
                 socket->abort();
                 return;
             }
-            socket->write(QByteArray(1, Answer));
+            std::string refusal = _check ? _check(commands) : std::string();
+            std::replace(refusal.begin(), refusal.end(), '\n', ' ');
+            socket->write(QByteArray(1, Answer) + QByteArray::fromStdString(refusal) + '\n');
             socket->flush();
-            if (_raise)
-                _raise();
-            if (_commands && commands.HasRemoteCommands())
-                _commands(commands);
+            if (!refusal.empty())
+                System::Log().Write(System::Warn, "The options of another copy of Ticova are not carried out: %s",
+                                    refusal.c_str());
+            // Carried out once this handler has returned: a command may open a message box, and
+            // the socket may be gone by the time the box is closed.
+            _queue.Post([this, commands, refused = !refusal.empty()] {
+                if (_raise)
+                    _raise();
+                if (!refused && _commands && commands.HasRemoteCommands())
+                    _commands(commands);
+            });
         });
         connect(socket, &QObject::destroyed, this, [this, socket] { _received.remove(socket); });
     }

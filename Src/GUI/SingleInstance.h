@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 
+#include "GUI/CommandQueue.h"
 #include "GUI/Model/CommandLine.h"
 
 class QLocalServer;
@@ -18,7 +19,8 @@ namespace GUI {
 // socket and listens on the socket; a second one, finding the lock taken, asks the first to
 // come to the front, hands it the options of its command line, and is told to go. Only a
 // process of the same user is listened to; a message that is not well formed is ignored as a
-// whole (and logged).
+// whole (and logged). The second copy is answered first; what it asks is carried out after,
+// from the event loop (Commands()), never inside the socket's handler.
 class SingleInstance final : public QObject {
     Q_OBJECT
 public:
@@ -40,6 +42,9 @@ public:
     // else in a folder of the user's own in the temporary folder. Empty when neither is private.
     static QString DefaultName();
 
+    // Whether a copy holds the lock of `name` now (without listening or asking it anything).
+    static bool AnotherCopyRuns(const QString& name = DefaultName());
+
     // True when this copy is to run: it is the first (it now holds the lock and listens), or it
     // cannot take part in the check (the reason is logged). False when another copy holds the
     // lock: it has been asked to come to the front, or, when it could not be reached, the user
@@ -50,8 +55,19 @@ public:
     void SetRaiseHandler(std::function<void()> raise) { _raise = std::move(raise); }
     // What the first copy does with the options a second one hands over (after the raise).
     void SetCommandHandler(std::function<void(const CommandLine&)> handler) { _commands = std::move(handler); }
+    // Why the first copy refuses the options another one hands over (a preset it does not
+    // have); empty when it carries them out. A refusal is sent back with the answer, and the
+    // options are not carried out.
+    void SetCommandCheck(std::function<std::string(const CommandLine&)> check) { _check = std::move(check); }
     // The options this copy hands over should another one be running (before Claim).
     void SetForwardedOptions(const CommandLine& options) { _message = options.RemoteMessage(); }
+    // After a Claim that found another copy: why that copy refused the options handed over
+    // (empty when it took them).
+    const std::string& Refusal() const { return _refusal; }
+
+    // Where the commands of other copies wait to be carried out; the session bus's commands
+    // go through the same queue, so that all of them run one after the other.
+    CommandQueue& Commands() { return _queue; }
 
 private:
     enum class Reach { Raised, NoAnswer, Untrusted };
@@ -67,6 +83,9 @@ private:
     int _clients = 0;
     std::function<void()> _raise;
     std::function<void(const CommandLine&)> _commands;
+    std::function<std::string(const CommandLine&)> _check;
+    std::string _refusal;
+    CommandQueue _queue;
     std::string _message = CommandLine().RemoteMessage();
     QHash<QObject*, QByteArray> _received;  // what each connection has sent so far
 };

@@ -12,13 +12,27 @@ SoundFileWriter::~SoundFileWriter()
     Close();
 }
 
+namespace {
+
+bool EndsIn(const std::string& path, const std::string& ending)
+{
+    if (path.size() < ending.size())
+        return false;
+    std::string tail = path.substr(path.size() - ending.size());
+    std::transform(tail.begin(), tail.end(), tail.begin(), [](unsigned char c) { return std::tolower(c); });
+    return tail == ending;
+}
+
+}  // namespace
+
 bool SoundFileWriter::IsFlac(const std::string& path)
 {
-    if (path.size() < 5)
-        return false;
-    std::string ending = path.substr(path.size() - 5);
-    std::transform(ending.begin(), ending.end(), ending.begin(), [](unsigned char c) { return std::tolower(c); });
-    return ending == ".flac";
+    return EndsIn(path, ".flac");
+}
+
+bool SoundFileWriter::HasKnownEnding(const std::string& path)
+{
+    return EndsIn(path, ".wav") || IsFlac(path);
 }
 
 bool SoundFileWriter::Open(const std::string& path, int rate, int channels)

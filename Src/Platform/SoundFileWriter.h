@@ -17,6 +17,8 @@ public:
 
     // Whether a file of this name is written as FLAC.
     static bool IsFlac(const std::string& path);
+    // Whether the name ends in a kind of file this writer writes: ".wav" or ".flac", in any case.
+    static bool HasKnownEnding(const std::string& path);
     // False, with Error() telling why, when the file cannot be created.
     bool Open(const std::string& path, int rate, int channels);
     bool Write(const float* samples, std::int64_t frames);

@@ -348,6 +348,10 @@ const char16_t* const texts[] = {
     u"English",
     u"German",
     u"French",
+    // Notices (GUI/NoticeTexts.h).
+    u"Sound %1 plays audio file %2, which is not set on the Audio Files tab.",
+    u"Subdivisions are left out above %1 bpm: the beats alone are played.",
+    u"The practice log is larger than %1 MB: only its newest runs are read, and the totals per day count only those.",
 };
 
 const char16_t* const instrumentNames[] = {

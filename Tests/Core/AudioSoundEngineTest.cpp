@@ -100,6 +100,10 @@ TEST_F(AudioSoundEngineOnNullOutput, SoundsWithoutAFileFailWithMessageCode)
     EXPECT_EQ(engine.GetLastResult(), System::NoAudioFileResult);
     EXPECT_TRUE(engine.PlaySound(127, 0));
     EXPECT_EQ(engine.GetLastResult(), 0u);
+    // What the metronome asks before the first click.
+    EXPECT_TRUE(engine.CanPlay(0));
+    EXPECT_FALSE(engine.CanPlay(1));
+    EXPECT_FALSE(engine.CanPlay(38));
     // An instrument number meant for the MIDI engine is no file index.
     EXPECT_FALSE(engine.PlaySound(127, 38));
     EXPECT_EQ(engine.GetLastResult(), System::NoAudioFileResult);

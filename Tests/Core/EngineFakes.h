@@ -39,6 +39,7 @@ public:
         lastResult = 0;  // a successful close call of its own
     }
     std::uint32_t GetLastResult() override { return lastResult; }
+    bool CanPlay(std::int32_t sound) const override { return sound != unplayable; }
 
     std::vector<std::int32_t> Sounds() const
     {
@@ -57,6 +58,7 @@ public:
 
     std::vector<Click> clicks;
     bool initialiseResult = true;
+    std::int32_t unplayable = -1000;  // a sound CanPlay says no to
     int initialised = 0;
     int failAt = -1;
     std::uint32_t failCode = 0;

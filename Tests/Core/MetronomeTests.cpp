@@ -384,6 +384,58 @@ TEST_F(MetronomeTest, StepSequencerPlaysSubStepsAndShowsNothing)
     EXPECT_EQ(handler.log.back(), "stopped 120");
 }
 
+// A sound the run plays whose audio file is not set stops the start, naming it, before any
+// click; a sound the run does not play is not asked about.
+TEST_F(MetronomeTest, ASoundWithoutItsFileStopsTheStartBeforeTheFirstClick)
+{
+    struct Case {
+        const char* what;
+        std::uint32_t beatType;
+        std::uint32_t subdivision;
+        std::int32_t countInBeats;
+        std::int32_t voice;  // the voice without its file
+        bool refused;        // false: the run does not play it, and starts
+    };
+    const std::vector<Case> cases = {
+        {"simple beat: voice 1", 0, 0, 0, 0, true},
+        {"simple beat does not play voice 2", 0, 0, 0, 1, false},
+        {"bars: the other beats", 1, 0, 0, 1, true},
+        {"a subdivision", 1, 2, 0, 3, true},
+        {"no subdivision, no voice 4", 1, 0, 0, 3, false},
+        {"the count-in's voice", 0, 0, 2, 1, true},
+        {"custom rhythm step", 3, 0, 0, 6, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Tests::RecordingLog log;
+        Tests::RecordingSoundEngine partial;
+        metronome.UseStandIns({&partial});
+        auto settings = Settings();
+        settings.BeatType = c.beatType;
+        settings.Subdivision1 = c.subdivision;
+        Platform::Text::Copy(settings.CustomRhythm, u"1 7 1 1");
+        Core::CountIn countIn;
+        countIn.length = c.countInBeats > 0 ? Core::CountIn::Length::Beats : Core::CountIn::Length::Off;
+        countIn.amount = c.countInBeats;
+        metronome.SetCountIn(countIn);
+        partial.unplayable = static_cast<std::int32_t>(settings.Instrument[c.voice]);
+        const std::int32_t code = StartAndSettle(settings);
+        if (!c.refused) {
+            EXPECT_EQ(code, 0);
+            metronome.Stop();
+            timer.Join();
+            continue;
+        }
+        EXPECT_EQ(code, Core::Metronome::SoundHasNoFile);
+        EXPECT_EQ(metronome.SoundWithoutFile(), c.voice);
+        EXPECT_FALSE(metronome.IsRunning());
+        EXPECT_TRUE(partial.clicks.empty());
+        EXPECT_EQ(partial.closed, 1);
+        EXPECT_TRUE(log.Has(System::Error, ("Sound " + std::to_string(c.voice + 1) + " plays audio file").c_str()));
+    }
+    metronome.SetCountIn({});
+}
+
 TEST_F(MetronomeTest, FailedClickStopsThenReportsTheEnginesResult)
 {
     auto settings = Settings();

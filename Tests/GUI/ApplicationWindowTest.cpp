@@ -510,6 +510,32 @@ TEST_F(ApplicationWindowTest, FailedStartShowsTheMessageAndStaysStopped)
     window->OnCommand(GUI::ApplicationWindow::StartStop);
     ASSERT_EQ(boxes.size(), 3u);
     EXPECT_TRUE(boxes[2].text.endsWith(QStringLiteral("sound 3 cannot be played: /no/such/click.wav"))) << boxes[2].text.toStdString();
+    // A sound the run would play has no audio file: told at Start, naming the sound and its file.
+    metronome.startCode = 12;
+    metronome.soundWithoutFile = 3;
+    configuration.settings.Instrument[3] = 6;
+    window->OnCommand(GUI::ApplicationWindow::StartStop);
+    ASSERT_EQ(boxes.size(), 4u);
+    EXPECT_TRUE(boxes[3].text.startsWith(QStringLiteral("One of the sounds selected for playback didn't have")));
+    EXPECT_TRUE(boxes[3].text.endsWith(QStringLiteral("Sound 4 plays audio file 7, which is not set on the Audio Files tab.")))
+        << boxes[3].text.toStdString();
+    EXPECT_FALSE(window->Playing());
+}
+
+// Above 300 bpm the subdivisions are left out: the status bar says so while such a run plays.
+TEST_F(ApplicationWindowTest, SubdivisionsLeftOutAtAFastTempoAreTold)
+{
+    configuration.settings.Subdivision1 = 2;
+    for (std::uint32_t bpm : {300u, 320u}) {
+        configuration.settings.Bpm = bpm;
+        window->OnCommand(GUI::ApplicationWindow::StartStop);
+        EXPECT_EQ(window->StatusState().contains(QStringLiteral("left out above 300 bpm")), bpm > 300) << bpm;
+        window->OnCommand(GUI::ApplicationWindow::StartStop);
+        EXPECT_EQ(window->StatusState(), QString());
+    }
+    configuration.settings.Subdivision1 = 0;
+    window->OnCommand(GUI::ApplicationWindow::StartStop);
+    EXPECT_EQ(window->StatusState(), QString()) << "nothing is left out";
 }
 
 TEST_F(ApplicationWindowTest, EventsFromTheTimerThreadAreShownOnTheWindowsThread)

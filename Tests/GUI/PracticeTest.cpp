@@ -18,6 +18,7 @@
 #include "GUI/ApplicationWindow.h"
 #include "GUI/CountInDialog.h"
 #include "GUI/PracticeLogDialog.h"
+#include "GUI/SettingsDialog.h"
 #include "GUI/VisualBeatIndicator.h"
 #include "Platform/File.h"
 #include "Platform/Text.h"
@@ -36,6 +37,7 @@ protected:
         window = std::make_unique<GUI::ApplicationWindow>(metronome, configuration, *indicator);
         ASSERT_TRUE(window->Initialise());
         window->SetPracticeLog(log);
+        window->SetPracticeClock([this] { return now; });
     }
     void TearDown() override
     {
@@ -51,9 +53,15 @@ protected:
         EXPECT_EQ(skipped, 0);
         return runs;
     }
-    void StartStop() { window->OnCommand(GUI::ApplicationWindow::StartStop); }
+    // Each press comes two seconds after the one before.
+    void StartStop()
+    {
+        now += std::chrono::seconds(2);
+        window->OnCommand(GUI::ApplicationWindow::StartStop);
+    }
 
     std::string folder;
+    Core::Moment now{std::chrono::hours(1)};
     Configuration::PracticeLog log{Tests::MakeTempFolder("PracticeLogs") + "log.csv"};
     Tests::FakeMetronome metronome;
     Tests::FakeConfiguration configuration;
@@ -85,6 +93,7 @@ TEST_F(PracticeTest, EveryRunIsLoggedOnceAndTimedInTheStatusBarWhilePlaying)
     configuration.settings.From = 0.5f;
     configuration.settings.To = 1.0f;
     StartStop();
+    now += std::chrono::seconds(2);
     std::thread([this] { metronome.StopItself(96); }).join();
     QApplication::processEvents();
     EXPECT_FALSE(window->Playing());
@@ -95,6 +104,7 @@ TEST_F(PracticeTest, EveryRunIsLoggedOnceAndTimedInTheStatusBarWhilePlaying)
 
     // A click after a self-stop whose report is still on its way.
     StartStop();
+    now += std::chrono::seconds(2);
     std::thread([this] { metronome.StopItself(96); }).join();
     StartStop();
     EXPECT_TRUE(window->Playing());
@@ -127,6 +137,49 @@ TEST_F(PracticeTest, EveryRunIsLoggedOnceAndTimedInTheStatusBarWhilePlaying)
     EXPECT_EQ(german.RunsTable()->item(1, 4)->text(), QStringLiteral("Schläge pro Takt"));
     window->ChangeLanguage(u"");
     System::SetLanguageFolderForTesting({});
+}
+
+// The log names the preset a run played, also after the settings dialog's OK (the dialog marks
+// the live settings while its pages fill them); a start and a stop within a second are no run.
+TEST_F(PracticeTest, RunsNameTheirPresetAfterTheSettingsDialogAndMomentaryOnesAreLeftOut)
+{
+    Configuration::ConfigurationData preset;
+    Platform::Text::Copy(preset.PresetName, u"Fast 150");
+    preset.Bpm = 150;
+    configuration.presets[u"Fast 150"] = preset;
+    ASSERT_TRUE(configuration.LoadPreset(u"Fast 150"));
+    {
+        GUI::SettingsDialog settings(configuration, [] {});
+        settings.Open(window.get(), 0)->show();
+        ASSERT_TRUE(settings.OnOk());
+        settings.Close();
+    }
+    StartStop();
+    StartStop();
+    // Pressed twice in a moment.
+    window->OnCommand(GUI::ApplicationWindow::StartStop);
+    now += std::chrono::milliseconds(900);
+    window->OnCommand(GUI::ApplicationWindow::StartStop);
+    const std::vector<Configuration::PracticeRun> runs = Runs();
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_EQ(runs[0].preset, "Fast 150");
+    EXPECT_EQ(runs[0].tempo, 150);
+}
+
+// Of a log larger than the window reads, only the newest runs are shown and counted: the window
+// says so.
+TEST_F(PracticeTest, ALogReadOnlyInPartSaysSo)
+{
+    const std::string line = "2026-01-01,10:00," + std::string(200, 'p') + ",96,Simple Beat,5,,\n";
+    std::string text = std::string(Configuration::PracticeLog::Heading()) + "\n";
+    while (text.size() + line.size() <= Configuration::PracticeLog::ReadLimit)
+        text += line;
+    ASSERT_TRUE(Platform::File::ReplaceWhole(log.Path(), text));
+    GUI::PracticeLogDialog whole(log);
+    EXPECT_TRUE(whole.Problem().isEmpty()) << whole.Problem().toStdString();
+    ASSERT_TRUE(Platform::File::ReplaceWhole(log.Path(), text + line));
+    GUI::PracticeLogDialog part(log);
+    EXPECT_TRUE(part.Problem().startsWith(QStringLiteral("The practice log is larger than 4 MB"))) << part.Problem().toStdString();
 }
 
 // The new menu items sit among the fixed ones: a language change must give each item its own

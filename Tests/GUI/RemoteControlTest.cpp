@@ -141,7 +141,17 @@ TEST_F(RemoteControlTest, TheTicovaInterfacePlaysStopsAndSetsTheTempo)
     EXPECT_EQ(configuration.settings.Bpm, 150u);
     EXPECT_EQ(metronome.tempos.back(), 150);
     EXPECT_EQ(Ticova("Tempo").toInt(), 150);
-    Ticova("SetTempo", {5});  // out of range: ignored
+    // Out of range: refused with an error the caller sees, and nothing changes.
+    for (int bpm : {5, 9999}) {
+        QDBusMessage call = QDBusMessage::createMethodCall(
+            QString::fromLatin1(RemoteControl::ServiceName), QString::fromLatin1(RemoteControl::ObjectPath),
+            QString::fromLatin1(RemoteControl::ServiceName), QStringLiteral("SetTempo"));
+        call << bpm;
+        const QDBusMessage reply = client->call(call, QDBus::BlockWithGui, 5000);
+        EXPECT_EQ(reply.type(), QDBusMessage::ErrorMessage) << bpm;
+        EXPECT_EQ(reply.errorName(), QStringLiteral("org.freedesktop.DBus.Error.InvalidArgs"));
+        EXPECT_TRUE(reply.errorMessage().contains(QStringLiteral("10 to 400"))) << reply.errorMessage().toStdString();
+    }
     EXPECT_EQ(Ticova("Tempo").toInt(), 150);
 
     Ticova("TogglePause");  // outside the speed trainer, as the Pause key: it stops

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDateTime>
 #include <QFile>
 #include <QEventLoop>
@@ -344,6 +345,92 @@ TEST(SingleInstanceTest, AnotherUsersLockOrSocketIsNotTrusted)
         std::remove(socketPath.c_str());
         std::remove(lock.c_str());
     }
+}
+
+// A start that fails shows its message box; while the box is open, the copy that asked for the
+// start has gone and two more hand over their tempo. The box must not run inside the socket's
+// handler (the socket of the copy that went would be deleted under it), and the later commands
+// are carried out once the box is closed, in their order.
+TEST(SingleInstanceTest, CommandsArrivingWhileAFailedStartsBoxIsOpenWaitForIt)
+{
+    const QString name = UniqueName("box");
+    GUI::SingleInstance first(name);
+    ASSERT_TRUE(first.Claim());
+    EXPECT_TRUE(GUI::SingleInstance::AnotherCopyRuns(name));
+    std::vector<std::string> carried;  // "*" marks a command carried out while the box was open
+    bool boxOpen = false;
+    const auto handOver = [&name](std::vector<std::string> options) {
+        GUI::SingleInstance copy(name);
+        copy.SetForwardedOptions(GUI::CommandLine::Parse(options));
+        EXPECT_FALSE(copy.Claim());
+    };
+    first.SetCommandHandler([&](const GUI::CommandLine& commands) {
+        carried.push_back((commands.start ? std::string("start") : std::to_string(commands.bpm.value_or(0))) +
+                          (boxOpen ? "*" : ""));
+        if (!commands.start)
+            return;
+        // The box's own event loop.
+        boxOpen = true;
+        std::atomic<bool> done{false};
+        std::thread more([&] {
+            handOver({"--bpm", "100"});
+            handOver({"--bpm", "110"});
+            done = true;
+        });
+        QEventLoop box;
+        QTimer poll;
+        int after = 0;
+        QObject::connect(&poll, &QTimer::timeout, &box, [&] {
+            if (done && ++after > 20)
+                box.quit();
+        });
+        poll.start(5);
+        box.exec();
+        more.join();
+        boxOpen = false;
+    });
+    std::thread starter(handOver, std::vector<std::string>{"--start"});
+    for (const QDeadlineTimer deadline(10000); !deadline.hasExpired() && carried.size() < 3;)
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 5);
+    starter.join();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(carried, (std::vector<std::string>{"start", "100", "110"}));
+}
+
+// Options the first copy cannot follow (a preset it does not have) are refused as a whole: the
+// copy that handed them over is told why (it says so and ends with an error), and nothing of
+// them is carried out.
+TEST(SingleInstanceTest, RefusedOptionsAreToldToTheCopyThatHandedThemOver)
+{
+    const QString name = UniqueName("refused");
+    GUI::SingleInstance first(name);
+    ASSERT_TRUE(first.Claim());
+    first.SetCommandCheck([](const GUI::CommandLine& commands) {
+        return commands.preset == "Nonexistent" ? std::string("there is no preset \"Nonexistent\"") : std::string();
+    });
+    int raised = 0;
+    std::vector<std::string> carried;
+    first.SetRaiseHandler([&] { ++raised; });
+    first.SetCommandHandler([&](const GUI::CommandLine& commands) { carried.push_back(commands.preset.value_or("")); });
+    std::string refusals[2];
+    std::atomic<int> done{0};
+    std::thread second([&] {
+        const char* presets[] = {"Nonexistent", "Warm-up"};
+        for (int i = 0; i < 2; ++i) {
+            GUI::SingleInstance copy(name);
+            copy.SetForwardedOptions(GUI::CommandLine::Parse({"--preset", presets[i], "--start"}));
+            EXPECT_FALSE(copy.Claim());
+            refusals[i] = copy.Refusal();
+        }
+        done = 1;
+    });
+    for (const QDeadlineTimer deadline(10000); !deadline.hasExpired() && (done == 0 || carried.empty());)
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 5);
+    second.join();
+    EXPECT_EQ(refusals[0], "there is no preset \"Nonexistent\"");
+    EXPECT_EQ(refusals[1], "");
+    EXPECT_EQ(raised, 2);
+    EXPECT_EQ(carried, (std::vector<std::string>{"Warm-up"}));
 }
 
 }  // namespace

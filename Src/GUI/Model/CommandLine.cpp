@@ -3,6 +3,8 @@
 #include <charconv>
 #include <cmath>
 
+#include "Configuration/IConfiguration.h"
+#include "Platform/SoundFileWriter.h"
 #include "Platform/Text.h"
 
 namespace GUI {
@@ -92,6 +94,9 @@ CommandLine CommandLine::Parse(const std::vector<std::string>& arguments)
             if (const auto text = takeValue()) {
                 if (text->empty())
                     fail("--export takes the name of the file to write");
+                else if (!Platform::SoundFileWriter::HasKnownEnding(*text))
+                    fail("--export writes WAV or FLAC files: give the file a name ending in .wav or .flac, not \"" +
+                         *text + "\"");
                 else
                     line.exportFile = *text;
             }
@@ -131,6 +136,13 @@ CommandLine CommandLine::Parse(const std::vector<std::string>& arguments)
     if (line.exportFile && line.start)
         fail("--export and --start cannot be given together");
     return line;
+}
+
+std::string CommandLine::Refusal(Configuration::IConfiguration& configuration) const
+{
+    if (preset && !configuration.IsPreset(Platform::Text::Utf8ToUtf16(*preset).c_str()))
+        return "there is no preset \"" + *preset + "\"";
+    return {};
 }
 
 std::string CommandLine::Usage()

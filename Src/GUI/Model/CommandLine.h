@@ -5,6 +5,10 @@
 #include <string_view>
 #include <vector>
 
+namespace Configuration {
+class IConfiguration;
+}
+
 namespace GUI {
 
 // Ticova's command line, and the message that carries its options to a copy already running.
@@ -39,6 +43,9 @@ struct CommandLine {
     bool HasRemoteCommands() const { return start || bpm || preset; }
 
     static CommandLine Parse(const std::vector<std::string>& arguments);
+    // Why these options cannot be carried out with `configuration` (a preset it does not hold);
+    // empty when they can.
+    std::string Refusal(Configuration::IConfiguration& configuration) const;
     // The text of --help.
     static std::string Usage();
 

@@ -12,6 +12,9 @@ namespace GUI {
 // clock the caller reads. A pause does not count.
 class PracticeTime {
 public:
+    // A shorter run is not written to the practice log.
+    static constexpr double ShortestLoggedSeconds = 1.0;
+
     void Start(Core::Moment now) noexcept;
     void Pause(Core::Moment now) noexcept;
     void Resume(Core::Moment now) noexcept;

@@ -3,7 +3,9 @@
 #include <string>
 #include <vector>
 
+#include "Configuration/FileConfiguration.h"
 #include "GUI/Model/CommandLine.h"
+#include "Platform/Text.h"
 
 namespace {
 
@@ -54,10 +56,28 @@ TEST(CommandLineTest, RefusesWhatItCannotFollowWithAReason)
              {"--export", "a.wav", "--bars", "4", "--start"},
              {"--tempo-map", "song.map"},                 // a map without a file
              {"--export", "a.wav", "--tempo-map", "m", "--bars", "4"},
+             {"--export", "a.mp3", "--bars", "4"},       // a kind of file that is not written
+             {"--export", "a", "--bars", "4"},
+             {"--export", "a.wav.ogg", "--bars", "4"},
              {"--frobnicate"},
          }) {
         EXPECT_FALSE(Parse(bad).error.empty()) << bad[0] << (bad.size() > 1 ? " " + bad[1] : "");
     }
+}
+
+TEST(CommandLineTest, ExportNamesItsKindOfFileAndAPresetMustExist)
+{
+    EXPECT_TRUE(Parse({"--export", "A.WAV", "--bars", "4"}).error.empty());
+    EXPECT_TRUE(Parse({"--export", "take.Flac", "--bars", "4"}).error.empty());
+    EXPECT_NE(Parse({"--export", "a.mp3", "--bars", "4"}).error.find(".wav or .flac"), std::string::npos);
+
+    Configuration::FileConfiguration configuration("/nonexistent/Ticova.conf");
+    Configuration::ConfigurationData preset;
+    Platform::Text::Copy(preset.PresetName, u"Warm-up");
+    ASSERT_TRUE(configuration.AddPreset(preset));
+    EXPECT_EQ(Parse({"--preset", "Warm-up", "--start"}).Refusal(configuration), "");
+    EXPECT_EQ(Parse({"--bpm", "90"}).Refusal(configuration), "");
+    EXPECT_EQ(Parse({"--preset", "Nonexistent"}).Refusal(configuration), "there is no preset \"Nonexistent\"");
 }
 
 TEST(CommandLineTest, TheForwardedMessageCarriesTheOptionsAndNothingMalformedPasses)

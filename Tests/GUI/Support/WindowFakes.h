@@ -86,6 +86,7 @@ public:
         const Continuation taken = std::exchange(waiting, Continuation{});
         handler->OnContinued(taken.tag, taken.bpm, Core::Moment());
     }
+    std::int32_t SoundWithoutFile() const override { return soundWithoutFile; }
 
     Core::IMetronomeEventHandler* handler = nullptr;
     bool muted = false;
@@ -100,6 +101,7 @@ public:
     std::vector<Continuation> continues;  // every one given
     std::int32_t continueCode = 0;
     std::int32_t startCode = 0;
+    std::int32_t soundWithoutFile = -1;
     std::int32_t trainerTempo = 60;
     std::int32_t userTempo = 0;
     bool running = false;
