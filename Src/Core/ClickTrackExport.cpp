@@ -2,7 +2,6 @@
 
 #include <chrono>
 #include <cmath>
-#include <cstdio>
 #include <memory>
 #include <thread>
 
@@ -135,10 +134,13 @@ ClickTrackExport::Result ClickTrackExport::Run(const Configuration::Configuratio
             result.error = "a click could not be played (message " + std::to_string(message) + ")";
         written = clock.FramesRendered();
     }
-    if (!writer.Close() && result.error.empty())
-        result.error = writer.Error();
+    // A track cut short by a cancel or a failure never takes the place of a file of that name.
     if (result.cancelled || !result.error.empty()) {
-        std::remove(path.c_str());
+        writer.Discard();
+        return result;
+    }
+    if (!writer.Commit()) {
+        result.error = writer.Error();
         return result;
     }
     result.written = true;

@@ -53,8 +53,9 @@ public:
 
     // Renders `settings` (copied: a start writes its run-time fields) for `length` into `path`
     // (".flac": FLAC, else WAV; 16-bit stereo at Rate). A speed-trainer run is written whole,
-    // ending with its run (the length, when given in minutes, caps it). A track cut short by a
-    // cancel or a failure is removed.
+    // ending with its run (the length, when given in minutes, caps it). A file of that name is
+    // replaced only by a complete track: one cut short by a cancel or a failure leaves it as it
+    // was. What is not a regular file (a FIFO, a device, a folder) is refused.
     // `countIn`: played before the run, on its grid, as Start plays it (the length counts from
     // the run's first click).
     // `song`: played instead of the settings' beat (their sounds and volumes); a song that ends

@@ -8,9 +8,15 @@ namespace Platform {
 // A sound file written frame by frame through libsndfile: WAV (16-bit) or FLAC (16-bit), chosen
 // by the name's ending (".flac"; anything else is WAV). The samples given are interleaved floats
 // in [-1, 1].
+//
+// The sound goes to a temporary file beside the target, which replaces the target only when it
+// is complete (Commit): a file of that name stays whole until then, and stays as it was when
+// writing fails or is abandoned. Only a regular file is written over: a FIFO, a device or a
+// folder of that name is refused at once.
 class SoundFileWriter {
 public:
     SoundFileWriter() = default;
+    // Abandons a file not committed.
     ~SoundFileWriter();
     SoundFileWriter(const SoundFileWriter&) = delete;
     SoundFileWriter& operator=(const SoundFileWriter&) = delete;
@@ -19,17 +25,26 @@ public:
     static bool IsFlac(const std::string& path);
     // Whether the name ends in a kind of file this writer writes: ".wav" or ".flac", in any case.
     static bool HasKnownEnding(const std::string& path);
-    // False, with Error() telling why, when the file cannot be created.
+    // False, with Error() telling why, when the file cannot be written there.
     bool Open(const std::string& path, int rate, int channels);
     bool Write(const float* samples, std::int64_t frames);
-    // Finishes the file (its header); false when that fails.
-    bool Close();
-    // libsndfile's word on the last failure.
+    // Finishes the file and puts it in the target's place (keeping an existing target's
+    // permissions); false, the target untouched, when that fails.
+    bool Commit();
+    // Drops what was written; the target stays as it was.
+    void Discard();
+    // Why the last call failed.
     const std::string& Error() const noexcept { return _error; }
 
 private:
+    bool Fail(const std::string& what, int error);
+    bool CloseTemporary(bool keep);
+
     void* _file = nullptr;
+    int _descriptor = -1;
     int _channels = 0;
+    std::string _target;     // the file that is replaced (a symbolic link's target)
+    std::string _temporary;  // what is being written
     std::string _error;
 };
 

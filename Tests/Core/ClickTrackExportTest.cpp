@@ -1,9 +1,18 @@
+#include <dirent.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sndfile.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <fstream>
+#include <future>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -238,6 +247,102 @@ TEST_F(ClickTrackExportTest, ACancelledOrFailedExportLeavesNoFile)
 
     EXPECT_FALSE(ClickTrackExport::Run(settings, path, {ClickTrackExport::Unit::Bars, 0}).written);
     EXPECT_FALSE(ClickTrackExport::Run(settings, path, {ClickTrackExport::Unit::Minutes, 1e9}).written);
+}
+
+std::string Contents(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream contents;
+    contents << in.rdbuf();
+    return contents.str();
+}
+
+// The names in a folder (a temporary left behind shows here).
+std::vector<std::string> Names(const std::string& folder)
+{
+    std::vector<std::string> names;
+    if (DIR* dir = opendir(folder.c_str())) {
+        while (dirent* entry = readdir(dir))
+            if (std::string(entry->d_name) != "." && std::string(entry->d_name) != "..")
+                names.push_back(entry->d_name);
+        closedir(dir);
+    }
+    return names;
+}
+
+// An export over a file keeps it whole until the new track is complete: a cancel, or a disk that
+// fills (here a file-size limit), leaves it byte for byte, with nothing left beside it; a
+// complete export replaces it, keeping its permissions, and through a symbolic link replaces
+// the file the link leads to.
+TEST_F(ClickTrackExportTest, AnExportReplacesAFileOnlyWhenComplete)
+{
+    const std::string folder = Tests::MakeTempFolder("export-over");
+    const std::string path = folder + "track.wav";
+    const std::string precious = "an earlier track, which must survive a failed export";
+    std::ofstream(path, std::ios::binary) << precious;
+    chmod(path.c_str(), 0640);
+    const auto settings = MidiSettings(120);
+
+    const ClickTrackExport::Result cancelled =
+        ClickTrackExport::Run(settings, path, {ClickTrackExport::Unit::Minutes, 60}, [](double) { return false; });
+    EXPECT_TRUE(cancelled.cancelled);
+
+    rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 64 * 1024;
+    setrlimit(RLIMIT_FSIZE, &small);
+    const ClickTrackExport::Result full = ClickTrackExport::Run(settings, path, {ClickTrackExport::Unit::Bars, 8});
+    setrlimit(RLIMIT_FSIZE, &saved);
+    signal(SIGXFSZ, SIG_DFL);
+    EXPECT_FALSE(full.written);
+    EXPECT_FALSE(full.error.empty());
+    EXPECT_EQ(Contents(path), precious);
+    EXPECT_EQ(Names(folder), std::vector<std::string>{"track.wav"});
+
+    const std::string link = folder + "link.wav";
+    ASSERT_EQ(symlink(path.c_str(), link.c_str()), 0);
+    const ClickTrackExport::Result replaced = ClickTrackExport::Run(settings, link, {ClickTrackExport::Unit::Bars, 1});
+    ASSERT_TRUE(replaced.written) << replaced.error;
+    struct stat status {};
+    ASSERT_EQ(lstat(link.c_str(), &status), 0);
+    EXPECT_TRUE(S_ISLNK(status.st_mode)) << "the link itself was replaced";
+    ASSERT_EQ(stat(path.c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0640u);
+    EXPECT_EQ(Decode(path).rate, 44100);
+    EXPECT_EQ(Names(folder).size(), 2u);
+}
+
+// What is not a regular file is refused at once, with a message that says so: a FIFO with no
+// reader (opening it would wait for one forever), a device, a folder.
+TEST_F(ClickTrackExportTest, AnExportRefusesWhatIsNotARegularFile)
+{
+    const std::string folder = Tests::MakeTempFolder("export-special");
+    const std::string fifo = folder + "pipe.wav";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const auto settings = MidiSettings(120);
+    for (const std::string& path : {fifo, std::string("/dev/null"), folder + "."}) {
+        SCOPED_TRACE(path);
+        auto run = std::async(std::launch::async, [&] {
+            return ClickTrackExport::Run(settings, path, {ClickTrackExport::Unit::Bars, 1});
+        });
+        if (run.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+            ADD_FAILURE() << "the export waits";
+            // A reader lets a writer blocked on the FIFO go on to its end.
+            const int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+            char buffer[65536];
+            while (run.wait_for(std::chrono::milliseconds(1)) != std::future_status::ready)
+                (void)!read(reader, buffer, sizeof buffer);
+            close(reader);
+        }
+        const ClickTrackExport::Result result = run.get();
+        EXPECT_FALSE(result.written);
+        EXPECT_NE(result.error.find("not a regular file"), std::string::npos) << result.error;
+    }
+    struct stat status {};
+    ASSERT_EQ(stat(fifo.c_str(), &status), 0);
+    EXPECT_TRUE(S_ISFIFO(status.st_mode));
 }
 
 }  // namespace
