@@ -23,17 +23,7 @@ bool IsUtf8(std::string_view text)
     return Platform::Text::Utf16ToUtf8(Platform::Text::Utf8ToUtf16(text)) == text;
 }
 
-bool Integer(std::string_view text, std::int32_t& value)
-{
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    return error == std::errc() && end == text.data() + text.size();
-}
-
-bool Number(std::string_view text, double& value)
-{
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    return error == std::errc() && end == text.data() + text.size() && std::isfinite(value);
-}
+using Platform::Text::ParseWhole;
 
 // "a,b" into two numbers; "s" is the settings' (FromSettings).
 bool Pair(std::string_view text, std::int32_t& first, std::int32_t& second, bool settingsAllowed)
@@ -46,7 +36,7 @@ bool Pair(std::string_view text, std::int32_t& first, std::int32_t& second, bool
             value = SongSection::FromSettings;
             return true;
         }
-        return Integer(part, value) && value >= 0;
+        return ParseWhole(part, value) && value >= 0;
     };
     return one(text.substr(0, comma), first) && one(text.substr(comma + 1), second);
 }
@@ -54,14 +44,14 @@ bool Pair(std::string_view text, std::int32_t& first, std::int32_t& second, bool
 bool Meter(std::string_view text, SongSection& section)
 {
     const std::size_t slash = text.find('/');
-    if (slash == std::string_view::npos || !Integer(text.substr(slash + 1), section.unit))
+    if (slash == std::string_view::npos || !ParseWhole(text.substr(slash + 1), section.unit))
         return false;
     section.groups.clear();
     std::string_view groups = text.substr(0, slash);
     while (true) {
         const std::size_t plus = groups.find('+');
         std::int32_t beats = 0;
-        if (!Integer(groups.substr(0, plus), beats) || beats < 1 || section.groups.size() >= SongSection::MaxBeats)
+        if (!ParseWhole(groups.substr(0, plus), beats) || beats < 1 || section.groups.size() >= SongSection::MaxBeats)
             return false;
         section.groups.push_back(beats);
         if (plus == std::string_view::npos)
@@ -113,23 +103,23 @@ bool ReadSection(std::string_view text, SongSection& section)
         std::int32_t flag = 0;
         bool ok = false;
         if (key == "bars")
-            ok = Integer(value, section.bars) && section.bars >= 0;
+            ok = ParseWhole(value, section.bars) && section.bars >= 0;
         else if (key == "meter")
             ok = Meter(value, section);
         else if (key == "tempo")
-            ok = Number(value, section.tempo);
+            ok = ParseWhole(value, section.tempo);
         else if (key == "end")
-            ok = Number(value, section.endTempo);
+            ok = ParseWhole(value, section.endTempo);
         else if (key == "accents")
             ok = Accents(value, section);
         else if (key == "sub")
             ok = Pair(value, section.subdivision, section.subdivision2, true);
         else if (key == "volume")
-            ok = Integer(value, section.volume);
+            ok = ParseWhole(value, section.volume);
         else if (key == "mute")
             ok = Pair(value, section.playBars, section.muteBars, false);
         else if (key == "compound")
-            ok = Integer(value, flag) && (flag == 0 || flag == 1) && ((section.compound = flag == 1), true);
+            ok = ParseWhole(value, flag) && (flag == 0 || flag == 1) && ((section.compound = flag == 1), true);
         if (!ok)
             return false;
     }

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "Core/SongTimerStrategy.h"
+#include "Platform/Text.h"
 
 namespace Core {
 
@@ -30,17 +31,7 @@ std::vector<std::string_view> Tokens(std::string_view line)
     return tokens;
 }
 
-bool Integer(std::string_view text, std::int32_t& value)
-{
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    return error == std::errc() && end == text.data() + text.size();
-}
-
-bool Number(std::string_view text, double& value)
-{
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    return error == std::errc() && end == text.data() + text.size() && std::isfinite(value);
-}
+using Platform::Text::ParseWhole;
 
 bool Pattern(std::string_view text)
 {
@@ -55,19 +46,19 @@ bool Tempi(std::string_view text, double& first, double& last, bool& perBeat)
 {
     perBeat = text.find(',') != std::string_view::npos;
     if (perBeat) {
-        if (!Number(text.substr(0, text.find(',')), first))
+        if (!ParseWhole(text.substr(0, text.find(',')), first))
             return false;
         last = first;
         return true;
     }
     const std::size_t dash = text.find('-', 1);
     if (dash == std::string_view::npos) {
-        if (!Number(text, first))
+        if (!ParseWhole(text, first))
             return false;
         last = first;
         return true;
     }
-    return Number(text.substr(0, dash), first) && Number(text.substr(dash + 1), last);
+    return ParseWhole(text.substr(0, dash), first) && ParseWhole(text.substr(dash + 1), last);
 }
 
 bool PowerOfTwoUnit(std::int32_t unit)
@@ -88,7 +79,7 @@ bool ReadLine(std::string_view line, std::int32_t number, SongSection& section, 
         ++at;
     }
     std::int32_t bars = 0;
-    if (at >= tokens.size() || !Integer(tokens[at], bars) || bars < 1)
+    if (at >= tokens.size() || !ParseWhole(tokens[at], bars) || bars < 1)
         return false;
     ++at;
     std::int32_t beats = 4;
@@ -96,7 +87,7 @@ bool ReadLine(std::string_view line, std::int32_t number, SongSection& section, 
     if (at < tokens.size() && tokens[at].find('/') != std::string_view::npos) {
         const std::string_view meter = tokens[at];
         const std::size_t slash = meter.find('/');
-        if (!Integer(meter.substr(0, slash), beats) || !Integer(meter.substr(slash + 1), unit))
+        if (!ParseWhole(meter.substr(0, slash), beats) || !ParseWhole(meter.substr(slash + 1), unit))
             return false;
         if (beats < 1 || beats > SongSection::MaxBeats || !PowerOfTwoUnit(unit)) {
             notes.push_back({number, Kind::MeterOutOfRange});
@@ -119,7 +110,7 @@ bool ReadLine(std::string_view line, std::int32_t number, SongSection& section, 
     if (at < tokens.size() && Pattern(tokens[at]))
         pattern = tokens[at++];
     if (at < tokens.size()) {
-        if (!Number(tokens[at], volume) || volume < 0)
+        if (!ParseWhole(tokens[at], volume) || volume < 0)
             return false;
         ++at;
     }

@@ -1,5 +1,7 @@
 #include "Platform/Text.h"
 
+#include <charconv>
+#include <cmath>
 #include <cstdio>
 
 namespace Platform::Text {
@@ -254,6 +256,18 @@ int Compare(const char16_t* a, const char16_t* b) noexcept
         ++b;
     }
     return static_cast<int>(*a) - static_cast<int>(*b);
+}
+
+bool ParseWhole(std::string_view text, std::int32_t& value) noexcept
+{
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return error == std::errc() && end == text.data() + text.size();
+}
+
+bool ParseWhole(std::string_view text, double& value) noexcept
+{
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return error == std::errc() && end == text.data() + text.size() && std::isfinite(value);
 }
 
 }  // namespace Platform::Text

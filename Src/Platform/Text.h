@@ -50,6 +50,11 @@ std::wstring Utf16ToWide(std::u16string_view text);
 // that are not valid UTF-8 become "\xNN"; everything else stays as it is.
 std::string Escaped(std::string_view text);
 
+// The whole of `text` read as a decimal number (a finite one for double); false, `value` left
+// alone or undefined, when anything else is there.
+bool ParseWhole(std::string_view text, std::int32_t& value) noexcept;
+bool ParseWhole(std::string_view text, double& value) noexcept;
+
 // Ordinal comparison of two zero-terminated UTF-16 strings, unit by unit.
 int Compare(const char16_t* a, const char16_t* b) noexcept;
 
