@@ -176,7 +176,7 @@ int main(int argc, char** argv)
     for (std::size_t n = 0; n < count; ++n) {
         const bool hasExact = n < exact.size(), hasT = n < ticova.size(), hasP = n < theirs.size();
         std::printf("%-16s", hasExact ? exact[n].where.c_str() : "?");
-        std::printf(hasExact ? " %14.3f" : " %14s", hasExact ? exact[n].exact : 0.0);
+        hasExact ? std::printf(" %14.3f", exact[n].exact) : std::printf(" %14s", "-");
         hasT ? std::printf(" %9lld", static_cast<long long>(ticova[n])) : std::printf(" %9s", "-");
         hasP ? std::printf(" %9lld", static_cast<long long>(theirs[n])) : std::printf(" %9s", "-");
         if (hasExact && hasT) {
