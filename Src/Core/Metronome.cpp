@@ -177,8 +177,8 @@ std::int32_t Metronome::Continue(IMetronomeEventHandler& handler, Configuration:
     // One waiting already is replaced; one that took over meanwhile plays now, and the other
     // set is free.
     Retract();
-    const std::uint32_t playing = _state.load(std::memory_order_acquire) & 1;
-    const int index = static_cast<int>(playing ^ 1);
+    const int playing = PlayingIndex();
+    const int index = playing ^ 1;
     if (const std::int32_t code = Prepare(index, handler, settings, true))
         return code;
     // Closed when playing stops (or by the next start): the run it serves may take over.
@@ -186,8 +186,8 @@ std::int32_t Metronome::Continue(IMetronomeEventHandler& handler, Configuration:
     _continuedVisual = _continuedVisual || _runs[index].strategy->IsVisual();
     _runs[index].tag = tag;
     // Nothing waits, so the timer thread leaves the word alone until this store.
-    _state.store(playing | (at == ChangeAt::BarLimit ? WaitingAtBarLimit : WaitingAtBarLine),
-                 std::memory_order_release);
+    const std::uint32_t waiting = at == ChangeAt::BarLimit ? WaitingAtBarLimit : WaitingAtBarLine;
+    _state.store(static_cast<std::uint32_t>(playing) | waiting, std::memory_order_release);
     return Playing;
 }
 
@@ -196,7 +196,7 @@ void Metronome::CancelContinuation()
     if (!Retract())
         return;
     const Run& current = Current();
-    const Run& dropped = _runs[(_state.load(std::memory_order_acquire) & 1) ^ 1];
+    const Run& dropped = _runs[PlayingIndex() ^ 1];
     ISoundEngine* engine = dropped.strategy->GetSoundEngine();
     if (engine != current.strategy->GetSoundEngine())
         engine->Close();
@@ -329,24 +329,31 @@ std::int32_t Metronome::Prepare(int index, IMetronomeEventHandler& handler, Conf
     timing->Initialise(settings);
     PrepareCountIn(run, settings, beatsPerBar);
     // Every sound the run plays needs its audio file: checked now, not at its first click.
-    _soundWithoutFile = -1;
-    std::uint32_t voices = strategy->VoicesUsed();
-    if (settings.SpeedTrainer != 0 && settings.Beep == 1)
-        voices |= 1u << MetronomeStrategy::BeepVoice;
-    if (strategy->CountInTicksLeft() > 0)
-        voices |= 1u << MetronomeStrategy::CountInVoice;
-    for (int voice = 0; voice < NumVoices; ++voice) {
-        if ((voices & (1u << voice)) != 0 && !engine->CanPlay(strategy->Sound(voice))) {
-            _soundWithoutFile = voice;
-            System::Log().Write(System::Error, "Sound %d plays audio file %d, which is not set; the metronome does "
-                                               "not start", voice + 1, strategy->Sound(voice) + 1);
-            return Fail(index, SoundHasNoFile);
-        }
-    }
+    _soundWithoutFile = FirstSoundWithoutFile(*strategy, settings);
+    if (_soundWithoutFile >= 0)
+        return Fail(index, SoundHasNoFile);
     // A run that goes on from another tells its first tempo as it takes over.
     if (!continuing && timing->ControlsTempo())
         handler.OnSpeedTrainerStarted(timing->GetTempo(), strategy->HasWarmUp());
     return Playing;
+}
+
+std::int32_t Metronome::FirstSoundWithoutFile(const MetronomeStrategy& strategy,
+                                             const Configuration::ConfigurationData& settings)
+{
+    std::uint32_t voices = strategy.VoicesUsed();
+    if (settings.SpeedTrainer != 0 && settings.Beep == 1)
+        voices |= 1u << MetronomeStrategy::BeepVoice;
+    if (strategy.CountInTicksLeft() > 0)
+        voices |= 1u << MetronomeStrategy::CountInVoice;
+    for (int voice = 0; voice < NumVoices; ++voice) {
+        if ((voices & (1u << voice)) != 0 && !strategy.GetSoundEngine()->CanPlay(strategy.Sound(voice))) {
+            System::Log().Write(System::Error, "Sound %d plays audio file %d, which is not set; the metronome does "
+                                               "not start", voice + 1, strategy.Sound(voice) + 1);
+            return voice;
+        }
+    }
+    return -1;
 }
 
 void Metronome::PrepareCountIn(Run& run, const Configuration::ConfigurationData& settings, std::int32_t beatsPerBar)
@@ -384,7 +391,7 @@ std::int32_t Metronome::Fail(int index, std::int32_t code) noexcept
     // the one playing leaves the engine they share open.
     ISoundEngine* engine = _runs[index].strategy->GetSoundEngine();
     const Run& other = _runs[index ^ 1];
-    const bool shared = index != static_cast<int>(_state.load(std::memory_order_acquire) & 1) &&
+    const bool shared = index != PlayingIndex() &&
                         other.strategy != nullptr && other.strategy->GetSoundEngine() == engine;
     if (engine != nullptr && !shared)
         engine->Close();
@@ -492,12 +499,12 @@ void Metronome::SetSong(const Configuration::Song* song)
 
 SongTimerStrategy::Heard Metronome::SongHeard() const noexcept
 {
-    return TheStrategies(static_cast<int>(_state.load(std::memory_order_acquire) & 1)).songTiming.Now();
+    return TheStrategies(PlayingIndex()).songTiming.Now();
 }
 
 bool Metronome::PlaysSong() const noexcept
 {
-    const int index = static_cast<int>(_state.load(std::memory_order_acquire) & 1);
+    const int index = PlayingIndex();
     return _runs[index].strategy == &TheStrategies(index).song;
 }
 

@@ -129,8 +129,10 @@ private:
     static constexpr std::uint32_t WaitingAtBarLimit = 4;
     static constexpr std::uint32_t Waiting = WaitingAtBarLine | WaitingAtBarLimit;
 
-    const Run& Current() const noexcept { return _runs[_state.load(std::memory_order_acquire) & 1]; }
-    Run& Current() noexcept { return _runs[_state.load(std::memory_order_acquire) & 1]; }
+    // The set that plays (0 or 1).
+    int PlayingIndex() const noexcept { return static_cast<int>(_state.load(std::memory_order_acquire) & 1); }
+    const Run& Current() const noexcept { return _runs[PlayingIndex()]; }
+    Run& Current() noexcept { return _runs[PlayingIndex()]; }
     // Prepares run `index` to play `settings`; a start code.
     std::int32_t Prepare(int index, IMetronomeEventHandler& handler, Configuration::ConfigurationData& settings,
                          bool continuing);
@@ -146,6 +148,10 @@ private:
     void NoteOpened(ISoundEngine* engine) noexcept;
     // Closes the engines noted (but `closed`) and forgets them.
     void CloseOpenedEngines(ISoundEngine* closed) noexcept;
+    // The first voice the run of `strategy` plays whose sound its engine has nothing for (an
+    // audio file not set), logged; -1 when every one has.
+    static std::int32_t FirstSoundWithoutFile(const MetronomeStrategy& strategy,
+                                              const Configuration::ConfigurationData& settings);
     void PrepareCountIn(Run& run, const Configuration::ConfigurationData& settings, std::int32_t beatsPerBar);
 
     Timer& _timer;
