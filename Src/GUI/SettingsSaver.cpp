@@ -24,25 +24,29 @@ SettingsSaver::SettingsSaver(Configuration::IConfiguration& configuration, Confi
     _pause.setTimerType(Qt::PreciseTimer);
     connect(&_soon, &QTimer::timeout, this, &SettingsSaver::SaveWaiting);
     connect(&_pause, &QTimer::timeout, this, &SettingsSaver::SaveWaiting);
+    _configuration.SetChangeObserver(
+        [this](Change change) { OnOwnThread([this, change] { ConfigurationChanged(change); }); });
+    _extras.SetChangeObserver([this] { OnOwnThread([this] { SaveSoon(); }); });
+}
+
+void SettingsSaver::OnOwnThread(const std::function<void()>& react)
+{
     // A change made on another thread is handed over to this one's event loop.
-    _configuration.SetChangeObserver([this](Change change) {
-        if (QThread::currentThread() == thread())
-            ConfigurationChanged(change);
-        else
-            QMetaObject::invokeMethod(this, [this, change] { ConfigurationChanged(change); }, Qt::QueuedConnection);
-    });
-    _extras.SetChangeObserver([this] {
-        if (QThread::currentThread() == thread())
-            ExtrasChanged();
-        else
-            QMetaObject::invokeMethod(this, [this] { ExtrasChanged(); }, Qt::QueuedConnection);
-    });
+    if (QThread::currentThread() == thread())
+        react();
+    else
+        QMetaObject::invokeMethod(this, react, Qt::QueuedConnection);
 }
 
 SettingsSaver::~SettingsSaver()
 {
     _configuration.SetChangeObserver({});
     _extras.SetChangeObserver({});
+}
+
+bool SettingsSaver::Waiting() const
+{
+    return _configurationDue || _extras.Changed();
 }
 
 void SettingsSaver::ConfigurationChanged(Change change)
@@ -54,9 +58,8 @@ void SettingsSaver::ConfigurationChanged(Change change)
         _pause.start();  // again from the start at every change
 }
 
-void SettingsSaver::ExtrasChanged()
+void SettingsSaver::SaveSoon()
 {
-    _extrasDue = true;
     _soon.start();
 }
 
@@ -70,11 +73,8 @@ void SettingsSaver::SaveWaiting()
         if (!_configuration.Save())
             problem = _configuration.SaveProblem();
     }
-    if (_extrasDue || _extras.Changed()) {
-        _extrasDue = false;
-        if (_extras.Changed() && !_extras.Save() && problem.empty())
-            problem = _extras.SaveProblem();
-    }
+    if (_extras.Changed() && !_extras.Save() && problem.empty())
+        problem = _extras.SaveProblem();
     if (problem.empty()) {
         _told = false;
         return;

@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QTimer>
+#include <functional>
 #include <string>
 
 #include "Configuration/IConfiguration.h"
@@ -37,14 +38,15 @@ public:
     // The window the failure message belongs to.
     void SetWindow(QWidget* window) { _window = window; }
 
-    // True while a save is waiting.
-    bool Waiting() const { return _configurationDue || _extrasDue; }
+    // True while a save is waiting (the second file: while it holds changes not saved).
+    bool Waiting() const;
     // Saves what is waiting, now.
     void SaveWaiting();
 
 private:
     void ConfigurationChanged(Configuration::IConfiguration::Change change);
-    void ExtrasChanged();
+    void SaveSoon();
+    void OnOwnThread(const std::function<void()>& react);
     void Tell(const std::string& problem);
 
     Configuration::IConfiguration& _configuration;
@@ -53,7 +55,6 @@ private:
     QTimer _soon;   // the next turn of the event loop
     QTimer _pause;  // the pause after tempo and volume changes
     bool _configurationDue = false;
-    bool _extrasDue = false;
     bool _told = false;
 };
 
