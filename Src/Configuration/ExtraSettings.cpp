@@ -175,8 +175,7 @@ bool ExtraSettings::KeepBackup(const std::string& path)
 
 bool ExtraSettings::Fail(int error, const char* call, int line)
 {
-    _saveError = error;
-    _saveCall = call;
+    _saveFailure.Note(error, call);
     System::ReportSystemErrorCode(error, "Src/Configuration/ExtraSettings", "Configuration::ExtraSettings::Save", line,
                                   "Error calling %s", call);
     return false;
@@ -196,11 +195,10 @@ std::string ExtraSettings::Write() const
 
 bool ExtraSettings::Save()
 {
-    _saveError = 0;
-    _saveCall = "";
+    _saveFailure.Clear();
     const std::string path = Path();
     if (path.empty()) {
-        _saveError = EACCES;
+        _saveFailure.Note(EACCES, "");
         return false;
     }
     if (_backupPending && !KeepBackup(path))
@@ -215,12 +213,7 @@ bool ExtraSettings::Save()
 
 std::string ExtraSettings::SaveProblem() const
 {
-    if (_saveError == 0)
-        return {};
-    const std::string path = Path();
-    if (path.empty())
-        return Platform::DataFolderProblem();
-    return Platform::WriteProblem(path, _saveError, _saveCall);
+    return _saveFailure.Problem(Path());
 }
 
 void ExtraSettings::Change()

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "Configuration/ReadReport.h"
+#include "Configuration/SaveFailure.h"
 
 namespace Configuration {
 
@@ -79,8 +80,7 @@ private:
     bool _backupPending = false;
     ReadReport _report;
     std::function<void()> _observer;
-    int _saveError = 0;
-    const char* _saveCall = "";
+    SaveFailure _saveFailure;
 };
 
 // The program's one instance.

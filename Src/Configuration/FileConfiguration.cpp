@@ -407,8 +407,7 @@ bool FileConfiguration::Abandon(Platform::File& file, const std::string& tempora
     file.Close();
     if (!temporary.empty())
         Platform::File::Remove(temporary);
-    _saveError = error;
-    _saveCall = call;
+    _saveFailure.Note(error, call);
     System::ReportSystemErrorCode(error, SourceName, "Configuration::FileConfiguration::Save", line,
                                   "Error calling %s", call);
     return false;
@@ -748,11 +747,10 @@ bool FileConfiguration::KeepBackup(const std::string& path)
 
 bool FileConfiguration::Save()
 {
-    _saveError = 0;
-    _saveCall = "";
+    _saveFailure.Clear();
     const std::string path = Path();
     if (path.empty()) {
-        _saveError = EACCES;
+        _saveFailure.Note(EACCES, "");
         System::Log().Write(System::Error, "The settings are not saved: %s", Platform::DataFolderProblem().c_str());
         return false;
     }
@@ -785,12 +783,7 @@ bool FileConfiguration::Save()
 
 std::string FileConfiguration::SaveProblem() const
 {
-    if (_saveError == 0)
-        return {};
-    const std::string path = Path();
-    if (path.empty())
-        return Platform::DataFolderProblem();
-    return Platform::WriteProblem(path, _saveError, _saveCall);
+    return _saveFailure.Problem(Path());
 }
 
 bool FileConfiguration::CanStore(std::u16string_view text)

@@ -6,6 +6,7 @@
 #include "Configuration/ConfigurationData.h"
 #include "Configuration/IConfiguration.h"
 #include "Configuration/PresetTree.h"
+#include "Configuration/SaveFailure.h"
 
 namespace Platform {
 class File;
@@ -84,8 +85,7 @@ private:
     ReadReport _report;
     ChangeObserver _observer;
     // Why the last Save failed (an error number and the call), for SaveProblem().
-    int _saveError = 0;
-    const char* _saveCall = "";
+    SaveFailure _saveFailure;
 };
 
 }  // namespace Configuration
