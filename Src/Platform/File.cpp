@@ -170,78 +170,89 @@ bool File::ReadAll(const std::string& path, std::string& contents, std::size_t l
     return true;
 }
 
+namespace {
+
+// A file written under "<target>.tmp" and renamed over its target once it is whole, so that the
+// target is never seen half written. Whatever fails removes the temporary and says why.
+class Temporary {
+public:
+    Temporary(const std::string& target, int* error, const char** call)
+        : _target(target), _path(target + ".tmp"), _error(error), _call(call)
+    {
+        File::Remove(_path);
+    }
+    const std::string& Path() const noexcept { return _path; }
+    File& Written() noexcept { return _file; }
+
+    bool Fail(int code, const char* what)
+    {
+        _file.Close();
+        File::Remove(_path);
+        if (_error)
+            *_error = code;
+        if (_call)
+            *_call = what;
+        return false;
+    }
+    bool FailWriting() { return Fail(_file.Error(), _file.FailedCall()); }
+    // Flushes what was written (when anything was opened) and puts it in the target's place.
+    bool Commit()
+    {
+        if (_file.IsOpen() && !_file.Flush())
+            return FailWriting();
+        _file.Close();
+        int renameError = 0;
+        if (!File::Rename(_path, _target, true, &renameError))
+            return Fail(renameError, "rename");
+        return true;
+    }
+
+private:
+    std::string _target;
+    std::string _path;
+    int* _error;
+    const char** _call;
+    File _file;
+};
+
+}  // namespace
+
 bool File::ReplaceWhole(const std::string& path, std::string_view contents, int* error, const char** call)
 {
-    const std::string temporary = path + ".tmp";
-    Remove(temporary);
-    File file;
-    const auto fail = [&](int code, const char* what) {
-        file.Close();
-        Remove(temporary);
-        if (error)
-            *error = code;
-        if (call)
-            *call = what;
-        return false;
-    };
-    if (!file.Open(temporary, Mode::CreateNew))
-        return fail(file.Error(), file.FailedCall());
-    if (!file.Write(contents.data(), contents.size()) || !file.Flush())
-        return fail(file.Error(), file.FailedCall());
-    file.Close();
-    int renameError = 0;
-    if (!Rename(temporary, path, true, &renameError))
-        return fail(renameError, "rename");
-    return true;
+    Temporary temporary(path, error, call);
+    File& file = temporary.Written();
+    if (!file.Open(temporary.Path(), Mode::CreateNew) || !file.Write(contents.data(), contents.size()))
+        return temporary.FailWriting();
+    return temporary.Commit();
 }
-
-}  // namespace Platform
-
-namespace Platform {
 
 bool File::KeepCopy(const std::string& path, const std::string& copy, int* error, const char** call)
 {
-    const std::string temporary = copy + ".tmp";
+    Temporary temporary(copy, error, call);
     File original;
-    File written;
-    const auto fail = [&](int code, const char* what) {
-        written.Close();
-        Remove(temporary);
-        if (error)
-            *error = code;
-        if (call)
-            *call = what;
-        return false;
-    };
-    // Opened first: only a regular file is kept, never what a link or a FIFO in its place leads to.
+    // Opened first: only a file that can be read is kept.
     if (!original.Open(path, Mode::Read))
-        return fail(original.Error(), original.FailedCall());
-    Remove(temporary);
+        return temporary.Fail(original.Error(), original.FailedCall());
     // A link costs neither time nor room, whatever the size of the file: the file is replaced
     // by renames, never written in place, so the copy keeps its bytes.
     struct stat status {};
     const bool link = ::lstat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
-    if (!link || ::linkat(AT_FDCWD, path.c_str(), AT_FDCWD, temporary.c_str(), 0) != 0) {
-        if (!written.Open(temporary, Mode::CreateNew))
-            return fail(written.Error(), written.FailedCall());
-        char buffer[65536];
-        for (;;) {
-            const long count = original.Read(buffer, sizeof buffer);
-            if (count < 0)
-                return fail(original.Error(), original.FailedCall());
-            if (count == 0)
-                break;
-            if (!written.Write(buffer, static_cast<std::size_t>(count)))
-                return fail(written.Error(), written.FailedCall());
-        }
-        if (!written.Flush())
-            return fail(written.Error(), written.FailedCall());
-        written.Close();
+    if (link && ::linkat(AT_FDCWD, path.c_str(), AT_FDCWD, temporary.Path().c_str(), 0) == 0)
+        return temporary.Commit();
+    File& written = temporary.Written();
+    if (!written.Open(temporary.Path(), Mode::CreateNew))
+        return temporary.FailWriting();
+    char buffer[65536];
+    for (;;) {
+        const long count = original.Read(buffer, sizeof buffer);
+        if (count < 0)
+            return temporary.Fail(original.Error(), original.FailedCall());
+        if (count == 0)
+            break;
+        if (!written.Write(buffer, static_cast<std::size_t>(count)))
+            return temporary.FailWriting();
     }
-    int renameError = 0;
-    if (!Rename(temporary, copy, true, &renameError))
-        return fail(renameError, "rename");
-    return true;
+    return temporary.Commit();
 }
 
 }  // namespace Platform
