@@ -152,6 +152,14 @@ bool File::Remove(const std::string& path)
     return ::unlink(path.c_str()) == 0;
 }
 
+std::string File::FolderOf(const std::string& path)
+{
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
 bool File::ReadAll(const std::string& path, std::string& contents, std::size_t limit)
 {
     File file;

@@ -61,6 +61,9 @@ public:
     static bool ReplaceWhole(const std::string& path, std::string_view contents, int* error = nullptr,
                              const char** call = nullptr);
 
+    // The folder a path names its file in ("." for a bare name, "/" for one in the root).
+    static std::string FolderOf(const std::string& path);
+
     // Keeps the file as it is now, byte for byte, as `copy` (replacing an older one): a hard
     // link where the file system has them, else a copy, either made under "<copy>.tmp" and
     // renamed. The file itself is never written. On failure an older copy stays, and error and

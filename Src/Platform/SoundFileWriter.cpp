@@ -10,10 +10,10 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 
 #include "Platform/File.h"
+#include "Platform/SystemError.h"
 
 namespace Platform {
 
@@ -44,14 +44,6 @@ mode_t NewFileMode()
         }
     }
     return 0666 & ~mask;
-}
-
-std::string FolderOf(const std::string& path)
-{
-    const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
 }
 
 std::string NameOf(const std::string& path)
@@ -94,7 +86,7 @@ bool SoundFileWriter::Fail(const std::string& what, int error)
 {
     _error = what;
     if (error != 0)
-        _error += std::string(": ") + std::strerror(error);
+        _error += ": " + ErrorText(error);
     return false;
 }
 
@@ -120,7 +112,7 @@ bool SoundFileWriter::Open(const std::string& path, int rate, int channels)
         return Fail(path, errno);
     }
 
-    _temporary = FolderOf(_target) + "/." + NameOf(_target) + ".XXXXXX";
+    _temporary = File::FolderOf(_target) + "/." + NameOf(_target) + ".XXXXXX";
     _descriptor = ::mkostemp(_temporary.data(), O_CLOEXEC);
     if (_descriptor < 0) {
         const int error = errno;

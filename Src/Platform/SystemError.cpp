@@ -27,9 +27,7 @@ std::string ErrorText(int code)
 
 std::string WriteProblem(const std::string& path, int code, const char* call)
 {
-    const std::size_t slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? std::string(".") : path.substr(0, slash);
-    return folder + ": " + ErrorText(code) + " (" + call + ")";
+    return File::FolderOf(path) + ": " + ErrorText(code) + " (" + call + ")";
 }
 
 }  // namespace Platform
