@@ -21,6 +21,24 @@ struct TrainerRange {
     }
 };
 
+// The last stage of a curve's climb plays the end tempo itself, whatever the fitted steps add up
+// to in floating point: armed with the end and the number of tempo changes that lead there.
+class FinalStage {
+public:
+    void Arm(float end, std::int32_t changes) noexcept
+    {
+        _end = end;
+        _changesLeft = changes;
+    }
+    void Disarm() noexcept { _changesLeft = 0; }
+    // The tempo of the stage that `tempo` begins: the end tempo when it is the last change.
+    float Land(float tempo) noexcept { return _changesLeft > 0 && --_changesLeft == 0 ? _end : tempo; }
+
+private:
+    float _end = 0.0f;
+    std::int32_t _changesLeft = 0;
+};
+
 // A speed-trainer tempo curve: how many stages a run has and the tempo of each.
 class ISpeedTrainerStrategy {
 public:

@@ -30,31 +30,28 @@ std::int32_t LinearTrainerStrategy::Initialise(const TrainerRange& range)
 {
     _range = range.Range;
     _tempo = range.Start;
-    _end = range.End;
-    _stagesLeft = 0;
+    _final.Disarm();
     _step = 0.0f;
     const std::int32_t n = range.Steps();
     // The selection never gives fewer than one step; a caller that does gets a single stage.
     if (n < 1)
         return 1;
     _step = FitStep(range.Range, n, range.Start, range.End);
-    _stagesLeft = n;
+    _final.Arm(range.End, n);
     return n + 1;
 }
 
 float LinearTrainerStrategy::NextTempo()
 {
     _tempo = _tempo + _step;
-    // The last stage plays the end tempo itself: the fitted steps land on its whole number only.
-    if (_stagesLeft > 0 && --_stagesLeft == 0)
-        _tempo = _end;
+    _tempo = _final.Land(_tempo);
     return _tempo;
 }
 
 float LinearTrainerStrategy::BeginWarmDown(std::int32_t stages)
 {
     _step = (_range > 0 && stages > 0) ? static_cast<float>(-_range) / static_cast<float>(stages) : 0.0f;
-    _stagesLeft = 0;
+    _final.Disarm();
     _tempo = _tempo + _step;
     return _tempo;
 }

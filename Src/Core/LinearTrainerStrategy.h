@@ -15,8 +15,7 @@ private:
     float _tempo = 0.0f;
     float _step = 0.0f;
     std::int32_t _range = 0;
-    float _end = 0.0f;
-    std::int32_t _stagesLeft = 0;  // tempo changes until the end tempo
+    FinalStage _final;
 };
 
 }  // namespace Core

@@ -66,8 +66,7 @@ std::int32_t LogarithmicTrainerStrategy::Initialise(const TrainerRange& range)
 {
     _range = range.Range;
     _tempo = range.Start;
-    _end = range.End;
-    _stagesLeft = 0;
+    _final.Disarm();
     _step = 0.0f;
     _ratio = 1.0f;
     _shrinking = false;
@@ -78,7 +77,7 @@ std::int32_t LogarithmicTrainerStrategy::Initialise(const TrainerRange& range)
     _step = static_cast<float>(2 * range.Range) / static_cast<float>(n);
     _ratio = FitRatio(range.Range, n, _step, range.Start, range.End);
     _shrinking = true;
-    _stagesLeft = n;
+    _final.Arm(range.End, n);
     return n + 1;
 }
 
@@ -93,9 +92,7 @@ float LogarithmicTrainerStrategy::NextTempo()
         if (_shrinking)
             _step = _step * _ratio;
     }
-    // The last stage plays the end tempo itself: the fitted ratio lands on its whole number only.
-    if (_stagesLeft > 0 && --_stagesLeft == 0)
-        _tempo = _end;
+    _tempo = _final.Land(_tempo);
     return _tempo;
 }
 
@@ -103,7 +100,7 @@ float LogarithmicTrainerStrategy::BeginWarmDown(std::int32_t stages)
 {
     _step = (_range > 0 && stages > 0) ? static_cast<float>(-_range) / static_cast<float>(stages) : 0.0f;
     _shrinking = false;
-    _stagesLeft = 0;
+    _final.Disarm();
     _tempo = _tempo + _step;
     return _tempo;
 }
