@@ -1,7 +1,5 @@
 #include "GUI/Model/SetlistChangeover.h"
 
-#include <cstring>
-
 #include "Configuration/IConfiguration.h"
 #include "Configuration/Setlists.h"
 #include "Platform/Text.h"

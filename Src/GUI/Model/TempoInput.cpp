@@ -1,5 +1,6 @@
 #include "GUI/Model/TempoInput.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace GUI {
@@ -16,9 +17,7 @@ std::int32_t TempoInput::SliderTempo(std::int32_t position) noexcept
 
 std::int32_t TempoInput::Played(std::int64_t bpm) noexcept
 {
-    if (bpm < SliderMinimumTempo)
-        return SliderMinimumTempo;
-    return static_cast<std::int32_t>(bpm > SliderMaximumTempo ? SliderMaximumTempo : bpm);
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(bpm, SliderMinimumTempo, SliderMaximumTempo));
 }
 
 std::int32_t TempoInput::KeyStep(std::int32_t bpm, Key key, bool ctrl, bool shift, int repeatCount) noexcept
