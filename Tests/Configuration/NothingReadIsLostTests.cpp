@@ -266,30 +266,30 @@ std::vector<std::string> Corpus(const std::string& folder)
     return files;
 }
 
-TEST(NothingReadIsLost, ConfigurationFilesReadAndSaved)
+// Every file of the fuzzer's corpus `corpus`, then `count` files `generate` makes, each read and
+// saved: `keeps` says whether what was read survived.
+void ExpectEveryFileKept(const char* corpus, std::string (*generate)(std::mt19937&), std::uint32_t seed,
+                         ::testing::AssertionResult (*keeps)(const std::string& folder, const std::string& file))
 {
     const std::string folder = Folder();
     Tests::RecordingLog quiet;
-    for (const std::string& file : Corpus("configuration"))
-        EXPECT_TRUE(ConfigurationKeeps(folder, file)) << Platform::Text::Escaped(file.substr(0, 200));
-    std::mt19937 random(20261209);
+    for (const std::string& file : Corpus(corpus))
+        EXPECT_TRUE(keeps(folder, file)) << Platform::Text::Escaped(file.substr(0, 200));
+    std::mt19937 random(seed);
     for (int n = 0; n < 250; ++n) {
-        const std::string file = GeneratedConfiguration(random);
-        EXPECT_TRUE(ConfigurationKeeps(folder, file)) << Platform::Text::Escaped(file.substr(0, 300));
+        const std::string file = generate(random);
+        EXPECT_TRUE(keeps(folder, file)) << Platform::Text::Escaped(file.substr(0, 300));
     }
+}
+
+TEST(NothingReadIsLost, ConfigurationFilesReadAndSaved)
+{
+    ExpectEveryFileKept("configuration", &GeneratedConfiguration, 20261209, &ConfigurationKeeps);
 }
 
 TEST(NothingReadIsLost, SecondSettingsAndSetlistFilesReadAndSaved)
 {
-    const std::string folder = Folder();
-    Tests::RecordingLog quiet;
-    for (const std::string& file : Corpus("extras"))
-        EXPECT_TRUE(ExtrasKeep(folder, file)) << Platform::Text::Escaped(file.substr(0, 200));
-    std::mt19937 random(1209);
-    for (int n = 0; n < 250; ++n) {
-        const std::string file = GeneratedExtras(random);
-        EXPECT_TRUE(ExtrasKeep(folder, file)) << Platform::Text::Escaped(file);
-    }
+    ExpectEveryFileKept("extras", &GeneratedExtras, 1209, &ExtrasKeep);
 }
 
 // A file far beyond any real one is not read (nor held in memory) and stays whole as the backup.

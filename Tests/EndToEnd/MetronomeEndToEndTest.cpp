@@ -96,6 +96,14 @@ protected:
         return FindHits(recorder.Stop(), templates);
     }
     bool NoUnderflow() const { return output.Underflows() == underflows; }
+    // Whether the program's metronome stops by itself within `limit`.
+    static bool EndsWithin(std::chrono::seconds limit)
+    {
+        const auto deadline = std::chrono::steady_clock::now() + limit;
+        while (Core::Metronome::Instance().IsRunning() && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        return !Core::Metronome::Instance().IsRunning();
+    }
     // Plays `settings` on the program's metronome for `play` while recording; the hits must be
     // the templates `expected` (by number, in order), each one alone, on one frame grid of
     // `period` frames. A recording spoiled by the sound server (off the grid, an underflow) is
@@ -217,10 +225,7 @@ TEST_F(MetronomeEndToEnd, SpeedTrainerStagesChangeTheSpacingAsTheCurveSays)
             [&] {
                 auto copy = settings;
                 ASSERT_EQ(metronome.Start(run, copy), 0);
-                const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-                while (metronome.IsRunning() && std::chrono::steady_clock::now() < deadline)
-                    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-                ASSERT_FALSE(metronome.IsRunning()) << "the run ends by itself";
+                ASSERT_TRUE(EndsWithin(std::chrono::seconds(20))) << "the run ends by itself";
             },
             {Template(AccentNote, rate)});
         EXPECT_EQ(run.Log(), (std::vector<std::string>{"started 120", "tempo 150", "tempo 180", "tempo 210",
@@ -263,10 +268,7 @@ TEST_F(MetronomeEndToEnd, TrainerBeepsSoundWithTheBeatsWhenStagesEndBetweenThem)
     const std::vector<Hit> hits = Record(
         [&] {
             ASSERT_EQ(metronome.Start(handler, settings), 0);
-            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-            while (metronome.IsRunning() && std::chrono::steady_clock::now() < deadline)
-                std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            ASSERT_FALSE(metronome.IsRunning()) << "the run ends by itself";
+            ASSERT_TRUE(EndsWithin(std::chrono::seconds(10))) << "the run ends by itself";
         },
         {Template(AccentNote, rate), Template(BeatNote, rate)});
     std::vector<long> beats;
@@ -348,10 +350,7 @@ TEST_F(MetronomeEndToEnd, NextSettingsTakeOverOnTheFrameGridOfTheRunPlaying)
                         metronome.SetCountIn(countIn);
                     metronome.SetBarLimit(1);
                     ASSERT_EQ(metronome.Continue(run, following, c.at, 5), 0);
-                    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-                    while (metronome.IsRunning() && std::chrono::steady_clock::now() < deadline)
-                        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-                    ASSERT_FALSE(metronome.IsRunning()) << "the next run ends after its bar";
+                    ASSERT_TRUE(EndsWithin(std::chrono::seconds(20))) << "the next run ends after its bar";
                 },
                 templates);
             EXPECT_EQ(run.Log(), (std::vector<std::string>{"stopped " + std::to_string(c.nextBpm)}));
@@ -450,10 +449,7 @@ TEST_F(MetronomeEndToEnd, ASongsSectionsSoundOnTheFramesOfTheirTempoCurve)
                 auto settings = Settings();
                 metronome.SetSong(&song);
                 ASSERT_EQ(metronome.Start(run, settings), 0);
-                const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-                while (metronome.IsRunning() && std::chrono::steady_clock::now() < deadline)
-                    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-                ASSERT_FALSE(metronome.IsRunning()) << "the song ends by itself";
+                ASSERT_TRUE(EndsWithin(std::chrono::seconds(20))) << "the song ends by itself";
             },
             {Template(AccentNote, rate), Template(BeatNote, rate)});
         if (hits.size() != exact.size()) {
