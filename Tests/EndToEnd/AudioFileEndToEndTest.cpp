@@ -92,14 +92,13 @@ protected:
     // Starts the metronome with the settings (a simple beat on file 0 through the audio-file
     // engine) at `bpm` for `count` beats, recording what the server plays, and finds the clicks.
     // A recording in which the output missed a buffer or the server dropped out (the clicks are
-    // then off the frame grid) tells nothing about placement: it is made again, up to five times
-    // (a machine shared with other jobs can spoil several in a row).
+    // then off the frame grid) tells nothing about placement: it is made again.
     std::vector<long> RecordRun(int bpm, int count, const std::vector<float>& click)
     {
         Platform::AudioOutput& output = Platform::AudioOutput::Instance();
         settings.Bpm = static_cast<std::uint32_t>(bpm);
         std::vector<long> onsets;
-        for (int attempt = 0; attempt < 5; ++attempt) {
+        for (int attempt = 0; attempt < Tests::Recordings; ++attempt) {
             Tests::MonitorRecorder recorder(static_cast<int>(output.SampleRate()));
             EXPECT_TRUE(recorder.Recording());
             recorder.WaitUntilRecording();

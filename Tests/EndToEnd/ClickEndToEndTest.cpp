@@ -62,7 +62,7 @@ TEST(EndToEnd, TimerClicksReachTheSoundServerEvenlySpaced)
     const double period = IntervalMs * rate / 1000;
     std::string detail;
     bool exact = false;
-    for (int attempt = 0; attempt < 3 && !exact; ++attempt) {
+    for (int attempt = 0; attempt < Tests::Recordings && !exact; ++attempt) {
         Tests::MonitorRecorder recorder(static_cast<int>(rate));
         ASSERT_TRUE(recorder.Recording());
         recorder.WaitUntilRecording();

@@ -71,7 +71,7 @@ private:
 
 // The MIDI engine's metronome, recorded from the sound server. Its clicks land on the output's
 // frames from the first one, so nothing needs to settle first. A recording the server or the
-// machine spoiled (an underflow, a dropout that moved clicks) is made again, up to three times.
+// machine spoiled (an underflow, a dropout that moved clicks) is made again.
 class MetronomeEndToEnd : public ::testing::Test {
 protected:
     void SetUp() override
@@ -115,7 +115,7 @@ protected:
         Core::Metronome& metronome = Core::Metronome::Instance();
         std::string detail;
         bool exact = false;
-        for (int attempt = 0; attempt < 3 && !exact; ++attempt) {
+        for (int attempt = 0; attempt < Tests::Recordings && !exact; ++attempt) {
             Handler run;
             const std::vector<Hit> hits = Record(
                 [&] {
@@ -219,7 +219,7 @@ TEST_F(MetronomeEndToEnd, SpeedTrainerStagesChangeTheSpacingAsTheCurveSays)
     const double stages[] = {120, 150, 180, 210, 240};
     std::string detail;
     bool exact = false;
-    for (int attempt = 0; attempt < 3 && !exact; ++attempt) {
+    for (int attempt = 0; attempt < Tests::Recordings && !exact; ++attempt) {
         Handler run;
         const std::vector<Hit> hits = Record(
             [&] {
@@ -330,7 +330,7 @@ TEST_F(MetronomeEndToEnd, NextSettingsTakeOverOnTheFrameGridOfTheRunPlaying)
         const double oldBeat = 60.0 / c.bpm * rate, newBeat = 60.0 / c.nextBpm * rate;
         std::string detail;
         bool exact = false;
-        for (int attempt = 0; attempt < 3 && !exact; ++attempt) {
+        for (int attempt = 0; attempt < Tests::Recordings && !exact; ++attempt) {
             Handler run;
             const std::vector<Hit> hits = Record(
                 [&] {
@@ -442,7 +442,7 @@ TEST_F(MetronomeEndToEnd, ASongsSectionsSoundOnTheFramesOfTheirTempoCurve)
     Core::Metronome& metronome = Core::Metronome::Instance();
     std::string detail;
     bool exactly = false;
-    for (int attempt = 0; attempt < 3 && !exactly; ++attempt) {
+    for (int attempt = 0; attempt < Tests::Recordings && !exactly; ++attempt) {
         Handler run;
         const std::vector<Hit> hits = Record(
             [&] {

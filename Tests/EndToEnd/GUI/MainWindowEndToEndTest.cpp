@@ -90,7 +90,7 @@ TEST(EndToEnd, StartInTheWindowPlaysClicksAtTheSlidersTempo)
     std::string detail;
     int flashes = 0;
     bool exact = false;
-    for (int attempt = 0; attempt < 3 && !exact; ++attempt) {
+    for (int attempt = 0; attempt < Tests::Recordings && !exact; ++attempt) {
         Tests::MonitorRecorder recorder(static_cast<int>(rate));
         ASSERT_TRUE(recorder.WaitUntilRecording());
         QTest::mouseClick(window->StartButton(), Qt::LeftButton);
@@ -143,7 +143,7 @@ TEST(EndToEnd, TypedTempoWhilePlayingNeverPlaysItsFirstTwoDigits)
     std::vector<long> spacings;
     bool clean = false;
     long change = 0;
-    for (int attempt = 0; attempt < 3 && !clean; ++attempt) {
+    for (int attempt = 0; attempt < Tests::Recordings && !clean; ++attempt) {
         window->RequestTempo(120);
         Tests::MonitorRecorder recorder(static_cast<int>(rate));
         ASSERT_TRUE(recorder.WaitUntilRecording());
@@ -238,7 +238,7 @@ TEST(EndToEnd, SetlistEntriesFollowEachOtherOnTheFrameGrid)
         std::vector<long> onsets;
         std::string detail;
         bool exact = false;
-        for (int attempt = 0; attempt < 3 && !exact; ++attempt) {
+        for (int attempt = 0; attempt < Tests::Recordings && !exact; ++attempt) {
             window->UseSetlist(0);
             Tests::MonitorRecorder recorder(static_cast<int>(rate));
             ASSERT_TRUE(recorder.WaitUntilRecording());

@@ -89,7 +89,7 @@ TEST(StepSequencerPreviewEndToEnd, DrawnHitsAreHeardAtTheirStepsTimes)
     const double step = 0.125 * rate;
     std::string onsets;
     bool exact = false;
-    for (int attempt = 0; attempt < 3 && !exact; ++attempt) {
+    for (int attempt = 0; attempt < Tests::Recordings && !exact; ++attempt) {
         Tests::MonitorRecorder recorder(static_cast<int>(rate));
         ASSERT_TRUE(recorder.Recording());
         recorder.WaitUntilRecording();
