@@ -74,7 +74,7 @@ public:
     void CancelContinuation() override;
     // Plays `song` (copied; null: none) at the next start instead of the settings' beat and
     // speed trainer: the settings give the sounds, volumes, the indicator and the subdivisions
-    // its sections take from them. Taken by the next start only.
+    // its sections take from them. Taken by the next Start or Continue, whichever comes first.
     void SetSong(const Configuration::Song* song);
     // Whether the last start played a song, and where in it the listener is (any thread).
     bool PlaysSong() const noexcept;
