@@ -49,6 +49,8 @@
 #include "GUI/Model/TempoInput.h"
 #include "GUI/QtTranslations.h"
 #include "GUI/SetlistDialog.h"
+#include "GUI/SongEditorDialog.h"
+#include "GUI/SongTexts.h"
 #include "GUI/StageTexts.h"
 #include "GUI/VisualBeatIndicator.h"
 #include "Platform/LocalTime.h"
@@ -99,6 +101,7 @@ const StageItem StageItems[] = {
     {1, ApplicationWindow::SetlistsDialog, StageTexts::SetlistsItem, "Ctrl+E"},
     {1, ApplicationWindow::NextEntry, StageTexts::NextItem, "N"},
     {1, ApplicationWindow::PreviousEntry, StageTexts::PreviousItem, "B"},
+    {1, ApplicationWindow::SongsDialog, SongTexts::SongsItem, "Ctrl+J"},
 };
 
 // The menu as the program starts, in English; a language replaces these texts. The menu shows
@@ -178,6 +181,7 @@ ApplicationWindow::ApplicationWindow(Core::IMetronome& metronome, Configuration:
 
     connect(&_events, &MetronomeEvents::SpeedTrainerStarted, this, &ApplicationWindow::OnSpeedTrainerStarted);
     connect(&_events, &MetronomeEvents::TrainerTempo, this, &ApplicationWindow::ShowTempo);
+    connect(&_events, &MetronomeEvents::TrainerTempo, this, &ApplicationWindow::ShowSongPlace);
     connect(&_events, &MetronomeEvents::Stopped, this, &ApplicationWindow::OnStopped);
     connect(&_events, &MetronomeEvents::Failed, this, &ApplicationWindow::OnError);
     // From the event loop, not inside the stop's report: the next entry's start may fail with a
@@ -305,6 +309,12 @@ bool ApplicationWindow::CreateInterface()
     }
     // The count-in and the visual latency of the second settings file.
     CountInDialog::Apply(Configuration::GetExtraSettings(), _metronome);
+    // The songs: what their file could not give back is told once the window is up.
+    _songs.Library().SetWindow(this);
+    if (const QString problem = _songs.Library().Load(); !problem.isEmpty())
+        QTimer::singleShot(0, this, [this, problem] {
+            MessageBoxes::Show(this, QMessageBox::Warning, Text(Texts().GetText(0)), problem);
+        });
     setFocusPolicy(Qt::StrongFocus);
     show();
     setFocus(Qt::OtherFocusReason);
@@ -587,6 +597,7 @@ void ApplicationWindow::OnCommand(int command)
     }
     case Mute: ToggleMute(); break;
     case SetlistsDialog: OpenSetlists(); break;
+    case SongsDialog: OpenSongs(); break;
     case NextEntry: StepSetlist(true); break;
     case PreviousEntry: StepSetlist(false); break;
     case LeaveSetlist: UseSetlist(-1); break;
@@ -631,6 +642,7 @@ void ApplicationWindow::ShowPlaying()
         _tempoSlider->setEnabled(!TrainerPlaying());
     // A run that ended (stopped, stopped itself, failed) is logged once, and the flash goes dark.
     if (!Playing()) {
+        _readOut.SetCaption(QString());
         EndPracticeRun();
         if (_flash)
             _flash->Clear();
@@ -702,17 +714,22 @@ void ApplicationWindow::StartOrStop()
     if (Playing()) {
         _metronome.Stop();
     } else {
-        _metronome.SetBarLimit(SetlistBarLimit());
+        // A song from the editor plays to its end, whatever the setlist in use.
+        const bool song = _songs.Pending();
+        _metronome.SetBarLimit(song ? 0 : SetlistBarLimit());
         _flash->TakeColours(_configuration.GetCurrentSettings());
         std::int32_t code = _events.Start(_metronome, _configuration.GetCurrentSettings());
+        _songs.Started(code == 0);
         if (code != 0) {
             MessageBoxes::ShowMetronomeError(code, this, &_configuration.GetCurrentSettings(),
                                              _metronome.SoundWithoutFile());
         } else {
             BeginPracticeRun();
             _changeover.Started();
-            _changeover.QueueAdvance(_events);
+            if (!song)
+                _changeover.QueueAdvance(_events);
         }
+        ShowSongPlace();
         _playingNote = code == 0 && Core::MetronomeStrategy::LeavesOutSubdivisions(_configuration.GetCurrentSettings())
                            ? Text(Texts().GetText(NoticeTexts::SubdivisionsLeftOut))
                                  .arg(Core::MetronomeStrategy::FastestSubdivided)
@@ -1221,9 +1238,40 @@ int ApplicationWindow::Tempo() const
     return _readOut.Tempo();
 }
 
-void ApplicationWindow::ExportClickTrackDialog()
+void ApplicationWindow::OpenSongs()
+{
+    SongEditorDialog::Player player;
+    player.play = [this](const Configuration::Song& song, int section) { PlaySong(song, section); };
+    player.stop = [this] { StopIfPlaying(); };
+    player.playing = [this] { return Playing(); };
+    player.heard = [this](std::string& name, int& section, int& bar) { return _songs.Heard(name, section, bar); };
+    player.exportSound = [this](const Configuration::Song& song) {
+        StopIfPlaying();
+        ExportClickTrackDialog(&song);
+    };
+    SongEditorDialog dialog(_songs.Library(), std::move(player), this);
+    dialog.exec();
+    _songs.Library().SaveWaiting();
+}
+
+void ApplicationWindow::PlaySong(const Configuration::Song& song, int section)
+{
+    if (_exporting)
+        return;
+    StopIfPlaying();
+    _songs.Prepare(song, section);
+    StartOrStop();
+}
+
+void ApplicationWindow::ShowSongPlace()
+{
+    _readOut.SetCaption(_songs.Caption());
+}
+
+void ApplicationWindow::ExportClickTrackDialog(const Configuration::Song* song)
 {
     ExportDialog dialog(_configuration.GetCurrentSettings(), Configuration::GetExtraSettings(), this);
+    dialog.SetSong(song);
     _exporting = true;
     dialog.Run();
     _exporting = false;
@@ -1277,6 +1325,8 @@ void ApplicationWindow::ShutDown()
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     EndPracticeRun();
+    if (_songs.Library().Waiting())
+        _songs.Library().SaveWaiting();
     if (_client)
         RestoreChildControls(_client);
     // The flash window keeps its size for the next time.

@@ -50,6 +50,14 @@ void BeatsPerMinuteDisplay::UpdateLabel(const QString& label)
     repaint();
 }
 
+void BeatsPerMinuteDisplay::SetCaption(const QString& caption)
+{
+    if (caption == _caption)
+        return;
+    _caption = caption;
+    update();
+}
+
 void BeatsPerMinuteDisplay::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
@@ -69,6 +77,12 @@ void BeatsPerMinuteDisplay::paintEvent(QPaintEvent*)
     QFontMetrics labelMetrics(_labelFont);
     painter.setFont(_labelFont);
     painter.drawText(x + width + 4, _labelTop + labelMetrics.ascent(), _label);
+    if (!_caption.isEmpty()) {
+        // Above the digits, cut with an ellipsis rather than running off the face.
+        const QRect line(6, 3, Width - 12, labelMetrics.height());
+        painter.drawText(line, Qt::AlignHCenter | Qt::AlignTop,
+                         labelMetrics.elidedText(_caption, Qt::ElideRight, line.width()));
+    }
 }
 
 }  // namespace GUI

@@ -104,7 +104,7 @@ bool ExportDialog::Export()
             QCoreApplication::processEvents();
             return !progress.wasCanceled();
         },
-        Core::CountIn::Read(_extras));
+        Core::CountIn::Read(_extras), _song);
     progress.reset();
     if (result.cancelled)
         return false;
