@@ -1251,7 +1251,8 @@ void ApplicationWindow::OpenSongs()
     };
     SongEditorDialog dialog(_songs.Library(), std::move(player), this);
     dialog.exec();
-    _songs.Library().SaveWaiting();
+    if (_songs.Library().Waiting())
+        _songs.Library().SaveWaiting();
 }
 
 void ApplicationWindow::PlaySong(const Configuration::Song& song, int section)

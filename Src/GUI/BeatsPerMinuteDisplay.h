@@ -15,6 +15,8 @@ public:
     static constexpr int Width = 200;
     static constexpr int Height = 80;
     static constexpr int LabelCapacity = 15;
+    // How far the digits move down while a caption shows above them.
+    static constexpr int CaptionShift = 6;
 
     explicit BeatsPerMinuteDisplay(QWidget* parent = nullptr);
 
