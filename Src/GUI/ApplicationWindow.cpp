@@ -197,6 +197,9 @@ ApplicationWindow::ApplicationWindow(Core::IMetronome& metronome, Configuration:
     _metronome.SetMuted(_muted);
     _flash->ShowMuted(_muted);
     _setlists.Read(extras);
+    // Song entries play the songs of the song editor.
+    _setlists.SetSongExists([this](const std::string& name) { return _songs.Library().Find(name) != nullptr; });
+    _changeover.SetSongFinder([this](const std::string& name) { return _songs.Library().Find(name); });
 }
 
 ApplicationWindow::~ApplicationWindow()
@@ -714,9 +717,13 @@ void ApplicationWindow::StartOrStop()
     if (Playing()) {
         _metronome.Stop();
     } else {
-        // A song from the editor plays to its end, whatever the setlist in use.
+        // A song from the editor plays to its end, whatever the setlist in use; a song entry of
+        // the setlist plays to its end too, and the entry after it follows there.
         const bool song = _songs.Pending();
-        _metronome.SetBarLimit(song ? 0 : SetlistBarLimit());
+        const Configuration::Song* entry = song ? nullptr : SetlistSong();
+        if (entry != nullptr)
+            _songs.Prepare(*entry, 0);
+        _metronome.SetBarLimit(song || entry != nullptr ? 0 : SetlistBarLimit());
         _flash->TakeColours(_configuration.GetCurrentSettings());
         std::int32_t code = _events.Start(_metronome, _configuration.GetCurrentSettings());
         _songs.Started(code == 0);
@@ -1060,6 +1067,10 @@ void ApplicationWindow::OpenSetlists()
     const int active = _setlists.Active();
     const std::string preset = _setlists.CurrentPreset();
     SetlistDialog dialog(_setlists, _configuration, this);
+    std::vector<std::string> songs;
+    for (const Configuration::Song& song : _songs.Library().Songs())
+        songs.push_back(song.name);
+    dialog.SetSongs(songs);
     dialog.exec();
     if (dialog.Chosen() >= 0) {
         UseSetlist(dialog.Chosen());
@@ -1105,7 +1116,17 @@ void ApplicationWindow::StepSetlist(bool next)
 
 bool ApplicationWindow::LoadSetlistEntry()
 {
+    // A song entry plays with the settings in use: there is nothing to load.
+    if (_setlists.IsSongAt(_setlists.Position()))
+        return SetlistSong() != nullptr;
     return LoadSetlistEntry(_setlists.CurrentPreset());
+}
+
+const Configuration::Song* ApplicationWindow::SetlistSong() const
+{
+    if (!_setlists.IsSongAt(_setlists.Position()))
+        return nullptr;
+    return _songs.Library().Find(_setlists.CurrentPreset());
 }
 
 bool ApplicationWindow::LoadSetlistEntry(const std::string& preset)
@@ -1128,8 +1149,11 @@ QString ApplicationWindow::SetlistPosition() const
                        .arg(QString::fromStdString(setlist->name))
                        .arg(_setlists.Position() + 1)
                        .arg(setlist->presets.size());
-    if (const std::string preset = _setlists.CurrentPreset(); !preset.empty())
-        text += QStringLiteral("   ") + SetlistDialog::EntryText(preset, _configuration);
+    const std::string entry = _setlists.CurrentPreset();
+    if (!entry.empty())
+        text += QStringLiteral("   ") + (_setlists.IsSongAt(_setlists.Position())
+                                           ? SetlistDialog::SongEntryText(entry, SetlistSong() != nullptr)
+                                           : SetlistDialog::EntryText(entry, _configuration));
     return text;
 }
 
@@ -1181,7 +1205,11 @@ void ApplicationWindow::OnContinued(int tag, int tempo)
     const bool last = _changeover.TookOver(tag, playing);
     if (playing)
         EndPracticeRun();
-    LoadSetlistEntry(_setlists.PresetAt(tag));
+    if (!_setlists.IsSongAt(tag))
+        LoadSetlistEntry(_setlists.PresetAt(tag));
+    else if (const Configuration::Song* song = _songs.Library().Find(_setlists.PresetAt(tag)))
+        _songs.Follow(*song);
+    ShowSongPlace();
     if (TrainerPlaying())
         ShowTempo(tempo);
     ShowSetlistPosition();

@@ -245,6 +245,8 @@ private:
     // preset is gone.
     bool LoadSetlistEntry();
     bool LoadSetlistEntry(const std::string& preset);
+    // The song of the setlist's entry in use, when it is a song entry whose song exists.
+    const Configuration::Song* SetlistSong() const;
     // The next setlist entry took over from the one playing, on its grid.
     void OnContinued(int tag, int tempo);
     void ShowSetlistPosition();

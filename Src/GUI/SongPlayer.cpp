@@ -25,6 +25,12 @@ void SongPlayer::Started(bool playing)
     _pending = false;
 }
 
+void SongPlayer::Follow(const Configuration::Song& song)
+{
+    _song = song;
+    _from = 0;
+}
+
 bool SongPlayer::Heard(std::string& name, int& section, int& bar) const
 {
     if (!_metronome.IsPlaying() || !_metronome.PlaysSong())

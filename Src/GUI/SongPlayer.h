@@ -18,6 +18,7 @@ public:
     explicit SongPlayer(Core::IMetronome& metronome) noexcept : _metronome(metronome) {}
 
     SongLibrary& Library() { return _library; }
+    const SongLibrary& Library() const { return _library; }
 
     // Hands `song` from its section `section` to the metronome for the next start.
     void Prepare(const Configuration::Song& song, int section);
@@ -25,6 +26,8 @@ public:
     // metronome is given none, so that a later start plays the settings).
     bool Pending() const noexcept { return _pending; }
     void Started(bool playing);
+    // A song handed over as a continuation took over: it is the one heard from now on.
+    void Follow(const Configuration::Song& song);
 
     // The song heard (its name) and where in it, in its own sections; false when none plays.
     bool Heard(std::string& name, int& section, int& bar) const;
