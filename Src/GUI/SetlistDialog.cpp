@@ -45,6 +45,8 @@ QString SetlistDialog::SongEntryText(const std::string& song, bool exists)
 void SetlistDialog::SetSongs(const std::vector<std::string>& names)
 {
     _songs = names;
+    if (!names.empty())
+        _presetsLabel->setText(Text(SongTexts::SetlistEntriesLabel));
     for (const std::string& name : names)
         _presets->addItem(SongEntryText(name, true), QString::fromStdString(name));
     ShowEntries(_entries->currentRow());
@@ -110,7 +112,8 @@ SetlistDialog::SetlistDialog(Configuration::Setlists& setlists, Configuration::I
     left->addLayout(listButtons);
 
     auto* add = new QHBoxLayout;
-    add->addWidget(new QLabel(Text(StageTexts::PresetsLabel), this));
+    _presetsLabel = new QLabel(Text(StageTexts::PresetsLabel), this);
+    add->addWidget(_presetsLabel);
     add->addWidget(_presets, 1);
     add->addWidget(_buttons[3]);
     auto* entryButtons = new QHBoxLayout;

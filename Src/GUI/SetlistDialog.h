@@ -9,6 +9,7 @@
 #include "GUI/Model/SetlistChangeover.h"
 
 class QComboBox;
+class QLabel;
 class QListWidget;
 class QPushButton;
 class QSpinBox;
@@ -65,6 +66,7 @@ private:
     QComboBox* _presets = nullptr;
     QSpinBox* _bars = nullptr;
     std::vector<std::string> _songs;
+    QLabel* _presetsLabel = nullptr;
     QPushButton* _buttons[8] = {};
     int _chosen = -1;
 };

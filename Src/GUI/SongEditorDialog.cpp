@@ -227,7 +227,7 @@ void SongEditorDialog::ShowSections(int select)
             ShowRow(row);
     }
     if (_table->rowCount() > 0)
-        _table->setCurrentCell(std::clamp(select, 0, _table->rowCount() - 1), Label);
+        _table->setCurrentCell(std::clamp(select, 0, _table->rowCount() - 1), std::max(0, _table->currentColumn()));
     _picture->SetSong(song);
     _picture->SetSelected(CurrentSection());
     for (int i = RenameButton; i < ButtonCount; ++i)

@@ -397,7 +397,7 @@ const char16_t* const texts[] = {
     u"Click a section to play from there.",
     u"&Play",
     u"St&op",
-    u"Songs:",
+    u"Presets and songs:",
     u"%1 (song)",
     u"0 bars: the last section plays until stopped",
 };
