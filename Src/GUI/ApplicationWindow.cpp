@@ -767,7 +767,9 @@ void ApplicationWindow::StopIfPlaying()
 
 bool ApplicationWindow::TrainerPlaying() const
 {
-    return Playing() && _configuration.GetCurrentSettings().SpeedTrainer != 0;
+    // A song owns its tempo as the speed trainer does: the tempo controls leave it alone, and
+    // Space pauses it.
+    return Playing() && (_configuration.GetCurrentSettings().SpeedTrainer != 0 || _metronome.PlaysSong());
 }
 
 void ApplicationWindow::OnTap()

@@ -215,6 +215,7 @@ private:
     void MoveTempoSlider(int bpm);
     void OnTempoSlider(int position);
     void OnVolumeSlider(int position);
+    // Whether the run playing owns the tempo (the speed trainer, a song).
     bool TrainerPlaying() const;
     void SetStatusInfo(int id);
     void SetStartButtonText(bool playing);

@@ -5,6 +5,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QSlider>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -225,6 +226,13 @@ TEST(SongWindowTest, ASongPlaysFromItsSectionAndTheReadOutShowsWhereItIs)
     EXPECT_EQ(metronome.song->sections.size(), 2u);
     EXPECT_EQ(metronome.barLimit, 0);
     EXPECT_EQ(window.ReadOut().Caption(), QStringLiteral("outro  bar 3"));
+    // The song owns the tempo: the slider rests, and Space pauses instead of stopping.
+    EXPECT_FALSE(window.TempoSlider()->isEnabled());
+    window.RequestTempo(200);
+    EXPECT_TRUE(metronome.tempos.empty());
+    window.TogglePause();
+    EXPECT_TRUE(metronome.paused);
+    EXPECT_TRUE(metronome.running);
     window.StopPlaying();
     EXPECT_EQ(window.ReadOut().Caption(), QString());
 }
