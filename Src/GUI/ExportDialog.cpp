@@ -15,6 +15,7 @@
 #include <cmath>
 
 #include "Configuration/ExtraSettings.h"
+#include "Configuration/Song.h"
 #include "Core/ClickTrackExport.h"
 #include "GUI/ConnectionTexts.h"
 #include "GUI/LanguageTexts.h"
@@ -66,6 +67,20 @@ ExportDialog::ExportDialog(const Configuration::ConfigurationData& settings, Con
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     form->addRow(buttons);
+}
+
+void ExportDialog::SetSong(const Configuration::Song* song)
+{
+    _song = song;
+    const bool ends = song != nullptr && !song->sections.empty() &&
+                      song->sections.back().bars != Configuration::SongSection::Endless;
+    _amount->setEnabled(!ends);
+    _unit->setEnabled(!ends);
+    // The song's name as the file's, a slash in it taken for no folder.
+    if (song != nullptr && !song->name.empty())
+        _file->setText(QFileInfo(_file->text())
+                           .dir()
+                           .filePath(QString::fromStdString(song->name).replace(u'/', u'-') + QStringLiteral(".wav")));
 }
 
 void ExportDialog::Browse()

@@ -26,7 +26,8 @@ public:
 
     // Writes `song` (null: the settings' beat) with the settings' sounds; the song is kept
     // by the caller meanwhile.
-    void SetSong(const Configuration::Song* song) { _song = song; }
+    // A song that ends by itself is written whole: the length is not asked for.
+    void SetSong(const Configuration::Song* song);
     // Asks, writes and reports; false when nothing was written.
     bool Run();
 
