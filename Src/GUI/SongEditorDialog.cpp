@@ -488,7 +488,8 @@ QString SongEditorDialog::AskName(const QString& proposal)
 
 QString SongEditorDialog::AskFile(bool save, int filter, const QString& proposal)
 {
-    const QString start = QDir(_folder).filePath(proposal);
+    // A slash in a song's name is taken for no folder.
+    const QString start = QDir(_folder).filePath(QString(proposal).replace(u'/', u'-'));
     const QString path = save ? QFileDialog::getSaveFileName(this, Text(SongTexts::EditorTitle), start, Text(filter))
                               : QFileDialog::getOpenFileName(this, Text(SongTexts::EditorTitle), _folder, Text(filter));
     if (!path.isEmpty())
