@@ -667,6 +667,11 @@ void ApplicationWindow::BeginPracticeRun()
     _practiceRun.hour = now.Hour;
     _practiceRun.minute = now.Minute;
     _practiceRun.preset = Platform::Text::Utf16ToUtf8(settings.PresetName);
+    // A song is logged under its own name.
+    std::string song;
+    int section = 0, bar = 0;
+    if (_songs.Heard(song, section, bar))
+        _practiceRun.preset = song;
     _practiceRun.beatType = Configuration::PracticeLog::BeatTypeName(settings.BeatType);
     if (settings.SpeedTrainer != 0) {
         const float bpm = static_cast<float>(Core::SettingsRange::Bpm(settings));

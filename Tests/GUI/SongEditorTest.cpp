@@ -11,6 +11,7 @@
 #include <QTest>
 #include <memory>
 
+#include "Configuration/PracticeLog.h"
 #include "Configuration/SongFile.h"
 #include "Core/TempoMap.h"
 #include "GUI/ApplicationWindow.h"
@@ -214,6 +215,11 @@ TEST(SongWindowTest, ASongPlaysFromItsSectionAndTheReadOutShowsWhereItIs)
     GUI::VisualBeatIndicator indicator;
     GUI::ApplicationWindow window(metronome, configuration, indicator);
     ASSERT_TRUE(window.Initialise());
+    QTemporaryDir folder;
+    const Configuration::PracticeLog log(folder.filePath(QStringLiteral("log.csv")).toStdString());
+    window.SetPracticeLog(log);
+    Core::Moment now{};
+    window.SetPracticeClock([&now] { return now; });
     Song song;
     song.name = "Set";
     song.sections = {SongSection{}, SongSection{}, SongSection{}};
@@ -233,8 +239,16 @@ TEST(SongWindowTest, ASongPlaysFromItsSectionAndTheReadOutShowsWhereItIs)
     window.TogglePause();
     EXPECT_TRUE(metronome.paused);
     EXPECT_TRUE(metronome.running);
+    window.TogglePause();
+    now += std::chrono::seconds(5);
     window.StopPlaying();
     EXPECT_EQ(window.ReadOut().Caption(), QString());
+    // Logged under the song's name.
+    std::vector<Configuration::PracticeRun> runs;
+    int skipped = 0;
+    ASSERT_TRUE(log.Load(runs, skipped));
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_EQ(runs[0].preset, "Set");
 }
 
 }  // namespace
