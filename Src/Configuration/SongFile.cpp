@@ -95,6 +95,43 @@ std::string SongFile::AccentText(const SongSection& section)
     return text;
 }
 
+std::string SongFile::SubdivisionText(const SongSection& section)
+{
+    const auto one = [](std::int32_t value) {
+        return value == SongSection::FromSettings ? std::string("s") : std::to_string(value);
+    };
+    if (section.subdivision2 == SongSection::FromSettings && section.subdivision == SongSection::FromSettings)
+        return "s";
+    if (section.subdivision2 == 0)
+        return one(section.subdivision);
+    return one(section.subdivision) + ',' + one(section.subdivision2);
+}
+
+std::string SongFile::MutedBarsText(const SongSection& section)
+{
+    if (section.playBars == 0 || section.muteBars == 0)
+        return "0";
+    return std::to_string(section.playBars) + ',' + std::to_string(section.muteBars);
+}
+
+bool SongFile::ReadSubdivisions(std::string_view text, SongSection& section)
+{
+    if (text.find(',') != std::string_view::npos)
+        return Pair(text, section.subdivision, section.subdivision2, true);
+    // One value: the first subdivision; with "s" both come from the settings.
+    const std::string both = std::string(text) + ',' + (text == "s" ? "s" : "0");
+    return Pair(both, section.subdivision, section.subdivision2, true);
+}
+
+bool SongFile::ReadMutedBars(std::string_view text, SongSection& section)
+{
+    if (text.empty() || text == "0") {
+        section.playBars = section.muteBars = 0;
+        return true;
+    }
+    return Pair(text, section.playBars, section.muteBars, false);
+}
+
 namespace {
 
 std::string OneLine(std::string_view text);

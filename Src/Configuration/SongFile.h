@@ -44,6 +44,12 @@ public:
     static std::string AccentText(const SongSection& section);
     static bool ReadMeter(std::string_view text, SongSection& section);
     static bool ReadAccents(std::string_view text, SongSection& section);
+    // The subdivisions as "s" (the settings'), "2" or "2,3" (two against three), and the muted
+    // bars as "3,1" (three bars played, one only shown; "0" for none), and back.
+    static std::string SubdivisionText(const SongSection& section);
+    static std::string MutedBarsText(const SongSection& section);
+    static bool ReadSubdivisions(std::string_view text, SongSection& section);
+    static bool ReadMutedBars(std::string_view text, SongSection& section);
     static std::string Write(const std::vector<Song>& songs);
 
     // Reads the file into `songs`; a missing file is no songs. False when the file exists but

@@ -81,11 +81,16 @@ SongEditorDialog::SongEditorDialog(SongLibrary& library, Player player, QWidget*
     _picture->setToolTip(Text(SongTexts::PictureHint));
     _table = new QTableWidget(0, ColumnCount, this);
     _table->setObjectName(QStringLiteral("Sections"));
-    QStringList headings;
-    for (int column = 0; column < ColumnCount; ++column)
-        headings << Text(SongTexts::ColumnLabel + column);
-    _table->setHorizontalHeaderLabels(headings);
+    const int headings[ColumnCount] = {SongTexts::ColumnLabel,   SongTexts::ColumnBars,         SongTexts::ColumnMeter,
+                                       SongTexts::ColumnTempo,   SongTexts::ColumnEndTempo,     SongTexts::ColumnAccents,
+                                       SongTexts::ColumnVolume,  SongTexts::ColumnSubdivisions, SongTexts::ColumnMuted};
+    QStringList texts;
+    for (const int heading : headings)
+        texts << Text(heading);
+    _table->setHorizontalHeaderLabels(texts);
     _table->horizontalHeaderItem(Bars)->setToolTip(Text(SongTexts::BarsHint));
+    _table->horizontalHeaderItem(Subdivisions)->setToolTip(Text(SongTexts::SubdivisionsHint));
+    _table->horizontalHeaderItem(Muted)->setToolTip(Text(SongTexts::MutedHint));
     _table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     _table->horizontalHeader()->setSectionResizeMode(Label, QHeaderView::Stretch);
     _table->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -190,7 +195,7 @@ void SongEditorDialog::LayOut()
     layout->addWidget(_table, 3);
     layout->addLayout(sectionRow);
     layout->addLayout(bottom);
-    resize(720, 560);
+    resize(860, 560);
 }
 
 Configuration::Song* SongEditorDialog::CurrentSong()
@@ -244,7 +249,9 @@ void SongEditorDialog::ShowRow(int row)
                                         Number(section.tempo),
                                         Number(section.endTempo),
                                         QString::fromStdString(Configuration::SongFile::AccentText(section)),
-                                        QString::number(section.volume)};
+                                        QString::number(section.volume),
+                                        QString::fromStdString(Configuration::SongFile::SubdivisionText(section)),
+                                        QString::fromStdString(Configuration::SongFile::MutedBarsText(section))};
     for (int column = 0; column < ColumnCount; ++column) {
         QTableWidgetItem* item = _table->item(row, column);
         if (item == nullptr) {
@@ -278,6 +285,8 @@ void SongEditorDialog::CellEdited(int row, int column)
     case EndTempo: edited.endTempo = text.toDouble(&ok); break;
     case Accents: ok = Configuration::SongFile::ReadAccents(utf8, edited); break;
     case Volume: edited.volume = text.toInt(&ok); break;
+    case Subdivisions: ok = Configuration::SongFile::ReadSubdivisions(utf8, edited); break;
+    case Muted: ok = Configuration::SongFile::ReadMutedBars(utf8, edited); break;
     default: ok = false;
     }
     if (ok && std::isfinite(edited.tempo) && std::isfinite(edited.endTempo) && edited.bars >= 0) {

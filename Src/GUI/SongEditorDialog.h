@@ -41,7 +41,7 @@ public:
     enum Button { NewButton, RenameButton, DeleteButton, AddButton, DuplicateButton, RemoveButton, UpButton,
                   DownButton, ImportButton, ExportMapButton, ExportMidiButton, ExportSoundButton, PlayButton,
                   ButtonCount };
-    enum Column { Label, Bars, Meter, Tempo, EndTempo, Accents, Volume, ColumnCount };
+    enum Column { Label, Bars, Meter, Tempo, EndTempo, Accents, Volume, Subdivisions, Muted, ColumnCount };
 
     SongEditorDialog(SongLibrary& library, Player player, QWidget* parent = nullptr);
 

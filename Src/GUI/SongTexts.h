@@ -52,8 +52,12 @@ constexpr int StopButton = 155;
 constexpr int SetlistEntriesLabel = 156;
 constexpr int SongEntry = 157;
 constexpr int BarsHint = 158;
+constexpr int ColumnSubdivisions = 159;
+constexpr int ColumnMuted = 160;
+constexpr int SubdivisionsHint = 161;
+constexpr int MutedHint = 162;
 constexpr int First = SongsItem;
-constexpr int Last = BarsHint;
+constexpr int Last = MutedHint;
 }  // namespace SongTexts
 
 }  // namespace GUI

@@ -400,6 +400,10 @@ const char16_t* const texts[] = {
     u"Presets and songs:",
     u"%1 (song)",
     u"0 bars: the last section plays until stopped",
+    u"Subdivisions",
+    u"Muted bars",
+    u"Clicks between beats: s as in the settings, 2, or 2,3 for two against three",
+    u"3,1: three bars played, then one only shown, again and again; 0: none",
 };
 
 const char16_t* const instrumentNames[] = {

@@ -82,6 +82,7 @@ TEST_F(SongEditorTest, EditsOfTheTableChangeTheSongAndAreSavedAtOnce)
     using E = GUI::SongEditorDialog;
     Edit(0, E::Label, "intro");
     Edit(0, E::Tempo, "96");
+    Edit(0, E::Subdivisions, "4");
     EXPECT_EQ(Cell(0, E::EndTempo), QStringLiteral("96")) << "a steady section stays steady";
     dialog->AddSection();  // after the intro, in its meter and end tempo
     Edit(1, E::Label, "verse");
@@ -89,6 +90,8 @@ TEST_F(SongEditorTest, EditsOfTheTableChangeTheSongAndAreSavedAtOnce)
     Edit(1, E::EndTempo, "1000");
     Edit(1, E::Bars, "lots");
     Edit(1, E::Accents, "X.ox");
+    Edit(1, E::Subdivisions, "2,3");
+    Edit(1, E::Muted, "3,1");
     dialog->DuplicateSection();
     Edit(2, E::Label, "chorus");
     dialog->MoveSection(-1);  // the chorus before the verse
@@ -107,6 +110,11 @@ TEST_F(SongEditorTest, EditsOfTheTableChangeTheSongAndAreSavedAtOnce)
     EXPECT_EQ(songs[0].sections[1].tempo, 96);
     EXPECT_EQ(songs[0].sections[1].endTempo, 400);
     EXPECT_EQ(songs[0].sections[1].accents.size(), 4u);
+    EXPECT_EQ(songs[0].sections[1].subdivision2, 3);
+    EXPECT_EQ(songs[0].sections[1].muteBars, 1);
+    EXPECT_EQ(songs[0].sections[0].subdivision, 4);
+    EXPECT_EQ(songs[0].sections[0].subdivision2, 0);
+    EXPECT_EQ(Cell(0, E::Subdivisions), QStringLiteral("4"));
 
     dialog->RemoveSection();
     dialog->RemoveSection();
