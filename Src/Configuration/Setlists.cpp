@@ -1,5 +1,6 @@
 #include "Configuration/Setlists.h"
 
+#include <algorithm>
 #include <charconv>
 #include <map>
 
@@ -24,6 +25,7 @@ struct ReadList {
     std::string name;
     std::int32_t bars = 0;
     std::map<std::size_t, std::string> entries;
+    std::map<std::size_t, bool> songs;
     std::map<std::string, std::string> otherFields;
 };
 
@@ -39,7 +41,44 @@ std::size_t ListOf(std::string_view key, std::string_view& field)
     return Index(rest.substr(0, dot), Setlists::MaxLists);
 }
 
+// The entry a "<n>.song" field marks (0: not such a field).
+std::size_t SongEntry(std::string_view field)
+{
+    constexpr std::string_view suffix = ".song";
+    if (field.size() <= suffix.size() || field.substr(field.size() - suffix.size()) != suffix)
+        return 0;
+    return Index(field.substr(0, field.size() - suffix.size()), Setlists::MaxEntries);
+}
+
 }  // namespace
+
+void Setlist::Insert(std::size_t at, std::string entryName, bool song)
+{
+    at = std::min(at, presets.size());
+    songs.resize(presets.size(), false);
+    presets.insert(presets.begin() + static_cast<std::ptrdiff_t>(at), std::move(entryName));
+    songs.insert(songs.begin() + static_cast<std::ptrdiff_t>(at), song);
+}
+
+void Setlist::Erase(std::size_t entry)
+{
+    if (entry >= presets.size())
+        return;
+    songs.resize(presets.size(), false);
+    presets.erase(presets.begin() + static_cast<std::ptrdiff_t>(entry));
+    songs.erase(songs.begin() + static_cast<std::ptrdiff_t>(entry));
+}
+
+void Setlist::Swap(std::size_t a, std::size_t b)
+{
+    if (a >= presets.size() || b >= presets.size())
+        return;
+    songs.resize(presets.size(), false);
+    std::swap(presets[a], presets[b]);
+    const bool song = songs[a];
+    songs[a] = songs[b];
+    songs[b] = song;
+}
 
 void Setlists::Read(const ExtraSettings& extras)
 {
@@ -67,6 +106,8 @@ void Setlists::Read(const ExtraSettings& extras)
             } else {
                 read.bars = static_cast<std::int32_t>(bars);
             }
+        } else if (const std::size_t song = SongEntry(field); song != 0 && extras.Number(key, -1, 0, 1) >= 0) {
+            read.songs[song] = extras.Number(key, 0, 0, 1) == 1;
         } else if (const std::size_t entry = Index(field, MaxEntries); entry != 0) {
             std::string preset = extras.Text(key);
             if (preset.empty())
@@ -93,8 +134,11 @@ void Setlists::Read(const ExtraSettings& extras)
         setlist.name = read.name.empty() ? "Setlist " + std::to_string(number) : std::move(read.name);
         setlist.advanceBars = read.bars;
         setlist.otherFields = std::move(read.otherFields);
-        for (auto& [entry, preset] : read.entries)
+        for (auto& [entry, preset] : read.entries) {
             setlist.presets.push_back(std::move(preset));
+            const auto song = read.songs.find(entry);
+            setlist.songs.push_back(song != read.songs.end() && song->second);
+        }
         _lists.push_back(std::move(setlist));
     }
     _active = wanted;
@@ -118,8 +162,11 @@ void Setlists::Write(ExtraSettings& extras) const
         extras.SetText(list + "name", setlist.name);
         if (setlist.advanceBars != 0)
             extras.SetNumber(list + "bars", setlist.advanceBars);
-        for (std::size_t entry = 0; entry < setlist.presets.size(); ++entry)
+        for (std::size_t entry = 0; entry < setlist.presets.size(); ++entry) {
             extras.SetText(list + std::to_string(entry + 1), setlist.presets[entry]);
+            if (setlist.IsSong(entry))
+                extras.SetNumber(list + std::to_string(entry + 1) + ".song", 1);
+        }
     }
     if (_active >= 0) {
         extras.SetNumber("setlist.active", _active + 1);
@@ -182,10 +229,24 @@ int Setlists::Following(int direction, const PresetExists& exists) const
         return -1;
     const int size = static_cast<int>(setlist->presets.size());
     for (int n = _position + direction; n >= 0 && n < size; n += direction) {
-        if (exists(setlist->presets[static_cast<std::size_t>(n)]))
+        if (Exists(*setlist, static_cast<std::size_t>(n), exists))
             return n;
     }
     return -1;
+}
+
+bool Setlists::Exists(const Setlist& setlist, std::size_t entry, const PresetExists& exists) const
+{
+    const std::string& name = setlist.presets[entry];
+    if (setlist.IsSong(entry))
+        return _songExists && _songExists(name);
+    return exists(name);
+}
+
+bool Setlists::IsSongAt(int position) const
+{
+    const Setlist* setlist = ActiveList();
+    return setlist != nullptr && position >= 0 && setlist->IsSong(static_cast<std::size_t>(position));
 }
 
 void Setlists::MoveTo(int position)

@@ -11,13 +11,21 @@ namespace Configuration {
 
 class ExtraSettings;
 
-// A named, ordered list of presets to play through, a preset as often as wanted.
+// A named, ordered list of presets and songs to play through, each as often as wanted.
 struct Setlist {
     std::string name;                  // UTF-8
-    std::vector<std::string> presets;  // preset names (UTF-8), in playing order
+    std::vector<std::string> presets;  // preset or song names (UTF-8), in playing order
     std::int32_t advanceBars = 0;      // play each entry this many bars, then the next (0: never)
     // Fields of the list this copy does not know (a newer copy's), kept as they were read.
     std::map<std::string, std::string> otherFields;
+    // songs[n]: entry n names a song; an entry beyond its end names a preset.
+    std::vector<bool> songs;
+
+    bool IsSong(std::size_t entry) const { return entry < songs.size() && songs[entry]; }
+    // Edits that keep the entries' kinds with them.
+    void Insert(std::size_t at, std::string entryName, bool song);
+    void Erase(std::size_t entry);
+    void Swap(std::size_t a, std::size_t b);
 };
 
 // The user's setlists, which one is in use and where in it: kept in the second settings file
@@ -28,6 +36,7 @@ struct Setlist {
 //   setlist.2.name = Friday
 //   setlist.2.bars = 16
 //   setlist.2.1 = Ballad       entry 1 ... the numbers give the order, gaps are closed
+//   setlist.2.3.song = 1       entry 3 is a song (without it: a preset, as in older files)
 //
 // Presets are named, not copied: an entry whose preset was deleted or renamed stays in the list,
 // is shown as missing and is skipped when moving through the list. Keys this copy does not
@@ -53,6 +62,11 @@ public:
     int Active() const { return _active; }
     int Position() const { return _position; }
     const Setlist* ActiveList() const;
+    // Whether a song of that name exists: song entries are checked by this (none set: no song
+    // entry can be played), preset entries by the function each call is given.
+    void SetSongExists(PresetExists songExists) { _songExists = std::move(songExists); }
+    // Whether entry `position` of the list in use is a song.
+    bool IsSongAt(int position) const;
     // Puts list `index` in use (-1: none) at its first entry whose preset exists.
     void Activate(int index, const PresetExists& exists);
     // The next / previous entry of the list in use whose preset exists: true, with the position
@@ -72,10 +86,12 @@ public:
 
 private:
     bool Step(int direction, const PresetExists& exists);
+    bool Exists(const Setlist& setlist, std::size_t entry, const PresetExists& exists) const;
 
     std::vector<Setlist> _lists;
     int _active = -1;
     int _position = -1;
+    PresetExists _songExists;
 };
 
 }  // namespace Configuration

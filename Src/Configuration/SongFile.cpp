@@ -41,7 +41,9 @@ bool Pair(std::string_view text, std::int32_t& first, std::int32_t& second, bool
     return one(text.substr(0, comma), first) && one(text.substr(comma + 1), second);
 }
 
-bool Meter(std::string_view text, SongSection& section)
+}  // namespace
+
+bool SongFile::ReadMeter(std::string_view text, SongSection& section)
 {
     const std::size_t slash = text.find('/');
     if (slash == std::string_view::npos || !ParseWhole(text.substr(slash + 1), section.unit))
@@ -60,7 +62,7 @@ bool Meter(std::string_view text, SongSection& section)
     }
 }
 
-bool Accents(std::string_view text, SongSection& section)
+bool SongFile::ReadAccents(std::string_view text, SongSection& section)
 {
     section.accents.clear();
     if (text == "-")
@@ -76,6 +78,61 @@ bool Accents(std::string_view text, SongSection& section)
     }
     return true;
 }
+
+std::string SongFile::MeterText(const SongSection& section)
+{
+    std::string text;
+    for (std::size_t g = 0; g < section.groups.size(); ++g)
+        text += (g ? "+" : "") + std::to_string(section.groups[g]);
+    return text + '/' + std::to_string(section.unit);
+}
+
+std::string SongFile::AccentText(const SongSection& section)
+{
+    std::string text;
+    for (const BeatLevel level : section.accents)
+        text += "Xxo."[static_cast<int>(level)];
+    return text;
+}
+
+std::string SongFile::SubdivisionText(const SongSection& section)
+{
+    const auto one = [](std::int32_t value) {
+        return value == SongSection::FromSettings ? std::string("s") : std::to_string(value);
+    };
+    if (section.subdivision2 == SongSection::FromSettings && section.subdivision == SongSection::FromSettings)
+        return "s";
+    if (section.subdivision2 == 0)
+        return one(section.subdivision);
+    return one(section.subdivision) + ',' + one(section.subdivision2);
+}
+
+std::string SongFile::MutedBarsText(const SongSection& section)
+{
+    if (section.playBars == 0 || section.muteBars == 0)
+        return "0";
+    return std::to_string(section.playBars) + ',' + std::to_string(section.muteBars);
+}
+
+bool SongFile::ReadSubdivisions(std::string_view text, SongSection& section)
+{
+    if (text.find(',') != std::string_view::npos)
+        return Pair(text, section.subdivision, section.subdivision2, true);
+    // One value: the first subdivision; with "s" both come from the settings.
+    const std::string both = std::string(text) + ',' + (text == "s" ? "s" : "0");
+    return Pair(both, section.subdivision, section.subdivision2, true);
+}
+
+bool SongFile::ReadMutedBars(std::string_view text, SongSection& section)
+{
+    if (text.empty() || text == "0") {
+        section.playBars = section.muteBars = 0;
+        return true;
+    }
+    return Pair(text, section.playBars, section.muteBars, false);
+}
+
+namespace {
 
 std::string OneLine(std::string_view text);
 
@@ -105,13 +162,13 @@ bool ReadSection(std::string_view text, SongSection& section)
         if (key == "bars")
             ok = ParseWhole(value, section.bars) && section.bars >= 0;
         else if (key == "meter")
-            ok = Meter(value, section);
+            ok = SongFile::ReadMeter(value, section);
         else if (key == "tempo")
             ok = ParseWhole(value, section.tempo);
         else if (key == "end")
             ok = ParseWhole(value, section.endTempo);
         else if (key == "accents")
-            ok = Accents(value, section);
+            ok = SongFile::ReadAccents(value, section);
         else if (key == "sub")
             ok = Pair(value, section.subdivision, section.subdivision2, true);
         else if (key == "volume")
@@ -235,15 +292,9 @@ std::string SongFile::Write(const std::vector<Song>& songs)
         text += '\n';
         for (const SongSection& section : song.sections) {
             text += SectionKey;
-            text += "bars=" + std::to_string(section.bars) + " meter=";
-            for (std::size_t g = 0; g < section.groups.size(); ++g)
-                text += (g ? "+" : "") + std::to_string(section.groups[g]);
-            text += '/' + std::to_string(section.unit);
+            text += "bars=" + std::to_string(section.bars) + " meter=" + MeterText(section);
             text += " tempo=" + Decimal(section.tempo) + " end=" + Decimal(section.endTempo) + " accents=";
-            if (section.accents.empty())
-                text += '-';
-            for (const BeatLevel level : section.accents)
-                text += "Xxo."[static_cast<int>(level)];
+            text += section.accents.empty() ? std::string("-") : AccentText(section);
             const auto sub = [](std::int32_t value) {
                 return value == SongSection::FromSettings ? std::string("s") : std::to_string(value);
             };

@@ -37,6 +37,19 @@ public:
     std::string Path() const;
 
     static std::vector<Damage> Read(std::string_view text, std::vector<Song>& songs);
+    // A section's meter as "2+2+3/8" and its accents as one character a beat (X accent, x normal,
+    // o soft, . silent; nothing for the default ones), and back (false: not such a text; the
+    // section's fields are then not to be used).
+    static std::string MeterText(const SongSection& section);
+    static std::string AccentText(const SongSection& section);
+    static bool ReadMeter(std::string_view text, SongSection& section);
+    static bool ReadAccents(std::string_view text, SongSection& section);
+    // The subdivisions as "s" (the settings'), "2" or "2,3" (two against three), and the muted
+    // bars as "3,1" (three bars played, one only shown; "0" for none), and back.
+    static std::string SubdivisionText(const SongSection& section);
+    static std::string MutedBarsText(const SongSection& section);
+    static bool ReadSubdivisions(std::string_view text, SongSection& section);
+    static bool ReadMutedBars(std::string_view text, SongSection& section);
     static std::string Write(const std::vector<Song>& songs);
 
     // Reads the file into `songs`; a missing file is no songs. False when the file exists but

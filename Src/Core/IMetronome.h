@@ -2,8 +2,11 @@
 
 #include <cstdint>
 
+#include "Core/SongTimerStrategy.h"
+
 namespace Configuration {
 class ConfigurationData;
+struct Song;
 }
 
 namespace Core {
@@ -64,6 +67,12 @@ public:
                                   ChangeAt at, std::int32_t tag) = 0;
     // Drops a continuation that has not begun (none: nothing happens).
     virtual void CancelContinuation() = 0;
+    // Plays `song` (copied; null: none) at the next Start or Continue instead of the settings'
+    // beat and speed trainer; the settings give its sounds and volumes.
+    virtual void SetSong(const Configuration::Song* /*song*/) {}
+    // Whether the run playing is a song, and where in it the listener is (any thread).
+    virtual bool PlaysSong() const noexcept { return false; }
+    virtual SongTimerStrategy::Heard SongHeard() const noexcept { return {}; }
     // After a start refused with code 12: the sound (voice 0..11) that has no audio file.
     virtual std::int32_t SoundWithoutFile() const { return -1; }
 };

@@ -42,6 +42,9 @@ public:
     // OnTick: where the tick just delivered and the next one fall, exactly, from a fixed origin
     // of the run. The timer places the next tick there. False: the even grid of GetInterval.
     virtual bool PlaceTick(Interval& /*current*/, Interval& /*next*/) { return false; }
+    // True when the run's end (TrainerEnded) falls where the next bar's first beat would: a run
+    // waiting to go on takes over there (a song's end), instead of playing stopping.
+    virtual bool EndsOnBarLine() { return false; }
 };
 
 }  // namespace Core

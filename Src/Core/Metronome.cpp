@@ -232,8 +232,10 @@ bool Metronome::TakeOver(bool barsPlayed) noexcept
     const Run& run = _runs[next];
     MetronomeStrategy* strategy = run.strategy;
     ITimerStrategy* timing = strategy->GetTimerStrategy();
-    // This tick is the new run's first; its grid goes on from here at its own interval.
+    // This tick is the new run's first; its grid goes on from here at its own interval, and a
+    // song's positions count from here.
     _timer.SetInterval(timing->GetInterval());
+    _timer.NewOrigin();
     const TickTime tick = _timer.CurrentTick();
     if (wasVisual && !strategy->IsVisual())
         _indicator->Show(-1, tick.heardAt);
@@ -250,12 +252,11 @@ std::int32_t Metronome::Prepare(int index, IMetronomeEventHandler& handler, Conf
     Strategies& objects = TheStrategies(index);
     Run& run = _runs[index];
 
-    // A song is taken by the next start only: a run that goes on from another plays settings.
-    const bool song = !continuing && _song.has_value();
+    // A song is taken by the next start or continuation, whichever comes first.
+    const bool song = _song.has_value();
     if (song)
         objects.songTiming.SetSong(*_song);
-    if (!continuing)
-        _song.reset();
+    _song.reset();
 
     MetronomeStrategy* strategy = song ? &objects.song : BeatStrategyFor(objects, settings.BeatType);
     if (strategy == nullptr)

@@ -74,11 +74,11 @@ public:
     void CancelContinuation() override;
     // Plays `song` (copied; null: none) at the next start instead of the settings' beat and
     // speed trainer: the settings give the sounds, volumes, the indicator and the subdivisions
-    // its sections take from them. Taken by the next start only.
-    void SetSong(const Configuration::Song* song);
+    // its sections take from them. Taken by the next Start or Continue, whichever comes first.
+    void SetSong(const Configuration::Song* song) override;
     // Whether the last start played a song, and where in it the listener is (any thread).
-    bool PlaysSong() const noexcept;
-    SongTimerStrategy::Heard SongHeard() const noexcept;
+    bool PlaysSong() const noexcept override;
+    SongTimerStrategy::Heard SongHeard() const noexcept override;
     std::int32_t SoundWithoutFile() const override { return _soundWithoutFile; }
 
     // The visual beat indicator the GUI installs (null: none, beats are shown nowhere). Takes

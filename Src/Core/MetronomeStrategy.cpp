@@ -84,6 +84,7 @@ void MetronomeStrategy::OnTimer()
         return;
 
     _tick = _timer->CurrentTick();
+    _handedOver = false;
     if (_countInTicksLeft > 0) {
         // The run's own strategies (the trainer's stages, the sequencer's cursor) start after it.
         CountInTick();
@@ -109,8 +110,10 @@ void MetronomeStrategy::OnTimer()
             // The bar after the last one asked for: its first beat is not played.
             const bool barsPlayed = _barLimit > 0 && ++_barsBegun > _barLimit;
             // A run prepared to go on from here plays this tick instead, on the same grid.
-            if (_successor != nullptr && _successor->TakeOver(barsPlayed))
+            if (_successor != nullptr && _successor->TakeOver(barsPlayed)) {
+                _handedOver = true;
                 return;
+            }
             if (barsPlayed) {
                 if (_handler != nullptr)
                     _handler->OnTimerEvent(IMetronomeEventHandler::BarsPlayed, 0, _tick.heardAt);
@@ -134,6 +137,11 @@ void MetronomeStrategy::OnTimer()
     } else if ((result & ITimerStrategy::WarmupEnded) && _beep) {
         _beepPending = true;
     } else if (result & ITimerStrategy::TrainerEnded) {
+        // A song's end is its next bar line: the run waiting to go on plays this tick.
+        if (_timerStrategy->EndsOnBarLine() && _successor != nullptr && _successor->TakeOver(true)) {
+            _handedOver = true;
+            return;
+        }
         StopAtEnd();
         return;
     }

@@ -156,6 +156,9 @@ protected:
     // Every click's volume in percent of its voice's (a song section's volume); timer thread,
     // or before the start.
     void SetVolumeScale(std::int32_t percent) noexcept { _volumeScale = percent; }
+    // Inside OnTimer, after the base's: a run that went on from this one played the tick. From
+    // then on the user-interface thread may prepare this object anew: nothing else may touch it.
+    bool HandedOver() const noexcept { return _handedOver; }
 
     CustomText::PatternEntries _pattern{};
     std::int32_t _patternLength = 1;
@@ -179,6 +182,7 @@ private:
     std::atomic<bool> _muted{false};
     std::int32_t _barLimit = 0;
     std::int32_t _barsBegun = 0;
+    bool _handedOver = false;  // the timer thread's alone
     IBarLineSuccessor* _successor = nullptr;
     std::atomic<std::int32_t> _volumes[NumVoices];
     std::int32_t _sounds[NumVoices];

@@ -67,7 +67,7 @@ void SongMetronomeStrategy::BuildFor(std::int32_t section, bool muted) noexcept
 void SongMetronomeStrategy::OnTimer()
 {
     MetronomeStrategy::OnTimer();
-    if (_timing.Ended() || CountInTicksLeft() > 0)
+    if (HandedOver() || _timing.Ended() || CountInTicksLeft() > 0)
         return;
     // The beat to come may be another section's or a muted bar's: its pattern is built now,
     // between ticks, and the pattern has come round to its start (it is one beat long).

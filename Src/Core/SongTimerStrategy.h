@@ -58,6 +58,7 @@ public:
     std::int32_t OnTick(std::uint16_t entry) override;
     std::int32_t TimerTicksPerBeat() override;
     bool PlaceTick(Interval& current, Interval& next) override;
+    bool EndsOnBarLine() override { return true; }
 
     // On the timer thread: the place of the tick being delivered, and of the one after it.
     const Place& Playing() const noexcept { return _playing; }

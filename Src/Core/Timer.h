@@ -87,6 +87,9 @@ public:
     // clock (the origin: this tick's due time less `current`, fixed by the first call after
     // Start). An even grid goes on from a placed tick as from a tempo change.
     void PlaceNextTick(Interval current, Interval next) override;
+    // Inside OnTimer: the next PlaceNextTick fixes a new origin at this tick (a run that takes
+    // over here counts its positions from its own first tick).
+    void NewOrigin() noexcept { _originSet = false; }
 
     // Derived values, as the worker will next pick them up.
     int SleepTime() const noexcept { return _sleepTime.load(std::memory_order_acquire); }

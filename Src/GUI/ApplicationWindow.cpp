@@ -49,6 +49,8 @@
 #include "GUI/Model/TempoInput.h"
 #include "GUI/QtTranslations.h"
 #include "GUI/SetlistDialog.h"
+#include "GUI/SongEditorDialog.h"
+#include "GUI/SongTexts.h"
 #include "GUI/StageTexts.h"
 #include "GUI/VisualBeatIndicator.h"
 #include "Platform/LocalTime.h"
@@ -99,6 +101,7 @@ const StageItem StageItems[] = {
     {1, ApplicationWindow::SetlistsDialog, StageTexts::SetlistsItem, "Ctrl+E"},
     {1, ApplicationWindow::NextEntry, StageTexts::NextItem, "N"},
     {1, ApplicationWindow::PreviousEntry, StageTexts::PreviousItem, "B"},
+    {1, ApplicationWindow::SongsDialog, SongTexts::SongsItem, "Ctrl+J"},
 };
 
 // The menu as the program starts, in English; a language replaces these texts. The menu shows
@@ -178,6 +181,7 @@ ApplicationWindow::ApplicationWindow(Core::IMetronome& metronome, Configuration:
 
     connect(&_events, &MetronomeEvents::SpeedTrainerStarted, this, &ApplicationWindow::OnSpeedTrainerStarted);
     connect(&_events, &MetronomeEvents::TrainerTempo, this, &ApplicationWindow::ShowTempo);
+    connect(&_events, &MetronomeEvents::TrainerTempo, this, &ApplicationWindow::ShowSongPlace);
     connect(&_events, &MetronomeEvents::Stopped, this, &ApplicationWindow::OnStopped);
     connect(&_events, &MetronomeEvents::Failed, this, &ApplicationWindow::OnError);
     // From the event loop, not inside the stop's report: the next entry's start may fail with a
@@ -193,6 +197,9 @@ ApplicationWindow::ApplicationWindow(Core::IMetronome& metronome, Configuration:
     _metronome.SetMuted(_muted);
     _flash->ShowMuted(_muted);
     _setlists.Read(extras);
+    // Song entries play the songs of the song editor.
+    _setlists.SetSongExists([this](const std::string& name) { return _songs.Library().Find(name) != nullptr; });
+    _changeover.SetSongFinder([this](const std::string& name) { return _songs.Library().Find(name); });
 }
 
 ApplicationWindow::~ApplicationWindow()
@@ -305,6 +312,12 @@ bool ApplicationWindow::CreateInterface()
     }
     // The count-in and the visual latency of the second settings file.
     CountInDialog::Apply(Configuration::GetExtraSettings(), _metronome);
+    // The songs: what their file could not give back is told once the window is up.
+    _songs.Library().SetWindow(this);
+    if (const QString problem = _songs.Library().Load(); !problem.isEmpty())
+        QTimer::singleShot(0, this, [this, problem] {
+            MessageBoxes::Show(this, QMessageBox::Warning, Text(Texts().GetText(0)), problem);
+        });
     setFocusPolicy(Qt::StrongFocus);
     show();
     setFocus(Qt::OtherFocusReason);
@@ -587,6 +600,7 @@ void ApplicationWindow::OnCommand(int command)
     }
     case Mute: ToggleMute(); break;
     case SetlistsDialog: OpenSetlists(); break;
+    case SongsDialog: OpenSongs(); break;
     case NextEntry: StepSetlist(true); break;
     case PreviousEntry: StepSetlist(false); break;
     case LeaveSetlist: UseSetlist(-1); break;
@@ -631,6 +645,7 @@ void ApplicationWindow::ShowPlaying()
         _tempoSlider->setEnabled(!TrainerPlaying());
     // A run that ended (stopped, stopped itself, failed) is logged once, and the flash goes dark.
     if (!Playing()) {
+        _readOut.SetCaption(QString());
         EndPracticeRun();
         if (_flash)
             _flash->Clear();
@@ -652,6 +667,11 @@ void ApplicationWindow::BeginPracticeRun()
     _practiceRun.hour = now.Hour;
     _practiceRun.minute = now.Minute;
     _practiceRun.preset = Platform::Text::Utf16ToUtf8(settings.PresetName);
+    // A song is logged under its own name.
+    std::string song;
+    int section = 0, bar = 0;
+    if (_songs.Heard(song, section, bar))
+        _practiceRun.preset = song;
     _practiceRun.beatType = Configuration::PracticeLog::BeatTypeName(settings.BeatType);
     if (settings.SpeedTrainer != 0) {
         const float bpm = static_cast<float>(Core::SettingsRange::Bpm(settings));
@@ -702,17 +722,26 @@ void ApplicationWindow::StartOrStop()
     if (Playing()) {
         _metronome.Stop();
     } else {
-        _metronome.SetBarLimit(SetlistBarLimit());
+        // A song from the editor plays to its end, whatever the setlist in use; a song entry of
+        // the setlist plays to its end too, and the entry after it follows there.
+        const bool song = _songs.Pending();
+        const Configuration::Song* entry = song ? nullptr : SetlistSong();
+        if (entry != nullptr)
+            _songs.Prepare(*entry, 0);
+        _metronome.SetBarLimit(song || entry != nullptr ? 0 : SetlistBarLimit());
         _flash->TakeColours(_configuration.GetCurrentSettings());
         std::int32_t code = _events.Start(_metronome, _configuration.GetCurrentSettings());
+        _songs.Started(code == 0);
         if (code != 0) {
             MessageBoxes::ShowMetronomeError(code, this, &_configuration.GetCurrentSettings(),
                                              _metronome.SoundWithoutFile());
         } else {
             BeginPracticeRun();
             _changeover.Started();
-            _changeover.QueueAdvance(_events);
+            if (!song)
+                _changeover.QueueAdvance(_events);
         }
+        ShowSongPlace();
         _playingNote = code == 0 && Core::MetronomeStrategy::LeavesOutSubdivisions(_configuration.GetCurrentSettings())
                            ? Text(Texts().GetText(NoticeTexts::SubdivisionsLeftOut))
                                  .arg(Core::MetronomeStrategy::FastestSubdivided)
@@ -743,7 +772,9 @@ void ApplicationWindow::StopIfPlaying()
 
 bool ApplicationWindow::TrainerPlaying() const
 {
-    return Playing() && _configuration.GetCurrentSettings().SpeedTrainer != 0;
+    // A song owns its tempo as the speed trainer does: the tempo controls leave it alone, and
+    // Space pauses it.
+    return Playing() && (_configuration.GetCurrentSettings().SpeedTrainer != 0 || _metronome.PlaysSong());
 }
 
 void ApplicationWindow::OnTap()
@@ -1043,6 +1074,10 @@ void ApplicationWindow::OpenSetlists()
     const int active = _setlists.Active();
     const std::string preset = _setlists.CurrentPreset();
     SetlistDialog dialog(_setlists, _configuration, this);
+    std::vector<std::string> songs;
+    for (const Configuration::Song& song : _songs.Library().Songs())
+        songs.push_back(song.name);
+    dialog.SetSongs(songs);
     dialog.exec();
     if (dialog.Chosen() >= 0) {
         UseSetlist(dialog.Chosen());
@@ -1088,7 +1123,17 @@ void ApplicationWindow::StepSetlist(bool next)
 
 bool ApplicationWindow::LoadSetlistEntry()
 {
+    // A song entry plays with the settings in use: there is nothing to load.
+    if (_setlists.IsSongAt(_setlists.Position()))
+        return SetlistSong() != nullptr;
     return LoadSetlistEntry(_setlists.CurrentPreset());
+}
+
+const Configuration::Song* ApplicationWindow::SetlistSong() const
+{
+    if (!_setlists.IsSongAt(_setlists.Position()))
+        return nullptr;
+    return _songs.Library().Find(_setlists.CurrentPreset());
 }
 
 bool ApplicationWindow::LoadSetlistEntry(const std::string& preset)
@@ -1111,8 +1156,11 @@ QString ApplicationWindow::SetlistPosition() const
                        .arg(QString::fromStdString(setlist->name))
                        .arg(_setlists.Position() + 1)
                        .arg(setlist->presets.size());
-    if (const std::string preset = _setlists.CurrentPreset(); !preset.empty())
-        text += QStringLiteral("   ") + SetlistDialog::EntryText(preset, _configuration);
+    const std::string entry = _setlists.CurrentPreset();
+    if (!entry.empty())
+        text += QStringLiteral("   ") + (_setlists.IsSongAt(_setlists.Position())
+                                           ? SetlistDialog::SongEntryText(entry, SetlistSong() != nullptr)
+                                           : SetlistDialog::EntryText(entry, _configuration));
     return text;
 }
 
@@ -1164,7 +1212,11 @@ void ApplicationWindow::OnContinued(int tag, int tempo)
     const bool last = _changeover.TookOver(tag, playing);
     if (playing)
         EndPracticeRun();
-    LoadSetlistEntry(_setlists.PresetAt(tag));
+    if (!_setlists.IsSongAt(tag))
+        LoadSetlistEntry(_setlists.PresetAt(tag));
+    else if (const Configuration::Song* song = _songs.Library().Find(_setlists.PresetAt(tag)))
+        _songs.Follow(*song);
+    ShowSongPlace();
     if (TrainerPlaying())
         ShowTempo(tempo);
     ShowSetlistPosition();
@@ -1221,9 +1273,41 @@ int ApplicationWindow::Tempo() const
     return _readOut.Tempo();
 }
 
-void ApplicationWindow::ExportClickTrackDialog()
+void ApplicationWindow::OpenSongs()
+{
+    SongEditorDialog::Player player;
+    player.play = [this](const Configuration::Song& song, int section) { PlaySong(song, section); };
+    player.stop = [this] { StopIfPlaying(); };
+    player.playing = [this] { return Playing(); };
+    player.heard = [this](std::string& name, int& section, int& bar) { return _songs.Heard(name, section, bar); };
+    player.exportSound = [this](const Configuration::Song& song) {
+        StopIfPlaying();
+        ExportClickTrackDialog(&song);
+    };
+    SongEditorDialog dialog(_songs.Library(), std::move(player), this);
+    dialog.exec();
+    if (_songs.Library().Waiting())
+        _songs.Library().SaveWaiting();
+}
+
+void ApplicationWindow::PlaySong(const Configuration::Song& song, int section)
+{
+    if (_exporting)
+        return;
+    StopIfPlaying();
+    _songs.Prepare(song, section);
+    StartOrStop();
+}
+
+void ApplicationWindow::ShowSongPlace()
+{
+    _readOut.SetCaption(_songs.Caption());
+}
+
+void ApplicationWindow::ExportClickTrackDialog(const Configuration::Song* song)
 {
     ExportDialog dialog(_configuration.GetCurrentSettings(), Configuration::GetExtraSettings(), this);
+    dialog.SetSong(song);
     _exporting = true;
     dialog.Run();
     _exporting = false;
@@ -1277,6 +1361,8 @@ void ApplicationWindow::ShutDown()
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     EndPracticeRun();
+    if (_songs.Library().Waiting())
+        _songs.Library().SaveWaiting();
     if (_client)
         RestoreChildControls(_client);
     // The flash window keeps its size for the next time.

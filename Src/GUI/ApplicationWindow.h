@@ -12,6 +12,7 @@
 #include "GUI/BeatsPerMinuteDisplay.h"
 #include "GUI/ControlSubClasser.h"
 #include "GUI/MetronomeEvents.h"
+#include "GUI/SongPlayer.h"
 #include "GUI/Model/PracticeTime.h"
 #include "GUI/Model/CommandLine.h"
 #include "GUI/Model/SetlistChangeover.h"
@@ -77,6 +78,7 @@ public:
         LeaveSetlist = 32798,
         ExportClickTrack = 32799,
         ChooseSoundFont = 32800,
+        SongsDialog = 32801,
     };
     // Control identifiers.
     static constexpr int StartButtonId = 1001;
@@ -170,6 +172,10 @@ public:
     void UseSetlist(int index);
     // Opens the setlists dialog; the chosen list is put in use.
     void OpenSetlists();
+    // Opens the song editor; PlaySong plays one of its songs from a section, as Start does.
+    void OpenSongs();
+    void PlaySong(const Configuration::Song& song, int section);
+    SongPlayer& Songs() { return _songs; }
 
     // The status text number of a menu item, toolbar button or control; -1 for none.
     static int StatusInfoNumber(int id);
@@ -197,7 +203,9 @@ private:
     void StopIfPlaying();
     void OnTap();
     void OpenManual();
-    void ExportClickTrackDialog();
+    void ExportClickTrackDialog(const Configuration::Song* song = nullptr);
+    // The read-out's line of the song heard (none when no song plays).
+    void ShowSongPlace();
     void ChooseSoundFontDialog();
     void ShowAbout();
     void ShutDown();
@@ -207,6 +215,7 @@ private:
     void MoveTempoSlider(int bpm);
     void OnTempoSlider(int position);
     void OnVolumeSlider(int position);
+    // Whether the run playing owns the tempo (the speed trainer, a song).
     bool TrainerPlaying() const;
     void SetStatusInfo(int id);
     void SetStartButtonText(bool playing);
@@ -237,6 +246,8 @@ private:
     // preset is gone.
     bool LoadSetlistEntry();
     bool LoadSetlistEntry(const std::string& preset);
+    // The song of the setlist's entry in use, when it is a song entry whose song exists.
+    const Configuration::Song* SetlistSong() const;
     // The next setlist entry took over from the one playing, on its grid.
     void OnContinued(int tag, int tempo);
     void ShowSetlistPosition();
@@ -261,6 +272,7 @@ private:
     bool _muted = false;
     Configuration::Setlists _setlists;
     SetlistChangeover _changeover{_metronome, _configuration, _setlists};
+    SongPlayer _songs{_metronome};
     QToolBar* _setlistBar = nullptr;
     QLabel* _setlistLabel = nullptr;
     QAction* _setlistActions[3] = {};

@@ -50,6 +50,14 @@ void BeatsPerMinuteDisplay::UpdateLabel(const QString& label)
     repaint();
 }
 
+void BeatsPerMinuteDisplay::SetCaption(const QString& caption)
+{
+    if (caption == _caption)
+        return;
+    _caption = caption;
+    update();
+}
+
 void BeatsPerMinuteDisplay::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
@@ -64,11 +72,19 @@ void BeatsPerMinuteDisplay::paintEvent(QPaintEvent*)
     int x = DigitLeft(width);
     // Dark digits on the light face of the background picture, whatever the desktop theme.
     painter.setPen(QColor(0x1a, 0x22, 0x2c));
+    // A caption takes the top of the face: the digits move down into the room below it.
+    const int shift = _caption.isEmpty() ? 0 : CaptionShift;
     painter.setFont(_digitFont);
-    painter.drawText(x, _digitTop + digitMetrics.ascent(), digits);
+    painter.drawText(x, _digitTop + shift + digitMetrics.ascent(), digits);
     QFontMetrics labelMetrics(_labelFont);
     painter.setFont(_labelFont);
-    painter.drawText(x + width + 4, _labelTop + labelMetrics.ascent(), _label);
+    painter.drawText(x + width + 4, _labelTop + shift + labelMetrics.ascent(), _label);
+    if (!_caption.isEmpty()) {
+        // Cut with an ellipsis rather than running off the face.
+        const QRect line(10, 7, Width - 20, labelMetrics.height());
+        painter.drawText(line, Qt::AlignHCenter | Qt::AlignTop,
+                         labelMetrics.elidedText(_caption, Qt::ElideRight, line.width()));
+    }
 }
 
 }  // namespace GUI

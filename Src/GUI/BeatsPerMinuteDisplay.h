@@ -15,6 +15,8 @@ public:
     static constexpr int Width = 200;
     static constexpr int Height = 80;
     static constexpr int LabelCapacity = 15;
+    // How far the digits move down while a caption shows above them.
+    static constexpr int CaptionShift = 6;
 
     explicit BeatsPerMinuteDisplay(QWidget* parent = nullptr);
 
@@ -26,6 +28,9 @@ public:
     // Takes a new label; a label longer than 15 characters is cut to 15.
     void UpdateLabel(const QString& label);
     QString Label() const { return _label; }
+    // A line above the digits (the section and bar of a song that plays); empty: none.
+    void SetCaption(const QString& caption);
+    QString Caption() const { return _caption; }
 
     // Where the text goes: the digits' and label's top edges, and the digits' left edge for a
     // number `digitsWidth` wide.
@@ -49,6 +54,7 @@ private:
     int _digitTop = 0;
     int _labelTop = 0;
     QString _label;
+    QString _caption;
 };
 
 }  // namespace GUI

@@ -15,6 +15,7 @@
 #include <cmath>
 
 #include "Configuration/ExtraSettings.h"
+#include "Configuration/Song.h"
 #include "Core/ClickTrackExport.h"
 #include "GUI/ConnectionTexts.h"
 #include "GUI/LanguageTexts.h"
@@ -68,6 +69,20 @@ ExportDialog::ExportDialog(const Configuration::ConfigurationData& settings, Con
     form->addRow(buttons);
 }
 
+void ExportDialog::SetSong(const Configuration::Song* song)
+{
+    _song = song;
+    const bool ends = song != nullptr && !song->sections.empty() &&
+                      song->sections.back().bars != Configuration::SongSection::Endless;
+    _amount->setEnabled(!ends);
+    _unit->setEnabled(!ends);
+    // The song's name as the file's, a slash in it taken for no folder.
+    if (song != nullptr && !song->name.empty())
+        _file->setText(QFileInfo(_file->text())
+                           .dir()
+                           .filePath(QString::fromStdString(song->name).replace(u'/', u'-') + QStringLiteral(".wav")));
+}
+
 void ExportDialog::Browse()
 {
     const QString chosen =
@@ -104,7 +119,7 @@ bool ExportDialog::Export()
             QCoreApplication::processEvents();
             return !progress.wasCanceled();
         },
-        Core::CountIn::Read(_extras));
+        Core::CountIn::Read(_extras), _song);
     progress.reset();
     if (result.cancelled)
         return false;

@@ -9,6 +9,7 @@ class QLineEdit;
 namespace Configuration {
 class ConfigurationData;
 class ExtraSettings;
+struct Song;
 }
 
 namespace GUI {
@@ -23,6 +24,10 @@ public:
     ExportDialog(const Configuration::ConfigurationData& settings, Configuration::ExtraSettings& extras,
                  QWidget* parent = nullptr);
 
+    // Writes `song` (null: the settings' beat) with the settings' sounds; the song is kept
+    // by the caller meanwhile.
+    // A song that ends by itself is written whole: the length is not asked for.
+    void SetSong(const Configuration::Song* song);
     // Asks, writes and reports; false when nothing was written.
     bool Run();
 
@@ -40,6 +45,7 @@ private:
     QLineEdit* _file = nullptr;
     QDoubleSpinBox* _amount = nullptr;
     QComboBox* _unit = nullptr;
+    const Configuration::Song* _song = nullptr;
 };
 
 }  // namespace GUI

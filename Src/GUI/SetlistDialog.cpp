@@ -1,6 +1,7 @@
 #include "GUI/SetlistDialog.h"
 
 #include <QComboBox>
+#include <algorithm>
 #include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -14,6 +15,7 @@
 #include "Configuration/IConfiguration.h"
 #include "GUI/LanguageTexts.h"
 #include "GUI/QtText.h"
+#include "GUI/SongTexts.h"
 #include "GUI/StageTexts.h"
 #include "System/ILanguage.h"
 
@@ -32,6 +34,22 @@ QString SetlistDialog::EntryText(const std::string& preset, Configuration::IConf
 {
     const QString name = QString::fromStdString(preset);
     return PresetExists(configuration, preset) ? name : Text(StageTexts::Missing).arg(name);
+}
+
+QString SetlistDialog::SongEntryText(const std::string& song, bool exists)
+{
+    const QString name = Text(SongTexts::SongEntry).arg(QString::fromStdString(song));
+    return exists ? name : Text(StageTexts::Missing).arg(name);
+}
+
+void SetlistDialog::SetSongs(const std::vector<std::string>& names)
+{
+    _songs = names;
+    if (!names.empty())
+        _presetsLabel->setText(Text(SongTexts::SetlistEntriesLabel));
+    for (const std::string& name : names)
+        _presets->addItem(SongEntryText(name, true), QString::fromStdString(name));
+    ShowEntries(_entries->currentRow());
 }
 
 SetlistDialog::SetlistDialog(Configuration::Setlists& setlists, Configuration::IConfiguration& configuration,
@@ -94,7 +112,8 @@ SetlistDialog::SetlistDialog(Configuration::Setlists& setlists, Configuration::I
     left->addLayout(listButtons);
 
     auto* add = new QHBoxLayout;
-    add->addWidget(new QLabel(Text(StageTexts::PresetsLabel), this));
+    _presetsLabel = new QLabel(Text(StageTexts::PresetsLabel), this);
+    add->addWidget(_presetsLabel);
     add->addWidget(_presets, 1);
     add->addWidget(_buttons[3]);
     auto* entryButtons = new QHBoxLayout;
@@ -165,9 +184,13 @@ void SetlistDialog::ShowEntries(int select)
         QSignalBlocker quiet(_bars);
         _bars->setValue(setlist->advanceBars);
     }
-    for (const std::string& preset : setlist->presets) {
-        auto* item = new QListWidgetItem(EntryText(preset, _configuration), _entries);
-        if (!PresetExists(_configuration, preset))
+    for (std::size_t n = 0; n < setlist->presets.size(); ++n) {
+        const std::string& name = setlist->presets[n];
+        const bool song = setlist->IsSong(n);
+        const bool exists = song ? std::find(_songs.begin(), _songs.end(), name) != _songs.end()
+                                 : PresetExists(_configuration, name);
+        auto* item = new QListWidgetItem(song ? SongEntryText(name, exists) : EntryText(name, _configuration), _entries);
+        if (!exists)
             item->setForeground(palette().color(QPalette::Disabled, QPalette::Text));
     }
     _entries->setCurrentRow(std::min(select, _entries->count() - 1));
@@ -215,9 +238,11 @@ void SetlistDialog::AddEntry()
         return;
     // After the chosen entry, or at the end.
     const int row = _entries->currentRow();
-    const auto at = row >= 0 ? setlist->presets.begin() + row + 1 : setlist->presets.end();
-    const auto placed = setlist->presets.insert(at, _presets->currentText().toStdString());
-    ShowEntries(static_cast<int>(placed - setlist->presets.begin()));
+    const std::size_t at = row >= 0 ? static_cast<std::size_t>(row) + 1 : setlist->presets.size();
+    // A song carries its name beside the text shown; a preset is named by its text.
+    const QVariant song = _presets->currentData();
+    setlist->Insert(at, (song.isValid() ? song.toString() : _presets->currentText()).toStdString(), song.isValid());
+    ShowEntries(static_cast<int>(std::min(at, setlist->presets.size() - 1)));
 }
 
 void SetlistDialog::RemoveEntry()
@@ -226,7 +251,7 @@ void SetlistDialog::RemoveEntry()
     const int row = _entries->currentRow();
     if (setlist == nullptr || row < 0 || row >= static_cast<int>(setlist->presets.size()))
         return;
-    setlist->presets.erase(setlist->presets.begin() + row);
+    setlist->Erase(static_cast<std::size_t>(row));
     _setlists.Fit();
     ShowEntries(row);
 }
@@ -238,7 +263,7 @@ void SetlistDialog::MoveEntry(int by)
     const int to = row + by;
     if (setlist == nullptr || row < 0 || to < 0 || to >= static_cast<int>(setlist->presets.size()))
         return;
-    std::swap(setlist->presets[static_cast<std::size_t>(row)], setlist->presets[static_cast<std::size_t>(to)]);
+    setlist->Swap(static_cast<std::size_t>(row), static_cast<std::size_t>(to));
     ShowEntries(to);
 }
 

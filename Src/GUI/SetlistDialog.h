@@ -1,12 +1,15 @@
 #pragma once
 
 #include <QDialog>
+#include <string>
+#include <vector>
 #include <functional>
 
 #include "Configuration/Setlists.h"
 #include "GUI/Model/SetlistChangeover.h"
 
 class QComboBox;
+class QLabel;
 class QListWidget;
 class QPushButton;
 class QSpinBox;
@@ -45,6 +48,10 @@ public:
 
     // "name" or "name (missing)" for a preset that does not exist.
     static QString EntryText(const std::string& preset, Configuration::IConfiguration& configuration);
+    // "name (song)", or that with "(missing)" for a song that does not exist.
+    static QString SongEntryText(const std::string& song, bool exists);
+    // The songs that can be added (after the presets in the list to choose from).
+    void SetSongs(const std::vector<std::string>& names);
 
 private:
     void ShowLists(int select);
@@ -58,6 +65,8 @@ private:
     QListWidget* _entries = nullptr;
     QComboBox* _presets = nullptr;
     QSpinBox* _bars = nullptr;
+    std::vector<std::string> _songs;
+    QLabel* _presetsLabel = nullptr;
     QPushButton* _buttons[8] = {};
     int _chosen = -1;
 };

@@ -97,6 +97,39 @@ TEST(Setlists, KeysNotUnderstoodAreKeptAndEmptyEntriesLeftOut)
     EXPECT_EQ(extras.Text("setlist.x.name"), "no number");
 }
 
+// An entry is a preset or a song: the kind goes with the entry through edits and the file, an
+// older file's entries are presets, and a song entry plays only while its song exists.
+TEST(Setlists, SongEntriesKeepTheirKindAndOlderEntriesArePresets)
+{
+    ExtraSettings old("unused");
+    ASSERT_EQ(old.Read("setlist.1.name = Gig\nsetlist.1.1 = Ballad\nsetlist.1.2 = Opener\n"), 0);
+    Setlists lists;
+    lists.Read(old);
+    ASSERT_EQ(lists.Lists().size(), 1u);
+    Configuration::Setlist& gig = lists.Lists()[0];
+    EXPECT_FALSE(gig.IsSong(0));
+    EXPECT_FALSE(gig.IsSong(1));
+
+    gig.Insert(1, "Opener", true);  // a song of the same name as a preset
+    gig.Insert(9, "Closer", true);  // at the end
+    gig.Swap(0, 1);
+    gig.Erase(2);
+    ASSERT_EQ(gig.presets, (std::vector<std::string>{"Opener", "Ballad", "Closer"}));
+    const Setlists back = ReadBack(lists);
+    const Configuration::Setlist& read = back.Lists()[0];
+    ASSERT_EQ(read.presets, gig.presets);
+    EXPECT_TRUE(read.IsSong(0));
+    EXPECT_FALSE(read.IsSong(1));
+    EXPECT_TRUE(read.IsSong(2));
+
+    // The song "Opener" is gone; the preset of that name does not stand in for it.
+    lists.SetSongExists(Of({"Closer"}));
+    lists.Activate(0, Of({"Ballad", "Opener"}));
+    EXPECT_EQ(lists.Position(), 1);
+    EXPECT_TRUE(lists.Next(Of({"Ballad", "Opener"})));
+    EXPECT_TRUE(lists.IsSongAt(lists.Position()));
+}
+
 TEST(Setlists, NavigationSkipsMissingPresetsAndStopsAtTheEnds)
 {
     Setlists lists;

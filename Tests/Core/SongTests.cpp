@@ -302,6 +302,60 @@ TEST(SongPause, AResumedRampGoesOnWithTheSpacingOfItsCurve)
     }
 }
 
+// A setlist of songs: the second, handed over while the first plays, takes over at the first's
+// end on the same frame grid, its own positions counted from there.
+TEST(SongContinuation, TheNextSongsFirstClickIsOneBeatOfTheOldTempoAfterTheLastClick)
+{
+    GatedFrameClock clock;
+    Core::Timer timer{&clock};
+    Core::Metronome metronome{timer};
+    Tests::RecordingSoundEngine engine;
+    Tests::RecordingHandler handler;
+    metronome.UseStandIns({&engine});
+    Song first;
+    first.sections = {Section("ramp", 2, {4}, 100, 140), Section("end", 1, {3}, 120, 120)};
+    Song second;
+    second.sections = {Section("next", 2, {2, 3}, 90, 90), Section("slower", 1, {4}, 80, 60)};
+    Configuration::ConfigurationData settings;
+    settings.SoundEngineType = 1;
+    settings.VisualIndicator = 0;
+    for (int voice = 0; voice < Configuration::ConfigurationData::NumVoices; ++voice)
+        settings.Instrument[voice] = 100 + static_cast<std::uint32_t>(voice);
+
+    metronome.SetSong(&first);
+    clock.Open(1000 + 2 * 48000);
+    ASSERT_EQ(metronome.Start(handler, settings), Core::Metronome::Playing);
+    clock.WaitParked();
+    metronome.SetSong(&second);
+    ASSERT_EQ(metronome.Continue(handler, settings, Core::IMetronome::ChangeAt::BarLimit, 5), Core::Metronome::Playing);
+    clock.Open(1000 + 600 * 48000);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (timer.IsRunning() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ASSERT_FALSE(timer.IsRunning()) << "the second song does not end by itself";
+    timer.Join();
+
+    const Expected one = Beats(first);
+    const Expected two = Beats(second);
+    std::vector<std::int64_t> frames = engine.Frames();
+    ASSERT_EQ(frames.size(), one.frames.size() + two.frames.size());
+    const std::int64_t start = frames.front();
+    const std::size_t split = one.frames.size();
+    EXPECT_EQ(frames[split] - frames[split - 1], 24000) << "one beat at 120 bpm";
+    for (std::int64_t& frame : frames)
+        frame -= start;
+    EXPECT_EQ(std::vector<std::int64_t>(frames.begin(), frames.begin() + static_cast<std::ptrdiff_t>(split)), one.frames);
+    std::vector<std::int64_t> rest(frames.begin() + static_cast<std::ptrdiff_t>(split), frames.end());
+    const std::int64_t changeover = rest.front();
+    for (std::int64_t& frame : rest)
+        frame -= changeover;
+    EXPECT_EQ(rest, two.frames);
+    const std::vector<std::int32_t> sounds = engine.Sounds();
+    EXPECT_EQ(std::vector<std::int32_t>(sounds.begin() + static_cast<std::ptrdiff_t>(split), sounds.end()), two.sounds);
+    EXPECT_NE(std::find(handler.log.begin(), handler.log.end(), "continued 5 90"), handler.log.end());
+    EXPECT_EQ(metronome.SongHeard().section, 1);
+}
+
 TEST(SongTiming, TheClosedFormIsTheIntegralOfTheTempoCurve)
 {
     struct Case {

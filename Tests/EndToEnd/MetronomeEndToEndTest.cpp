@@ -161,6 +161,60 @@ protected:
     }
 
     Platform::AudioOutput& output = Platform::AudioOutput::Instance();
+    // Plays one song, or two one after the other (the second handed over while the first plays),
+    // and expects every click within a sample of its frame on their tempo curves, counted from
+    // the first click, the accent's sound on each bar's first beat.
+    void ExpectSongsOnTheirCurves(const std::vector<Configuration::Song>& songs)
+    {
+        std::vector<double> exact;  // frames from the first click
+        std::vector<int> sounds;    // the accent's template, or the other beats'
+        double start = 0;
+        for (const Configuration::Song& song : songs) {
+            for (const auto& s : song.sections) {
+                const int beats = s.BeatsPerBar();
+                for (int beat = 0; beat < s.bars * beats; ++beat) {
+                    exact.push_back((start + Core::SongTimerStrategy::OffsetMs(s, beat)) * rate / 1000);
+                    sounds.push_back(beat % beats == 0 ? 0 : 1);
+                }
+                start += Core::SongTimerStrategy::OffsetMs(s, static_cast<double>(s.bars) * beats);
+            }
+        }
+        Core::Metronome& metronome = Core::Metronome::Instance();
+        std::string detail;
+        bool exactly = false;
+        for (int attempt = 0; attempt < Tests::Recordings && !exactly; ++attempt) {
+            Handler run;
+            const std::vector<Hit> hits = Record(
+                [&] {
+                    auto settings = Settings();
+                    metronome.SetSong(&songs.front());
+                    ASSERT_EQ(metronome.Start(run, settings), 0);
+                    if (songs.size() > 1) {
+                        // It waits while the first plays, and takes over at its end.
+                        metronome.SetSong(&songs[1]);
+                        ASSERT_EQ(metronome.Continue(run, settings, Core::IMetronome::ChangeAt::BarLimit, 1), 0);
+                    }
+                    ASSERT_TRUE(EndsWithin(std::chrono::seconds(30))) << "the songs end by themselves";
+                },
+                {Template(AccentNote, rate), Template(BeatNote, rate)});
+            if (hits.size() != exact.size()) {
+                detail = std::to_string(hits.size()) + " of " + std::to_string(exact.size()) + " clicks heard";
+                std::printf("songs: recorded again: %s; %s\n", detail.c_str(), Diagnostics().c_str());
+                continue;
+            }
+            exactly = NoUnderflow();
+            double worst = 0;
+            for (std::size_t i = 0; i < hits.size(); ++i) {
+                EXPECT_EQ(hits[i].sound, sounds[i]) << "click " << i;
+                worst = std::max(worst, std::fabs(static_cast<double>(hits[i].onset - hits[0].onset) - exact[i]));
+            }
+            exactly = exactly && worst <= 1.0;
+            detail = "largest distance from the curve " + std::to_string(worst) + " samples";
+            std::printf("songs (%zu): %s; %s\n", songs.size(), detail.c_str(), Diagnostics().c_str());
+        }
+        EXPECT_TRUE(exactly) << detail << "; " << Diagnostics();
+    }
+
     double rate = Platform::AudioOutput::PreferredRate;
     std::int64_t underflows = 0;
     Handler handler;
@@ -410,64 +464,39 @@ TEST_F(MetronomeEndToEnd, AStreamOfTempoChangesNeverHoldsTheBeatBack)
     EXPECT_LE(longest, static_cast<long>(rate) + 1) << Diagnostics();
 }
 
+Configuration::SongSection SongSection(int bars, std::vector<std::int32_t> groups, int unit, double tempo,
+                                       double endTempo)
+{
+    Configuration::SongSection s;
+    s.bars = bars;
+    s.groups = std::move(groups);
+    s.unit = unit;
+    s.tempo = tempo;
+    s.endTempo = endTempo;
+    s.subdivision = s.subdivision2 = 0;
+    return s;
+}
+
 // A song of four sections (steady, a ramp from 120 to 100, 7/8 grouped 2+2+3, a bar of 2/4)
 // from the sound server: every click within a sample of its frame on the tempo curve, counted
 // from the first, with no gap at the boundaries.
 TEST_F(MetronomeEndToEnd, ASongsSectionsSoundOnTheFramesOfTheirTempoCurve)
 {
-    const auto section = [](int bars, std::vector<std::int32_t> groups, int unit, double tempo, double endTempo) {
-        Configuration::SongSection s;
-        s.bars = bars;
-        s.groups = std::move(groups);
-        s.unit = unit;
-        s.tempo = tempo;
-        s.endTempo = endTempo;
-        s.subdivision = s.subdivision2 = 0;
-        return s;
-    };
     Configuration::Song song;
-    song.sections = {section(1, {4}, 4, 150, 150), section(2, {4}, 4, 120, 100), section(1, {2, 2, 3}, 8, 240, 240),
-                     section(1, {2}, 4, 100, 100)};
-    std::vector<double> exact;  // frames from the first click
-    std::vector<int> sounds;    // the accent's template, or the other beats'
-    double start = 0;
-    for (const auto& s : song.sections) {
-        const int beats = s.BeatsPerBar();
-        for (int beat = 0; beat < s.bars * beats; ++beat) {
-            exact.push_back((start + Core::SongTimerStrategy::OffsetMs(s, beat)) * rate / 1000);
-            sounds.push_back(beat % beats == 0 ? 0 : 1);
-        }
-        start += Core::SongTimerStrategy::OffsetMs(s, static_cast<double>(s.bars) * beats);
-    }
-    Core::Metronome& metronome = Core::Metronome::Instance();
-    std::string detail;
-    bool exactly = false;
-    for (int attempt = 0; attempt < Tests::Recordings && !exactly; ++attempt) {
-        Handler run;
-        const std::vector<Hit> hits = Record(
-            [&] {
-                auto settings = Settings();
-                metronome.SetSong(&song);
-                ASSERT_EQ(metronome.Start(run, settings), 0);
-                ASSERT_TRUE(EndsWithin(std::chrono::seconds(20))) << "the song ends by itself";
-            },
-            {Template(AccentNote, rate), Template(BeatNote, rate)});
-        if (hits.size() != exact.size()) {
-            detail = std::to_string(hits.size()) + " of " + std::to_string(exact.size()) + " clicks heard";
-            std::printf("song: recorded again: %s; %s\n", detail.c_str(), Diagnostics().c_str());
-            continue;
-        }
-        exactly = NoUnderflow();
-        double worst = 0;
-        for (std::size_t i = 0; i < hits.size(); ++i) {
-            EXPECT_EQ(hits[i].sound, sounds[i]) << "click " << i;
-            worst = std::max(worst, std::fabs(static_cast<double>(hits[i].onset - hits[0].onset) - exact[i]));
-        }
-        exactly = exactly && worst <= 1.0;
-        detail = "largest distance from the curve " + std::to_string(worst) + " samples";
-        std::printf("song: %s; %s\n", detail.c_str(), Diagnostics().c_str());
-    }
-    EXPECT_TRUE(exactly) << detail << "; " << Diagnostics();
+    song.sections = {SongSection(1, {4}, 4, 150, 150), SongSection(2, {4}, 4, 120, 100),
+                     SongSection(1, {2, 2, 3}, 8, 240, 240), SongSection(1, {2}, 4, 100, 100)};
+    ExpectSongsOnTheirCurves({song});
+}
+
+// Songs back to back in a setlist: the second, handed over while the first plays, takes over at
+// its end, one beat of its last tempo after its last click, as a section follows a section.
+TEST_F(MetronomeEndToEnd, ASongThatGoesOnFromAnotherStartsOneBeatAfterItsLastClick)
+{
+    Configuration::Song first;
+    first.sections = {SongSection(1, {4}, 4, 150, 150), SongSection(1, {4}, 4, 150, 110)};
+    Configuration::Song second;
+    second.sections = {SongSection(1, {3}, 4, 90, 90), SongSection(1, {2, 3}, 8, 200, 200)};
+    ExpectSongsOnTheirCurves({first, second});
 }
 
 }  // namespace

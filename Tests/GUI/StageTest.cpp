@@ -305,6 +305,41 @@ TEST_F(StageTest, SetlistEntriesTakeOverFromTheRunningOneAndAreLoadedWhenHeard)
     EXPECT_TRUE(window->Playing());
 }
 
+// A song entry plays whole with the settings in use, takes over from a preset at the end of its
+// bars, and the preset after it takes over at the song's end; a song that is gone is skipped.
+TEST_F(StageTest, SongEntriesOfASetlistFollowPresetsAndPresetsFollowThem)
+{
+    using ChangeAt = Core::IMetronome::ChangeAt;
+    Configuration::Song song;
+    song.name = "Opener";
+    song.sections = {Configuration::SongSection{}};
+    song.sections[0].label = "intro";
+    window->Songs().Library().Songs().push_back(song);
+    Configuration::Setlist gig{"Gig", {}, 4};
+    gig.Insert(0, "Ballad", false);
+    gig.Insert(1, "Opener", true);
+    gig.Insert(2, "Gone", true);
+    gig.Insert(3, "Shuffle", false);
+    window->SetlistStore().Lists().push_back(gig);
+    window->UseSetlist(0);
+    window->OnCommand(ApplicationWindow::StartStop);
+    ASSERT_EQ(metronome.continues.size(), 1u);
+    EXPECT_EQ(metronome.waiting.at, ChangeAt::BarLimit);
+    EXPECT_EQ(metronome.waiting.barLimit, 0) << "a song plays to its end";
+    ASSERT_TRUE(metronome.song.has_value());
+    EXPECT_EQ(metronome.song->name, "Opener");
+    EXPECT_EQ(metronome.waiting.bpm, 72) << "with the sounds and settings in use";
+
+    std::thread timer([&] { metronome.TakeOver(); });
+    timer.join();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window->SetlistPosition().contains(QStringLiteral("Opener (song)")); }, 2000));
+    EXPECT_EQ(window->ReadOut().Caption(), QStringLiteral("intro  bar 1"));
+    EXPECT_EQ(configuration.settings.Bpm, 72u) << "no preset of the song's name is loaded";
+    ASSERT_EQ(metronome.continues.size(), 2u);
+    EXPECT_EQ(metronome.waiting.bpm, 150) << "the song that is gone is skipped";
+    EXPECT_EQ(metronome.waiting.barLimit, 4);
+}
+
 TEST_F(StageTest, SetlistDialogEditsListsAndShowsMissingPresets)
 {
     Configuration::Setlists setlists;

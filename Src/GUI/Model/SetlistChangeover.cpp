@@ -75,11 +75,25 @@ bool SetlistChangeover::Queue(int position, Core::IMetronome::ChangeAt at, Kind 
                               Core::IMetronomeEventHandler& handler)
 {
     const Configuration::Setlist* setlist = _setlists.ActiveList();
-    if (setlist == nullptr || !PresetSettings(_configuration, _setlists.PresetAt(position), _next))
+    if (setlist == nullptr)
         return false;
-    _metronome.SetBarLimit(setlist->advanceBars);
-    // A queued entry that cannot play leaves nothing waiting (the metronome took back the last).
+    const std::string name = _setlists.PresetAt(position);
+    const Configuration::Song* song = nullptr;
+    if (_setlists.IsSongAt(position)) {
+        song = _findSong ? _findSong(name) : nullptr;
+        if (song == nullptr)
+            return false;
+        _next = _configuration.GetCurrentSettings();
+    } else if (!PresetSettings(_configuration, name, _next)) {
+        return false;
+    }
+    _metronome.SetSong(song);
+    _metronome.SetBarLimit(song != nullptr ? 0 : setlist->advanceBars);
+    // A queued entry that cannot play leaves nothing waiting (the metronome took back the last),
+    // and no song for a later start.
     const bool queued = _metronome.Continue(handler, _next, at, position) == 0;
+    if (!queued && song != nullptr)
+        _metronome.SetSong(nullptr);
     _kind = queued ? kind : Kind::None;
     _tag = queued ? position : -1;
     return queued;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "Configuration/ConfigurationData.h"
@@ -8,6 +9,7 @@
 namespace Configuration {
 class IConfiguration;
 class Setlists;
+struct Song;
 }  // namespace Configuration
 
 namespace Core {
@@ -26,7 +28,8 @@ bool PresetSettings(Configuration::IConfiguration& configuration, const std::str
 // handed to the metronome as the run that goes on from the one playing (at the end of its bars,
 // or at the next bar line after N or B), so that it starts on the running grid. Each one queued
 // carries its position in the list; the window learns which took over, and loads it then, so
-// that the settings shown are the ones heard.
+// that the settings shown are the ones heard. A song entry plays whole, with the sounds of the
+// settings in use, and the entry after it takes over at its end.
 class SetlistChangeover {
 public:
     SetlistChangeover(Core::IMetronome& metronome, Configuration::IConfiguration& configuration,
@@ -34,6 +37,10 @@ public:
         : _metronome(metronome), _configuration(configuration), _setlists(setlists)
     {
     }
+
+    // The song of a song entry, by its name (null: none of that name).
+    using SongFinder = std::function<const Configuration::Song*(const std::string& name)>;
+    void SetSongFinder(SongFinder find) { _findSong = std::move(find); }
 
     // Playing began with the entry in use.
     void Started() noexcept;
@@ -66,6 +73,7 @@ private:
     int _tag = -1;
     int _heard = -1;  // the position of the entry playing
     Configuration::ConfigurationData _next;
+    SongFinder _findSong;
 };
 
 }  // namespace GUI

@@ -6,11 +6,13 @@
 
 #include <QMessageBox>
 #include <QString>
+#include <optional>
 #include <vector>
 
 #include "Configuration/ConfigurationData.h"
 #include "Configuration/IConfiguration.h"
 #include "Core/CountIn.h"
+#include "Configuration/Song.h"
 #include "Core/IMetronome.h"
 #include "Core/IMetronomeEventHandler.h"
 
@@ -87,7 +89,15 @@ public:
         handler->OnContinued(taken.tag, taken.bpm, Core::Moment());
     }
     std::int32_t SoundWithoutFile() const override { return soundWithoutFile; }
+    void SetSong(const Configuration::Song* given) override
+    {
+        song = given != nullptr ? std::optional<Configuration::Song>(*given) : std::nullopt;
+    }
+    bool PlaysSong() const noexcept override { return running && song.has_value(); }
+    Core::SongTimerStrategy::Heard SongHeard() const noexcept override { return heard; }
 
+    std::optional<Configuration::Song> song;  // the one given for the next start
+    Core::SongTimerStrategy::Heard heard;
     Core::IMetronomeEventHandler* handler = nullptr;
     bool muted = false;
     std::int32_t barLimit = 0;
