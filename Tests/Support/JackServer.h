@@ -4,6 +4,7 @@
 #include <jack/jack.h>
 #include <jack/midiport.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -23,7 +24,9 @@ namespace Tests {
 
 // A private JACK server on its dummy driver for one test: its own server name (so it meets no
 // other server on the machine), started here and ended with the test. Available() is false when
-// jackd is not installed or did not come up; the test then skips.
+// jackd is not installed or did not come up; the test then skips. Servers of tests running at the
+// same time (ctest -j) share JACK's registry in shared memory and can break each other's start,
+// so one test at a time holds a server: the others wait on a lock file.
 class JackServer {
 public:
     static constexpr int Rate = 48000;
@@ -31,6 +34,9 @@ public:
 
     JackServer()
     {
+        _lock = ::open("/tmp/ticova-test-jackd.lock", O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+        if (_lock >= 0)
+            ::flock(_lock, LOCK_EX);
         _name = "ticova-test-" + std::to_string(::getpid());
         ::setenv("JACK_DEFAULT_SERVER", _name.c_str(), 1);
         ::setenv("JACK_NO_AUDIO_RESERVATION", "1", 1);
@@ -65,6 +71,8 @@ public:
             ::waitpid(_pid, nullptr, 0);
         }
         ::unsetenv("JACK_DEFAULT_SERVER");
+        if (_lock >= 0)
+            ::close(_lock);
     }
     JackServer(const JackServer&) = delete;
     JackServer& operator=(const JackServer&) = delete;
@@ -75,6 +83,7 @@ private:
     std::string _name;
     pid_t _pid = 0;
     bool _up = false;
+    int _lock = -1;
 };
 
 // A JACK client recording two audio ports and a MIDI port into buffers fixed beforehand, each
