@@ -145,6 +145,11 @@ void Metronome::Ticks::OnTimer()
     _metronome.Current().strategy->OnTimer();
 }
 
+void Metronome::Ticks::OnClockLost()
+{
+    _metronome.Current().strategy->OnClockLost();
+}
+
 std::int32_t Metronome::Start(IMetronomeEventHandler& handler, Configuration::ConfigurationData& settings)
 {
     if (_timer.IsRunning()) {
