@@ -122,8 +122,16 @@ bool WaveFile::Play(std::int32_t volume, std::int64_t frame)
 
 void WaveFile::ClosePlayers()
 {
+    // Their threads finish closing on their own; a reopening waits for them.
     for (int i = 0; i < _playersInUse; ++i)
-        _players[i].CloseAudioDevice();
+        _players[i].BeginClose();
+}
+
+void WaveFile::FinishClosing()
+{
+    for (int i = 0; i < _playersAllocated; ++i)
+        if (!_players[i].IsOpen())
+            _players[i].CloseAudioDevice();
 }
 
 std::uint32_t WaveFile::GetLastResult() const noexcept
