@@ -277,7 +277,8 @@ int main(int argc, char** argv)
     for (int i = 0; i < static_cast<int>(std::size(States)); ++i) {
         const State& state = States[i];
         if (state.death == State::Pulse && !ownServer) {
-            std::printf("%-38s skipped: no sound server of its own (run under scripts/with-sound-server)\n", state.name);
+            std::printf("%-38s skipped: no sound server of its own (run under scripts/with-sound-server)\n",
+                        state.name);
             continue;
         }
         std::int64_t ended = 0;

@@ -100,9 +100,9 @@ TEST(SoundServerFaultEndToEnd, AServerThatDiesEndsTheRunAndTheNextStartPlays)
         // The run ends by itself and says why (its handler hears of it last).
         while (handler.error.load() == 0 && std::chrono::steady_clock::now() - killed < std::chrono::seconds(15))
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        const auto failed = handler.error.load() != 0
-                                ? std::chrono::steady_clock::time_point(std::chrono::steady_clock::duration(handler.errorAt.load()))
-                                : std::chrono::steady_clock::now();
+        using Clock = std::chrono::steady_clock;
+        const auto failed = handler.error.load() != 0 ? Clock::time_point(Clock::duration(handler.errorAt.load()))
+                                                      : Clock::now();
         const double took = std::chrono::duration<double>(failed - killed).count();
         EXPECT_FALSE(metronome.IsRunning()) << "still playing into a dead output";
         // Seen when the stream's audio thread ends, not after a long silence (which the
