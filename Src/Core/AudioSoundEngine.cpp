@@ -93,6 +93,12 @@ void AudioSoundEngine::Close()
         file.ClosePlayers();
 }
 
+void AudioSoundEngine::FinishClosing()
+{
+    for (WaveFile& file : _files)
+        file.FinishClosing();
+}
+
 std::uint32_t AudioSoundEngine::GetLastResult()
 {
     if (_currentFile == NoFile)

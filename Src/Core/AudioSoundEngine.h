@@ -33,6 +33,7 @@ public:
     bool PlaySoundAt(std::int32_t volume, std::int32_t sound, std::int64_t frame) override;
     // Closes every player; arrays and sample buffers stay for the next Initialise.
     void Close() override;
+    void FinishClosing() override;
     bool HandedOver() override;
     // A file index whose file was set at Initialise.
     bool CanPlay(std::int32_t sound) const override;

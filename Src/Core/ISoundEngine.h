@@ -21,7 +21,11 @@ public:
     virtual bool PlaySoundAt(std::int32_t volume, std::int32_t sound, std::int64_t frame) = 0;
     // Plays one click at once.
     bool PlaySound(std::int32_t volume, std::int32_t sound) { return PlaySoundAt(volume, sound, Platform::AnyFrame); }
+    // Stops playing. What the engine's devices still need to let go of the output may finish
+    // after this returns (the next Initialise waits for it).
     virtual void Close() = 0;
+    // Waits until what Close left to finish is done (before the output goes away at exit).
+    virtual void FinishClosing() {}
     // Whether every click asked for so far has reached the mixer. Live, the output's lead covers
     // a click that takes a moment to hand over; a click track rendered offline renders no frame
     // until this says so.

@@ -115,9 +115,13 @@ Metronome::Metronome(Timer& timer) : _timer(timer), _indicator(&noBeatIndicator)
 
 Metronome::~Metronome()
 {
-    // Nothing may tick into objects that are going away.
+    // Nothing may tick into objects that are going away, and nothing the last runs played may
+    // still be letting go of the output, which goes away after this.
     _timer.Stop();
     _timer.Join();
+    for (const Run& run : _runs)
+        if (run.strategy != nullptr && run.strategy->GetSoundEngine() != nullptr)
+            run.strategy->GetSoundEngine()->FinishClosing();
 }
 
 Metronome& Metronome::Instance()
@@ -143,6 +147,11 @@ void Metronome::Ticks::OnTimer()
 {
     // The set playing changes only here, on this thread, inside TakeOver.
     _metronome.Current().strategy->OnTimer();
+}
+
+void Metronome::Ticks::OnClockLost()
+{
+    _metronome.Current().strategy->OnClockLost();
 }
 
 std::int32_t Metronome::Start(IMetronomeEventHandler& handler, Configuration::ConfigurationData& settings)

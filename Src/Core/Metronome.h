@@ -118,6 +118,7 @@ private:
     public:
         explicit Ticks(Metronome& metronome) noexcept : _metronome(metronome) {}
         void OnTimer() override;
+        void OnClockLost() override;
 
     private:
         Metronome& _metronome;

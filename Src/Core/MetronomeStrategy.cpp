@@ -11,6 +11,7 @@
 #include "Core/ITimerControl.h"
 #include "Core/ITimerStrategy.h"
 #include "Core/SettingsRange.h"
+#include "Platform/MultimediaResult.h"
 #include "System/MultimediaError.h"
 
 namespace Core {
@@ -240,7 +241,16 @@ void MetronomeStrategy::StopTimerAndOutput() noexcept
 void MetronomeStrategy::StopWithError() noexcept
 {
     // Read before Close: closing the device makes a call of its own.
-    const std::uint32_t code = _engine->GetLastResult();
+    StopWithError(_engine->GetLastResult());
+}
+
+void MetronomeStrategy::OnClockLost()
+{
+    StopWithError(Platform::MmNotEnabled);
+}
+
+void MetronomeStrategy::StopWithError(std::uint32_t code) noexcept
+{
     StopTimerAndOutput();
     if (_handler == nullptr)
         return;

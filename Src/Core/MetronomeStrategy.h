@@ -55,6 +55,9 @@ public:
 
     // One tick, on the timer thread.
     void OnTimer() override;
+    // The output died under the run (timer thread): playing stops at once, with the message of
+    // an output that cannot play, not at the next click.
+    void OnClockLost() override;
     // Beats in a bar as the speed trainer counts them.
     virtual std::int32_t GetBeatsPerBar(const Configuration::ConfigurationData& settings) = 0;
     // Builds the pattern from the settings. `primary` receives the pattern entries per beat
@@ -171,6 +174,7 @@ private:
     void PulseFlash(std::uint16_t entry, std::int32_t place, std::int32_t beats, std::int32_t shown) noexcept;
     void StopTimerAndOutput() noexcept;
     void StopWithError() noexcept;
+    void StopWithError(std::uint32_t code) noexcept;
     void StopAtEnd() noexcept;
 
     IMetronomeEventHandler* _handler = nullptr;

@@ -29,12 +29,25 @@ double OutputClock::Frequency()
 
 void OutputClock::Wait(Platform::AutoResetEvent& event, int milliseconds)
 {
-    event.Wait(milliseconds);
+    // In slices, so that an output that dies meanwhile ends the wait within one.
+    for (int left = milliseconds; left > 0 || milliseconds == 0; left -= WatchSliceMs) {
+        if (event.Wait(left < WatchSliceMs ? left : WatchSliceMs) || !_output.Running() || milliseconds == 0)
+            return;
+    }
+}
+
+bool OutputClock::Lost()
+{
+    return !_output.Running();
 }
 
 void OutputClock::SleepUntil(std::int64_t frame)
 {
-    Platform::Clock::SleepUntil(_output.HandOverTime(frame));
+    // Only the last stretch before a tick is slept through unwoken: an output whose frames stand
+    // still (its server gone) must not keep the worker from a stop.
+    const std::int64_t latest = Platform::Clock::Now() + LongestSleepNs;
+    const std::int64_t handOver = _output.HandOverTime(frame);
+    Platform::Clock::SleepUntil(handOver < latest ? handOver : latest);
 }
 
 Moment OutputClock::HeardAt(std::int64_t due)

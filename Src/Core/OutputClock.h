@@ -28,6 +28,12 @@ public:
     void SleepUntil(std::int64_t frame) override;
     std::int64_t FrameOf(std::int64_t due) override { return due; }
     Moment HeardAt(std::int64_t due) override;
+    // The output died under the run.
+    bool Lost() override;
+
+    // How often a wait looks whether the output still runs, and the longest sleep before a tick.
+    static constexpr int WatchSliceMs = 20;
+    static constexpr std::int64_t LongestSleepNs = 3'000'000;
 
 private:
     Platform::AudioOutput& _output;

@@ -158,6 +158,8 @@ void Timer::Run()
         _wake.Reset();
         if (!_running.load(std::memory_order_acquire))
             break;
+        if (_clock->Lost())
+            break;
         if (_intervalChanged.exchange(false, std::memory_order_acq_rel)) {
             sleepTime = _sleepTime.load(std::memory_order_acquire);
             period = _period.load(std::memory_order_acquire);
@@ -174,12 +176,9 @@ void Timer::Run()
         }
         const std::int64_t due =
             _placed ? _placedDue : reference + std::llround(static_cast<double>(k + 1) * period);
-        _clock->SleepUntil(due - spinMargin);
         int reads = 0;
-        do {
-            ++reads;
-        } while (_clock->Now() < due);
-        if (!_running.load(std::memory_order_acquire))
+        _clock->SleepUntil(due - spinMargin);
+        if (!SpinUntil(due, reads))
             break;
         if (_placed) {
             reference = due;
@@ -194,8 +193,31 @@ void Timer::Run()
             _currentSleep.store(sleepTime, std::memory_order_release);
         }
     }
+    if (_clock->Lost() && _running.exchange(false, std::memory_order_acq_rel))
+        _handler->OnClockLost();
     if (realTime)
         Platform::Thread::RestoreProcessors();
+}
+
+// Reads the clock until it reaches `due` (`reads`: how many reads it took). A clock that does not
+// get there within a moment of real time (its frames stand still) is waited for on the wake event
+// between reads. False when the worker is to end instead: stopped, or the clock lost.
+bool Timer::SpinUntil(std::int64_t due, int& reads)
+{
+    reads = 0;
+    const std::int64_t giveUp = Platform::Clock::Now() + LongestSpinNs;
+    for (;;) {
+        ++reads;
+        if (_clock->Now() >= due)
+            break;
+        if ((reads & 63) == 0 && Platform::Clock::Now() > giveUp) {
+            // A signal consumed here leaves its flag (a stop, an interval change) to be seen.
+            _clock->Wait(_wake, 1);
+            if (!_running.load(std::memory_order_acquire) || _clock->Lost())
+                return false;
+        }
+    }
+    return _running.load(std::memory_order_acquire);
 }
 
 }  // namespace Core

@@ -44,7 +44,14 @@ public:
         // processor at real-time priority. A clock that passes only as frames are rendered
         // offline needs neither, and must not hold a processor at that priority.
         virtual bool RealTime() { return true; }
+        // Whether this clock has stopped for good (the output whose frames it counts died): the
+        // worker then tells its handler and ends. Wait returns early when it happens.
+        virtual bool Lost() { return false; }
     };
+    // How long the worker spins on a clock that does not reach a tick's time (an output whose
+    // frames stand still) before it goes back to waiting on the wake event, so that a stop or a
+    // lost clock is seen at once.
+    static constexpr std::int64_t LongestSpinNs = 2'000'000;
 
     // The worker spins only for the last stretch before a tick; before that it sleeps on a
     // high-resolution timer. A thread spinning at real-time priority for whole intervals would
@@ -100,6 +107,7 @@ public:
 private:
     void StoreInterval(Interval interval);
     void Run();
+    bool SpinUntil(std::int64_t due, int& reads);
 
     IClock* _ownClock;
     IClock* _clock;

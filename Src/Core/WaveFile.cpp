@@ -122,8 +122,22 @@ bool WaveFile::Play(std::int32_t volume, std::int64_t frame)
 
 void WaveFile::ClosePlayers()
 {
-    for (int i = 0; i < _playersInUse; ++i)
-        _players[i].CloseAudioDevice();
+    // On the program's output their threads finish closing on their own (a reopening waits for
+    // them). An output rendered by its owner takes their last commands only as that owner
+    // renders, on one thread: closed here, before it renders on.
+    for (int i = 0; i < _playersInUse; ++i) {
+        if (_offline)
+            _players[i].CloseAudioDevice();
+        else
+            _players[i].BeginClose();
+    }
+}
+
+void WaveFile::FinishClosing()
+{
+    for (int i = 0; i < _playersAllocated; ++i)
+        if (!_players[i].IsOpen())
+            _players[i].CloseAudioDevice();
 }
 
 std::uint32_t WaveFile::GetLastResult() const noexcept

@@ -44,6 +44,8 @@ public:
     bool Play(std::int32_t volume, std::int64_t frame = Platform::AnyFrame);
     // Closes every player in use; the array and the sample buffer stay for the next preparation.
     void ClosePlayers();
+    // Waits for the players ClosePlayers left closing.
+    void FinishClosing();
     // Opens the players of later preparations on `output` (a click track rendered offline)
     // instead of the program's output (null).
     void PlayOn(Platform::OfflineOutput* output) noexcept { _offline = output; }

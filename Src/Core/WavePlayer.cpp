@@ -129,7 +129,7 @@ void WavePlayer::WaveOutCallback(Platform::WaveOut*, std::uint32_t message, std:
 
 bool WavePlayer::Play(std::int32_t volume, std::int64_t frame)
 {
-    if (!_device) {
+    if (_closing.load(std::memory_order_acquire) || !_device) {
         SetLastResult(System::NoAudioFileResult);
         System::Log().Write(System::Warn, "Attempting to play sound when _waveOutHandle not initialised");
         return false;
@@ -205,8 +205,8 @@ void WavePlayer::FillBuffer(int index) noexcept
     }
 }
 
-// The playback thread: waits for a play request, then streams the click through the free
-// buffers, refilling each as the device hands it back, until the whole click is written.
+// The playback thread: streams clicks until it is told to end, then closes the device, so that
+// nobody who ends it has to wait for the audio thread to let go.
 void WavePlayer::WriteWave()
 {
     // A click is placed at its tick's time only if its first buffer reaches the device within
@@ -218,6 +218,15 @@ void WavePlayer::WriteWave()
             System::ReportSystemErrorCode(error, SourceFile, "Core::WavePlayer::WriteWave", __LINE__,
                                           "Error calling pthread_setschedparam");
     }
+    StreamClicks();
+    CloseDevice();
+    _device = nullptr;  // the owner reads it again only once this thread has ended
+}
+
+// Waits for a play request, then streams the click through the free buffers, refilling each as
+// the device hands it back, until the whole click is written; until the player is closed.
+void WavePlayer::StreamClicks()
+{
     while (_running.load(std::memory_order_acquire)) {
         _playEvent.Wait(-1);
         if (!_running.load(std::memory_order_acquire))
@@ -237,7 +246,8 @@ void WavePlayer::WriteWave()
         }
         // The first buffer starts on the frame the click was asked for; the rest follow it.
         const std::int64_t frame = _requestedFrame.load(std::memory_order_relaxed);
-        while (_position < _dataSize) {
+        bool failed = false;
+        while (_position < _dataSize && !failed) {
             for (int i = 0; i < BufferCount && _running.load(std::memory_order_acquire); ++i) {
                 if (!(_headers[i].flags.load(std::memory_order_acquire) & Platform::HeaderDone))
                     continue;
@@ -245,43 +255,60 @@ void WavePlayer::WriteWave()
                 const std::uint32_t result = Platform::WaveOut::Write(_device, &_headers[i], sizeof _headers[i], frame);
                 SetLastResult(result);
                 if (result != MmNoError) {
+                    // The click is given up (the output died under the device); the result
+                    // stays for the next Play to report.
                     System::ReportMultimediaError(result, SourceFile, "Core::WavePlayer::WriteWave", __LINE__,
                                                   "Error calling WaveOut::Write");
-                    _handed.store(asked, std::memory_order_release);
-                    return;
+                    failed = true;
+                    break;
                 }
             }
             _handed.store(asked, std::memory_order_release);
-            if (_position >= _dataSize || !_running.load(std::memory_order_acquire))
+            if (failed || _position >= _dataSize || !_running.load(std::memory_order_acquire))
                 break;
             _bufferDone.Wait(-1);
         }
         _position = 0;
         _handed.store(asked, std::memory_order_release);
-        _streamed.fetch_add(1, std::memory_order_acq_rel);
+        if (!failed)
+            _streamed.fetch_add(1, std::memory_order_acq_rel);
+    }
+}
+
+// Stops what still sounds, so that every buffer is back before it is unprepared, and closes the
+// device (on the playback thread when it ran, else on the owner's).
+void WavePlayer::CloseDevice()
+{
+    if (!_device)
+        return;
+    Platform::WaveOut::Reset(_device);
+    for (Platform::WaveHeader& header : _headers)
+        if (header.flags.load(std::memory_order_acquire) & Platform::HeaderPrepared)
+            Platform::WaveOut::UnprepareHeader(_device, &header, sizeof header);
+    const std::uint32_t result = Platform::WaveOut::Close(_device);
+    if (result != MmNoError)
+        System::ReportMultimediaError(result, SourceFile, "Core::WavePlayer::CloseAudioDevice", __LINE__,
+                                      "Error calling WaveOut::Close");
+}
+
+void WavePlayer::BeginClose() noexcept
+{
+    _closing.store(true, std::memory_order_release);
+    if (_running.exchange(false, std::memory_order_acq_rel)) {
+        _playEvent.Set();
+        _bufferDone.Set();
     }
 }
 
 void WavePlayer::CloseAudioDevice()
 {
-    if (_running.exchange(false, std::memory_order_acq_rel)) {
-        _playEvent.Set();
-        _bufferDone.Set();
-    }
-    // The thread has ended before the buffers and the copy it reads are touched.
+    BeginClose();
+    // The thread has closed the device and ended before the buffers and the copy it read are
+    // touched. Without one (an opening that failed half-way) the device is closed here.
     _thread.Join();
-    if (_device) {
-        // Stop what still sounds so that every buffer is back before it is unprepared.
-        Platform::WaveOut::Reset(_device);
-        for (Platform::WaveHeader& header : _headers)
-            if (header.flags.load(std::memory_order_acquire) & Platform::HeaderPrepared)
-                Platform::WaveOut::UnprepareHeader(_device, &header, sizeof header);
-        const std::uint32_t result = Platform::WaveOut::Close(_device);
-        if (result != MmNoError)
-            System::ReportMultimediaError(result, SourceFile, "Core::WavePlayer::CloseAudioDevice", __LINE__,
-                                          "Error calling WaveOut::Close");
-        _device = nullptr;
-    }
+    CloseDevice();
+    _device = nullptr;
+    _closing.store(false, std::memory_order_release);
     _copy.reset();
     _samples = nullptr;
     _dataSize = 0;

@@ -52,8 +52,13 @@ public:
 
     // Ends the thread (waiting for it), stops and closes the device and frees the copy.
     void CloseAudioDevice();
+    // The same without waiting: the thread stops what sounds and closes the device itself, on
+    // its own time (the audio thread takes a buffer or two to let go of it). The player plays
+    // nothing from now on; the next OpenAudioDevice, CloseAudioDevice or the destructor waits
+    // for the close to finish.
+    void BeginClose() noexcept;
 
-    bool IsOpen() const noexcept { return _device != nullptr; }
+    bool IsOpen() const noexcept { return !_closing.load(std::memory_order_acquire) && _device != nullptr; }
     // Whether the click asked for last has been written to the device (its first buffers, which
     // carry the frame it starts on).
     bool HandedOver() const noexcept
@@ -87,6 +92,8 @@ private:
     bool InitialiseSampleData(const unsigned char* samples, std::uint32_t size);
     bool InitialiseHeader();
     void WriteWave();
+    void StreamClicks();
+    void CloseDevice();
     void FillBuffer(int index) noexcept;
     bool AnyBufferQueued() const noexcept;
 
@@ -104,6 +111,7 @@ private:
     unsigned char _buffers[BufferCount][BufferSize];
     std::atomic<std::int32_t> _scaledVolume{Unscaled};
     std::atomic<bool> _running{false};
+    std::atomic<bool> _closing{false};  // BeginClose was called: the thread closes the device
     // The request Play hands to the thread: the volume and the frame to start on.
     std::atomic<std::int32_t> _requestedVolume{127};
     std::atomic<std::int64_t> _requestedFrame{Platform::AnyFrame};

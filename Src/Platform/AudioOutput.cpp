@@ -137,6 +137,11 @@ std::uint32_t AudioOutput::Acquire()
 {
     {
         std::lock_guard guard(_lock);
+        if (_active && !_active->Alive()) {
+            // Died before the watch saw it (the server went away a moment ago): not reused.
+            _active->Lost();
+            StopStream();
+        }
         if (!_active) {
             // Not open, or closed under its users' feet because it died: opened afresh.
             IAudioDriver* driver = &Chosen();
@@ -207,7 +212,7 @@ void AudioOutput::RunCloser()
             continue;
         }
         const std::int64_t now = Clock::Now();
-        if (now - _lastCallback.load(std::memory_order_relaxed) > DeadAfter) {
+        if (!_active->Alive() || now - _lastCallback.load(std::memory_order_relaxed) > DeadAfter) {
             _active->Lost();  // the server the sound system knew may be gone
             StopStream();
             continue;

@@ -33,9 +33,10 @@ public:
     // open through the pauses of a practice session and closes when the program is left idle.
     static constexpr std::int64_t IdleCloseDelay = 600'000'000'000;
     // A device stream whose callbacks stopped for this long has died (longer than the sound
-    // server's stall at a start or after an underflow); it is looked at this often.
+    // server's stall at a start or after an underflow); one its driver knows to be dead (the
+    // server shut it down) is closed at once. It is looked at this often.
     static constexpr std::int64_t DeadAfter = 4'000'000'000;
-    static constexpr std::int64_t WatchInterval = 250'000'000;
+    static constexpr std::int64_t WatchInterval = 40'000'000;
 
     AudioOutput();
     virtual ~AudioOutput();

@@ -194,6 +194,11 @@ bool DeviceOutput::WaitUntilSteady(double rate)
     return false;
 }
 
+bool DeviceOutput::Alive() noexcept
+{
+    return _stream && Pa_IsStreamActive(static_cast<PaStream*>(_stream)) == 1;
+}
+
 void DeviceOutput::Stop() noexcept
 {
     if (!_stream)

@@ -46,6 +46,9 @@ public:
     std::uint32_t Start(IAudioClient& client) override;
     void Stop() noexcept override;
     void Lost() noexcept override { _reinitialise = true; }
+    // The stream's audio thread still runs (it ends by itself when the device or its server
+    // fails).
+    bool Alive() noexcept override;
 
 private:
     bool Initialise();

@@ -49,6 +49,10 @@ public:
     // The stream died under its users: the next Start begins afresh (a sound system that may
     // have lost its server).
     virtual void Lost() noexcept {}
+    // Whether the running stream can still play: false once the driver knows it died (its
+    // server shut it down, its audio thread ended with an error). Looked at often, from the
+    // output's watch, under the output's lock; it must answer at once.
+    virtual bool Alive() noexcept { return true; }
 };
 
 }  // namespace Platform

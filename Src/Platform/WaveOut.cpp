@@ -82,8 +82,10 @@ private:
 
 Notifier& TheNotifier()
 {
-    static Notifier notifier;
-    return notifier;
+    // Never destroyed: a device may finish closing on its player's thread while the program's
+    // static objects go away at exit.
+    static Notifier* notifier = new Notifier;
+    return *notifier;
 }
 
 bool FormatSupported(const WaveFormat& f)

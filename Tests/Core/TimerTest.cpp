@@ -341,3 +341,46 @@ TEST(TimerRealClock, QuickStopThenStartNeverLeavesTheOldWorkerTicking)
     }
     EXPECT_FALSE(overlapped.load());
 }
+
+// The output's frames stop (its server went away): the clock stands still short of the next tick.
+// A stop from outside ends the worker at once, and a clock that is then lost ends the run by
+// itself with one OnClockLost, never a tick.
+TEST(TimerStandingClock, AStopOrALostClockEndsAWorkerWaitingForFramesThatDoNotCome)
+{
+    class StandingClock final : public Timer::IClock {
+    public:
+        std::int64_t Now() override { return 1000 * Ms; }
+        double Frequency() override { return 1e9; }
+        void Wait(Platform::AutoResetEvent& event, int milliseconds) override { event.Wait(milliseconds); }
+        bool Lost() override { return lost.load(); }
+        bool RealTime() override { return false; }
+        std::atomic<bool> lost{false};
+    };
+    class Handler final : public Core::ITimerEventHandler {
+    public:
+        void OnTimer() override { ++ticks; }
+        void OnClockLost() override { ++losses; }
+        std::atomic<int> ticks{0}, losses{0};
+    };
+    for (const bool lose : {false, true}) {
+        SCOPED_TRACE(lose ? "clock lost" : "stopped");
+        StandingClock clock;
+        Handler handler;
+        Timer timer(&clock);
+        ASSERT_TRUE(timer.Start(&handler, Core::Interval(5)));
+        std::this_thread::sleep_for(std::chrono::milliseconds(60));  // well into the spin on the second tick
+        const auto before = std::chrono::steady_clock::now();
+        if (lose) {
+            clock.lost.store(true);
+            while (timer.IsRunning() && std::chrono::steady_clock::now() - before < std::chrono::seconds(2))
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        } else {
+            timer.Stop();
+        }
+        timer.Join();
+        EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::milliseconds(50));
+        EXPECT_FALSE(timer.IsRunning());
+        EXPECT_EQ(handler.ticks.load(), 1);
+        EXPECT_EQ(handler.losses.load(), lose ? 1 : 0);
+    }
+}

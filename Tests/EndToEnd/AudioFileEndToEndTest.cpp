@@ -107,8 +107,10 @@ protected:
             Handler handler;
             Core::Metronome& metronome = Core::Metronome::Instance();
             EXPECT_EQ(metronome.Start(handler, settings), 0) << "result " << engine->GetLastResult();
-            // The first beat sounds at once; stop half a beat after the last one.
-            std::this_thread::sleep_for(std::chrono::microseconds(static_cast<long>((count - 0.5) * 60e6 / bpm)));
+            // The first beat is rendered the output's lead after the start; stop half a beat
+            // after the last one is (a stop cuts at once what is not rendered yet).
+            std::this_thread::sleep_for(std::chrono::microseconds(static_cast<long>((count - 0.5) * 60e6 / bpm)) +
+                                        std::chrono::nanoseconds(output.LeadTime()));
             metronome.Stop();
             // Writes that reached the output after their time (the stop's resets are counted too).
             lateWrites = output.GetMixer().LateEvents() - late;

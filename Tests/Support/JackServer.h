@@ -74,6 +74,16 @@ public:
         if (_lock >= 0)
             ::close(_lock);
     }
+    // The server goes away under its clients (it is told to end, not killed: a killed one would
+    // leave its entry in the machine's JACK registry, which holds only a few).
+    void Quit()
+    {
+        if (_pid != 0) {
+            ::kill(_pid, SIGTERM);
+            ::waitpid(_pid, nullptr, 0);
+            _pid = 0;
+        }
+    }
     JackServer(const JackServer&) = delete;
     JackServer& operator=(const JackServer&) = delete;
 
