@@ -66,10 +66,7 @@ public:
     }
     ~JackServer()
     {
-        if (_pid != 0) {
-            ::kill(_pid, SIGTERM);
-            ::waitpid(_pid, nullptr, 0);
-        }
+        Quit();
         ::unsetenv("JACK_DEFAULT_SERVER");
         if (_lock >= 0)
             ::close(_lock);
