@@ -4,7 +4,6 @@
 #include <jack/jack.h>
 #include <jack/midiport.h>
 #include <signal.h>
-#include <sys/file.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -24,9 +23,7 @@ namespace Tests {
 
 // A private JACK server on its dummy driver for one test: its own server name (so it meets no
 // other server on the machine), started here and ended with the test. Available() is false when
-// jackd is not installed or did not come up; the test then skips. Servers of tests running at the
-// same time (ctest -j) share JACK's registry in shared memory and can break each other's start,
-// so one test at a time holds a server: the others wait on a lock file.
+// jackd is not installed or did not come up; the test then skips.
 class JackServer {
 public:
     static constexpr int Rate = 48000;
@@ -34,9 +31,6 @@ public:
 
     JackServer()
     {
-        _lock = ::open("/tmp/ticova-test-jackd.lock", O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-        if (_lock >= 0)
-            ::flock(_lock, LOCK_EX);
         _name = "ticova-test-" + std::to_string(::getpid());
         ::setenv("JACK_DEFAULT_SERVER", _name.c_str(), 1);
         ::setenv("JACK_NO_AUDIO_RESERVATION", "1", 1);
@@ -68,8 +62,6 @@ public:
     {
         Quit();
         ::unsetenv("JACK_DEFAULT_SERVER");
-        if (_lock >= 0)
-            ::close(_lock);
     }
     // The server goes away under its clients (it is told to end, not killed: a killed one would
     // leave its entry in the machine's JACK registry, which holds only a few).
@@ -90,7 +82,6 @@ private:
     std::string _name;
     pid_t _pid = 0;
     bool _up = false;
-    int _lock = -1;
 };
 
 // A JACK client recording two audio ports and a MIDI port into buffers fixed beforehand, each
