@@ -32,6 +32,23 @@ constexpr std::int64_t LongestPlannedRequest = 50'000'000;
 constexpr int AudioPriority = 2;
 // How long a start waits for the rest of its first buffer to be asked for.
 constexpr std::int64_t FillTimeout = 30'000'000;
+// The buffer of a corked stream: a server keeps its sink waking at the shortest latency its
+// streams ask for, corked or not, so a paused stream asks for a long one and lets it sleep.
+constexpr std::int64_t IdleLatency = 2'000'000'000;
+
+// A buffer of `latency` ns topped up in requests of `request` ns; no start level: a frame written
+// late is dropped where it would have been heard instead of holding up every frame after it, so
+// the frames stay on the server's time line even after an underflow.
+pa_buffer_attr Attributes(const pa_sample_spec& spec, std::int64_t latency, std::int64_t request) noexcept
+{
+    pa_buffer_attr attributes{};
+    attributes.maxlength = static_cast<std::uint32_t>(-1);
+    attributes.tlength = static_cast<std::uint32_t>(pa_usec_to_bytes(static_cast<pa_usec_t>(latency / 1000), &spec));
+    attributes.prebuf = 0;
+    attributes.minreq = static_cast<std::uint32_t>(pa_usec_to_bytes(static_cast<pa_usec_t>(request / 1000), &spec));
+    attributes.fragsize = static_cast<std::uint32_t>(-1);
+    return attributes;
+}
 
 void Unref(pa_operation* operation) noexcept
 {
@@ -102,6 +119,11 @@ void PulseOutput::TimingUpdated(pa_stream*, int success, void* self) noexcept
 {
     if (success)
         static_cast<PulseOutput*>(self)->_timingUpdated.store(true, std::memory_order_release);
+}
+
+void PulseOutput::AttributesSet(pa_stream*, int, void* self) noexcept
+{
+    static_cast<PulseOutput*>(self)->_attributesSet.store(true, std::memory_order_release);
 }
 
 void PulseOutput::WriteRequest(pa_stream*, std::size_t bytes, void* self) noexcept
@@ -180,15 +202,7 @@ bool PulseOutput::OpenStream()
     pa_stream_set_state_callback(_stream, &PulseOutput::StreamState, this);
     pa_stream_set_write_callback(_stream, &PulseOutput::WriteRequest, this);
     pa_stream_set_underflow_callback(_stream, &PulseOutput::Underflow, this);
-    // A short buffer, topped up in small requests. No start level: a frame written late is
-    // dropped where it would have been heard instead of holding up every frame after it, so
-    // the frames stay on the server's time line even after an underflow.
-    pa_buffer_attr attributes{};
-    attributes.maxlength = static_cast<std::uint32_t>(-1);
-    attributes.tlength = static_cast<std::uint32_t>(pa_usec_to_bytes(TargetLatency / 1000, &spec));
-    attributes.prebuf = 0;
-    attributes.minreq = static_cast<std::uint32_t>(pa_usec_to_bytes(RequestSize / 1000, &spec));
-    attributes.fragsize = static_cast<std::uint32_t>(-1);
+    const pa_buffer_attr attributes = Attributes(spec, TargetLatency, RequestSize);
     const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_START_CORKED | PA_STREAM_ADJUST_LATENCY |
                                                       PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE);
     if (pa_stream_connect_playback(_stream, nullptr, &attributes, flags, nullptr, nullptr) < 0)
@@ -226,6 +240,8 @@ bool PulseOutput::Pause() noexcept
     // From here on the requests are answered with silence, and the mixer is the output's again.
     _paused.store(true, std::memory_order_release);
     Unref(pa_stream_cork(_stream, 1, nullptr, nullptr));
+    const pa_buffer_attr idle = Attributes(*pa_stream_get_sample_spec(_stream), IdleLatency, IdleLatency / 4);
+    Unref(pa_stream_set_buffer_attr(_stream, &idle, nullptr, nullptr));
     pa_threaded_mainloop_unlock(_mainloop);
     return true;
 }
@@ -238,6 +254,14 @@ std::uint32_t PulseOutput::Resume()
     if (!_stream || !_client || !Alive())
         return MmNotEnabled;
     pa_threaded_mainloop_lock(_mainloop);
+    // The short buffer again (it is what the server's requests and the timing below go by).
+    const pa_buffer_attr playing = Attributes(*pa_stream_get_sample_spec(_stream), TargetLatency, RequestSize);
+    _attributesSet.store(false, std::memory_order_release);
+    Unref(pa_stream_set_buffer_attr(_stream, &playing, &PulseOutput::AttributesSet, this));
+    if (!WaitFor([this] { return _attributesSet.load(std::memory_order_acquire); }, StartTimeout)) {
+        pa_threaded_mainloop_unlock(_mainloop);
+        return MmNotEnabled;
+    }
     _client->Prepare(_rate);
     const pa_buffer_attr* attributes = pa_stream_get_buffer_attr(_stream);
     const auto tlength = static_cast<std::int64_t>(attributes ? attributes->tlength : 0);

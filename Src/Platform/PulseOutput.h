@@ -23,8 +23,8 @@ public:
     static constexpr const char* ClientName = "Ticova";
     // The latency asked of the server, from writing a frame to hearing it, and the size of its
     // requests for more.
-    static constexpr std::int64_t TargetLatency = 10'000'000;
-    static constexpr std::int64_t RequestSize = 2'500'000;
+    static constexpr std::int64_t TargetLatency = 12'000'000;
+    static constexpr std::int64_t RequestSize = 3'000'000;
     // Longest waits for the server: connecting, a stream becoming ready, a start's first request.
     static constexpr std::int64_t ConnectTimeout = 2'000'000'000;
     static constexpr std::int64_t StartTimeout = 1'000'000'000;
@@ -59,6 +59,7 @@ private:
     static void StreamState(pa_stream* stream, void* self) noexcept;
     static void WriteRequest(pa_stream* stream, std::size_t bytes, void* self) noexcept;
     static void Underflow(pa_stream* stream, void* self) noexcept;
+    static void AttributesSet(pa_stream* stream, int success, void* self) noexcept;
     static void TimingUpdated(pa_stream* stream, int success, void* self) noexcept;
     void Write(std::size_t bytes) noexcept;
 
@@ -71,6 +72,7 @@ private:
     std::atomic<bool> _paused{true};
     std::atomic<bool> _underflow{false};
     std::atomic<bool> _timingUpdated{false};
+    std::atomic<bool> _attributesSet{false};
     std::atomic<int> _requests{0};
 
     // Main loop thread only (or with its lock held while it waits).
