@@ -329,12 +329,21 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "first_click: cannot record the monitor\n");
         return 1;
     }
-    // The recorder's dating settles over its first second and over the first start it hears
-    // (the sink changes its latency then): one start, not measured, then the output is closed.
+    // The recorder's dating settles over its first second and over the first run it hears: one
+    // run, not measured, then the output is closed.
     std::this_thread::sleep_for(std::chrono::milliseconds(1000));
-    if (output.Acquire() == 0) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1000));
-        output.Release();
+    {
+        CountingEngine warmUp(*Core::SoundEngines::Get(Core::SoundEngines::Midi));
+        Core::Metronome::Instance().UseStandIns({&warmUp});
+        auto settings = SettingsFor(400);
+        QuietHandler handler;
+        if (Core::Metronome::Instance().Start(handler, settings) == 0) {
+            while (warmUp.Count() < 8 && Core::Metronome::Instance().IsRunning())
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            Core::Metronome::Instance().Stop();
+        }
+        Core::Metronome::Instance().UseStandIns({});
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
         output.CloseIdle();
     }
 

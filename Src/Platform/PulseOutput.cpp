@@ -30,11 +30,10 @@ constexpr std::int64_t LongestPlannedRequest = 50'000'000;
 // just above the timer's thread, which may spin on the other processor, and below the sound
 // server's own.
 constexpr int AudioPriority = 2;
+// How long a new stream's start waits for the server to play it.
+constexpr std::int64_t StallTimeout = 3'000'000'000;
 // How long a start waits for the rest of its first buffer to be asked for.
 constexpr std::int64_t FillTimeout = 30'000'000;
-// The buffer of a corked stream: a server keeps its sink waking at the shortest latency its
-// streams ask for, corked or not, so a paused stream asks for a long one and lets it sleep.
-constexpr std::int64_t IdleLatency = 2'000'000'000;
 
 // A buffer of `latency` ns topped up in requests of `request` ns; no start level: a frame written
 // late is dropped where it would have been heard instead of holding up every frame after it, so
@@ -119,11 +118,6 @@ void PulseOutput::TimingUpdated(pa_stream*, int success, void* self) noexcept
 {
     if (success)
         static_cast<PulseOutput*>(self)->_timingUpdated.store(true, std::memory_order_release);
-}
-
-void PulseOutput::AttributesSet(pa_stream*, int, void* self) noexcept
-{
-    static_cast<PulseOutput*>(self)->_attributesSet.store(true, std::memory_order_release);
 }
 
 void PulseOutput::WriteRequest(pa_stream*, std::size_t bytes, void* self) noexcept
@@ -227,9 +221,17 @@ std::uint32_t PulseOutput::Start(IAudioClient& client)
     }
     _client = &client;
     const std::uint32_t result = Resume();
-    if (result != MmNoError)
+    if (result != MmNoError) {
         Stop();
-    return result;
+        return result;
+    }
+    // A new stream on a sink that slept (a null sink sleeps in blocks of seconds) may wait a
+    // while before it is played: that wait is taken here, before the first click is handed over.
+    pa_threaded_mainloop_lock(_mainloop);
+    const int requests = _requests.load(std::memory_order_acquire);
+    WaitFor([this, requests] { return _requests.load(std::memory_order_acquire) > requests; }, StallTimeout);
+    pa_threaded_mainloop_unlock(_mainloop);
+    return MmNoError;
 }
 
 bool PulseOutput::Pause() noexcept
@@ -239,9 +241,10 @@ bool PulseOutput::Pause() noexcept
     pa_threaded_mainloop_lock(_mainloop);
     // From here on the requests are answered with silence, and the mixer is the output's again.
     _paused.store(true, std::memory_order_release);
+    // The stream keeps its short buffer: a sink that had to change to a short latency again
+    // would hold up the next start (a null sink for as long as the long block it sleeps in).
+    // A desktop's server suspends a sink whose streams are all corked.
     Unref(pa_stream_cork(_stream, 1, nullptr, nullptr));
-    const pa_buffer_attr idle = Attributes(*pa_stream_get_sample_spec(_stream), IdleLatency, IdleLatency / 4);
-    Unref(pa_stream_set_buffer_attr(_stream, &idle, nullptr, nullptr));
     pa_threaded_mainloop_unlock(_mainloop);
     return true;
 }
@@ -254,14 +257,6 @@ std::uint32_t PulseOutput::Resume()
     if (!_stream || !_client || !Alive())
         return MmNotEnabled;
     pa_threaded_mainloop_lock(_mainloop);
-    // The short buffer again (it is what the server's requests and the timing below go by).
-    const pa_buffer_attr playing = Attributes(*pa_stream_get_sample_spec(_stream), TargetLatency, RequestSize);
-    _attributesSet.store(false, std::memory_order_release);
-    Unref(pa_stream_set_buffer_attr(_stream, &playing, &PulseOutput::AttributesSet, this));
-    if (!WaitFor([this] { return _attributesSet.load(std::memory_order_acquire); }, StartTimeout)) {
-        pa_threaded_mainloop_unlock(_mainloop);
-        return MmNotEnabled;
-    }
     _client->Prepare(_rate);
     const pa_buffer_attr* attributes = pa_stream_get_buffer_attr(_stream);
     const auto tlength = static_cast<std::int64_t>(attributes ? attributes->tlength : 0);
@@ -348,8 +343,12 @@ void PulseOutput::Write(std::size_t bytes) noexcept
     while (bytes >= static_cast<std::size_t>(FrameBytes)) {
         void* data = nullptr;
         std::size_t size = bytes;
-        if (pa_stream_begin_write(_stream, &data, &size) < 0 || !data || size < static_cast<std::size_t>(FrameBytes))
+        if (pa_stream_begin_write(_stream, &data, &size) < 0 || !data)
             return;
+        if (size < static_cast<std::size_t>(FrameBytes)) {
+            pa_stream_cancel_write(_stream);
+            return;
+        }
         const auto frames = static_cast<int>(size / FrameBytes);
         size = static_cast<std::size_t>(frames) * FrameBytes;
         if (paused) {

@@ -59,7 +59,6 @@ private:
     static void StreamState(pa_stream* stream, void* self) noexcept;
     static void WriteRequest(pa_stream* stream, std::size_t bytes, void* self) noexcept;
     static void Underflow(pa_stream* stream, void* self) noexcept;
-    static void AttributesSet(pa_stream* stream, int success, void* self) noexcept;
     static void TimingUpdated(pa_stream* stream, int success, void* self) noexcept;
     void Write(std::size_t bytes) noexcept;
 
@@ -72,7 +71,6 @@ private:
     std::atomic<bool> _paused{true};
     std::atomic<bool> _underflow{false};
     std::atomic<bool> _timingUpdated{false};
-    std::atomic<bool> _attributesSet{false};
     std::atomic<int> _requests{0};
 
     // Main loop thread only (or with its lock held while it waits).
