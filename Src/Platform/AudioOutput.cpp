@@ -80,7 +80,7 @@ void AudioOutput::ChooseDevice(std::string hostApi, std::string device)
     if (hostApi == _device.ChosenHostApi() && device == _device.ChosenDevice())
         return;
     _device.Choose(std::move(hostApi), std::move(device));
-    if (_active == &_device)
+    if (_active == &_device || _active == &_pulse)
         ReplaceWhenIdle();
 }
 
@@ -108,6 +108,18 @@ bool AudioOutput::PlaysThroughJack()
     return _active == &_jack;
 }
 
+bool AudioOutput::PlaysThroughServer()
+{
+    std::lock_guard guard(_lock);
+    return _active == &_pulse;
+}
+
+bool AudioOutput::Paused()
+{
+    std::lock_guard guard(_lock);
+    return _paused;
+}
+
 void AudioOutput::SetNotice(void (*notice)(const char*))
 {
     _notice.store(notice, std::memory_order_release);
@@ -126,11 +138,45 @@ void AudioOutput::Notice(const char* format, ...)
     notice(message);
 }
 
+// The default output is the desktop's sound server; a device chosen by name is opened through
+// PortAudio.
+IAudioDriver& AudioOutput::DefaultDriver() noexcept
+{
+    if (_device.ChosenHostApi().empty() && _device.ChosenDevice().empty())
+        return _pulse;
+    return _device;
+}
+
 IAudioDriver& AudioOutput::Chosen() noexcept
 {
     if (_useNull)
         return _null;
-    return _useJack ? static_cast<IAudioDriver&>(_jack) : _device;
+    return _useJack ? _jack : DefaultDriver();
+}
+
+// Opens the chosen driver's stream; one that cannot be had leaves the next in line: no JACK
+// server, the default output; no sound server, the sound device.
+std::uint32_t AudioOutput::Open()
+{
+    IAudioDriver* driver = &Chosen();
+    std::uint32_t result = driver->Start(*this);
+    if (result != MmNoError && driver == &_jack) {
+        Notice("No JACK server answered: playing through the sound device");
+        driver = &DefaultDriver();
+        result = driver->Start(*this);
+    }
+    if (result != MmNoError && driver == &_pulse) {
+        driver = &_device;
+        result = driver->Start(*this);
+    }
+    if (result != MmNoError)
+        return result;
+    if (driver == &_device && _device.ChoiceMissing())
+        Notice("The sound output \"%s: %s\" is not there: playing through the default output",
+               _device.ChosenHostApi().c_str(), _device.ChosenDevice().c_str());
+    _active = driver;
+    _running.store(true, std::memory_order_release);
+    return MmNoError;
 }
 
 std::uint32_t AudioOutput::Acquire()
@@ -142,22 +188,19 @@ std::uint32_t AudioOutput::Acquire()
             _active->Lost();
             StopStream();
         }
+        if (_active && _paused) {
+            // Waiting at its server: it plays again at once. One that cannot (its server went
+            // away meanwhile) is opened afresh.
+            _paused = false;
+            if (_active->Resume() != MmNoError) {
+                _active->Lost();
+                StopStream();
+            }
+        }
         if (!_active) {
             // Not open, or closed under its users' feet because it died: opened afresh.
-            IAudioDriver* driver = &Chosen();
-            std::uint32_t result = driver->Start(*this);
-            if (result != MmNoError && driver == &_jack) {
-                Notice("No JACK server answered: playing through the sound device");
-                driver = &_device;
-                result = driver->Start(*this);
-            }
-            if (result != MmNoError)
+            if (std::uint32_t result = Open(); result != MmNoError)
                 return result;
-            if (driver == &_device && _device.ChoiceMissing())
-                Notice("The sound output \"%s: %s\" is not there: playing through the default output",
-                       _device.ChosenHostApi().c_str(), _device.ChosenDevice().c_str());
-            _active = driver;
-            _running.store(true, std::memory_order_release);
         }
         ++_users;
         if (_active->KeptOpen() && !_closerStarted)
@@ -179,6 +222,12 @@ void AudioOutput::Release()
             StopStream();
             return;
         }
+        if (_active->Pause()) {
+            // Nothing renders now: what was handed to the mixer is carried out here.
+            _paused = true;
+            _mixer.Drain();
+            return;
+        }
         _idleSince = Clock::Now();
         if (!_closerStarted)
             StopStream();  // no thread to close it later: close it now
@@ -189,7 +238,7 @@ void AudioOutput::Release()
 void AudioOutput::ServeWhileClosed() noexcept
 {
     std::lock_guard guard(_lock);
-    if (!_active)
+    if (!_active || _paused)
         _mixer.Drain();
 }
 
@@ -212,13 +261,14 @@ void AudioOutput::RunCloser()
             continue;
         }
         const std::int64_t now = Clock::Now();
-        if (!_active->Alive() || now - _lastCallback.load(std::memory_order_relaxed) > DeadAfter) {
+        // A paused stream asks for nothing; its driver still knows when its server went away.
+        if (!_active->Alive() || (!_paused && now - _lastCallback.load(std::memory_order_relaxed) > DeadAfter)) {
             _active->Lost();  // the server the sound system knew may be gone
             StopStream();
             continue;
         }
         std::int64_t wake = now + WatchInterval;
-        if (_users == 0) {
+        if (_users == 0 && !_paused) {
             const std::int64_t closeAt = _idleSince + IdleCloseDelay;
             if (now >= closeAt) {
                 StopStream();
@@ -329,7 +379,9 @@ void AudioOutput::OnBuffer(float* output, int frames, const BufferTiming& timing
         _underflows.fetch_add(1, std::memory_order_relaxed);
     _lastCallback.store(callbackTime, std::memory_order_relaxed);
     const int callbacks = _callbacks.load(std::memory_order_relaxed) + 1;
-    if (_previousCallback != 0 && callbacks > StartCallbacks) {
+    if (timing.leadNs > 0) {
+        _leadNs.store(timing.leadNs, std::memory_order_relaxed);
+    } else if (_previousCallback != 0 && callbacks > StartCallbacks) {
         // The lead covers the longest pause between callbacks seen in this stream twice: a wave
         // player waits for one callback to take its reset before it writes for the next (a stall
         // longer than any pace is not planned for).
@@ -351,13 +403,15 @@ void AudioOutput::OnBuffer(float* output, int frames, const BufferTiming& timing
             _restarts.store(_mapping.Restarts(), std::memory_order_relaxed);
         Publish(_mapping.Current(), _ahead);
     }
-    _mixer.Render(output, frames);
+    if (frames > 0)
+        _mixer.Render(output, frames);
     _callbacks.store(callbacks, std::memory_order_release);
 }
 
 void AudioOutput::StopStream()
 {
     _replace = false;
+    _paused = false;
     _running.store(false, std::memory_order_release);
     if (_active) {
         _active->Stop();

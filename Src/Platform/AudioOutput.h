@@ -12,14 +12,17 @@
 #include "Platform/JackOutput.h"
 #include "Platform/Mixer.h"
 #include "Platform/NullOutput.h"
+#include "Platform/PulseOutput.h"
 #include "Platform/Thread.h"
 
 namespace Platform {
 
-// The program's one audio output: a stream of one driver (the sound device, a JACK client, or, for
-// tests and benchmarks, a null output paced by the clock) that plays whatever the mixer renders. It is
-// started by the first Acquire; after the last Release it keeps running for IdleCloseDelay (a
-// restart needs no new stream) and then closes, so that a program left idle costs nothing.
+// The program's one audio output: a stream of one driver (the desktop's sound server, the sound
+// device, a JACK client, or, for tests and benchmarks, a null output paced by the clock) that plays
+// whatever the mixer renders. It is started by the first Acquire. After the last Release a stream
+// that can pause at its server (the sound server's) waits there, costing nothing, until the next
+// Acquire starts it again at once; any other keeps running for IdleCloseDelay (a restart needs no
+// new stream) and then closes, so that a program left idle costs nothing.
 //
 // Its frames are the clock of everything that plays: a click names the frame it starts on. The
 // output also follows how its frames run against the system clock (a delay-locked loop over
@@ -90,8 +93,11 @@ public:
     // notice, when no JACK server runs), or on the sound device. As for ChooseDevice, a stream
     // of the other kind closes when it is idle.
     void ChooseJack(bool jack);
-    // Whether the running stream is the JACK client's.
+    // Whether the running stream is the JACK client's, the sound server's.
     bool PlaysThroughJack();
+    bool PlaysThroughServer();
+    // Whether the stream waits, paused at its server, for its next user.
+    bool Paused();
     JackOutput& Jack() noexcept { return _jack; }
 
     // Where the output reports, in one line, what its user should know (a chosen device gone);
@@ -127,7 +133,9 @@ private:
         double ahead = 0;
     };
 
+    IAudioDriver& DefaultDriver() noexcept;
     IAudioDriver& Chosen() noexcept;
+    std::uint32_t Open();
     void ReplaceWhenIdle();
     void StopStream();
     void RunCloser();
@@ -144,6 +152,7 @@ private:
     bool _useNull = false;
     bool _useJack = false;
     bool _replace = false;  // a stream on a device no longer chosen closes when its users leave
+    bool _paused = false;   // the stream waits, paused at its server, with no user
     std::atomic<void (*)(const char*)> _notice{nullptr};
     IAudioDriver* _active = nullptr;  // the driver whose stream runs (possibly with no user, until the idle delay passes)
     std::int64_t _idleSince = 0;
@@ -152,6 +161,7 @@ private:
     Thread _closer;
     Mixer _mixer;
     DeviceOutput _device;
+    PulseOutput _pulse;
     NullOutput _null;
     JackOutput _jack;
     std::atomic<double> _sampleRate{PreferredRate};

@@ -194,7 +194,7 @@ bool DeviceOutput::WaitUntilSteady(double rate)
     return false;
 }
 
-bool DeviceOutput::Alive() noexcept
+bool DeviceOutput::Alive() const noexcept
 {
     return _stream && Pa_IsStreamActive(static_cast<PaStream*>(_stream)) == 1;
 }

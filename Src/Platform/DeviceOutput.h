@@ -48,7 +48,7 @@ public:
     void Lost() noexcept override { _reinitialise = true; }
     // The stream's audio thread still runs (it ends by itself when the device or its server
     // fails).
-    bool Alive() noexcept override;
+    bool Alive() const noexcept override;
 
 private:
     bool Initialise();

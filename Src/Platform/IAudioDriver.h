@@ -14,6 +14,9 @@ struct BufferTiming {
     // A driver that knows its frames' times itself (a JACK server keeps its own frame clock) gives
     // the mapping from the buffer's first frame on; null: the output follows the callbacks' times.
     const ClockMapping::State* mapping = nullptr;
+    // A driver that knows how far ahead a sound must be handed over (from its server's request
+    // size and pace) says so here, in ns; 0: the output works it out from the callbacks' pace.
+    std::int64_t leadNs = 0;
 };
 
 // The side of the audio output that a driver feeds: the mixer and the frame clock. Called on the
@@ -22,7 +25,8 @@ class IAudioClient {
 public:
     // Once a driver knows its rate, before its first buffer.
     virtual void Prepare(double rate) noexcept = 0;
-    // Fills `frames` interleaved stereo frames.
+    // Fills `frames` interleaved stereo frames. With no frames, it only takes the timing (a
+    // driver that learnt when its frames are heard between two buffers).
     virtual void OnBuffer(float* output, int frames, const BufferTiming& timing) noexcept = 0;
     // Frames the driver's clock passed without asking for them (a JACK server's skipped cycles):
     // rendered into `scratch` and dropped, so that the frames the client counts stay the driver's.
@@ -49,10 +53,17 @@ public:
     // The stream died under its users: the next Start begins afresh (a sound system that may
     // have lost its server).
     virtual void Lost() noexcept {}
+    // A stream that can wait, paused at its server, at no cost: Pause stops it asking for sound
+    // (true when it did; false: it cannot, and is kept open or closed as before), and Resume
+    // starts it again at once, as a new run for the client of the last Start (Prepare first,
+    // frames counted from 0); a multimedia result code. Both under the output's lock.
+    virtual bool Pause() noexcept { return false; }
+    virtual std::uint32_t Resume() { return 0; }
     // Whether the running stream can still play: false once the driver knows it died (its
-    // server shut it down, its audio thread ended with an error). Looked at often, from the
-    // output's watch, under the output's lock; it must answer at once.
-    virtual bool Alive() noexcept { return true; }
+    // server shut it down, its audio thread ended with an error), before its callbacks have been
+    // missed for long. Looked at often, from the output's watch, under the output's lock; it
+    // must answer at once.
+    virtual bool Alive() const noexcept { return true; }
 };
 
 }  // namespace Platform

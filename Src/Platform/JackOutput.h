@@ -45,7 +45,7 @@ public:
     bool SendMidi(const std::uint8_t (&bytes)[3], std::int64_t frame) noexcept;
     bool Running() const noexcept { return _running.load(std::memory_order_acquire); }
     // The server has not shut the client down.
-    bool Alive() noexcept override { return Running(); }
+    bool Alive() const noexcept override { return Running(); }
 
 private:
     static int Process(std::uint32_t frames, void* self) noexcept;

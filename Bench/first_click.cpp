@@ -1,0 +1,484 @@
+// The edges of a run through the sound server: from the Start call to the first click heard, and
+// where the first clicks land, at 120, 233 and 400 bpm, five starts each with the output closed
+// before (cold: the program's first start, or after it was left idle) and with it waiting at the
+// server (warm); then CPU while stopped and while playing, and the resident memory.
+//
+//   scripts/with-sound-server build/Bench/first_click             the default output
+//   scripts/with-sound-server build/Bench/first_click portaudio   the same through PortAudio's ALSA
+//   Bench/first_click_servers                                     on private PulseAudio and PipeWire servers
+//
+// What is heard is recorded from the default sink's monitor by a stream of this bench's own,
+// which dates every recorded frame by the server's timing (the time it was played); "heard" is
+// when the first click's first sample is played. "est" is the time the program itself expects
+// that sample to be heard at (its output's HeardAt), minus the one measured. "first" is how far
+// the first click lies from the grid of the clicks after it (samples, 0.5 is pure rounding),
+// "grid" the largest distance of any click from the grid laid from the first click.
+
+#include <pulse/pulseaudio.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "../Tests/Support/SoundCapture.h"
+#include "Configuration/ConfigurationData.h"
+#include "Core/IMetronomeEventHandler.h"
+#include "Core/ISoundEngine.h"
+#include "Core/Metronome.h"
+#include "Core/PercussionTable.h"
+#include "Core/SoundEngines.h"
+#include "Platform/AudioOutput.h"
+#include "Platform/Clock.h"
+#include "Platform/SoundFontSynth.h"
+
+namespace {
+
+constexpr int Note = 76;  // "Hi Wood Block": a short, sharp click
+constexpr int Velocity = 100;
+constexpr int Clicks = 8;
+constexpr int Starts = 5;
+
+// Records the default sink's monitor and dates what it records: each chunk read brings the
+// stream's latency (how long ago its first frame was played), so the recording's frame n was
+// played at origin + n / rate, origin the median over the chunks.
+class TimedRecorder {
+public:
+    bool Start(double rate)
+    {
+        _rate = rate;
+        _left.reserve(static_cast<std::size_t>(rate * 600));
+        _origins.reserve(200000);
+        _loop = pa_threaded_mainloop_new();
+        _context = pa_context_new(pa_threaded_mainloop_get_api(_loop), "first_click recorder");
+        if (pa_context_connect(_context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0 ||
+            pa_threaded_mainloop_start(_loop) < 0)
+            return false;
+        pa_threaded_mainloop_lock(_loop);
+        bool ok = Wait([this] { return pa_context_get_state(_context) == PA_CONTEXT_READY; });
+        const std::string monitor = Tests::FirstLineOf("pactl get-default-sink 2>/dev/null") + ".monitor";
+        const pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, static_cast<std::uint32_t>(rate), 2};
+        _stream = ok ? pa_stream_new(_context, "first_click monitor", &spec, nullptr) : nullptr;
+        if (_stream) {
+            pa_stream_set_read_callback(_stream, &TimedRecorder::Read, this);
+            pa_buffer_attr attributes{};
+            attributes.maxlength = static_cast<std::uint32_t>(-1);
+            attributes.fragsize = static_cast<std::uint32_t>(pa_usec_to_bytes(2000, &spec));
+            const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY | PA_STREAM_INTERPOLATE_TIMING |
+                                                              PA_STREAM_AUTO_TIMING_UPDATE);
+            ok = pa_stream_connect_record(_stream, monitor.c_str(), &attributes, flags) == 0 &&
+                 Wait([this] { return pa_stream_get_state(_stream) == PA_STREAM_READY; });
+        }
+        pa_threaded_mainloop_unlock(_loop);
+        return ok && _stream;
+    }
+    ~TimedRecorder()
+    {
+        if (!_loop)
+            return;
+        pa_threaded_mainloop_lock(_loop);
+        if (_stream) {
+            pa_stream_disconnect(_stream);
+            pa_stream_unref(_stream);
+        }
+        pa_context_disconnect(_context);
+        pa_context_unref(_context);
+        pa_threaded_mainloop_unlock(_loop);
+        pa_threaded_mainloop_stop(_loop);
+        pa_threaded_mainloop_free(_loop);
+    }
+    std::int64_t Frames()
+    {
+        std::lock_guard guard(_lock);
+        return static_cast<std::int64_t>(_left.size());
+    }
+    // The recording's frame played at clock time `time`, and the time frame `frame` was played.
+    double FrameAt(std::int64_t time)
+    {
+        return static_cast<double>(time - Origin(static_cast<double>(Frames()))) * _rate / 1e9;
+    }
+    std::int64_t TimeOf(double frame) { return Origin(frame) + static_cast<std::int64_t>(frame * 1e9 / _rate); }
+    std::vector<float> Samples(std::int64_t from, std::int64_t to)
+    {
+        std::lock_guard guard(_lock);
+        from = std::clamp<std::int64_t>(from, 0, static_cast<std::int64_t>(_left.size()));
+        to = std::clamp<std::int64_t>(to, from, static_cast<std::int64_t>(_left.size()));
+        return std::vector<float>(_left.begin() + from, _left.begin() + to);
+    }
+
+private:
+    template <typename Done>
+    bool Wait(Done done)
+    {
+        for (int i = 0; i < 2000 && !done(); ++i) {
+            pa_threaded_mainloop_unlock(_loop);
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            pa_threaded_mainloop_lock(_loop);
+        }
+        return done();
+    }
+    static void Read(pa_stream* stream, std::size_t, void* self)
+    {
+        auto& recorder = *static_cast<TimedRecorder*>(self);
+        const void* data = nullptr;
+        std::size_t bytes = 0;
+        while (pa_stream_readable_size(stream) > 0 && pa_stream_peek(stream, &data, &bytes) == 0 && bytes > 0) {
+            pa_usec_t latency = 0;
+            int negative = 0;
+            const bool timed = pa_stream_get_latency(stream, &latency, &negative) == 0 && !negative;
+            const std::int64_t now = Platform::Clock::Now();
+            std::lock_guard guard(recorder._lock);
+            const auto first = static_cast<double>(recorder._left.size());
+            if (timed)
+                recorder._origins.push_back({static_cast<std::int64_t>(first),
+                                             now - static_cast<std::int64_t>(latency) * 1000 -
+                                                 static_cast<std::int64_t>(first * 1e9 / recorder._rate)});
+            const auto* samples = static_cast<const float*>(data);
+            for (std::size_t i = 0; i < bytes / (2 * sizeof(float)); ++i)
+                recorder._left.push_back(data ? samples[2 * i] : 0.0f);
+            pa_stream_drop(stream);
+        }
+    }
+    // The readings of the half second around `frame`: the monitor's frames do not run on
+    // evenly while the sink changes its latency (a stream starting or going), so readings from
+    // long before or after tell nothing of this frame.
+    std::int64_t Origin(double frame)
+    {
+        std::lock_guard guard(_lock);
+        std::vector<std::int64_t> near;
+        for (const Reading& reading : _origins)
+            if (std::fabs(static_cast<double>(reading.frame) - frame) < _rate / 4)
+                near.push_back(reading.origin);
+        if (near.empty())
+            return _origins.empty() ? 0 : _origins.back().origin;
+        std::nth_element(near.begin(), near.begin() + near.size() / 2, near.end());
+        return near[near.size() / 2];
+    }
+    struct Reading {
+        std::int64_t frame;
+        std::int64_t origin;
+    };
+
+    double _rate = 44100;
+    pa_threaded_mainloop* _loop = nullptr;
+    pa_context* _context = nullptr;
+    pa_stream* _stream = nullptr;
+    std::mutex _lock;
+    std::vector<float> _left;
+    std::vector<Reading> _origins;
+};
+
+// Counts the clicks the metronome plays and remembers the first one's frame.
+class CountingEngine final : public Core::ISoundEngine {
+public:
+    explicit CountingEngine(Core::ISoundEngine& engine) : _engine(engine) {}
+    bool Initialise(Configuration::ConfigurationData& settings) override { return _engine.Initialise(settings); }
+    bool PlaySoundAt(std::int32_t volume, std::int32_t sound, std::int64_t frame) override
+    {
+        if (_count.fetch_add(1, std::memory_order_relaxed) == 0)
+            _firstFrame.store(frame, std::memory_order_relaxed);
+        return _engine.PlaySoundAt(volume, sound, frame);
+    }
+    void Close() override { _engine.Close(); }
+    std::uint32_t GetLastResult() override { return _engine.GetLastResult(); }
+    int Count() const { return _count.load(std::memory_order_relaxed); }
+    std::int64_t FirstFrame() const { return _firstFrame.load(std::memory_order_relaxed); }
+    void Reset() { _count.store(0, std::memory_order_relaxed); }
+
+private:
+    Core::ISoundEngine& _engine;
+    std::atomic<int> _count{0};
+    std::atomic<std::int64_t> _firstFrame{0};
+};
+
+class QuietHandler final : public Core::IMetronomeEventHandler {
+public:
+    void OnSpeedTrainerStarted(std::int32_t, bool) override {}
+    void OnTimerEvent(std::int32_t, std::int32_t, Core::Moment) override {}
+    void OnStopped(std::int32_t) override {}
+    void OnError(std::int32_t) override {}
+};
+
+Configuration::ConfigurationData SettingsFor(std::uint32_t bpm)
+{
+    Configuration::ConfigurationData settings;
+    settings.SoundEngineType = Core::SoundEngines::Midi;
+    settings.Bpm = bpm;
+    settings.VisualIndicator = 0;
+    settings.GlobalVolume = 100;
+    for (int voice = 0; voice < Configuration::ConfigurationData::NumVoices; ++voice) {
+        for (std::uint32_t row = 0; row < Core::PercussionTable::Count; ++row)
+            if (Core::PercussionTable::Note(row) == Note)
+                settings.Instrument[voice] = row;
+        settings.Volume[voice] = Velocity;
+    }
+    return settings;
+}
+
+double CpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// CPU seconds of another process (the sound server), or -1.
+double ProcessCpuSeconds(long pid)
+{
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string field;
+    unsigned long long utime = 0, stime = 0;
+    for (int i = 1; in >> field; ++i) {
+        if (i == 14)
+            utime = std::stoull(field);
+        if (i == 15) {
+            stime = std::stoull(field);
+            return static_cast<double>(utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
+        }
+    }
+    return -1;
+}
+
+long ServerPid()
+{
+    const char* file = std::getenv("TICOVA_SOUND_SERVER_PIDFILE");
+    long pid = 0;
+    if (file)
+        std::ifstream(file) >> pid;
+    return pid;
+}
+
+long ResidentKb()
+{
+    std::ifstream in("/proc/self/status");
+    std::string line;
+    while (std::getline(in, line))
+        if (line.rfind("VmRSS:", 0) == 0)
+            return std::atol(line.c_str() + 6);
+    return 0;
+}
+
+struct Figures {
+    std::vector<double> heard, estimate, first, grid;
+    int missing = 0;
+    std::int64_t underflows = 0;
+};
+
+double Median(std::vector<double> values)
+{
+    if (values.empty())
+        return NAN;
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+double LargestMagnitude(const std::vector<double>& values)
+{
+    double largest = 0;
+    for (double v : values)
+        largest = std::max(largest, std::fabs(v));
+    return largest;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    const bool portAudio = argc > 1 && std::strcmp(argv[1], "portaudio") == 0;
+    if (!Tests::SoundServerAvailable()) {
+        std::fprintf(stderr, "first_click: no sound server answers; run it under scripts/with-sound-server\n");
+        return 1;
+    }
+    Platform::AudioOutput& output = Platform::AudioOutput::Instance();
+    if (portAudio)
+        output.ChooseDevice("ALSA", "default");
+    // The rate the output opens at, from one start; then it is closed again, so that the first
+    // measured start is the program's first.
+    if (output.Acquire() != 0) {
+        std::fprintf(stderr, "first_click: the sound output could not start\n");
+        return 1;
+    }
+    const double rate = output.SampleRate();
+    const bool server = output.PlaysThroughServer();
+    output.Release();
+    output.CloseIdle();
+    const Platform::Sound* sound = Platform::SoundFontSynth::Instance().Prepare(Note, Velocity, rate);
+    if (!sound) {
+        std::fprintf(stderr, "first_click: no SoundFont\n");
+        return 1;
+    }
+    std::vector<float> click;
+    for (std::int64_t i = 0; i < sound->frames; ++i)
+        click.push_back(sound->samples[2 * i]);
+    auto recording = std::make_unique<TimedRecorder>();
+    TimedRecorder& recorder = *recording;
+    if (!recorder.Start(rate)) {
+        std::fprintf(stderr, "first_click: cannot record the monitor\n");
+        return 1;
+    }
+    // The recorder's dating settles over its first second and over the first run it hears: one
+    // run, not measured, then the output is closed.
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    {
+        CountingEngine warmUp(*Core::SoundEngines::Get(Core::SoundEngines::Midi));
+        Core::Metronome::Instance().UseStandIns({&warmUp});
+        auto settings = SettingsFor(400);
+        QuietHandler handler;
+        if (Core::Metronome::Instance().Start(handler, settings) == 0) {
+            while (warmUp.Count() < 8 && Core::Metronome::Instance().IsRunning())
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            Core::Metronome::Instance().Stop();
+        }
+        Core::Metronome::Instance().UseStandIns({});
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        output.CloseIdle();
+    }
+
+    const std::string serverName = Tests::FirstLineOf("pactl info 2>/dev/null | sed -n 's/^Server Name: //p'");
+    std::printf("server \"%s\", output %s at %.0f Hz\n", serverName.c_str(),
+                server ? "through libpulse" : "through PortAudio", rate);
+    std::printf("%-8s %-5s %10s %10s %9s %9s %9s %9s\n", "tempo", "start", "heard.med", "heard.max", "est.max",
+                "first.max", "grid.max", "missing");
+    Core::Metronome& metronome = Core::Metronome::Instance();
+    CountingEngine engine(*Core::SoundEngines::Get(Core::SoundEngines::Midi));
+    metronome.UseStandIns({&engine});
+    double worstHeard = 0, worstFirst = 0, worstGrid = 0;
+    for (const std::uint32_t bpm : {120u, 233u, 400u}) {
+        const double period = 60.0 / bpm * rate;
+        for (const bool cold : {true, false}) {
+            Figures figures;
+            for (int start = 0; start < Starts; ++start) {
+                if (cold)
+                    output.CloseIdle();
+                std::this_thread::sleep_for(std::chrono::milliseconds(cold ? 500 : 300));
+                auto settings = SettingsFor(bpm);
+                QuietHandler handler;
+                engine.Reset();
+                const std::int64_t underflowsBefore = output.Underflows();
+                const std::int64_t pressed = Platform::Clock::Now();
+                if (metronome.Start(handler, settings) != 0) {
+                    std::printf("the metronome did not start\n");
+                    return 1;
+                }
+                while (engine.Count() == 0 && metronome.IsRunning())
+                    std::this_thread::sleep_for(std::chrono::microseconds(200));
+                const std::int64_t expected = output.HeardAt(engine.FirstFrame());
+                while (engine.Count() < Clicks + 2 && metronome.IsRunning())
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                metronome.Stop();
+                std::this_thread::sleep_for(std::chrono::milliseconds(300));
+                const auto from = static_cast<std::int64_t>(recorder.FrameAt(pressed)) - static_cast<std::int64_t>(rate / 5);
+                const std::vector<float> samples = recorder.Samples(from, recorder.Frames());
+                std::vector<long> onsets = Tests::FindClicks(samples, click);
+                if (onsets.size() < 3) {
+                    ++figures.missing;
+                    continue;
+                }
+                if (onsets.size() > static_cast<std::size_t>(Clicks))
+                    onsets.resize(Clicks);
+                const std::int64_t heard = recorder.TimeOf(static_cast<double>(from + onsets[0]));
+                figures.heard.push_back((heard - pressed) / 1e6);
+                figures.estimate.push_back((expected - heard) / 1e6);
+                std::vector<double> later;
+                for (std::size_t k = 1; k < onsets.size(); ++k)
+                    later.push_back(static_cast<double>(onsets[k]) - k * period);
+                figures.first.push_back(static_cast<double>(onsets[0]) - Median(later));
+                double grid = 0;
+                for (std::size_t k = 1; k < onsets.size(); ++k)
+                    grid = std::max(grid, std::fabs(static_cast<double>(onsets[k] - onsets[0]) - k * period));
+                figures.grid.push_back(grid);
+                figures.underflows += output.Underflows() - underflowsBefore;
+                if (grid > 1.0) {
+                    std::printf("         spacings of an odd run:");
+                    for (std::size_t k = 1; k < onsets.size(); ++k)
+                        std::printf(" %ld", onsets[k] - onsets[k - 1]);
+                    std::printf("\n");
+                }
+            }
+            const double heardMax = figures.heard.empty() ? NAN : *std::max_element(figures.heard.begin(), figures.heard.end());
+            std::printf("%4u bpm %-5s %7.1f ms %7.1f ms %6.1f ms %9.2f %9.2f %9d\n", bpm, cold ? "cold" : "warm",
+                        Median(figures.heard), heardMax, LargestMagnitude(figures.estimate),
+                        LargestMagnitude(figures.first), LargestMagnitude(figures.grid), figures.missing);
+            std::printf("         heard ms:");
+            for (double h : figures.heard)
+                std::printf(" %.1f", h);
+            std::printf("; first:");
+            for (double f : figures.first)
+                std::printf(" %+.1f", f);
+            std::printf("; underflows %lld\n", static_cast<long long>(figures.underflows));
+            worstHeard = std::max(worstHeard, heardMax);
+            worstFirst = std::max(worstFirst, LargestMagnitude(figures.first));
+            worstGrid = std::max(worstGrid, LargestMagnitude(figures.grid));
+        }
+    }
+    std::printf("worst: press to heard %.1f ms, first click %.2f samples, grid %.2f samples; underflows %lld, "
+                "late events %lld, dropped %lld\n",
+                worstHeard, worstFirst, worstGrid, static_cast<long long>(output.Underflows()),
+                static_cast<long long>(output.GetMixer().LateEvents()),
+                static_cast<long long>(output.GetMixer().DroppedEvents()));
+
+    // CPU of one core while playing 120 bpm, and while stopped (the output waiting at the server,
+    // or, through PortAudio, kept open), of the program and of the server, with the recorder
+    // gone; then the memory.
+    recording.reset();
+    // With no recorder the sink may sleep (a null sink in blocks of seconds): cold starts then,
+    // timed by the program's own heard time (checked against the recording above, "est").
+    {
+        std::this_thread::sleep_for(std::chrono::seconds(3));
+        auto coldSettings = SettingsFor(120);
+        std::printf("cold, nothing else at the server, Start to first click heard (program's own time):");
+        for (int start = 0; start < 3; ++start) {
+            output.CloseIdle();
+            std::this_thread::sleep_for(std::chrono::seconds(3));
+            QuietHandler quiet;
+            engine.Reset();
+            const std::int64_t pressed = Platform::Clock::Now();
+            if (metronome.Start(quiet, coldSettings) != 0)
+                break;
+            while (engine.Count() == 0 && metronome.IsRunning())
+                std::this_thread::sleep_for(std::chrono::microseconds(200));
+            std::printf(" %.1f ms", (output.HeardAt(engine.FirstFrame()) - pressed) / 1e6);
+            metronome.Stop();
+        }
+        std::printf("\n");
+    }
+    const long serverPid = ServerPid();
+    auto settings = SettingsFor(120);
+    QuietHandler handler;
+    metronome.Start(handler, settings);
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    double cpu = CpuSeconds(), serverCpu = ProcessCpuSeconds(serverPid);
+    std::this_thread::sleep_for(std::chrono::seconds(10));
+    const double playing = (CpuSeconds() - cpu) * 10, serverPlaying = (ProcessCpuSeconds(serverPid) - serverCpu) * 10;
+    metronome.Stop();
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    cpu = CpuSeconds();
+    serverCpu = ProcessCpuSeconds(serverPid);
+    std::this_thread::sleep_for(std::chrono::seconds(10));
+    const double stopped = (CpuSeconds() - cpu) * 10, serverStopped = (ProcessCpuSeconds(serverPid) - serverCpu) * 10;
+    output.CloseIdle();
+    const double closedFrom = ProcessCpuSeconds(serverPid);
+    std::this_thread::sleep_for(std::chrono::seconds(10));
+    const double serverClosed = (ProcessCpuSeconds(serverPid) - closedFrom) * 10;
+    std::printf("CPU of one core: playing 120 bpm %.2f %%, stopped %.2f %%", playing,
+                stopped);
+    if (serverPid > 0 && serverCpu >= 0)
+        std::printf("; the server: playing %.2f %%, stopped %.2f %%, with the output closed %.2f %%", serverPlaying,
+                    serverStopped, serverClosed);
+    std::printf("\nresident memory %.1f MB\n", ResidentKb() / 1024.0);
+    metronome.UseStandIns({});
+    return 0;
+}

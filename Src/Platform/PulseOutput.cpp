@@ -1,0 +1,395 @@
+#include "Platform/PulseOutput.h"
+
+#include <pthread.h>
+#include <pulse/pulseaudio.h>
+#include <sched.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+#include "Platform/Clock.h"
+#include "Platform/Mixer.h"
+#include "Platform/MultimediaResult.h"
+
+namespace Platform {
+
+namespace {
+
+constexpr int FrameBytes = Mixer::Channels * static_cast<int>(sizeof(float));
+// Rates played as they are; a sink at another rate gets the nearest of their family, and the
+// server converts.
+constexpr double Rates[] = {44100, 48000};
+// A sound handed over for a frame must be in the mixer's queue before the request that renders
+// that frame: two requests' pace (a wave player hands its click over on the request after the
+// one that took its reset), and a margin for the thread that hands it over waking late.
+constexpr std::int64_t WakeMargin = 3'000'000;
+// Pauses between requests longer than this are stalls (the server was busy), not the pace.
+constexpr std::int64_t LongestPlannedRequest = 50'000'000;
+// The main loop's thread renders every frame: in the real-time class (where the system allows)
+// just above the timer's thread, which may spin on the other processor, and below the sound
+// server's own.
+constexpr int AudioPriority = 2;
+// How long a new stream's start waits for the server to play it.
+constexpr std::int64_t StallTimeout = 3'000'000'000;
+// How long a start waits for the rest of its first buffer to be asked for.
+constexpr std::int64_t FillTimeout = 30'000'000;
+
+// A buffer of `latency` ns topped up in requests of `request` ns; no start level: a frame written
+// late is dropped where it would have been heard instead of holding up every frame after it, so
+// the frames stay on the server's time line even after an underflow.
+pa_buffer_attr Attributes(const pa_sample_spec& spec, std::int64_t latency, std::int64_t request) noexcept
+{
+    pa_buffer_attr attributes{};
+    attributes.maxlength = static_cast<std::uint32_t>(-1);
+    attributes.tlength = static_cast<std::uint32_t>(pa_usec_to_bytes(static_cast<pa_usec_t>(latency / 1000), &spec));
+    attributes.prebuf = 0;
+    attributes.minreq = static_cast<std::uint32_t>(pa_usec_to_bytes(static_cast<pa_usec_t>(request / 1000), &spec));
+    attributes.fragsize = static_cast<std::uint32_t>(-1);
+    return attributes;
+}
+
+void Unref(pa_operation* operation) noexcept
+{
+    if (operation)
+        pa_operation_unref(operation);
+}
+
+std::int64_t Nanoseconds(pa_usec_t usec)
+{
+    return static_cast<std::int64_t>(usec) * 1000;
+}
+
+void RaiseMainLoop(pa_threaded_mainloop*, void*) noexcept
+{
+    sched_param parameters{};
+    parameters.sched_priority = AudioPriority;
+    pthread_setschedparam(pthread_self(), SCHED_FIFO, &parameters);
+}
+
+// What a question to the server brought back, filled on the main loop's thread.
+struct SinkQuery {
+    std::string defaultSink;
+    std::uint32_t serverRate = 0;
+    std::uint32_t sinkRate = 0;
+    bool done = false;
+};
+
+}  // namespace
+
+template <typename Done>
+bool PulseOutput::WaitFor(Done done, std::int64_t timeout)
+{
+    const std::int64_t giveUp = Clock::Now() + timeout;
+    while (!done()) {
+        if (_failed.load(std::memory_order_acquire) || Clock::Now() > giveUp)
+            return false;
+        // The main loop's thread runs the events meanwhile; a short nap keeps a server that
+        // does not answer from holding us for longer than the time-out.
+        pa_threaded_mainloop_unlock(_mainloop);
+        Clock::SleepUntil(Clock::Now() + 200'000);
+        pa_threaded_mainloop_lock(_mainloop);
+    }
+    return true;
+}
+
+void PulseOutput::ContextState(pa_context* context, void* self) noexcept
+{
+    auto& output = *static_cast<PulseOutput*>(self);
+    const pa_context_state_t state = pa_context_get_state(context);
+    if (state == PA_CONTEXT_FAILED || state == PA_CONTEXT_TERMINATED)
+        output._failed.store(true, std::memory_order_release);
+}
+
+void PulseOutput::StreamState(pa_stream* stream, void* self) noexcept
+{
+    auto& output = *static_cast<PulseOutput*>(self);
+    const pa_stream_state_t state = pa_stream_get_state(stream);
+    if (state == PA_STREAM_FAILED || state == PA_STREAM_TERMINATED)
+        output._failed.store(true, std::memory_order_release);
+}
+
+void PulseOutput::Underflow(pa_stream*, void* self) noexcept
+{
+    static_cast<PulseOutput*>(self)->_underflow.store(true, std::memory_order_relaxed);
+}
+
+void PulseOutput::TimingUpdated(pa_stream*, int success, void* self) noexcept
+{
+    if (success)
+        static_cast<PulseOutput*>(self)->_timingUpdated.store(true, std::memory_order_release);
+}
+
+void PulseOutput::WriteRequest(pa_stream*, std::size_t bytes, void* self) noexcept
+{
+    static_cast<PulseOutput*>(self)->Write(bytes);
+}
+
+bool PulseOutput::Connect()
+{
+    _failed.store(false, std::memory_order_release);
+    _mainloop = pa_threaded_mainloop_new();
+    if (!_mainloop)
+        return false;
+    pa_threaded_mainloop_set_name(_mainloop, "ticova-audio");
+    _context = pa_context_new(pa_threaded_mainloop_get_api(_mainloop), ClientName);
+    if (!_context)
+        return false;
+    pa_context_set_state_callback(_context, &PulseOutput::ContextState, this);
+    // Never spawn a server: without one, the sound device is the way out.
+    if (pa_context_connect(_context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0)
+        return false;
+    if (pa_threaded_mainloop_start(_mainloop) < 0)
+        return false;
+    pa_threaded_mainloop_once_unlocked(_mainloop, &RaiseMainLoop, nullptr);
+    pa_threaded_mainloop_lock(_mainloop);
+    const bool ready = WaitFor([this] { return pa_context_get_state(_context) == PA_CONTEXT_READY; }, ConnectTimeout);
+    pa_threaded_mainloop_unlock(_mainloop);
+    return ready;
+}
+
+// The default sink's rate (the server's default rate when the sink says none); with the main
+// loop locked.
+double PulseOutput::SinkRate()
+{
+    SinkQuery query;
+    Unref(pa_context_get_server_info(
+        _context,
+        [](pa_context*, const pa_server_info* info, void* data) {
+            auto& q = *static_cast<SinkQuery*>(data);
+            if (info) {
+                q.serverRate = info->sample_spec.rate;
+                q.defaultSink = info->default_sink_name ? info->default_sink_name : "";
+            }
+            q.done = true;
+        },
+        &query));
+    WaitFor([&query] { return query.done; }, StartTimeout);
+    if (query.done && !query.defaultSink.empty()) {
+        query.done = false;
+        Unref(pa_context_get_sink_info_by_name(
+            _context, query.defaultSink.c_str(),
+            [](pa_context*, const pa_sink_info* info, int eol, void* data) {
+                auto& q = *static_cast<SinkQuery*>(data);
+                if (info)
+                    q.sinkRate = info->sample_spec.rate;
+                if (eol)
+                    q.done = true;
+            },
+            &query));
+        WaitFor([&query] { return query.done; }, StartTimeout);
+    }
+    const double rate = query.sinkRate ? query.sinkRate : query.serverRate;
+    for (double played : Rates)
+        if (rate == played)
+            return played;
+    return rate > 0 && static_cast<std::uint32_t>(rate) % 48000 == 0 ? 48000 : 44100;
+}
+
+bool PulseOutput::OpenStream()
+{
+    _rate = SinkRate();
+    const pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, static_cast<std::uint32_t>(_rate), Mixer::Channels};
+    _stream = pa_stream_new(_context, "Metronome", &spec, nullptr);
+    if (!_stream)
+        return false;
+    pa_stream_set_state_callback(_stream, &PulseOutput::StreamState, this);
+    pa_stream_set_write_callback(_stream, &PulseOutput::WriteRequest, this);
+    pa_stream_set_underflow_callback(_stream, &PulseOutput::Underflow, this);
+    const pa_buffer_attr attributes = Attributes(spec, TargetLatency, RequestSize);
+    const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_START_CORKED | PA_STREAM_ADJUST_LATENCY |
+                                                      PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE);
+    if (pa_stream_connect_playback(_stream, nullptr, &attributes, flags, nullptr, nullptr) < 0)
+        return false;
+    return WaitFor([this] { return pa_stream_get_state(_stream) == PA_STREAM_READY; }, StartTimeout);
+}
+
+std::uint32_t PulseOutput::Start(IAudioClient& client)
+{
+    Stop();
+    if (!Connect()) {
+        Stop();
+        return MmNoDriver;
+    }
+    pa_threaded_mainloop_lock(_mainloop);
+    _paused.store(true, std::memory_order_release);
+    const bool open = OpenStream();
+    pa_threaded_mainloop_unlock(_mainloop);
+    if (!open) {
+        Stop();
+        return MmNotEnabled;
+    }
+    _client = &client;
+    const std::uint32_t result = Resume();
+    if (result != MmNoError) {
+        Stop();
+        return result;
+    }
+    // A new stream on a sink that slept (a null sink sleeps in blocks of seconds) may wait a
+    // while before it is played: that wait is taken here, before the first click is handed over.
+    pa_threaded_mainloop_lock(_mainloop);
+    const int requests = _requests.load(std::memory_order_acquire);
+    WaitFor([this, requests] { return _requests.load(std::memory_order_acquire) > requests; }, StallTimeout);
+    pa_threaded_mainloop_unlock(_mainloop);
+    return MmNoError;
+}
+
+bool PulseOutput::Pause() noexcept
+{
+    if (!_stream || !Alive())
+        return false;
+    pa_threaded_mainloop_lock(_mainloop);
+    // From here on the requests are answered with silence, and the mixer is the output's again.
+    _paused.store(true, std::memory_order_release);
+    // The stream keeps its short buffer: a sink that had to change to a short latency again
+    // would hold up the next start (a null sink for as long as the long block it sleeps in).
+    // A desktop's server suspends a sink whose streams are all corked.
+    Unref(pa_stream_cork(_stream, 1, nullptr, nullptr));
+    pa_threaded_mainloop_unlock(_mainloop);
+    return true;
+}
+
+// Starts a corked stream again: what it still holds is flushed, the server's request for a full
+// buffer is answered from the mixer's frame 0 on, and only then does it play, so no frame is
+// missing at the start. Its timing, asked for once it plays, says when those frames are heard.
+std::uint32_t PulseOutput::Resume()
+{
+    if (!_stream || !_client || !Alive())
+        return MmNotEnabled;
+    pa_threaded_mainloop_lock(_mainloop);
+    _client->Prepare(_rate);
+    const pa_buffer_attr* attributes = pa_stream_get_buffer_attr(_stream);
+    const auto tlength = static_cast<std::int64_t>(attributes ? attributes->tlength : 0);
+    _requestNs = attributes ? static_cast<std::int64_t>(attributes->minreq / FrameBytes * 1e9 / _rate) : RequestSize;
+    _heardDelay = static_cast<double>(tlength / FrameBytes) * 1e9 / _rate;
+    _frames = 0;
+    _lastRequest = 0;
+    _requests.store(0, std::memory_order_release);
+    _underflow.store(false, std::memory_order_relaxed);
+    _timingUpdated.store(false, std::memory_order_release);
+    _paused.store(false, std::memory_order_release);
+    Unref(pa_stream_flush(_stream, nullptr, nullptr));
+    // The server asks for the whole buffer at once, or in a few requests close together.
+    const std::int64_t full = std::max<std::int64_t>(tlength / FrameBytes, 1);
+    bool started = WaitFor([this] { return _requests.load(std::memory_order_acquire) > 0; }, StartTimeout);
+    if (started) {
+        WaitFor([this, full] { return _frames >= full; }, FillTimeout);
+        Unref(pa_stream_cork(_stream, 0, nullptr, nullptr));
+        Unref(pa_stream_update_timing_info(_stream, &PulseOutput::TimingUpdated, this));
+        started = WaitFor([this] { return _timingUpdated.load(std::memory_order_acquire); }, StartTimeout);
+    }
+    if (started) {
+        // The frames written so far are heard from now on: tell the output so before the first
+        // click is handed over.
+        pa_usec_t latency = 0;
+        int negative = 0;
+        if (pa_stream_get_latency(_stream, &latency, &negative) == 0) {
+            BufferTiming timing;
+            timing.callbackTime = Clock::Now();
+            ClockMapping::State mapping;
+            const double heard = static_cast<double>(timing.callbackTime) +
+                                 static_cast<double>(negative ? -Nanoseconds(latency) : Nanoseconds(latency));
+            mapping.origin = static_cast<std::int64_t>(heard - _heardDelay);
+            mapping.baseFrame = _frames;
+            mapping.framePeriod = 1e9 / _rate;
+            timing.mapping = &mapping;
+            timing.aheadNs = _heardDelay;
+            timing.leadNs = 2 * _requestNs + WakeMargin;
+            _client->OnBuffer(nullptr, 0, timing);
+        }
+    } else {
+        _paused.store(true, std::memory_order_release);
+        Unref(pa_stream_cork(_stream, 1, nullptr, nullptr));
+    }
+    pa_threaded_mainloop_unlock(_mainloop);
+    return started ? MmNoError : MmNotEnabled;
+}
+
+// The server asks for `bytes` more. Rendered by the mixer straight into the server's memory;
+// no allocation of ours, no lock but the main loop's own (which the other threads hold only to
+// cork and uncork), no blocking call.
+void PulseOutput::Write(std::size_t bytes) noexcept
+{
+    const bool paused = _paused.load(std::memory_order_acquire);
+    const std::int64_t now = Clock::Now();
+    BufferTiming timing;
+    ClockMapping::State mapping;
+    if (!paused) {
+        _requests.fetch_add(1, std::memory_order_acq_rel);
+        // The pace of the requests, once the first full buffer is written.
+        if (_lastRequest != 0 && _frames * FrameBytes >= static_cast<std::int64_t>(bytes)) {
+            const std::int64_t gap = now - _lastRequest;
+            if (gap > _requestNs && gap <= LongestPlannedRequest)
+                _requestNs = gap;
+        }
+        _lastRequest = now;
+        timing.callbackTime = now;
+        timing.underflow = _underflow.exchange(false, std::memory_order_relaxed);
+        timing.aheadNs = _heardDelay;
+        timing.leadNs = 2 * _requestNs + WakeMargin;
+        // Until the server plays and has told its timing (the first buffer, written while the
+        // stream is still corked), the frames are taken as heard one buffer on.
+        double heard = static_cast<double>(now) + _heardDelay;
+        pa_usec_t latency = 0;
+        int negative = 0;
+        if (_timingUpdated.load(std::memory_order_acquire) && pa_stream_get_latency(_stream, &latency, &negative) == 0)
+            heard = static_cast<double>(now) +
+                    static_cast<double>(negative ? -Nanoseconds(latency) : Nanoseconds(latency));
+        mapping.framePeriod = 1e9 / _rate;
+        mapping.origin = static_cast<std::int64_t>(heard - _heardDelay);
+        mapping.baseFrame = _frames;
+        timing.mapping = &mapping;
+    }
+    while (bytes >= static_cast<std::size_t>(FrameBytes)) {
+        void* data = nullptr;
+        std::size_t size = bytes;
+        if (pa_stream_begin_write(_stream, &data, &size) < 0 || !data)
+            return;
+        if (size < static_cast<std::size_t>(FrameBytes)) {
+            pa_stream_cancel_write(_stream);
+            return;
+        }
+        const auto frames = static_cast<int>(size / FrameBytes);
+        size = static_cast<std::size_t>(frames) * FrameBytes;
+        if (paused) {
+            std::memset(data, 0, size);  // flushed before the stream plays again
+        } else {
+            mapping.origin += static_cast<std::int64_t>(static_cast<double>(_frames - mapping.baseFrame) * mapping.framePeriod);
+            mapping.baseFrame = _frames;
+            _client->OnBuffer(static_cast<float*>(data), frames, timing);
+            timing.underflow = false;
+            _frames += frames;
+        }
+        if (pa_stream_write(_stream, data, size, nullptr, 0, PA_SEEK_RELATIVE) < 0)
+            return;
+        bytes -= size;
+    }
+}
+
+void PulseOutput::Stop() noexcept
+{
+    if (!_mainloop)
+        return;
+    pa_threaded_mainloop_lock(_mainloop);
+    if (_stream) {
+        pa_stream_set_state_callback(_stream, nullptr, nullptr);
+        pa_stream_set_write_callback(_stream, nullptr, nullptr);
+        pa_stream_set_underflow_callback(_stream, nullptr, nullptr);
+        pa_stream_disconnect(_stream);
+        pa_stream_unref(_stream);
+        _stream = nullptr;
+    }
+    if (_context) {
+        pa_context_set_state_callback(_context, nullptr, nullptr);
+        pa_context_disconnect(_context);
+        pa_context_unref(_context);
+        _context = nullptr;
+    }
+    pa_threaded_mainloop_unlock(_mainloop);
+    pa_threaded_mainloop_stop(_mainloop);
+    pa_threaded_mainloop_free(_mainloop);
+    _mainloop = nullptr;
+    _paused.store(true, std::memory_order_release);
+}
+
+}  // namespace Platform

@@ -1,0 +1,83 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "Platform/IAudioDriver.h"
+
+struct pa_threaded_mainloop;
+struct pa_context;
+struct pa_stream;
+
+namespace Platform {
+
+// A playback stream on the desktop's sound server through its own protocol (a PulseAudio server,
+// or PipeWire's server of the same protocol), on libpulse's threaded main loop. It opens at the
+// default sink's own rate, so that the server does not resample, with a short buffer the
+// server keeps full. While nobody plays, the stream is corked at the server: nothing runs and
+// the server may sleep, and a start uncorks it at once. The server's timing reports (its
+// sink's latency, the stream's read and write index) map each written frame to the time it is
+// heard. A server is never spawned: with none running, Start fails.
+class PulseOutput final : public IAudioDriver {
+public:
+    static constexpr const char* ClientName = "Ticova";
+    // The latency asked of the server, from writing a frame to hearing it, and the size of its
+    // requests for more.
+    static constexpr std::int64_t TargetLatency = 12'000'000;
+    static constexpr std::int64_t RequestSize = 3'000'000;
+    // Longest waits for the server: connecting, a stream becoming ready, a start's first request.
+    static constexpr std::int64_t ConnectTimeout = 2'000'000'000;
+    static constexpr std::int64_t StartTimeout = 1'000'000'000;
+
+    PulseOutput() = default;
+    ~PulseOutput() override { Stop(); }
+    PulseOutput(const PulseOutput&) = delete;
+    PulseOutput& operator=(const PulseOutput&) = delete;
+
+    std::uint32_t Start(IAudioClient& client) override;
+    void Stop() noexcept override;
+    bool Pause() noexcept override;
+    std::uint32_t Resume() override;
+    bool Alive() const noexcept override { return !_failed.load(std::memory_order_acquire); }
+
+    // The stream's rate; valid once started.
+    double Rate() const noexcept { return _rate; }
+    // Whether the stream is corked (for tests).
+    bool Paused() const noexcept { return _paused.load(std::memory_order_acquire); }
+    // Write requests answered since the last start (for tests and benchmarks).
+    int Requests() const noexcept { return _requests.load(std::memory_order_acquire); }
+
+private:
+    bool Connect();
+    bool OpenStream();
+    double SinkRate();
+    // Runs the main loop's events (with its lock held) until `done` says so or `timeout` passed;
+    // false on a time-out or when the connection failed.
+    template <typename Done>
+    bool WaitFor(Done done, std::int64_t timeout);
+    static void ContextState(pa_context* context, void* self) noexcept;
+    static void StreamState(pa_stream* stream, void* self) noexcept;
+    static void WriteRequest(pa_stream* stream, std::size_t bytes, void* self) noexcept;
+    static void Underflow(pa_stream* stream, void* self) noexcept;
+    static void TimingUpdated(pa_stream* stream, int success, void* self) noexcept;
+    void Write(std::size_t bytes) noexcept;
+
+    pa_threaded_mainloop* _mainloop = nullptr;
+    pa_context* _context = nullptr;
+    pa_stream* _stream = nullptr;
+    IAudioClient* _client = nullptr;
+    double _rate = 48000;
+    std::atomic<bool> _failed{false};
+    std::atomic<bool> _paused{true};
+    std::atomic<bool> _underflow{false};
+    std::atomic<bool> _timingUpdated{false};
+    std::atomic<int> _requests{0};
+
+    // Main loop thread only (or with its lock held while it waits).
+    std::int64_t _frames = 0;       // frames written since the last start
+    double _heardDelay = 0;         // the run's constant delay from rendering to hearing, ns
+    std::int64_t _requestNs = 0;    // the longest pause between requests seen in this run
+    std::int64_t _lastRequest = 0;
+};
+
+}  // namespace Platform

@@ -1,0 +1,91 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <string>
+#include <thread>
+
+#include "Platform/AudioOutput.h"
+#include "Platform/Clock.h"
+#include "Platform/MultimediaResult.h"
+#include "Support/SoundCapture.h"
+
+namespace {
+
+bool OwnServer()
+{
+    return std::getenv("TICOVA_SOUND_SERVER_PIDFILE") && std::getenv("TICOVA_SOUND_SERVER_START");
+}
+
+// The line `pactl list sink-inputs` gives for the program's stream's cork state ("yes"/"no").
+std::string Corked()
+{
+    return Tests::FirstLineOf("pactl list sink-inputs 2>/dev/null | sed -n 's/^[[:space:]]*Corked: //p' | head -n 1");
+}
+
+// Through the sound server: a stopped output waits corked at the server and renders nothing; a
+// start uncorks it at once, its frames run at the server's pace from frame 0, and a frame handed
+// over now is heard within the stream's short latency, as its heard time says.
+TEST(ServerOutputEndToEnd, AStoppedOutputWaitsCorkedAndAStartPlaysAtOnce)
+{
+    if (!Tests::SoundServerAvailable())
+        GTEST_SKIP() << "needs a sound server (run under scripts/with-sound-server)";
+    // The program's one output, so that its stream is the only one at the server.
+    Platform::AudioOutput& output = Platform::AudioOutput::Instance();
+    output.CloseIdle();
+    ASSERT_EQ(output.Acquire(), Platform::MmNoError);
+    ASSERT_TRUE(output.PlaysThroughServer());
+    output.Release();
+    EXPECT_TRUE(output.Paused());
+    EXPECT_TRUE(output.Running());
+    const std::int64_t frames = output.GetMixer().FramesRendered();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(output.GetMixer().FramesRendered(), frames) << "a stopped output renders";
+    EXPECT_EQ(Corked(), "yes");
+
+    for (int start = 0; start < 3; ++start) {
+        const std::int64_t pressed = Platform::Clock::Now();
+        ASSERT_EQ(output.Acquire(), Platform::MmNoError);
+        const std::int64_t took = Platform::Clock::Now() - pressed;
+        EXPECT_LT(took, 50'000'000) << "a start waits " << took / 1e6 << " ms";
+        EXPECT_FALSE(output.Paused());
+        const std::int64_t lead = output.LeadFrame();
+        const std::int64_t heardIn = output.HeardAt(lead) - Platform::Clock::Now();
+        EXPECT_GT(heardIn, 0);
+        EXPECT_LT(heardIn, 40'000'000) << "a frame handed over now is heard " << heardIn / 1e6 << " ms later";
+        const double rate = output.SampleRate();
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        const double ran = static_cast<double>(output.GetMixer().FramesRendered()) / rate;
+        EXPECT_NEAR(ran, 0.5 + 0.012, 0.05) << "seconds of frames rendered in half a second of playing";
+        EXPECT_EQ(Corked(), "no");
+        output.Release();
+        EXPECT_TRUE(output.Paused());
+    }
+    output.CloseIdle();
+    EXPECT_FALSE(output.Running());
+}
+
+// The output opens at the default sink's own rate, so that the server does not resample.
+TEST(ServerOutputEndToEnd, OpensAtTheDefaultSinksRate)
+{
+    if (!Tests::SoundServerAvailable() || !OwnServer())
+        GTEST_SKIP() << "needs a sound server of its own (run under scripts/with-sound-server with none running)";
+    const std::string module = Tests::FirstLineOf(
+        "pactl load-module module-null-sink sink_name=ticova_null48 rate=48000 channels=2 format=float32le");
+    ASSERT_FALSE(module.empty());
+    const std::string before = Tests::FirstLineOf("pactl get-default-sink");
+    ASSERT_EQ(std::system("pactl set-default-sink ticova_null48"), 0);
+    Platform::AudioOutput output;
+    EXPECT_EQ(output.Acquire(), Platform::MmNoError);
+    EXPECT_EQ(output.SampleRate(), 48000);
+    output.Release();
+    output.CloseIdle();
+    std::system(("pactl set-default-sink " + before).c_str());
+    std::system(("pactl unload-module " + module).c_str());
+
+    ASSERT_EQ(output.Acquire(), Platform::MmNoError);
+    EXPECT_EQ(output.SampleRate(), 44100);
+    output.Release();
+}
+
+}  // namespace
