@@ -37,6 +37,7 @@
 #include "Core/SettingsRange.h"
 #include "GUI/CountInDialog.h"
 #include "GUI/AboutDialog.h"
+#include "GUI/AccessibleNames.h"
 #include "GUI/BigFlash.h"
 #include "GUI/ConnectionTexts.h"
 #include "GUI/ExportDialog.h"
@@ -297,6 +298,11 @@ bool ApplicationWindow::CreateInterface()
     ApplyStageTexts();
 
     FitWindowHeight();
+    AccessibleNames::SetHelp(this, [this](int id) {
+        const int number = StatusInfoNumber(id);
+        return number < 0 ? QString() : Text(Texts().GetStatusInfo(number));
+    });
+    AccessibleNames::NameWindowsWhenShown();
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -794,6 +800,8 @@ void ApplicationWindow::ChangeTempo(int bpm, bool moveSlider)
     _configuration.GetCurrentSettings().Bpm = static_cast<std::uint32_t>(bpm);
     _configuration.NoteChange(Configuration::IConfiguration::Change::TempoOrVolume);
     _readOut.SetTempo(bpm);
+    // The user changed it: a screen reader says the new tempo (the trainer's steps it does not).
+    AccessibleNames::Announce(&_readOut);
     if (moveSlider)
         MoveTempoSlider(bpm);
     if (Playing())
@@ -979,6 +987,7 @@ void ApplicationWindow::ChangeLanguage(const char16_t* name)
     ApplyStageTexts();
     FitWindowHeight();
     setWindowTitle(Text(Texts().GetText(0)));
+    AccessibleNames::NameControls(this);
     // The status text was in the old language: clear it, and forget the control last under the
     // mouse, so that the next move over that same control shows its text anew.
     LastControl = 0;

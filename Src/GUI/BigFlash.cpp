@@ -11,6 +11,8 @@
 #include "Configuration/ConfigurationData.h"
 #include "Configuration/ExtraSettings.h"
 #include "Core/HeardTime.h"
+#include "GUI/AccessibleNames.h"
+#include "GUI/AccessibleTexts.h"
 #include "GUI/ControlId.h"
 #include "GUI/LanguageTexts.h"
 #include "GUI/Model/FlashFace.h"
@@ -41,6 +43,16 @@ BigFlash::BigFlash() : QWidget(nullptr, Qt::Window)
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMinimumSize(MinimumSide, MinimumSide);
     setFocusPolicy(Qt::StrongFocus);
+    // Read as its title and the beat it shows; asked when read, so the beats themselves send
+    // nothing to assistive technology.
+    AccessibleNames::ExposeText(this, QAccessible::Window, [this] {
+        if (_number <= 0)
+            return windowTitle();
+        return windowTitle() + QStringLiteral(": ") +
+               LanguageTexts::Text(System::CurrentLanguage().GetText(AccessibleTexts::BeatOfBar))
+                   .arg(_number)
+                   .arg(_beats);
+    });
     for (int voice = 0; voice < 12; ++voice)
         _colours[voice] = FlashFace::Rgb(VoiceColour(voice));
     _dimTimer = new QTimer(this);

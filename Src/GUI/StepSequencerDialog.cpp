@@ -14,6 +14,7 @@
 
 #include "Core/IMetronome.h"
 #include "Core/Metronome.h"
+#include "GUI/AccessibleNames.h"
 #include "GUI/LanguageTexts.h"
 #include "GUI/MessageBoxes.h"
 #include "System/ILanguage.h"
@@ -257,6 +258,11 @@ void StepSequencerDialog::Initialise()
     const System::ILanguage& language = System::CurrentLanguage();
     LanguageTexts::ApplyDialogTexts(this, DialogId, language);
     FlowTopRow();
+    AccessibleNames::SetHelp(this, [](int id) {
+        const int number = InformationNumber(id);
+        return number < 0 ? QString() : Language(System::CurrentLanguage().GetInformation(number));
+    });
+    AccessibleNames::NameControls(this);
 
     // The lists as the working settings have them; values out of the lists' range show the
     // nearest item.

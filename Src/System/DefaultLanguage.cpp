@@ -352,6 +352,11 @@ const char16_t* const texts[] = {
     u"Sound %1 plays audio file %2, which is not set on the Audio Files tab.",
     u"Subdivisions are left out above %1 bpm: the beats alone are played.",
     u"The practice log is larger than %1 MB: only its newest runs are read, and the totals per day count only those.",
+    // Read by assistive technology (GUI/AccessibleTexts.h).
+    u"Beat %1 of %2",
+    u"Step sequencer",
+    u"Bar %1, beat %2, step %3: %4, %5",
+    u"no hit",
 };
 
 const char16_t* const instrumentNames[] = {

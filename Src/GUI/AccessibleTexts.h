@@ -1,0 +1,15 @@
+#pragma once
+
+// The numbers (in the language's "Text" group) of the texts read out by assistive technology,
+// gathered here so that they can be renumbered in one place.
+namespace GUI::AccessibleTexts {
+
+// The big flash's beat: "Beat 3 of 4".
+constexpr int BeatOfBar = 112;
+// The step sequencer's grid and the cell its keyboard cursor is on: "Bar 2, beat 1, step 3:
+// Closed Hi-Hat, velocity 96" (without a hit, "none").
+constexpr int StepGrid = 113;
+constexpr int StepCell = 114;
+constexpr int NoHit = 115;
+
+}  // namespace GUI::AccessibleTexts
