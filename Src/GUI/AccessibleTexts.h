@@ -6,10 +6,12 @@ namespace GUI::AccessibleTexts {
 
 // The big flash's beat: "Beat 3 of 4".
 constexpr int BeatOfBar = 112;
-// The step sequencer's grid and the cell its keyboard cursor is on: "Bar 2, beat 1, step 3:
-// Closed Hi-Hat, velocity 96" (without a hit, "none").
+// The step sequencer's grid and the cell its keyboard cursor is on: "Bar 2, beat 1, step 3,
+// Closed Hi-Hat: hit" (or "no hit", "hit, selected").
 constexpr int StepGrid = 113;
 constexpr int StepCell = 114;
 constexpr int NoHit = 115;
+constexpr int Hit = 116;
+constexpr int SelectedHit = 117;
 
 }  // namespace GUI::AccessibleTexts

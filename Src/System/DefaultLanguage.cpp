@@ -355,8 +355,10 @@ const char16_t* const texts[] = {
     // Read by assistive technology (GUI/AccessibleTexts.h).
     u"Beat %1 of %2",
     u"Step sequencer",
-    u"Bar %1, beat %2, step %3: %4, %5",
+    u"Bar %1, beat %2, step %3, %4: %5",
     u"no hit",
+    u"hit",
+    u"hit, selected",
 };
 
 const char16_t* const instrumentNames[] = {
