@@ -137,9 +137,11 @@ QString LayoutName(const QWidget* control)
     return {};
 }
 
+// Whether two spans share at least half of the shorter one.
 bool Overlap(int top1, int bottom1, int top2, int bottom2)
 {
-    return std::min(bottom1, bottom2) - std::max(top1, top2) > 0;
+    const int shared = std::min(bottom1, bottom2) - std::max(top1, top2);
+    return shared > 0 && 2 * shared >= std::min(bottom1 - top1, bottom2 - top2);
 }
 
 // A caption drawn beside a control: a label, or the caption of a radio button or check box
@@ -200,7 +202,8 @@ QString PlacedName(const QWidget* control)
         const int drop = place.top() - text.bottom();
         if (drop < -2 || !qobject_cast<const QLabel*>(sibling))
             continue;
-        if (drop <= text.height() + 4 && drop < aboveGap && text.left() >= place.left() - 8 && text.left() < place.right())
+        if (drop <= text.height() + 4 && drop < aboveGap && text.left() >= place.left() - 8 && text.left() < place.right() &&
+            !AllDigits(caption))
             above = caption, aboveGap = drop;
         if (drop < headingGap && Overlap(text.left(), text.right(), place.left(), place.right()) && !AllDigits(caption))
             heading = caption, headingGap = drop;
@@ -370,24 +373,27 @@ void AccessibleNames::NameControls(QWidget* window, const HelpText& helpGiven)
         const bool exposed = ExposedWidgets().contains(control);
         if (!exposed && !IsInteractive(control))
             continue;
-        const bool given = control->property(GivenNameProperty).toBool();
-        if (!exposed && (given || control->accessibleName().isEmpty())) {
+        // A name given here before is worked out again; one the window set itself stays.
+        const QString current = control->accessibleName();
+        const bool given = current == control->property(GivenNameProperty).toString();
+        if (!exposed && (given || current.isEmpty())) {
             // A button with a caption is read by its caption, which follows its changes.
             const auto* button = qobject_cast<const QAbstractButton*>(control);
             const QString name = button && !Spoken(button->text()).isEmpty() ? QString() : NameFor(control);
             if (name != control->accessibleName())
                 control->setAccessibleName(name);
-            control->setProperty(GivenNameProperty, !name.isEmpty());
+            control->setProperty(GivenNameProperty, name);
             if (auto* list = qobject_cast<QComboBox*>(control))
                 LabelList(list, name);
         }
-        if (control->property(GivenDescriptionProperty).toBool() || control->accessibleDescription().isEmpty()) {
+        const QString described = control->accessibleDescription();
+        if (described.isEmpty() || described == control->property(GivenDescriptionProperty).toString()) {
             QString description = help ? help(ControlId(control)) : QString();
             if (description.isEmpty())
                 description = control->statusTip();
             if (description != control->accessibleDescription())
                 control->setAccessibleDescription(description);
-            control->setProperty(GivenDescriptionProperty, !description.isEmpty());
+            control->setProperty(GivenDescriptionProperty, description);
         }
     }
 }

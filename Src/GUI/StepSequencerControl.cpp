@@ -543,8 +543,11 @@ void StepSequencerControl::MoveKeyCursor(int displayRow, int column, bool select
     const int x = FirstX() + _keyColumn * _columnWidth;
     const int scroll = ScrollPosition();
     const int half = _columnWidth / 2 + 2;
-    if (x - half < scroll + NameEdge())
-        Scroll(ThumbPosition, x - half - NameEdge());
+    if (x - half < scroll + NameEdge()) {
+        // Near the start, the view's own start (as the grid opens).
+        const int position = x - half - NameEdge();
+        Scroll(ThumbPosition, position <= FirstX() - NameEdge() ? 0 : position);
+    }
     else if (x + half > scroll + _clientWidth)
         Scroll(ThumbPosition, x + half - _clientWidth);
     if (_repaintMode != RedrawAll)
