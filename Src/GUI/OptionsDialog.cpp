@@ -189,7 +189,7 @@ void OptionsDialog::CreateControls(QWidget* page)
     check(CompoundTimeId, "&Compound Time", 13, 130, 130, 10);
     check(VisualIndicatorId, "Use &Visual Beat Indicator", 254, 97, 130, 10);
     auto* trainer = check(TrainerEnableId, "E&nable", 13, 166, 64, 10);
-    check(DurationsInBarsId, "&Durations In Bars", 13, 181, 73, 10);
+    check(DurationsInBarsId, "&Durations In Bars", 13, 181, 86, 10);
     check(LogarithmicId, "&Logarithmic", 13, 196, 64, 10);
     check(BeepId, "B&eep", 13, 211, 64, 10);
     const int trainerX[2] = {169, 327};
@@ -223,7 +223,7 @@ void OptionsDialog::CreateControls(QWidget* page)
         bool right;
     };
     const Label labels[] = {
-        {1030, "Beat Subdivision", 13, 98, 73, 8, false}, {1031, "Secondary Subdivision", 13, 114, 73, 8, false},
+        {1030, "Beat Subdivision", 13, 98, 78, 8, false}, {1031, "Secondary Subdivision", 13, 114, 78, 8, false},
         {1040, "From", 106, 168, 58, 8, true},             {1041, "To", 265, 168, 58, 8, true},
         {1042, "Step", 106, 183, 58, 8, true},             {1043, "Duration", 265, 183, 58, 8, true},
         {1044, "Warm Up", 106, 199, 58, 8, true},          {1045, "Warm Down", 265, 199, 58, 8, true},
