@@ -234,19 +234,20 @@ void OptionsDialog::CreateControls(QWidget* page)
         label->setAlignment((text.right ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignTop);
     }
 
+    // Toggled, not clicked: a screen reader's toggle action checks a box without a click.
     for (int id : {SimpleBeatId, BeatsPerBarRadioId, CustomPatternRadioId, CustomRhythmRadioId}) {
-        QObject::connect(ControlAs<QRadioButton>(id), &QRadioButton::clicked, page, [this](bool checked) {
+        QObject::connect(ControlAs<QRadioButton>(id), &QRadioButton::toggled, page, [this](bool checked) {
             if (_initialised && checked)
                 SetBeatTypeEnabling();
         });
     }
     for (int id : {MidiId, AudioFilesId}) {
-        QObject::connect(ControlAs<QRadioButton>(id), &QRadioButton::clicked, page, [this, id](bool checked) {
+        QObject::connect(ControlAs<QRadioButton>(id), &QRadioButton::toggled, page, [this, id](bool checked) {
             if (_initialised && checked && _frame)
                 _frame->Notify(IParentWindow::SoundSourceChanged, id == MidiId ? 0 : 1);
         });
     }
-    QObject::connect(trainer, &QCheckBox::clicked, page, [this](bool checked) {
+    QObject::connect(trainer, &QCheckBox::toggled, page, [this](bool checked) {
         if (_initialised)
             SetTrainerEnabling(checked);
     });

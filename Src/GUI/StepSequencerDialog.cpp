@@ -209,11 +209,13 @@ void StepSequencerDialog::CreateControls()
             _grid->setFocus(Qt::OtherFocusReason);
     });
     connect(_cancel, &QPushButton::clicked, this, [this] { Cancel(); });
-    connect(_compound, &QCheckBox::clicked, this, [this] {
+    // Toggled, not clicked: a screen reader's toggle action checks a box without a click. The
+    // boxes are set from the settings with their signals blocked.
+    connect(_compound, &QCheckBox::toggled, this, [this] {
         _grid->SetSubdivision(_compound->isChecked(), SubdivisionValue());
         _grid->setFocus(Qt::OtherFocusReason);
     });
-    connect(_distinct, &QCheckBox::clicked, this, [this] {
+    connect(_distinct, &QCheckBox::toggled, this, [this] {
         _grid->ToggleDisplayMode();
         _grid->setFocus(Qt::OtherFocusReason);
     });
@@ -285,8 +287,12 @@ void StepSequencerDialog::Initialise()
         const int displayed = static_cast<int>(std::min<std::uint32_t>(_working.DisplayedSubdiv, 8));
         _subdivision->setCurrentIndex(displayed == 0 ? 0 : displayed - 1);
     }
-    _compound->setChecked(_working.CrCompoundTime != 0);
-    _distinct->setChecked(_working.DisplayDistinct != 0);
+    {
+        const QSignalBlocker blockCompound(_compound);
+        const QSignalBlocker blockDistinct(_distinct);
+        _compound->setChecked(_working.CrCompoundTime != 0);
+        _distinct->setChecked(_working.DisplayDistinct != 0);
+    }
     _play->setText(Language(language.GetControlText(PlayId)));
 
     SubClassChildControls(this, this);

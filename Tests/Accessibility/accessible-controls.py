@@ -280,8 +280,25 @@ def walk_language(pyatspi, folder, display, language, problems):
             walk.window(settings, f"settings page {page + 1}")
         program.press(pages[0])
         time.sleep(0.3)
-        # The step sequencer opens from its button on the first page only with the custom rhythm
-        # chosen; its controls' names are checked by the GUI tests (AccessibilityTest).
+        # The step sequencer opens from its button on the first page once its beat type, the
+        # radio button on its line, is chosen (by the radio button's own toggle action).
+        caption = spoken(control_text(folder, language, 25) or "Step Se&quencer...")
+        button = find(settings, lambda n: n.getRoleName() == "push button" and spoken(n.name) == caption)
+        if button is None:
+            problems.append(f"{language}: no {caption!r} button on the first settings page")
+        else:
+            def middle(node):
+                box = node.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+                return box.y + box.height / 2
+            radios = []
+            find(settings, lambda n: radios.append(n) if n.getRoleName() == "radio button" else False)
+            program.press(min(radios, key=lambda n: abs(middle(n) - middle(button))))
+            time.sleep(0.3)
+            button.clear_cache()
+            sequencer = program.open(button)
+            time.sleep(0.3)
+            walk.window(sequencer, "step sequencer")
+            program.close(sequencer)
         program.close(settings)
 
         others = [("language dialog", 0, 0), ("click track export", 0, 1), ("count-in", 1, 5),
