@@ -78,12 +78,92 @@ public:
     }
 };
 
+struct ExposedValue {
+    int minimum;
+    int maximum;
+    std::function<int()> value;
+    std::function<void(int)> set;
+    std::function<QString()> unit;
+};
+
+QHash<const QObject*, ExposedValue>& ExposedValues()
+{
+    static QHash<const QObject*, ExposedValue> widgets;
+    return widgets;
+}
+
+class ExposedValueInterface final : public QAccessibleWidget, public QAccessibleValueInterface {
+public:
+    explicit ExposedValueInterface(QWidget* widget) : QAccessibleWidget(widget, QAccessible::Slider) {}
+
+    void* interface_cast(QAccessible::InterfaceType type) override
+    {
+        if (type == QAccessible::ValueInterface)
+            return static_cast<QAccessibleValueInterface*>(this);
+        return QAccessibleWidget::interface_cast(type);
+    }
+    QString text(QAccessible::Text kind) const override
+    {
+        if (kind == QAccessible::Value)
+            if (const ExposedValue* value = Find())
+                return QStringLiteral("%1 %2").arg(value->value()).arg(value->unit ? value->unit() : QString()).trimmed();
+        return QAccessibleWidget::text(kind);
+    }
+    QVariant currentValue() const override
+    {
+        const ExposedValue* value = Find();
+        return value ? QVariant(value->value()) : QVariant();
+    }
+    void setCurrentValue(const QVariant& number) override
+    {
+        const ExposedValue* value = Find();
+        if (value && value->set && widget()->isEnabled())
+            value->set(std::clamp(number.toInt(), value->minimum, value->maximum));
+    }
+    QVariant maximumValue() const override
+    {
+        const ExposedValue* value = Find();
+        return value ? QVariant(value->maximum) : QVariant();
+    }
+    QVariant minimumValue() const override
+    {
+        const ExposedValue* value = Find();
+        return value ? QVariant(value->minimum) : QVariant();
+    }
+    QVariant minimumStepSize() const override { return 1; }
+
+private:
+    const ExposedValue* Find() const
+    {
+        auto found = ExposedValues().constFind(object());
+        return found == ExposedValues().constEnd() ? nullptr : &*found;
+    }
+};
+
 QAccessibleInterface* ExposedTextFactory(const QString&, QObject* object)
 {
+    if (!object->isWidgetType())
+        return nullptr;
+    if (ExposedValues().contains(object))
+        return new ExposedValueInterface(static_cast<QWidget*>(object));
     auto found = ExposedWidgets().constFind(object);
-    if (found == ExposedWidgets().constEnd() || !object->isWidgetType())
+    if (found == ExposedWidgets().constEnd())
         return nullptr;
     return new ExposedTextInterface(static_cast<QWidget*>(object), found->role);
+}
+
+// Installs the factory, and drops an interface made for `widget` before it was exposed, so
+// that the next one asked for is the factory's.
+void InstallFactory(QWidget* widget)
+{
+    static const bool installed = [] {
+        QAccessible::installFactory(&ExposedTextFactory);
+        return true;
+    }();
+    (void)installed;
+    QAccessibleInterface* made = QAccessible::queryAccessibleInterface(widget);
+    if (made && !dynamic_cast<ExposedTextInterface*>(made) && !dynamic_cast<ExposedValueInterface*>(made))
+        QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(made));
 }
 
 bool Readable(const QLabel* label)
@@ -400,13 +480,9 @@ void AccessibleNames::NameControls(QWidget* window, const HelpText& helpGiven)
 
 void AccessibleNames::ExposeText(QWidget* widget, QAccessible::Role role, std::function<QString()> text)
 {
-    static const bool installed = [] {
-        QAccessible::installFactory(&ExposedTextFactory);
-        return true;
-    }();
-    (void)installed;
     const bool known = ExposedWidgets().contains(widget);
     ExposedWidgets().insert(widget, Exposed{role, std::move(text)});
+    InstallFactory(widget);
     if (!known)
         QObject::connect(widget, &QObject::destroyed, [widget] { ExposedWidgets().remove(widget); });
 }
@@ -417,6 +493,17 @@ void AccessibleNames::Announce(QWidget* widget)
         return;
     QAccessibleEvent named(widget, QAccessible::NameChanged);
     QAccessible::updateAccessibility(&named);
+}
+
+
+void AccessibleNames::ExposeValue(QWidget* widget, int minimum, int maximum, std::function<int()> value,
+                                  std::function<void(int)> set, std::function<QString()> unit)
+{
+    const bool known = ExposedValues().contains(widget);
+    ExposedValues().insert(widget, ExposedValue{minimum, maximum, std::move(value), std::move(set), std::move(unit)});
+    InstallFactory(widget);
+    if (!known)
+        QObject::connect(widget, &QObject::destroyed, [widget] { ExposedValues().remove(widget); });
 }
 
 }  // namespace GUI

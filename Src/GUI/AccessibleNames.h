@@ -42,6 +42,11 @@ public:
     // assistive technology that the text changed (when the user changed it).
     static void ExposeText(QWidget* widget, QAccessible::Role role, std::function<QString()> text);
     static void Announce(QWidget* widget);
+    // A slider whose position is not the number it sets (the tempo slider's scale is
+    // logarithmic) is read as that number, `unit` after it ("137 bpm"), and set in it; it keeps
+    // the name NameControls gives it.
+    static void ExposeValue(QWidget* widget, int minimum, int maximum, std::function<int()> value,
+                            std::function<void(int)> set, std::function<QString()> unit);
 };
 
 }  // namespace GUI

@@ -303,6 +303,10 @@ bool ApplicationWindow::CreateInterface()
         return number < 0 ? QString() : Text(Texts().GetStatusInfo(number));
     });
     AccessibleNames::NameWindowsWhenShown();
+    // The slider's scale is logarithmic: it is read and set in bpm.
+    AccessibleNames::ExposeValue(
+        _tempoSlider, TempoInput::SliderMinimumTempo, TempoInput::SliderMaximumTempo, [this] { return Tempo(); },
+        [this](int bpm) { ChangeTempo(bpm, true); }, [this] { return _readOut.Label(); });
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     if (QScreen* screen = QGuiApplication::primaryScreen()) {

@@ -260,6 +260,38 @@ def find(node, test):
     return None
 
 
+def check_tempo_slider(pyatspi, main, language, problems):
+    """The tempo slider reads and sets the tempo in bpm, and a tempo the user sets is announced
+    by the read-out (a name change), which then reads it."""
+    from gi.repository import GLib
+    slider = find(main, lambda n: n.getRoleName() == "slider")
+    value = slider.queryValue()
+    if round(value.currentValue) != TEMPO:
+        problems.append(f"{language}: the tempo slider reads {value.currentValue}, not {TEMPO}")
+    changed = []
+
+    def heard(event):
+        changed.append(event.source.name if event.source is not None else "")
+
+    pyatspi.Registry.registerEventListener(heard, "object:property-change:accessible-name")
+    try:
+        value.currentValue = 90
+        context = GLib.MainContext.default()
+        for _ in range(40):
+            while context.iteration(False):
+                pass
+            if any(name.startswith("90 ") for name in changed):
+                break
+            time.sleep(0.05)
+    finally:
+        pyatspi.Registry.deregisterEventListener(heard, "object:property-change:accessible-name")
+    if not any(name.startswith("90 ") for name in changed):
+        problems.append(f"{language}: setting the tempo to 90 announced nothing (heard {changed})")
+    if find(main, lambda n: (n.name or "").startswith("90 ")) is None:
+        problems.append(f"{language}: after setting the tempo to 90 nothing reads it")
+    value.currentValue = TEMPO
+
+
 def walk_language(pyatspi, folder, display, language, problems):
     walk = Walk(pyatspi, language)
     program = Program(pyatspi, folder, display, language)
@@ -269,6 +301,7 @@ def walk_language(pyatspi, folder, display, language, problems):
         read_out = find(main, lambda n: (n.name or "").startswith(f"{TEMPO} "))
         if read_out is None:
             problems.append(f"{language}: no part of the main window reads the tempo {TEMPO}")
+        check_tempo_slider(pyatspi, main, language, problems)
 
         # Tools menu: Options (the settings dialog, every page), then the step sequencer from it.
         settings = program.open(program.menu_item(1, 0))

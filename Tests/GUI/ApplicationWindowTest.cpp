@@ -796,6 +796,16 @@ TEST_F(ApplicationWindowTest, KeysAloneReachTheToolbarAndEveryControlThatAScreen
     window->RequestTempo(137);
     EXPECT_EQ(read(&window->ReadOut()), QStringLiteral("137 bpm"));
     EXPECT_EQ(window->TempoSlider()->accessibleName(), QStringLiteral("Tempo"));
+    // The tempo slider's logarithmic position is read and set as the tempo.
+    QAccessibleInterface* slider = QAccessible::queryAccessibleInterface(window->TempoSlider());
+    ASSERT_NE(slider->valueInterface(), nullptr);
+    EXPECT_EQ(slider->valueInterface()->currentValue().toInt(), 137);
+    EXPECT_EQ(slider->text(QAccessible::Value), QStringLiteral("137 bpm"));
+    slider->valueInterface()->setCurrentValue(90);
+    EXPECT_EQ(Bpm(), 90);
+    EXPECT_EQ(window->TempoSlider()->value(), GUI::TempoInput::SliderPosition(90));
+    slider->valueInterface()->setCurrentValue(5000);
+    EXPECT_EQ(Bpm(), 400);
     EXPECT_EQ(window->VolumeSlider()->accessibleDescription(), QStringLiteral("Sets the overall volume for the metronome"));
     EXPECT_EQ(read(window->StartButton()), QStringLiteral("Start"));
     StartTrainer();
