@@ -307,6 +307,9 @@ bool ApplicationWindow::CreateInterface()
     AccessibleNames::ExposeValue(
         _tempoSlider, TempoInput::SliderMinimumTempo, TempoInput::SliderMaximumTempo, [this] { return Tempo(); },
         [this](int bpm) { ChangeTempo(bpm, true); }, [this] { return _readOut.Label(); });
+    // The indicator reads the beat while playing, when asked: the beats themselves send nothing.
+    AccessibleNames::ExposeText(&_indicator, QAccessible::Indicator,
+                                [this] { return Playing() ? _flash->LatestBeatText() : QString(); });
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
