@@ -338,8 +338,11 @@ void LabelList(QComboBox* list, const QString& name)
         return false;
     }();
     if (labelled || name.isEmpty()) {
-        if (caption)
-            caption->setText(QString());
+        if (caption) {
+            list->setProperty(CaptionProperty, QVariant());
+            caption->setBuddy(nullptr);
+            caption->deleteLater();
+        }
         return;
     }
     if (!caption) {
@@ -451,7 +454,8 @@ void AccessibleNames::NameControls(QWidget* window, const HelpText& helpGiven)
     for (QWidget* control : window->findChildren<QWidget*>()) {
         // A widget read through ExposeText has its own name, yet takes its description here.
         const bool exposed = ExposedWidgets().contains(control);
-        if (!exposed && !IsInteractive(control))
+        // A dialog owned by the window is a window of its own, with its own help texts.
+        if (control->window() != window || (!exposed && !IsInteractive(control)))
             continue;
         // A name given here before is worked out again; one the window set itself stays.
         const QString current = control->accessibleName();

@@ -75,7 +75,15 @@ TEST(AccessibleNamesTest, ControlsAreNamedFromTheCaptionsBesideThemAndDescribedB
     auto* ok = Place<QPushButton>(&window, 300, 260, 80, 24, QStringLiteral("&OK"));
     auto* list = Place<QListWidget>(&window, 10, 180, 200, 100);
 
+    // A dialog the window owns is a window of its own: named with its own help, not this one's.
+    auto* dialog = new QWidget(&window, Qt::Dialog);
+    Place<QLabel>(dialog, 10, 10, 60, 20, QStringLiteral("File:"));
+    auto* file = Place<QLineEdit>(dialog, 80, 10, 100, 20);
+    GUI::SetControlId(file, 7);
+
     AccessibleNames::NameControls(&window, [](int id) { return id == 7 ? QStringLiteral("Names the preset") : QString(); });
+    EXPECT_EQ(file->accessibleName(), QString());
+    EXPECT_EQ(file->accessibleDescription(), QString());
     EXPECT_EQ(name->accessibleName(), QStringLiteral("Name"));
     EXPECT_EQ(name->accessibleDescription(), QStringLiteral("Names the preset"));
     EXPECT_EQ(length->accessibleName(), QStringLiteral("Length"));
