@@ -608,6 +608,15 @@ void StepSequencerControl::keyPressEvent(QKeyEvent* event)
         case Qt::Key_Down: MoveKeyCursor(_keyRow + 1, _keyColumn, shift); return;
         case Qt::Key_Home: MoveKeyCursor(_keyRow, 0, shift); return;
         case Qt::Key_End: MoveKeyCursor(_keyRow, _grid.ColumnCount() - 1, shift); return;
+        case Qt::Key_M:
+            // The start marker (where the preview starts and a paste lands) to the cursor's column.
+            if (!shift) {
+                _grid.SetStartColumn(_keyColumn);
+                RedrawHeader();
+                event->accept();
+                return;
+            }
+            break;
         case Qt::Key_Space:
             if (_grid.VisibleRowCount() > 0 && _grid.ColumnCount() > 0) {
                 Repaint(_grid.ToggleCell(_keyRow, _keyColumn));

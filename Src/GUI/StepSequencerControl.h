@@ -129,7 +129,8 @@ public:
 
     // The keyboard's cell cursor: a display row and a column, always on a cell of the grid.
     // The arrows move it, Home and End go to the row's ends, Space sets or clears its hit,
-    // Shift with the arrows selects the hits between where the selection began and the cursor.
+    // Shift with the arrows selects the hits between where the selection began and the cursor;
+    // M puts the start marker (where a paste lands) at the cursor's column.
     int CursorRow() const { return _keyRow; }
     int CursorColumn() const { return _keyColumn; }
     void MoveKeyCursor(int displayRow, int column, bool select);

@@ -443,6 +443,18 @@ TEST_F(StepSequencerControlTest, TheKeyboardAloneEditsAndSelectsCells)
     EXPECT_TRUE(control.CursorCellText().endsWith(QStringLiteral(": hit, selected")));
     Key(Qt::Key_Right);  // a plain move keeps the selection and starts none
     EXPECT_EQ(control.Grid().SelectedCount(), 2);
+    // Copied, the marker moved by M to the cursor's column, pasted there.
+    Key(Qt::Key_C, Qt::ControlModifier);
+    Key(Qt::Key_Right);
+    Key(Qt::Key_Right);
+    Key(Qt::Key_M);
+    EXPECT_EQ(control.Grid().StartColumn(), control.CursorColumn());
+    Key(Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(control.Grid().HitCount(), 4);
+    EXPECT_TRUE(Hit(control.Grid(), control.Grid().RowOfDisplayRow(0), control.CursorColumn()));
+    Key(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(control.Grid().HitCount(), 2);
+    Key(Qt::Key_A, Qt::ControlModifier);
     Key(Qt::Key_Delete);
     EXPECT_EQ(control.Grid().HitCount(), 0);
 
