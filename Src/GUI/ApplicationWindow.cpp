@@ -37,6 +37,7 @@
 #include "Core/SettingsRange.h"
 #include "GUI/CountInDialog.h"
 #include "GUI/AboutDialog.h"
+#include "GUI/AccessibleNames.h"
 #include "GUI/BigFlash.h"
 #include "GUI/ConnectionTexts.h"
 #include "GUI/ExportDialog.h"
@@ -304,6 +305,18 @@ bool ApplicationWindow::CreateInterface()
     ApplyStageTexts();
 
     FitWindowHeight();
+    AccessibleNames::SetHelp(this, [this](int id) {
+        const int number = StatusInfoNumber(id);
+        return number < 0 ? QString() : Text(Texts().GetStatusInfo(number));
+    });
+    AccessibleNames::NameWindowsWhenShown();
+    // The slider's scale is logarithmic: it is read and set in bpm.
+    AccessibleNames::ExposeValue(
+        _tempoSlider, TempoInput::SliderMinimumTempo, TempoInput::SliderMaximumTempo, [this] { return Tempo(); },
+        [this](int bpm) { ChangeTempo(bpm, true); }, [this] { return _readOut.Label(); });
+    // The indicator reads the beat while playing, when asked: the beats themselves send nothing.
+    AccessibleNames::ExposeText(&_indicator, QAccessible::Indicator,
+                                [this] { return Playing() ? _flash->LatestBeatText() : QString(); });
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -825,6 +838,8 @@ void ApplicationWindow::ChangeTempo(int bpm, bool moveSlider)
     _configuration.GetCurrentSettings().Bpm = static_cast<std::uint32_t>(bpm);
     _configuration.NoteChange(Configuration::IConfiguration::Change::TempoOrVolume);
     _readOut.SetTempo(bpm);
+    // The user changed it: a screen reader says the new tempo (the trainer's steps it does not).
+    AccessibleNames::Announce(&_readOut);
     if (moveSlider)
         MoveTempoSlider(bpm);
     if (Playing())
@@ -1010,6 +1025,7 @@ void ApplicationWindow::ChangeLanguage(const char16_t* name)
     ApplyStageTexts();
     FitWindowHeight();
     setWindowTitle(Text(Texts().GetText(0)));
+    AccessibleNames::NameControls(this);
     // The status text was in the old language: clear it, and forget the control last under the
     // mouse, so that the next move over that same control shows its text anew.
     LastControl = 0;

@@ -78,7 +78,7 @@ QWidget* AudioFilesDialog::Create(QWidget* parent)
                 _frame->Notify(IParentWindow::AudioFilesChanged, 0);
         });
         auto* number = new QLabel(QString::number(i + 1), page);
-        DialogUnits::Place(number, 0, 15, 23 + 17 * i, 8, 8);
+        DialogUnits::Place(number, 0, 15, 23 + 17 * i, 10, 8);
     }
     auto* group = new QGroupBox(QStringLiteral("Audio File Names And Paths"), page);
     DialogUnits::Place(group, GroupId, 7, 7, 386, 220);

@@ -3,6 +3,7 @@
 #include <QFontMetrics>
 #include <QPainter>
 
+#include "GUI/AccessibleNames.h"
 #include "GUI/ControlId.h"
 #include "GUI/Fonts.h"
 
@@ -12,6 +13,9 @@ BeatsPerMinuteDisplay::BeatsPerMinuteDisplay(QWidget* parent) : QWidget(parent)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setObjectName(QStringLiteral("BeatsPerMinuteDisplay"));
+    // Read as it is shown: "120 bpm".
+    AccessibleNames::ExposeText(this, QAccessible::StaticText,
+                                [this] { return QStringLiteral("%1 %2").arg(_tempo).arg(_label).trimmed(); });
 }
 
 bool BeatsPerMinuteDisplay::CreateBeatsPerMinuteDisplay(QWidget* parent, int tempo)

@@ -11,6 +11,8 @@
 #include "Configuration/ConfigurationData.h"
 #include "Configuration/ExtraSettings.h"
 #include "Core/HeardTime.h"
+#include "GUI/AccessibleNames.h"
+#include "GUI/AccessibleTexts.h"
 #include "GUI/ControlId.h"
 #include "GUI/LanguageTexts.h"
 #include "GUI/Model/FlashFace.h"
@@ -41,6 +43,16 @@ BigFlash::BigFlash() : QWidget(nullptr, Qt::Window)
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMinimumSize(MinimumSide, MinimumSide);
     setFocusPolicy(Qt::StrongFocus);
+    // Read as its title and the beat it shows; asked when read, so the beats themselves send
+    // nothing to assistive technology.
+    AccessibleNames::ExposeText(this, QAccessible::Window, [this] {
+        if (_number <= 0)
+            return windowTitle();
+        return windowTitle() + QStringLiteral(": ") +
+               LanguageTexts::Text(System::CurrentLanguage().GetText(AccessibleTexts::BeatOfBar))
+                   .arg(_number)
+                   .arg(_beats);
+    });
     for (int voice = 0; voice < 12; ++voice)
         _colours[voice] = FlashFace::Rgb(VoiceColour(voice));
     _dimTimer = new QTimer(this);
@@ -102,8 +114,21 @@ void BigFlash::Pulse(const Core::BeatPulse& pulse) noexcept
     _voiceNext.store(pulse.voice, std::memory_order_relaxed);
     _heardNext.store(pulse.heardAt.time_since_epoch().count(), std::memory_order_relaxed);
     _sequence.store(sequence + 2, std::memory_order_release);
+    if (pulse.beat >= 0) {
+        _latestBeats.store(pulse.beats, std::memory_order_relaxed);
+        _latestBeat.store(pulse.beat, std::memory_order_relaxed);
+    }
     _signals.fetch_add(1, std::memory_order_release);
     _signals.notify_one();
+}
+
+QString BigFlash::LatestBeatText() const
+{
+    const int beat = _latestBeat.load(std::memory_order_relaxed);
+    const int beats = _latestBeats.load(std::memory_order_relaxed);
+    if (beat < 0 || beats <= 0)
+        return {};
+    return LanguageTexts::Text(System::CurrentLanguage().GetText(AccessibleTexts::BeatOfBar)).arg(beat + 1).arg(beats);
 }
 
 void BigFlash::Run(std::uint32_t seen)

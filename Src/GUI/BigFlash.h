@@ -53,6 +53,9 @@ public:
     bool Following() const { return _running.load(std::memory_order_acquire); }
     // What is shown now (for tests): the beat's number (0: none) and what is lit.
     int ShownNumber() const { return _number; }
+    // The beat of the latest pulse, as a screen reader reads it ("Beat 3 of 4"); empty before
+    // the first. Read on the window's thread whether the flash is open or not.
+    QString LatestBeatText() const;
     bool BeatLit() const { return _lit == 1; }
     bool SubdivisionLit() const { return _lit == 2; }
     int PulsesShown() const { return _shown; }
@@ -87,6 +90,9 @@ private:
     std::atomic<std::uint32_t> _sequence{0};
     std::atomic<std::int32_t> _beatNext{-1};
     std::atomic<std::int32_t> _beatsNext{0};
+    // The latest pulse that was a beat (a subdivision's pulse has none): read as the beat.
+    std::atomic<std::int32_t> _latestBeat{-1};
+    std::atomic<std::int32_t> _latestBeats{0};
     std::atomic<std::int32_t> _voiceNext{-1};
     std::atomic<std::int64_t> _heardNext{0};
     std::atomic<std::uint32_t> _signals{0};

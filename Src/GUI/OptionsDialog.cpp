@@ -189,7 +189,7 @@ void OptionsDialog::CreateControls(QWidget* page)
     check(CompoundTimeId, "&Compound Time", 13, 130, 130, 10);
     check(VisualIndicatorId, "Use &Visual Beat Indicator", 254, 97, 130, 10);
     auto* trainer = check(TrainerEnableId, "E&nable", 13, 166, 64, 10);
-    check(DurationsInBarsId, "&Durations In Bars", 13, 181, 73, 10);
+    check(DurationsInBarsId, "&Durations In Bars", 13, 181, 86, 10);
     check(LogarithmicId, "&Logarithmic", 13, 196, 64, 10);
     check(BeepId, "B&eep", 13, 211, 64, 10);
     const int trainerX[2] = {169, 327};
@@ -223,7 +223,7 @@ void OptionsDialog::CreateControls(QWidget* page)
         bool right;
     };
     const Label labels[] = {
-        {1030, "Beat Subdivision", 13, 98, 73, 8, false}, {1031, "Secondary Subdivision", 13, 114, 73, 8, false},
+        {1030, "Beat Subdivision", 13, 98, 78, 8, false}, {1031, "Secondary Subdivision", 13, 114, 78, 8, false},
         {1040, "From", 106, 168, 58, 8, true},             {1041, "To", 265, 168, 58, 8, true},
         {1042, "Step", 106, 183, 58, 8, true},             {1043, "Duration", 265, 183, 58, 8, true},
         {1044, "Warm Up", 106, 199, 58, 8, true},          {1045, "Warm Down", 265, 199, 58, 8, true},
@@ -234,19 +234,20 @@ void OptionsDialog::CreateControls(QWidget* page)
         label->setAlignment((text.right ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignTop);
     }
 
+    // Toggled, not clicked: a screen reader's toggle action checks a box without a click.
     for (int id : {SimpleBeatId, BeatsPerBarRadioId, CustomPatternRadioId, CustomRhythmRadioId}) {
-        QObject::connect(ControlAs<QRadioButton>(id), &QRadioButton::clicked, page, [this](bool checked) {
+        QObject::connect(ControlAs<QRadioButton>(id), &QRadioButton::toggled, page, [this](bool checked) {
             if (_initialised && checked)
                 SetBeatTypeEnabling();
         });
     }
     for (int id : {MidiId, AudioFilesId}) {
-        QObject::connect(ControlAs<QRadioButton>(id), &QRadioButton::clicked, page, [this, id](bool checked) {
+        QObject::connect(ControlAs<QRadioButton>(id), &QRadioButton::toggled, page, [this, id](bool checked) {
             if (_initialised && checked && _frame)
                 _frame->Notify(IParentWindow::SoundSourceChanged, id == MidiId ? 0 : 1);
         });
     }
-    QObject::connect(trainer, &QCheckBox::clicked, page, [this](bool checked) {
+    QObject::connect(trainer, &QCheckBox::toggled, page, [this](bool checked) {
         if (_initialised)
             SetTrainerEnabling(checked);
     });

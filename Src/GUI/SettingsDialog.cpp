@@ -10,6 +10,7 @@
 
 #include "Configuration/ExtraSettings.h"
 #include "Configuration/IConfiguration.h"
+#include "GUI/AccessibleNames.h"
 #include "GUI/DialogUnits.h"
 #include "GUI/LanguageTexts.h"
 #include "System/ILanguage.h"
@@ -118,6 +119,11 @@ QDialog* SettingsDialog::Open(QWidget* owner, int tab)
     QWidget::setTabOrder(close, _tabs);
 
     LanguageTexts::ApplyDialogTexts(dialog, TemplateId, System::CurrentLanguage());
+    // A screen reader reads each control's information line as its description.
+    AccessibleNames::SetHelp(dialog, [](int id) {
+        const int number = InformationNumber(id);
+        return number < 0 ? QString() : LanguageTexts::Text(System::CurrentLanguage().GetInformation(number));
+    });
     const System::ILanguage& language = System::CurrentLanguage();
     // Pages in the order they are made; tabs in the order they are shown.
     QWidget* pages[PageCount] = {};

@@ -64,7 +64,7 @@ QWidget* SoundSetupDialog::Create(QWidget* parent)
             QObject::connect(slider, &QSlider::valueChanged, page, [this, id](int position) { OnSliderMoved(id, position); });
         }
         auto* number = new QLabel(QString::number(i + 1), page);
-        DialogUnits::Place(number, 0, 15, 32 + 16 * i, 8, 8);
+        DialogUnits::Place(number, 0, 15, 32 + 16 * i, 10, 8);
     }
     auto* group = new QGroupBox(QStringLiteral("Sound Setup"), page);
     DialogUnits::Place(group, GroupId, 7, 7, 386, 220);

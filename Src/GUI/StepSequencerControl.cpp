@@ -20,8 +20,13 @@
 #include "Configuration/ConfigurationData.h"
 #include "Core/SettingsRange.h"
 #include "Core/HeardTime.h"
+#include "GUI/AccessibleNames.h"
+#include "GUI/AccessibleTexts.h"
 #include "GUI/ControlId.h"
+#include "GUI/LanguageTexts.h"
+#include "GUI/QtText.h"
 #include "GUI/Fonts.h"
+#include "System/ILanguage.h"
 #include "System/ILog.h"
 
 namespace GUI {
@@ -112,6 +117,7 @@ StepSequencerControl::StepSequencerControl(QWidget* parent) : QWidget(parent)
     SetControlId(this, ControlId);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::StrongFocus);
+    AccessibleNames::ExposeText(this, QAccessible::Table, [this] { return CursorCellText(); });
     _font = Fonts::CreateScaledFont(10, 400);
     _scrollBarHeight = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
 
@@ -160,6 +166,8 @@ void StepSequencerControl::Load(const Configuration::ConfigurationData& settings
     _cursorFlags.store(0, std::memory_order_release);
     _bandStartX = 0;
     _overlayShown = false;
+    _keyRow = _keyColumn = 0;
+    _anchorRow = _anchorColumn = -1;
     _grid.LoadFromSettings(settings);
     FitNames();
     _scrollBar->setEnabled(false);
@@ -407,6 +415,15 @@ void StepSequencerControl::paintEvent(QPaintEvent* event)
         RebuildOverlayLocked();
     const ImageBuffer& source = (cursorShown || _overlayShown) ? _overlay : _image;
     painter.drawImage(QPoint(0, 0), source.Wrap(), QRect(_scrollPosition, 0, _clientWidth, std::max(0, ViewHeight())));
+    // The keyboard's cell cursor, while the grid has the focus.
+    if (hasFocus() && _grid.VisibleRowCount() > 0 && _grid.ColumnCount() > 0) {
+        const int x = FirstX() + _keyColumn * _columnWidth - _scrollPosition;
+        const int y = HeaderHeight + _keyRow * _rowHeight + _rowHeight / 2;
+        QPen pen(palette().color(QPalette::Highlight), 2);
+        painter.setPen(pen);
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(QRect(x - _columnWidth / 2 + 1, y - _rowHeight / 2 + 1, _columnWidth - 2, _rowHeight - 2));
+    }
 }
 
 QImage StepSequencerControl::Picture() const
@@ -500,9 +517,117 @@ void StepSequencerControl::UpdateScrollBar()
 
 // ---- Keys and mouse -------------------------------------------------------------------------
 
+void StepSequencerControl::MoveKeyCursor(int displayRow, int column, bool select)
+{
+    const int rows = _grid.VisibleRowCount();
+    const int columns = _grid.ColumnCount();
+    if (rows <= 0 || columns <= 0)
+        return;
+    if (select && _anchorRow < 0) {
+        _anchorRow = _keyRow;
+        _anchorColumn = _keyColumn;
+    } else if (!select) {
+        _anchorRow = _anchorColumn = -1;
+    }
+    _keyRow = std::clamp(displayRow, 0, rows - 1);
+    _keyColumn = std::clamp(column, 0, columns - 1);
+    if (select) {
+        // The hits of the rectangle from the anchor to the cursor are the selection.
+        _grid.ClearSelection();
+        for (int d = std::min(_anchorRow, _keyRow); d <= std::max(_anchorRow, _keyRow); ++d)
+            for (int c = std::min(_anchorColumn, _keyColumn); c <= std::max(_anchorColumn, _keyColumn); ++c)
+                _grid.MarkSelected(_grid.RowOfDisplayRow(d), c);
+        _repaintMode = RedrawAll;
+    }
+    // Keep the cell in view.
+    const int x = FirstX() + _keyColumn * _columnWidth;
+    const int scroll = ScrollPosition();
+    const int half = _columnWidth / 2 + 2;
+    if (x - half < scroll + NameEdge()) {
+        // Near the start, the view's own start (as the grid opens).
+        const int position = x - half - NameEdge();
+        Scroll(ThumbPosition, position <= FirstX() - NameEdge() ? 0 : position);
+    }
+    else if (x + half > scroll + _clientWidth)
+        Scroll(ThumbPosition, x + half - _clientWidth);
+    if (_repaintMode != RedrawAll)
+        _repaintMode = CopyOnly;
+    update();
+    AccessibleNames::Announce(this);
+}
+
+QString StepSequencerControl::CursorCellText() const
+{
+    const System::ILanguage& language = System::CurrentLanguage();
+    const auto text = [&](int number) { return LanguageTexts::Text(language.GetText(number)); };
+    const int row = _grid.RowOfDisplayRow(_keyRow);
+    if (row < 0 || _grid.ColumnCount() <= 0)
+        return text(AccessibleTexts::StepGrid);
+    // A column per cell of a beat; in compound time a column per beat.
+    const int cells = _grid.CompoundTime() ? 1 : std::max(1, _grid.CellsPerBeat());
+    const int beats = std::max(1, _grid.BeatsPerBar());
+    const int beat = _keyColumn / cells;
+    const std::uint8_t cell = _grid.Cell(row, _keyColumn);
+    const int state = !StepSequencerGrid::IsHit(cell)        ? AccessibleTexts::NoHit
+                      : StepSequencerGrid::IsSelected(cell) ? AccessibleTexts::SelectedHit
+                                                            : AccessibleTexts::Hit;
+    return text(AccessibleTexts::StepGrid) + QStringLiteral(": ") +
+           text(AccessibleTexts::StepCell)
+               .arg(beat / beats + 1)
+               .arg(beat % beats + 1)
+               .arg(_keyColumn % cells + 1)
+               .arg(QtText::FromField(_grid.RowAt(row).name))
+               .arg(text(state));
+}
+
+void StepSequencerControl::focusInEvent(QFocusEvent* event)
+{
+    if (_repaintMode != RedrawAll)
+        _repaintMode = CopyOnly;
+    update();
+    QWidget::focusInEvent(event);
+}
+
+void StepSequencerControl::focusOutEvent(QFocusEvent* event)
+{
+    if (_repaintMode != RedrawAll)
+        _repaintMode = CopyOnly;
+    update();
+    QWidget::focusOutEvent(event);
+}
+
 void StepSequencerControl::keyPressEvent(QKeyEvent* event)
 {
     const bool control = (event->modifiers() & Qt::ControlModifier) != 0;
+    const bool shift = (event->modifiers() & Qt::ShiftModifier) != 0;
+    if (!control && !CursorRuns()) {
+        switch (event->key()) {
+        case Qt::Key_Left: MoveKeyCursor(_keyRow, _keyColumn - 1, shift); return;
+        case Qt::Key_Right: MoveKeyCursor(_keyRow, _keyColumn + 1, shift); return;
+        case Qt::Key_Up: MoveKeyCursor(_keyRow - 1, _keyColumn, shift); return;
+        case Qt::Key_Down: MoveKeyCursor(_keyRow + 1, _keyColumn, shift); return;
+        case Qt::Key_Home: MoveKeyCursor(_keyRow, 0, shift); return;
+        case Qt::Key_End: MoveKeyCursor(_keyRow, _grid.ColumnCount() - 1, shift); return;
+        case Qt::Key_M:
+            // The start marker (where the preview starts and a paste lands) to the cursor's column.
+            if (!shift) {
+                _grid.SetStartColumn(_keyColumn);
+                RedrawHeader();
+                event->accept();
+                return;
+            }
+            break;
+        case Qt::Key_Space:
+            if (_grid.VisibleRowCount() > 0 && _grid.ColumnCount() > 0) {
+                Repaint(_grid.ToggleCell(_keyRow, _keyColumn));
+                update();
+                AccessibleNames::Announce(this);
+            }
+            event->accept();
+            return;
+        default: break;
+        }
+    }
     int key = 0;
     if (event->key() == Qt::Key_Delete)
         key = StepSequencerGrid::KeyDelete;

@@ -127,6 +127,17 @@ public:
     // A copy of what the window shows now, client width by the height above the scroll bar.
     QImage Picture() const;
 
+    // The keyboard's cell cursor: a display row and a column, always on a cell of the grid.
+    // The arrows move it, Home and End go to the row's ends, Space sets or clears its hit,
+    // Shift with the arrows selects the hits between where the selection began and the cursor;
+    // M puts the start marker (where a paste lands) at the cursor's column.
+    int CursorRow() const { return _keyRow; }
+    int CursorColumn() const { return _keyColumn; }
+    void MoveKeyCursor(int displayRow, int column, bool select);
+    // What a screen reader says of the cell under the cursor ("Bar 1, beat 2, step 1, Closed
+    // Hi-Hat: hit").
+    QString CursorCellText() const;
+
     // The cell under a window point: false when there is none.
     bool CellAt(int x, int y, int& displayRow, int& column) const;
     // The start marker slot under a window point; -1 when there is none.
@@ -136,6 +147,8 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
@@ -213,6 +226,10 @@ private:
     int _scrollPosition = 0;
     int _scrollMaximum = 0;
     int _scrollBarHeight = 0;
+    int _keyRow = 0;
+    int _keyColumn = 0;
+    int _anchorRow = -1;  // where a selection by Shift and the arrows began; -1 for none
+    int _anchorColumn = -1;
     int _bandStartX = 0;
     int _bandStartY = 0;
     int _bandEndX = 0;

@@ -14,6 +14,7 @@
 
 #include "Core/IMetronome.h"
 #include "Core/Metronome.h"
+#include "GUI/AccessibleNames.h"
 #include "GUI/LanguageTexts.h"
 #include "GUI/MessageBoxes.h"
 #include "System/ILanguage.h"
@@ -208,11 +209,13 @@ void StepSequencerDialog::CreateControls()
             _grid->setFocus(Qt::OtherFocusReason);
     });
     connect(_cancel, &QPushButton::clicked, this, [this] { Cancel(); });
-    connect(_compound, &QCheckBox::clicked, this, [this] {
+    // Toggled, not clicked: a screen reader's toggle action checks a box without a click. The
+    // boxes are set from the settings with their signals blocked.
+    connect(_compound, &QCheckBox::toggled, this, [this] {
         _grid->SetSubdivision(_compound->isChecked(), SubdivisionValue());
         _grid->setFocus(Qt::OtherFocusReason);
     });
-    connect(_distinct, &QCheckBox::clicked, this, [this] {
+    connect(_distinct, &QCheckBox::toggled, this, [this] {
         _grid->ToggleDisplayMode();
         _grid->setFocus(Qt::OtherFocusReason);
     });
@@ -257,6 +260,11 @@ void StepSequencerDialog::Initialise()
     const System::ILanguage& language = System::CurrentLanguage();
     LanguageTexts::ApplyDialogTexts(this, DialogId, language);
     FlowTopRow();
+    AccessibleNames::SetHelp(this, [](int id) {
+        const int number = InformationNumber(id);
+        return number < 0 ? QString() : Language(System::CurrentLanguage().GetInformation(number));
+    });
+    AccessibleNames::NameControls(this);
 
     // The lists as the working settings have them; values out of the lists' range show the
     // nearest item.
@@ -279,8 +287,12 @@ void StepSequencerDialog::Initialise()
         const int displayed = static_cast<int>(std::min<std::uint32_t>(_working.DisplayedSubdiv, 8));
         _subdivision->setCurrentIndex(displayed == 0 ? 0 : displayed - 1);
     }
-    _compound->setChecked(_working.CrCompoundTime != 0);
-    _distinct->setChecked(_working.DisplayDistinct != 0);
+    {
+        const QSignalBlocker blockCompound(_compound);
+        const QSignalBlocker blockDistinct(_distinct);
+        _compound->setChecked(_working.CrCompoundTime != 0);
+        _distinct->setChecked(_working.DisplayDistinct != 0);
+    }
     _play->setText(Language(language.GetControlText(PlayId)));
 
     SubClassChildControls(this, this);
@@ -315,13 +327,29 @@ void StepSequencerDialog::Layout()
 {
     const int w = width();
     const int h = height();
-    _grid->setGeometry(11, 42, std::max(0, w - 21), std::max(0, h - 85));
+    // The template's places, grown where a larger font needs the room: the buttons as wide and
+    // high as their captions, the grid below the top row and above the buttons.
+    QPushButton* const buttons[] = {_clear, _play, _save, _cancel};
+    int buttonHeight = 23;
+    for (QPushButton* button : buttons)
+        buttonHeight = std::max(buttonHeight, button->fontMetrics().height() + 8);
+    const int buttonTop = h - 11 - buttonHeight;
+    int right = w - 10;
+    for (int i = 3; i >= 0; --i) {
+        const int buttonWidth =
+            std::max(75, buttons[i]->fontMetrics().horizontalAdvance(QString(buttons[i]->text()).remove(u'&')) + 12);
+        buttons[i]->setGeometry(right - buttonWidth, buttonTop, buttonWidth, buttonHeight);
+        right -= buttonWidth + 3;
+    }
+    const int informationRight = _clear->x() - 10;
+    _information->setGeometry(11, buttonTop, std::max(0, informationRight - 11), std::max(26, buttonHeight));
+    int rowBottom = 0;
+    for (QWidget* widget : {static_cast<QWidget*>(_numBarsLabel), static_cast<QWidget*>(_numBars),
+                            static_cast<QWidget*>(_compound)})
+        rowBottom = std::max(rowBottom, widget->geometry().bottom() + 1);
+    const int gridTop = std::max(42, rowBottom + 4);
+    _grid->setGeometry(11, gridTop, std::max(0, w - 21), std::max(0, buttonTop - 9 - gridTop));
     _grid->Layout(true);
-    _clear->setGeometry(w - 319, h - 34, 75, 23);
-    QPushButton* const buttons[] = {_play, _save, _cancel};
-    for (int i = 0; i < 3; ++i)
-        buttons[i]->setGeometry(w - 241 + i * 78, h - 34, 75, 23);
-    _information->setGeometry(11, h - 34, std::max(0, w - 340), 26);
 }
 
 // ---- Commands -------------------------------------------------------------------------------

@@ -3,6 +3,8 @@
 #include <QAction>
 #include <QFontMetrics>
 #include <QIcon>
+#include <QKeyEvent>
+#include <QShortcut>
 #include <QToolBar>
 #include <QToolButton>
 #include <algorithm>
@@ -20,6 +22,32 @@ const char* const IconFiles[Toolbar::ButtonCount] = {
     ":/Res/toolbar-presets.png",
 };
 
+// A toolbar button with the keyboard focus takes Space, Return and Enter for itself, before the
+// window's shortcuts (Space pauses, Return starts) can.
+class ButtonKeys final : public QObject {
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() != QEvent::ShortcutOverride && event->type() != QEvent::KeyPress)
+            return false;
+        auto* key = static_cast<QKeyEvent*>(event);
+        const bool plain = (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+        const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+        if (!plain || (!enter && key->key() != Qt::Key_Space))
+            return false;
+        if (event->type() == QEvent::ShortcutOverride) {
+            event->accept();
+            return false;
+        }
+        if (enter) {
+            static_cast<QToolButton*>(watched)->click();
+            return true;
+        }
+        return false;
+    }
+};
+
 }  // namespace
 
 bool Toolbar::Create(QWidget* parent, const QString texts[ButtonCount])
@@ -30,6 +58,12 @@ bool Toolbar::Create(QWidget* parent, const QString texts[ButtonCount])
     _toolbar->setFloatable(false);
     _toolbar->setIconSize(QSize(IconSize, IconSize));
     _toolbar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    auto* keys = new ButtonKeys(_toolbar);
+    auto* toFirst = new QShortcut(QKeySequence(Qt::Key_F10), parent);
+    QObject::connect(toFirst, &QShortcut::activated, _toolbar, [this] {
+        if (QToolButton* first = Button(FirstCommand))
+            first->setFocus(Qt::ShortcutFocusReason);
+    });
     for (int i = 0; i < ButtonCount; ++i) {
         _actions[i] = _toolbar->addAction(QIcon(QString::fromLatin1(IconFiles[i])), texts[i]);
         _actions[i]->setData(FirstCommand + i);
@@ -39,6 +73,9 @@ bool Toolbar::Create(QWidget* parent, const QString texts[ButtonCount])
             button->setFixedSize(ButtonWidth, ButtonHeight);
             button->setAutoRaise(true);
             SetControlId(button, FirstCommand + i);
+            // Reached by Tab (first of the window's controls) and by F10.
+            button->setFocusPolicy(Qt::TabFocus);
+            button->installEventFilter(keys);
         }
     }
     _toolbar->adjustSize();

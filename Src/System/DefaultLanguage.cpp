@@ -404,6 +404,13 @@ const char16_t* const texts[] = {
     u"Muted bars",
     u"Clicks between beats: s as in the settings, 2, or 2,3 for two against three",
     u"3,1: three bars played, then one only shown, again and again; 0: none",
+    // Read by assistive technology (GUI/AccessibleTexts.h).
+    u"Beat %1 of %2",
+    u"Step sequencer",
+    u"Bar %1, beat %2, step %3, %4: %5",
+    u"no hit",
+    u"hit",
+    u"hit, selected",
 };
 
 const char16_t* const instrumentNames[] = {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QAction>
 #include <QDialog>
 #include <QApplication>
@@ -755,6 +756,62 @@ TEST_F(ApplicationWindowTest, SettingsThatCannotBeSavedAreToldAtExit)
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].icon, QMessageBox::Warning);
     EXPECT_TRUE(boxes[0].text.contains(QStringLiteral("/home/player/.config/Ticova: Read-only file system")));
+}
+
+}  // namespace
+
+namespace {
+
+// Tab reaches the toolbar (first), the Start button, the sliders, Tap and the window; F10 goes to
+// the toolbar;
+// Return on a focused toolbar button opens its page instead of starting the metronome. A screen
+// reader reads the read-out as the tempo and the Start button as the state.
+TEST_F(ApplicationWindowTest, KeysAloneReachTheToolbarAndEveryControlThatAScreenReaderNames)
+{
+    QToolButton* options = window->Tools().Button(GUI::ApplicationWindow::Options);
+    QTest::keyClick(window.get(), Qt::Key_F10);
+    ASSERT_EQ(QApplication::focusWidget(), options);
+    std::vector<QWidget*> order;
+    for (int step = 0; step < 9; ++step) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        order.push_back(QApplication::focusWidget());
+    }
+    const std::vector<QWidget*> expected{window->Tools().Button(GUI::ApplicationWindow::SoundSettings),
+                                         window->Tools().Button(GUI::ApplicationWindow::AudioFiles),
+                                         window->Tools().Button(GUI::ApplicationWindow::Presets),
+                                         window->StartButton(),
+                                         window->TempoSlider(),
+                                         window->VolumeSlider(),
+                                         window->TapButton(),
+                                         window.get(),  // its own keys set the tempo
+                                         options};
+    EXPECT_EQ(order, expected);
+    QTest::keyClick(window->Tools().Button(GUI::ApplicationWindow::AudioFiles), Qt::Key_Return);
+    QTest::keyClick(window->Tools().Button(GUI::ApplicationWindow::Presets), Qt::Key_Space);
+    EXPECT_EQ(settingsTabs, (std::vector<int>{2, 3}));
+    EXPECT_EQ(metronome.starts, 0);
+    EXPECT_EQ(metronome.pauses, 0);
+
+    auto read = [](QWidget* widget) { return QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name); };
+    window->RequestTempo(137);
+    EXPECT_EQ(read(&window->ReadOut()), QStringLiteral("137 bpm"));
+    EXPECT_EQ(window->TempoSlider()->accessibleName(), QStringLiteral("Tempo"));
+    // The tempo slider's logarithmic position is read and set as the tempo.
+    QAccessibleInterface* slider = QAccessible::queryAccessibleInterface(window->TempoSlider());
+    ASSERT_NE(slider->valueInterface(), nullptr);
+    EXPECT_EQ(slider->valueInterface()->currentValue().toInt(), 137);
+    EXPECT_EQ(slider->text(QAccessible::Value), QStringLiteral("137 bpm"));
+    slider->valueInterface()->setCurrentValue(90);
+    EXPECT_EQ(Bpm(), 90);
+    EXPECT_EQ(window->TempoSlider()->value(), GUI::TempoInput::SliderPosition(90));
+    slider->valueInterface()->setCurrentValue(5000);
+    EXPECT_EQ(Bpm(), 400);
+    EXPECT_EQ(window->VolumeSlider()->accessibleDescription(), QStringLiteral("Sets the overall volume for the metronome"));
+    EXPECT_EQ(read(window->StartButton()), QStringLiteral("Start"));
+    StartTrainer();
+    EXPECT_EQ(read(window->StartButton()), QStringLiteral("Stop"));
+    window->OnCommand(GUI::ApplicationWindow::Pause);
+    EXPECT_EQ(read(window->StartButton()), QStringLiteral("Stop (Paused)"));
 }
 
 }  // namespace

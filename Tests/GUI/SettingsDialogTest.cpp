@@ -400,6 +400,12 @@ TEST_F(SettingsDialogTest, BeatTypeRadiosEnableTheirControls)
     EXPECT_TRUE(enabled(OptionsDialog::FromEditId));
     EXPECT_TRUE(enabled(OptionsDialog::WarmdownEditId + 1));
     EXPECT_TRUE(enabled(OptionsDialog::BeepId));
+    // A screen reader's toggle action checks without a click: the controls follow all the same.
+    Options<QCheckBox>(OptionsDialog::TrainerEnableId)->toggle();
+    EXPECT_FALSE(enabled(OptionsDialog::FromEditId));
+    Options<QRadioButton>(OptionsDialog::CustomPatternRadioId)->toggle();
+    EXPECT_TRUE(enabled(OptionsDialog::PatternEditId));
+    EXPECT_FALSE(enabled(OptionsDialog::StepSequencerId));
     // The bar's spin writes its number into the edit, reading what was typed first.
     QTest::mouseClick(Options<QRadioButton>(OptionsDialog::BeatsPerBarRadioId), Qt::LeftButton, {}, QPoint(4, 4));
     Type(OptionsEdit(OptionsDialog::BeatsPerBarEditId), QStringLiteral("7"));

@@ -402,3 +402,75 @@ TEST_F(StepSequencerControlTest, InstrumentNamesOfTheLanguageAreShownWhole)
 }
 
 }  // namespace
+
+namespace {
+
+// Without a mouse: the cell cursor walks the grid, Space sets and clears, Shift selects, and the
+// grid's own keys (Delete, Ctrl+Z) act on what the keyboard did; a screen reader reads the cell.
+TEST_F(StepSequencerControlTest, TheKeyboardAloneEditsAndSelectsCells)
+{
+    Open(GridSettings(2, 4, 2), 400, 300);
+    control.setFocus();
+    const int columns = control.Grid().ColumnCount();
+    ASSERT_EQ(columns, 16);
+    Key(Qt::Key_Left);
+    Key(Qt::Key_Up);
+    EXPECT_EQ(control.CursorRow(), 0);
+    EXPECT_EQ(control.CursorColumn(), 0);
+    Key(Qt::Key_Space);
+    EXPECT_TRUE(Hit(control.Grid(), control.Grid().RowOfDisplayRow(0), 0));
+    Key(Qt::Key_Right);
+    Key(Qt::Key_Right);
+    Key(Qt::Key_Down);
+    Key(Qt::Key_Space);
+    const int second = control.Grid().RowOfDisplayRow(1);
+    EXPECT_TRUE(Hit(control.Grid(), second, 2));
+    EXPECT_EQ(control.Grid().HitCount(), 2);
+    EXPECT_TRUE(control.CursorCellText().endsWith(QStringLiteral("Bar 1, beat 2, step 1, ") +
+                                                  QString::fromUtf16(control.Grid().RowAt(second).name) +
+                                                  QStringLiteral(": hit")))
+        << control.CursorCellText().toStdString();
+    // Space again clears it; Ctrl+Z brings it back.
+    Key(Qt::Key_Space);
+    EXPECT_FALSE(Hit(control.Grid(), second, 2));
+    Key(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_TRUE(Hit(control.Grid(), second, 2));
+
+    // Shift and the arrows select the hits from where they began: both, then Delete takes them out.
+    Key(Qt::Key_Home, Qt::ShiftModifier);
+    Key(Qt::Key_Up, Qt::ShiftModifier);
+    EXPECT_EQ(control.Grid().SelectedCount(), 2);
+    EXPECT_TRUE(control.CursorCellText().endsWith(QStringLiteral(": hit, selected")));
+    Key(Qt::Key_Right);  // a plain move keeps the selection and starts none
+    EXPECT_EQ(control.Grid().SelectedCount(), 2);
+    // Copied, the marker moved by M to the cursor's column, pasted there.
+    Key(Qt::Key_C, Qt::ControlModifier);
+    Key(Qt::Key_Right);
+    Key(Qt::Key_Right);
+    Key(Qt::Key_M);
+    EXPECT_EQ(control.Grid().StartColumn(), control.CursorColumn());
+    Key(Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(control.Grid().HitCount(), 4);
+    EXPECT_TRUE(Hit(control.Grid(), control.Grid().RowOfDisplayRow(0), control.CursorColumn()));
+    Key(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(control.Grid().HitCount(), 2);
+    Key(Qt::Key_A, Qt::ControlModifier);
+    Key(Qt::Key_Delete);
+    EXPECT_EQ(control.Grid().HitCount(), 0);
+
+    // The cursor stops at the grid's edges, and scrolls a long grid to keep the cell in view.
+    Key(Qt::Key_End);
+    Key(Qt::Key_Right);
+    EXPECT_EQ(control.CursorColumn(), columns - 1);
+    Open(GridSettings(4, 16, 8), 700, 400);
+    control.setFocus();
+    EXPECT_EQ(control.CursorColumn(), 0);
+    Key(Qt::Key_End);
+    EXPECT_EQ(control.CursorColumn(), control.Grid().ColumnCount() - 1);
+    EXPECT_LE(control.CellCentreX(control.CursorColumn()), control.width());
+    EXPECT_GT(control.CellCentreX(control.CursorColumn()), 0);
+    Key(Qt::Key_Home);
+    EXPECT_EQ(control.ScrollPosition(), 0);
+}
+
+}  // namespace

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -12,6 +13,8 @@
 #include <thread>
 #include <vector>
 
+#include "GUI/AccessibleNames.h"
+#include "GUI/ControlId.h"
 #include "GUI/MessageBoxes.h"
 #include "GUI/Model/GridTestSupport.h"
 #include "GUI/StepSequencerDialog.h"
@@ -325,6 +328,29 @@ TEST_F(StepSequencerDialogTest, ClearEmptiesTheGridAndCanBeUndone)
     EXPECT_EQ(dialog->GridWindow().Grid().HitCount(), 0);
     QTest::keyClick(&dialog->GridWindow(), Qt::Key_Z, Qt::ControlModifier);
     EXPECT_EQ(dialog->GridWindow().Grid().HitCount(), 3);
+}
+
+}  // namespace
+
+namespace {
+
+// The dialog a screen reader cannot be walked to without a custom rhythm: every control of it is
+// named, lists by a label, the grid by the cell under its cursor.
+TEST_F(StepSequencerDialogTest, EveryControlIsNamedForAScreenReader)
+{
+    Open(GridSettings(1, 4, 2));
+    int controls = 0;
+    for (QWidget* control : dialog->findChildren<QWidget*>()) {
+        if (!GUI::AccessibleNames::IsInteractive(control) || control->isHidden())
+            continue;
+        ++controls;
+        QAccessibleInterface* face = QAccessible::queryAccessibleInterface(control);
+        ASSERT_NE(face, nullptr);
+        const auto labels = face->relations(QAccessible::Label);
+        const QString name = labels.isEmpty() ? face->text(QAccessible::Name) : labels.first().first->text(QAccessible::Name);
+        EXPECT_FALSE(name.trimmed().isEmpty()) << control->metaObject()->className() << " " << GUI::ControlId(control);
+    }
+    EXPECT_GE(controls, 8);
 }
 
 }  // namespace
