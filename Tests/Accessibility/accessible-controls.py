@@ -335,7 +335,8 @@ def walk_language(pyatspi, folder, display, language, problems):
         program.close(settings)
 
         others = [("language dialog", 0, 0), ("click track export", 0, 1), ("count-in", 1, 5),
-                  ("practice log", 1, 6), ("setlists", 3, 0), ("about box", 4, 1)]
+                  ("practice log", 1, 6), ("setlists", 3, 0), ("song editor", 3, 3),
+                  ("about box", 4, 1)]
         for name, menu, item in others:
             window = program.open(program.menu_item(menu, item))
             time.sleep(0.2)
