@@ -141,8 +141,10 @@ bool PulseOutput::Connect()
         return false;
     if (pa_threaded_mainloop_start(_mainloop) < 0)
         return false;
-    pa_threaded_mainloop_once_unlocked(_mainloop, &RaiseMainLoop, nullptr);
+    // Every call into the running loop, this one too (it adds an event to the loop), is made
+    // with its lock held.
     pa_threaded_mainloop_lock(_mainloop);
+    pa_threaded_mainloop_once_unlocked(_mainloop, &RaiseMainLoop, nullptr);
     const bool ready = WaitFor([this] { return pa_context_get_state(_context) == PA_CONTEXT_READY; }, ConnectTimeout);
     pa_threaded_mainloop_unlock(_mainloop);
     return ready;
