@@ -105,6 +105,7 @@ ISoundEngine* EngineFor(std::uint32_t type, int index)
 Metronome::Metronome() : Metronome(Timer::Instance())
 {
     _outputClock = &OutputClock::Instance();
+    _closesProgramEngines = true;
 }
 
 Metronome::Metronome(Timer& timer) : _timer(timer), _indicator(&noBeatIndicator)
@@ -119,9 +120,9 @@ Metronome::~Metronome()
     // still be letting go of the output, which goes away after this.
     _timer.Stop();
     _timer.Join();
-    for (const Run& run : _runs)
-        if (run.strategy != nullptr && run.strategy->GetSoundEngine() != nullptr)
-            run.strategy->GetSoundEngine()->FinishClosing();
+    if (_closesProgramEngines)
+        for (std::uint32_t type : {SoundEngines::Midi, SoundEngines::AudioFile})
+            SoundEngines::Get(type)->FinishClosing();
 }
 
 Metronome& Metronome::Instance()

@@ -170,6 +170,9 @@ private:
     std::optional<Configuration::Song> _song;
     std::int32_t _soundWithoutFile = -1;
     OutputClock* _outputClock = nullptr;
+    // The program's own metronome lets the program's engines finish closing before the output
+    // goes away; one made with a timer of its own (a test's) plays engines that may be gone.
+    bool _closesProgramEngines = false;
     StandIns _standIns;
     // Paused by TogglePause: the timer stands, the output stays open. User-interface thread only.
     bool _paused = false;
