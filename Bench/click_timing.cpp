@@ -30,6 +30,7 @@
 #include <vector>
 
 #include "../Tests/Support/SoundCapture.h"
+#include "CountingEngine.h"
 #include "../Tests/Support/WavFileBuilder.h"
 #include "Configuration/ConfigurationData.h"
 #include "Core/IMetronomeEventHandler.h"
@@ -65,38 +66,6 @@ private:
     Platform::AudioOutput& _output;
 };
 
-// Counts the clicks the metronome plays and remembers when Start was called and the first tick
-// heard.
-class CountingEngine final : public Core::ISoundEngine {
-public:
-    explicit CountingEngine(Core::ISoundEngine& engine) : _engine(engine) {}
-    bool Initialise(Configuration::ConfigurationData& settings) override { return _engine.Initialise(settings); }
-    bool PlaySoundAt(std::int32_t volume, std::int32_t sound, std::int64_t frame) override
-    {
-        if (_count.fetch_add(1, std::memory_order_relaxed) == 0)
-            _firstFrame.store(frame, std::memory_order_relaxed);
-        return _engine.PlaySoundAt(volume, sound, frame);
-    }
-    void Close() override { _engine.Close(); }
-    std::uint32_t GetLastResult() override { return _engine.GetLastResult(); }
-    int Count() const { return _count.load(std::memory_order_relaxed); }
-    std::int64_t FirstFrame() const { return _firstFrame.load(std::memory_order_relaxed); }
-    void Reset() { _count.store(0, std::memory_order_relaxed); }
-
-private:
-    Core::ISoundEngine& _engine;
-    std::atomic<int> _count{0};
-    std::atomic<std::int64_t> _firstFrame{0};
-};
-
-class QuietHandler final : public Core::IMetronomeEventHandler {
-public:
-    void OnSpeedTrainerStarted(std::int32_t, bool) override {}
-    void OnTimerEvent(std::int32_t, std::int32_t, Core::Moment) override {}
-    void OnStopped(std::int32_t) override {}
-    void OnError(std::int32_t) override { failed.store(true); }
-    std::atomic<bool> failed{false};
-};
 
 // Two threads spinning at normal priority: both cores busy.
 class Load {
@@ -263,7 +232,7 @@ int main(int argc, char** argv)
     int bad = 0;
     for (std::uint32_t engineType : {Core::SoundEngines::Midi, Core::SoundEngines::AudioFile}) {
         const char* engineName = engineType == Core::SoundEngines::Midi ? "MIDI" : "file";
-        CountingEngine engine(*Core::SoundEngines::Get(engineType));
+        Bench::CountingEngine engine(*Core::SoundEngines::Get(engineType));
         for (const Run& run : runs) {
             for (const bool old : {false, true}) {
                 if (old && loadRun)
@@ -274,7 +243,7 @@ int main(int argc, char** argv)
                 Tests::MonitorRecorder recorder(static_cast<int>(rate));
                 recorder.WaitUntilRecording();
                 const std::int64_t underflows = output.Underflows();
-                QuietHandler handler;
+                Bench::QuietHandler handler;
                 engine.Reset();
                 {
                     std::unique_ptr<Load> load(run.loaded ? new Load : nullptr);
@@ -308,14 +277,14 @@ int main(int argc, char** argv)
         // Start-up to the first click from a closed output, and CPU time while stopped and while
         // playing 120 bpm.
         auto settings = SettingsFor(runs[0], Core::SoundEngines::Midi);
-        CountingEngine engine(*Core::SoundEngines::Get(Core::SoundEngines::Midi));
+        Bench::CountingEngine engine(*Core::SoundEngines::Get(Core::SoundEngines::Midi));
         metronome.UseStandIns({&engine});
         std::vector<double> startups, reopened;
         for (int i = 0; i < 10; ++i) {
             // Every other start first closes the output, as after a long idle time.
             if (i % 2 == 1)
                 output.CloseIdle();
-            QuietHandler handler;
+            Bench::QuietHandler handler;
             engine.Reset();
             const std::int64_t before = Platform::Clock::Now();
             metronome.Start(handler, settings);
@@ -330,7 +299,7 @@ int main(int argc, char** argv)
         std::printf("Start to first click heard: output open %.1f ms median, %.1f ms max; output closed before "
                     "%.1f ms median, %.1f ms max\n",
                     startups[2], startups.back(), reopened[2], reopened.back());
-        QuietHandler handler;
+        Bench::QuietHandler handler;
         double cpu = CpuSeconds();
         metronome.Start(handler, settings);
         std::this_thread::sleep_for(std::chrono::seconds(10));

@@ -34,6 +34,7 @@
 #include <vector>
 
 #include "../Tests/Support/SoundCapture.h"
+#include "CountingEngine.h"
 #include "Configuration/ConfigurationData.h"
 #include "Core/IMetronomeEventHandler.h"
 #include "Core/ISoundEngine.h"
@@ -180,36 +181,6 @@ private:
     std::vector<Reading> _origins;
 };
 
-// Counts the clicks the metronome plays and remembers the first one's frame.
-class CountingEngine final : public Core::ISoundEngine {
-public:
-    explicit CountingEngine(Core::ISoundEngine& engine) : _engine(engine) {}
-    bool Initialise(Configuration::ConfigurationData& settings) override { return _engine.Initialise(settings); }
-    bool PlaySoundAt(std::int32_t volume, std::int32_t sound, std::int64_t frame) override
-    {
-        if (_count.fetch_add(1, std::memory_order_relaxed) == 0)
-            _firstFrame.store(frame, std::memory_order_relaxed);
-        return _engine.PlaySoundAt(volume, sound, frame);
-    }
-    void Close() override { _engine.Close(); }
-    std::uint32_t GetLastResult() override { return _engine.GetLastResult(); }
-    int Count() const { return _count.load(std::memory_order_relaxed); }
-    std::int64_t FirstFrame() const { return _firstFrame.load(std::memory_order_relaxed); }
-    void Reset() { _count.store(0, std::memory_order_relaxed); }
-
-private:
-    Core::ISoundEngine& _engine;
-    std::atomic<int> _count{0};
-    std::atomic<std::int64_t> _firstFrame{0};
-};
-
-class QuietHandler final : public Core::IMetronomeEventHandler {
-public:
-    void OnSpeedTrainerStarted(std::int32_t, bool) override {}
-    void OnTimerEvent(std::int32_t, std::int32_t, Core::Moment) override {}
-    void OnStopped(std::int32_t) override {}
-    void OnError(std::int32_t) override {}
-};
 
 Configuration::ConfigurationData SettingsFor(std::uint32_t bpm)
 {
@@ -333,10 +304,10 @@ int main(int argc, char** argv)
     // run, not measured, then the output is closed.
     std::this_thread::sleep_for(std::chrono::milliseconds(1000));
     {
-        CountingEngine warmUp(*Core::SoundEngines::Get(Core::SoundEngines::Midi));
+        Bench::CountingEngine warmUp(*Core::SoundEngines::Get(Core::SoundEngines::Midi));
         Core::Metronome::Instance().UseStandIns({&warmUp});
         auto settings = SettingsFor(400);
-        QuietHandler handler;
+        Bench::QuietHandler handler;
         if (Core::Metronome::Instance().Start(handler, settings) == 0) {
             while (warmUp.Count() < 8 && Core::Metronome::Instance().IsRunning())
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -353,7 +324,7 @@ int main(int argc, char** argv)
     std::printf("%-8s %-5s %10s %10s %9s %9s %9s %9s\n", "tempo", "start", "heard.med", "heard.max", "est.max",
                 "first.max", "grid.max", "missing");
     Core::Metronome& metronome = Core::Metronome::Instance();
-    CountingEngine engine(*Core::SoundEngines::Get(Core::SoundEngines::Midi));
+    Bench::CountingEngine engine(*Core::SoundEngines::Get(Core::SoundEngines::Midi));
     metronome.UseStandIns({&engine});
     double worstHeard = 0, worstFirst = 0, worstGrid = 0;
     for (const std::uint32_t bpm : {120u, 233u, 400u}) {
@@ -365,7 +336,7 @@ int main(int argc, char** argv)
                     output.CloseIdle();
                 std::this_thread::sleep_for(std::chrono::milliseconds(cold ? 500 : 300));
                 auto settings = SettingsFor(bpm);
-                QuietHandler handler;
+                Bench::QuietHandler handler;
                 engine.Reset();
                 const std::int64_t underflowsBefore = output.Underflows();
                 const std::int64_t pressed = Platform::Clock::Now();
@@ -443,7 +414,7 @@ int main(int argc, char** argv)
         for (int start = 0; start < 3; ++start) {
             output.CloseIdle();
             std::this_thread::sleep_for(std::chrono::seconds(3));
-            QuietHandler quiet;
+            Bench::QuietHandler quiet;
             engine.Reset();
             const std::int64_t pressed = Platform::Clock::Now();
             if (metronome.Start(quiet, coldSettings) != 0)
@@ -457,7 +428,7 @@ int main(int argc, char** argv)
     }
     const long serverPid = ServerPid();
     auto settings = SettingsFor(120);
-    QuietHandler handler;
+    Bench::QuietHandler handler;
     metronome.Start(handler, settings);
     std::this_thread::sleep_for(std::chrono::seconds(1));
     double cpu = CpuSeconds(), serverCpu = ProcessCpuSeconds(serverPid);

@@ -21,7 +21,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <optional>
 #include <string>
 #include <thread>
@@ -36,6 +35,7 @@
 #include "Platform/Text.h"
 #include "Support/InstrumentClicks.h"
 #include "Support/JackServer.h"
+#include "Support/SoundCapture.h"
 #include "Support/WavFileBuilder.h"
 
 extern char** environ;
@@ -59,17 +59,6 @@ double Ms(std::int64_t ns)
     return static_cast<double>(ns) / 1e6;
 }
 
-pid_t OwnServer()
-{
-    const char* file = std::getenv("TICOVA_SOUND_SERVER_PIDFILE");
-    if (!file || !std::getenv("TICOVA_SOUND_SERVER_START"))
-        return 0;
-    std::ifstream in(file);
-    pid_t pid = 0;
-    in >> pid;
-    return pid;
-}
-
 bool ServerAnswers()
 {
     return std::system("pactl info >/dev/null 2>&1") == 0;
@@ -77,7 +66,7 @@ bool ServerAnswers()
 
 void KillPulse()
 {
-    const pid_t server = OwnServer();
+    const pid_t server = Tests::OwnSoundServer();
     ::kill(server, SIGKILL);
 }
 
@@ -272,7 +261,7 @@ int main(int argc, char** argv)
     if (argc == 4 && std::strcmp(argv[1], "--state") == 0)
         return Child(States[std::atoi(argv[2])], std::strcmp(argv[3], "exit") == 0);
 
-    const bool ownServer = OwnServer() > 0 && ServerAnswers();
+    const bool ownServer = Tests::OwnSoundServer() > 0 && ServerAnswers();
     std::printf("%-38s %9s %9s %14s %s\n", "state", "stop ms", "exit ms", "shown stopped", "after the server is back");
     for (int i = 0; i < static_cast<int>(std::size(States)); ++i) {
         const State& state = States[i];

@@ -12,10 +12,6 @@
 
 namespace {
 
-bool OwnServer()
-{
-    return std::getenv("TICOVA_SOUND_SERVER_PIDFILE") && std::getenv("TICOVA_SOUND_SERVER_START");
-}
 
 // The line `pactl list sink-inputs` gives for the program's stream's cork state ("yes"/"no").
 std::string Corked()
@@ -68,7 +64,7 @@ TEST(ServerOutputEndToEnd, AStoppedOutputWaitsCorkedAndAStartPlaysAtOnce)
 // The output opens at the default sink's own rate, so that the server does not resample.
 TEST(ServerOutputEndToEnd, OpensAtTheDefaultSinksRate)
 {
-    if (!Tests::SoundServerAvailable() || !OwnServer())
+    if (!Tests::SoundServerAvailable() || Tests::OwnSoundServer() <= 0)
         GTEST_SKIP() << "needs a sound server of its own (run under scripts/with-sound-server with none running)";
     const std::string module = Tests::FirstLineOf(
         "pactl load-module module-null-sink sink_name=ticova_null48 rate=48000 channels=2 format=float32le");

@@ -5,7 +5,6 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
-#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -38,18 +37,6 @@ public:
     std::atomic<std::chrono::steady_clock::rep> errorAt{0};
 };
 
-// The sound server this test run started (scripts/with-sound-server says which, and how to start
-// it again); a server that was running already is never touched.
-pid_t OwnServer()
-{
-    const char* file = std::getenv("TICOVA_SOUND_SERVER_PIDFILE");
-    if (!file || !std::getenv("TICOVA_SOUND_SERVER_START"))
-        return 0;
-    std::ifstream in(file);
-    pid_t pid = 0;
-    in >> pid;
-    return pid;
-}
 
 void KillServer(pid_t server)
 {
@@ -75,7 +62,7 @@ bool StartServer()
 // fails with its message; once the server is back, a start opens the output afresh and is heard.
 TEST(SoundServerFaultEndToEnd, AServerThatDiesEndsTheRunAndTheNextStartPlays)
 {
-    if (!Tests::SoundServerAvailable() || OwnServer() <= 0)
+    if (!Tests::SoundServerAvailable() || Tests::OwnSoundServer() <= 0)
         GTEST_SKIP() << "needs a sound server of its own (run under scripts/with-sound-server with none running)";
     Platform::AudioOutput& output = Platform::AudioOutput::Instance();
     Core::Metronome& metronome = Core::Metronome::Instance();
@@ -96,7 +83,7 @@ TEST(SoundServerFaultEndToEnd, AServerThatDiesEndsTheRunAndTheNextStartPlays)
         ASSERT_EQ(metronome.Start(handler, settings), 0);
         std::this_thread::sleep_for(std::chrono::milliseconds(500));
         const auto killed = std::chrono::steady_clock::now();
-        KillServer(OwnServer());
+        KillServer(Tests::OwnSoundServer());
         // The run ends by itself and says why (its handler hears of it last).
         while (handler.error.load() == 0 && std::chrono::steady_clock::now() - killed < std::chrono::seconds(15))
             std::this_thread::sleep_for(std::chrono::milliseconds(20));

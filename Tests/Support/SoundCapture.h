@@ -14,6 +14,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -27,6 +28,20 @@ namespace Tests {
 // grid) is made again before a test judges the last one: a machine shared with other jobs can
 // spoil several in a row, while a real fault spoils every one.
 constexpr int Recordings = 5;
+
+// The sound server scripts/with-sound-server started for this run (its process, from the file the
+// script names; it says how to start it again too), or 0: a server that was running already is
+// never touched.
+inline pid_t OwnSoundServer()
+{
+    const char* file = std::getenv("TICOVA_SOUND_SERVER_PIDFILE");
+    if (!file || !std::getenv("TICOVA_SOUND_SERVER_START"))
+        return 0;
+    std::ifstream in(file);
+    pid_t pid = 0;
+    in >> pid;
+    return pid;
+}
 
 // Runs a command and returns its first output line, or "" when it fails.
 inline std::string FirstLineOf(const char* command)

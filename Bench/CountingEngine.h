@@ -1,0 +1,47 @@
+#pragma once
+
+// What the timing benches share: an engine that counts what the metronome plays through it, and
+// a handler that only notes a failure.
+
+#include <atomic>
+#include <cstdint>
+
+#include "Configuration/ConfigurationData.h"
+#include "Core/IMetronomeEventHandler.h"
+#include "Core/ISoundEngine.h"
+
+namespace Bench {
+
+// Counts the clicks the metronome plays and remembers the first one's frame.
+class CountingEngine final : public Core::ISoundEngine {
+public:
+    explicit CountingEngine(Core::ISoundEngine& engine) : _engine(engine) {}
+    bool Initialise(Configuration::ConfigurationData& settings) override { return _engine.Initialise(settings); }
+    bool PlaySoundAt(std::int32_t volume, std::int32_t sound, std::int64_t frame) override
+    {
+        if (_count.fetch_add(1, std::memory_order_relaxed) == 0)
+            _firstFrame.store(frame, std::memory_order_relaxed);
+        return _engine.PlaySoundAt(volume, sound, frame);
+    }
+    void Close() override { _engine.Close(); }
+    std::uint32_t GetLastResult() override { return _engine.GetLastResult(); }
+    int Count() const { return _count.load(std::memory_order_relaxed); }
+    std::int64_t FirstFrame() const { return _firstFrame.load(std::memory_order_relaxed); }
+    void Reset() { _count.store(0, std::memory_order_relaxed); }
+
+private:
+    Core::ISoundEngine& _engine;
+    std::atomic<int> _count{0};
+    std::atomic<std::int64_t> _firstFrame{0};
+};
+
+class QuietHandler final : public Core::IMetronomeEventHandler {
+public:
+    void OnSpeedTrainerStarted(std::int32_t, bool) override {}
+    void OnTimerEvent(std::int32_t, std::int32_t, Core::Moment) override {}
+    void OnStopped(std::int32_t) override {}
+    void OnError(std::int32_t) override { failed.store(true); }
+    std::atomic<bool> failed{false};
+};
+
+}  // namespace Bench
