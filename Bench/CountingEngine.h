@@ -24,6 +24,9 @@ public:
         return _engine.PlaySoundAt(volume, sound, frame);
     }
     void Close() override { _engine.Close(); }
+    void FinishClosing() override { _engine.FinishClosing(); }
+    bool HandedOver() override { return _engine.HandedOver(); }
+    bool CanPlay(std::int32_t sound) const override { return _engine.CanPlay(sound); }
     std::uint32_t GetLastResult() override { return _engine.GetLastResult(); }
     int Count() const { return _count.load(std::memory_order_relaxed); }
     std::int64_t FirstFrame() const { return _firstFrame.load(std::memory_order_relaxed); }
