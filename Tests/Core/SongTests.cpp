@@ -259,19 +259,27 @@ TEST_F(SongTest, SubdivisionsAccentsAndMutedBarsFollowTheCurveToo)
     EXPECT_EQ(engine.clicks.front().volume, 50) << "the section's volume scales the voice's";
 }
 
-TEST(SongPause, AResumedRampGoesOnWithTheSpacingOfItsCurve)
-{
+// A metronome on a clock the test opens up to a frame at a time, playing into a recording engine.
+class GatedSong : public ::testing::Test {
+protected:
+    GatedSong()
+    {
+        metronome.UseStandIns({&engine});
+        settings.SoundEngineType = 1;
+        settings.VisualIndicator = 0;
+    }
     GatedFrameClock clock;
-    Core::Timer timer{&clock};
-    Core::Metronome metronome{timer};
     Tests::RecordingSoundEngine engine;
     Tests::RecordingHandler handler;
-    metronome.UseStandIns({&engine});
+    Core::Timer timer{&clock};
+    Core::Metronome metronome{timer};
+    Configuration::ConfigurationData settings;
+};
+
+TEST_F(GatedSong, AResumedRampGoesOnWithTheSpacingOfItsCurve)
+{
     Song song;
     song.sections = {Section("ramp", 4, {4}, 90, 150), Section("on", SongSection::Endless, {4}, 150, 150)};
-    Configuration::ConfigurationData settings;
-    settings.SoundEngineType = 1;
-    settings.VisualIndicator = 0;
     metronome.SetSong(&song);
     clock.Open(1000 + 5 * 48000);  // into the ramp's third bar
     ASSERT_EQ(metronome.Start(handler, settings), Core::Metronome::Playing);
@@ -304,21 +312,12 @@ TEST(SongPause, AResumedRampGoesOnWithTheSpacingOfItsCurve)
 
 // A setlist of songs: the second, handed over while the first plays, takes over at the first's
 // end on the same frame grid, its own positions counted from there.
-TEST(SongContinuation, TheNextSongsFirstClickIsOneBeatOfTheOldTempoAfterTheLastClick)
+TEST_F(GatedSong, TheNextSongsFirstClickIsOneBeatOfTheOldTempoAfterTheLastClick)
 {
-    GatedFrameClock clock;
-    Core::Timer timer{&clock};
-    Core::Metronome metronome{timer};
-    Tests::RecordingSoundEngine engine;
-    Tests::RecordingHandler handler;
-    metronome.UseStandIns({&engine});
     Song first;
     first.sections = {Section("ramp", 2, {4}, 100, 140), Section("end", 1, {3}, 120, 120)};
     Song second;
     second.sections = {Section("next", 2, {2, 3}, 90, 90), Section("slower", 1, {4}, 80, 60)};
-    Configuration::ConfigurationData settings;
-    settings.SoundEngineType = 1;
-    settings.VisualIndicator = 0;
     for (int voice = 0; voice < Configuration::ConfigurationData::NumVoices; ++voice)
         settings.Instrument[voice] = 100 + static_cast<std::uint32_t>(voice);
 
