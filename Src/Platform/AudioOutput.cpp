@@ -183,20 +183,13 @@ std::uint32_t AudioOutput::Acquire()
 {
     {
         std::lock_guard guard(_lock);
-        if (_active && !_active->Alive()) {
-            // Died before the watch saw it (the server went away a moment ago): not reused.
+        // A stream waiting at its server plays again at once. One that died before the watch saw
+        // it (the server went away a moment ago), or that cannot play again, is not reused.
+        if (_active && (!_active->Alive() || (_paused && _active->Resume() != MmNoError))) {
             _active->Lost();
             StopStream();
         }
-        if (_active && _paused) {
-            // Waiting at its server: it plays again at once. One that cannot (its server went
-            // away meanwhile) is opened afresh.
-            _paused = false;
-            if (_active->Resume() != MmNoError) {
-                _active->Lost();
-                StopStream();
-            }
-        }
+        _paused = false;
         if (!_active) {
             // Not open, or closed under its users' feet because it died: opened afresh.
             if (std::uint32_t result = Open(); result != MmNoError)
