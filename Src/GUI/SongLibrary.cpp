@@ -7,6 +7,7 @@
 #include "GUI/SongTexts.h"
 #include "System/ILanguage.h"
 #include "System/ILog.h"
+#include "System/LogFile.h"
 
 namespace GUI {
 
@@ -62,12 +63,7 @@ std::string SongLibrary::FreeName(const std::string& proposal) const
     // The file takes names up to its limit: a longer one is cut between characters, with room
     // left for the number that sets it apart.
     std::string base = proposal;
-    if (constexpr std::size_t limit = Configuration::SongFile::MaxName - 8; base.size() > limit) {
-        std::size_t cut = limit;
-        while (cut > 0 && (static_cast<unsigned char>(base[cut]) & 0xC0) == 0x80)
-            --cut;
-        base.resize(cut);
-    }
+    base.resize(System::LogFile::Utf8Prefix(base.data(), base.size(), Configuration::SongFile::MaxName - 8));
     std::string name = base;
     for (int n = 2; Find(name) != nullptr; ++n)
         name = base + " (" + std::to_string(n) + ")";
