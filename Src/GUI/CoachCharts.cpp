@@ -23,7 +23,7 @@ double RangeOf(double largest)
 
 }  // namespace
 
-CoachCharts::CoachCharts(int language, QWidget* parent) : QWidget(parent), _language(language)
+CoachCharts::CoachCharts(QWidget* parent) : QWidget(parent)
 {
     setMinimumSize(480, 220);
 }
@@ -45,7 +45,7 @@ void CoachCharts::DrawFrame(QPainter& painter, const QRectF& area, int title, do
     painter.fillRect(area, Background);
     painter.setPen(Ink);
     painter.drawText(area.adjusted(4, 2, 0, 0), Qt::AlignLeft | Qt::AlignTop,
-                     QString::fromUtf16(CoachTexts::Text(title, _language)));
+                     CoachTexts::Text(title));
     const QRectF plot = area.adjusted(36, 20, -6, -18);
     painter.setPen(Grid);
     for (int step = -2; step <= 2; ++step) {
@@ -127,7 +127,7 @@ void CoachCharts::DrawDays(QPainter& painter, const QRectF& area) const
     painter.fillRect(area, Background);
     painter.setPen(Ink);
     painter.drawText(area.adjusted(4, 2, 0, 0), Qt::AlignLeft | Qt::AlignTop,
-                     QString::fromUtf16(CoachTexts::Text(CoachTexts::ConsistencyOverDays, _language)));
+                     CoachTexts::Text(CoachTexts::ConsistencyOverDays));
     const QRectF plot = area.adjusted(36, 20, -6, -18);
     painter.setPen(Grid);
     painter.drawLine(plot.bottomLeft(), plot.bottomRight());

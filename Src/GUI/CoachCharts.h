@@ -14,7 +14,7 @@ namespace GUI {
 class CoachCharts final : public QWidget {
     Q_OBJECT
 public:
-    CoachCharts(int language, QWidget* parent = nullptr);
+    CoachCharts(QWidget* parent = nullptr);
     void SetResult(const Core::TimingCoach::Result& result);
     // (day label, standard deviation in ms) for each day, oldest first.
     void SetDays(std::vector<std::pair<QString, double>> days);
@@ -31,7 +31,6 @@ private:
 
     Core::TimingCoach::Result _result;
     std::vector<std::pair<QString, double>> _days;
-    int _language;
 };
 
 }  // namespace GUI

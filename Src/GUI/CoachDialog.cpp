@@ -29,7 +29,7 @@ constexpr int PollMs = 10;
 
 }  // namespace
 
-CoachDialog::CoachDialog(int language, QWidget* parent) : QDialog(parent), _language(language)
+CoachDialog::CoachDialog(QWidget* parent) : QDialog(parent)
 {
     setWindowTitle(Text(CoachTexts::Title));
     auto* layout = new QVBoxLayout(this);
@@ -55,9 +55,9 @@ CoachDialog::CoachDialog(int language, QWidget* parent) : QDialog(parent), _lang
     _muteAlternate = new QCheckBox(Text(CoachTexts::MuteAlternate), this);
     form->addRow(_muteAlternate);
     layout->addLayout(form);
-    _strip = new CoachStrip(language, this);
+    _strip = new CoachStrip(this);
     layout->addWidget(_strip, 1);
-    _charts = new CoachCharts(language, this);
+    _charts = new CoachCharts(this);
     layout->addWidget(_charts, 2);
     _summary = new QLabel(this);
     _summary->setWordWrap(true);
@@ -89,7 +89,7 @@ CoachDialog::~CoachDialog()
 
 QString CoachDialog::Text(int number) const
 {
-    return QString::fromUtf16(CoachTexts::Text(number, _language));
+    return CoachTexts::Text(number);
 }
 
 // The input opens with the window and closes with it: the coach is off unless chosen.

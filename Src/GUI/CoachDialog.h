@@ -32,8 +32,7 @@ class CoachStrip;
 class CoachDialog final : public QDialog {
     Q_OBJECT
 public:
-    // language: 0 English, 1 German, 2 French.
-    CoachDialog(int language, QWidget* parent = nullptr);
+    CoachDialog(QWidget* parent = nullptr);
     ~CoachDialog() override;
 
     // The name the round trip is kept under for the output (the sink or device playing).
@@ -62,8 +61,6 @@ private:
     void SaveTake();
     void ShowRoundTrip();
     QString Text(int number) const;
-
-    int _language;
     Platform::PulseInput _input;
     std::unique_ptr<Core::OnsetDetector> _detector;  // made at the input's rate
     QTimer _poll;

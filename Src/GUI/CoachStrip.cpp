@@ -7,10 +7,10 @@
 
 namespace GUI {
 
-CoachStrip::CoachStrip(int language, QWidget* parent) : QWidget(parent), _language(language)
+CoachStrip::CoachStrip(QWidget* parent) : QWidget(parent)
 {
     setMinimumSize(320, 120);
-    setAccessibleName(QString::fromUtf16(CoachTexts::Text(CoachTexts::Title, language)));
+    setAccessibleName(CoachTexts::Text(CoachTexts::Title));
 }
 
 void CoachStrip::AddHit(double offsetMs, bool silent)
@@ -63,10 +63,9 @@ void CoachStrip::paintEvent(QPaintEvent*)
         return;
     const Mark& last = _marks.back();
     const long rounded = std::lround(std::fabs(last.offsetMs));
-    QString text = rounded < 2 ? QString::fromUtf16(CoachTexts::Text(CoachTexts::OnTheBeat, _language))
-                               : QString::fromUtf16(CoachTexts::Text(last.offsetMs < 0 ? CoachTexts::Early
-                                                                                       : CoachTexts::Late,
-                                                                     _language))
+    QString text = rounded < 2 ? (CoachTexts::Text(CoachTexts::OnTheBeat))
+                               : (CoachTexts::Text(last.offsetMs < 0 ? CoachTexts::Early
+                                                                                       : CoachTexts::Late))
                                      .arg(rounded);
     QFont font = painter.font();
     font.setPixelSize(std::max(18, static_cast<int>(area.height() * 0.28)));

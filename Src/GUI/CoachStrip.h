@@ -13,7 +13,7 @@ public:
     static constexpr double RangeMs = 50;  // the strip's half width
     static constexpr std::size_t Kept = 16;
 
-    CoachStrip(int language, QWidget* parent = nullptr);
+    CoachStrip(QWidget* parent = nullptr);
     // A hit `offsetMs` off its grid position (negative: early); `silent` in a muted bar.
     void AddHit(double offsetMs, bool silent);
     void Clear();
@@ -28,7 +28,6 @@ private:
         bool silent;
     };
     std::deque<Mark> _marks;
-    int _language;
 };
 
 }  // namespace GUI

@@ -8,6 +8,8 @@
 #include "GUI/CoachCharts.h"
 #include "GUI/CoachDialog.h"
 #include "GUI/CoachStrip.h"
+#include "System/ILanguage.h"
+#include "System/Language.h"
 
 namespace {
 
@@ -25,7 +27,7 @@ std::pair<int, int> MarksLeftAndRight(GUI::CoachStrip& strip, QRgb colour)
 
 TEST(CoachDialog, TheStripMarksAnEarlyHitLeftAndALateOneRight)
 {
-    GUI::CoachStrip strip(0);
+    GUI::CoachStrip strip;
     strip.resize(640, 160);
     strip.AddHit(-20, false);
     auto [left, right] = MarksLeftAndRight(strip, qRgb(80, 160, 255));
@@ -45,20 +47,27 @@ TEST(CoachDialog, ATakesSummaryIsShownInTheChosenLanguageAndCanBeSaved)
         beats.push_back({b * 500'000'000LL, b % 4, b / 4, false});
         hits.push_back(b * 500'000'000LL + 4'000'000);
     }
-    for (int language : {0, 1}) {
-        GUI::CoachDialog dialog(language);
+    System::SetLanguageFolderForTesting(TICOVA_SOURCE_DIR "/Lang/");
+    for (bool german : {false, true}) {
+        System::Language loaded;
+        if (german) {
+            ASSERT_TRUE(loaded.LoadLanguageFile(u"de"));
+            System::SetCurrentLanguage(&loaded);
+        }
+        GUI::CoachDialog dialog;
         auto* save = dialog.findChildren<QPushButton*>().back();
         EXPECT_FALSE(save->isEnabled()) << "nothing to save before a take";
         dialog.ShowResult(Core::TimingCoach::Score(beats, hits, {}));
         EXPECT_TRUE(save->isEnabled());
         bool found = false;
         for (QLabel* label : dialog.findChildren<QLabel*>())
-            found |= label->text().startsWith(language == 0 ? QStringLiteral("Mean 4.0 ms, consistency 0.0 ms")
+            found |= label->text().startsWith(!german ? QStringLiteral("Mean 4.0 ms, consistency 0.0 ms")
                                                             : QStringLiteral("Mittel 4.0 ms, Streuung 0.0 ms"));
         EXPECT_TRUE(found);
         // The charts draw a take with empty positions and no days without trouble.
         dialog.Charts().SetResult(Core::TimingCoach::Score(beats, {}, {}));
         EXPECT_FALSE(dialog.grab().isNull());
+        System::SetCurrentLanguage(nullptr);
     }
 }
 
