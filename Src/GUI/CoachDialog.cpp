@@ -1,0 +1,271 @@
+#include "GUI/CoachDialog.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTextStream>
+#include <QVBoxLayout>
+#include <cmath>
+
+#include "Configuration/ExtraSettings.h"
+#include "GUI/CoachCharts.h"
+#include "GUI/CoachStrip.h"
+#include "GUI/CoachTexts.h"
+
+namespace GUI {
+
+namespace {
+
+constexpr int CalibrationClicks = 4;
+constexpr int PollMs = 10;
+
+}  // namespace
+
+CoachDialog::CoachDialog(QWidget* parent) : QDialog(parent)
+{
+    setWindowTitle(Text(CoachTexts::Title));
+    auto* layout = new QVBoxLayout(this);
+    auto* form = new QFormLayout;
+    _inputs = new QComboBox(this);
+    _level = new QProgressBar(this);
+    _level->setRange(0, 100);
+    _level->setTextVisible(false);
+    _level->setAccessibleName(Text(CoachTexts::LevelLabel));
+    form->addRow(Text(CoachTexts::InputLabel), _inputs);
+    form->addRow(Text(CoachTexts::LevelLabel), _level);
+    auto* calibration = new QHBoxLayout;
+    _calibrate = new QPushButton(Text(CoachTexts::CalibrateButton), this);
+    _calibrate->setToolTip(Text(CoachTexts::CalibrateHint));
+    _roundTripLabel = new QLabel(Text(CoachTexts::NotCalibrated), this);
+    calibration->addWidget(_calibrate);
+    calibration->addWidget(_roundTripLabel, 1);
+    form->addRow(calibration);
+    _manual = new QSpinBox(this);
+    _manual->setRange(-500, 500);
+    _manual->setValue(static_cast<int>(Core::CoachCalibration::ManualOffsetNs(Configuration::GetExtraSettings()) / 1'000'000));
+    form->addRow(Text(CoachTexts::ManualOffset), _manual);
+    _muteAlternate = new QCheckBox(Text(CoachTexts::MuteAlternate), this);
+    form->addRow(_muteAlternate);
+    layout->addLayout(form);
+    _strip = new CoachStrip(this);
+    layout->addWidget(_strip, 1);
+    _charts = new CoachCharts(this);
+    layout->addWidget(_charts, 2);
+    _summary = new QLabel(this);
+    _summary->setWordWrap(true);
+    layout->addWidget(_summary);
+    auto* buttons = new QHBoxLayout;
+    _take = new QPushButton(Text(CoachTexts::StartTake), this);
+    _save = new QPushButton(Text(CoachTexts::SaveTake), this);
+    _save->setEnabled(false);
+    buttons->addWidget(_take);
+    buttons->addStretch(1);
+    buttons->addWidget(_save);
+    layout->addLayout(buttons);
+
+    connect(_calibrate, &QPushButton::clicked, this, &CoachDialog::StartCalibration);
+    connect(_take, &QPushButton::clicked, this, &CoachDialog::StartOrStopTake);
+    connect(_save, &QPushButton::clicked, this, &CoachDialog::SaveTake);
+    connect(_inputs, &QComboBox::currentIndexChanged, this, [this] { OpenInput(); });
+    connect(_manual, &QSpinBox::valueChanged, this, [](int ms) {
+        Configuration::GetExtraSettings().SetNumber(Core::CoachCalibration::ManualOffsetKey, std::int64_t{ms} * 1000);
+    });
+    connect(&_poll, &QTimer::timeout, this, &CoachDialog::Poll);
+}
+
+CoachDialog::~CoachDialog()
+{
+    _poll.stop();
+    _input.Stop();
+}
+
+QString CoachDialog::Text(int number) const
+{
+    return CoachTexts::Text(number);
+}
+
+// The input opens with the window and closes with it: the coach is off unless chosen.
+void CoachDialog::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    FillInputs();
+}
+
+void CoachDialog::hideEvent(QHideEvent* event)
+{
+    _poll.stop();
+    _input.Stop();
+    QDialog::hideEvent(event);
+}
+
+void CoachDialog::FillInputs()
+{
+    const QSignalBlocker blocker(_inputs);
+    _inputs->clear();
+    for (const Platform::PulseInput::Source& source : Platform::PulseInput::Sources())
+        _inputs->addItem(QString::fromStdString(source.description.empty() ? source.name : source.description),
+                         QString::fromStdString(source.name));
+    if (_inputs->count() == 0) {
+        _inputs->addItem(Text(CoachTexts::NoInput));
+        _inputs->setEnabled(false);
+        return;
+    }
+    OpenInput();
+}
+
+void CoachDialog::OpenInput()
+{
+    const QString name = _inputs->currentData().toString();
+    _poll.stop();
+    if (name.isEmpty() || !_input.Start(name.toStdString(), 48000))
+        return;
+    Core::OnsetDetector::Settings settings;
+    settings.rate = _input.Rate();
+    _detector = std::make_unique<Core::OnsetDetector>(settings);
+    _haveRoundTrip = Core::CoachCalibration::Load(Configuration::GetExtraSettings(), name.toStdString(),
+                                                  _outputName.toStdString(), _roundTripNs);
+    ShowRoundTrip();
+    _poll.start(PollMs);
+}
+
+void CoachDialog::ShowRoundTrip()
+{
+    _roundTripLabel->setText(_haveRoundTrip ? Text(CoachTexts::Calibrated).arg(static_cast<double>(_roundTripNs) / 1e6, 0, 'f', 1)
+                                            : Text(CoachTexts::NotCalibrated));
+}
+
+// The capture thread's blocks, taken here through the lock-free queue, through the detector.
+void CoachDialog::Poll()
+{
+    Platform::PulseInput::Block block;
+    while (_input.Pop(block)) {
+        _blockFrame = block.firstFrame;
+        _blockNs = block.capturedAtNs;
+        _detector->Process(
+            block.samples, static_cast<std::size_t>(block.frames),
+            [](const Core::OnsetDetector::Onset& onset, void* self) {
+                auto& dialog = *static_cast<CoachDialog*>(self);
+                const double period = 1e9 / dialog._input.Rate();
+                dialog.Onset(dialog._blockNs +
+                             std::llround(static_cast<double>(onset.frame - dialog._blockFrame) * period));
+            },
+            this);
+    }
+    _level->setValue(static_cast<int>(std::lround(_input.Level() * 100)));
+}
+
+void CoachDialog::Onset(std::int64_t heardNs)
+{
+    if (_calibrating) {
+        _calibrationOnsets.push_back(heardNs);
+        return;
+    }
+    const std::int64_t hit = heardNs - (_haveRoundTrip ? _roundTripNs : 0) - std::int64_t{_manual->value()} * 1'000'000;
+    if (_taking)
+        _hits.push_back(hit);
+    // Live: against the nearest beat heard so far.
+    const Core::TimingCoach::Beat* nearest = nullptr;
+    for (auto it = _beats.rbegin(); it != _beats.rend() && it - _beats.rbegin() < 4; ++it)
+        if (!nearest || std::llabs(it->heardNs - hit) < std::llabs(nearest->heardNs - hit))
+            nearest = &*it;
+    if (nearest && std::llabs(nearest->heardNs - hit) < 150'000'000)
+        _strip->AddHit(static_cast<double>(hit - nearest->heardNs) / 1e6, nearest->silent);
+}
+
+void CoachDialog::OnBeat(qint64 heardNs, int beatInBar, int beatsPerBar, int bar)
+{
+    _beatsPerBar = std::max(1, beatsPerBar);
+    if (_calibrating) {
+        _calibrationClicks.push_back(heardNs);
+        if (static_cast<int>(_calibrationClicks.size()) == CalibrationClicks)
+            QTimer::singleShot(400, this, &CoachDialog::FinishCalibration);
+        return;
+    }
+    const bool silent = _muteAlternate->isChecked() && Core::TimingCoach::SilentInAlternatingPairs(bar);
+    _beats.push_back({heardNs, beatInBar, bar, silent});
+    if (!_taking && _beats.size() > 8)
+        _beats.erase(_beats.begin());
+}
+
+void CoachDialog::StartCalibration()
+{
+    _calibrating = true;
+    _calibrationClicks.clear();
+    _calibrationOnsets.clear();
+    _roundTripLabel->setText(Text(CoachTexts::CalibrateHint));
+}
+
+void CoachDialog::FinishCalibration()
+{
+    _calibrating = false;
+    std::int64_t roundTrip = 0;
+    if (Core::CoachCalibration::Measure(_calibrationClicks, _calibrationOnsets, roundTrip)) {
+        _roundTripNs = roundTrip;
+        _haveRoundTrip = true;
+        Core::CoachCalibration::Store(Configuration::GetExtraSettings(), _inputs->currentData().toString().toStdString(),
+                                      _outputName.toStdString(), roundTrip);
+    }
+    ShowRoundTrip();
+}
+
+void CoachDialog::StartOrStopTake()
+{
+    if (!_taking) {
+        _taking = true;
+        _beats.clear();
+        _hits.clear();
+        _strip->Clear();
+        _take->setText(Text(CoachTexts::StopTake));
+        return;
+    }
+    _taking = false;
+    _take->setText(Text(CoachTexts::StartTake));
+    Core::TimingCoach::Options options;
+    options.beatsPerBar = _beatsPerBar;
+    ShowResult(Core::TimingCoach::Score(_beats, _hits, options));
+}
+
+void CoachDialog::ShowResult(const Core::TimingCoach::Result& result)
+{
+    _result = result;
+    _charts->SetResult(result);
+    _summary->setText(Text(CoachTexts::Summary)
+                          .arg(result.all.meanMs, 0, 'f', 1)
+                          .arg(result.all.deviationMs, 0, 'f', 1)
+                          .arg(result.all.driftMsPer30s, 0, 'f', 1)
+                          .arg(result.misses)
+                          .arg(result.extras));
+    _save->setEnabled(!result.hits.empty());
+}
+
+// Only here does anything of a take reach the disk: one line per hit.
+void CoachDialog::SaveTake()
+{
+    const QString path = QFileDialog::getSaveFileName(this, Text(CoachTexts::SaveTake), QString(), QStringLiteral("CSV (*.csv)"));
+    if (path.isEmpty())
+        return;
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
+        QMessageBox::warning(this, Text(CoachTexts::SaveTake), file.errorString());
+        return;
+    }
+    QTextStream out(&file);
+    out << "seconds,position,offset_ms,silent\n";
+    const std::int64_t first = _result.hits.empty() ? 0 : _result.hits.front().gridNs;
+    for (const auto& hit : _result.hits)
+        out << QString::number(static_cast<double>(hit.gridNs - first) / 1e9, 'f', 4) << ',' << hit.position + 1 << ','
+            << QString::number(hit.offsetMs, 'f', 2) << ',' << (hit.silent ? 1 : 0) << '\n';
+    out.flush();
+    if (out.status() != QTextStream::Ok || !file.flush())
+        QMessageBox::warning(this, Text(CoachTexts::SaveTake), file.errorString());
+}
+
+}  // namespace GUI

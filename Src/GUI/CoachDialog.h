@@ -1,0 +1,95 @@
+#pragma once
+
+#include <QDialog>
+#include <QTimer>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "Core/OnsetDetector.h"
+#include "Core/TimingCoach.h"
+#include "Platform/PulseInput.h"
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QSpinBox;
+
+namespace GUI {
+
+class CoachCharts;
+class CoachStrip;
+
+// The timing coach: hears the player through an input of the sound server and shows how each
+// hit lay against the click. Nothing listens until the window is opened, and nothing is written
+// to disk unless the user saves a take; the measured round trip goes to the extras file.
+//
+// The metronome's beats come in through OnBeat (on this window's thread: post it from the
+// timer's thread), each with the time it is heard; the input's onsets, moved back by the round
+// trip, are scored against them.
+class CoachDialog final : public QDialog {
+    Q_OBJECT
+public:
+    CoachDialog(QWidget* parent = nullptr);
+    ~CoachDialog() override;
+
+    // The name the round trip is kept under for the output (the sink or device playing).
+    void SetOutputName(const QString& name) { _outputName = name; }
+    // Shows a take's result (after a take, and for pictures of the window).
+    void ShowResult(const Core::TimingCoach::Result& result);
+    CoachStrip& Strip() { return *_strip; }
+    CoachCharts& Charts() { return *_charts; }
+
+public slots:
+    // A beat of the run: heard at `heardNs` (Platform::Clock), its place in the bar.
+    void OnBeat(qint64 heardNs, int beatInBar, int beatsPerBar, int bar);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    void FillInputs();
+    void OpenInput();
+    void Poll();
+    void Onset(std::int64_t heardNs);
+    void StartCalibration();
+    void FinishCalibration();
+    void StartOrStopTake();
+    void SaveTake();
+    void ShowRoundTrip();
+    QString Text(int number) const;
+    Platform::PulseInput _input;
+    std::unique_ptr<Core::OnsetDetector> _detector;  // made at the input's rate
+    QTimer _poll;
+    QString _outputName = QStringLiteral("default");
+
+    QComboBox* _inputs = nullptr;
+    QProgressBar* _level = nullptr;
+    QPushButton* _calibrate = nullptr;
+    QLabel* _roundTripLabel = nullptr;
+    QSpinBox* _manual = nullptr;
+    QCheckBox* _muteAlternate = nullptr;
+    QPushButton* _take = nullptr;
+    QPushButton* _save = nullptr;
+    QLabel* _summary = nullptr;
+    CoachStrip* _strip = nullptr;
+    CoachCharts* _charts = nullptr;
+
+    // The last block's first frame and its capture time: onsets are timed from them.
+    std::int64_t _blockFrame = 0;
+    std::int64_t _blockNs = 0;
+    std::int64_t _roundTripNs = 0;
+    bool _haveRoundTrip = false;
+    bool _calibrating = false;
+    bool _taking = false;
+    int _beatsPerBar = 4;
+    std::vector<std::int64_t> _calibrationClicks, _calibrationOnsets;
+    std::vector<Core::TimingCoach::Beat> _beats;
+    std::vector<std::int64_t> _hits;
+    Core::TimingCoach::Result _result;
+};
+
+}  // namespace GUI
