@@ -13,6 +13,7 @@
 #include "Core/SongMidiFile.h"
 #include "Core/TempoMap.h"
 #include "Core/OutputSettings.h"
+#include "Core/SoundEngines.h"
 #include "GUI/ApplicationWindow.h"
 #include "GUI/LanguageDialog.h"
 #include "GUI/MessageBoxes.h"
@@ -102,7 +103,9 @@ static int ExportFromCommandLine(const GUI::CommandLine& line)
                      Platform::DataFile("Ticova.conf").c_str(), line.preset ? " with the preset \"" : "",
                      line.preset ? line.preset->c_str() : "", line.preset ? "\"" : "",
                      static_cast<unsigned>(settings.Bpm));
-    Platform::MidiOut::LoadSoundFontInBackground(extraSettings.Text("soundfont.path"));
+    // Clicks from sound files need no SoundFont.
+    if (settings.SoundEngineType != Core::SoundEngines::AudioFile)
+        Platform::MidiOut::LoadSoundFontInBackground(extraSettings.Text("soundfont.path"));
     // A song ends by itself; its length is its own.
     const Core::ClickTrackExport::Length length{
         line.bars || line.tempoMap ? Core::ClickTrackExport::Unit::Bars : Core::ClickTrackExport::Unit::Minutes,

@@ -81,7 +81,7 @@ ClickTrackExport::Result ClickTrackExport::Run(const Configuration::Configuratio
                                    ? static_cast<ISoundEngine&>(audioFiles)
                                    : static_cast<ISoundEngine&>(midi);
         FrameCountClock clock(output, engine, [&writer](const float* samples, int frames) {
-            return writer.Write(samples, frames);
+            return samples ? writer.Write(samples, frames) : writer.WriteSilence(frames);
         });
         Timer timer(&clock);
         clock.SetTimer(&timer);
