@@ -151,6 +151,7 @@ bool SoundFileWriter::Open(const std::string& path, int rate, int channels)
     sf_command(file, SFC_SET_CLIPPING, nullptr, SF_TRUE);
     _file = file;
     _channels = channels;
+    _flac = IsFlac(path);
     _gathered = 0;
     _handedOver = 0;
     try {
@@ -166,6 +167,17 @@ bool SoundFileWriter::Write(const float* samples, std::int64_t frames)
 {
     if (!_file)
         return false;
+    if (_flac) {
+        // The FLAC encoder rounds floats its own way: they go to it as they are.
+        auto* file = static_cast<SNDFILE*>(_file);
+        if (!Flush())
+            return false;
+        if (sf_writef_float(file, samples, frames) != frames) {
+            _error = sf_strerror(file);
+            return false;
+        }
+        return true;
+    }
     while (frames > 0) {
         const std::int64_t now = std::min(frames, BlockFrames - _gathered);
         std::int16_t* out = _block.data() + _gathered * _channels;

@@ -9,7 +9,7 @@ namespace Platform {
 // A sound file written frame by frame through libsndfile: WAV (16-bit) or FLAC (16-bit), chosen
 // by the name's ending (".flac"; anything else is WAV). The samples given are interleaved floats
 // in [-1, 1] (beyond it they are clipped); silence is given by its length alone. Frames are
-// gathered as 16-bit samples and handed to libsndfile in large blocks, and the file's pages are
+// gathered as 16-bit samples (rounded as libsndfile rounds them) and handed to it in large blocks, and the file's pages are
 // sent to the disk while later ones are written, so that finishing it waits for little.
 //
 // The sound goes to a temporary file beside the target, which replaces the target only when it
@@ -52,6 +52,7 @@ private:
     void* _file = nullptr;
     int _descriptor = -1;
     int _channels = 0;
+    bool _flac = false;
     std::vector<std::int16_t> _block;  // BlockFrames frames
     std::int64_t _gathered = 0;        // frames in _block
     std::int64_t _handedOver = 0;      // bytes of the file sent to the disk so far (about)
