@@ -109,13 +109,13 @@ static int ExportFromCommandLine(const GUI::CommandLine& line)
 }
 
 // The window lives in a module of its own (Qt and all it brings are loaded only with it): beside
-// the program in a build folder, in the installed library folder otherwise.
+// the program in a build folder, in the library folder beside its bin/ folder when installed.
 static int RunWindow(int argc, char* argv[])
 {
-    const std::string beside = Platform::ProgramFolder() + "/" TICOVA_WINDOW_MODULE;
-    void* module = dlopen(beside.c_str(), RTLD_NOW | RTLD_LOCAL);
+    const std::string folder = Platform::ProgramFolder();
+    void* module = dlopen((folder + TICOVA_WINDOW_MODULE).c_str(), RTLD_NOW | RTLD_GLOBAL);
     if (!module)
-        module = dlopen(TICOVA_WINDOW_MODULE_DIR "/" TICOVA_WINDOW_MODULE, RTLD_NOW | RTLD_LOCAL);
+        module = dlopen((folder + "../" TICOVA_WINDOW_MODULE_DIR "/" TICOVA_WINDOW_MODULE).c_str(), RTLD_NOW | RTLD_GLOBAL);
     if (!module) {
         std::fprintf(stderr, "ticova: the window could not be loaded: %s\n", dlerror());
         return 1;

@@ -368,6 +368,10 @@ def main():
     problems = []
     try:
         shutil.copy(program, folder)
+        # The window is a module the program loads from beside itself.
+        module = os.path.join(os.path.dirname(program), "ticova-window.so")
+        if os.path.exists(module):
+            shutil.copy(module, folder)
         shutil.copytree(languages, os.path.join(folder, "Lang"))
         for language in ("", "de", "fr"):
             configuration = os.path.join(folder, "Ticova.conf")
