@@ -150,13 +150,19 @@ bool SoundFontSynth::UseRateFor(double rate)
     const double wanted = std::clamp(rate, MinSynthRate, MaxSynthRate);
     if (wanted == _synthRate)
         return true;
-    void* synth = NewSynth(_soundFont.empty() ? DefaultSoundFont() : _soundFont, wanted);
-    if (!synth)
-        return false;
+    // The old synthesizer goes first, so that the kit's samples are never held twice; should the
+    // SoundFont no longer load, it is loaded at the old rate again.
+    const std::string file = _soundFont.empty() ? DefaultSoundFont() : _soundFont;
     delete_fluid_synth(AsSynth(_synth));
-    _synth = synth;
-    _synthRate = wanted;
-    return true;
+    _synth = NewSynth(file, wanted);
+    if (_synth) {
+        _synthRate = wanted;
+        return true;
+    }
+    _synth = NewSynth(file, _synthRate);
+    if (!_synth)
+        _loadState.store(-1);
+    return false;
 }
 
 // A synthesizer for percussion only: no reverb, no chorus, one stereo output, the samples of the
