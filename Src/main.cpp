@@ -1,5 +1,5 @@
-#include <QApplication>
-#include <QTimer>
+#include <dlfcn.h>
+
 #include <atomic>
 #include <cstdio>
 #include <string>
@@ -13,18 +13,9 @@
 #include "Core/SongMidiFile.h"
 #include "Core/TempoMap.h"
 #include "Core/OutputSettings.h"
-#include "GUI/ApplicationWindow.h"
-#include "GUI/LanguageDialog.h"
-#include "GUI/MessageBoxes.h"
+#include "Core/SoundEngines.h"
 #include "GUI/Model/CommandLine.h"
-#include "GUI/RemoteControl.h"
-#include "GUI/QuitSignals.h"
-#include "GUI/SettingsDialog.h"
-#include "GUI/SettingsSaver.h"
-#include "GUI/FileMessages.h"
-#include "GUI/SingleInstance.h"
-#include "GUI/BigFlash.h"
-#include "GUI/VisualBeatIndicator.h"
+#include "GUI/Model/InstanceLock.h"
 #include "Platform/AudioOutput.h"
 #include "Platform/Console.h"
 #include "Platform/File.h"
@@ -33,11 +24,6 @@
 #include "Platform/Text.h"
 #include "Platform/Thread.h"
 #include "System/ILog.h"
-
-static void LoadResources()
-{
-    Q_INIT_RESOURCE(Ticova);
-}
 
 // The sound libraries' chatter while they look for devices: kept in the log for whoever raises
 // its level to Debug, never on the terminal.
@@ -96,13 +82,15 @@ static int ExportFromCommandLine(const GUI::CommandLine& line)
     }
     // A copy with a window may hold changes it has not saved yet: the track is made from the
     // file, and the user is told which settings those are.
-    if (GUI::SingleInstance::AnotherCopyRuns())
+    if (GUI::InstanceLock::Held(GUI::InstanceLock::DefaultSocketPath()))
         std::fprintf(stderr, "ticova: Ticova is running; the click track is made from the settings saved in %s%s%s%s, "
                              "at %u bpm (changes in its window that are not saved yet are not in it)\n",
                      Platform::DataFile("Ticova.conf").c_str(), line.preset ? " with the preset \"" : "",
                      line.preset ? line.preset->c_str() : "", line.preset ? "\"" : "",
                      static_cast<unsigned>(settings.Bpm));
-    Platform::MidiOut::LoadSoundFontInBackground(extraSettings.Text("soundfont.path"));
+    // Clicks from sound files need no SoundFont; General MIDI clicks load it when the run starts.
+    if (settings.SoundEngineType != Core::SoundEngines::AudioFile)
+        Platform::MidiOut::UseSoundFont(extraSettings.Text("soundfont.path"));
     // A song ends by itself; its length is its own.
     const Core::ClickTrackExport::Length length{
         line.bars || line.tempoMap ? Core::ClickTrackExport::Unit::Bars : Core::ClickTrackExport::Unit::Minutes,
@@ -120,13 +108,32 @@ static int ExportFromCommandLine(const GUI::CommandLine& line)
     return 0;
 }
 
+// The window lives in a module of its own (Qt and all it brings are loaded only with it): beside
+// the program in a build folder, in the library folder beside its bin/ folder when installed.
+static int RunWindow(int argc, char* argv[])
+{
+    const std::string folder = Platform::ProgramFolder();
+    void* module = dlopen((folder + TICOVA_WINDOW_MODULE).c_str(), RTLD_NOW | RTLD_GLOBAL);
+    if (!module)
+        module = dlopen((folder + "../" TICOVA_WINDOW_MODULE_DIR "/" TICOVA_WINDOW_MODULE).c_str(), RTLD_NOW | RTLD_GLOBAL);
+    if (!module) {
+        std::fprintf(stderr, "ticova: the window could not be loaded: %s\n", dlerror());
+        return 1;
+    }
+    using Run = int (*)(int, char**);
+    const auto run = reinterpret_cast<Run>(dlsym(module, "TicovaRunWindow"));
+    if (!run) {
+        std::fprintf(stderr, "ticova: the window could not be loaded: %s\n", dlerror());
+        return 1;
+    }
+    // The module stays loaded until the process ends: its objects may be in use to the end.
+    return run(argc, argv);
+}
+
 int main(int argc, char* argv[])
 {
-    QCoreApplication::setApplicationName(QStringLiteral("Ticova"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(TICOVA_VERSION));
-    QCoreApplication::setOrganizationName(QStringLiteral("Ticova"));
     // The options are read before any window system is needed: --help, --version and --export
-    // work without a display. Arguments Ticova does not know are left to QApplication (its own
+    // work without a display. Arguments Ticova does not know are left to the window system (Qt's own
     // -platform, -style ...).
     const GUI::CommandLine line = GUI::CommandLine::Parse(std::vector<std::string>(argv + 1, argv + argc));
     if (!line.error.empty()) {
@@ -145,98 +152,5 @@ int main(int argc, char* argv[])
     if (line.exportFile)
         return ExportFromCommandLine(line);
 
-    QApplication application(argc, argv);
-    QGuiApplication::setDesktopFileName(QStringLiteral(TICOVA_APP_ID));
-    LoadResources();
-
-    // One copy per user: a second one brings the first to the front, hands it its options and
-    // ends.
-    GUI::SingleInstance instance;
-    instance.SetForwardedOptions(line);
-    if (!instance.Claim()) {
-        if (instance.Refusal().empty())
-            return 0;
-        std::fprintf(stderr, "ticova: %s\n", Platform::Text::Escaped(instance.Refusal()).c_str());
-        return 1;
-    }
-
-    // A missing or damaged configuration file leaves the defaults.
-    Configuration::IConfiguration& configuration = Configuration::GetConfiguration();
-    configuration.Load();
-    // The settings of features beyond that file's keys, in a file of their own beside it.
-    Configuration::ExtraSettings& extraSettings = Configuration::GetExtraSettings();
-    extraSettings.Load();
-    // Options that cannot be followed (a preset that does not exist) end this copy at once, as
-    // a running copy refuses them.
-    if (const std::string refusal = line.Refusal(configuration); !refusal.empty()) {
-        std::fprintf(stderr, "ticova: %s\n", refusal.c_str());
-        return 1;
-    }
-    instance.SetCommandCheck([&configuration](const GUI::CommandLine& commands) { return commands.Refusal(configuration); });
-    // No folder of the user's own for the settings and the log: said here, since no log line
-    // can be written.
-    if (const std::string problem = Platform::DataFolderProblem(); !problem.empty()) {
-        std::fprintf(stderr, "Ticova: the settings are neither read nor saved: %s\n", problem.c_str());
-        GUI::MessageBoxes::Show(nullptr, QMessageBox::Warning, QStringLiteral("Ticova"),
-                                QStringLiteral("Ticova has no safe folder for its settings and log:\n%1\n\n"
-                                               "The settings are neither read nor saved.")
-                                    .arg(QString::fromStdString(problem)));
-    }
-
-    GUI::VisualBeatIndicator indicator;
-    Core::Metronome& metronome = Core::Metronome::Instance();
-    metronome.SetBeatIndicator(&indicator);
-
-    // The sound output is opened in the background while the window shows (finding the devices
-    // and the server's start take a second or two), so that the first Start plays at once; it
-    // closes when the program has been left idle. The SoundFont loads meanwhile.
-    Core::ApplyOutputChoice(Core::ReadOutputChoice(extraSettings));
-    Core::ApplyMidiChoice(Core::ReadMidiChoice(extraSettings));
-    Platform::MidiOut::LoadSoundFontInBackground(extraSettings.Text("soundfont.path"));
-    Platform::Thread outputOpener;
-    outputOpener.Start([] {
-        if (Platform::AudioOutput::Instance().Acquire() == 0)
-            Platform::AudioOutput::Instance().Release();
-    });
-
-    // From here on every change is on disk within moments, not only at exit.
-    GUI::SettingsSaver saver(configuration, extraSettings);
-    int result = 0;
-    {
-        GUI::ApplicationWindow window(metronome, configuration, indicator);
-        saver.SetWindow(&window);
-        instance.SetRaiseHandler([&window] { window.BringToFront(); });
-        // A preset loaded in the settings dialog replaces the live settings: the window
-        // shows their tempo and volume at once.
-        GUI::SettingsDialog settings(configuration, [&window] { window.ReloadSettings(); });
-        GUI::LanguageDialog language(configuration, [&window](const char16_t* name) { window.ChangeLanguage(name); });
-        window.SetSettingsDialog([&window, &settings](int tab) { settings.Run(&window, tab); });
-        window.SetLanguageDialog([&window, &language] { language.Run(&window); });
-        if (!window.Initialise())
-            return 0;
-        metronome.SetBeatFlash(&window.FlashWindow());
-        instance.SetCommandHandler([&window](const GUI::CommandLine& commands) { window.RunCommands(commands); });
-        // Remote control over the session bus, when there is one.
-        GUI::RemoteControl remote(window, &instance.Commands());
-        remote.Register();
-        window.RunCommands(line);
-        // What the settings files held that could not be read, once the window shows.
-        QTimer::singleShot(0, &window, [&window, &configuration, &extraSettings] {
-            GUI::FileMessages::TellReadProblems(&window, configuration.LoadReport(), extraSettings.LoadReport());
-        });
-        // Logout, shut-down or Ctrl+C in a terminal quit as Exit does, keeping the settings.
-        GUI::QuitSignals quitSignals([&window](int) { window.QuitAsExit(); });
-        result = QApplication::exec();
-        instance.SetRaiseHandler({});
-        metronome.SetBeatFlash(nullptr);
-        instance.SetCommandHandler({});
-        instance.Commands().Clear();
-    }
-    metronome.SetBeatIndicator(nullptr);
-    if (extraSettings.Changed() && !extraSettings.Save())
-        GUI::MessageBoxes::Show(nullptr, QMessageBox::Warning, QStringLiteral("Ticova"),
-                                GUI::FileMessages::SaveFailed(extraSettings.SaveProblem()));
-    outputOpener.Join();
-    Platform::AudioOutput::Instance().CloseIdle();
-    return result;
+    return RunWindow(argc, argv);
 }

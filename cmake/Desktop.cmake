@@ -14,6 +14,7 @@ find_program(APPSTREAMCLI appstreamcli)
 
 if(TARGET ticova)
   target_compile_definitions(ticova PRIVATE TICOVA_APP_ID="${TICOVA_APP_ID}")
+  target_compile_definitions(ticova-window PRIVATE TICOVA_APP_ID="${TICOVA_APP_ID}")
 
   # The PNG icons, one per size, under icons/<size>x<size>/ in the build folder.
   if(RSVG_CONVERT)

@@ -81,7 +81,7 @@ ClickTrackExport::Result ClickTrackExport::Run(const Configuration::Configuratio
                                    ? static_cast<ISoundEngine&>(audioFiles)
                                    : static_cast<ISoundEngine&>(midi);
         FrameCountClock clock(output, engine, [&writer](const float* samples, int frames) {
-            return writer.Write(samples, frames);
+            return samples ? writer.Write(samples, frames) : writer.WriteSilence(frames);
         });
         Timer timer(&clock);
         clock.SetTimer(&timer);
@@ -110,8 +110,11 @@ ClickTrackExport::Result ClickTrackExport::Run(const Configuration::Configuratio
                                                                      : std::llround(MaxMinutes * 60.0 * Rate))
                                     : Frames(length, bpm, metronome.BarBeats()));
             clock.SetEnd(end);
+            // With nobody to tell, the end is watched for closely: a click track of a few minutes
+            // is rendered in a tenth of a second.
+            const auto interval = progress ? ProgressInterval : std::chrono::milliseconds(1);
             while (metronome.IsRunning()) {
-                std::this_thread::sleep_for(ProgressInterval);
+                std::this_thread::sleep_for(interval);
                 if (progress && !progress(static_cast<double>(clock.FramesRendered()) / static_cast<double>(end)))
                     clock.Cancel();
             }

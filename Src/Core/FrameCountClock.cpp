@@ -70,8 +70,8 @@ void FrameCountClock::RenderTo(std::int64_t frame)
     while (_rendered < target && !Cancelled() && !SinkFailed()) {
         const auto frames = static_cast<int>(std::min<std::int64_t>(Block, target - _rendered));
         WaitForHandOver();
-        _output.GetMixer().Render(_buffer.data(), frames);
-        if (!_sink(_buffer.data(), frames))
+        const bool sounded = _output.GetMixer().RenderSounding(_buffer.data(), frames);
+        if (!_sink(sounded ? _buffer.data() : nullptr, frames))
             _sinkFailed.store(true, std::memory_order_release);
         _rendered += frames;
         _published.store(_rendered, std::memory_order_release);

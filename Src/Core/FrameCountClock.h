@@ -26,7 +26,8 @@ class FrameCountClock final : public Timer::IClock {
 public:
     // Frames rendered at a time at most (a tick falling inside is rendered up to first).
     static constexpr int Block = 1024;
-    // Takes every rendered block (interleaved stereo); false stops the rendering (a failed write).
+    // Takes every rendered block (interleaved stereo; null: `frames` of silence, nothing sounded in
+    // them); false stops the rendering (a failed write).
     using Sink = std::function<bool(const float* samples, int frames)>;
 
     // Renders `output` into `sink`, waiting before every block for `engine` to hand its clicks

@@ -18,6 +18,7 @@
 #include <cstring>
 
 #include "GUI/MessageBoxes.h"
+#include "GUI/Model/InstanceLock.h"
 #include "Platform/ProgramFolder.h"
 #include "System/ILog.h"
 
@@ -29,7 +30,7 @@ constexpr int AnswerTimeoutMs = 1000;
 
 QString SocketPath(const QString& name)
 {
-    return name.contains(u'/') ? name : QDir::tempPath() + u'/' + name;
+    return QString::fromStdString(InstanceLock::SocketPath(name.toStdString()));
 }
 
 // Only a process of this user may tell this copy to go.
@@ -55,31 +56,12 @@ SingleInstance::~SingleInstance()
 
 QString SingleInstance::DefaultName()
 {
-    if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && *runtime == '/') {
-        if (Platform::FolderProblem(runtime).empty())
-            return QString::fromUtf8(runtime) + QStringLiteral("/Ticova.socket");
-    }
-    // The temporary folder is shared: the socket goes into a folder that only this user owns.
-    const std::string own = QDir::tempPath().toStdString() + "/Ticova-" + std::to_string(::geteuid());
-    if (::mkdir(own.c_str(), 0700) != 0 && errno != EEXIST)
-        return {};
-    if (!Platform::FolderProblem(own).empty())
-        return {};
-    return QString::fromStdString(own) + QStringLiteral("/Ticova.socket");
+    return QString::fromStdString(InstanceLock::DefaultSocketPath());
 }
 
 bool SingleInstance::AnotherCopyRuns(const QString& name)
 {
-    if (name.isEmpty())
-        return false;
-    const std::string lockPath = (SocketPath(name) + QStringLiteral(".lock")).toStdString();
-    const int lock = ::open(lockPath.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
-    if (lock < 0)
-        return false;
-    // A shared lock is refused while a copy holds its own; taken, it is given back at once.
-    const bool held = ::flock(lock, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
-    ::close(lock);
-    return held;
+    return !name.isEmpty() && InstanceLock::Held(name.toStdString());
 }
 
 bool SingleInstance::Claim()

@@ -23,9 +23,10 @@ void AutoResetEvent::Reset()
 bool AutoResetEvent::Wait(int timeoutMs)
 {
     std::unique_lock lock(_mutex);
+    // A wait of no time only looks: the condition's timed wait would still enter the kernel.
     if (timeoutMs < 0)
         _condition.wait(lock, [this] { return _signalled; });
-    else
+    else if (timeoutMs > 0)
         _condition.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return _signalled; });
     const bool signalled = _signalled;
     _signalled = false;

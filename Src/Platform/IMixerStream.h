@@ -21,6 +21,14 @@ public:
     // Adds the stream's output for frames [firstFrame, firstFrame + frames) into `output`
     // (interleaved stereo).
     virtual void Mix(float* output, std::int64_t firstFrame, int frames) noexcept = 0;
+    // Whether Mix may add anything to the frames from `firstFrame` on: false only when the stream
+    // is certainly quiet there (the mixer then skips a block nothing sounds in).
+    virtual bool Sounding(std::int64_t firstFrame, int frames) const noexcept
+    {
+        (void)firstFrame;
+        (void)frames;
+        return true;
+    }
     // Called once the stream is detached; the mixer no longer touches it afterwards.
     virtual void OnDetached() noexcept = 0;
 };

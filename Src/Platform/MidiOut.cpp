@@ -58,6 +58,12 @@ void MidiOut::LoadSoundFontInBackground(const std::string& soundFont)
     SoundFontSynth::Instance().LoadInBackground();
 }
 
+void MidiOut::UseSoundFont(const std::string& soundFont)
+{
+    AudioOutput::Instance();  // made first, so that it outlives the synthesizer's worker
+    SoundFontSynth::Instance().UseSoundFont(soundFont);
+}
+
 std::uint32_t MidiOut::Open(Handle* handle)
 {
     AudioOutput& output = AudioOutput::Instance();

@@ -51,6 +51,9 @@ public:
     // Starts loading the SoundFont in the background; the program calls it at start-up.
     // `soundFont`: the user's choice (empty: FluidSynth's default).
     static void LoadSoundFontInBackground(const std::string& soundFont = {});
+    // Chooses the SoundFont without loading it: it loads on the thread that first needs it (an
+    // export, which waits for it anyway).
+    static void UseSoundFont(const std::string& soundFont);
 
 private:
     MidiOut(AudioOutput* output, Mixer& mixer, SoundFontSynth& synth, double rate)

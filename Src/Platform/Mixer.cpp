@@ -127,11 +127,30 @@ std::int64_t Mixer::PlaceStreamStart(std::int64_t frame, std::int64_t bufferStar
 
 void Mixer::Render(float* output, int frames) noexcept
 {
+    if (!RenderSounding(output, frames))
+        std::memset(output, 0, sizeof(float) * Channels * static_cast<std::size_t>(frames));
+}
+
+bool Mixer::RenderSounding(float* output, int frames) noexcept
+{
     const std::int64_t first = _nextFrame;
     TakeEvents(first);
+    const std::int64_t end = first + frames;
+
+    // Most of a click track is the silence between its clicks: with no voice and no stream
+    // sounding in this block, nothing is mixed.
+    bool sounding = false;
+    for (int v = 0; v < _voiceCount && !sounding; ++v)
+        sounding = _voices[v].startFrame < end;
+    for (int s = 0; s < _streamCount && !sounding; ++s)
+        sounding = _streams[s]->Sounding(first, frames);
+    if (!sounding) {
+        _nextFrame = end;
+        _framesRendered.store(end, std::memory_order_release);
+        return false;
+    }
 
     std::memset(output, 0, sizeof(float) * Channels * static_cast<std::size_t>(frames));
-    const std::int64_t end = first + frames;
     for (int v = 0; v < _voiceCount;) {
         Voice& voice = _voices[v];
         const Sound& sound = *voice.sound;
@@ -157,6 +176,7 @@ void Mixer::Render(float* output, int frames) noexcept
         output[i] = std::clamp(output[i], -1.0f, 1.0f);
     _nextFrame = end;
     _framesRendered.store(end, std::memory_order_release);
+    return true;
 }
 
 }  // namespace Platform

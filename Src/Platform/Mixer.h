@@ -54,6 +54,9 @@ public:
 
     // The audio callback: fills the next `frames` interleaved stereo frames.
     void Render(float* output, int frames) noexcept;
+    // As Render, but a block nothing sounds in is left untouched and false returned: the caller
+    // knows it for silence (a file writes it without mixing zeros).
+    bool RenderSounding(float* output, int frames) noexcept;
     // Carries out the queued events when no audio thread runs (the output is closed): streams
     // attach, detach and take their commands; sounds are dropped.
     void Drain() noexcept;

@@ -9,6 +9,7 @@
 #include <cctype>
 #include <cerrno>
 #include <climits>
+#include <cmath>
 #include <cstdlib>
 #include <fstream>
 
@@ -44,6 +45,21 @@ mode_t NewFileMode()
         }
     }
     return 0666 & ~mask;
+}
+
+// Bytes written before they are sent on to the disk without waiting for them.
+constexpr std::int64_t WriteBackBytes = 8 << 20;
+
+// A sample in [-1, 1] as 16 bits, clipped, bit for bit as libsndfile converts floats with
+// clipping on: scaled to 32 bits, then the top 16 kept.
+std::int16_t ToPcm16(float sample)
+{
+    const float scaled = sample * 2147483648.0f;
+    if (scaled >= 2147483647.0f)
+        return 32767;
+    if (scaled <= -2147483648.0f)
+        return -32768;
+    return static_cast<std::int16_t>(static_cast<std::int32_t>(std::lrintf(scaled)) >> 16);
 }
 
 std::string NameOf(const std::string& path)
@@ -135,6 +151,15 @@ bool SoundFileWriter::Open(const std::string& path, int rate, int channels)
     sf_command(file, SFC_SET_CLIPPING, nullptr, SF_TRUE);
     _file = file;
     _channels = channels;
+    _flac = IsFlac(path);
+    _gathered = 0;
+    _handedOver = 0;
+    try {
+        _block.assign(static_cast<std::size_t>(BlockFrames * channels), 0);
+    } catch (const std::bad_alloc&) {
+        Discard();
+        return Fail("no memory for the sound to be written", ENOMEM);
+    }
     return true;
 }
 
@@ -142,10 +167,61 @@ bool SoundFileWriter::Write(const float* samples, std::int64_t frames)
 {
     if (!_file)
         return false;
+    if (_flac) {
+        // The FLAC encoder rounds floats its own way: they go to it as they are.
+        auto* file = static_cast<SNDFILE*>(_file);
+        if (!Flush())
+            return false;
+        if (sf_writef_float(file, samples, frames) != frames) {
+            _error = sf_strerror(file);
+            return false;
+        }
+        return true;
+    }
+    while (frames > 0) {
+        const std::int64_t now = std::min(frames, BlockFrames - _gathered);
+        std::int16_t* out = _block.data() + _gathered * _channels;
+        for (std::int64_t i = 0; i < now * _channels; ++i)
+            out[i] = ToPcm16(samples[i]);
+        samples += now * _channels;
+        frames -= now;
+        _gathered += now;
+        if (_gathered == BlockFrames && !Flush())
+            return false;
+    }
+    return true;
+}
+
+bool SoundFileWriter::WriteSilence(std::int64_t frames)
+{
+    if (!_file)
+        return false;
+    while (frames > 0) {
+        const std::int64_t now = std::min(frames, BlockFrames - _gathered);
+        std::fill_n(_block.data() + _gathered * _channels, now * _channels, std::int16_t{0});
+        frames -= now;
+        _gathered += now;
+        if (_gathered == BlockFrames && !Flush())
+            return false;
+    }
+    return true;
+}
+
+bool SoundFileWriter::Flush()
+{
     auto* file = static_cast<SNDFILE*>(_file);
-    if (sf_writef_float(file, samples, frames) != frames) {
+    const std::int64_t frames = _gathered;
+    _gathered = 0;
+    if (frames > 0 && sf_writef_short(file, _block.data(), frames) != frames) {
         _error = sf_strerror(file);
         return false;
+    }
+    // What has been written starts on its way to the disk now, so that the final flush before the
+    // file takes its name has little left to wait for.
+    const off_t written = ::lseek(_descriptor, 0, SEEK_CUR);
+    if (written - _handedOver >= WriteBackBytes) {
+        ::sync_file_range(_descriptor, _handedOver, written - _handedOver, SYNC_FILE_RANGE_WRITE);
+        _handedOver = written;
     }
     return true;
 }
@@ -156,6 +232,9 @@ bool SoundFileWriter::CloseTemporary(bool keep)
 {
     bool good = keep;
     if (_file) {
+        // The frames still gathered go first.
+        if (keep && !Flush())
+            good = false;
         auto* file = static_cast<SNDFILE*>(_file);
         _file = nullptr;
         if (keep) {

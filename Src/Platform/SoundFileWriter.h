@@ -2,12 +2,15 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace Platform {
 
 // A sound file written frame by frame through libsndfile: WAV (16-bit) or FLAC (16-bit), chosen
 // by the name's ending (".flac"; anything else is WAV). The samples given are interleaved floats
-// in [-1, 1].
+// in [-1, 1] (beyond it they are clipped); silence is given by its length alone. Frames are
+// gathered as 16-bit samples (rounded as libsndfile rounds them) and handed to it in large blocks, and the file's pages are
+// sent to the disk while later ones are written, so that finishing it waits for little.
 //
 // The sound goes to a temporary file beside the target, which replaces the target only when it
 // is complete (Commit): a file of that name stays whole until then, and stays as it was when
@@ -28,6 +31,7 @@ public:
     // False, with Error() telling why, when the file cannot be written there.
     bool Open(const std::string& path, int rate, int channels);
     bool Write(const float* samples, std::int64_t frames);
+    bool WriteSilence(std::int64_t frames);
     // Finishes the file and puts it in the target's place (keeping an existing target's
     // permissions); false, the target untouched, when that fails.
     bool Commit();
@@ -39,10 +43,19 @@ public:
 private:
     bool Fail(const std::string& what, int error);
     bool CloseTemporary(bool keep);
+    // Hands the gathered frames to libsndfile.
+    bool Flush();
+
+    // Frames gathered before they are handed over: 128 KB of stereo.
+    static constexpr std::int64_t BlockFrames = 32768;
 
     void* _file = nullptr;
     int _descriptor = -1;
     int _channels = 0;
+    bool _flac = false;
+    std::vector<std::int16_t> _block;  // BlockFrames frames
+    std::int64_t _gathered = 0;        // frames in _block
+    std::int64_t _handedOver = 0;      // bytes of the file sent to the disk so far (about)
     std::string _target;     // the file that is replaced (a symbolic link's target)
     std::string _temporary;  // what is being written
     std::string _error;

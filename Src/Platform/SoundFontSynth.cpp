@@ -18,6 +18,7 @@ constexpr int Block = 64;               // the synthesizer's own block
 constexpr float SilenceLevel = 1e-5f;   // below this a tail is over
 constexpr double FadeSeconds = 0.05;    // the fade at the end of an over-long tail
 constexpr double OutputGain = 0.6;      // loud enough for a click, with headroom for several at once
+constexpr int Polyphony = 16;
 const Sound silentSound{};
 
 fluid_synth_t* AsSynth(void* synth)
@@ -112,7 +113,7 @@ bool SoundFontSynth::ChangeSoundFont(std::string path)
         return Load();
     }
     const std::string file = path.empty() ? DefaultSoundFont() : path;
-    void* synth = NewSynth(file);
+    void* synth = NewSynth(file, _synthRate);
     if (!synth)
         return false;
     if (_synth)
@@ -135,16 +136,38 @@ bool SoundFontSynth::Load()
     if (_loadState.load() != 0)
         return _loadState.load() == 1;
     _loadState.store(-1);
-    _synth = NewSynth(_soundFont.empty() ? DefaultSoundFont() : _soundFont);
+    _synth = NewSynth(_soundFont.empty() ? DefaultSoundFont() : _soundFont, _synthRate);
     if (!_synth)
         return false;
     _loadState.store(1);
     return true;
 }
 
-// A synthesizer for percussion only: no reverb, no chorus, one stereo output. Called with the
-// lock held.
-void* SoundFontSynth::NewSynth(const std::string& path)
+// The synthesizer is made afresh at another rate: loading a SoundFont reads little more than its
+// list of instruments, the kit's samples following when the kit is chosen. Called with the lock held.
+bool SoundFontSynth::UseRateFor(double rate)
+{
+    const double wanted = std::clamp(rate, MinSynthRate, MaxSynthRate);
+    if (wanted == _synthRate)
+        return true;
+    // The old synthesizer goes first, so that the kit's samples are never held twice; should the
+    // SoundFont no longer load, it is loaded at the old rate again.
+    const std::string file = _soundFont.empty() ? DefaultSoundFont() : _soundFont;
+    delete_fluid_synth(AsSynth(_synth));
+    _synth = NewSynth(file, wanted);
+    if (_synth) {
+        _synthRate = wanted;
+        return true;
+    }
+    _synth = NewSynth(file, _synthRate);
+    if (!_synth)
+        _loadState.store(-1);
+    return false;
+}
+
+// A synthesizer for percussion only: no reverb, no chorus, one stereo output, the samples of the
+// percussion kit alone in memory. Called with the lock held.
+void* SoundFontSynth::NewSynth(const std::string& path, double rate)
 {
     // The synthesizer's own messages would go to the terminal; failures are logged by the caller.
     for (int level = FLUID_PANIC; level < LAST_LOG_LEVEL; ++level)
@@ -162,7 +185,14 @@ void* SoundFontSynth::NewSynth(const std::string& path)
         fluid_settings_setint(settings, "synth.cpu-cores", 1);
         fluid_settings_setint(settings, "synth.threadsafe-api", 0);
         fluid_settings_setnum(settings, "synth.gain", OutputGain);
+        // Samples are read when an instrument is chosen on a channel, and let go when none plays
+        // it: with every channel but the percussion channel emptied below, that is the kit.
+        fluid_settings_setint(settings, "synth.dynamic-sample-loading", 1);
+        // One note is rendered at a time: its layers need a few voices, not the 256 a synthesizer
+        // keeps for a whole orchestra (each holds buffers of its own).
+        fluid_settings_setint(settings, "synth.polyphony", Polyphony);
     }
+    fluid_settings_setnum(static_cast<fluid_settings_t*>(_settings), "synth.sample-rate", rate);
     if (path.empty()) {
         _problem = "no SoundFont is chosen, and FluidSynth names no default one (synth.default-soundfont)";
         return nullptr;
@@ -176,11 +206,16 @@ void* SoundFontSynth::NewSynth(const std::string& path)
         _problem = "no memory for the synthesizer";
         return nullptr;
     }
+    // The channels hold no instrument until the SoundFont is loaded; then all but the
+    // percussion channel are emptied, so that the piano of the melodic channels is let go.
     if (fluid_synth_sfload(synth, path.c_str(), 1) == FLUID_FAILED) {
         delete_fluid_synth(synth);
         _problem = "the SoundFont " + path + " is damaged or not a SoundFont";
         return nullptr;
     }
+    for (int channel = 0; channel < fluid_synth_count_midi_channels(synth); ++channel)
+        if (channel != PercussionChannel)
+            fluid_synth_unset_program(synth, channel);
     _problem.clear();
     return synth;
 }
@@ -193,7 +228,8 @@ std::unique_ptr<SoundFontSynth::OwnedSound> SoundFontSynth::Render(int note, int
     fluid_synth_system_reset(synth);
     float left[Block], right[Block];
     std::vector<float> l, r;
-    const auto maxFrames = static_cast<std::size_t>(MaxSeconds * SynthRate);
+    const double synthRate = _synthRate;
+    const auto maxFrames = static_cast<std::size_t>(MaxSeconds * synthRate);
     fluid_synth_noteon(synth, PercussionChannel, note, velocity);
     while (l.size() < maxFrames) {
         fluid_synth_write_float(synth, Block, left, 0, 1, right, 0, 1);
@@ -215,7 +251,7 @@ std::unique_ptr<SoundFontSynth::OwnedSound> SoundFontSynth::Render(int note, int
     while (last > first && std::fabs(l[last - 1]) < SilenceLevel && std::fabs(r[last - 1]) < SilenceLevel)
         --last;
     if (last == maxFrames) {
-        const auto fade = static_cast<std::size_t>(FadeSeconds * SynthRate);
+        const auto fade = static_cast<std::size_t>(FadeSeconds * synthRate);
         for (std::size_t i = 0; i < fade && i < last - first; ++i) {
             const float g = static_cast<float>(i) / static_cast<float>(fade);
             l[last - 1 - i] *= g;
@@ -225,15 +261,15 @@ std::unique_ptr<SoundFontSynth::OwnedSound> SoundFontSynth::Render(int note, int
 
     auto owned = std::make_unique<OwnedSound>();
     const std::size_t frames = last - first;
-    if (rate == SynthRate) {
+    if (rate == synthRate) {
         owned->samples.resize(frames * 2);
         for (std::size_t i = 0; i < frames; ++i) {
             owned->samples[2 * i] = l[first + i];
             owned->samples[2 * i + 1] = r[first + i];
         }
     } else {
-        // A device running at another rate: resample by linear interpolation.
-        const double step = SynthRate / rate;
+        // A device running at a rate the synthesizer does not: resample by linear interpolation.
+        const double step = synthRate / rate;
         const auto outFrames = static_cast<std::size_t>(std::floor((frames > 0 ? frames - 1 : 0) / step)) + 1;
         owned->samples.resize(frames ? outFrames * 2 : 0);
         for (std::size_t i = 0; frames && i < outFrames; ++i) {
@@ -271,6 +307,8 @@ const Sound* SoundFontSynth::Prepare(int note, int velocity, double rate)
     if (_rate.load(std::memory_order_relaxed) != rate) {
         // The output changed its rate: render afresh. The old sounds stay stored, since a voice
         // may still be playing one.
+        if (!UseRateFor(rate))
+            return nullptr;
         for (auto& row : _sounds)
             for (auto& sound : row)
                 sound.store(nullptr, std::memory_order_relaxed);

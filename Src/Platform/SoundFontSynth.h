@@ -16,12 +16,18 @@ namespace Platform {
 
 // The General MIDI percussion kit: a SoundFont synthesizer that renders each percussion note at
 // a given velocity once, into a sound the mixer can start at any frame. (The synthesizer itself
-// starts notes only on its own block boundaries; pre-rendered sounds have no such grid.)
+// starts notes only on its own block boundaries; pre-rendered sounds have no such grid.) The
+// synthesizer runs at the output's own rate, so no sound is resampled, and holds the samples of
+// the percussion kit only: the SoundFont's other instruments stay on the disk.
 // Rendering happens on the caller's thread or, for a note asked for while playing, on a worker
 // thread, never on the audio thread. Sounds are kept until the process ends.
 class SoundFontSynth {
 public:
+    // The rate the SoundFont is loaded at before an output asks for its own.
     static constexpr double SynthRate = 44100;
+    // The rates the synthesizer renders at itself; an output beyond them gets its sounds resampled.
+    static constexpr double MinSynthRate = 22050;
+    static constexpr double MaxSynthRate = 96000;
     static constexpr int PercussionChannel = 9;  // channel 10, counted from 0
     static constexpr double MaxSeconds = 4.0;    // longer tails (a crash cymbal) are faded out
 
@@ -78,14 +84,17 @@ private:
     };
 
     bool Load();
-    // A synthesizer with `path` loaded, or null (logged).
-    void* NewSynth(const std::string& path);
+    // A synthesizer running at `rate` with `path` loaded, or null (logged).
+    void* NewSynth(const std::string& path, double rate);
+    // Runs the synthesizer at the rate that suits an output of `rate`; false when it cannot.
+    bool UseRateFor(double rate);
     std::unique_ptr<OwnedSound> Render(int note, int velocity, double rate);
     void RunWorker();
 
     mutable std::mutex _lock;  // the synthesizer, the sound store and the SoundFont chosen
     void* _settings = nullptr;
     void* _synth = nullptr;
+    double _synthRate = SynthRate;  // the rate _synth runs at
     std::string _soundFont;  // empty: the default
     std::string _problem;
     std::atomic<int> _loadState{0};  // 0 not tried, 1 loaded, -1 failed

@@ -91,6 +91,10 @@ private:
     void OnCommand(int command, void* argument, std::int64_t frame, Mixer& mixer,
                    std::int64_t bufferStart) noexcept override;
     void Mix(float* output, std::int64_t firstFrame, int frames) noexcept override;
+    bool Sounding(std::int64_t firstFrame, int frames) const noexcept override
+    {
+        return _playing && _startFrame - firstFrame < frames;
+    }
     void OnDetached() noexcept override;
 
     static void DeliverDone(WaveOut* device, WaveHeader* header);

@@ -142,6 +142,11 @@ class Program:
         env = dict(os.environ, DISPLAY=display, QT_QPA_PLATFORM="xcb", QT_ACCESSIBILITY="1",
                    QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", LANG="C.UTF-8")
         env.pop("WAYLAND_DISPLAY", None)
+        # A runtime folder of its own: a copy of Ticova started elsewhere by the same user would
+        # otherwise be asked to come forward, and this one would end at once.
+        runtime = os.path.join(folder, "runtime")
+        os.makedirs(runtime, mode=0o700, exist_ok=True)
+        env["XDG_RUNTIME_DIR"] = runtime
         self.env = env
         self.process = subprocess.Popen([os.path.join(folder, "ticova"), "--bpm", str(TEMPO)], env=env,
                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
@@ -368,6 +373,10 @@ def main():
     problems = []
     try:
         shutil.copy(program, folder)
+        # The window is a module the program loads from beside itself.
+        module = os.path.join(os.path.dirname(program), "ticova-window.so")
+        if os.path.exists(module):
+            shutil.copy(module, folder)
         shutil.copytree(languages, os.path.join(folder, "Lang"))
         for language in ("", "de", "fr"):
             configuration = os.path.join(folder, "Ticova.conf")
