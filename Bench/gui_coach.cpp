@@ -1,7 +1,7 @@
 // Pictures of the timing coach (its live strip, a take's charts and the consistency over days)
 // in English, German and French, drawn offscreen from a made take: docs/coach-<language>.png.
 //
-//     QT_QPA_PLATFORM=offscreen gui_coach [folder, default docs]
+//     QT_QPA_PLATFORM=offscreen gui_coach [folder, default docs] [language folder, default Lang]
 
 #include <QApplication>
 #include <QPixmap>
@@ -11,6 +11,8 @@
 #include "GUI/CoachCharts.h"
 #include "GUI/CoachDialog.h"
 #include "GUI/CoachStrip.h"
+#include "System/ILanguage.h"
+#include "System/Language.h"
 
 int main(int argc, char** argv)
 {
@@ -30,9 +32,13 @@ int main(int argc, char** argv)
             hits.push_back(at + std::llround(offset * 1e6));
         }
     const Core::TimingCoach::Result result = Core::TimingCoach::Score(beats, hits, {});
+    System::SetLanguageFolderForTesting(argc > 2 ? std::string(argv[2]) + "/" : std::string("Lang/"));
     const char* names[] = {"en", "de", "fr"};
     for (int language = 0; language < 3; ++language) {
-        GUI::CoachDialog dialog(language);
+        System::Language loaded;
+        if (language > 0 && loaded.LoadLanguageFile(language == 1 ? u"de" : u"fr"))
+            System::SetCurrentLanguage(&loaded);
+        GUI::CoachDialog dialog;
         dialog.ShowResult(result);
         for (std::size_t i = result.hits.size() - 8; i < result.hits.size(); ++i)
             dialog.Strip().AddHit(result.hits[i].offsetMs, result.hits[i].silent);
@@ -41,6 +47,7 @@ int main(int argc, char** argv)
                                  {QStringLiteral("8.12."), 6.5}, {QStringLiteral("9.12."), 5.3}});
         dialog.resize(760, 720);
         dialog.grab().save(folder + QStringLiteral("/coach-") + QString::fromLatin1(names[language]) + ".png");
+        System::SetCurrentLanguage(nullptr);
     }
     return 0;
 }
