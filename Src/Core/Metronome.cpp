@@ -153,6 +153,13 @@ void Metronome::Ticks::OnTimer()
     _metronome.FollowSession();
 }
 
+void Metronome::Ticks::BeforePlacedTick(std::int64_t& due)
+{
+    // A peer may have moved the session since the tick was placed, a beat ago.
+    if (_metronome._gridFollows && _metronome.Followed(&_metronome._timer.CurrentClock()) != nullptr)
+        due = _metronome._grid.Again().frame;
+}
+
 void Metronome::Ticks::OnClockLost()
 {
     _metronome.Current().strategy->OnClockLost();

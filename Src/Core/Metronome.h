@@ -128,6 +128,7 @@ private:
         explicit Ticks(Metronome& metronome) noexcept : _metronome(metronome) {}
         void OnTimer() override;
         void OnClockLost() override;
+        void BeforePlacedTick(std::int64_t& due) override;
 
     private:
         Metronome& _metronome;

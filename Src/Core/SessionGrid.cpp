@@ -19,16 +19,41 @@ Moment Later(Moment moment, double seconds)
 SessionGrid::Tick SessionGrid::First(double beatInBar, double quantum)
 {
     _session->Capture();
-    _last = Tick{};
+    _before = _last = Tick{};
+    _beatInBar = beatInBar;
+    _quantum = quantum;
+    _lastIsFirst = true;
     _last = Place(beatInBar, quantum, _clock->HeardAt(_clock->Now()));
     return _last;
 }
 
-SessionGrid::Tick SessionGrid::Next(double beatInBar, double quantum, double step)
+SessionGrid::Tick SessionGrid::Again()
 {
+    // Looked at again only just before it is due: the output may be a moment past it already,
+    // which the hand-over allows for; only the half step after the click before holds.
+    if (_lastIsFirst) {
+        // The same bar place, near where it was first put (the output's mapping settles).
+        _session->Capture();
+        const double tempo = _session->Tempo();
+        const Moment earliest = tempo > 0 ? Later(_last.heardAt, -0.5 * 60.0 / tempo) : _last.heardAt;
+        _last = Tick{};
+        _last = Place(_beatInBar, _quantum, earliest);
+        return _last;
+    }
+    _last = _before;
+    return Next(_beatInBar, _quantum, _step, false);
+}
+
+SessionGrid::Tick SessionGrid::Next(double beatInBar, double quantum, double step, bool reachable)
+{
+    _before = _last;
+    _lastIsFirst = false;
+    _beatInBar = beatInBar;
+    _quantum = quantum;
+    _step = step;
     _session->Capture();
     const double tempo = _session->Tempo();
-    Moment earliest = _clock->HeardAt(_clock->Now());
+    Moment earliest = reachable || _last.heardAt == Moment() ? _clock->HeardAt(_clock->Now()) : Moment();
     if (tempo > 0)
         earliest = std::max(earliest, Later(_last.heardAt, 0.5 * step * 60.0 / tempo));
     const Tick tick = Place(beatInBar, quantum, earliest);

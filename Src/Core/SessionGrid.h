@@ -42,15 +42,22 @@ public:
     Tick First(double beatInBar, double quantum);
     // The click after the last one, at `beatInBar` of a bar of `quantum` beats, `step` beats of
     // its pattern after the last click.
-    Tick Next(double beatInBar, double quantum, double step);
+    Tick Next(double beatInBar, double quantum, double step) { return Next(beatInBar, quantum, step, true); }
+    // The last click placed again, from the click before it, on the timeline as it is now.
+    Tick Again();
     const Tick& Last() const noexcept { return _last; }
 
 private:
+    // `reachable`: no sooner than the output can still play.
+    Tick Next(double beatInBar, double quantum, double step, bool reachable);
     Tick Place(double beatInBar, double quantum, Moment earliest);
 
     ISessionTimeline* _session = nullptr;
     Timer::IClock* _clock = nullptr;
     Tick _last;
+    Tick _before;  // the click before the last, and where the last was asked for
+    double _beatInBar = 0, _quantum = 1, _step = 1;
+    bool _lastIsFirst = false;
 };
 
 }  // namespace Core

@@ -106,6 +106,7 @@ void Timer::PlaceNextTickAt(std::int64_t due)
 {
     _placedDue = due;
     _placed = true;
+    _placedAt = true;
 }
 
 void Timer::Stop()
@@ -145,6 +146,7 @@ void Timer::Run()
         _tick = TickTime{_clock->FrameOf(due), _clock->HeardAt(due)};
         lastDue = due;
         _placed = false;
+        _placedAt = false;
         _handler->OnTimer();
     };
 
@@ -165,6 +167,8 @@ void Timer::Run()
         }
         int reads = 0;
         if (_running.load(std::memory_order_acquire) && !_clock->Lost()) {
+            // The output's mapping settles in its first moments: the first tick is placed anew.
+            _handler->BeforePlacedTick(_firstDue);
             _clock->SleepUntil(_firstDue - spinMargin);
             SpinUntil(_firstDue, reads);
         }
@@ -181,6 +185,9 @@ void Timer::Run()
         if (_placed) {
             const double left = static_cast<double>(_placedDue - _clock->Now()) * 1000.0 / frequency - 1.5;
             wait = left > 0 ? static_cast<int>(std::min(left, 60000.0)) : 0;
+            // A tick on a timeline that others change is looked at again every few milliseconds.
+            if (_placedAt)
+                wait = std::min(wait, RefineSliceMs);
             waitForNextOnly = false;
         } else if (waitForNextOnly) {
             const std::int64_t next = reference + std::llround(static_cast<double>(k + 1) * period);
@@ -207,6 +214,16 @@ void Timer::Run()
                 reference = now - std::llround(period);
             waitForNextOnly = true;
             continue;
+        }
+        if (_placedAt) {
+            // A timeline others change: the tick goes where it says now, and is waited for
+            // again until it is close.
+            std::int64_t placed = _placedDue;
+            _handler->BeforePlacedTick(placed);
+            _placedDue = placed;
+            if (placed - _clock->Now() > 2 * spinMargin + static_cast<std::int64_t>(frequency * 0.0015))
+                continue;
+            _placedAt = false;
         }
         const std::int64_t due =
             _placed ? _placedDue : reference + std::llround(static_cast<double>(k + 1) * period);

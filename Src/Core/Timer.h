@@ -57,6 +57,9 @@ public:
     // frames stand still) before it goes back to waiting on the wake event, so that a stop or a
     // lost clock is seen at once.
     static constexpr std::int64_t LongestSpinNs = 2'000'000;
+    // How often a tick placed on a timeline others change (PlaceNextTickAt) is placed anew
+    // while the worker waits for it.
+    static constexpr int RefineSliceMs = 10;
 
     // The worker spins only for the last stretch before a tick; before that it sleeps on a
     // high-resolution timer. A thread spinning at real-time priority for whole intervals would
@@ -139,6 +142,7 @@ private:
     TickTime _tick;  // the worker's own
     // A placed next tick; the worker's own (Start resets the origin before the worker runs).
     bool _placed = false;
+    bool _placedAt = false;  // by PlaceNextTickAt: looked at again shortly before it is due
     std::int64_t _placedDue = 0;
     double _origin = 0;
     bool _originSet = false;
