@@ -279,10 +279,12 @@ bool ApplicationWindow::CreateInterface()
     }
     _toolbar.Widget()->installEventFilter(this);
 
-    // Playing with a session on the network: its toggle in Tools and on the toolbar, the tempo
-    // both ways, and a peer's start and stop.
+    // Playing with a session on the network: its toggle in Tools, the tempo both ways, and a
+    // peer's start and stop.
     _link = new LinkControl(dynamic_cast<Core::Metronome*>(&_metronome), Platform::LinkSession::Instance(), this);
-    _link->Place(_menus[1], _toolbar.Widget());
+    // The toolbar's four buttons fill its fixed width at their least size: the toggle waits
+    // for the split window's toolbar (Place(menu, toolbar) puts it there).
+    _link->Place(_menus[1], nullptr);
     connect(this, &ApplicationWindow::TempoShown, _link, &LinkControl::OnTempoShown);
     connect(_link, &LinkControl::TempoFromSession, this, &ApplicationWindow::RequestTempo);
     connect(_link, &LinkControl::StartFromSession, this, &ApplicationWindow::StartPlaying);

@@ -4,6 +4,7 @@
 #include <QMenu>
 #include <QMetaObject>
 #include <QToolBar>
+#include <QWidget>
 #include <cmath>
 
 #include "Configuration/ExtraSettings.h"
@@ -65,13 +66,29 @@ LinkControl::~LinkControl()
 
 void LinkControl::Place(QMenu* menu, QToolBar* toolbar)
 {
+    // Numbered, the items keep their texts through a language change as the other numbered
+    // items do (ApplyTexts then shows the peers again).
+    LanguageTexts::SetTextNumber(_toggle, LinkTexts::LinkItem);
+    LanguageTexts::SetTextNumber(_startStop, LinkTexts::StartStopItem);
     if (menu != nullptr) {
-        menu->addSeparator();
         menu->addAction(_toggle);
         menu->addAction(_startStop);
     }
-    if (toolbar != nullptr)
+    _toolbar = toolbar;
+    if (toolbar != nullptr) {
         toolbar->addAction(_toggle);
+        // Wide enough for its text with any number of peers, so that it never moves the others.
+        if (QWidget* button = toolbar->widgetForAction(_toggle)) {
+            const QString widest = Text(LinkTexts::Peers).arg(99).remove(QLatin1Char('&'));
+            button->setFixedWidth(button->fontMetrics().horizontalAdvance(widest) + 12);
+        }
+    }
+}
+
+int LinkControl::ToolbarWidth() const
+{
+    QWidget* button = _toolbar != nullptr ? _toolbar->widgetForAction(_toggle) : nullptr;
+    return button != nullptr ? button->width() : 0;
 }
 
 void LinkControl::Enable(bool on)

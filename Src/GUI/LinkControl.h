@@ -37,6 +37,8 @@ public:
     bool Enabled() const;
     void EnableStartStop(bool on);
     QAction* Toggle() const { return _toggle; }
+    // The width its toolbar button takes (after Place), for the other buttons to leave it.
+    int ToolbarWidth() const;
     QAction* StartStopItem() const { return _startStop; }
     // The texts in the current language.
     void ApplyTexts();
@@ -62,6 +64,7 @@ private:
     Platform::LinkSession& _session;
     QAction* _toggle = nullptr;
     QAction* _startStop = nullptr;
+    QToolBar* _toolbar = nullptr;
 };
 
 }  // namespace GUI
