@@ -206,7 +206,10 @@ TEST(LinkEndToEnd, ClicksOnThePeersBeatsThroughJackInAPrivateNetwork)
 {
     if (std::getenv(Inside) != nullptr) {
         // The copy of this test that runs inside the namespace.
-        EXPECT_EQ(PlayWithAPeer(), 0);
+        const int result = PlayWithAPeer();
+        if (result == 77)
+            GTEST_SKIP() << "no JACK server could be started here (jackd from jackd2 is needed)";
+        EXPECT_EQ(result, 0);
         return;
     }
     std::string skipped;
