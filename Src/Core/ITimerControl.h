@@ -19,6 +19,8 @@ public:
     // at `current` (the first such call after a start fixes the origin, so a resumed run keeps
     // its spacing). For runs whose ticks are not evenly spaced; each call places one tick.
     virtual void PlaceNextTick(Interval /*current*/, Interval /*next*/) {}
+    // From inside the tick: the next tick is due when the timer's clock reads `due`.
+    virtual void PlaceNextTickAt(std::int64_t /*due*/) {}
 };
 
 }  // namespace Core

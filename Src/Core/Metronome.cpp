@@ -1,5 +1,6 @@
 #include "Core/Metronome.h"
 
+#include <cmath>
 #include <utility>
 
 #include "Configuration/ConfigurationData.h"
@@ -10,6 +11,7 @@
 #include "Core/CustomText.h"
 #include "Core/IBeatIndicator.h"
 #include "Core/IMetronomeEventHandler.h"
+#include "Core/ISessionTimeline.h"
 #include "Core/MidiSoundEngine.h"
 #include "Core/OutputClock.h"
 #include "Core/ISoundEngine.h"
@@ -148,6 +150,14 @@ void Metronome::Ticks::OnTimer()
 {
     // The set playing changes only here, on this thread, inside TakeOver.
     _metronome.Current().strategy->OnTimer();
+    _metronome.FollowSession();
+}
+
+void Metronome::Ticks::BeforePlacedTick(std::int64_t& due)
+{
+    // A peer may have moved the session since the tick was placed, a beat ago.
+    if (_metronome._gridFollows && _metronome.Followed(&_metronome._timer.CurrentClock()) != nullptr)
+        due = _metronome._grid.Again().frame;
 }
 
 void Metronome::Ticks::OnClockLost()
@@ -173,7 +183,10 @@ std::int32_t Metronome::Start(IMetronomeEventHandler& handler, Configuration::Co
         return code;
     // A run that goes on from this one may use another engine: this one closes when playing stops.
     NoteOpened(Current().strategy->GetSoundEngine());
-    if (!_timer.Start(&_ticks, Current().strategy->GetTimerStrategy()->GetInterval(), TimerClock()))
+    _ticksInBar = 0;
+    _countInTicks = Current().strategy->CountInTicksLeft();
+    _proposedTempo = 0;
+    if (!StartTimer(false))
         return Fail(0, TimerNotStarted);
     _paused = false;
     return Playing;
@@ -395,6 +408,97 @@ Timer::IClock* Metronome::TimerClock() const noexcept
     return _outputClock != nullptr && _outputClock->Available() ? _outputClock : nullptr;
 }
 
+ISessionTimeline* Metronome::Followed(Timer::IClock* clock) const noexcept
+{
+    ISessionTimeline* session = Session();
+    // A click track rendered offline has no moment to meet the session at.
+    return session != nullptr && session->Enabled() && clock->RealTime() ? session : nullptr;
+}
+
+bool Metronome::StartTimer(bool resume)
+{
+    const Interval interval = Current().strategy->GetTimerStrategy()->GetInterval();
+    Timer::IClock* clock = TimerClock();
+    Timer::IClock& runsOn = clock != nullptr ? *clock : _timer.OwnClock();
+    ISessionTimeline* session = Followed(&runsOn);
+    _gridFollows = session != nullptr;
+    if (session == nullptr)
+        return _timer.Start(&_ticks, interval, clock);
+    _grid.Begin(*session, runsOn);
+    double beatInBar = 0;
+    double barBeats = 1;
+    double tickBeats = 1;
+    UpcomingPlace(beatInBar, barBeats, tickBeats, false, resume);
+    if (!resume)
+        beatInBar = 0;
+    const SessionGrid::Tick first = _grid.First(beatInBar, barBeats);
+    // Start and stop sync: the other players start on the same bar line.
+    if (!resume)
+        session->ProposePlaying(true, first.heardAt);
+    return _timer.StartAt(&_ticks, interval, clock, first.frame);
+}
+
+void Metronome::UpcomingPlace(double& beatInBar, double& barBeats, double& tickBeats, bool advance,
+                              bool resume) noexcept
+{
+    const Run& run = Current();
+    const MetronomeStrategy* strategy = run.strategy;
+    ITimerStrategy* timing = strategy->GetTimerStrategy();
+    const std::int32_t ticksPerBeat = timing->TimerTicksPerBeat();
+    tickBeats = 1.0 / (ticksPerBeat > 0 ? ticksPerBeat : 1);
+    barBeats = run.barBeats > 0 ? run.barBeats : 1;
+    Strategies& objects = TheStrategies(PlayingIndex());
+    const bool song = strategy == &objects.song;
+    if (const std::int32_t left = strategy->CountInTicksLeft(); left > 0) {
+        // The count-in counts bars of the run's first meter from its first tick.
+        if (song)
+            objects.songTiming.BarPlace(SongTimerStrategy::Place{}, beatInBar, barBeats, tickBeats);
+        const auto perBar = static_cast<std::int32_t>(std::llround(barBeats / tickBeats));
+        beatInBar = ((_countInTicks - left) % (perBar > 0 ? perBar : 1)) * tickBeats;
+        return;
+    }
+    if (song) {
+        objects.songTiming.BarPlace(advance || resume ? objects.songTiming.Upcoming() : objects.songTiming.Playing(),
+                                    beatInBar, barBeats, tickBeats);
+        return;
+    }
+    if (advance) {
+        std::int32_t beats = 0;
+        const bool barLine = (strategy->PatternEntry(strategy->Position()) & MetronomeStrategy::BeatEntry) != 0 &&
+                             strategy->NextBarPlace(beats) == 0;
+        _ticksInBar = barLine ? 0 : _ticksInBar + 1;
+    }
+    beatInBar = _ticksInBar * tickBeats;
+}
+
+void Metronome::FollowSession() noexcept
+{
+    double beatInBar = 0;
+    double barBeats = 1;
+    double tickBeats = 1;
+    // Counted on every tick, so that a session joined while playing finds the bar's places.
+    UpcomingPlace(beatInBar, barBeats, tickBeats, true);
+    Timer::IClock& clock = _timer.CurrentClock();
+    ISessionTimeline* session = Followed(&clock);
+    if (session == nullptr || !_timer.IsRunning()) {
+        _gridFollows = false;
+        return;
+    }
+    if (!_gridFollows) {
+        _grid.Begin(*session, clock);
+        _gridFollows = true;
+    }
+    // A tempo the run sets itself is the session's from this tick on.
+    if (ITimerStrategy* timing = Current().strategy->GetTimerStrategy(); timing->ControlsTempo()) {
+        if (const std::int32_t tempo = timing->GetTempo(); tempo != _proposedTempo && tempo > 0) {
+            _proposedTempo = tempo;
+            const Moment at = _grid.Last().heardAt != Moment() ? _grid.Last().heardAt : _timer.CurrentTick().heardAt;
+            session->ProposeTempo(tempo, at);
+        }
+    }
+    _timer.PlaceNextTickAt(_grid.Next(beatInBar, barBeats, tickBeats).frame);
+}
+
 std::int32_t Metronome::Fail(int index, std::int32_t code) noexcept
 {
     // Nothing plays after a failed start, so the output opened for it is closed again; the
@@ -454,6 +558,8 @@ void Metronome::Stop()
     Retract();
     strategy = Current().strategy;
     StopOutput();
+    if (ISessionTimeline* session = Session(); session != nullptr && session->Enabled())
+        session->ProposePlaying(false, HeardTime::Now());
     const std::int32_t tempo = strategy->UserTempo();
     if (tempo != 0 && strategy->GetHandler() != nullptr)
         strategy->GetHandler()->OnStopped(tempo);
@@ -478,9 +584,8 @@ void Metronome::TogglePause()
     if (!_paused)
         return;  // stopped, not paused: nothing to resume
     _paused = false;
-    ITimerStrategy* timing = strategy->GetTimerStrategy();
-    if (timing != nullptr)
-        _timer.Start(&_ticks, timing->GetInterval(), TimerClock());  // a thread that cannot start is logged there
+    if (strategy->GetTimerStrategy() != nullptr)
+        StartTimer(true);  // a thread that cannot start is logged there
 }
 
 void Metronome::SetTempo(std::int32_t bpm)

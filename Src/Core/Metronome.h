@@ -9,6 +9,7 @@
 #include "Core/CountIn.h"
 #include "Core/IBarLineSuccessor.h"
 #include "Core/IMetronome.h"
+#include "Core/SessionGrid.h"
 #include "Core/SongTimerStrategy.h"
 #include "Core/Timer.h"
 
@@ -16,6 +17,7 @@ namespace Core {
 
 class IBeatFlash;
 class IBeatIndicator;
+class ISessionTimeline;
 class ISoundEngine;
 class MetronomeStrategy;
 class OutputClock;
@@ -94,6 +96,13 @@ public:
     };
     void UseStandIns(const StandIns& standIns) noexcept { _standIns = standIns; }
 
+    // The session to play with (null: none). While it is enabled, every start begins on its next
+    // bar line and every click falls on its beats (SessionGrid); the tempo a run sets itself (a
+    // trainer's stage, a song's section) is proposed to it, and so is the user's (SetTempo).
+    // Any thread; taken from the next tick on.
+    void SetSession(ISessionTimeline* session) noexcept { _session.store(session, std::memory_order_release); }
+    ISessionTimeline* Session() const noexcept { return _session.load(std::memory_order_acquire); }
+
     // The beat strategy of the run playing, or of the last one (null before the first start).
     MetronomeStrategy* CurrentStrategy() const noexcept { return Current().strategy; }
     bool IsRunning() const noexcept;
@@ -119,6 +128,7 @@ private:
         explicit Ticks(Metronome& metronome) noexcept : _metronome(metronome) {}
         void OnTimer() override;
         void OnClockLost() override;
+        void BeforePlacedTick(std::int64_t& due) override;
 
     private:
         Metronome& _metronome;
@@ -154,6 +164,18 @@ private:
     static std::int32_t FirstSoundWithoutFile(const MetronomeStrategy& strategy,
                                               const Configuration::ConfigurationData& settings);
     void PrepareCountIn(Run& run, const Configuration::ConfigurationData& settings, std::int32_t beatsPerBar);
+    // The session the timer follows now (null: none): on, and a clock that runs in real time.
+    ISessionTimeline* Followed(Timer::IClock* clock) const noexcept;
+    // Starts the timer on the clock of the run, at the session's next bar line when it plays
+    // with one (at the place in its bar the run goes on from, for a resume).
+    bool StartTimer(bool resume);
+    // Timer thread, after every tick: places the next one on the session's beats.
+    void FollowSession() noexcept;
+    // Where the next tick of the run playing falls in its bar, in beats; its bar's beats and
+    // the beats of one tick. `advance`: after a tick (the count of ticks in the bar moves on);
+    // `resume`: before the first tick of a resumed run.
+    void UpcomingPlace(double& beatInBar, double& barBeats, double& tickBeats, bool advance,
+                       bool resume = false) noexcept;
 
     Timer& _timer;
     Run _runs[2];
@@ -177,6 +199,13 @@ private:
     // Paused by TogglePause: the timer stands, the output stays open. User-interface thread only.
     bool _paused = false;
     CountIn _countIn;
+    std::atomic<ISessionTimeline*> _session{nullptr};
+    // The timer thread's (and the starting thread's before the timer runs).
+    SessionGrid _grid;
+    bool _gridFollows = false;
+    std::int32_t _ticksInBar = 0;
+    std::int32_t _countInTicks = 0;
+    std::int32_t _proposedTempo = 0;
 };
 
 }  // namespace Core

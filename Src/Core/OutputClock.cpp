@@ -55,4 +55,9 @@ Moment OutputClock::HeardAt(std::int64_t due)
     return Moment(std::chrono::nanoseconds(_output.HeardAt(due)));
 }
 
+double OutputClock::FrameHeardAt(Moment moment)
+{
+    return _output.FrameHeardAt(moment.time_since_epoch().count());
+}
+
 }  // namespace Core

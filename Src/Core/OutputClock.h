@@ -28,6 +28,7 @@ public:
     void SleepUntil(std::int64_t frame) override;
     std::int64_t FrameOf(std::int64_t due) override { return due; }
     Moment HeardAt(std::int64_t due) override;
+    double FrameHeardAt(Moment moment) override;
     // The output died under the run.
     bool Lost() override;
 

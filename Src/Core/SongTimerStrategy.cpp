@@ -1,5 +1,6 @@
 #include "Core/SongTimerStrategy.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "Configuration/ConfigurationData.h"
@@ -201,6 +202,23 @@ SongTimerStrategy::Heard SongTimerStrategy::Now() const noexcept
 {
     const std::int32_t place = _heardPlace.load(std::memory_order_relaxed);
     return Heard{place / 65536, place % 65536, _heardTempo.load(std::memory_order_relaxed)};
+}
+
+void SongTimerStrategy::BarPlace(const Place& place, double& beatInBar, double& barBeats,
+                                 double& tickBeats) const noexcept
+{
+    if (_parts.empty()) {
+        beatInBar = 0;
+        barBeats = 1;
+        tickBeats = 1;
+        return;
+    }
+    const std::size_t index = std::min(static_cast<std::size_t>(place.section < 0 ? 0 : place.section),
+                                       _parts.size() - 1);
+    const Part& part = _parts[index];
+    tickBeats = 1.0 / (part.ticksPerBeat > 0 ? part.ticksPerBeat : 1);
+    barBeats = part.beats > 0 ? part.beats : 1;
+    beatInBar = place.beat + place.tick * tickBeats;
 }
 
 }  // namespace Core

@@ -64,6 +64,9 @@ public:
     const Place& Playing() const noexcept { return _playing; }
     const Place& Upcoming() const noexcept { return _next; }
     bool Ended() const noexcept { return _ended; }
+    // Where `place` falls in its bar, in beats of its meter, the beats of that bar and the beats
+    // one tick takes there (a place past the end: the last section's).
+    void BarPlace(const Place& place, double& beatInBar, double& barBeats, double& tickBeats) const noexcept;
     // Any thread: what is heard now.
     Heard Now() const noexcept;
     // The exact position of a place from the song's first tick (places past the end give the

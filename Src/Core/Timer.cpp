@@ -3,6 +3,7 @@
 #include <atomic>
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "Platform/Clock.h"
 #include "System/ILog.h"
@@ -54,6 +55,11 @@ void Timer::StoreInterval(Interval interval)
 
 bool Timer::Start(ITimerEventHandler* handler, Interval interval, IClock* clock)
 {
+    return StartAt(handler, interval, clock, std::numeric_limits<std::int64_t>::min());
+}
+
+bool Timer::StartAt(ITimerEventHandler* handler, Interval interval, IClock* clock, std::int64_t firstDue)
+{
     if (_thread.IsCurrent())
         return false;
     // A worker told to stop ends at its next wake, which is immediate; never leave it ticking.
@@ -69,6 +75,7 @@ bool Timer::Start(ITimerEventHandler* handler, Interval interval, IClock* clock)
     _intervalChanged.store(false, std::memory_order_release);
     _placed = false;
     _originSet = false;
+    _firstDue = firstDue;
     _running.store(true, std::memory_order_release);
     if (!_thread.Start([this] { Run(); })) {
         _running.store(false, std::memory_order_release);
@@ -93,6 +100,13 @@ void Timer::PlaceNextTick(Interval current, Interval next)
     }
     _placedDue = std::llround(_origin + next.count() * countsPerMs);
     _placed = true;
+}
+
+void Timer::PlaceNextTickAt(std::int64_t due)
+{
+    _placedDue = due;
+    _placed = true;
+    _placedAt = true;
 }
 
 void Timer::Stop()
@@ -132,13 +146,37 @@ void Timer::Run()
         _tick = TickTime{_clock->FrameOf(due), _clock->HeardAt(due)};
         lastDue = due;
         _placed = false;
+        _placedAt = false;
         _handler->OnTimer();
     };
 
     // Tick k of the current grid is due at reference + round(k * period).
     std::int64_t reference = _clock->Now();
     std::int64_t k = 0;
-    deliver(reference);
+    bool deliverFirst = true;
+    if (_firstDue > reference) {
+        // A first tick further off (a session's next bar line): waited for as any other.
+        for (;;) {
+            const double left = static_cast<double>(_firstDue - _clock->Now()) * 1000.0 / frequency - 1.5;
+            if (left <= 0)
+                break;
+            _clock->Wait(_wake, static_cast<int>(std::min(left, 60000.0)));
+            _wake.Reset();
+            if (!_running.load(std::memory_order_acquire) || _clock->Lost())
+                break;
+        }
+        int reads = 0;
+        if (_running.load(std::memory_order_acquire) && !_clock->Lost()) {
+            // The output's mapping settles in its first moments: the first tick is placed anew.
+            _handler->BeforePlacedTick(_firstDue);
+            _clock->SleepUntil(_firstDue - spinMargin);
+            SpinUntil(_firstDue, reads);
+        }
+        reference = _firstDue;
+        deliverFirst = _running.load(std::memory_order_acquire) && !_clock->Lost();
+    }
+    if (deliverFirst)
+        deliver(reference);
 
     // After an interval change the next tick may be due sooner than a whole sleep away.
     bool waitForNextOnly = false;
@@ -147,6 +185,9 @@ void Timer::Run()
         if (_placed) {
             const double left = static_cast<double>(_placedDue - _clock->Now()) * 1000.0 / frequency - 1.5;
             wait = left > 0 ? static_cast<int>(std::min(left, 60000.0)) : 0;
+            // A tick on a timeline that others change is looked at again every few milliseconds.
+            if (_placedAt)
+                wait = std::min(wait, RefineSliceMs);
             waitForNextOnly = false;
         } else if (waitForNextOnly) {
             const std::int64_t next = reference + std::llround(static_cast<double>(k + 1) * period);
@@ -173,6 +214,16 @@ void Timer::Run()
                 reference = now - std::llround(period);
             waitForNextOnly = true;
             continue;
+        }
+        if (_placedAt) {
+            // A timeline others change: the tick goes where it says now, and is waited for
+            // again until it is close.
+            std::int64_t placed = _placedDue;
+            _handler->BeforePlacedTick(placed);
+            _placedDue = placed;
+            if (placed - _clock->Now() > 2 * spinMargin + static_cast<std::int64_t>(frequency * 0.0015))
+                continue;
+            _placedAt = false;
         }
         const std::int64_t due =
             _placed ? _placedDue : reference + std::llround(static_cast<double>(k + 1) * period);

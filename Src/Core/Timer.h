@@ -40,6 +40,11 @@ public:
         {
             return Moment(std::chrono::nanoseconds(static_cast<std::int64_t>(static_cast<double>(due) * (1e9 / Frequency()))));
         }
+        // The inverse: the (fractional) count of this clock that is heard at `moment`.
+        virtual double FrameHeardAt(Moment moment)
+        {
+            return static_cast<double>(moment.time_since_epoch().count()) * (Frequency() / 1e9);
+        }
         // Whether this clock runs in real time, so that the worker is pinned to the first
         // processor at real-time priority. A clock that passes only as frames are rendered
         // offline needs neither, and must not hold a processor at that priority.
@@ -52,6 +57,9 @@ public:
     // frames stand still) before it goes back to waiting on the wake event, so that a stop or a
     // lost clock is seen at once.
     static constexpr std::int64_t LongestSpinNs = 2'000'000;
+    // How often a tick placed on a timeline others change (PlaceNextTickAt) is placed anew
+    // while the worker waits for it.
+    static constexpr int RefineSliceMs = 10;
 
     // The worker spins only for the last stretch before a tick; before that it sleeps on a
     // high-resolution timer. A thread spinning at real-time priority for whole intervals would
@@ -77,6 +85,9 @@ public:
     // tick comes at once. A worker left by an earlier Stop is joined first. False (and logged)
     // when the thread cannot start, or when called from the worker itself.
     bool Start(ITimerEventHandler* handler, Interval interval, IClock* clock = nullptr);
+    // As Start, but the first tick is due when the clock reads `firstDue` (at once if it has
+    // passed): a run that plays with a session begins on its bar line.
+    bool StartAt(ITimerEventHandler* handler, Interval interval, IClock* clock, std::int64_t firstDue);
     // Takes a new interval, from a tick or from any other thread: the next tick comes one new
     // interval after the last one (at once if that has passed), and the new grid goes on from it.
     bool SetInterval(Interval interval) override;
@@ -94,9 +105,16 @@ public:
     // clock (the origin: this tick's due time less `current`, fixed by the first call after
     // Start). An even grid goes on from a placed tick as from a tempo change.
     void PlaceNextTick(Interval current, Interval next) override;
+    // Inside OnTimer: the next tick is due when the clock reads `due` (a session's beat).
+    void PlaceNextTickAt(std::int64_t due) override;
     // Inside OnTimer: the next PlaceNextTick fixes a new origin at this tick (a run that takes
     // over here counts its positions from its own first tick).
     void NewOrigin() noexcept { _originSet = false; }
+
+    // The clock of the run (valid from Start until the next).
+    IClock& CurrentClock() const noexcept { return *_clock; }
+    // The clock a start with no clock of its own runs on.
+    IClock& OwnClock() const noexcept { return *_ownClock; }
 
     // Derived values, as the worker will next pick them up.
     int SleepTime() const noexcept { return _sleepTime.load(std::memory_order_acquire); }
@@ -124,9 +142,11 @@ private:
     TickTime _tick;  // the worker's own
     // A placed next tick; the worker's own (Start resets the origin before the worker runs).
     bool _placed = false;
+    bool _placedAt = false;  // by PlaceNextTickAt: looked at again shortly before it is due
     std::int64_t _placedDue = 0;
     double _origin = 0;
     bool _originSet = false;
+    std::int64_t _firstDue = 0;  // set before the worker starts
     std::atomic<int> _currentSleep{0};
 };
 

@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "GUI/LanguageTexts.h"
+#include "GUI/LinkTexts.h"
 #include "GUI/WindowTexts.h"
 #include "System/ILanguage.h"
 
@@ -72,6 +73,11 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent)
     licence->setReadOnly(true);
     licence->setMinimumSize(420, 180);
 
+    // The program as built is more than Ticova's own sources: what it is distributed under.
+    auto* builtLicence = new QLabel(LanguageTexts::Text(language.GetText(LinkTexts::Licence)));
+    builtLicence->setObjectName(QStringLiteral("AboutBuiltLicence"));
+    builtLicence->setWordWrap(true);
+
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
 
@@ -79,6 +85,7 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent)
     layout->addLayout(header);
     layout->addWidget(licenceHeading);
     layout->addWidget(licence, 1);
+    layout->addWidget(builtLicence);
     layout->addWidget(buttons);
 }
 

@@ -32,6 +32,7 @@
 #include "Configuration/IConfiguration.h"
 #include "Core/HeardTime.h"
 #include "Core/IMetronome.h"
+#include "Core/Metronome.h"
 #include "Core/MetronomeStrategy.h"
 #include "Core/OutputSettings.h"
 #include "Core/SettingsRange.h"
@@ -43,6 +44,7 @@
 #include "GUI/ExportDialog.h"
 #include "GUI/Fonts.h"
 #include "GUI/LanguageTexts.h"
+#include "GUI/LinkControl.h"
 #include "GUI/MessageBoxes.h"
 #include "GUI/NoticeTexts.h"
 #include "GUI/PracticeLogDialog.h"
@@ -54,6 +56,7 @@
 #include "GUI/SongTexts.h"
 #include "GUI/StageTexts.h"
 #include "GUI/VisualBeatIndicator.h"
+#include "Platform/LinkSession.h"
 #include "Platform/LocalTime.h"
 #include "Platform/ProgramFolder.h"
 #include "Platform/Text.h"
@@ -276,6 +279,17 @@ bool ApplicationWindow::CreateInterface()
     }
     _toolbar.Widget()->installEventFilter(this);
 
+    // Playing with a session on the network: its toggle in Tools, the tempo both ways, and a
+    // peer's start and stop.
+    _link = new LinkControl(dynamic_cast<Core::Metronome*>(&_metronome), Platform::LinkSession::Instance(), this);
+    // The toolbar's four buttons fill its fixed width at their least size: the toggle waits
+    // for the split window's toolbar (Place(menu, toolbar) puts it there).
+    _link->Place(_menus[1], nullptr);
+    connect(this, &ApplicationWindow::TempoShown, _link, &LinkControl::OnTempoShown);
+    connect(_link, &LinkControl::TempoFromSession, this, &ApplicationWindow::RequestTempo);
+    connect(_link, &LinkControl::StartFromSession, this, &ApplicationWindow::StartPlaying);
+    connect(_link, &LinkControl::StopFromSession, this, &ApplicationWindow::StopPlaying);
+
     if (!_statusbar.CreateStatusbar(_client))
         return false;
     const int statusHeight = _statusbar.Widget()->sizeHint().height();
@@ -303,6 +317,8 @@ bool ApplicationWindow::CreateInterface()
     CreateAccelerators();
     CreateSetlistBar();
     ApplyStageTexts();
+    if (_link != nullptr)
+        _link->ApplyTexts();
 
     FitWindowHeight();
     AccessibleNames::SetHelp(this, [this](int id) {
@@ -1023,6 +1039,8 @@ void ApplicationWindow::ChangeLanguage(const char16_t* name)
     _readOut.UpdateLabel(Text(Texts().GetText(1)));
     ApplyControlTexts();
     ApplyStageTexts();
+    if (_link != nullptr)
+        _link->ApplyTexts();
     FitWindowHeight();
     setWindowTitle(Text(Texts().GetText(0)));
     AccessibleNames::NameControls(this);
@@ -1250,6 +1268,8 @@ void ApplicationWindow::OnContinued(int tag, int tempo)
 
 void ApplicationWindow::RunCommands(const CommandLine& commands)
 {
+    if (commands.link && _link != nullptr)
+        _link->Enable(true);
     if (commands.preset) {
         const std::u16string name = Platform::Text::Utf8ToUtf16(*commands.preset);
         if (_configuration.LoadPreset(name.c_str())) {

@@ -45,6 +45,7 @@ class ILanguage;
 namespace GUI {
 
 class BigFlash;
+class LinkControl;
 class VisualBeatIndicator;
 
 // The main window: toolbar, tempo read-out, beat indicator, Start button, tempo and volume
@@ -157,6 +158,8 @@ public:
     BeatsPerMinuteDisplay& ReadOut() { return _readOut; }
     VisualBeatIndicator& Indicator() { return _indicator; }
     Toolbar& Tools() { return _toolbar; }
+    // Playing with a session on the network.
+    LinkControl* Link() const { return _link; }
     QString StatusText() const { return _statusbar.Text(); }
     QString StatusState() const { return _statusbar.State(); }
     QWidget* Client() const { return _client; }
@@ -265,6 +268,7 @@ private:
     Core::TapTempo _tapTempo;
     QTimer* _tapTimer = nullptr;
     Toolbar _toolbar;
+    LinkControl* _link = nullptr;  // a child of the window
     Statusbar _statusbar;
     BeatsPerMinuteDisplay _readOut;
     std::unique_ptr<System::ILanguage> _language;

@@ -355,6 +355,12 @@ std::int64_t AudioOutput::HeardAt(std::int64_t frame) const noexcept
     return static_cast<std::int64_t>(snapshot.mapping.TimeAt(static_cast<double>(frame)) + snapshot.ahead);
 }
 
+double AudioOutput::FrameHeardAt(std::int64_t time) const noexcept
+{
+    const Snapshot snapshot = Read();
+    return snapshot.mapping.FrameAt(time - std::llround(snapshot.ahead));
+}
+
 double AudioOutput::FrameAt(std::int64_t time) const noexcept
 {
     return Read().mapping.FrameAt(time);

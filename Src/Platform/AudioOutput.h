@@ -74,6 +74,8 @@ public:
     std::int64_t HandOverTime(std::int64_t frame) const noexcept;
     // The clock time at which `frame` is heard (the device's delay included).
     std::int64_t HeardAt(std::int64_t frame) const noexcept;
+    // The (fractional) frame heard at clock time `time`: the inverse of HeardAt.
+    double FrameHeardAt(std::int64_t time) const noexcept;
     // The (fractional) frame being rendered at clock time `time`.
     double FrameAt(std::int64_t time) const noexcept;
     // From handing a sound over to the mixer rendering it: one buffer, the longest pause seen

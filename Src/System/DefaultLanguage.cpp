@@ -411,6 +411,13 @@ const char16_t* const texts[] = {
     u"no hit",
     u"hit",
     u"hit, selected",
+    u"Lin&k",
+    u"Lin&k: %1 peers",
+    u"Start and stop &with the Link session",
+    u"Play in time with the other players of a Link session on the local network",
+    u"Ticova's own source code is under the MIT licence. The program as built includes Ableton Link "
+    u"(GPL-2.0-or-later) and links Qt (LGPL-3.0), so the program as a whole is distributed under "
+    u"GPL-3.0-or-later.",
 };
 
 const char16_t* const instrumentNames[] = {

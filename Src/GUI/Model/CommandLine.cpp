@@ -75,6 +75,8 @@ CommandLine CommandLine::Parse(const std::vector<std::string>& arguments)
             line.version = true;
         } else if (name == "--start") {
             line.start = true;
+        } else if (name == "--link") {
+            line.link = true;
         } else if (name == "--bpm") {
             if (const auto text = takeValue()) {
                 int bpm = 0;
@@ -156,6 +158,8 @@ std::string CommandLine::Usage()
            "  --bpm N                Plays at N beats per minute (10 to 400).\n"
            "  --preset NAME          Loads the preset NAME.\n"
            "  --start                Starts playing.\n"
+           "  --link                 Joins the Link session on the local network (tempo, beat\n"
+           "                         and phase shared with the other players).\n"
            "  --export FILE          Writes the click track of the current settings to FILE\n"
            "                         (.wav or .flac) instead of opening the window;\n"
            "                         with --bpm and --preset applied first.\n"

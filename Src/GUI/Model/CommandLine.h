@@ -13,7 +13,7 @@ namespace GUI {
 
 // Ticova's command line, and the message that carries its options to a copy already running.
 //
-//   ticova [--bpm N] [--preset NAME] [--start]
+//   ticova [--bpm N] [--preset NAME] [--start] [--link]
 //   ticova --export FILE (--bars N | --minutes M)
 //   ticova --export FILE --tempo-map MAP
 //   ticova --help | --version
@@ -29,6 +29,7 @@ struct CommandLine {
     bool help = false;
     bool version = false;
     bool start = false;
+    bool link = false;  // join the session on the network
     std::optional<int> bpm;
     std::optional<std::string> preset;
     std::optional<std::string> exportFile;

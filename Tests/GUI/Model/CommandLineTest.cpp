@@ -18,11 +18,15 @@ CommandLine Parse(std::vector<std::string> arguments)
 
 TEST(CommandLineTest, ReadsEveryOptionInBothSpellingsAndLeavesOthersToQt)
 {
-    const CommandLine line = Parse({"--bpm", "132", "--preset=Waltz in 3", "--start", "-platform", "offscreen"});
+    const CommandLine line =
+        Parse({"--bpm", "132", "--preset=Waltz in 3", "--start", "--link", "-platform", "offscreen"});
     EXPECT_TRUE(line.error.empty()) << line.error;
     EXPECT_EQ(line.bpm, 132);
     EXPECT_EQ(line.preset, "Waltz in 3");
     EXPECT_TRUE(line.start);
+    EXPECT_TRUE(line.link);
+    EXPECT_FALSE(Parse({}).link);
+    EXPECT_NE(CommandLine::Usage().find("--link"), std::string::npos);
     EXPECT_EQ(line.others, (std::vector<std::string>{"-platform", "offscreen"}));
     EXPECT_TRUE(line.HasRemoteCommands());
 
