@@ -418,6 +418,28 @@ const char16_t* const texts[] = {
     u"Ticova's own source code is under the MIT licence. The program as built includes Ableton Link "
     u"(GPL-2.0-or-later) and links Qt (LGPL-3.0), so the program as a whole is distributed under "
     u"GPL-3.0-or-later.",
+    u"&Timing Coach...",
+    u"Timing Coach",
+    u"Input:",
+    u"Level",
+    u"&Calibrate",
+    u"Stay silent while four clicks play.",
+    u"Round trip: %1 ms",
+    u"Not calibrated",
+    u"Manual offset (headphones), ms:",
+    u"&Mute every other 2 bars",
+    u"&Start take",
+    u"St&op take",
+    u"Save t&ake...",
+    u"%1 ms early",
+    u"%1 ms late",
+    u"On the beat",
+    u"Mean %1 ms, consistency %2 ms, drift %3 ms per 30 s, %4 missed, %5 extra",
+    u"Offset over time (ms)",
+    u"Lean per bar position (ms)",
+    u"Consistency over days (ms)",
+    u"silent bars",
+    u"No input found",
 };
 
 const char16_t* const instrumentNames[] = {
