@@ -70,20 +70,29 @@ LinkSession::Engine& LinkSession::Made()
         ableton::Link& link = _engine->link;
         link.setNumPeersCallback([this](std::size_t peers) {
             _peers.store(peers, std::memory_order_release);
-            if (IListener* listener = _listener.load(std::memory_order_acquire))
-                listener->OnPeers(peers);
+            std::lock_guard<std::mutex> told(_listenerLock);
+            if (_listener != nullptr)
+                _listener->OnPeers(peers);
         });
         link.setTempoCallback([this](double bpm) {
-            if (IListener* listener = _listener.load(std::memory_order_acquire))
-                listener->OnTempo(bpm);
+            std::lock_guard<std::mutex> told(_listenerLock);
+            if (_listener != nullptr)
+                _listener->OnTempo(bpm);
         });
         link.setStartStopCallback([this](bool playing) {
-            if (IListener* listener = _listener.load(std::memory_order_acquire))
-                listener->OnPlaying(playing);
+            std::lock_guard<std::mutex> told(_listenerLock);
+            if (_listener != nullptr)
+                _listener->OnPlaying(playing);
         });
         _made.store(_engine.get(), std::memory_order_release);
     }
     return *_engine;
+}
+
+void LinkSession::SetListener(IListener* listener)
+{
+    std::lock_guard<std::mutex> guard(_listenerLock);
+    _listener = listener;
 }
 
 void LinkSession::Enable(bool enable)

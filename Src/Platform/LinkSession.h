@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 
 namespace Platform {
 
@@ -40,8 +41,9 @@ public:
     void EnableStartStopSync(bool enable);
     bool StartStopSync() const noexcept { return _startStopSync.load(std::memory_order_acquire); }
     std::size_t Peers() const noexcept { return _peers.load(std::memory_order_acquire); }
-    // Null: nobody is told.
-    void SetListener(IListener* listener) noexcept { _listener.store(listener, std::memory_order_release); }
+    // Null: nobody is told. Returns once no call to the listener it replaces is under way, so the
+    // old listener may go at once.
+    void SetListener(IListener* listener);
 
     // The session's tempo now (any thread; 0 before the first Enable).
     double CurrentTempo() const;
@@ -69,7 +71,9 @@ private:
     std::atomic<bool> _enabled{false};
     std::atomic<bool> _startStopSync{false};
     std::atomic<std::size_t> _peers{0};
-    std::atomic<IListener*> _listener{nullptr};
+    // Held while the engine's thread tells the listener, and while it is replaced.
+    std::mutex _listenerLock;
+    IListener* _listener = nullptr;
 };
 
 }  // namespace Platform
