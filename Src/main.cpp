@@ -120,6 +120,70 @@ static int ExportFromCommandLine(const GUI::CommandLine& line)
     return 0;
 }
 
+// The window and everything that serves it, until the program ends: the beat indicator, the
+// sound output opened in the background, the settings saved as they change, the dialogs, the
+// remote control and the signals that quit.
+static int RunWindow(GUI::SingleInstance& instance, const GUI::CommandLine& line,
+                     Configuration::IConfiguration& configuration, Configuration::ExtraSettings& extraSettings)
+{
+    GUI::VisualBeatIndicator indicator;
+    Core::Metronome& metronome = Core::Metronome::Instance();
+    metronome.SetBeatIndicator(&indicator);
+
+    // The sound output is opened in the background while the window shows (finding the devices
+    // and the server's start take a second or two), so that the first Start plays at once; it
+    // closes when the program has been left idle. The SoundFont loads meanwhile.
+    Core::ApplyOutputChoice(Core::ReadOutputChoice(extraSettings));
+    Core::ApplyMidiChoice(Core::ReadMidiChoice(extraSettings));
+    Platform::MidiOut::LoadSoundFontInBackground(extraSettings.Text("soundfont.path"));
+    Platform::Thread outputOpener;
+    outputOpener.Start([] {
+        if (Platform::AudioOutput::Instance().Acquire() == 0)
+            Platform::AudioOutput::Instance().Release();
+    });
+
+    // From here on every change is on disk within moments, not only at exit.
+    GUI::SettingsSaver saver(configuration, extraSettings);
+    int result = 0;
+    {
+        GUI::ApplicationWindow window(metronome, configuration, indicator);
+        saver.SetWindow(&window);
+        instance.SetRaiseHandler([&window] { window.BringToFront(); });
+        // A preset loaded in the settings dialog replaces the live settings: the window
+        // shows their tempo and volume at once.
+        GUI::SettingsDialog settings(configuration, [&window] { window.ReloadSettings(); });
+        GUI::LanguageDialog language(configuration, [&window](const char16_t* name) { window.ChangeLanguage(name); });
+        window.SetSettingsDialog([&window, &settings](int tab) { settings.Run(&window, tab); });
+        window.SetLanguageDialog([&window, &language] { language.Run(&window); });
+        if (!window.Initialise())
+            return 0;
+        metronome.SetBeatFlash(&window.FlashWindow());
+        instance.SetCommandHandler([&window](const GUI::CommandLine& commands) { window.RunCommands(commands); });
+        // Remote control over the session bus, when there is one.
+        GUI::RemoteControl remote(window, &instance.Commands());
+        remote.Register();
+        window.RunCommands(line);
+        // What the settings files held that could not be read, once the window shows.
+        QTimer::singleShot(0, &window, [&window, &configuration, &extraSettings] {
+            GUI::FileMessages::TellReadProblems(&window, configuration.LoadReport(), extraSettings.LoadReport());
+        });
+        // Logout, shut-down or Ctrl+C in a terminal quit as Exit does, keeping the settings.
+        GUI::QuitSignals quitSignals([&window](int) { window.QuitAsExit(); });
+        result = QApplication::exec();
+        instance.SetRaiseHandler({});
+        metronome.SetBeatFlash(nullptr);
+        instance.SetCommandHandler({});
+        instance.Commands().Clear();
+    }
+    metronome.SetBeatIndicator(nullptr);
+    if (extraSettings.Changed() && !extraSettings.Save())
+        GUI::MessageBoxes::Show(nullptr, QMessageBox::Warning, QStringLiteral("Ticova"),
+                                GUI::FileMessages::SaveFailed(extraSettings.SaveProblem()));
+    outputOpener.Join();
+    Platform::AudioOutput::Instance().CloseIdle();
+    return result;
+}
+
 int main(int argc, char* argv[])
 {
     QCoreApplication::setApplicationName(QStringLiteral("Ticova"));
@@ -183,60 +247,5 @@ int main(int argc, char* argv[])
                                     .arg(QString::fromStdString(problem)));
     }
 
-    GUI::VisualBeatIndicator indicator;
-    Core::Metronome& metronome = Core::Metronome::Instance();
-    metronome.SetBeatIndicator(&indicator);
-
-    // The sound output is opened in the background while the window shows (finding the devices
-    // and the server's start take a second or two), so that the first Start plays at once; it
-    // closes when the program has been left idle. The SoundFont loads meanwhile.
-    Core::ApplyOutputChoice(Core::ReadOutputChoice(extraSettings));
-    Core::ApplyMidiChoice(Core::ReadMidiChoice(extraSettings));
-    Platform::MidiOut::LoadSoundFontInBackground(extraSettings.Text("soundfont.path"));
-    Platform::Thread outputOpener;
-    outputOpener.Start([] {
-        if (Platform::AudioOutput::Instance().Acquire() == 0)
-            Platform::AudioOutput::Instance().Release();
-    });
-
-    // From here on every change is on disk within moments, not only at exit.
-    GUI::SettingsSaver saver(configuration, extraSettings);
-    int result = 0;
-    {
-        GUI::ApplicationWindow window(metronome, configuration, indicator);
-        saver.SetWindow(&window);
-        instance.SetRaiseHandler([&window] { window.BringToFront(); });
-        // A preset loaded in the settings dialog replaces the live settings: the window
-        // shows their tempo and volume at once.
-        GUI::SettingsDialog settings(configuration, [&window] { window.ReloadSettings(); });
-        GUI::LanguageDialog language(configuration, [&window](const char16_t* name) { window.ChangeLanguage(name); });
-        window.SetSettingsDialog([&window, &settings](int tab) { settings.Run(&window, tab); });
-        window.SetLanguageDialog([&window, &language] { language.Run(&window); });
-        if (!window.Initialise())
-            return 0;
-        metronome.SetBeatFlash(&window.FlashWindow());
-        instance.SetCommandHandler([&window](const GUI::CommandLine& commands) { window.RunCommands(commands); });
-        // Remote control over the session bus, when there is one.
-        GUI::RemoteControl remote(window, &instance.Commands());
-        remote.Register();
-        window.RunCommands(line);
-        // What the settings files held that could not be read, once the window shows.
-        QTimer::singleShot(0, &window, [&window, &configuration, &extraSettings] {
-            GUI::FileMessages::TellReadProblems(&window, configuration.LoadReport(), extraSettings.LoadReport());
-        });
-        // Logout, shut-down or Ctrl+C in a terminal quit as Exit does, keeping the settings.
-        GUI::QuitSignals quitSignals([&window](int) { window.QuitAsExit(); });
-        result = QApplication::exec();
-        instance.SetRaiseHandler({});
-        metronome.SetBeatFlash(nullptr);
-        instance.SetCommandHandler({});
-        instance.Commands().Clear();
-    }
-    metronome.SetBeatIndicator(nullptr);
-    if (extraSettings.Changed() && !extraSettings.Save())
-        GUI::MessageBoxes::Show(nullptr, QMessageBox::Warning, QStringLiteral("Ticova"),
-                                GUI::FileMessages::SaveFailed(extraSettings.SaveProblem()));
-    outputOpener.Join();
-    Platform::AudioOutput::Instance().CloseIdle();
-    return result;
+    return RunWindow(instance, line, configuration, extraSettings);
 }
