@@ -178,6 +178,10 @@ private:
     int RemoveCells(bool selectedOnly, int columnLimit);
     int MoveHit(int row, int column);
     int MoveSelection(int row, int column);
+    int RowShift(int row) const;
+    int ShiftedRow(int from, int shift) const;
+    // The staged additions of a move that it keeps, as one list; the others go back to the pool.
+    UndoAction* ReconcileAdditions();
     void RemapColumns(int cellsPerBeat);
     int UndoRedo(UndoAction*& from, UndoAction*& to, bool undo);
     void ApplyAction(const UndoAction& action, bool undo);
