@@ -23,6 +23,7 @@
 #include "GUI/BigFlash.h"
 #include "GUI/CountInDialog.h"
 #include "GUI/Fonts.h"
+#include "GUI/LanguageInUse.h"
 #include "GUI/LanguageTexts.h"
 #include "GUI/MessageBoxes.h"
 #include "GUI/Model/TempoInput.h"
@@ -36,19 +37,8 @@
 
 namespace GUI {
 
-namespace {
-
-QString Text(const char16_t* text)
-{
-    return LanguageTexts::Text(text);
-}
-
-const System::ILanguage& Texts()
-{
-    return System::CurrentLanguage();
-}
-
-}  // namespace
+using LanguageInUse::Text;
+using LanguageInUse::Texts;
 
 ApplicationWindow::ApplicationWindow(Core::IMetronome& metronome, Configuration::IConfiguration& configuration,
                                      VisualBeatIndicator& indicator, Core::TapTempo::ClockFunction tapClock,

@@ -8,6 +8,7 @@
 #include "Core/MetronomeStrategy.h"
 #include "Core/SettingsRange.h"
 #include "GUI/BigFlash.h"
+#include "GUI/LanguageInUse.h"
 #include "GUI/LanguageTexts.h"
 #include "GUI/MessageBoxes.h"
 #include "GUI/MetronomeEvents.h"
@@ -22,19 +23,8 @@
 
 namespace GUI {
 
-namespace {
-
-QString Text(const char16_t* text)
-{
-    return LanguageTexts::Text(text);
-}
-
-const System::ILanguage& Texts()
-{
-    return System::CurrentLanguage();
-}
-
-}  // namespace
+using LanguageInUse::Text;
+using LanguageInUse::Texts;
 
 Transport::Transport(Core::IMetronome& metronome, Configuration::IConfiguration& configuration,
                      MetronomeEvents& events, SongPlayer& songs, BigFlash& flash, TempoControls& tempo,

@@ -12,6 +12,7 @@
 #include "GUI/ConnectionTexts.h"
 #include "GUI/CountInDialog.h"
 #include "GUI/ExportDialog.h"
+#include "GUI/LanguageInUse.h"
 #include "GUI/LanguageTexts.h"
 #include "GUI/MessageBoxes.h"
 #include "GUI/PracticeLogDialog.h"
@@ -25,19 +26,8 @@
 
 namespace GUI {
 
-namespace {
-
-QString Text(const char16_t* text)
-{
-    return LanguageTexts::Text(text);
-}
-
-const System::ILanguage& Texts()
-{
-    return System::CurrentLanguage();
-}
-
-}  // namespace
+using LanguageInUse::Text;
+using LanguageInUse::Texts;
 
 WindowDialogs::WindowDialogs(QWidget& window, Core::IMetronome& metronome,
                              Configuration::IConfiguration& configuration, Transport& transport, SongPlayer& songs)
