@@ -59,7 +59,7 @@ std::int64_t RunFrames(const Configuration::ConfigurationData& settings, const C
                        const Configuration::Song* song, double barBeats)
 {
     using Unit = ClickTrackExport::Unit;
-    const bool trainer = song != nullptr || (settings.SpeedTrainer != 0 && settings.SpeedTrainer != 5);
+    const bool trainer = song != nullptr || (settings.SpeedTrainer != 0 && settings.SpeedTrainer != Configuration::ConfigurationData::StepSequencerPreview);
     const double bpm = SettingsRange::Bpm(settings);
     if (!trainer)
         return ClickTrackExport::Frames(length, bpm, barBeats);

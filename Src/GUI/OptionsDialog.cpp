@@ -500,7 +500,7 @@ void OptionsDialog::OpenStepSequencer()
     _stepSequencerSettings.GlobalVolume = live.GlobalVolume;
     StepSequencerGrid::CopyRhythmFields(_stepSequencerSettings, live);
     _stepSequencerSettings.VisualIndicator = 0;
-    _stepSequencerSettings.SpeedTrainer = 5;  // the mark of a step sequencer preview
+    _stepSequencerSettings.SpeedTrainer = Configuration::ConfigurationData::StepSequencerPreview;
     RunStepSequencer();
 }
 
