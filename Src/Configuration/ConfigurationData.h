@@ -57,6 +57,8 @@ public:
     std::uint32_t CompoundTime;
     std::uint32_t VisualIndicator;
     std::uint32_t SpeedTrainer;
+    // SpeedTrainer of a step sequencer preview: it plays the grid with the cursor, no trainer.
+    static constexpr std::uint32_t StepSequencerPreview = 5;
     std::uint32_t DurationsInBars;
     std::uint32_t Logarithmic;
     std::uint32_t Beep;

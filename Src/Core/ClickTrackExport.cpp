@@ -51,6 +51,47 @@ std::int64_t ClickTrackExport::Frames(const Length& length, double bpm, double b
     return std::llround(std::min(seconds, MaxMinutes * 60.0) * Rate);
 }
 
+namespace {
+
+// The frames of the run after its count-in. A speed-trainer run or a song ends by itself; its
+// length caps it only when given in minutes.
+std::int64_t RunFrames(const Configuration::ConfigurationData& settings, const ClickTrackExport::Length& length,
+                       const Configuration::Song* song, double barBeats)
+{
+    using Unit = ClickTrackExport::Unit;
+    const bool trainer = song != nullptr || (settings.SpeedTrainer != 0 && settings.SpeedTrainer != Configuration::ConfigurationData::StepSequencerPreview);
+    const double bpm = SettingsRange::Bpm(settings);
+    if (!trainer)
+        return ClickTrackExport::Frames(length, bpm, barBeats);
+    return length.unit == Unit::Minutes
+               ? ClickTrackExport::Frames(length, bpm, 1)
+               : std::llround(ClickTrackExport::MaxMinutes * 60.0 * ClickTrackExport::Rate);
+}
+
+// Keeps the file written (or throws it away) and fills in the figures of the result.
+void Finish(ClickTrackExport::Result& result, Platform::SoundFileWriter& writer, std::int64_t written,
+            std::chrono::steady_clock::time_point started, const std::string& path)
+{
+    // A track cut short by a cancel or a failure never takes the place of a file of that name.
+    if (result.cancelled || !result.error.empty()) {
+        writer.Discard();
+        return;
+    }
+    if (!writer.Commit()) {
+        result.error = writer.Error();
+        return;
+    }
+    result.written = true;
+    result.frames = written;
+    result.seconds = static_cast<double>(written) / ClickTrackExport::Rate;
+    result.elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    result.speedRatio = result.elapsed > 0 ? result.seconds / result.elapsed : 0;
+    System::Log().Write(System::Notice, "Click track written to %s: %.1f s of sound in %.2f s (%.0f times real time)",
+                        path.c_str(), result.seconds, result.elapsed, result.speedRatio);
+}
+
+}  // namespace
+
 ClickTrackExport::Result ClickTrackExport::Run(const Configuration::ConfigurationData& original,
                                                const std::string& path, const Length& length,
                                                const Progress& progress, const CountIn& countIn,
@@ -102,13 +143,7 @@ ClickTrackExport::Result ClickTrackExport::Run(const Configuration::Configuratio
             result.startCode = code;
             result.error = "the metronome could not start (code " + std::to_string(code) + ")";
         } else {
-            // A speed-trainer run ends by itself; its length caps it only when given in minutes.
-            const bool trainer = song != nullptr || (settings.SpeedTrainer != 0 && settings.SpeedTrainer != 5);
-            const double bpm = SettingsRange::Bpm(settings);
-            const std::int64_t end =
-                runStart + (trainer ? (length.unit == Unit::Minutes ? Frames(length, bpm, 1)
-                                                                     : std::llround(MaxMinutes * 60.0 * Rate))
-                                    : Frames(length, bpm, metronome.BarBeats()));
+            const std::int64_t end = runStart + RunFrames(settings, length, song, metronome.BarBeats());
             clock.SetEnd(end);
             // With nobody to tell, the end is watched for closely: a click track of a few minutes
             // is rendered in a tenth of a second.
@@ -137,22 +172,7 @@ ClickTrackExport::Result ClickTrackExport::Run(const Configuration::Configuratio
             result.error = "a click could not be played (message " + std::to_string(message) + ")";
         written = clock.FramesRendered();
     }
-    // A track cut short by a cancel or a failure never takes the place of a file of that name.
-    if (result.cancelled || !result.error.empty()) {
-        writer.Discard();
-        return result;
-    }
-    if (!writer.Commit()) {
-        result.error = writer.Error();
-        return result;
-    }
-    result.written = true;
-    result.frames = written;
-    result.seconds = static_cast<double>(written) / Rate;
-    result.elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    result.speedRatio = result.elapsed > 0 ? result.seconds / result.elapsed : 0;
-    System::Log().Write(System::Notice, "Click track written to %s: %.1f s of sound in %.2f s (%.0f times real time)",
-                        path.c_str(), result.seconds, result.elapsed, result.speedRatio);
+    Finish(result, writer, written, started, path);
     return result;
 }
 

@@ -84,7 +84,7 @@ ITimerStrategy* TimerStrategyFor(Strategies& s, std::uint32_t speedTrainer)
 {
     if (speedTrainer == 0)
         return &s.standard;
-    if (speedTrainer == 5)
+    if (speedTrainer == Configuration::ConfigurationData::StepSequencerPreview)
         return &s.stepSequencer;
     return &s.speedTrainer;
 }

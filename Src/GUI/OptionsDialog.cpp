@@ -188,7 +188,7 @@ void OptionsDialog::CreateControls(QWidget* page)
     DialogUnits::Place(subdivision2, Subdivision2Id, 93, 112, 41, 12);
     check(CompoundTimeId, "&Compound Time", 13, 130, 130, 10);
     check(VisualIndicatorId, "Use &Visual Beat Indicator", 254, 97, 130, 10);
-    auto* trainer = check(TrainerEnableId, "E&nable", 13, 166, 64, 10);
+    check(TrainerEnableId, "E&nable", 13, 166, 64, 10);
     check(DurationsInBarsId, "&Durations In Bars", 13, 181, 86, 10);
     check(LogarithmicId, "&Logarithmic", 13, 196, 64, 10);
     check(BeepId, "B&eep", 13, 211, 64, 10);
@@ -201,6 +201,13 @@ void OptionsDialog::CreateControls(QWidget* page)
         spin(TrainerEdits[i].editId + 1, line, false, spinX[column], y, 11, 14);
     }
 
+    PlaceFramesAndLabels(page);
+    ConnectControls(page);
+}
+
+// The group boxes, behind the controls they frame, and the labels.
+void OptionsDialog::PlaceFramesAndLabels(QWidget* page)
+{
     struct Group {
         int id;
         const char* text;
@@ -233,7 +240,11 @@ void OptionsDialog::CreateControls(QWidget* page)
         DialogUnits::Place(label, text.id, text.x, text.y, text.w, text.h);
         label->setAlignment((text.right ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignTop);
     }
+}
 
+// What the controls do once the page is initialised.
+void OptionsDialog::ConnectControls(QWidget* page)
+{
     // Toggled, not clicked: a screen reader's toggle action checks a box without a click.
     for (int id : {SimpleBeatId, BeatsPerBarRadioId, CustomPatternRadioId, CustomRhythmRadioId}) {
         QObject::connect(ControlAs<QRadioButton>(id), &QRadioButton::toggled, page, [this](bool checked) {
@@ -247,15 +258,15 @@ void OptionsDialog::CreateControls(QWidget* page)
                 _frame->Notify(IParentWindow::SoundSourceChanged, id == MidiId ? 0 : 1);
         });
     }
-    QObject::connect(trainer, &QCheckBox::toggled, page, [this](bool checked) {
+    QObject::connect(ControlAs<QCheckBox>(TrainerEnableId), &QCheckBox::toggled, page, [this](bool checked) {
         if (_initialised)
             SetTrainerEnabling(checked);
     });
-    QObject::connect(sequencer, &QPushButton::clicked, page, [this] {
+    QObject::connect(ControlAs<QPushButton>(StepSequencerId), &QPushButton::clicked, page, [this] {
         if (_initialised)
             OpenStepSequencer();
     });
-    OnFocusOut(beatsPerBar, [this] {
+    OnFocusOut(Edit(BeatsPerBarEditId), [this] {
         if (_initialised)
             CorrectBeatsPerBar(false);
     });
@@ -489,7 +500,7 @@ void OptionsDialog::OpenStepSequencer()
     _stepSequencerSettings.GlobalVolume = live.GlobalVolume;
     StepSequencerGrid::CopyRhythmFields(_stepSequencerSettings, live);
     _stepSequencerSettings.VisualIndicator = 0;
-    _stepSequencerSettings.SpeedTrainer = 5;  // the mark of a step sequencer preview
+    _stepSequencerSettings.SpeedTrainer = Configuration::ConfigurationData::StepSequencerPreview;
     RunStepSequencer();
 }
 

@@ -82,6 +82,8 @@ private:
     static const TrainerEdit TrainerEdits[6];
 
     void CreateControls(QWidget* page);
+    void PlaceFramesAndLabels(QWidget* page);
+    void ConnectControls(QWidget* page);
     void SetBeatTypeEnabling();
     void SetTrainerEnabling(bool enabled);
     void OnTrainerEditChanged(const TrainerEdit& edit);

@@ -78,6 +78,14 @@ SetlistDialog::SetlistDialog(Configuration::Setlists& setlists, Configuration::I
         _buttons[i] = new QPushButton(Text(texts[i]), this);
         _buttons[i]->setAutoDefault(false);
     }
+    ConnectControls();
+    LayOut();
+    ShowLists(_setlists.Active() >= 0 ? _setlists.Active() : 0);
+}
+
+// What the buttons, the lists and the bars do.
+void SetlistDialog::ConnectControls()
+{
     connect(_buttons[0], &QPushButton::clicked, this, [this] {
         const QString name = AskName(Text(StageTexts::NewName).arg(_setlists.Lists().size() + 1));
         if (!name.isEmpty())
@@ -102,7 +110,11 @@ SetlistDialog::SetlistDialog(Configuration::Setlists& setlists, Configuration::I
         if (Configuration::Setlist* setlist = Current())
             setlist->advanceBars = bars;
     });
+}
 
+// The lists on the left, the entries of the one chosen on the right, Close below.
+void SetlistDialog::LayOut()
+{
     auto* listButtons = new QHBoxLayout;
     for (int i = 0; i < 3; ++i)
         listButtons->addWidget(_buttons[i]);
@@ -138,8 +150,6 @@ SetlistDialog::SetlistDialog(Configuration::Setlists& setlists, Configuration::I
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(columns);
     layout->addWidget(closing);
-
-    ShowLists(_setlists.Active() >= 0 ? _setlists.Active() : 0);
 }
 
 QString SetlistDialog::AskName(const QString& proposal)

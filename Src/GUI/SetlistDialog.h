@@ -54,6 +54,8 @@ public:
     void SetSongs(const std::vector<std::string>& names);
 
 private:
+    void ConnectControls();
+    void LayOut();
     void ShowLists(int select);
     void ShowEntries(int select);
     Configuration::Setlist* Current();

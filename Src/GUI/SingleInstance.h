@@ -75,7 +75,6 @@ private:
     bool Listen();
     Reach AskFirstCopy();
     void OnConnection();
-    void OnMessage(const std::string& message);
 
     QString _name;
     int _lock = -1;

@@ -192,6 +192,12 @@ void StepSequencerDialog::CreateControls()
     _save = button(SaveId, "&Save");
     _cancel = button(CancelId, "Cancel");
 
+    ConnectControls();
+}
+
+// What the lists, the boxes and the buttons do; the grid keeps the focus.
+void StepSequencerDialog::ConnectControls()
+{
     connect(_numBars, &QComboBox::currentIndexChanged, this, [this](int index) { SettingChange(NumBarsListId, index); });
     connect(_beats, &QComboBox::currentIndexChanged, this, [this](int index) { SettingChange(BeatsListId, index); });
     connect(_subdivision, &QComboBox::currentIndexChanged, this,

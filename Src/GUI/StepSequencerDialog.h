@@ -112,6 +112,7 @@ protected:
 
 private:
     void CreateControls();
+    void ConnectControls();
     void FlowTopRow();
     void Layout();
     void SettingChange(int listId, int index);

@@ -5,7 +5,6 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
-#include <mutex>
 #include <new>
 
 #include "Platform/File.h"
@@ -78,9 +77,6 @@ constexpr int HighestKey = [] {
 const char16_t* const shortcuts[ILanguage::MenuItemCount] = {
     u"\tCtrl+L", u"\tCtrl+Q", u"\tCtrl+O", u"\tCtrl+S", u"\tCtrl+A", u"\tCtrl+P", u"\tCtrl+F1", u"\tCtrl+F3",
 };
-
-std::mutex folderMutex;
-std::string testFolder;
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
@@ -345,35 +341,6 @@ bool FindName(LineReader& reader, std::string_view wanted, char16_t (&name)[Lang
 }
 
 }  // namespace
-
-std::string LanguageFolder()
-{
-    {
-        std::lock_guard lock(folderMutex);
-        if (!testFolder.empty())
-            return testFolder;
-    }
-    return Platform::SharedDataFolder() + "Lang/";
-}
-
-std::vector<std::string> LanguageFolders()
-{
-    {
-        std::lock_guard lock(folderMutex);
-        if (!testFolder.empty())
-            return {testFolder};
-    }
-    std::vector<std::string> folders;
-    for (const std::string& shared : Platform::SharedDataFolders())
-        folders.push_back(shared + "Lang/");
-    return folders;
-}
-
-void SetLanguageFolderForTesting(const std::string& folder)
-{
-    std::lock_guard lock(folderMutex);
-    testFolder = folder.empty() || folder.back() == '/' ? folder : folder + "/";
-}
 
 Language::Language()
 {

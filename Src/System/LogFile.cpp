@@ -12,30 +12,12 @@
 #include "Platform/ProgramFolder.h"
 #include "Platform/SystemError.h"
 #include "Platform/Text.h"
-#include "System/ReportEntry.h"
 
 namespace System {
 
 namespace {
 
 std::atomic<ILog*> testLog{nullptr};
-
-// Cuts a system text at its last carriage return (or line feed), as the entries want it.
-std::string CutAtLastBreak(std::string text, char breakChar)
-{
-    std::size_t at = text.rfind(breakChar);
-    if (at != std::string::npos)
-        text.erase(at);
-    return text;
-}
-
-void WriteSystemErrorEntry(int code, const char* file, const char* function, int line, const char* format,
-                           va_list arguments)
-{
-    std::string description = CutAtLastBreak(Platform::ErrorText(code), '\r');
-    WriteReportEntry("System error", static_cast<unsigned>(code), description.c_str(), file, function, line, format,
-                     arguments);
-}
 
 }  // namespace
 
@@ -160,33 +142,6 @@ void LogFile::Append(const char* line, std::size_t length)
             return;
     }
     file.Write(line, length);
-}
-
-void ReportSystemError(const char* file, const char* function, int line, const char* format, ...)
-{
-    int code = Platform::LastError();
-    va_list arguments;
-    va_start(arguments, format);
-    WriteSystemErrorEntry(code, file, function, line, format, arguments);
-    va_end(arguments);
-}
-
-void ReportSystemErrorCode(int code, const char* file, const char* function, int line, const char* format, ...)
-{
-    va_list arguments;
-    va_start(arguments, format);
-    WriteSystemErrorEntry(code, file, function, line, format, arguments);
-    va_end(arguments);
-}
-
-bool ReportThreadStartError(int errorNumber)
-{
-    std::string text = Platform::ErrorText(errorNumber);
-    if (text.size() > 255)
-        text.resize(255);
-    text = CutAtLastBreak(text, '\n');
-    Log().Write(Error, "Error calling pthread_create: %s", text.c_str());
-    return false;
 }
 
 }  // namespace System

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "Configuration/ConfigurationData.h"
 #include "GUI/Model/UndoAction.h"
 #include "GUI/Model/UndoActionPool.h"
 
@@ -44,8 +45,8 @@ public:
     // Most hit and bracket characters a rhythm text may hold (spaces not counted).
     static constexpr int MaxHitCharacters = 512;
 
-    // The settings' step sequencer preview marker (SpeedTrainer 5): encoded at full resolution.
-    static constexpr std::uint32_t PreviewSpeedTrainer = 5;
+    // The settings' step sequencer preview marker: encoded at full resolution.
+    static constexpr std::uint32_t PreviewSpeedTrainer = Configuration::ConfigurationData::StepSequencerPreview;
 
     // Virtual key codes understood by HandleKey.
     static constexpr int KeyDelete = 0x2E;
@@ -178,6 +179,10 @@ private:
     int RemoveCells(bool selectedOnly, int columnLimit);
     int MoveHit(int row, int column);
     int MoveSelection(int row, int column);
+    int RowShift(int row) const;
+    int ShiftedRow(int from, int shift) const;
+    // The staged additions of a move that it keeps, as one list; the others go back to the pool.
+    UndoAction* ReconcileAdditions();
     void RemapColumns(int cellsPerBeat);
     int UndoRedo(UndoAction*& from, UndoAction*& to, bool undo);
     void ApplyAction(const UndoAction& action, bool undo);
