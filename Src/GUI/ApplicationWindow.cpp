@@ -23,6 +23,7 @@
 #include "GUI/AccessibleNames.h"
 #include "GUI/BigFlash.h"
 #include "GUI/CountInDialog.h"
+#include "GUI/CoachControl.h"
 #include "GUI/Fonts.h"
 #include "GUI/LinkControl.h"
 #include "GUI/LanguageInUse.h"
@@ -207,6 +208,9 @@ bool ApplicationWindow::CreateInterface()
     connect(_link, &LinkControl::TempoFromSession, this, &ApplicationWindow::RequestTempo);
     connect(_link, &LinkControl::StartFromSession, this, &ApplicationWindow::StartPlaying);
     connect(_link, &LinkControl::StopFromSession, this, &ApplicationWindow::StopPlaying);
+    // The timing coach: its item in Tools; the metronome's clicks reach the big flash through it.
+    _coach = new CoachControl(_flash.Window(), this);
+    _coach->Place(menuBar()->actions().at(1)->menu());
     _commands.CreateAccelerators();
     _setlist.CreateBar([this](int command) { OnCommand(command); });
     _setlist.ApplyTexts();
@@ -348,6 +352,8 @@ void ApplicationWindow::ChangeLanguage(const char16_t* name)
     _flash.ApplyTexts();
     if (_link != nullptr)
         _link->ApplyTexts();
+    if (_coach != nullptr)
+        _coach->ApplyTexts();
     FitWindowHeight();
     setWindowTitle(Text(Texts().GetText(0)));
     AccessibleNames::NameControls(this);
@@ -364,6 +370,13 @@ void ApplicationWindow::BringToFront()
     show();
     raise();
     activateWindow();
+}
+
+Core::IBeatFlash& ApplicationWindow::BeatListener()
+{
+    if (_coach != nullptr)
+        return *_coach;
+    return _flash.Window();
 }
 
 void ApplicationWindow::RunCommands(const CommandLine& commands)

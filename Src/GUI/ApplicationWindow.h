@@ -36,6 +36,7 @@ class IConfiguration;
 }
 
 namespace Core {
+class IBeatFlash;
 class IMetronome;
 }
 
@@ -47,6 +48,7 @@ namespace GUI {
 
 class BigFlash;
 class LinkControl;
+class CoachControl;
 class VisualBeatIndicator;
 
 // The main window: toolbar, tempo read-out, beat indicator, Start button, tempo and volume
@@ -132,6 +134,9 @@ public:
     QAction* CommandAction(int command) const;
     Core::TapTempo& TapTempoObject() { return _tempo.TapTempoObject(); }
     BigFlash& FlashWindow() { return _flash.Window(); }
+    // What the metronome tells of every click: the timing coach, which hands each on to the big
+    // flash.
+    Core::IBeatFlash& BeatListener();
     bool Muted() const { return _flash.Muted(); }
     Configuration::Setlists& SetlistStore() { return _setlist.Store(); }
     QToolBar* SetlistBar() const { return _setlist.Bar().Widget(); }
@@ -175,6 +180,7 @@ private:
     VisualBeatIndicator& _indicator;
     Toolbar _toolbar;
     LinkControl* _link = nullptr;  // a child of the window
+    CoachControl* _coach = nullptr;  // a child of the window
     Statusbar _statusbar;
     BeatsPerMinuteDisplay _readOut;
     std::unique_ptr<System::ILanguage> _language;

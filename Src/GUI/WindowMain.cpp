@@ -126,7 +126,7 @@ extern "C" __attribute__((visibility("default"))) int TicovaRunWindow(int argc, 
         window.SetLanguageDialog([&window, &language] { language.Run(&window); });
         if (!window.Initialise())
             return 0;
-        metronome.SetBeatFlash(&window.FlashWindow());
+        metronome.SetBeatFlash(&window.BeatListener());
         instance.SetCommandHandler([&window](const GUI::CommandLine& commands) { window.RunCommands(commands); });
         // Remote control over the session bus, when there is one.
         GUI::RemoteControl remote(window, &instance.Commands());

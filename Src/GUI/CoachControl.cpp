@@ -1,0 +1,67 @@
+#include "GUI/CoachControl.h"
+
+#include <QAction>
+#include <QMenu>
+
+#include "GUI/CoachDialog.h"
+#include "GUI/CoachTexts.h"
+
+namespace GUI {
+
+CoachControl::CoachControl(Core::IBeatFlash& flash, QWidget* window) : QObject(window), _flash(flash), _window(window)
+{
+}
+
+CoachControl::~CoachControl()
+{
+    _listening.store(false, std::memory_order_release);
+}
+
+void CoachControl::Place(QMenu* tools)
+{
+    _item = tools->addAction(CoachTexts::Text(CoachTexts::MenuCoach));
+    connect(_item, &QAction::triggered, this, &CoachControl::Open);
+}
+
+void CoachControl::ApplyTexts()
+{
+    if (_item != nullptr)
+        _item->setText(CoachTexts::Text(CoachTexts::MenuCoach));
+}
+
+void CoachControl::Open()
+{
+    if (_dialog.isNull()) {
+        _dialog = new CoachDialog(_window);
+        _dialog->setAttribute(Qt::WA_DeleteOnClose);
+        connect(_dialog, &QDialog::finished, this, [this] { _listening.store(false, std::memory_order_release); });
+    }
+    _listening.store(true, std::memory_order_release);
+    _dialog->show();
+    _dialog->raise();
+    _dialog->activateWindow();
+}
+
+void CoachControl::Pulse(const Core::BeatPulse& pulse) noexcept
+{
+    _flash.Pulse(pulse);
+    if (pulse.beat < 0)
+        return;
+    if (pulse.beat == 0)
+        ++_bar;
+    if (!_listening.load(std::memory_order_acquire))
+        return;
+    // The epoch means "at once".
+    const Core::Moment heard = pulse.heardAt == Core::Moment{} ? Core::HeardClock::now() : pulse.heardAt;
+    const qint64 heardNs = heard.time_since_epoch().count();
+    const int beat = pulse.beat, beats = pulse.beats, bar = _bar < 0 ? 0 : _bar;
+    QMetaObject::invokeMethod(
+        this,
+        [this, heardNs, beat, beats, bar] {
+            if (!_dialog.isNull())
+                _dialog->OnBeat(heardNs, beat, beats, bar);
+        },
+        Qt::QueuedConnection);
+}
+
+}  // namespace GUI
