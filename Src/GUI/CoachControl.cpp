@@ -5,6 +5,7 @@
 
 #include "GUI/CoachDialog.h"
 #include "GUI/CoachTexts.h"
+#include "GUI/LanguageTexts.h"
 
 namespace GUI {
 
@@ -20,6 +21,8 @@ CoachControl::~CoachControl()
 void CoachControl::Place(QMenu* tools)
 {
     _item = tools->addAction(CoachTexts::Text(CoachTexts::MenuCoach));
+    // Numbered, the item keeps its own text through a language change.
+    LanguageTexts::SetTextNumber(_item, CoachTexts::MenuCoach);
     connect(_item, &QAction::triggered, this, &CoachControl::Open);
 }
 
