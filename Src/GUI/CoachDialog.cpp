@@ -54,6 +54,9 @@ CoachDialog::CoachDialog(QWidget* parent) : QDialog(parent)
     form->addRow(Text(CoachTexts::ManualOffset), _manual);
     _muteAlternate = new QCheckBox(Text(CoachTexts::MuteAlternate), this);
     form->addRow(_muteAlternate);
+    // The scoring of silent bars is built, but the metronome does not yet leave those bars out:
+    // an option that says it mutes and does not would mislead, so it waits until it can.
+    _muteAlternate->setVisible(false);
     layout->addLayout(form);
     _strip = new CoachStrip(this);
     layout->addWidget(_strip, 1);
