@@ -30,7 +30,6 @@
 #include <vector>
 
 #include "../Tests/Support/SoundCapture.h"
-#include "CountingEngine.h"
 #include "../Tests/Support/WavFileBuilder.h"
 #include "Configuration/ConfigurationData.h"
 #include "Core/IMetronomeEventHandler.h"
@@ -39,6 +38,7 @@
 #include "Core/PercussionTable.h"
 #include "Core/SoundEngines.h"
 #include "Core/Timer.h"
+#include "CountingEngine.h"
 #include "Platform/AudioOutput.h"
 #include "Platform/Clock.h"
 #include "Platform/SoundFontSynth.h"
@@ -60,12 +60,14 @@ public:
     void Wait(Platform::AutoResetEvent& event, int milliseconds) override { event.Wait(milliseconds); }
     void SleepUntil(std::int64_t deadline) override { Platform::Clock::SleepUntil(deadline); }
     std::int64_t FrameOf(std::int64_t due) override { return std::llround(_output.FrameAt(due + _output.LeadTime())); }
-    Core::Moment HeardAt(std::int64_t due) override { return Core::Moment(std::chrono::nanoseconds(due + _output.LeadTime())); }
+    Core::Moment HeardAt(std::int64_t due) override
+    {
+        return Core::Moment(std::chrono::nanoseconds(due + _output.LeadTime()));
+    }
 
 private:
     Platform::AudioOutput& _output;
 };
-
 
 // Two threads spinning at normal priority: both cores busy.
 class Load {
@@ -180,7 +182,7 @@ double CpuSeconds()
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+        static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 }  // namespace
@@ -220,15 +222,17 @@ int main(int argc, char** argv)
         return 1;
     }
 
-    std::vector<Run> runs = {{"120 bpm", 120, 0, 30, false, false},      {"233 bpm", 233, 0, 30, false, false},
-                             {"400 bpm", 400, 0, 40, false, false},      {"300 bpm x 8", 300, 8, 240, false, false},
-                             {"trainer 120-240", 240, 0, 21, true, false}, {"120 bpm, both cores busy", 120, 0, 30, false, true}};
+    std::vector<Run> runs = {
+        {"120 bpm", 120, 0, 30, false, false},        {"233 bpm", 233, 0, 30, false, false},
+        {"400 bpm", 400, 0, 40, false, false},        {"300 bpm x 8", 300, 8, 240, false, false},
+        {"trainer 120-240", 240, 0, 21, true, false}, {"120 bpm, both cores busy", 120, 0, 30, false, true}};
     if (loadRun)
         runs = {{"400 bpm 60 s, both cores busy", 400, 0, 400, false, true}};
     MappedSystemClock mapped(output);
     Core::Metronome& metronome = Core::Metronome::Instance();
     std::printf("output %.0f Hz, lead %.1f ms; errors in samples of the sink\n", rate, output.LeadTime() / 1e6);
-    std::printf("%-34s %5s %4s %8s %8s %8s %9s\n", "run", "found", "lost", "grid.max", "sp.mean", "sp.max", "tempo ppm");
+    std::printf("%-34s %5s %4s %8s %8s %8s %9s\n", "run", "found", "lost", "grid.max", "sp.mean", "sp.max",
+                "tempo ppm");
     int bad = 0;
     for (std::uint32_t engineType : {Core::SoundEngines::Midi, Core::SoundEngines::AudioFile}) {
         const char* engineName = engineType == Core::SoundEngines::Midi ? "MIDI" : "file";
@@ -258,7 +262,8 @@ int main(int argc, char** argv)
                     metronome.Stop();
                 }
                 std::this_thread::sleep_for(std::chrono::milliseconds(800));
-                auto onsets = Tests::FindClicks(recorder.Stop(), engineType == Core::SoundEngines::Midi ? click : fileClick);
+                auto onsets =
+                    Tests::FindClicks(recorder.Stop(), engineType == Core::SoundEngines::Midi ? click : fileClick);
                 if (onsets.size() > static_cast<std::size_t>(run.clicks))
                     onsets.resize(static_cast<std::size_t>(run.clicks));
                 const std::string name = std::string(engineName) + (old ? " mapped " : " frames ") + run.name;
@@ -268,9 +273,9 @@ int main(int argc, char** argv)
     }
     metronome.UseStandIns({});
     std::printf("late events %lld, dropped %lld, underflows %lld, clock loop restarts %d, rate vs clock %+.1f ppm\n",
-                static_cast<long long>(output.GetMixer().LateEvents()), static_cast<long long>(output.GetMixer().DroppedEvents()),
-                static_cast<long long>(output.Underflows()), output.MappingRestarts(),
-                (output.MeasuredRate() / rate - 1) * 1e6);
+                static_cast<long long>(output.GetMixer().LateEvents()),
+                static_cast<long long>(output.GetMixer().DroppedEvents()), static_cast<long long>(output.Underflows()),
+                output.MappingRestarts(), (output.MeasuredRate() / rate - 1) * 1e6);
     output.Release();
 
     if (!loadRun) {

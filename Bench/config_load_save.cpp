@@ -62,8 +62,8 @@ int main(int argc, char** argv)
             preset.From = 0.6f;
             Platform::Text::Utf8ToUtf16("3+3+2", preset.CustomPattern);
             for (int file = 0; file < Configuration::ConfigurationData::NumVoices; ++file)
-                Platform::Text::Utf8ToUtf16("/home/player/Music/Click sounds/click " + std::to_string(file + 1) + ".wav",
-                                            preset.File[file]);
+                Platform::Text::Utf8ToUtf16(
+                    "/home/player/Music/Click sounds/click " + std::to_string(file + 1) + ".wav", preset.File[file]);
             source.AddPreset(preset);
         }
         if (!source.Save()) {
@@ -85,10 +85,10 @@ int main(int argc, char** argv)
         bool saved = configuration.Save();
         auto afterSave = std::chrono::steady_clock::now();
         Processor p2 = ProcessorMilliseconds();
-        std::printf("round %d: Load %6.1f ms (user %5.1f, kernel %5.1f)%s   Save %6.1f ms (user %5.1f, kernel %5.1f)%s\n",
-                    round, Milliseconds(afterLoad - start), p1.user - p0.user, p1.system - p0.system,
-                    loaded ? "" : " FAILED", Milliseconds(afterSave - afterLoad), p2.user - p1.user,
-                    p2.system - p1.system, saved ? "" : " FAILED");
+        std::printf(
+            "round %d: Load %6.1f ms (user %5.1f, kernel %5.1f)%s   Save %6.1f ms (user %5.1f, kernel %5.1f)%s\n",
+            round, Milliseconds(afterLoad - start), p1.user - p0.user, p1.system - p0.system, loaded ? "" : " FAILED",
+            Milliseconds(afterSave - afterLoad), p2.user - p1.user, p2.system - p1.system, saved ? "" : " FAILED");
     }
     if (argc <= 1) {
         Platform::File::Remove(path);

@@ -34,13 +34,13 @@
 #include <vector>
 
 #include "../Tests/Support/SoundCapture.h"
-#include "CountingEngine.h"
 #include "Configuration/ConfigurationData.h"
 #include "Core/IMetronomeEventHandler.h"
 #include "Core/ISoundEngine.h"
 #include "Core/Metronome.h"
 #include "Core/PercussionTable.h"
 #include "Core/SoundEngines.h"
+#include "CountingEngine.h"
 #include "Platform/AudioOutput.h"
 #include "Platform/Clock.h"
 #include "Platform/SoundFontSynth.h"
@@ -80,7 +80,7 @@ public:
             const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY | PA_STREAM_INTERPOLATE_TIMING |
                                                               PA_STREAM_AUTO_TIMING_UPDATE);
             ok = pa_stream_connect_record(_stream, monitor.c_str(), &attributes, flags) == 0 &&
-                 Wait([this] { return pa_stream_get_state(_stream) == PA_STREAM_READY; });
+                Wait([this] { return pa_stream_get_state(_stream) == PA_STREAM_READY; });
         }
         pa_threaded_mainloop_unlock(_loop);
         return ok && _stream;
@@ -181,7 +181,6 @@ private:
     std::vector<Reading> _origins;
 };
 
-
 Configuration::ConfigurationData SettingsFor(std::uint32_t bpm)
 {
     Configuration::ConfigurationData settings;
@@ -203,7 +202,7 @@ double CpuSeconds()
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+        static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 // CPU seconds of another process (the sound server), or -1.
@@ -351,7 +350,8 @@ int main(int argc, char** argv)
                     std::this_thread::sleep_for(std::chrono::milliseconds(1));
                 metronome.Stop();
                 std::this_thread::sleep_for(std::chrono::milliseconds(300));
-                const auto from = static_cast<std::int64_t>(recorder.FrameAt(pressed)) - static_cast<std::int64_t>(rate / 5);
+                const auto from =
+                    static_cast<std::int64_t>(recorder.FrameAt(pressed)) - static_cast<std::int64_t>(rate / 5);
                 const std::vector<float> samples = recorder.Samples(from, recorder.Frames());
                 std::vector<long> onsets = Tests::FindClicks(samples, click);
                 if (onsets.size() < 3) {
@@ -379,7 +379,8 @@ int main(int argc, char** argv)
                     std::printf("\n");
                 }
             }
-            const double heardMax = figures.heard.empty() ? NAN : *std::max_element(figures.heard.begin(), figures.heard.end());
+            const double heardMax =
+                figures.heard.empty() ? NAN : *std::max_element(figures.heard.begin(), figures.heard.end());
             std::printf("%4u bpm %-5s %7.1f ms %7.1f ms %6.1f ms %9.2f %9.2f %9d\n", bpm, cold ? "cold" : "warm",
                         Median(figures.heard), heardMax, LargestMagnitude(figures.estimate),
                         LargestMagnitude(figures.first), LargestMagnitude(figures.grid), figures.missing);
@@ -444,8 +445,7 @@ int main(int argc, char** argv)
     const double closedFrom = ProcessCpuSeconds(serverPid);
     std::this_thread::sleep_for(std::chrono::seconds(10));
     const double serverClosed = (ProcessCpuSeconds(serverPid) - closedFrom) * 10;
-    std::printf("CPU of one core: playing 120 bpm %.2f %%, stopped %.2f %%", playing,
-                stopped);
+    std::printf("CPU of one core: playing 120 bpm %.2f %%, stopped %.2f %%", playing, stopped);
     if (serverPid > 0 && serverCpu >= 0)
         std::printf("; the server: playing %.2f %%, stopped %.2f %%, with the output closed %.2f %%", serverPlaying,
                     serverStopped, serverClosed);

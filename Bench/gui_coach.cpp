@@ -42,9 +42,12 @@ int main(int argc, char** argv)
         dialog.ShowResult(result);
         for (std::size_t i = result.hits.size() - 8; i < result.hits.size(); ++i)
             dialog.Strip().AddHit(result.hits[i].offsetMs, result.hits[i].silent);
-        dialog.Charts().SetDays({{QStringLiteral("2.12."), 9.1}, {QStringLiteral("3.12."), 8.4},
-                                 {QStringLiteral("5.12."), 7.9}, {QStringLiteral("6.12."), 6.2},
-                                 {QStringLiteral("8.12."), 6.5}, {QStringLiteral("9.12."), 5.3}});
+        dialog.Charts().SetDays({{QStringLiteral("2.12."), 9.1},
+                                 {QStringLiteral("3.12."), 8.4},
+                                 {QStringLiteral("5.12."), 7.9},
+                                 {QStringLiteral("6.12."), 6.2},
+                                 {QStringLiteral("8.12."), 6.5},
+                                 {QStringLiteral("9.12."), 5.3}});
         dialog.resize(760, 720);
         dialog.grab().save(folder + QStringLiteral("/coach-") + QString::fromLatin1(names[language]) + ".png");
         System::SetCurrentLanguage(nullptr);

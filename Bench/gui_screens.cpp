@@ -81,7 +81,8 @@ void WritePracticeLog(const Configuration::PracticeLog& log)
         std::uint32_t beatType;
         double minutes;
         int from, to;
-    } runs[] = {{6, 18, 5, "Rock 1", 120, 1, 12.4, 0, 0}, {7, 7, 45, "Practice", 100, 0, 14.2, 60, 100},
+    } runs[] = {{6, 18, 5, "Rock 1", 120, 1, 12.4, 0, 0},
+                {7, 7, 45, "Practice", 100, 0, 14.2, 60, 100},
                 {8, 17, 50, "Waltz", 96, 1, 21.7, 0, 0}};
     for (const auto& run : runs) {
         Configuration::PracticeRun line;
@@ -189,8 +190,8 @@ int main(int argc, char** argv)
     Configuration::IConfiguration& configuration = Configuration::GetConfiguration();
     AddPresets(configuration);
     const std::u16string code = languageName == QStringLiteral("en")
-                                    ? std::u16string()
-                                    : Platform::Text::Utf8ToUtf16(languageName.toStdString());
+        ? std::u16string()
+        : Platform::Text::Utf8ToUtf16(languageName.toStdString());
     Platform::Text::Copy(configuration.GetLanguage(), Configuration::IConfiguration::LanguageCapacity, code);
 
     GUI::VisualBeatIndicator indicator;

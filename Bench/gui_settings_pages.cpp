@@ -86,8 +86,8 @@ int ReportOverflows(QWidget* page, const char* name)
         }
         const int needed = QFontMetrics(control->font()).horizontalAdvance(text);
         if (needed > room) {
-            std::printf("  %s: control %d \"%s\" needs %d px, has %d\n", name,
-                        GUI::ControlId(control), text.toUtf8().constData(), needed, room);
+            std::printf("  %s: control %d \"%s\" needs %d px, has %d\n", name, GUI::ControlId(control),
+                        text.toUtf8().constData(), needed, room);
             ++overflows;
             continue;
         }
@@ -97,15 +97,13 @@ int ReportOverflows(QWidget* page, const char* name)
         if (!label || !label->isVisible() || !label->parentWidget())
             continue;
         const QRect drawn = QStyle::alignedRect(label->layoutDirection(), label->alignment(),
-                                                QSize(needed, QFontMetrics(label->font()).height()),
-                                                label->geometry());
+                                                QSize(needed, QFontMetrics(label->font()).height()), label->geometry());
         for (QWidget* sibling : label->parentWidget()->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
             if (sibling == label || !sibling->isVisible() || qobject_cast<QGroupBox*>(sibling) ||
                 qobject_cast<QLabel*>(sibling) || !drawn.intersects(sibling->geometry()))
                 continue;
-            std::printf("  %s: control %d \"%s\" runs into control %d\n", name,
-                        GUI::ControlId(control), text.toUtf8().constData(),
-                        GUI::ControlId(sibling));
+            std::printf("  %s: control %d \"%s\" runs into control %d\n", name, GUI::ControlId(control),
+                        text.toUtf8().constData(), GUI::ControlId(sibling));
             ++overflows;
             break;
         }
@@ -115,8 +113,8 @@ int ReportOverflows(QWidget* page, const char* name)
 
 bool Shoot(QWidget* window, const QString& file)
 {
-    const int result =
-        QProcess::execute(QStringLiteral("import"), {QStringLiteral("-window"), QString::number(window->winId()), file});
+    const int result = QProcess::execute(QStringLiteral("import"),
+                                         {QStringLiteral("-window"), QString::number(window->winId()), file});
     std::printf("  %s %s\n", file.toUtf8().constData(), result == 0 ? "written" : "NOT written");
     return result == 0;
 }
@@ -206,8 +204,8 @@ int main(int argc, char** argv)
             std::uint32_t beatType;
             double minutes;
             int from, to;
-        } runs[] = {{6, 18, 5, "Rock 1", 120, 1, 12.4, 0, 0},     {6, 18, 20, "Waltz", 96, 1, 8.0, 0, 0},
-                    {7, 7, 45, "Practice", 100, 0, 14.2, 60, 100}, {7, 19, 10, "", 132, 3, 6.5, 0, 0},
+        } runs[] = {{6, 18, 5, "Rock 1", 120, 1, 12.4, 0, 0},       {6, 18, 20, "Waltz", 96, 1, 8.0, 0, 0},
+                    {7, 7, 45, "Practice", 100, 0, 14.2, 60, 100},  {7, 19, 10, "", 132, 3, 6.5, 0, 0},
                     {8, 17, 30, "Practice", 100, 0, 14.2, 60, 100}, {8, 17, 50, "Rock 1", 126, 1, 21.7, 0, 0}};
         for (const auto& run : runs) {
             Configuration::PracticeRun line;

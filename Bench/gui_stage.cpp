@@ -141,7 +141,8 @@ int main(int argc, char** argv)
     // How late the flash comes: pulses heard 30 ms after they are handed over, as clicks are.
     std::vector<double> late;
     for (int beat = 0; beat < 40; ++beat) {
-        late.push_back(PulseAndWait(flash, {beat % 4, 4, beat % 4 == 0 ? 0 : 1, Core::HeardTime::Now() + std::chrono::milliseconds(30)}));
+        late.push_back(PulseAndWait(
+            flash, {beat % 4, 4, beat % 4 == 0 ? 0 : 1, Core::HeardTime::Now() + std::chrono::milliseconds(30)}));
         Wait(20);
     }
     std::sort(late.begin(), late.end());

@@ -293,11 +293,10 @@ int main(int argc, char** argv)
         std::string back;
         if (const std::string code = Value(output, "restart_code"); !code.empty())
             back = "start " + code + " in " + Value(output, "restart_ms") + " ms, error " +
-                   Value(output, "restart_error") + ", stop " + Value(output, "stop_after_restart_ms") + " ms";
+                Value(output, "restart_error") + ", stop " + Value(output, "stop_after_restart_ms") + " ms";
         const std::string shown = Value(output, "shown_stopped_ms");
         std::printf("%-38s %9s %9s %14s %s%s\n", state.name, Value(output, "stop_ms").c_str(), exitMs.c_str(),
-                    shown.empty() ? "-" : (shown + " ms").c_str(), back.c_str(),
-                    failed ? "  (child failed)" : "");
+                    shown.empty() ? "-" : (shown + " ms").c_str(), back.c_str(), failed ? "  (child failed)" : "");
         if (Value(output, "was_playing") != "1" && !state.waitForTheEnd)
             std::printf("%-38s (the run had ended before the Stop)\n", "");
     }

@@ -44,8 +44,10 @@ bool ReadWav(const std::string& path, std::vector<float>& samples)
     const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
     if (bytes.size() < 12 || bytes.compare(0, 4, "RIFF") != 0 || bytes.compare(8, 4, "WAVE") != 0)
         return false;
-    const auto u16 = [&](std::size_t at) { return static_cast<unsigned>(static_cast<unsigned char>(bytes[at])) |
-                                                  static_cast<unsigned>(static_cast<unsigned char>(bytes[at + 1])) << 8; };
+    const auto u16 = [&](std::size_t at) {
+        return static_cast<unsigned>(static_cast<unsigned char>(bytes[at])) |
+            static_cast<unsigned>(static_cast<unsigned char>(bytes[at + 1])) << 8;
+    };
     const auto u32 = [&](std::size_t at) { return u16(at) | u16(at + 2) << 16; };
     unsigned channels = 0;
     unsigned bits = 0;
@@ -152,14 +154,15 @@ int main(int argc, char** argv)
         settings.Volume[voice] = 127;
     }
     const std::string ticovaPath = folder + "/ticova.wav";
-    const auto result = Core::ClickTrackExport::Run(settings, ticovaPath, {Core::ClickTrackExport::Unit::Bars, 1}, {},
-                                                    {}, &song);
+    const auto result =
+        Core::ClickTrackExport::Run(settings, ticovaPath, {Core::ClickTrackExport::Unit::Bars, 1}, {}, {}, &song);
     if (!result.written) {
         std::fprintf(stderr, "tempo_map_vs_peer: Ticova's export failed: %s\n", result.error.c_str());
         return 1;
     }
     const std::string peerPath = folder + "/peer.wav";
-    const bool peer = std::system(("klick -r 44100 -W " + peerPath + " -f " + mapPath + " > /dev/null 2>&1").c_str()) == 0;
+    const bool peer =
+        std::system(("klick -r 44100 -W " + peerPath + " -f " + mapPath + " > /dev/null 2>&1").c_str()) == 0;
 
     std::vector<float> samples;
     ReadWav(ticovaPath, samples);

@@ -41,7 +41,7 @@ double CpuSeconds()
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+        static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 const char* SchedulingOfThisThread()
@@ -119,8 +119,8 @@ Figures Summarise(const std::vector<std::int64_t>& times, std::int64_t grid0, st
 
 void Print(const char* method, const Run& run, const Figures& f)
 {
-    std::printf("%8.2f ms  %-6s %6d  %9.1f  %9.1f  %9.1f  %+10.2f  %9.1f  %5.1f%%\n", run.intervalMs, method,
-                run.ticks, f.meanUs, f.p99Us, f.maxUs, f.tempoPpm, f.cpuMs, f.cpuMs / 10.0 / f.wallS);
+    std::printf("%8.2f ms  %-6s %6d  %9.1f  %9.1f  %9.1f  %+10.2f  %9.1f  %5.1f%%\n", run.intervalMs, method, run.ticks,
+                f.meanUs, f.p99Us, f.maxUs, f.tempoPpm, f.cpuMs, f.cpuMs / 10.0 / f.wallS);
     std::fflush(stdout);
 }
 
@@ -154,8 +154,7 @@ void RunSleepBaseline(const Run& run, const char* method, std::int64_t spinMargi
             const std::int64_t due = start + static_cast<std::int64_t>(k) * intervalNs;
             const std::int64_t wake = due - spinMarginNs;
             timespec until{static_cast<time_t>(wake / 1000000000), static_cast<long>(wake % 1000000000)};
-            while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) != 0) {
-            }
+            while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) != 0) {}
             std::int64_t now = Platform::Clock::Now();
             while (now < due)
                 now = Platform::Clock::Now();
@@ -175,8 +174,8 @@ int main()
     std::printf("Tick deviation from the grid (late is positive), tempo error and CPU time per interval.\n");
     std::printf("timer: sleep, then spin on the clock; sleep: clock_nanosleep to each absolute grid time;\n");
     std::printf("hybrid: clock_nanosleep to 200 us before each grid time, then spin.\n\n");
-    std::printf("%11s  %-6s %6s  %9s  %9s  %9s  %10s  %9s  %6s\n", "interval", "method", "ticks", "mean us",
-                "p99 us", "max us", "tempo ppm", "CPU ms", "CPU");
+    std::printf("%11s  %-6s %6s  %9s  %9s  %9s  %10s  %9s  %6s\n", "interval", "method", "ticks", "mean us", "p99 us",
+                "max us", "tempo ppm", "CPU ms", "CPU");
     const char* scheduling = "";
     for (const Run& run : Runs) {
         RunTimer(run);

@@ -113,12 +113,12 @@ void ExpectNumber(float written, float read, float fallback)
 
 void FillRecord(FuzzedDataProvider& input, ConfigurationData& record)
 {
-    for (std::uint32_t* field : {&record.SoundEngineType, &record.Bpm, &record.GlobalVolume, &record.BeatType,
-                                 &record.BeatsPerBar, &record.CrNumBars, &record.CrBeatsPerBar, &record.CrSubdivision,
-                                 &record.CrCompoundTime, &record.DisplayedSubdiv, &record.DisplayDistinct,
-                                 &record.Subdivision1, &record.Subdivision2, &record.CompoundTime,
-                                 &record.VisualIndicator, &record.SpeedTrainer, &record.DurationsInBars,
-                                 &record.Logarithmic, &record.Beep})
+    for (std::uint32_t* field :
+         {&record.SoundEngineType, &record.Bpm, &record.GlobalVolume, &record.BeatType, &record.BeatsPerBar,
+          &record.CrNumBars, &record.CrBeatsPerBar, &record.CrSubdivision, &record.CrCompoundTime,
+          &record.DisplayedSubdiv, &record.DisplayDistinct, &record.Subdivision1, &record.Subdivision2,
+          &record.CompoundTime, &record.VisualIndicator, &record.SpeedTrainer, &record.DurationsInBars,
+          &record.Logarithmic, &record.Beep})
         *field = input.ConsumeIntegralInRange<std::uint32_t>(0, 420);
     for (float* field : {&record.From, &record.To, &record.Step, &record.Duration, &record.Warmup, &record.Warmdown})
         *field = input.ConsumeFloatingPointInRange<float>(-1.0f, 1100.0f);

@@ -19,8 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Configuration::Setlists first;
     first.Read(file);
     const auto& lists = first.Lists();
-    if (first.Active() >= static_cast<int>(lists.size()) ||
-        (first.Active() < 0 && first.Position() != -1) ||
+    if (first.Active() >= static_cast<int>(lists.size()) || (first.Active() < 0 && first.Position() != -1) ||
         (first.Active() >= 0 &&
          first.Position() >= static_cast<int>(lists[static_cast<std::size_t>(first.Active())].presets.size())))
         std::abort();
@@ -41,10 +40,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Moving through a list whose every other preset exists stays within it.
     const auto exists = [](const std::string& name) { return name.size() % 2 == 0; };
     second.Activate(static_cast<int>(size % (lists.size() + 1)) - 1, exists);
-    for (int step = 0; step < 8 && second.Next(exists); ++step) {
-    }
-    while (second.Previous(exists)) {
-    }
+    for (int step = 0; step < 8 && second.Next(exists); ++step) {}
+    while (second.Previous(exists)) {}
     (void)second.CurrentPreset();
     return 0;
 }

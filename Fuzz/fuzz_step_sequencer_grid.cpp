@@ -3,7 +3,8 @@
 // After every operation the grid's hit and selection counters must match its cells. For
 // sequences made only of recorded edits (no redo, no remapping, no change of bars or beats),
 // each undo must bring back the cells from before the step it takes back, and undoing every
-// step must bring back the starting cells (selection marks aside). Parsed texts must survive a write and a read unchanged.
+// step must bring back the starting cells (selection marks aside). Parsed texts must survive a write and a read
+// unchanged.
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -88,7 +89,7 @@ void Snapshot(const StepSequencerGrid& grid, Cells& cells)
 
 void FillSettings(Input& in, Configuration::ConfigurationData& settings)
 {
-    settings.CrNumBars = in.Byte() % 6;       // 0 and 5 lie outside what the dialog offers
+    settings.CrNumBars = in.Byte() % 6;  // 0 and 5 lie outside what the dialog offers
     settings.CrBeatsPerBar = in.Byte() % 18;
     settings.DisplayedSubdiv = in.Byte() % 10;
     settings.CrSubdivision = in.Byte() % 10;
@@ -200,13 +201,25 @@ void FuzzEdits(Input& in)
         case 9: grid.Paste(); break;
         case 10: grid.ClearAll(); break;
         case 11: grid.Undo(); break;
-        case 12: grid.Redo(); recordedOnly = false; break;
+        case 12:
+            grid.Redo();
+            recordedOnly = false;
+            break;
         case 13: grid.MarkSelected(displayRow, column); break;
         case 14: grid.SetStartColumn(column); break;
         case 15: grid.ToggleDisplayMode(); break;
-        case 16: grid.SetNumBars(displayRow % 6); recordedOnly = false; break;
-        case 17: grid.SetBeatsPerBar(column % 18); recordedOnly = false; break;
-        case 18: grid.SetSubdivision(displayRow == 3, column % 10); recordedOnly = false; break;
+        case 16:
+            grid.SetNumBars(displayRow % 6);
+            recordedOnly = false;
+            break;
+        case 17:
+            grid.SetBeatsPerBar(column % 18);
+            recordedOnly = false;
+            break;
+        case 18:
+            grid.SetSubdivision(displayRow == 3, column % 10);
+            recordedOnly = false;
+            break;
         case 19: {
             Configuration::ConfigurationData out(settings);
             out.SpeedTrainer = (displayRow & 1) ? 5 : 0;

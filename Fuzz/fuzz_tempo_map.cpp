@@ -33,7 +33,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::fabs(a.tempo - b.tempo) > 1e-3 || std::fabs(a.endTempo - b.endTempo) > 1e-3 || a.volume != b.volume)
             std::abort();
         for (int beat = 0; beat < a.BeatsPerBar(); ++beat)
-            if ((a.Level(beat) == Configuration::BeatLevel::Silent) != (b.Level(beat) == Configuration::BeatLevel::Silent))
+            if ((a.Level(beat) == Configuration::BeatLevel::Silent) !=
+                (b.Level(beat) == Configuration::BeatLevel::Silent))
                 std::abort();
     }
     if (!song.sections.empty()) {

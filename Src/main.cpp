@@ -5,15 +5,15 @@
 #include <string>
 #include <vector>
 
-#include "Configuration/ExtraSettings.h"
 #include "Configuration/ConfigurationData.h"
+#include "Configuration/ExtraSettings.h"
 #include "Configuration/IConfiguration.h"
 #include "Core/ClickTrackExport.h"
 #include "Core/Metronome.h"
-#include "Core/SongMidiFile.h"
-#include "Core/TempoMap.h"
 #include "Core/OutputSettings.h"
+#include "Core/SongMidiFile.h"
 #include "Core/SoundEngines.h"
+#include "Core/TempoMap.h"
 #include "GUI/Model/CommandLine.h"
 #include "GUI/Model/InstanceLock.h"
 #include "Platform/AudioOutput.h"
@@ -83,8 +83,9 @@ static int ExportFromCommandLine(const GUI::CommandLine& line)
     // A copy with a window may hold changes it has not saved yet: the track is made from the
     // file, and the user is told which settings those are.
     if (GUI::InstanceLock::Held(GUI::InstanceLock::DefaultSocketPath()))
-        std::fprintf(stderr, "ticova: Ticova is running; the click track is made from the settings saved in %s%s%s%s, "
-                             "at %u bpm (changes in its window that are not saved yet are not in it)\n",
+        std::fprintf(stderr,
+                     "ticova: Ticova is running; the click track is made from the settings saved in %s%s%s%s, "
+                     "at %u bpm (changes in its window that are not saved yet are not in it)\n",
                      Platform::DataFile("Ticova.conf").c_str(), line.preset ? " with the preset \"" : "",
                      line.preset ? line.preset->c_str() : "", line.preset ? "\"" : "",
                      static_cast<unsigned>(settings.Bpm));
@@ -92,12 +93,13 @@ static int ExportFromCommandLine(const GUI::CommandLine& line)
     if (settings.SoundEngineType != Core::SoundEngines::AudioFile)
         Platform::MidiOut::UseSoundFont(extraSettings.Text("soundfont.path"));
     // A song ends by itself; its length is its own.
-    const Core::ClickTrackExport::Length length{
-        line.bars || line.tempoMap ? Core::ClickTrackExport::Unit::Bars : Core::ClickTrackExport::Unit::Minutes,
-        line.tempoMap ? 1 : line.bars ? *line.bars : *line.minutes};
-    const Core::ClickTrackExport::Result result =
-        Core::ClickTrackExport::Run(settings, *line.exportFile, length, {}, Core::CountIn::Read(extraSettings),
-                                    line.tempoMap ? &song : nullptr);
+    const Core::ClickTrackExport::Length length{line.bars || line.tempoMap ? Core::ClickTrackExport::Unit::Bars
+                                                                           : Core::ClickTrackExport::Unit::Minutes,
+                                                line.tempoMap   ? 1
+                                                    : line.bars ? *line.bars
+                                                                : *line.minutes};
+    const Core::ClickTrackExport::Result result = Core::ClickTrackExport::Run(
+        settings, *line.exportFile, length, {}, Core::CountIn::Read(extraSettings), line.tempoMap ? &song : nullptr);
     if (!result.written) {
         std::fprintf(stderr, "ticova: the click track could not be written to %s: %s\n", line.exportFile->c_str(),
                      result.error.c_str());
@@ -115,7 +117,8 @@ static int RunWindow(int argc, char* argv[])
     const std::string folder = Platform::ProgramFolder();
     void* module = dlopen((folder + TICOVA_WINDOW_MODULE).c_str(), RTLD_NOW | RTLD_GLOBAL);
     if (!module)
-        module = dlopen((folder + "../" TICOVA_WINDOW_MODULE_DIR "/" TICOVA_WINDOW_MODULE).c_str(), RTLD_NOW | RTLD_GLOBAL);
+        module =
+            dlopen((folder + "../" TICOVA_WINDOW_MODULE_DIR "/" TICOVA_WINDOW_MODULE).c_str(), RTLD_NOW | RTLD_GLOBAL);
     if (!module) {
         std::fprintf(stderr, "ticova: the window could not be loaded: %s\n", dlerror());
         return 1;

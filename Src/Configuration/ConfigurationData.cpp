@@ -21,10 +21,10 @@ void CopyString(char16_t (&destination)[N], const char16_t (&source)[N]) noexcep
 }  // namespace
 
 ConfigurationData::ConfigurationData() noexcept
-    : TicksPerBeat(0), TrainerBeatsPerBar(0), TrainerCurve(nullptr), SoundEngineType(0), Bpm(120), GlobalVolume(100), BeatType(0), BeatsPerBar(4), CrNumBars(1),
-      CrBeatsPerBar(4), CrSubdivision(2), CrCompoundTime(0), DisplayedSubdiv(2), DisplayDistinct(1),
-      Subdivision1(0), Subdivision2(0), CompoundTime(0), VisualIndicator(1), SpeedTrainer(0),
-      DurationsInBars(0), Logarithmic(0), Beep(1), From(0.5f), To(1.0f), Step(0.1f), Duration(5.0f),
+    : TicksPerBeat(0), TrainerBeatsPerBar(0), TrainerCurve(nullptr), SoundEngineType(0), Bpm(120), GlobalVolume(100),
+      BeatType(0), BeatsPerBar(4), CrNumBars(1), CrBeatsPerBar(4), CrSubdivision(2), CrCompoundTime(0),
+      DisplayedSubdiv(2), DisplayDistinct(1), Subdivision1(0), Subdivision2(0), CompoundTime(0), VisualIndicator(1),
+      SpeedTrainer(0), DurationsInBars(0), Logarithmic(0), Beep(1), From(0.5f), To(1.0f), Step(0.1f), Duration(5.0f),
       Warmup(1.0f), Warmdown(1.0f), Balance(0), Left(nullptr), Right(nullptr)
 {
     PresetName[0] = 0;

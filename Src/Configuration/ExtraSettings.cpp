@@ -102,12 +102,12 @@ int ExtraSettings::Read(std::string_view contents)
             continue;
         const std::size_t equals = line.find('=');
         const std::string_view key = equals == std::string_view::npos ? line : Trim(line.substr(0, equals));
-        if (equals == std::string_view::npos || !IsKey(key) ||
-            !Unescape(Trim(line.substr(equals + 1)), value) || !IsUtf8(value)) {
+        if (equals == std::string_view::npos || !IsKey(key) || !Unescape(Trim(line.substr(equals + 1)), value) ||
+            !IsUtf8(value)) {
             ++skipped;
             if (skipped <= 10)
-                System::Log().Write(System::Warn, "Settings file %s: line %d skipped (%s)", Path().c_str(),
-                                    lineNumber, Platform::Text::Escaped(std::string(line.substr(0, 60))).c_str());
+                System::Log().Write(System::Warn, "Settings file %s: line %d skipped (%s)", Path().c_str(), lineNumber,
+                                    Platform::Text::Escaped(std::string(line.substr(0, 60))).c_str());
             continue;
         }
         _values.insert_or_assign(std::string(key), value);
@@ -141,8 +141,7 @@ bool ExtraSettings::Load()
         _report.tooLarge = static_cast<std::int64_t>(contents.size());
     file.Close();
     if (_report.tooLarge > 0 || !_report.unreadable.empty()) {
-        System::Log().Write(System::Warn, "Settings file %s could not be read; the defaults are used",
-                            path.c_str());
+        System::Log().Write(System::Warn, "Settings file %s could not be read; the defaults are used", path.c_str());
         _backupPending = true;
         _report.backupKept = KeepBackup(path);
         return false;

@@ -36,9 +36,9 @@ enum class TextField : std::uint8_t { None, Description, CustomPattern, CustomRh
 struct Key {
     char name[24];
     Kind kind;
-    std::uint32_t Record::* integer;
-    std::uint32_t (Record::* integers)[Voices];
-    float Record::* real;
+    std::uint32_t Record::*integer;
+    std::uint32_t (Record::*integers)[Voices];
+    float Record::*real;
     TextField text;
     int index;
     double low;
@@ -59,11 +59,11 @@ struct KeyTable {
         key.name[n] = 0;
         keys[static_cast<std::size_t>(count++)] = key;
     }
-    void Integer(const char* name, std::uint32_t Record::* field, double low, double high)
+    void Integer(const char* name, std::uint32_t Record::*field, double low, double high)
     {
         Add(name, Key{{}, Kind::Integer, field, nullptr, nullptr, TextField::None, 0, low, high});
     }
-    void Integers(const char* name, std::uint32_t (Record::* field)[Voices], double low, double high)
+    void Integers(const char* name, std::uint32_t (Record::*field)[Voices], double low, double high)
     {
         for (int voice = 0; voice < Voices; ++voice) {
             char numbered[24];
@@ -71,7 +71,7 @@ struct KeyTable {
             Add(numbered, Key{{}, Kind::IntegerArray, nullptr, field, nullptr, TextField::None, voice, low, high});
         }
     }
-    void Float(const char* name, float Record::* field, double low, double high)
+    void Float(const char* name, float Record::*field, double low, double high)
     {
         Add(name, Key{{}, Kind::Float, nullptr, nullptr, field, TextField::None, 0, low, high});
     }
@@ -317,9 +317,8 @@ struct FileConfiguration::Reader {
         case Kind::IntegerArray: {
             std::int64_t number = ParseInteger(value);
             if (number >= found->low && number <= found->high) {
-                std::uint32_t& field = found->kind == Kind::Integer
-                                           ? target->*(found->integer)
-                                           : (target->*(found->integers))[found->index];
+                std::uint32_t& field = found->kind == Kind::Integer ? target->*(found->integer)
+                                                                    : (target->*(found->integers))[found->index];
                 field = static_cast<std::uint32_t>(number);
             }
             break;
@@ -370,8 +369,10 @@ struct FileConfiguration::Reader {
             // Its lines are read into this record, which is then dropped: the first preset of
             // a name is the one kept.
             const std::string name = Platform::Text::Escaped(value);
-            System::Log().Write(System::Warn, "Preset '%s' appears more than once in configuration file; "
-                                "the later one is dropped", name.c_str());
+            System::Log().Write(System::Warn,
+                                "Preset '%s' appears more than once in configuration file; "
+                                "the later one is dropped",
+                                name.c_str());
             orphan = record;
             ++owner._report.duplicatePresets;
             owner._backupPending = true;

@@ -77,8 +77,8 @@ ConfigurationData* FileConfiguration::UpdatePreset(const ConfigurationData& sett
     if (_presets.Find(settings.PresetName)) {
         std::string from = Platform::Text::Utf16ToUtf8(preset->PresetName);
         std::string to = Platform::Text::Utf16ToUtf8(settings.PresetName);
-        System::Log().Write(System::Warn, "Preset '%s' not renamed: a preset named '%s' exists already",
-                            from.c_str(), to.c_str());
+        System::Log().Write(System::Warn, "Preset '%s' not renamed: a preset named '%s' exists already", from.c_str(),
+                            to.c_str());
         return nullptr;
     }
     // The preset moves to its new place in name order: out of the tree, renamed, back in.

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <charconv>
+#include <cstdio>
 #include <cstring>
 
 #include "Platform/File.h"
@@ -24,8 +24,10 @@ constexpr const char* SourceName = "Src/Configuration/FileConfiguration";
 using Record = ConfigurationData;
 constexpr int Voices = Record::NumVoices;
 
-#define TICOVA_NUMBERED(key) \
-    { key "1", key "2", key "3", key "4", key "5", key "6", key "7", key "8", key "9", key "10", key "11", key "12" }
+#define TICOVA_NUMBERED(key)                                                                                           \
+    {                                                                                                                  \
+        key "1", key "2", key "3", key "4", key "5", key "6", key "7", key "8", key "9", key "10", key "11", key "12"  \
+    }
 constexpr const char* InstrumentKeys[Voices] = TICOVA_NUMBERED("Instrument");
 constexpr const char* VolumeKeys[Voices] = TICOVA_NUMBERED("Volume");
 constexpr const char* SizeKeys[Voices] = TICOVA_NUMBERED("Size");
@@ -61,7 +63,6 @@ public:
         End();
     }
 
-
     // Six decimals, as "%f" writes them.
     void Float(const char* key, float value)
     {
@@ -88,8 +89,10 @@ public:
                 value[i] = ' ';
         const std::size_t kept = System::LogFile::Utf8Prefix(value, written, FileConfiguration::ValueLimit - 1);
         if (kept < written)
-            System::Log().Write(System::Warn, "The value of %s is too long for the configuration file and is cut "
-                                "to %zu bytes", key, kept);
+            System::Log().Write(System::Warn,
+                                "The value of %s is too long for the configuration file and is cut "
+                                "to %zu bytes",
+                                key, kept);
         _used += kept;
         End();
     }
@@ -194,8 +197,8 @@ bool FileConfiguration::Abandon(Platform::File& file, const std::string& tempora
     if (!temporary.empty())
         Platform::File::Remove(temporary);
     _saveFailure.Note(error, call);
-    System::ReportSystemErrorCode(error, SourceName, "Configuration::FileConfiguration::Save", line,
-                                  "Error calling %s", call);
+    System::ReportSystemErrorCode(error, SourceName, "Configuration::FileConfiguration::Save", line, "Error calling %s",
+                                  call);
     return false;
 }
 

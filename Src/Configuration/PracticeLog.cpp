@@ -95,13 +95,13 @@ bool Integer(std::string_view text, int low, int high, int& value)
 bool Date(std::string_view text, PracticeRun& run)
 {
     return text.size() == 10 && text[4] == '-' && text[7] == '-' && Integer(text.substr(0, 4), 1970, 9999, run.year) &&
-           Integer(text.substr(5, 2), 1, 12, run.month) && Integer(text.substr(8, 2), 1, 31, run.day);
+        Integer(text.substr(5, 2), 1, 12, run.month) && Integer(text.substr(8, 2), 1, 31, run.day);
 }
 
 bool Time(std::string_view text, PracticeRun& run)
 {
     return text.size() == 5 && text[2] == ':' && Integer(text.substr(0, 2), 0, 23, run.hour) &&
-           Integer(text.substr(3, 2), 0, 59, run.minute);
+        Integer(text.substr(3, 2), 0, 59, run.minute);
 }
 
 bool Minutes(std::string_view text, double& minutes)
@@ -110,7 +110,7 @@ bool Minutes(std::string_view text, double& minutes)
         return false;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), minutes);
     return error == std::errc() && end == text.data() + text.size() && std::isfinite(minutes) && minutes >= 0 &&
-           minutes <= PracticeLog::LongestRunMinutes;
+        minutes <= PracticeLog::LongestRunMinutes;
 }
 
 bool ParseLine(std::string_view line, std::vector<std::string>& fields, PracticeRun& run)

@@ -16,7 +16,7 @@ struct PracticeRun {
     int tempo = 0;         // bpm at the end of the run
     std::string beatType;  // "Simple Beat", "Beats Per Bar", "Custom Pattern", "Custom Rhythm"
     double minutes = 0;
-    int trainerFrom = 0;   // the speed trainer's tempo range; 0 and 0 without the trainer
+    int trainerFrom = 0;  // the speed trainer's tempo range; 0 and 0 without the trainer
     int trainerTo = 0;
 
     bool operator==(const PracticeRun&) const = default;

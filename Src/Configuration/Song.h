@@ -21,8 +21,8 @@ struct SongSection {
     static constexpr std::int32_t MaxSubdivision = 8;
     static constexpr std::int32_t FromSettings = -1;
 
-    std::string label;                   // UTF-8, may be empty
-    std::int32_t bars = 4;               // Endless (0): plays until stopped (the last section only)
+    std::string label;      // UTF-8, may be empty
+    std::int32_t bars = 4;  // Endless (0): plays until stopped (the last section only)
     // The meter: groups of beats (2+2+3); one group for a plain bar (4 is 4/4). The beats are of
     // `unit` (the meter's denominator: 4 quarter notes, 8 eighth notes).
     std::vector<std::int32_t> groups{4};

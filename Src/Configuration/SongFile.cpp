@@ -204,9 +204,7 @@ std::string OneLine(std::string_view text)
 
 }  // namespace
 
-SongFile::SongFile(std::string path) : _path(std::move(path))
-{
-}
+SongFile::SongFile(std::string path) : _path(std::move(path)) {}
 
 std::string SongFile::Path() const
 {
@@ -219,8 +217,8 @@ std::vector<SongFile::Damage> SongFile::Read(std::string_view text, std::vector<
     songs.clear();
     if (text.substr(0, 3) == "\xEF\xBB\xBF")
         text.remove_prefix(3);
-    bool current = false;    // a song is being read
-    bool spoilt = false;     // ... and a line of it was damaged
+    bool current = false;  // a song is being read
+    bool spoilt = false;   // ... and a line of it was damaged
     std::int32_t number = 0;
     const auto finish = [&] {
         if (current && spoilt)
@@ -256,8 +254,8 @@ std::vector<SongFile::Damage> SongFile::Read(std::string_view text, std::vector<
         }
         SongSection section;
         const bool isSection = line.substr(0, SectionKey.size()) == SectionKey;
-        if (isSection && current && !spoilt && songs.back().sections.size() < Song::MaxSections &&
-            IsUtf8(line) && ReadSection(line.substr(SectionKey.size()), section)) {
+        if (isSection && current && !spoilt && songs.back().sections.size() < Song::MaxSections && IsUtf8(line) &&
+            ReadSection(line.substr(SectionKey.size()), section)) {
             songs.back().sections.push_back(std::move(section));
             continue;
         }
@@ -340,8 +338,8 @@ bool SongFile::Save(const std::vector<Song>& songs)
         const bool kept = read ? Platform::File::ReplaceWhole(path + ".bak", old, &error, &call)
                                : Platform::File::Rename(path, path + ".bak", true, &error);
         if (!kept) {
-            System::ReportSystemErrorCode(error, "Src/Configuration/SongFile", "Configuration::SongFile::Save", __LINE__,
-                                          "Error calling %s", read ? call : "rename");
+            System::ReportSystemErrorCode(error, "Src/Configuration/SongFile", "Configuration::SongFile::Save",
+                                          __LINE__, "Error calling %s", read ? call : "rename");
             return false;
         }
     }

@@ -10,8 +10,7 @@ std::int32_t BeatsPerBarMetronomeStrategy::GetBeatsPerBar(const Configuration::C
 }
 
 std::int32_t BeatsPerBarMetronomeStrategy::CreatePattern(Configuration::ConfigurationData& settings,
-                                                         std::int32_t& primary, std::int32_t& secondary,
-                                                         bool& compound)
+                                                         std::int32_t& primary, std::int32_t& secondary, bool& compound)
 {
     _beatsPerBar = GetBeatsPerBar(settings);
     // Compound time needs more than one group of three.

@@ -6,10 +6,10 @@
 #include <thread>
 
 #include "Configuration/ConfigurationData.h"
+#include "Core/AudioSoundEngine.h"
 #include "Core/FrameCountClock.h"
 #include "Core/IMetronomeEventHandler.h"
 #include "Core/Metronome.h"
-#include "Core/AudioSoundEngine.h"
 #include "Core/MidiSoundEngine.h"
 #include "Core/SettingsRange.h"
 #include "Core/SoundEngines.h"
@@ -46,8 +46,7 @@ bool ClickTrackExport::Acceptable(const Length& length)
 
 std::int64_t ClickTrackExport::Frames(const Length& length, double bpm, double barBeats)
 {
-    const double seconds =
-        length.unit == Unit::Minutes ? length.amount * 60.0 : length.amount * barBeats * 60.0 / bpm;
+    const double seconds = length.unit == Unit::Minutes ? length.amount * 60.0 : length.amount * barBeats * 60.0 / bpm;
     return std::llround(std::min(seconds, MaxMinutes * 60.0) * Rate);
 }
 
@@ -59,13 +58,13 @@ std::int64_t RunFrames(const Configuration::ConfigurationData& settings, const C
                        const Configuration::Song* song, double barBeats)
 {
     using Unit = ClickTrackExport::Unit;
-    const bool trainer = song != nullptr || (settings.SpeedTrainer != 0 && settings.SpeedTrainer != Configuration::ConfigurationData::StepSequencerPreview);
+    const bool trainer = song != nullptr ||
+        (settings.SpeedTrainer != 0 && settings.SpeedTrainer != Configuration::ConfigurationData::StepSequencerPreview);
     const double bpm = SettingsRange::Bpm(settings);
     if (!trainer)
         return ClickTrackExport::Frames(length, bpm, barBeats);
-    return length.unit == Unit::Minutes
-               ? ClickTrackExport::Frames(length, bpm, 1)
-               : std::llround(ClickTrackExport::MaxMinutes * 60.0 * ClickTrackExport::Rate);
+    return length.unit == Unit::Minutes ? ClickTrackExport::Frames(length, bpm, 1)
+                                        : std::llround(ClickTrackExport::MaxMinutes * 60.0 * ClickTrackExport::Rate);
 }
 
 // Keeps the file written (or throws it away) and fills in the figures of the result.
@@ -93,14 +92,13 @@ void Finish(ClickTrackExport::Result& result, Platform::SoundFileWriter& writer,
 }  // namespace
 
 ClickTrackExport::Result ClickTrackExport::Run(const Configuration::ConfigurationData& original,
-                                               const std::string& path, const Length& length,
-                                               const Progress& progress, const CountIn& countIn,
-                                               const Configuration::Song* song)
+                                               const std::string& path, const Length& length, const Progress& progress,
+                                               const CountIn& countIn, const Configuration::Song* song)
 {
     Result result;
     if (!Acceptable(length)) {
-        result.error = "the length must be above zero and at most " + std::to_string(static_cast<int>(MaxMinutes)) +
-                       " minutes";
+        result.error =
+            "the length must be above zero and at most " + std::to_string(static_cast<int>(MaxMinutes)) + " minutes";
         return result;
     }
     Configuration::ConfigurationData settings(original);
@@ -119,8 +117,8 @@ ClickTrackExport::Result ClickTrackExport::Run(const Configuration::Configuratio
         MidiSoundEngine midi(output);
         AudioSoundEngine audioFiles(output);
         ISoundEngine& engine = settings.SoundEngineType == SoundEngines::AudioFile
-                                   ? static_cast<ISoundEngine&>(audioFiles)
-                                   : static_cast<ISoundEngine&>(midi);
+            ? static_cast<ISoundEngine&>(audioFiles)
+            : static_cast<ISoundEngine&>(midi);
         FrameCountClock clock(output, engine, [&writer](const float* samples, int frames) {
             return samples ? writer.Write(samples, frames) : writer.WriteSilence(frames);
         });

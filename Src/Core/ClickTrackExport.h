@@ -9,7 +9,7 @@
 namespace Configuration {
 class ConfigurationData;
 struct Song;
-}
+}  // namespace Configuration
 
 namespace Core {
 
@@ -35,12 +35,12 @@ public:
     struct Result {
         bool written = false;
         bool cancelled = false;
-        std::string error;          // why nothing (or not all) was written
-        std::int32_t startCode = 0; // the metronome's start code when it could not start
-        std::int64_t frames = 0;    // frames written
-        double seconds = 0;         // of sound
-        double elapsed = 0;         // wall-clock seconds it took
-        double speedRatio = 0;      // seconds of sound per second taken
+        std::string error;           // why nothing (or not all) was written
+        std::int32_t startCode = 0;  // the metronome's start code when it could not start
+        std::int64_t frames = 0;     // frames written
+        double seconds = 0;          // of sound
+        double elapsed = 0;          // wall-clock seconds it took
+        double speedRatio = 0;       // seconds of sound per second taken
     };
     // Told the share done (0..1) every few milliseconds on the calling thread; false cancels.
     using Progress = std::function<bool(double done)>;

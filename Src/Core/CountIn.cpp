@@ -19,12 +19,9 @@ std::int32_t BarBeats(std::int32_t beatsPerBar) noexcept
 std::int32_t CountIn::Beats(std::int32_t beatsPerBar) const noexcept
 {
     switch (length) {
-    case Length::Bars:
-        return (amount < 1 ? 1 : (amount > MaxBars ? MaxBars : amount)) * BarBeats(beatsPerBar);
-    case Length::Beats:
-        return amount < 1 ? 1 : (amount > MaxBeats ? MaxBeats : amount);
-    default:
-        return 0;
+    case Length::Bars: return (amount < 1 ? 1 : (amount > MaxBars ? MaxBars : amount)) * BarBeats(beatsPerBar);
+    case Length::Beats: return amount < 1 ? 1 : (amount > MaxBeats ? MaxBeats : amount);
+    default: return 0;
     }
 }
 
@@ -39,8 +36,8 @@ CountIn CountIn::Read(const Configuration::ExtraSettings& extras)
     countIn.length = static_cast<Length>(extras.Number("countin.length", 0, 0, 2));
     const std::int32_t most = countIn.length == Length::Bars ? MaxBars : MaxBeats;
     countIn.amount = static_cast<std::int32_t>(extras.Number("countin.amount", 1, 1, most));
-    countIn.instrument = static_cast<std::uint32_t>(
-        extras.Number("countin.instrument", SideStickRow, 0, PercussionTable::Count - 1));
+    countIn.instrument =
+        static_cast<std::uint32_t>(extras.Number("countin.instrument", SideStickRow, 0, PercussionTable::Count - 1));
     countIn.volume = static_cast<std::uint32_t>(extras.Number("countin.volume", DefaultVolume, 0, 127));
     return countIn;
 }

@@ -19,7 +19,7 @@ struct CountIn {
     static constexpr std::uint32_t DefaultVolume = 100;
 
     Length length = Length::Off;
-    std::int32_t amount = 1;  // bars (1..2) or beats (1..8)
+    std::int32_t amount = 1;                  // bars (1..2) or beats (1..8)
     std::uint32_t instrument = SideStickRow;  // percussion-table row (the MIDI engine's sound)
     std::uint32_t volume = DefaultVolume;     // 0..127, scaled by the global volume as every voice
 

@@ -18,8 +18,8 @@ std::int32_t CustomRhythmMetronomeStrategy::CreatePattern(Configuration::Configu
     secondary = 0;
     _stepIndex = 0;
     _stepsPerBeat = primary > 0 ? primary : 1;
-    const std::int32_t code = CustomText::ParseCustomRhythm(CustomText::Of(settings.CustomRhythm), compound,
-                                                            IsVisual(), _stepValues, _pattern, _stepTotal);
+    const std::int32_t code = CustomText::ParseCustomRhythm(CustomText::Of(settings.CustomRhythm), compound, IsVisual(),
+                                                            _stepValues, _pattern, _stepTotal);
     if (code != CustomText::Ok || _stepTotal == 0) {
         _stepTotal = 0;
         SetSilentPattern();

@@ -19,12 +19,8 @@ constexpr std::int64_t Finished = std::numeric_limits<std::int64_t>::max() / 4;
 }  // namespace
 
 FrameCountClock::FrameCountClock(Platform::OfflineOutput& output, ISoundEngine& engine, Sink sink)
-    : _output(output),
-      _rate(output.SampleRate()),
-      _engine(engine),
-      _sink(std::move(sink)),
-      _spinMargin(Timer::SpinMarginCounts(_rate)),
-      _buffer(static_cast<std::size_t>(Block) * 2)
+    : _output(output), _rate(output.SampleRate()), _engine(engine), _sink(std::move(sink)),
+      _spinMargin(Timer::SpinMarginCounts(_rate)), _buffer(static_cast<std::size_t>(Block) * 2)
 {
 }
 

@@ -10,7 +10,7 @@ namespace Core {
 namespace {
 constexpr std::chrono::nanoseconds LongestNap = std::chrono::milliseconds(5);
 std::atomic<int> visualOffsetMs{0};
-}
+}  // namespace
 
 HeardClock::time_point HeardClock::now() noexcept
 {

@@ -7,7 +7,7 @@
 namespace Configuration {
 class ConfigurationData;
 struct Song;
-}
+}  // namespace Configuration
 
 namespace Core {
 

@@ -12,9 +12,9 @@
 #include "Core/IBeatIndicator.h"
 #include "Core/IMetronomeEventHandler.h"
 #include "Core/ISessionTimeline.h"
+#include "Core/ISoundEngine.h"
 #include "Core/MidiSoundEngine.h"
 #include "Core/OutputClock.h"
-#include "Core/ISoundEngine.h"
 #include "Core/PercussionTable.h"
 #include "Core/SettingsRange.h"
 #include "Core/SimpleBeatMetronomeStrategy.h"
@@ -67,16 +67,11 @@ Strategies& TheStrategies(int index)
 MetronomeStrategy* BeatStrategyFor(Strategies& s, std::uint32_t beatType)
 {
     switch (beatType) {
-    case 0:
-        return &s.simpleBeat;
-    case 1:
-        return &s.beatsPerBar;
-    case 2:
-        return &s.customPattern;
-    case 3:
-        return &s.customRhythm;
-    default:
-        return nullptr;
+    case 0: return &s.simpleBeat;
+    case 1: return &s.beatsPerBar;
+    case 2: return &s.customPattern;
+    case 3: return &s.customRhythm;
+    default: return nullptr;
     }
 }
 
@@ -363,7 +358,7 @@ std::int32_t Metronome::Prepare(int index, IMetronomeEventHandler& handler, Conf
 }
 
 std::int32_t Metronome::FirstSoundWithoutFile(const MetronomeStrategy& strategy,
-                                             const Configuration::ConfigurationData& settings)
+                                              const Configuration::ConfigurationData& settings)
 {
     std::uint32_t voices = strategy.VoicesUsed();
     if (settings.SpeedTrainer != 0 && settings.Beep == 1)
@@ -372,8 +367,10 @@ std::int32_t Metronome::FirstSoundWithoutFile(const MetronomeStrategy& strategy,
         voices |= 1u << MetronomeStrategy::CountInVoice;
     for (int voice = 0; voice < NumVoices; ++voice) {
         if ((voices & (1u << voice)) != 0 && !strategy.GetSoundEngine()->CanPlay(strategy.Sound(voice))) {
-            System::Log().Write(System::Error, "Sound %d plays audio file %d, which is not set; the metronome does "
-                                               "not start", voice + 1, strategy.Sound(voice) + 1);
+            System::Log().Write(System::Error,
+                                "Sound %d plays audio file %d, which is not set; the metronome does "
+                                "not start",
+                                voice + 1, strategy.Sound(voice) + 1);
             return voice;
         }
     }
@@ -465,7 +462,7 @@ void Metronome::UpcomingPlace(double& beatInBar, double& barBeats, double& tickB
     if (advance) {
         std::int32_t beats = 0;
         const bool barLine = (strategy->PatternEntry(strategy->Position()) & MetronomeStrategy::BeatEntry) != 0 &&
-                             strategy->NextBarPlace(beats) == 0;
+            strategy->NextBarPlace(beats) == 0;
         _ticksInBar = barLine ? 0 : _ticksInBar + 1;
     }
     beatInBar = _ticksInBar * tickBeats;
@@ -506,8 +503,8 @@ std::int32_t Metronome::Fail(int index, std::int32_t code) noexcept
     // the one playing leaves the engine they share open.
     ISoundEngine* engine = _runs[index].strategy->GetSoundEngine();
     const Run& other = _runs[index ^ 1];
-    const bool shared = index != PlayingIndex() &&
-                        other.strategy != nullptr && other.strategy->GetSoundEngine() == engine;
+    const bool shared =
+        index != PlayingIndex() && other.strategy != nullptr && other.strategy->GetSoundEngine() == engine;
     if (engine != nullptr && !shared)
         engine->Close();
     return code;

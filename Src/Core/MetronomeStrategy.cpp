@@ -1,9 +1,9 @@
 #include "Core/MetronomeStrategy.h"
 
 #include "Configuration/ConfigurationData.h"
-#include "Core/IBarLineSuccessor.h"
 #include "Core/CountIn.h"
 #include "Core/HeardTime.h"
+#include "Core/IBarLineSuccessor.h"
 #include "Core/IBeatFlash.h"
 #include "Core/IBeatIndicator.h"
 #include "Core/IMetronomeEventHandler.h"
@@ -193,8 +193,7 @@ void MetronomeStrategy::CountInTick() noexcept
     if (tick % _countInTicksPerBeat != 0)
         return;
     // Muted, the count is only shown, as every click.
-    if (!_muted.load(std::memory_order_relaxed) &&
-        !_engine->PlaySoundAt(_countInVolume, _countInSound, _tick.frame)) {
+    if (!_muted.load(std::memory_order_relaxed) && !_engine->PlaySoundAt(_countInVolume, _countInSound, _tick.frame)) {
         StopWithError();
         return;
     }

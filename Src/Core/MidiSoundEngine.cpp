@@ -26,8 +26,9 @@ std::int32_t MidiSoundEngine::VoiceVelocity(const Configuration::ConfigurationDa
 bool MidiSoundEngine::Initialise(Configuration::ConfigurationData& settings)
 {
     if (!_handle) {
-        _lastResult = _offline ? Platform::MidiOut::OpenOffline(&_handle, *_offline, Platform::SoundFontSynth::Instance())
-                               : Platform::MidiOut::Open(&_handle);
+        _lastResult = _offline
+            ? Platform::MidiOut::OpenOffline(&_handle, *_offline, Platform::SoundFontSynth::Instance())
+            : Platform::MidiOut::Open(&_handle);
         if (_lastResult != 0) {
             if (const std::string problem = Platform::SoundFontSynth::Instance().LoadProblem(); !problem.empty())
                 System::Log().Write(System::Error, "No General MIDI sounds: %s", problem.c_str());

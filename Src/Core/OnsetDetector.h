@@ -14,11 +14,11 @@ namespace Core {
 // only in the first). In each, the energy over the last millisecond is compared with the energy
 // of the 20 ms before that (which follows a decaying tail down) and with the noise floor (the
 // lowest that reference has been lately, rising slowly); a rise far above both in either view,
-// outside the refractory time after the last hit, is a hit. Its first frame is then placed where the energy changes from the level
-// before to the level after: the split of the few milliseconds around the rise that explains
-// them best as quiet, then loud (a change point of the variance). The attack's first frame is
-// found alike for claps, drums and strings, so the delay is the same for every sound (about a
-// frame) and the calibration, made with the same detector, cancels what there is of it.
+// outside the refractory time after the last hit, is a hit. Its first frame is then placed where the energy changes
+// from the level before to the level after: the split of the few milliseconds around the rise that explains them best
+// as quiet, then loud (a change point of the variance). The attack's first frame is found alike for claps, drums and
+// strings, so the delay is the same for every sound (about a frame) and the calibration, made with the same detector,
+// cancels what there is of it.
 //
 // An onset is reported a few milliseconds after it began (the look-ahead the placement needs).
 // Process allocates nothing and takes no lock; one thread uses an object at a time.
@@ -26,13 +26,13 @@ class OnsetDetector {
 public:
     struct Settings {
         double rate = 48000;
-        double refractoryMs = 45;    // no second hit sooner than this after one
+        double refractoryMs = 45;  // no second hit sooner than this after one
         // Energy of the last millisecond over that of the 20 before, in the high band and in the
         // signal itself (whose low notes and hum swing more within a millisecond).
         double highRiseRatio = 3;
         double riseRatio = 8;
-        double floorRatio = 5;       // energy of the last millisecond over the noise floor
-        double lowestLevel = 1e-9;   // energy of the difference never counted as a hit (-90 dB)
+        double floorRatio = 5;      // energy of the last millisecond over the noise floor
+        double lowestLevel = 1e-9;  // energy of the difference never counted as a hit (-90 dB)
         double floorRiseDbPerSecond = 6;
     };
     struct Onset {
@@ -82,15 +82,15 @@ private:
     std::int64_t _refractory;
     std::int64_t _size;
     std::int64_t _mask;
-    Band _bands[2];                     // the signal (broadband) and its difference (high)
-    std::unique_ptr<float[]> _signal;   // the signal, a ring of _size frames, for the peak
+    Band _bands[2];                    // the signal (broadband) and its difference (high)
+    std::unique_ptr<float[]> _signal;  // the signal, a ring of _size frames, for the peak
 
     std::int64_t _frame = 0;
     float _last = 0;
     double _floorRise = 1;
-    std::int64_t _pending = -1;     // the trigger frame awaiting its look-ahead, or -1
-    int _pendingBand = 0;           // the band that rose there
-    double _pendingBefore = 0;      // its reference energy at that trigger
+    std::int64_t _pending = -1;  // the trigger frame awaiting its look-ahead, or -1
+    int _pendingBand = 0;        // the band that rose there
+    double _pendingBefore = 0;   // its reference energy at that trigger
     std::int64_t _lastOnset = 0;
     bool _anyOnset = false;
 };

@@ -32,20 +32,62 @@ inline float Clamp(float value, float low, float high) noexcept
 // Longest pattern and rhythm, in entries and steps.
 inline constexpr std::int32_t MaxPatternLength = 512;
 
-inline std::uint32_t Bpm(const Configuration::ConfigurationData& s) noexcept { return Clamp(s.Bpm, 10u, 400u); }
-inline std::uint32_t GlobalVolume(const Configuration::ConfigurationData& s) noexcept { return Clamp(s.GlobalVolume, 0u, 100u); }
-inline std::uint32_t BeatsPerBar(const Configuration::ConfigurationData& s) noexcept { return Clamp(s.BeatsPerBar, 2u, 60u); }
-inline std::uint32_t CrBeatsPerBar(const Configuration::ConfigurationData& s) noexcept { return Clamp(s.CrBeatsPerBar, 0u, 16u); }
-inline std::uint32_t CrSubdivision(const Configuration::ConfigurationData& s) noexcept { return Clamp(s.CrSubdivision, 0u, 8u); }
-inline std::uint32_t Subdivision1(const Configuration::ConfigurationData& s) noexcept { return Clamp(s.Subdivision1, 0u, 8u); }
-inline std::uint32_t Subdivision2(const Configuration::ConfigurationData& s) noexcept { return Clamp(s.Subdivision2, 0u, 8u); }
-inline float From(const Configuration::ConfigurationData& s) noexcept { return Clamp(s.From, 0.0f, 1.0f); }
-inline float To(const Configuration::ConfigurationData& s) noexcept { return Clamp(s.To, 0.0f, 1.0f); }
-inline float Step(const Configuration::ConfigurationData& s) noexcept { return Clamp(s.Step, 0.0001f, 1.0f); }
-inline float Duration(const Configuration::ConfigurationData& s) noexcept { return Clamp(s.Duration, 0.01f, 1000.0f); }
-inline float Warmup(const Configuration::ConfigurationData& s) noexcept { return Clamp(s.Warmup, 0.0f, 1000.0f); }
-inline float Warmdown(const Configuration::ConfigurationData& s) noexcept { return Clamp(s.Warmdown, 0.0f, 1000.0f); }
-inline std::uint32_t Volume(std::uint32_t volume) noexcept { return Clamp(volume, 0u, 127u); }
+inline std::uint32_t Bpm(const Configuration::ConfigurationData& s) noexcept
+{
+    return Clamp(s.Bpm, 10u, 400u);
+}
+inline std::uint32_t GlobalVolume(const Configuration::ConfigurationData& s) noexcept
+{
+    return Clamp(s.GlobalVolume, 0u, 100u);
+}
+inline std::uint32_t BeatsPerBar(const Configuration::ConfigurationData& s) noexcept
+{
+    return Clamp(s.BeatsPerBar, 2u, 60u);
+}
+inline std::uint32_t CrBeatsPerBar(const Configuration::ConfigurationData& s) noexcept
+{
+    return Clamp(s.CrBeatsPerBar, 0u, 16u);
+}
+inline std::uint32_t CrSubdivision(const Configuration::ConfigurationData& s) noexcept
+{
+    return Clamp(s.CrSubdivision, 0u, 8u);
+}
+inline std::uint32_t Subdivision1(const Configuration::ConfigurationData& s) noexcept
+{
+    return Clamp(s.Subdivision1, 0u, 8u);
+}
+inline std::uint32_t Subdivision2(const Configuration::ConfigurationData& s) noexcept
+{
+    return Clamp(s.Subdivision2, 0u, 8u);
+}
+inline float From(const Configuration::ConfigurationData& s) noexcept
+{
+    return Clamp(s.From, 0.0f, 1.0f);
+}
+inline float To(const Configuration::ConfigurationData& s) noexcept
+{
+    return Clamp(s.To, 0.0f, 1.0f);
+}
+inline float Step(const Configuration::ConfigurationData& s) noexcept
+{
+    return Clamp(s.Step, 0.0001f, 1.0f);
+}
+inline float Duration(const Configuration::ConfigurationData& s) noexcept
+{
+    return Clamp(s.Duration, 0.01f, 1000.0f);
+}
+inline float Warmup(const Configuration::ConfigurationData& s) noexcept
+{
+    return Clamp(s.Warmup, 0.0f, 1000.0f);
+}
+inline float Warmdown(const Configuration::ConfigurationData& s) noexcept
+{
+    return Clamp(s.Warmdown, 0.0f, 1000.0f);
+}
+inline std::uint32_t Volume(std::uint32_t volume) noexcept
+{
+    return Clamp(volume, 0u, 127u);
+}
 
 // The run-time fields, written by the metronome's start; never more than a pattern's length.
 inline std::int32_t TicksPerBeat(const Configuration::ConfigurationData& s) noexcept

@@ -3,8 +3,7 @@
 namespace Core {
 
 std::int32_t SimpleBeatMetronomeStrategy::CreatePattern(Configuration::ConfigurationData& settings,
-                                                        std::int32_t& primary, std::int32_t& secondary,
-                                                        bool& compound)
+                                                        std::int32_t& primary, std::int32_t& secondary, bool& compound)
 {
     ChooseSubdivisions(settings, false, primary, secondary);
     BuildBeatPattern(primary, secondary, PrimaryClick, PrimaryClick | ClearIndicator);

@@ -96,8 +96,8 @@ std::int32_t SongMetronomeStrategy::NextBarPlace(std::int32_t& beats) const noex
     const SongTimerStrategy::Place& place = _timing.Playing();
     const auto& sections = _timing.GetSong().sections;
     beats = static_cast<std::size_t>(place.section) < sections.size()
-                ? sections[static_cast<std::size_t>(place.section)].BeatsPerBar()
-                : 0;
+        ? sections[static_cast<std::size_t>(place.section)].BeatsPerBar()
+        : 0;
     return place.tick == 0 ? place.beat : -1;
 }
 

@@ -172,8 +172,10 @@ std::string SongMidiFile::Write(const Configuration::Song& original, const Sound
                 const int n = static_cast<int>(level);
                 const std::int64_t at = tick + (static_cast<std::int64_t>(bar) * beats + beat) * beatTicks;
                 const std::int32_t velocity = std::clamp(sounds.velocity[n] * section.volume / 100, 1, 127);
-                clicks.push_back({at, std::string{'\x99', static_cast<char>(sounds.note[n] & 0x7F), static_cast<char>(velocity)}});
-                clicks.push_back({at + beatTicks / 2, std::string{'\x89', static_cast<char>(sounds.note[n] & 0x7F), 0}});
+                clicks.push_back(
+                    {at, std::string{'\x99', static_cast<char>(sounds.note[n] & 0x7F), static_cast<char>(velocity)}});
+                clicks.push_back(
+                    {at + beatTicks / 2, std::string{'\x89', static_cast<char>(sounds.note[n] & 0x7F), 0}});
             }
         }
         tick += static_cast<std::int64_t>(bars) * beats * beatTicks;
@@ -223,12 +225,13 @@ bool SongMidiFile::Read(std::string_view bytes, Contents& contents)
                 const std::uint32_t type = track.Byte();
                 const std::string_view data = track.Take(track.Quantity());
                 if (type == 0x51 && data.size() == 3)
-                    tempi.emplace_back(tick, static_cast<unsigned char>(data[0]) << 16 |
-                                                 static_cast<unsigned char>(data[1]) << 8 |
-                                                 static_cast<unsigned char>(data[2]));
+                    tempi.emplace_back(tick,
+                                       static_cast<unsigned char>(data[0]) << 16 |
+                                           static_cast<unsigned char>(data[1]) << 8 |
+                                           static_cast<unsigned char>(data[2]));
                 else if (type == 0x58 && data.size() == 4 && static_cast<unsigned char>(data[1]) < 8)
-                    contents.meters.push_back({tick, static_cast<unsigned char>(data[0]),
-                                               1 << static_cast<unsigned char>(data[1])});
+                    contents.meters.push_back(
+                        {tick, static_cast<unsigned char>(data[0]), 1 << static_cast<unsigned char>(data[1])});
                 else if (type == 0x06)
                     contents.markers.emplace_back(data);
                 else if (type == 0x2F)
@@ -251,8 +254,8 @@ bool SongMidiFile::Read(std::string_view bytes, Contents& contents)
                 continue;
             const std::uint32_t second = track.Byte();
             if (kind == 0x90 && second != 0)
-                contents.notes.push_back({tick, 0, static_cast<std::int32_t>(byte & 0x7F),
-                                          static_cast<std::int32_t>(second & 0x7F)});
+                contents.notes.push_back(
+                    {tick, 0, static_cast<std::int32_t>(byte & 0x7F), static_cast<std::int32_t>(second & 0x7F)});
         }
         whole = whole && !track.Failed();
     }

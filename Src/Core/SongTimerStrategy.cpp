@@ -25,15 +25,16 @@ double TempoBeats(const SongSection& section) noexcept
 
 }  // namespace
 
-std::int32_t SongTimerStrategy::TicksPerBeat(const SongSection& section, const Configuration::ConfigurationData& settings,
-                                             bool visual, std::int32_t* primary, std::int32_t* secondary) noexcept
+std::int32_t SongTimerStrategy::TicksPerBeat(const SongSection& section,
+                                             const Configuration::ConfigurationData& settings, bool visual,
+                                             std::int32_t* primary, std::int32_t* secondary) noexcept
 {
     std::int32_t p = section.subdivision == SongSection::FromSettings
-                         ? static_cast<std::int32_t>(SettingsRange::Subdivision1(settings))
-                         : SettingsRange::ClampSigned(section.subdivision, 0, SongSection::MaxSubdivision);
+        ? static_cast<std::int32_t>(SettingsRange::Subdivision1(settings))
+        : SettingsRange::ClampSigned(section.subdivision, 0, SongSection::MaxSubdivision);
     std::int32_t s = section.subdivision2 == SongSection::FromSettings
-                         ? static_cast<std::int32_t>(SettingsRange::Subdivision2(settings))
-                         : SettingsRange::ClampSigned(section.subdivision2, 0, SongSection::MaxSubdivision);
+        ? static_cast<std::int32_t>(SettingsRange::Subdivision2(settings))
+        : SettingsRange::ClampSigned(section.subdivision2, 0, SongSection::MaxSubdivision);
     if (p <= 1) {
         // One click a beat is no subdivision.
         p = 0;
@@ -129,8 +130,8 @@ double SongTimerStrategy::PositionMs(const Place& place) const noexcept
         return LengthMs();
     const Part& part = _parts[static_cast<std::size_t>(place.section)];
     const SongSection& section = _song.sections[static_cast<std::size_t>(place.section)];
-    const double beats = static_cast<double>(place.bar) * part.beats + place.beat +
-                         static_cast<double>(place.tick) / part.ticksPerBeat;
+    const double beats =
+        static_cast<double>(place.bar) * part.beats + place.beat + static_cast<double>(place.tick) / part.ticksPerBeat;
     return part.startMs + OffsetMs(section, beats);
 }
 
@@ -213,8 +214,8 @@ void SongTimerStrategy::BarPlace(const Place& place, double& beatInBar, double& 
         tickBeats = 1;
         return;
     }
-    const std::size_t index = std::min(static_cast<std::size_t>(place.section < 0 ? 0 : place.section),
-                                       _parts.size() - 1);
+    const std::size_t index =
+        std::min(static_cast<std::size_t>(place.section < 0 ? 0 : place.section), _parts.size() - 1);
     const Part& part = _parts[index];
     tickBeats = 1.0 / (part.ticksPerBeat > 0 ? part.ticksPerBeat : 1);
     barBeats = part.beats > 0 ? part.beats : 1;

@@ -13,7 +13,11 @@ namespace {
 struct Engines {
     // The output and the synthesizer are made first, so that they are destroyed after the
     // engines, whose destruction closes their devices.
-    Engines() { Platform::AudioOutput::Instance(); Platform::SoundFontSynth::Instance(); }
+    Engines()
+    {
+        Platform::AudioOutput::Instance();
+        Platform::SoundFontSynth::Instance();
+    }
     MidiSoundEngine midi;
     AudioSoundEngine audioFile;
 };
@@ -24,12 +28,9 @@ ISoundEngine* SoundEngines::Get(std::uint32_t type)
 {
     static Engines engines;
     switch (type) {
-    case Midi:
-        return &engines.midi;
-    case AudioFile:
-        return &engines.audioFile;
-    default:
-        return nullptr;
+    case Midi: return &engines.midi;
+    case AudioFile: return &engines.audioFile;
+    default: return nullptr;
     }
 }
 

@@ -127,9 +127,9 @@ bool ReadLine(std::string_view line, std::int32_t number, SongSection& section, 
         if (pattern.size() != static_cast<std::size_t>(beats))
             notes.push_back({number, Kind::PatternLength});
         for (std::size_t beat = 0; beat < pattern.size() && beat < static_cast<std::size_t>(beats); ++beat)
-            section.accents.push_back(pattern[beat] == 'X'   ? BeatLevel::Accent
-                                      : pattern[beat] == 'x' ? BeatLevel::Normal
-                                                             : BeatLevel::Silent);
+            section.accents.push_back(pattern[beat] == 'X'       ? BeatLevel::Accent
+                                          : pattern[beat] == 'x' ? BeatLevel::Normal
+                                                                 : BeatLevel::Silent);
         // A short pattern leaves the rest of the bar at normal beats.
         while (section.accents.size() < static_cast<std::size_t>(beats))
             section.accents.push_back(BeatLevel::Normal);

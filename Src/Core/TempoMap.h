@@ -24,18 +24,18 @@ public:
 
     struct Note {
         enum class Kind : std::int32_t {
-            Unreadable,        // the line is not a section; it is left out
-            BeatTempos,        // one tempo a beat: the first is kept for the whole line
-            TempoOutOfRange,   // brought into 10..400 beats of the meter a minute
-            PatternLength,     // the pattern does not have one character a beat: fitted to the bar
-            VolumeAboveFull,   // a factor above 1 plays at the full volume
-            MeterOutOfRange,   // beats or note value Ticova cannot play: brought into range
-            TooManyLines,      // the lines after the most a song holds are left out
+            Unreadable,       // the line is not a section; it is left out
+            BeatTempos,       // one tempo a beat: the first is kept for the whole line
+            TempoOutOfRange,  // brought into 10..400 beats of the meter a minute
+            PatternLength,    // the pattern does not have one character a beat: fitted to the bar
+            VolumeAboveFull,  // a factor above 1 plays at the full volume
+            MeterOutOfRange,  // beats or note value Ticova cannot play: brought into range
+            TooManyLines,     // the lines after the most a song holds are left out
             // Writing a tempo map:
-            SoftBeats,         // soft beats are written as normal ones
-            Subdivisions,      // subdivisions are not written
-            Endless,           // an endless section is written as one bar
-            Groups,            // groups are written as accents of one bar
+            SoftBeats,     // soft beats are written as normal ones
+            Subdivisions,  // subdivisions are not written
+            Endless,       // an endless section is written as one bar
+            Groups,        // groups are written as accents of one bar
         };
         std::int32_t line = 0;  // 1-based line of the text read; the section's number when writing
         Kind kind = Kind::Unreadable;

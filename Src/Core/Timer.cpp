@@ -1,7 +1,7 @@
 #include "Core/Timer.h"
 
-#include <atomic>
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <limits>
 
@@ -225,8 +225,7 @@ void Timer::Run()
                 continue;
             _placedAt = false;
         }
-        const std::int64_t due =
-            _placed ? _placedDue : reference + std::llround(static_cast<double>(k + 1) * period);
+        const std::int64_t due = _placed ? _placedDue : reference + std::llround(static_cast<double>(k + 1) * period);
         int reads = 0;
         _clock->SleepUntil(due - spinMargin);
         if (!SpinUntil(due, reads))

@@ -26,8 +26,8 @@ public:
     class IClock {
     public:
         virtual ~IClock() = default;
-        virtual std::int64_t Now() = 0;        // counts
-        virtual double Frequency() = 0;        // counts per second
+        virtual std::int64_t Now() = 0;  // counts
+        virtual double Frequency() = 0;  // counts per second
         // Waits on the event for at most `milliseconds` (signal and time-out alike).
         virtual void Wait(Platform::AutoResetEvent& event, int milliseconds) = 0;
         // Sleeps precisely until the clock reads `deadline` (at once if it has passed). The
@@ -38,7 +38,8 @@ public:
         virtual std::int64_t FrameOf(std::int64_t /*due*/) { return Platform::AnyFrame; }
         virtual Moment HeardAt(std::int64_t due)
         {
-            return Moment(std::chrono::nanoseconds(static_cast<std::int64_t>(static_cast<double>(due) * (1e9 / Frequency()))));
+            return Moment(
+                std::chrono::nanoseconds(static_cast<std::int64_t>(static_cast<double>(due) * (1e9 / Frequency()))));
         }
         // The inverse: the (fractional) count of this clock that is heard at `moment`.
         virtual double FrameHeardAt(Moment moment)

@@ -15,7 +15,7 @@ struct Position {
     double ns;
     int position;
     bool silent;
-    int hit = -1;          // the index of the hit it took
+    int hit = -1;  // the index of the hit it took
     double distance = 0;
 };
 
@@ -54,7 +54,9 @@ TimingCoach::Result TimingCoach::Score(const std::vector<Beat>& beats, const std
             continue;
         }
         Position& nearest = grid[at];
-        double spacing = at + 1 < grid.size() ? grid[at + 1].ns - nearest.ns : at > 0 ? nearest.ns - grid[at - 1].ns : 0;
+        double spacing = at + 1 < grid.size() ? grid[at + 1].ns - nearest.ns
+            : at > 0                          ? nearest.ns - grid[at - 1].ns
+                                              : 0;
         double window = options.windowMs * 1e6;
         if (spacing > 0)
             window = std::min(window, spacing / 3);
@@ -86,7 +88,8 @@ TimingCoach::Result TimingCoach::Score(const std::vector<Beat>& beats, const std
     }
     for (int p = 0; p < positionsPerBar; ++p)
         if (counts[static_cast<std::size_t>(p)] > 0)
-            result.leanMs[static_cast<std::size_t>(p)] = sums[static_cast<std::size_t>(p)] / counts[static_cast<std::size_t>(p)];
+            result.leanMs[static_cast<std::size_t>(p)] =
+                sums[static_cast<std::size_t>(p)] / counts[static_cast<std::size_t>(p)];
     const auto positions = static_cast<std::size_t>(positionsPerBar);
     result.all = Summarise(result.hits, positions, false, false);
     result.played = Summarise(result.hits, positions, true, false);
@@ -98,9 +101,7 @@ TimingCoach::Summary TimingCoach::Summarise(const std::vector<Hit>& hits, std::s
                                             bool onlySilent)
 {
     Summary summary;
-    const auto counts = [&](const Hit& hit) {
-        return !(onlyPlayed && hit.silent) && !(onlySilent && !hit.silent);
-    };
+    const auto counts = [&](const Hit& hit) { return !(onlyPlayed && hit.silent) && !(onlySilent && !hit.silent); };
     // Drift is what moves over the take: a beat that always comes late is lean, not drift. So
     // the slope is the one within each bar position (time and offset measured from that
     // position's own means), pooled over the positions.
@@ -140,8 +141,8 @@ bool CoachCalibration::Measure(const std::vector<std::int64_t>& clicksNs, const 
 {
     std::vector<std::int64_t> delays;
     for (std::size_t c = 0; c < clicksNs.size(); ++c) {
-        const std::int64_t until = c + 1 < clicksNs.size() ? std::min(clicksNs[c + 1], clicksNs[c] + 300'000'000)
-                                                            : clicksNs[c] + 300'000'000;
+        const std::int64_t until =
+            c + 1 < clicksNs.size() ? std::min(clicksNs[c + 1], clicksNs[c] + 300'000'000) : clicksNs[c] + 300'000'000;
         for (std::int64_t onset : onsetsNs)
             if (onset >= clicksNs[c] && onset < until) {
                 delays.push_back(onset - clicksNs[c]);
@@ -172,8 +173,8 @@ std::string CoachCalibration::Key(std::string_view input, std::string_view outpu
     return key;
 }
 
-bool CoachCalibration::Load(const Configuration::ExtraSettings& extras, std::string_view input,
-                            std::string_view output, std::int64_t& roundTripNs)
+bool CoachCalibration::Load(const Configuration::ExtraSettings& extras, std::string_view input, std::string_view output,
+                            std::int64_t& roundTripNs)
 {
     const std::string key = Key(input, output);
     if (!extras.Has(key))

@@ -23,9 +23,9 @@ class TimingCoach {
 public:
     struct Beat {
         std::int64_t heardNs = 0;
-        int beatInBar = 0;   // 0 .. beats per bar - 1
-        int bar = 0;         // counted from the take's first bar
-        bool silent = false; // a muted bar: the player keeps time alone
+        int beatInBar = 0;    // 0 .. beats per bar - 1
+        int bar = 0;          // counted from the take's first bar
+        bool silent = false;  // a muted bar: the player keeps time alone
     };
     struct Options {
         int beatsPerBar = 4;
@@ -35,18 +35,18 @@ public:
     struct Hit {
         std::int64_t heardNs = 0;
         std::int64_t gridNs = 0;  // the position it was scored against
-        double offsetMs = 0;  // negative: early (ahead), positive: late (behind)
-        int position = 0;     // beatInBar * subdivisions + subdivision
+        double offsetMs = 0;      // negative: early (ahead), positive: late (behind)
+        int position = 0;         // beatInBar * subdivisions + subdivision
         bool silent = false;
     };
     struct Summary {
         int count = 0;
         double meanMs = 0;
-        double deviationMs = 0;      // consistency: the standard deviation
-        double driftMsPer30s = 0;    // the slope of offset over the take, each position's lean taken out
+        double deviationMs = 0;    // consistency: the standard deviation
+        double driftMsPer30s = 0;  // the slope of offset over the take, each position's lean taken out
     };
     struct Result {
-        std::vector<Hit> hits;       // matched, in time order
+        std::vector<Hit> hits;  // matched, in time order
         int misses = 0;
         int extras = 0;
         Summary all, played, silent;

@@ -92,8 +92,8 @@ bool WaveFile::AllocateWavePlayers(std::int64_t fileSize, int count)
     _playersInUse = 0;
     _players.reset(new (std::nothrow) WavePlayer[players > 0 ? players : 1]);
     if (!_players) {
-        System::Log().Write(System::Error, "Unable to allocate memory for %d WavePlayers in WaveFile::AllocateWavePlayers",
-                            players);
+        System::Log().Write(System::Error,
+                            "Unable to allocate memory for %d WavePlayers in WaveFile::AllocateWavePlayers", players);
         return false;
     }
     _playersAllocated = players;
@@ -239,8 +239,8 @@ bool WaveFile::ReadRiffChunk(Platform::File& file, ChunkHeader& header)
     }
     if (count < static_cast<long long>(sizeof bytes)) {
         // Sizes are checked before every read, so only a file cut short meanwhile ends here.
-        System::Log().Write(System::Error, "The audio file %s ends inside a chunk header, in Core::WaveFile::ReadRiffChunk",
-                            _path);
+        System::Log().Write(System::Error,
+                            "The audio file %s ends inside a chunk header, in Core::WaveFile::ReadRiffChunk", _path);
         return false;
     }
     for (int i = 0; i < 4; ++i)
@@ -259,7 +259,8 @@ bool WaveFile::ReadWaveFileHeader(Platform::File& file, Platform::WaveFormat& fo
     }
     if (count < static_cast<long long>(sizeof block)) {
         System::Log().Write(System::Error,
-                            "The audio file %s ends inside its wave format, in Core::WaveFile::ReadWaveFileHeader", _path);
+                            "The audio file %s ends inside its wave format, in Core::WaveFile::ReadWaveFileHeader",
+                            _path);
         return false;
     }
     format.formatTag = Riff::Read16(block + Riff::FormatTagOffset);
@@ -280,8 +281,8 @@ bool WaveFile::FindDataChunk(Platform::File& file, std::int64_t position, std::i
 {
     for (;;) {
         if (fileSize - position < static_cast<std::int64_t>(Riff::ChunkHeaderSize)) {
-            System::Log().Write(System::Error,
-                                "The audio file %s has no data chunk, in Core::WaveFile::OpenWaveFile", _path);
+            System::Log().Write(System::Error, "The audio file %s has no data chunk, in Core::WaveFile::OpenWaveFile",
+                                _path);
             return false;
         }
         if (!SetFilePointer(file, position))
@@ -332,9 +333,10 @@ bool WaveFile::AllocateSampleDataMemory(std::uint32_t size)
     _sampleCapacity = 0;
     _samples.reset(new (std::nothrow) unsigned char[size]);
     if (!_samples) {
-        System::Log().Write(System::Error,
-                            "Unable to allocate %u bytes of memory for the sample data in WaveFile::AllocateSampleDataMemory",
-                            static_cast<unsigned>(size));
+        System::Log().Write(
+            System::Error,
+            "Unable to allocate %u bytes of memory for the sample data in WaveFile::AllocateSampleDataMemory",
+            static_cast<unsigned>(size));
         return false;
     }
     _sampleCapacity = size;

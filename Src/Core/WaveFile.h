@@ -89,9 +89,9 @@ private:
     std::uint32_t _sampleCapacity = 0;
     int _playersInUse = 0;
     int _playersAllocated = 0;
-    int _lastUsed = -1;  // -1: none since the players were prepared
+    int _lastUsed = -1;             // -1: none since the players were prepared
     std::uint32_t _lastResult = 0;  // of a play request when there are no players
-    const char* _path = "";  // the file being read, for the log
+    const char* _path = "";         // the file being read, for the log
 };
 
 }  // namespace Core

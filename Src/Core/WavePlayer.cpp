@@ -93,9 +93,10 @@ bool WavePlayer::InitialiseSampleData(const unsigned char* samples, std::uint32_
     _scaledUpTo = 0;
     _copy.reset(new (std::nothrow) unsigned char[size > 0 ? size : 1]);
     if (!_copy) {
-        System::Log().Write(System::Error,
-                            "Unable to allocate %u bytes of memory for the sample data in WavePlayer::InitialiseSampleData",
-                            static_cast<unsigned>(size));
+        System::Log().Write(
+            System::Error,
+            "Unable to allocate %u bytes of memory for the sample data in WavePlayer::InitialiseSampleData",
+            static_cast<unsigned>(size));
         return false;
     }
     return true;

@@ -64,7 +64,7 @@ public:
     bool HandedOver() const noexcept
     {
         return _handed.load(std::memory_order_acquire) == _asked.load(std::memory_order_acquire) ||
-               !_running.load(std::memory_order_acquire);
+            !_running.load(std::memory_order_acquire);
     }
     std::uint32_t GetLastResult() const noexcept { return _lastResult.load(std::memory_order_acquire); }
     void SetLastResult(std::uint32_t result) noexcept { _lastResult.store(result, std::memory_order_release); }

@@ -55,8 +55,8 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent)
     setObjectName(QStringLiteral("AboutDialog"));
 
     auto* icon = new QLabel;
-    icon->setPixmap(QPixmap(QStringLiteral(":/Res/ticova.png"))
-                        .scaled(72, 72, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    icon->setPixmap(
+        QPixmap(QStringLiteral(":/Res/ticova.png")).scaled(72, 72, Qt::KeepAspectRatio, Qt::SmoothTransformation));
     auto* title = new QLabel(QStringLiteral("<h2>Ticova %1</h2><p>%2</p>")
                                  .arg(Version().toHtmlEscaped(),
                                       LanguageTexts::Text(language.GetText(WindowTexts::AboutLine)).toHtmlEscaped()));

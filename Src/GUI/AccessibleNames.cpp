@@ -106,7 +106,10 @@ public:
     {
         if (kind == QAccessible::Value)
             if (const ExposedValue* value = Find())
-                return QStringLiteral("%1 %2").arg(value->value()).arg(value->unit ? value->unit() : QString()).trimmed();
+                return QStringLiteral("%1 %2")
+                    .arg(value->value())
+                    .arg(value->unit ? value->unit() : QString())
+                    .trimmed();
         return QAccessibleWidget::text(kind);
     }
     QVariant currentValue() const override
@@ -193,7 +196,8 @@ QString LayoutName(const QWidget* control)
         QLayout* current = pending.takeFirst();
         const int index = current->indexOf(const_cast<QWidget*>(control));
         if (auto* form = qobject_cast<QFormLayout*>(current); form && index >= 0) {
-            if (auto* label = qobject_cast<QLabel*>(form->labelForField(const_cast<QWidget*>(control))); Readable(label))
+            if (auto* label = qobject_cast<QLabel*>(form->labelForField(const_cast<QWidget*>(control)));
+                Readable(label))
                 return AccessibleNames::Spoken(label->text());
         } else if (auto* grid = qobject_cast<QGridLayout*>(current); grid && index >= 0) {
             int row = 0, column = 0, rowSpan = 0, columnSpan = 0;
@@ -233,7 +237,8 @@ QString Caption(const QWidget* widget, const QWidget* control)
             return {};
         return AccessibleNames::Spoken(label->text());
     }
-    if (auto* button = qobject_cast<const QAbstractButton*>(widget); button && button->isCheckable() && !button->isHidden())
+    if (auto* button = qobject_cast<const QAbstractButton*>(widget);
+        button && button->isCheckable() && !button->isHidden())
         return AccessibleNames::Spoken(button->text());
     return {};
 }
@@ -268,8 +273,9 @@ QString PlacedName(const QWidget* control)
         if (gap >= -4 && Overlap(text.top(), text.bottom(), place.top(), place.bottom())) {
             bool between = false;
             for (const QWidget* other : siblings)
-                if (other != control && other != sibling && !other->isHidden() && AccessibleNames::IsInteractive(other) &&
-                    other->geometry().left() >= text.right() && other->geometry().right() <= place.left() &&
+                if (other != control && other != sibling && !other->isHidden() &&
+                    AccessibleNames::IsInteractive(other) && other->geometry().left() >= text.right() &&
+                    other->geometry().right() <= place.left() &&
                     Overlap(other->y(), other->geometry().bottom(), place.top(), place.bottom()))
                     between = true;
             if (!between && gap < leftGap)
@@ -282,8 +288,8 @@ QString PlacedName(const QWidget* control)
         const int drop = place.top() - text.bottom();
         if (drop < -2 || !qobject_cast<const QLabel*>(sibling))
             continue;
-        if (drop <= text.height() + 4 && drop < aboveGap && text.left() >= place.left() - 8 && text.left() < place.right() &&
-            !AllDigits(caption))
+        if (drop <= text.height() + 4 && drop < aboveGap && text.left() >= place.left() - 8 &&
+            text.left() < place.right() && !AllDigits(caption))
             above = caption, aboveGap = drop;
         if (drop < headingGap && Overlap(text.left(), text.right(), place.left(), place.right()) && !AllDigits(caption))
             heading = caption, headingGap = drop;
@@ -316,8 +322,7 @@ QString GroupName(const QWidget* control)
         return {};
     const QGroupBox* inside = nullptr;
     for (const QGroupBox* box : parent->findChildren<QGroupBox*>(QString(), Qt::FindDirectChildrenOnly))
-        if (box->geometry().contains(control->geometry()) &&
-            (!inside || inside->geometry().contains(box->geometry())))
+        if (box->geometry().contains(control->geometry()) && (!inside || inside->geometry().contains(box->geometry())))
             inside = box;
     return inside ? AccessibleNames::Spoken(inside->title()) : QString();
 }
@@ -388,10 +393,10 @@ bool AccessibleNames::IsInteractive(const QWidget* widget)
         parent && (qobject_cast<const QComboBox*>(parent) || qobject_cast<const QAbstractSpinBox*>(parent)))
         return false;
     return qobject_cast<const QAbstractButton*>(widget) || qobject_cast<const QAbstractSlider*>(widget) ||
-           qobject_cast<const QAbstractSpinBox*>(widget) || qobject_cast<const QLineEdit*>(widget) ||
-           qobject_cast<const QComboBox*>(widget) || qobject_cast<const QAbstractItemView*>(widget) ||
-           qobject_cast<const QTextEdit*>(widget) || qobject_cast<const QPlainTextEdit*>(widget) ||
-           widget->focusPolicy() != Qt::NoFocus;
+        qobject_cast<const QAbstractSpinBox*>(widget) || qobject_cast<const QLineEdit*>(widget) ||
+        qobject_cast<const QComboBox*>(widget) || qobject_cast<const QAbstractItemView*>(widget) ||
+        qobject_cast<const QTextEdit*>(widget) || qobject_cast<const QPlainTextEdit*>(widget) ||
+        widget->focusPolicy() != Qt::NoFocus;
 }
 
 QString AccessibleNames::NameFor(const QWidget* control)
@@ -498,7 +503,6 @@ void AccessibleNames::Announce(QWidget* widget)
     QAccessibleEvent named(widget, QAccessible::NameChanged);
     QAccessible::updateAccessibility(&named);
 }
-
 
 void AccessibleNames::ExposeValue(QWidget* widget, int minimum, int maximum, std::function<int()> value,
                                   std::function<void(int)> set, std::function<QString()> unit)

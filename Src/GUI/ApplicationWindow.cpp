@@ -22,12 +22,12 @@
 #include "Core/Metronome.h"
 #include "GUI/AccessibleNames.h"
 #include "GUI/BigFlash.h"
-#include "GUI/CountInDialog.h"
 #include "GUI/CoachControl.h"
+#include "GUI/CountInDialog.h"
 #include "GUI/Fonts.h"
-#include "GUI/LinkControl.h"
 #include "GUI/LanguageInUse.h"
 #include "GUI/LanguageTexts.h"
+#include "GUI/LinkControl.h"
 #include "GUI/MessageBoxes.h"
 #include "GUI/Model/TempoInput.h"
 #include "GUI/QtTranslations.h"
@@ -133,7 +133,8 @@ void ApplicationWindow::FollowMetronome()
     connect(&_events, &MetronomeEvents::Failed, this, [this](int messageId) { _transport.OnError(messageId); });
     // From the event loop, not inside the stop's report: the next entry's start may fail with a
     // message box.
-    connect(&_events, &MetronomeEvents::BarLimitReached, this, [this] { _setlist.Advance(); }, Qt::QueuedConnection);
+    connect(
+        &_events, &MetronomeEvents::BarLimitReached, this, [this] { _setlist.Advance(); }, Qt::QueuedConnection);
     connect(&_events, &MetronomeEvents::Continued, this,
             [this](int tag, int tempo) { _setlist.OnContinued(tag, tempo); });
 }

@@ -38,7 +38,7 @@ class IConfiguration;
 namespace Core {
 class IBeatFlash;
 class IMetronome;
-}
+}  // namespace Core
 
 namespace System {
 class ILanguage;
@@ -107,7 +107,10 @@ public:
     void SetSettingsDialog(std::function<void(int tab)> open) { _openSettings = std::move(open); }
     void SetLanguageDialog(std::function<void()> open) { _openLanguage = std::move(open); }
     // Opens a document with the desktop; tests replace it.
-    void SetDocumentOpener(std::function<bool(const QString& path)> open) { _dialogs.SetDocumentOpener(std::move(open)); }
+    void SetDocumentOpener(std::function<bool(const QString& path)> open)
+    {
+        _dialogs.SetDocumentOpener(std::move(open));
+    }
     // Where the manual is looked for (the program's folder unless a test says otherwise).
     void SetManualPath(const QString& path) { _dialogs.SetManualPath(path); }
     // Where the runs are logged (the file beside the configuration unless a test says otherwise).
@@ -179,7 +182,7 @@ private:
     Configuration::IConfiguration& _configuration;
     VisualBeatIndicator& _indicator;
     Toolbar _toolbar;
-    LinkControl* _link = nullptr;  // a child of the window
+    LinkControl* _link = nullptr;    // a child of the window
     CoachControl* _coach = nullptr;  // a child of the window
     Statusbar _statusbar;
     BeatsPerMinuteDisplay _readOut;
@@ -191,8 +194,9 @@ private:
     FlashControl _flash{_metronome};
     TempoControls _tempo;
     Transport _transport{_metronome, _configuration, _events, _songs, _flash.Window(), _tempo, _statusbar, *this};
-    SetlistController _setlist{_metronome, _configuration, _events, _songs, _flash.Window(), _transport, _tempo,
-                               *this, [this] { FitWindowHeight(); }};
+    SetlistController _setlist{_metronome, _configuration,  _events,
+                               _songs,     _flash.Window(), _transport,
+                               _tempo,     *this,           [this] { FitWindowHeight(); }};
     WindowDialogs _dialogs{*this, _metronome, _configuration, _transport, _songs};
 
     QWidget* _client = nullptr;

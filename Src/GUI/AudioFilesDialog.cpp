@@ -1,8 +1,8 @@
 #include "GUI/AudioFilesDialog.h"
 
 #include <QFileDialog>
-#include <QGuiApplication>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -17,7 +17,6 @@
 #include "GUI/MessageBoxes.h"
 #include "GUI/QtText.h"
 #include "System/ILanguage.h"
-
 
 namespace GUI {
 

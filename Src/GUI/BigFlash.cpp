@@ -4,9 +4,9 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QPainter>
-#include <utility>
 #include <QScreen>
 #include <QTimer>
+#include <utility>
 
 #include "Configuration/ConfigurationData.h"
 #include "Configuration/ExtraSettings.h"
@@ -49,9 +49,7 @@ BigFlash::BigFlash() : QWidget(nullptr, Qt::Window)
         if (_number <= 0)
             return windowTitle();
         return windowTitle() + QStringLiteral(": ") +
-               LanguageTexts::Text(System::CurrentLanguage().GetText(AccessibleTexts::BeatOfBar))
-                   .arg(_number)
-                   .arg(_beats);
+            LanguageTexts::Text(System::CurrentLanguage().GetText(AccessibleTexts::BeatOfBar)).arg(_number).arg(_beats);
     });
     for (int voice = 0; voice < 12; ++voice)
         _colours[voice] = FlashFace::Rgb(VoiceColour(voice));
@@ -151,7 +149,8 @@ void BigFlash::Run(std::uint32_t seen)
             }
         },
         [this](const Core::BeatPulse& pulse) {
-            QMetaObject::invokeMethod(this, [this, pulse] { Light(pulse); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [this, pulse] { Light(pulse); }, Qt::QueuedConnection);
         });
 }
 
@@ -166,7 +165,8 @@ void BigFlash::Light(const Core::BeatPulse& pulse)
     ++_shown;
     _beats = pulse.beats;
     // Lit at most half the time to the click before, so that fast beats still flash.
-    const std::int64_t since = std::chrono::duration_cast<std::chrono::milliseconds>(pulse.heardAt - _lastHeardAt).count() / 2;
+    const std::int64_t since =
+        std::chrono::duration_cast<std::chrono::milliseconds>(pulse.heardAt - _lastHeardAt).count() / 2;
     const auto litFor = [&](int most) { return since > 0 && since < most ? static_cast<int>(since) : most; };
     _lastHeardAt = pulse.heardAt;
     if (pulse.beat >= 0) {
@@ -202,7 +202,7 @@ void BigFlash::ShowMuted(bool muted)
     QString title = LanguageTexts::Text(System::CurrentLanguage().GetText(StageTexts::FlashTitle));
     if (muted)
         title += QStringLiteral(" (") + LanguageTexts::Text(System::CurrentLanguage().GetText(StageTexts::Muted)) +
-                 QLatin1Char(')');
+            QLatin1Char(')');
     setWindowTitle(title);
     update();
 }
@@ -273,7 +273,7 @@ void BigFlash::paintEvent(QPaintEvent*)
     if (_number > 0) {
         // Lit, the number stands out from the colour; dark, it stays in the beat's colour, dimmed.
         const std::uint32_t ink = _lit == 1 ? FlashFace::TextOn(background)
-                                : _lit == 2 ? FlashFace::TextOn(_litColour)
+            : _lit == 2                     ? FlashFace::TextOn(_litColour)
                                             : FlashFace::Dim(_beat == 0 ? _colours[0] : 0xFFFFFF, 70);
         QFont font = this->font();
         font.setPixelSize(std::max(1, static_cast<int>(layout.numberSize)));
@@ -287,8 +287,8 @@ void BigFlash::paintEvent(QPaintEvent*)
         const bool current = dot == _beat;
         const std::uint32_t rest = _lit == 1 ? FlashFace::TextOn(background) : 0x808080;
         painter.setPen(Qt::NoPen);
-        painter.setBrush(Colour(current ? (_lit == 1 ? FlashFace::TextOn(background) : 0xFFFFFF)
-                                        : FlashFace::Dim(rest, 45)));
+        painter.setBrush(
+            Colour(current ? (_lit == 1 ? FlashFace::TextOn(background) : 0xFFFFFF) : FlashFace::Dim(rest, 45)));
         const float radius = current ? layout.dotRadius : layout.dotRadius * 0.6f;
         painter.drawEllipse(QPointF(layout.firstDotX + static_cast<float>(dot) * layout.dotStep, layout.dotY), radius,
                             radius);

@@ -10,8 +10,8 @@ namespace GUI {
 
 namespace {
 
-const QColor Background(250, 250, 250), Grid(210, 210, 215), Ink(40, 40, 40), Early(40, 110, 220),
-    Late(230, 120, 20), Silent(235, 235, 245);
+const QColor Background(250, 250, 250), Grid(210, 210, 215), Ink(40, 40, 40), Early(40, 110, 220), Late(230, 120, 20),
+    Silent(235, 235, 245);
 
 double RangeOf(double largest)
 {
@@ -44,8 +44,7 @@ void CoachCharts::DrawFrame(QPainter& painter, const QRectF& area, int title, do
 {
     painter.fillRect(area, Background);
     painter.setPen(Ink);
-    painter.drawText(area.adjusted(4, 2, 0, 0), Qt::AlignLeft | Qt::AlignTop,
-                     CoachTexts::Text(title));
+    painter.drawText(area.adjusted(4, 2, 0, 0), Qt::AlignLeft | Qt::AlignTop, CoachTexts::Text(title));
     const QRectF plot = area.adjusted(36, 20, -6, -18);
     painter.setPen(Grid);
     for (int step = -2; step <= 2; ++step) {
@@ -113,8 +112,9 @@ void CoachCharts::DrawLean(QPainter& painter, const QRectF& area) const
             continue;
         const double height = std::clamp(lean, -range, range) / range * plot.height() / 2;
         const double middle = plot.center().y();
-        painter.fillRect(QRectF(QPointF(left + width * 0.2, middle), QPointF(left + width * 0.8, middle - height)).normalized(),
-                         lean < 0 ? Early : Late);
+        painter.fillRect(
+            QRectF(QPointF(left + width * 0.2, middle), QPointF(left + width * 0.8, middle - height)).normalized(),
+            lean < 0 ? Early : Late);
     }
 }
 
@@ -132,8 +132,10 @@ void CoachCharts::DrawDays(QPainter& painter, const QRectF& area) const
     painter.setPen(Grid);
     painter.drawLine(plot.bottomLeft(), plot.bottomRight());
     painter.setPen(Ink);
-    painter.drawText(QRectF(area.left(), plot.top() - 8, 32, 16), Qt::AlignRight | Qt::AlignVCenter, QString::number(range));
-    painter.drawText(QRectF(area.left(), plot.bottom() - 8, 32, 16), Qt::AlignRight | Qt::AlignVCenter, QStringLiteral("0"));
+    painter.drawText(QRectF(area.left(), plot.top() - 8, 32, 16), Qt::AlignRight | Qt::AlignVCenter,
+                     QString::number(range));
+    painter.drawText(QRectF(area.left(), plot.bottom() - 8, 32, 16), Qt::AlignRight | Qt::AlignVCenter,
+                     QStringLiteral("0"));
     if (_days.empty())
         return;
     painter.setRenderHint(QPainter::Antialiasing);

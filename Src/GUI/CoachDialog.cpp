@@ -50,7 +50,8 @@ CoachDialog::CoachDialog(QWidget* parent) : QDialog(parent)
     form->addRow(calibration);
     _manual = new QSpinBox(this);
     _manual->setRange(-500, 500);
-    _manual->setValue(static_cast<int>(Core::CoachCalibration::ManualOffsetNs(Configuration::GetExtraSettings()) / 1'000'000));
+    _manual->setValue(
+        static_cast<int>(Core::CoachCalibration::ManualOffsetNs(Configuration::GetExtraSettings()) / 1'000'000));
     form->addRow(Text(CoachTexts::ManualOffset), _manual);
     _muteAlternate = new QCheckBox(Text(CoachTexts::MuteAlternate), this);
     form->addRow(_muteAlternate);
@@ -141,8 +142,9 @@ void CoachDialog::OpenInput()
 
 void CoachDialog::ShowRoundTrip()
 {
-    _roundTripLabel->setText(_haveRoundTrip ? Text(CoachTexts::Calibrated).arg(static_cast<double>(_roundTripNs) / 1e6, 0, 'f', 1)
-                                            : Text(CoachTexts::NotCalibrated));
+    _roundTripLabel->setText(_haveRoundTrip
+                                 ? Text(CoachTexts::Calibrated).arg(static_cast<double>(_roundTripNs) / 1e6, 0, 'f', 1)
+                                 : Text(CoachTexts::NotCalibrated));
 }
 
 // The capture thread's blocks, taken here through the lock-free queue, through the detector.
@@ -213,8 +215,9 @@ void CoachDialog::FinishCalibration()
     if (Core::CoachCalibration::Measure(_calibrationClicks, _calibrationOnsets, roundTrip)) {
         _roundTripNs = roundTrip;
         _haveRoundTrip = true;
-        Core::CoachCalibration::Store(Configuration::GetExtraSettings(), _inputs->currentData().toString().toStdString(),
-                                      _outputName.toStdString(), roundTrip);
+        Core::CoachCalibration::Store(Configuration::GetExtraSettings(),
+                                      _inputs->currentData().toString().toStdString(), _outputName.toStdString(),
+                                      roundTrip);
     }
     ShowRoundTrip();
 }
@@ -252,7 +255,8 @@ void CoachDialog::ShowResult(const Core::TimingCoach::Result& result)
 // Only here does anything of a take reach the disk: one line per hit.
 void CoachDialog::SaveTake()
 {
-    const QString path = QFileDialog::getSaveFileName(this, Text(CoachTexts::SaveTake), QString(), QStringLiteral("CSV (*.csv)"));
+    const QString path =
+        QFileDialog::getSaveFileName(this, Text(CoachTexts::SaveTake), QString(), QStringLiteral("CSV (*.csv)"));
     if (path.isEmpty())
         return;
     QFile file(path);

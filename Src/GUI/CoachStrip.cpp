@@ -63,10 +63,9 @@ void CoachStrip::paintEvent(QPaintEvent*)
         return;
     const Mark& last = _marks.back();
     const long rounded = std::lround(std::fabs(last.offsetMs));
-    QString text = rounded < 2 ? (CoachTexts::Text(CoachTexts::OnTheBeat))
-                               : (CoachTexts::Text(last.offsetMs < 0 ? CoachTexts::Early
-                                                                                       : CoachTexts::Late))
-                                     .arg(rounded);
+    QString text = rounded < 2
+        ? (CoachTexts::Text(CoachTexts::OnTheBeat))
+        : (CoachTexts::Text(last.offsetMs < 0 ? CoachTexts::Early : CoachTexts::Late)).arg(rounded);
     QFont font = painter.font();
     font.setPixelSize(std::max(18, static_cast<int>(area.height() * 0.28)));
     font.setBold(true);

@@ -17,17 +17,17 @@ enum : int {
     LevelLabel,
     CalibrateButton,
     CalibrateHint,
-    Calibrated,      // "Round trip: %1 ms"
+    Calibrated,  // "Round trip: %1 ms"
     NotCalibrated,
     ManualOffset,
     MuteAlternate,
     StartTake,
     StopTake,
     SaveTake,
-    Early,           // "%1 ms early"
-    Late,            // "%1 ms late"
+    Early,  // "%1 ms early"
+    Late,   // "%1 ms late"
     OnTheBeat,
-    Summary,         // "Mean %1 ms, consistency %2 ms, drift %3 ms per 30 s, %4 missed, %5 extra"
+    Summary,  // "Mean %1 ms, consistency %2 ms, drift %3 ms per 30 s, %4 missed, %5 extra"
     OffsetOverTime,
     PerPosition,
     ConsistencyOverDays,

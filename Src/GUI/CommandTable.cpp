@@ -28,9 +28,9 @@ struct CommandItem {
     const char* text;
     int textNumber;
     const char* keys;
-    int statusInfo;        // the number of its status text, -1 for none
+    int statusInfo;  // the number of its status text, -1 for none
     bool separatorBefore;
-    bool flashKey;         // the big flash window's keys carry it out too
+    bool flashKey;  // the big flash window's keys carry it out too
 };
 
 namespace {

@@ -5,16 +5,16 @@
 
 #include <QApplication>
 #include <QClipboard>
-#include <QGuiApplication>
-#include <QKeySequence>
-#include <QLineEdit>
 #include <QCoreApplication>
 #include <QEvent>
+#include <QGuiApplication>
 #include <QKeyEvent>
+#include <QKeySequence>
 #include <QLabel>
-#include <QToolTip>
-#include <QSlider>
+#include <QLineEdit>
 #include <QPoint>
+#include <QSlider>
+#include <QToolTip>
 #include <QVariant>
 #include <QWidget>
 
@@ -43,8 +43,7 @@ bool IsNavigationKey(QEvent* event)
 class ControlFilter final : public QObject {
 public:
     ControlFilter(QWidget* control, ControlSubClasser* target)
-        : QObject(control), _control(control), _target(target),
-          _isSlider(qobject_cast<QSlider*>(control) != nullptr)
+        : QObject(control), _control(control), _target(target), _isSlider(qobject_cast<QSlider*>(control) != nullptr)
     {
         setObjectName(QStringLiteral("ControlSubClasser"));
         // Moves without a pressed button reach a widget only when it tracks the mouse.
@@ -71,8 +70,8 @@ public:
             if (_forwardKeys && _control->parentWidget() && !(_keepNavigation && IsNavigationKey(event))) {
                 auto* key = static_cast<QKeyEvent*>(event);
                 QKeyEvent copy(key->type(), key->key(), key->modifiers(), key->nativeScanCode(),
-                               key->nativeVirtualKey(), key->nativeModifiers(), key->text(),
-                               key->isAutoRepeat(), static_cast<quint16>(key->count()));
+                               key->nativeVirtualKey(), key->nativeModifiers(), key->text(), key->isAutoRepeat(),
+                               static_cast<quint16>(key->count()));
                 QCoreApplication::sendEvent(_control->parentWidget(), &copy);
                 return true;  // the control itself never sees the key
             }
@@ -93,8 +92,7 @@ public:
                 _control->setFocus(Qt::MouseFocusReason);
             return false;
         }
-        default:
-            return false;
+        default: return false;
         }
     }
 
@@ -114,14 +112,12 @@ private:
             // Editing keys work as usual; Tab moves to the next control.
             return false;
         case Qt::Key_Return:
-        case Qt::Key_Enter:
-            return true;
+        case Qt::Key_Enter: return true;
         case Qt::Key_Escape:
             if (QWidget* parent = _control->parentWidget(); parent && parent->isWindow())
                 parent->close();
             return true;
-        default:
-            break;
+        default: break;
         }
         // The editing shortcuts work; a paste goes through the same filter as typing.
         if (key->matches(QKeySequence::SelectAll) || key->matches(QKeySequence::Copy) ||
@@ -187,7 +183,7 @@ bool IsPlainLabel(const QWidget* child)
     if (!label)
         return false;
     return (label->alignment() & Qt::AlignHorizontal_Mask) == Qt::AlignLeft ||
-           (label->alignment() & Qt::AlignHorizontal_Mask) == 0;
+        (label->alignment() & Qt::AlignHorizontal_Mask) == 0;
 }
 
 }  // namespace

@@ -12,7 +12,7 @@ class ExtraSettings;
 namespace Core {
 class IMetronome;
 struct CountIn;
-}
+}  // namespace Core
 
 namespace GUI {
 

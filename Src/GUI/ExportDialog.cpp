@@ -72,8 +72,8 @@ ExportDialog::ExportDialog(const Configuration::ConfigurationData& settings, Con
 void ExportDialog::SetSong(const Configuration::Song* song)
 {
     _song = song;
-    const bool ends = song != nullptr && !song->sections.empty() &&
-                      song->sections.back().bars != Configuration::SongSection::Endless;
+    const bool ends =
+        song != nullptr && !song->sections.empty() && song->sections.back().bars != Configuration::SongSection::Endless;
     _amount->setEnabled(!ends);
     _unit->setEnabled(!ends);
     // The song's name as the file's, a slash in it taken for no folder.
@@ -85,9 +85,8 @@ void ExportDialog::SetSong(const Configuration::Song* song)
 
 void ExportDialog::Browse()
 {
-    const QString chosen =
-        QFileDialog::getSaveFileName(this, Text(ConnectionTexts::ExportTitle), _file->text(),
-                                     Text(ConnectionTexts::ExportFilter));
+    const QString chosen = QFileDialog::getSaveFileName(this, Text(ConnectionTexts::ExportTitle), _file->text(),
+                                                        Text(ConnectionTexts::ExportFilter));
     if (!chosen.isEmpty())
         _file->setText(chosen);
 }
@@ -106,15 +105,16 @@ bool ExportDialog::Export()
     _extras.SetNumber("export.amount", std::llround(_amount->value() * 100));
     _extras.SetNumber("export.unit", _unit->currentIndex());
 
-    const Core::ClickTrackExport::Length length{
-        _unit->currentIndex() == 1 ? Core::ClickTrackExport::Unit::Minutes : Core::ClickTrackExport::Unit::Bars,
-        _amount->value()};
+    const Core::ClickTrackExport::Length length{_unit->currentIndex() == 1 ? Core::ClickTrackExport::Unit::Minutes
+                                                                           : Core::ClickTrackExport::Unit::Bars,
+                                                _amount->value()};
     QProgressDialog progress(Text(ConnectionTexts::ExportProgress), QProgressDialog::tr("Cancel"), 0, 1000,
                              parentWidget());
     progress.setWindowModality(Qt::WindowModal);
     progress.setMinimumDuration(300);
     const Core::ClickTrackExport::Result result = Core::ClickTrackExport::Run(
-        _settings, path.toStdString(), length, [&progress](double done) {
+        _settings, path.toStdString(), length,
+        [&progress](double done) {
             progress.setValue(static_cast<int>(done * 1000));
             QCoreApplication::processEvents();
             return !progress.wasCanceled();

@@ -10,7 +10,7 @@ namespace Configuration {
 class ConfigurationData;
 class ExtraSettings;
 struct Song;
-}
+}  // namespace Configuration
 
 namespace GUI {
 

@@ -10,12 +10,12 @@ class AudioFilesDialog;
 class IParentWindow {
 public:
     // Notify codes.
-    static constexpr int AudioFilesChanged = 1;    // the Audio Files page's names changed
-    static constexpr int PresetLoaded = 3;          // a preset was loaded into the live settings
-    static constexpr int SoundSourceChanged = 4;    // argument 0 = MIDI, 1 = audio files
+    static constexpr int AudioFilesChanged = 1;   // the Audio Files page's names changed
+    static constexpr int PresetLoaded = 3;        // a preset was loaded into the live settings
+    static constexpr int SoundSourceChanged = 4;  // argument 0 = MIDI, 1 = audio files
     // Request codes.
-    static constexpr int FillSettings = 2;          // argument: the ConfigurationData* to fill; 1 = refused
-    static constexpr int SelectTab = 3;             // argument: the tab index
+    static constexpr int FillSettings = 2;  // argument: the ConfigurationData* to fill; 1 = refused
+    static constexpr int SelectTab = 3;     // argument: the tab index
 
     virtual ~IParentWindow() = default;
     virtual void Notify(int code, std::intptr_t argument) = 0;

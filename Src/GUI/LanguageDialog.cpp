@@ -34,7 +34,8 @@ QString LanguageName(const QString& english)
     static const struct {
         const char* english;
         int text;
-    } known[] = {{"English", WindowTexts::EnglishName}, {"German", WindowTexts::GermanName},
+    } known[] = {{"English", WindowTexts::EnglishName},
+                 {"German", WindowTexts::GermanName},
                  {"French", WindowTexts::FrenchName}};
     for (const auto& language : known)
         if (english.compare(QLatin1String(language.english), Qt::CaseInsensitive) == 0)
@@ -57,15 +58,15 @@ bool IsOfferedFileName(const std::string& file)
         file.compare(file.size() - 4, 4, ".lng") != 0)
         return false;
     const std::string name = file.substr(0, file.size() - 4);
-    return std::all_of(name.begin(), name.end(),
-                       [](char c) { return c != '.' && static_cast<unsigned char>(c) > ' ' &&
-                                           static_cast<unsigned char>(c) < 0x80; });
+    return std::all_of(name.begin(), name.end(), [](char c) {
+        return c != '.' && static_cast<unsigned char>(c) > ' ' && static_cast<unsigned char>(c) < 0x80;
+    });
 }
 
 void HandleFindFileError(int error)
 {
-    System::ReportSystemErrorCode(error, "Src/GUI/LanguageDialog", "GUI::LanguageDialog::HandleFindFileError",
-                                  __LINE__, "Error calling opendir");
+    System::ReportSystemErrorCode(error, "Src/GUI/LanguageDialog", "GUI::LanguageDialog::HandleFindFileError", __LINE__,
+                                  "Error calling opendir");
 }
 
 }  // namespace
@@ -113,8 +114,9 @@ void LanguageDialog::Run(QWidget* owner)
 QDialog* LanguageDialog::Open(QWidget* owner)
 {
     Close();
-    auto* dialog = new QDialog(owner, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                                          Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    auto* dialog = new QDialog(owner,
+                               Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                                   Qt::MSWindowsFixedSizeDialogHint);
     _window = dialog;
     dialog->setObjectName(QStringLiteral("LanguageDialog"));
     dialog->setWindowTitle(QStringLiteral("Language"));

@@ -151,13 +151,15 @@ void LinkControl::OnTempoShown(int bpm)
 
 void LinkControl::OnPeers(std::size_t)
 {
-    QMetaObject::invokeMethod(this, [this] { ShowPeers(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { ShowPeers(); }, Qt::QueuedConnection);
 }
 
 void LinkControl::OnTempo(double bpm)
 {
     const int rounded = static_cast<int>(std::lround(bpm));
-    QMetaObject::invokeMethod(this, [this, rounded] { emit TempoFromSession(rounded); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, rounded] { emit TempoFromSession(rounded); }, Qt::QueuedConnection);
 }
 
 void LinkControl::OnPlaying(bool playing)

@@ -39,14 +39,35 @@ bool MessageBoxes::Ask(QWidget* owner, QMessageBox::Icon icon, const QString& ti
 bool MessageBoxes::MetronomeErrorTexts(int code, int& titleNumber, int& messageNumber)
 {
     switch (code) {
-    case 5: titleNumber = 6; messageNumber = 7; return true;
-    case 6: titleNumber = 7; messageNumber = 8; return true;
-    case 8: titleNumber = 7; messageNumber = 9; return true;
-    case 9: titleNumber = 7; messageNumber = 10; return true;
-    case 10: titleNumber = 8; messageNumber = 11; return true;
-    case 11: titleNumber = 8; messageNumber = 12; return true;
+    case 5:
+        titleNumber = 6;
+        messageNumber = 7;
+        return true;
+    case 6:
+        titleNumber = 7;
+        messageNumber = 8;
+        return true;
+    case 8:
+        titleNumber = 7;
+        messageNumber = 9;
+        return true;
+    case 9:
+        titleNumber = 7;
+        messageNumber = 10;
+        return true;
+    case 10:
+        titleNumber = 8;
+        messageNumber = 11;
+        return true;
+    case 11:
+        titleNumber = 8;
+        messageNumber = 12;
+        return true;
     // As a click without its file is told, now before the first click.
-    case SoundHasNoFile: titleNumber = 15; messageNumber = 49; return true;
+    case SoundHasNoFile:
+        titleNumber = 15;
+        messageNumber = 49;
+        return true;
     default: return false;
     }
 }
@@ -63,16 +84,18 @@ int MessageBoxes::ShowMetronomeError(int code, QWidget* owner, const Configurati
     // The audio-file engine refuses a start for any of its files: say which one.
     int check = 0;
     const int file = code == SoundSourceFailed && settings && settings->SoundEngineType == 1
-                         ? Core::FirstUnusableAudioFile(*settings, check)
-                         : -1;
+        ? Core::FirstUnusableAudioFile(*settings, check)
+        : -1;
     if (file >= 0)
-        text += QStringLiteral("\n\n") + LanguageTexts::Text(language.GetMessage(55))
-                                              .replace(QStringLiteral("%1"), QtText::FromField(settings->File[file]))
-                                              .replace(QStringLiteral("%2"), QString::number(file + 1));
+        text += QStringLiteral("\n\n") +
+            LanguageTexts::Text(language.GetMessage(55))
+                .replace(QStringLiteral("%1"), QtText::FromField(settings->File[file]))
+                .replace(QStringLiteral("%2"), QString::number(file + 1));
     if (code == SoundHasNoFile && settings && sound >= 0 && sound < Configuration::ConfigurationData::NumVoices)
-        text += QStringLiteral("\n\n") + LanguageTexts::Text(language.GetText(NoticeTexts::SoundWithoutFile))
-                                              .arg(sound + 1)
-                                              .arg(settings->Instrument[sound] + 1);
+        text += QStringLiteral("\n\n") +
+            LanguageTexts::Text(language.GetText(NoticeTexts::SoundWithoutFile))
+                .arg(sound + 1)
+                .arg(settings->Instrument[sound] + 1);
     return Show(owner, QMessageBox::Warning, LanguageTexts::Text(language.GetMessageTitle(title)), text);
 }
 

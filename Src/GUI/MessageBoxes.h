@@ -15,8 +15,8 @@ namespace GUI {
 // The program's message boxes, with their texts from the language of the moment.
 class MessageBoxes {
 public:
-    using Presenter = std::function<int(QWidget* owner, QMessageBox::Icon icon, const QString& title,
-                                        const QString& text)>;
+    using Presenter =
+        std::function<int(QWidget* owner, QMessageBox::Icon icon, const QString& title, const QString& text)>;
 
     // Shows a box with an OK button; returns the button pressed.
     static int Show(QWidget* owner, QMessageBox::Icon icon, const QString& title, const QString& text);

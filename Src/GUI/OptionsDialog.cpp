@@ -12,12 +12,12 @@
 
 #include "Configuration/IConfiguration.h"
 #include "Core/CustomText.h"
-#include "GUI/Model/StepSequencerGrid.h"
 #include "GUI/AudioFilesDialog.h"
 #include "GUI/DialogUnits.h"
 #include "GUI/IParentWindow.h"
 #include "GUI/LanguageTexts.h"
 #include "GUI/MessageBoxes.h"
+#include "GUI/Model/StepSequencerGrid.h"
 #include "GUI/QtText.h"
 #include "GUI/StepSequencerDialog.h"
 #include "GUI/UpDownControl.h"
@@ -64,7 +64,7 @@ QString Format(int value)
 }  // namespace
 
 const OptionsDialog::TrainerEdit OptionsDialog::TrainerEdits[6] = {
-    {FromEditId, true, 0.0},      {ToEditId, true, 0.0},      {StepEditId, true, 0.01},
+    {FromEditId, true, 0.0},       {ToEditId, true, 0.0},      {StepEditId, true, 0.01},
     {DurationEditId, false, 0.01}, {WarmupEditId, false, 0.0}, {WarmdownEditId, false, 0.0},
 };
 
@@ -173,7 +173,8 @@ void OptionsDialog::CreateControls(QWidget* page)
     _beatTypes->addButton(radio(SimpleBeatId, "&Simple Beat", 13, 19, BeatTypeWidth, 10));
     _beatTypes->addButton(radio(BeatsPerBarRadioId, "&Beats Per Bar", 13, 34, BeatTypeWidth, 10));
     QLineEdit* beatsPerBar = edit(BeatsPerBarEditId, 93, 32, 90, 12);
-    beatsPerBar->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), beatsPerBar));
+    beatsPerBar->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), beatsPerBar));
     spin(BeatsPerBarSpinId, beatsPerBar, true, 185, 32, 11, 12);
     _beatTypes->addButton(radio(CustomPatternRadioId, "Custom &Pattern", 13, 49, BeatTypeWidth, 10));
     edit(PatternEditId, 93, 47, 90, 12);
@@ -230,10 +231,14 @@ void OptionsDialog::PlaceFramesAndLabels(QWidget* page)
         bool right;
     };
     const Label labels[] = {
-        {1030, "Beat Subdivision", 13, 98, 78, 8, false}, {1031, "Secondary Subdivision", 13, 114, 78, 8, false},
-        {1040, "From", 106, 168, 58, 8, true},             {1041, "To", 265, 168, 58, 8, true},
-        {1042, "Step", 106, 183, 58, 8, true},             {1043, "Duration", 265, 183, 58, 8, true},
-        {1044, "Warm Up", 106, 199, 58, 8, true},          {1045, "Warm Down", 265, 199, 58, 8, true},
+        {1030, "Beat Subdivision", 13, 98, 78, 8, false},
+        {1031, "Secondary Subdivision", 13, 114, 78, 8, false},
+        {1040, "From", 106, 168, 58, 8, true},
+        {1041, "To", 265, 168, 58, 8, true},
+        {1042, "Step", 106, 183, 58, 8, true},
+        {1043, "Duration", 265, 183, 58, 8, true},
+        {1044, "Warm Up", 106, 199, 58, 8, true},
+        {1045, "Warm Down", 265, 199, 58, 8, true},
     };
     for (const Label& text : labels) {
         auto* label = new QLabel(QString::fromUtf8(text.text), page);
@@ -327,7 +332,7 @@ void OptionsDialog::LoadFromSettings()
     ControlAs<QComboBox>(Subdivision1Id)->setCurrentIndex(SubdivisionPosition(settings.Subdivision1));
     ControlAs<QComboBox>(Subdivision2Id)->setCurrentIndex(SubdivisionPosition(settings.Subdivision2));
     SetChecked(VisualIndicatorId, settings.VisualIndicator != 0);
-    const float values[6] = {settings.From, settings.To, settings.Step,
+    const float values[6] = {settings.From,     settings.To,     settings.Step,
                              settings.Duration, settings.Warmup, settings.Warmdown};
     for (int i = 0; i < 6; ++i) {
         const double shown = TrainerEdits[i].percent ? static_cast<double>(values[i]) * 100.0 : values[i];
@@ -471,7 +476,7 @@ bool OptionsDialog::SaveToSettings(Configuration::ConfigurationData& settings)
     settings.Logarithmic = Checked(LogarithmicId) ? 1 : 0;
     settings.Beep = Checked(BeepId) ? 1 : 0;
 
-    float* fields[6] = {&settings.From, &settings.To, &settings.Step,
+    float* fields[6] = {&settings.From,     &settings.To,     &settings.Step,
                         &settings.Duration, &settings.Warmup, &settings.Warmdown};
     for (int i = 0; i < 6; ++i) {
         const TrainerEdit& edit = TrainerEdits[i];
@@ -485,15 +490,16 @@ bool OptionsDialog::SaveToSettings(Configuration::ConfigurationData& settings)
     settings.VisualIndicator = Checked(VisualIndicatorId) ? 1 : 0;
 
     if (settings.PresetName[0] != u'@')
-        StepSequencerGrid::CopyRhythmFields(settings, _stepSequencerOpened ? _stepSequencerSettings : _configuration.GetCurrentSettings());
+        StepSequencerGrid::CopyRhythmFields(
+            settings, _stepSequencerOpened ? _stepSequencerSettings : _configuration.GetCurrentSettings());
     return true;
 }
 
 void OptionsDialog::OpenStepSequencer()
 {
     _stepSequencerSettings.PresetName[0] = u'@';
-    if (!_frame || _frame->Request(IParentWindow::FillSettings,
-                                   reinterpret_cast<std::intptr_t>(&_stepSequencerSettings)) != 0)
+    if (!_frame ||
+        _frame->Request(IParentWindow::FillSettings, reinterpret_cast<std::intptr_t>(&_stepSequencerSettings)) != 0)
         return;
     const Configuration::ConfigurationData& live = _configuration.GetCurrentSettings();
     _stepSequencerSettings.Bpm = live.Bpm;

@@ -17,7 +17,8 @@ namespace GUI {
 
 // The Output tab: which output plays ("Default" first, the JACK client, then what the sound system
 // offers, by host API and device, with the latency), and where the MIDI engine's notes go (the
-// built-in synthesizer, the JACK MIDI port, an ALSA sequencer port) on which channel. Kept in the second settings file, never in Ticova.conf.
+// built-in synthesizer, the JACK MIDI port, an ALSA sequencer port) on which channel. Kept in the second settings file,
+// never in Ticova.conf.
 class OutputPage final : public ControlSubClasser, public TabDialog {
 public:
     // Control identifiers.

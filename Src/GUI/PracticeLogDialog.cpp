@@ -12,8 +12,8 @@
 
 #include "Configuration/PracticeLog.h"
 #include "GUI/LanguageTexts.h"
-#include "GUI/OptionsDialog.h"
 #include "GUI/NoticeTexts.h"
+#include "GUI/OptionsDialog.h"
 #include "GUI/PracticeTexts.h"
 #include "System/ILanguage.h"
 
@@ -57,8 +57,8 @@ QString BeatType(const std::string& stored)
     for (std::uint32_t type = 0; type < 4; ++type) {
         if (Configuration::PracticeLog::BeatTypeName(type) != stored)
             continue;
-        if (const char16_t* text = System::CurrentLanguage().GetDialogControlText(
-                OptionsDialog::SimpleBeatId + static_cast<int>(type)))
+        if (const char16_t* text =
+                System::CurrentLanguage().GetDialogControlText(OptionsDialog::SimpleBeatId + static_cast<int>(type)))
             return LanguageTexts::Text(text).remove(u'&');
     }
     return QString::fromStdString(stored);
@@ -94,7 +94,8 @@ PracticeLogDialog::PracticeLogDialog(const Configuration::PracticeLog& log, QWid
         const Configuration::PracticeRun& run = runs[runs.size() - 1 - i];
         const int row = static_cast<int>(i);
         Set(_runs, row, 0, Date(run.year, run.month, run.day));
-        Set(_runs, row, 1, QStringLiteral("%1:%2").arg(run.hour, 2, 10, QLatin1Char('0')).arg(run.minute, 2, 10, QLatin1Char('0')));
+        Set(_runs, row, 1,
+            QStringLiteral("%1:%2").arg(run.hour, 2, 10, QLatin1Char('0')).arg(run.minute, 2, 10, QLatin1Char('0')));
         Set(_runs, row, 2, QString::fromUtf8(run.preset.data(), static_cast<qsizetype>(run.preset.size())));
         Set(_runs, row, 3, QString::number(run.tempo), true);
         Set(_runs, row, 4, BeatType(run.beatType));

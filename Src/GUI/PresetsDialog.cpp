@@ -177,13 +177,15 @@ bool PresetsDialog::CheckName()
     auto* edit = ControlAs<QLineEdit>(NameEditId);
     _name = edit->text().left(MaxName);
     if (_name.isEmpty()) {
-        MessageBoxes::Show(_window, QMessageBox::Warning, Text(Texts().GetMessageTitle(1)), Text(Texts().GetMessage(2)));
+        MessageBoxes::Show(_window, QMessageBox::Warning, Text(Texts().GetMessageTitle(1)),
+                           Text(Texts().GetMessage(2)));
         edit->setFocus(Qt::OtherFocusReason);
         return false;
     }
     if (!IsValidName(_name)) {
         _name.clear();
-        MessageBoxes::Show(_window, QMessageBox::Warning, Text(Texts().GetMessageTitle(3)), Text(Texts().GetMessage(4)));
+        MessageBoxes::Show(_window, QMessageBox::Warning, Text(Texts().GetMessageTitle(3)),
+                           Text(Texts().GetMessage(4)));
         edit->selectAll();
         edit->setFocus(Qt::OtherFocusReason);
         return false;

@@ -19,8 +19,9 @@ template <std::size_t N>
 void ToField(char16_t (&field)[N], const QString& text, qsizetype limit = N - 1)
 {
     const QString cut = text.left(limit);
-    Platform::Text::Copy(field, std::u16string_view(reinterpret_cast<const char16_t*>(cut.utf16()),
-                                                    static_cast<std::size_t>(cut.size())));
+    Platform::Text::Copy(
+        field,
+        std::u16string_view(reinterpret_cast<const char16_t*>(cut.utf16()), static_cast<std::size_t>(cut.size())));
 }
 
 inline std::u16string_view View(const QString& text)

@@ -24,12 +24,8 @@ void Later(RemoteControl& remote, Command command)
 }  // namespace
 
 RemoteControl::RemoteControl(ApplicationWindow& window, CommandQueue* commands, QObject* parent)
-    : QObject(parent),
-      _window(window),
-      _commands(commands != nullptr ? commands : new CommandQueue(this)),
-      _ticova(new QObject(this)),
-      _mpris(new QObject(this)),
-      _bus(QStringLiteral("none"))
+    : QObject(parent), _window(window), _commands(commands != nullptr ? commands : new CommandQueue(this)),
+      _ticova(new QObject(this)), _mpris(new QObject(this)), _bus(QStringLiteral("none"))
 {
     new TicovaAdaptor(_ticova, *this);
     new MprisRootAdaptor(_mpris, *this);
@@ -51,8 +47,10 @@ RemoteControl::~RemoteControl()
 bool RemoteControl::Register(QDBusConnection bus)
 {
     if (!bus.isConnected()) {
-        System::Log().Write(System::Notice, "No session bus (%s): Ticova is not remote-controlled, and media keys "
-                                            "do not reach it", bus.lastError().message().toUtf8().constData());
+        System::Log().Write(System::Notice,
+                            "No session bus (%s): Ticova is not remote-controlled, and media keys "
+                            "do not reach it",
+                            bus.lastError().message().toUtf8().constData());
         return false;
     }
     _bus = bus;
@@ -92,15 +90,17 @@ void RemoteControl::OnPlaybackChanged()
 
 void RemoteControl::EmitChanged(const QString& path, const QString& interface, const QVariantMap& changed)
 {
-    QDBusMessage signal =
-        QDBusMessage::createSignal(path, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("PropertiesChanged"));
+    QDBusMessage signal = QDBusMessage::createSignal(path, QStringLiteral("org.freedesktop.DBus.Properties"),
+                                                     QStringLiteral("PropertiesChanged"));
     signal << interface << changed << QStringList();
     _bus.send(signal);
 }
 
 // --- io.github.ticova.Ticova ---
 
-TicovaAdaptor::TicovaAdaptor(QObject* carrier, RemoteControl& remote) : QDBusAbstractAdaptor(carrier), _remote(remote) {}
+TicovaAdaptor::TicovaAdaptor(QObject* carrier, RemoteControl& remote) : QDBusAbstractAdaptor(carrier), _remote(remote)
+{
+}
 
 bool TicovaAdaptor::Playing() const
 {
@@ -176,8 +176,7 @@ QVariantMap MprisPlayerAdaptor::Metadata() const
 {
     return {{QStringLiteral("mpris:trackid"),
              QVariant::fromValue(QDBusObjectPath(QStringLiteral("/io/github/ticova/Ticova/Click")))},
-            {QStringLiteral("xesam:title"),
-             QStringLiteral("%1 bpm").arg(_remote.Window().Tempo())}};
+            {QStringLiteral("xesam:title"), QStringLiteral("%1 bpm").arg(_remote.Window().Tempo())}};
 }
 
 void MprisPlayerAdaptor::Play()

@@ -20,9 +20,8 @@
 namespace GUI {
 
 SetlistController::SetlistController(Core::IMetronome& metronome, Configuration::IConfiguration& configuration,
-                                     MetronomeEvents& events, SongPlayer& songs, BigFlash& flash,
-                                     Transport& transport, TempoControls& tempo, QMainWindow& window,
-                                     std::function<void()> fitWindow)
+                                     MetronomeEvents& events, SongPlayer& songs, BigFlash& flash, Transport& transport,
+                                     TempoControls& tempo, QMainWindow& window, std::function<void()> fitWindow)
     : _metronome(metronome), _configuration(configuration), _events(events), _songs(songs), _flash(flash),
       _transport(transport), _tempo(tempo), _window(window), _fitWindow(std::move(fitWindow))
 {
@@ -151,9 +150,9 @@ QString SetlistController::Position() const
                        .arg(setlist->presets.size());
     const std::string entry = _setlists.CurrentPreset();
     if (!entry.empty())
-        text += QStringLiteral("   ") + (_setlists.IsSongAt(_setlists.Position())
-                                           ? SetlistDialog::SongEntryText(entry, EntrySong() != nullptr)
-                                           : SetlistDialog::EntryText(entry, _configuration));
+        text += QStringLiteral("   ") +
+            (_setlists.IsSongAt(_setlists.Position()) ? SetlistDialog::SongEntryText(entry, EntrySong() != nullptr)
+                                                      : SetlistDialog::EntryText(entry, _configuration));
     return text;
 }
 

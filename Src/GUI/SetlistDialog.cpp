@@ -1,7 +1,6 @@
 #include "GUI/SetlistDialog.h"
 
 #include <QComboBox>
-#include <algorithm>
 #include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -11,6 +10,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "Configuration/IConfiguration.h"
 #include "GUI/LanguageTexts.h"
@@ -71,8 +71,8 @@ SetlistDialog::SetlistDialog(Configuration::Setlists& setlists, Configuration::I
         },
         _presets);
 
-    const int texts[8] = {StageTexts::NewButton, StageTexts::RenameButton, StageTexts::DeleteButton,
-                          StageTexts::AddButton, StageTexts::RemoveButton, StageTexts::UpButton,
+    const int texts[8] = {StageTexts::NewButton,  StageTexts::RenameButton, StageTexts::DeleteButton,
+                          StageTexts::AddButton,  StageTexts::RemoveButton, StageTexts::UpButton,
                           StageTexts::DownButton, StageTexts::PlayButton};
     for (int i = 0; i < 8; ++i) {
         _buttons[i] = new QPushButton(Text(texts[i]), this);
@@ -155,10 +155,9 @@ void SetlistDialog::LayOut()
 QString SetlistDialog::AskName(const QString& proposal)
 {
     bool ok = false;
-    const QString name =
-        QInputDialog::getText(this, Text(StageTexts::SetlistsTitle), Text(StageTexts::NameLabel), QLineEdit::Normal,
-                              proposal, &ok)
-            .simplified();
+    const QString name = QInputDialog::getText(this, Text(StageTexts::SetlistsTitle), Text(StageTexts::NameLabel),
+                                               QLineEdit::Normal, proposal, &ok)
+                             .simplified();
     return ok ? name : QString();
 }
 
@@ -197,9 +196,10 @@ void SetlistDialog::ShowEntries(int select)
     for (std::size_t n = 0; n < setlist->presets.size(); ++n) {
         const std::string& name = setlist->presets[n];
         const bool song = setlist->IsSong(n);
-        const bool exists = song ? std::find(_songs.begin(), _songs.end(), name) != _songs.end()
-                                 : PresetExists(_configuration, name);
-        auto* item = new QListWidgetItem(song ? SongEntryText(name, exists) : EntryText(name, _configuration), _entries);
+        const bool exists =
+            song ? std::find(_songs.begin(), _songs.end(), name) != _songs.end() : PresetExists(_configuration, name);
+        auto* item =
+            new QListWidgetItem(song ? SongEntryText(name, exists) : EntryText(name, _configuration), _entries);
         if (!exists)
             item->setForeground(palette().color(QPalette::Disabled, QPalette::Text));
     }
@@ -235,7 +235,9 @@ void SetlistDialog::DeleteList()
     // The list in use keeps its place when one before it goes; deleting it leaves none in use.
     const int active = _setlists.Active();
     lists.erase(lists.begin() + row);
-    _setlists.Activate(active == row ? -1 : active > row ? active - 1 : active,
+    _setlists.Activate(active == row      ? -1
+                           : active > row ? active - 1
+                                          : active,
                        [this](const std::string& name) { return PresetExists(_configuration, name); });
     ShowLists(row);
 }

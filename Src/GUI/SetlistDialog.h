@@ -1,9 +1,9 @@
 #pragma once
 
 #include <QDialog>
+#include <functional>
 #include <string>
 #include <vector>
-#include <functional>
 
 #include "Configuration/Setlists.h"
 #include "GUI/Model/SetlistChangeover.h"
@@ -26,8 +26,7 @@ namespace GUI {
 class SetlistDialog final : public QDialog {
     Q_OBJECT
 public:
-    SetlistDialog(Configuration::Setlists& setlists, Configuration::IConfiguration& configuration,
-                  QWidget* parent);
+    SetlistDialog(Configuration::Setlists& setlists, Configuration::IConfiguration& configuration, QWidget* parent);
 
     // The list chosen with Play This Setlist (-1: none, the dialog was only closed).
     int Chosen() const { return _chosen; }

@@ -4,8 +4,8 @@
 #include <QDialog>
 #include <QLabel>
 #include <QPushButton>
-#include <QTabBar>
 #include <QShortcut>
+#include <QTabBar>
 #include <QTabWidget>
 
 #include "Configuration/ExtraSettings.h"
@@ -27,23 +27,22 @@ struct InformationRow {
 
 // Controls and the information text each shows.
 const InformationRow InformationTable[] = {
-    {1205, 1205, 0},  {1070, 1070, 1},  {1072, 1072, 2},  {1021, 1021, 3},  {1022, 1022, 4},
-    {1206, 1206, 5},  {1207, 1207, 6},  {1023, 1023, 7},  {1210, 1210, 8},  {1024, 1024, 9},
-    {1025, 1025, 10}, {1027, 1027, 11}, {1028, 1028, 12}, {1208, 1208, 13}, {1209, 1209, 14},
-    {1032, 1032, 15}, {1034, 1034, 16}, {1036, 1036, 17}, {1038, 1038, 18}, {1037, 1037, 19},
-    {1039, 1039, 20}, {1211, 1211, 21}, {1212, 1212, 22}, {1213, 1213, 23}, {1214, 1214, 24},
-    {1215, 1215, 25}, {1216, 1216, 26}, {1217, 1217, 27}, {1218, 1218, 28}, {1219, 1219, 29},
-    {1220, 1220, 30}, {1221, 1221, 31}, {1222, 1222, 32}, {1230, 1241, 33}, {1242, 1253, 34},
-    {1254, 1265, 35}, {1266, 1277, 36}, {1290, 1301, 37}, {1306, 1317, 38}, {1318, 1318, 39},
-    {1319, 1319, 40}, {1062, 1062, 42}, {1063, 1063, 43}, {1064, 1064, 44}, {1065, 1065, 45},
-    {1066, 1066, 46}, {1320, 1320, 47},
+    {1205, 1205, 0},  {1070, 1070, 1},  {1072, 1072, 2},  {1021, 1021, 3},  {1022, 1022, 4},  {1206, 1206, 5},
+    {1207, 1207, 6},  {1023, 1023, 7},  {1210, 1210, 8},  {1024, 1024, 9},  {1025, 1025, 10}, {1027, 1027, 11},
+    {1028, 1028, 12}, {1208, 1208, 13}, {1209, 1209, 14}, {1032, 1032, 15}, {1034, 1034, 16}, {1036, 1036, 17},
+    {1038, 1038, 18}, {1037, 1037, 19}, {1039, 1039, 20}, {1211, 1211, 21}, {1212, 1212, 22}, {1213, 1213, 23},
+    {1214, 1214, 24}, {1215, 1215, 25}, {1216, 1216, 26}, {1217, 1217, 27}, {1218, 1218, 28}, {1219, 1219, 29},
+    {1220, 1220, 30}, {1221, 1221, 31}, {1222, 1222, 32}, {1230, 1241, 33}, {1242, 1253, 34}, {1254, 1265, 35},
+    {1266, 1277, 36}, {1290, 1301, 37}, {1306, 1317, 38}, {1318, 1318, 39}, {1319, 1319, 40}, {1062, 1062, 42},
+    {1063, 1063, 43}, {1064, 1064, 44}, {1065, 1065, 45}, {1066, 1066, 46}, {1320, 1320, 47},
 };
 
 }  // namespace
 
 SettingsDialog::SettingsDialog(Configuration::IConfiguration& configuration, std::function<void()> settingsReplaced)
     : _options(configuration), _soundSetup(configuration), _audioFiles(configuration), _presets(configuration),
-      _output(Configuration::GetExtraSettings()), _configuration(configuration), _settingsReplaced(std::move(settingsReplaced))
+      _output(Configuration::GetExtraSettings()), _configuration(configuration),
+      _settingsReplaced(std::move(settingsReplaced))
 {
     _options.SetFrame(this, this);
     _soundSetup.SetFrame(this, this);
@@ -89,8 +88,9 @@ QDialog* SettingsDialog::Open(QWidget* owner, int tab)
     Close();
     if (tab < 0 || tab >= PageCount)
         tab = 0;
-    auto* dialog = new QDialog(owner, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                                          Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    auto* dialog = new QDialog(owner,
+                               Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                                   Qt::MSWindowsFixedSizeDialogHint);
     _window = dialog;
     dialog->setObjectName(QStringLiteral("SettingsDialog"));
     dialog->setWindowTitle(QStringLiteral("Settings"));
@@ -106,8 +106,8 @@ QDialog* SettingsDialog::Open(QWidget* owner, int tab)
     close->setAutoDefault(false);
     _tabs = new QTabWidget(dialog);
     DialogUnits::Place(_tabs, TabsId, 7, 7, 408, 250);
-    _information = new QLabel(QStringLiteral("Move the mouse over an input field to display information about it here"),
-                              dialog);
+    _information =
+        new QLabel(QStringLiteral("Move the mouse over an input field to display information about it here"), dialog);
     DialogUnits::Place(_information, InformationId, 7, 259, 294, 24);
     _information->setWordWrap(true);
     _information->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -276,9 +276,7 @@ std::intptr_t SettingsDialog::Request(int code, std::intptr_t argument)
             return 1;
         return FillFromPages(*settings) ? 0 : 1;
     }
-    case SelectTab:
-        ShowTab(static_cast<int>(argument));
-        return 0;
+    case SelectTab: ShowTab(static_cast<int>(argument)); return 0;
     default: return 0;
     }
 }

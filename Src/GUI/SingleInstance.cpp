@@ -39,7 +39,7 @@ bool PeerIsThisUser(const QLocalSocket& socket)
     ucred peer{};
     socklen_t length = sizeof peer;
     return ::getsockopt(static_cast<int>(socket.socketDescriptor()), SOL_SOCKET, SO_PEERCRED, &peer, &length) == 0 &&
-           peer.uid == ::geteuid();
+        peer.uid == ::geteuid();
 }
 
 }  // namespace
@@ -67,8 +67,9 @@ bool SingleInstance::AnotherCopyRuns(const QString& name)
 bool SingleInstance::Claim()
 {
     if (_name.isEmpty()) {
-        System::Log().Write(System::Warn, "No private folder for the socket of Ticova's copies; this copy runs "
-                                          "without checking for another one");
+        System::Log().Write(System::Warn,
+                            "No private folder for the socket of Ticova's copies; this copy runs "
+                            "without checking for another one");
         return true;
     }
     // The lock decides who is first, whoever starts at the same moment; the socket only
@@ -77,9 +78,10 @@ bool SingleInstance::Claim()
     _lock = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0600);
     struct stat status {};
     if (_lock < 0 || ::fstat(_lock, &status) != 0 || !S_ISREG(status.st_mode) || status.st_uid != ::geteuid()) {
-        System::Log().Write(System::Warn, "The lock file %s cannot be used (%s); this copy runs without checking "
-                                          "for another one", lockPath.c_str(),
-                            _lock < 0 ? std::strerror(errno) : "not a file of this user's own");
+        System::Log().Write(System::Warn,
+                            "The lock file %s cannot be used (%s); this copy runs without checking "
+                            "for another one",
+                            lockPath.c_str(), _lock < 0 ? std::strerror(errno) : "not a file of this user's own");
         if (_lock >= 0)
             ::close(_lock);
         _lock = -1;
@@ -90,20 +92,19 @@ bool SingleInstance::Claim()
         if (::flock(_lock, LOCK_EX | LOCK_NB) == 0)
             return Listen();
         switch (AskFirstCopy()) {
-        case Reach::Raised:
-            return false;
-        case Reach::Untrusted:
-            return true;
-        case Reach::NoAnswer:
-            break;
+        case Reach::Raised: return false;
+        case Reach::Untrusted: return true;
+        case Reach::NoAnswer: break;
         }
         // The first copy may not listen yet, or may be ending: ask again, or take its place.
         if (deadline.hasExpired())
             break;
         QThread::msleep(100);
     }
-    System::Log().Write(System::Warn, "A running copy of Ticova holds %s but does not answer; this copy does not "
-                                      "start", lockPath.c_str());
+    System::Log().Write(System::Warn,
+                        "A running copy of Ticova holds %s but does not answer; this copy does not "
+                        "start",
+                        lockPath.c_str());
     MessageBoxes::Show(nullptr, QMessageBox::Warning, QStringLiteral("Ticova"),
                        QStringLiteral("Another copy of Ticova is running but does not answer.\n\n"
                                       "Close it, or end it, and start Ticova again."));
@@ -133,8 +134,10 @@ SingleInstance::Reach SingleInstance::AskFirstCopy()
     if (!probe.waitForConnected(AnswerTimeoutMs))
         return Reach::NoAnswer;
     if (!PeerIsThisUser(probe)) {
-        System::Log().Write(System::Warn, "The socket %s is served by another user; it is not trusted, and this copy "
-                                          "runs on its own", SocketPath(_name).toUtf8().constData());
+        System::Log().Write(System::Warn,
+                            "The socket %s is served by another user; it is not trusted, and this copy "
+                            "runs on its own",
+                            SocketPath(_name).toUtf8().constData());
         return Reach::Untrusted;
     }
     probe.write(_message.data(), static_cast<qint64>(_message.size()));
@@ -149,7 +152,8 @@ SingleInstance::Reach SingleInstance::AskFirstCopy()
            probe.waitForReadyRead(AnswerTimeoutMs))
         answer += probe.readAll();
     const qsizetype end = answer.indexOf('\n');
-    _refusal = answer.mid(1, end < 0 ? -1 : end - 1).left(static_cast<qsizetype>(CommandLine::MaxMessage)).toStdString();
+    _refusal =
+        answer.mid(1, end < 0 ? -1 : end - 1).left(static_cast<qsizetype>(CommandLine::MaxMessage)).toStdString();
     return Reach::Raised;
 }
 
@@ -180,8 +184,10 @@ void SingleInstance::OnConnection()
             _received.remove(socket);
             CommandLine commands;
             if (end < 0 || !CommandLine::ParseRemoteMessage(message, commands)) {
-                System::Log().Write(System::Warn, "A message from another copy of Ticova was not understood and is "
-                                                  "ignored (%lld bytes)", static_cast<long long>(message.size()));
+                System::Log().Write(System::Warn,
+                                    "A message from another copy of Ticova was not understood and is "
+                                    "ignored (%lld bytes)",
+                                    static_cast<long long>(message.size()));
                 socket->abort();
                 return;
             }

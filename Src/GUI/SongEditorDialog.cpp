@@ -81,9 +81,9 @@ SongEditorDialog::SongEditorDialog(SongLibrary& library, Player player, QWidget*
     _picture->setToolTip(Text(SongTexts::PictureHint));
     _table = new QTableWidget(0, ColumnCount, this);
     _table->setObjectName(QStringLiteral("Sections"));
-    const int headings[ColumnCount] = {SongTexts::ColumnLabel,   SongTexts::ColumnBars,         SongTexts::ColumnMeter,
-                                       SongTexts::ColumnTempo,   SongTexts::ColumnEndTempo,     SongTexts::ColumnAccents,
-                                       SongTexts::ColumnVolume,  SongTexts::ColumnSubdivisions, SongTexts::ColumnMuted};
+    const int headings[ColumnCount] = {SongTexts::ColumnLabel,  SongTexts::ColumnBars,         SongTexts::ColumnMeter,
+                                       SongTexts::ColumnTempo,  SongTexts::ColumnEndTempo,     SongTexts::ColumnAccents,
+                                       SongTexts::ColumnVolume, SongTexts::ColumnSubdivisions, SongTexts::ColumnMuted};
     QStringList texts;
     for (const int heading : headings)
         texts << Text(heading);
@@ -111,11 +111,12 @@ SongEditorDialog::SongEditorDialog(SongLibrary& library, Player player, QWidget*
 
 void SongEditorDialog::CreateButtons()
 {
-    const int texts[ButtonCount] = {StageTexts::NewButton,      StageTexts::RenameButton,      StageTexts::DeleteButton,
-                                    StageTexts::AddButton,      SongTexts::DuplicateButton,    StageTexts::RemoveButton,
-                                    StageTexts::UpButton,       StageTexts::DownButton,        SongTexts::ImportButton,
-                                    SongTexts::ExportMapButton, SongTexts::ExportMidiButton,   SongTexts::ExportSoundButton,
-                                    SongTexts::PlayButton};
+    const int texts[ButtonCount] = {
+        StageTexts::NewButton,      StageTexts::RenameButton,    StageTexts::DeleteButton,
+        StageTexts::AddButton,      SongTexts::DuplicateButton,  StageTexts::RemoveButton,
+        StageTexts::UpButton,       StageTexts::DownButton,      SongTexts::ImportButton,
+        SongTexts::ExportMapButton, SongTexts::ExportMidiButton, SongTexts::ExportSoundButton,
+        SongTexts::PlayButton};
     for (int i = 0; i < ButtonCount; ++i) {
         _buttons[i] = new QPushButton(Text(texts[i]), this);
         _buttons[i]->setAutoDefault(false);
@@ -145,7 +146,8 @@ void SongEditorDialog::CreateButtons()
     });
     connect(_buttons[ExportMapButton], &QPushButton::clicked, this, [this] {
         if (const Configuration::Song* song = CurrentSong())
-            if (const QString path = AskFile(true, SongTexts::TempoMapFilter, QString::fromStdString(song->name) + ".txt");
+            if (const QString path =
+                    AskFile(true, SongTexts::TempoMapFilter, QString::fromStdString(song->name) + ".txt");
                 !path.isEmpty())
                 ExportTempoMap(path);
     });
@@ -429,7 +431,8 @@ bool SongEditorDialog::ExportTempoMap(const QString& path)
         return false;
     }
     Tell(this, QMessageBox::Information,
-         notes.empty() ? Text(SongTexts::Written).arg(path) : Text(SongTexts::ExportNotes).arg(path, NoteLines(notes, false)));
+         notes.empty() ? Text(SongTexts::Written).arg(path)
+                       : Text(SongTexts::ExportNotes).arg(path, NoteLines(notes, false)));
     return true;
 }
 

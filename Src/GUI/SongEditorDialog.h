@@ -38,9 +38,22 @@ public:
         // Writes `song` as sound (WAV or FLAC) through the click-track export.
         std::function<void(const Configuration::Song& song)> exportSound;
     };
-    enum Button { NewButton, RenameButton, DeleteButton, AddButton, DuplicateButton, RemoveButton, UpButton,
-                  DownButton, ImportButton, ExportMapButton, ExportMidiButton, ExportSoundButton, PlayButton,
-                  ButtonCount };
+    enum Button {
+        NewButton,
+        RenameButton,
+        DeleteButton,
+        AddButton,
+        DuplicateButton,
+        RemoveButton,
+        UpButton,
+        DownButton,
+        ImportButton,
+        ExportMapButton,
+        ExportMidiButton,
+        ExportSoundButton,
+        PlayButton,
+        ButtonCount
+    };
     enum Column { Label, Bars, Meter, Tempo, EndTempo, Accents, Volume, Subdivisions, Muted, ColumnCount };
 
     SongEditorDialog(SongLibrary& library, Player player, QWidget* parent = nullptr);

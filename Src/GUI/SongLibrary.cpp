@@ -86,9 +86,7 @@ bool SongLibrary::SaveWaiting()
     if (!_told) {
         _told = true;
         const QString text = Text(SongTexts::SongsSaveFailed).arg(QString::fromStdString(Path()));
-        QTimer::singleShot(0, this, [this, text] {
-            MessageBoxes::Show(_window, QMessageBox::Warning, Text(0), text);
-        });
+        QTimer::singleShot(0, this, [this, text] { MessageBoxes::Show(_window, QMessageBox::Warning, Text(0), text); });
     }
     return false;
 }

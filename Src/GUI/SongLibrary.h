@@ -11,8 +11,6 @@
 #include "Configuration/Song.h"
 #include "Configuration/SongFile.h"
 
-
-
 namespace GUI {
 
 // The user's songs while the program runs, and their file. Every change is saved at the next

@@ -67,8 +67,9 @@ void SongPicture::Refresh()
         _sectionStart.push_back(start);
         const int bars = BarsDrawn(section);
         for (int bar = 0; bar < bars && bars <= MostBarsDrawn; ++bar)
-            _bars.push_back({start + SongTimerStrategy::OffsetMs(section, static_cast<double>(bar) * section.BeatsPerBar()),
-                             s, section.Muted(bar)});
+            _bars.push_back(
+                {start + SongTimerStrategy::OffsetMs(section, static_cast<double>(bar) * section.BeatsPerBar()), s,
+                 section.Muted(bar)});
         if (bars > MostBarsDrawn)
             _bars.push_back({start, s, false});
         _lowTempo = std::min({_lowTempo, section.tempo, section.endTempo});
@@ -112,7 +113,7 @@ double SongPicture::BarStartMs(int section, int bar) const
 {
     const SongSection& s = _song->sections[static_cast<std::size_t>(section)];
     return _sectionStart[static_cast<std::size_t>(section)] +
-           SongTimerStrategy::OffsetMs(s, static_cast<double>(bar) * s.BeatsPerBar());
+        SongTimerStrategy::OffsetMs(s, static_cast<double>(bar) * s.BeatsPerBar());
 }
 
 double SongPicture::LineMs() const
@@ -172,8 +173,8 @@ void SongPicture::PaintBars(QPainter& painter, const QRect& band) const
             painter.fillRect(rect, palette().highlight().color().lighter(170));
         const QString label = QString::fromStdString(_song->sections[static_cast<std::size_t>(s)].label);
         painter.setPen(palette().windowText().color());
-        painter.drawText(QRect(rect.left() + 2, Margin, rect.width() - 4, LabelHeight), Qt::AlignLeft | Qt::AlignVCenter,
-                         metrics.elidedText(label, Qt::ElideRight, rect.width() - 4));
+        painter.drawText(QRect(rect.left() + 2, Margin, rect.width() - 4, LabelHeight),
+                         Qt::AlignLeft | Qt::AlignVCenter, metrics.elidedText(label, Qt::ElideRight, rect.width() - 4));
     }
     for (std::size_t b = 0; b < _bars.size(); ++b) {
         const Bar& bar = _bars[b];
@@ -200,8 +201,9 @@ void SongPicture::PaintCurve(QPainter& painter, const QRect& area) const
         const int steps = section.Ramp() ? 24 : 1;
         for (int step = 0; step <= steps; ++step) {
             const double at = beats * step / steps;
-            const QPointF point(X(_sectionStart[static_cast<std::size_t>(s)] + SongTimerStrategy::OffsetMs(section, at)),
-                                y(SongTimerStrategy::TempoAt(section, at)));
+            const QPointF point(
+                X(_sectionStart[static_cast<std::size_t>(s)] + SongTimerStrategy::OffsetMs(section, at)),
+                y(SongTimerStrategy::TempoAt(section, at)));
             if (s == 0 && step == 0)
                 curve.moveTo(point);
             else
@@ -212,7 +214,8 @@ void SongPicture::PaintCurve(QPainter& painter, const QRect& area) const
     painter.drawPath(curve);
     painter.setPen(palette().windowText().color());
     painter.drawText(area.adjusted(2, 0, 0, 0), Qt::AlignLeft | Qt::AlignTop, QString::number(std::lround(_highTempo)));
-    painter.drawText(area.adjusted(2, 0, 0, 0), Qt::AlignLeft | Qt::AlignBottom, QString::number(std::lround(_lowTempo)));
+    painter.drawText(area.adjusted(2, 0, 0, 0), Qt::AlignLeft | Qt::AlignBottom,
+                     QString::number(std::lround(_lowTempo)));
 }
 
 void SongPicture::paintEvent(QPaintEvent*)
@@ -226,8 +229,8 @@ void SongPicture::paintEvent(QPaintEvent*)
     painter.setRenderHint(QPainter::Antialiasing, true);
     const QRect band(Margin, Margin + LabelHeight, width() - 2 * Margin, BarHeight);
     PaintBars(painter, band);
-    PaintCurve(painter, QRect(Margin, band.bottom() + 2 * Margin, width() - 2 * Margin,
-                              height() - band.bottom() - 3 * Margin));
+    PaintCurve(painter,
+               QRect(Margin, band.bottom() + 2 * Margin, width() - 2 * Margin, height() - band.bottom() - 3 * Margin));
     if (const double ms = LineMs(); ms >= 0) {
         painter.setPen(QPen(QColor(0xd0, 0x10, 0x10), 2));
         painter.drawLine(X(ms), Margin, X(ms), height() - Margin);

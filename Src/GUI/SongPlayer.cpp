@@ -50,7 +50,10 @@ QString SongPlayer::Caption() const
     if (!Heard(name, section, bar))
         return {};
     const QString label = QString::fromStdString(_song.sections[static_cast<std::size_t>(section)].label);
-    return LanguageTexts::Text(System::CurrentLanguage().GetText(SongTexts::BarCaption)).arg(label).arg(bar + 1).trimmed();
+    return LanguageTexts::Text(System::CurrentLanguage().GetText(SongTexts::BarCaption))
+        .arg(label)
+        .arg(bar + 1)
+        .trimmed();
 }
 
 }  // namespace GUI

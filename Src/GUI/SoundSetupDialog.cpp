@@ -61,7 +61,8 @@ QWidget* SoundSetupDialog::Create(QWidget* parent)
             DialogUnits::Place(slider, ids[k], xs[k], y, widths[k], 12);
             slider->setTickPosition(QSlider::NoTicks);
             const int id = ids[k];
-            QObject::connect(slider, &QSlider::valueChanged, page, [this, id](int position) { OnSliderMoved(id, position); });
+            QObject::connect(slider, &QSlider::valueChanged, page,
+                             [this, id](int position) { OnSliderMoved(id, position); });
         }
         auto* number = new QLabel(QString::number(i + 1), page);
         DialogUnits::Place(number, 0, 15, 32 + 16 * i, 10, 8);
@@ -149,8 +150,7 @@ void SoundSetupDialog::FillFileNames(const QString (&paths)[NumVoices])
 void SoundSetupDialog::SelectInstruments()
 {
     const Configuration::ConfigurationData& settings = _configuration.GetCurrentSettings();
-    const std::uint32_t* instruments =
-        _kind != _liveKind && _hasKept[_kind] ? _kept[_kind] : settings.Instrument;
+    const std::uint32_t* instruments = _kind != _liveKind && _hasKept[_kind] ? _kept[_kind] : settings.Instrument;
     const int count = InstrumentList(0)->count();
     for (int i = 0; i < NumVoices; ++i) {
         const std::uint32_t instrument = instruments[i];

@@ -62,10 +62,10 @@ bool StatusHelp::ToolbarEvent(QObject* watched, QEvent* event)
     } else if (event->type() == QEvent::ToolTip) {
         // Read at the moment it is shown, so it is always in the current language.
         auto* help = static_cast<QHelpEvent*>(event);
-        QToolTip::showText(help->globalPos(),
-                           LanguageTexts::Text(System::CurrentLanguage().GetTooltip(
-                               command - System::ILanguage::FirstToolbarCommand)),
-                           button);
+        QToolTip::showText(
+            help->globalPos(),
+            LanguageTexts::Text(System::CurrentLanguage().GetTooltip(command - System::ILanguage::FirstToolbarCommand)),
+            button);
         return true;
     }
     return false;

@@ -18,14 +18,14 @@
 #include <thread>
 
 #include "Configuration/ConfigurationData.h"
-#include "Core/SettingsRange.h"
 #include "Core/HeardTime.h"
+#include "Core/SettingsRange.h"
 #include "GUI/AccessibleNames.h"
 #include "GUI/AccessibleTexts.h"
 #include "GUI/ControlId.h"
+#include "GUI/Fonts.h"
 #include "GUI/LanguageTexts.h"
 #include "GUI/QtText.h"
-#include "GUI/Fonts.h"
 #include "System/ILanguage.h"
 #include "System/ILog.h"
 
@@ -183,7 +183,8 @@ void StepSequencerControl::FitNames()
             ++length;
         QString name = QString::fromUtf16(row.name, length);
         const int fullWidth = metrics.horizontalAdvance(name);
-        if (fullWidth <= FullNameWidth || (fullWidth <= WidestFullName && length < StepSequencerGrid::NameCapacity - 1)) {
+        if (fullWidth <= FullNameWidth ||
+            (fullWidth <= WidestFullName && length < StepSequencerGrid::NameCapacity - 1)) {
             _names[r] = name;
             _grid.SetNameLength(r, length);
             widest = std::max(widest, fullWidth);

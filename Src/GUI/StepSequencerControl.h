@@ -197,8 +197,8 @@ private:
     StepSequencerPainter _painter{_grid};
     std::atomic<int> _cursorFlags{0};
     QScrollBar* _scrollBar = nullptr;
-    ImageBuffer _image;    // the grid as drawn
-    ImageBuffer _overlay;  // the grid with the cursor or the rubber band over it
+    ImageBuffer _image;          // the grid as drawn
+    ImageBuffer _overlay;        // the grid with the cursor or the rubber band over it
     bool _overlayShown = false;  // a rubber band is shown (the cursor's frames are shown by flag)
     QFont _font;
     QString _names[StepSequencerGrid::RowCount];

@@ -26,7 +26,10 @@ void StepSequencerControl::ComputeCursorGeometry(const Configuration::Configurat
         // As many ticks per column as the step sequencer's timer gives each step.
         const std::uint32_t bpm = Core::SettingsRange::Bpm(*settings);
         _stepsPerColumn = (Core::SettingsRange::CrSubdivision(*settings) <= 2 ? 4 : 0) +
-                          (bpm < 50 ? 16 : bpm < 100 ? 12 : bpm < 200 ? 8 : 4);
+            (bpm < 50        ? 16
+                 : bpm < 100 ? 12
+                 : bpm < 200 ? 8
+                             : 4);
     }
     const int steps = std::max(1, _stepsPerColumn);
     _cursorHeight = std::max(0, ViewHeight() - HeaderHeight);
@@ -92,7 +95,8 @@ void StepSequencerControl::RunCursor(std::uint32_t seen)
             ++seen;
             // Show the step when it is heard. A thread that fell far behind catches up at once.
             const Core::Moment heardAt = _ticks.At(seen).heardAt;
-            if (!Core::HeardTime::WaitToShow(heardAt, [this] { return (_cursorFlags.load(std::memory_order_acquire) & CursorRunning) != 0; }))
+            if (!Core::HeardTime::WaitToShow(
+                    heardAt, [this] { return (_cursorFlags.load(std::memory_order_acquire) & CursorRunning) != 0; }))
                 return;
             CursorFrame();
         }
@@ -128,7 +132,8 @@ void StepSequencerControl::CursorFrame()
     }
     _frames.fetch_add(1, std::memory_order_acq_rel);
     if (!_framePending.exchange(true, std::memory_order_acq_rel))
-        QMetaObject::invokeMethod(this, [this] { ShowCursorFrame(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { ShowCursorFrame(); }, Qt::QueuedConnection);
 }
 
 void StepSequencerControl::ShowCursorFrame()

@@ -44,8 +44,7 @@ void StepSequencerControl::MoveKeyCursor(int displayRow, int column, bool select
         // Near the start, the view's own start (as the grid opens).
         const int position = x - half - NameEdge();
         Scroll(ThumbPosition, position <= FirstX() - NameEdge() ? 0 : position);
-    }
-    else if (x + half > scroll + _clientWidth)
+    } else if (x + half > scroll + _clientWidth)
         Scroll(ThumbPosition, x + half - _clientWidth);
     if (_repaintMode != RedrawAll)
         _repaintMode = CopyOnly;
@@ -65,16 +64,16 @@ QString StepSequencerControl::CursorCellText() const
     const int beats = std::max(1, _grid.BeatsPerBar());
     const int beat = _keyColumn / cells;
     const std::uint8_t cell = _grid.Cell(row, _keyColumn);
-    const int state = !StepSequencerGrid::IsHit(cell)        ? AccessibleTexts::NoHit
-                      : StepSequencerGrid::IsSelected(cell) ? AccessibleTexts::SelectedHit
-                                                            : AccessibleTexts::Hit;
+    const int state = !StepSequencerGrid::IsHit(cell) ? AccessibleTexts::NoHit
+        : StepSequencerGrid::IsSelected(cell)         ? AccessibleTexts::SelectedHit
+                                                      : AccessibleTexts::Hit;
     return text(AccessibleTexts::StepGrid) + QStringLiteral(": ") +
-           text(AccessibleTexts::StepCell)
-               .arg(beat / beats + 1)
-               .arg(beat % beats + 1)
-               .arg(_keyColumn % cells + 1)
-               .arg(QtText::FromField(_grid.RowAt(row).name))
-               .arg(text(state));
+        text(AccessibleTexts::StepCell)
+            .arg(beat / beats + 1)
+            .arg(beat % beats + 1)
+            .arg(_keyColumn % cells + 1)
+            .arg(QtText::FromField(_grid.RowAt(row).name))
+            .arg(text(state));
 }
 
 void StepSequencerControl::focusInEvent(QFocusEvent* event)
@@ -199,7 +198,8 @@ bool StepSequencerControl::CellAt(int x, int y, int& displayRow, int& column) co
 int StepSequencerControl::MarkerColumnAt(int x, int y) const
 {
     const int scroll = ScrollPosition();
-    if (_grid.VisibleRowCount() == 0 || x <= NameEdge() - scroll || y < StepSequencerPainter::MarkerTop - 1 || y > HeaderHeight - 1)
+    if (_grid.VisibleRowCount() == 0 || x <= NameEdge() - scroll || y < StepSequencerPainter::MarkerTop - 1 ||
+        y > HeaderHeight - 1)
         return -1;
     for (int j = 0; j < _grid.ColumnCount(); ++j) {
         const int left = j * _columnWidth - scroll + PainterLayout().MarkerX();
@@ -270,7 +270,8 @@ void StepSequencerControl::DrawBand()
         if (!_image.pixels)
             return;
         CopyGridToOverlayLocked();
-        StepSequencerPainter::Band(_image.View(), _overlay.View(), _bandStartX, _bandStartY, _bandEndX, _bandEndY, ViewHeight());
+        StepSequencerPainter::Band(_image.View(), _overlay.View(), _bandStartX, _bandStartY, _bandEndX, _bandEndY,
+                                   ViewHeight());
     }
     _overlayShown = true;
     if (_repaintMode != RedrawAll)

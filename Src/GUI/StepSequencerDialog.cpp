@@ -171,15 +171,16 @@ void StepSequencerDialog::CreateControls()
     _distinct = box(DistinctId, "&Display Distinct Sounds Only", units.Rect(420, 9, 113, 10));
     for (QLabel* text : {_numBarsLabel, _beatsLabel, _subdivisionLabel})
         text->setFixedHeight(std::max(text->height(), text->sizeHint().height()));
-    QWidget* const row[TopRowCount] = {_numBarsLabel, _numBars, _beatsLabel, _beats,
-                                       _subdivisionLabel, _subdivision, _compound, _distinct};
+    QWidget* const row[TopRowCount] = {_numBarsLabel,     _numBars,     _beatsLabel, _beats,
+                                       _subdivisionLabel, _subdivision, _compound,   _distinct};
     for (int i = 0; i < TopRowCount; ++i)
         _topRowPlaces[i] = row[i]->geometry();
     FlowTopRow();
 
     _grid = new StepSequencerControl(this);
 
-    _information = new QLabel(QStringLiteral("Move the mouse over an input field to display information about it here"), this);
+    _information =
+        new QLabel(QStringLiteral("Move the mouse over an input field to display information about it here"), this);
     SetControlId(_information, InformationId);
     _information->setWordWrap(true);
     _information->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -198,7 +199,8 @@ void StepSequencerDialog::CreateControls()
 // What the lists, the boxes and the buttons do; the grid keeps the focus.
 void StepSequencerDialog::ConnectControls()
 {
-    connect(_numBars, &QComboBox::currentIndexChanged, this, [this](int index) { SettingChange(NumBarsListId, index); });
+    connect(_numBars, &QComboBox::currentIndexChanged, this,
+            [this](int index) { SettingChange(NumBarsListId, index); });
     connect(_beats, &QComboBox::currentIndexChanged, this, [this](int index) { SettingChange(BeatsListId, index); });
     connect(_subdivision, &QComboBox::currentIndexChanged, this,
             [this](int index) { SettingChange(SubdivisionListId, index); });
@@ -242,8 +244,8 @@ void StepSequencerDialog::FlowTopRow()
 {
     // Each caption gets the room its text needs, and a font or a language wider than the
     // template's pushes the row to the right instead of overlapping.
-    QWidget* const row[TopRowCount] = {_numBarsLabel, _numBars, _beatsLabel, _beats,
-                                       _subdivisionLabel, _subdivision, _compound, _distinct};
+    QWidget* const row[TopRowCount] = {_numBarsLabel,     _numBars,     _beatsLabel, _beats,
+                                       _subdivisionLabel, _subdivision, _compound,   _distinct};
     int right = 0;
     for (int i = 0; i < TopRowCount; ++i) {
         QWidget* widget = row[i];
@@ -350,8 +352,8 @@ void StepSequencerDialog::Layout()
     const int informationRight = _clear->x() - 10;
     _information->setGeometry(11, buttonTop, std::max(0, informationRight - 11), std::max(26, buttonHeight));
     int rowBottom = 0;
-    for (QWidget* widget : {static_cast<QWidget*>(_numBarsLabel), static_cast<QWidget*>(_numBars),
-                            static_cast<QWidget*>(_compound)})
+    for (QWidget* widget :
+         {static_cast<QWidget*>(_numBarsLabel), static_cast<QWidget*>(_numBars), static_cast<QWidget*>(_compound)})
         rowBottom = std::max(rowBottom, widget->geometry().bottom() + 1);
     const int gridTop = std::max(42, rowBottom + 4);
     _grid->setGeometry(11, gridTop, std::max(0, w - 21), std::max(0, buttonTop - 9 - gridTop));

@@ -115,9 +115,8 @@ void TempoControls::Create(QWidget* client)
     _volumeSlider->setValue(static_cast<int>(settings.GlobalVolume));
     connect(_volumeSlider, &QSlider::valueChanged, this, &TempoControls::OnVolumeSlider);
     // The volume slider shows its value while it is dragged.
-    connect(_volumeSlider, &QSlider::sliderMoved, this, [this](int value) {
-        QToolTip::showText(QCursor::pos(), QString::number(value), _volumeSlider);
-    });
+    connect(_volumeSlider, &QSlider::sliderMoved, this,
+            [this](int value) { QToolTip::showText(QCursor::pos(), QString::number(value), _volumeSlider); });
 
     _volumeLabel = new QLabel(client);
     SetControlId(_volumeLabel, VolumeLabelId);
@@ -148,8 +147,8 @@ void TempoControls::ApplyTexts()
 
 void TempoControls::SetFont(const QFont& font)
 {
-    for (QWidget* widget : {static_cast<QWidget*>(_tapButton), static_cast<QWidget*>(_tempoLabel),
-                            static_cast<QWidget*>(_volumeLabel)})
+    for (QWidget* widget :
+         {static_cast<QWidget*>(_tapButton), static_cast<QWidget*>(_tempoLabel), static_cast<QWidget*>(_volumeLabel)})
         widget->setFont(font);
 }
 
@@ -157,8 +156,7 @@ bool TempoControls::RunOwnsTempo() const
 {
     // A song owns its tempo as the speed trainer does: the tempo controls leave it alone, and
     // Space pauses it.
-    return _metronome.IsPlaying() &&
-           (_configuration.GetCurrentSettings().SpeedTrainer != 0 || _metronome.PlaysSong());
+    return _metronome.IsPlaying() && (_configuration.GetCurrentSettings().SpeedTrainer != 0 || _metronome.PlaysSong());
 }
 
 void TempoControls::MoveTempoSlider(int bpm)
@@ -271,9 +269,9 @@ bool TempoControls::KeyPressed(QKeyEvent* event)
     if (tempoKey == TempoInput::Key::Other)
         return false;
     const Qt::KeyboardModifiers modifiers = event->modifiers();
-    std::int32_t tempo = TempoInput::KeyStep(static_cast<std::int32_t>(_configuration.GetCurrentSettings().Bpm),
-                                             tempoKey, modifiers & Qt::ControlModifier,
-                                             modifiers & Qt::ShiftModifier, event->count());
+    std::int32_t tempo =
+        TempoInput::KeyStep(static_cast<std::int32_t>(_configuration.GetCurrentSettings().Bpm), tempoKey,
+                            modifiers & Qt::ControlModifier, modifiers & Qt::ShiftModifier, event->count());
     if (tempo != 0)
         ChangeTempo(tempo, true);
     return true;

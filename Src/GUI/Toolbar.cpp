@@ -108,9 +108,9 @@ void Toolbar::FitButtons(int width)
         wanted += std::max(needed[i], static_cast<int>(ButtonWidth));
     }
     for (int i = 0; i < ButtonCount; ++i)
-        Button(FirstCommand + i)->setFixedSize(wanted <= width ? std::max(needed[i], static_cast<int>(ButtonWidth))
-                                                                : needed[i],
-                                               ButtonHeight);
+        Button(FirstCommand + i)
+            ->setFixedSize(wanted <= width ? std::max(needed[i], static_cast<int>(ButtonWidth)) : needed[i],
+                           ButtonHeight);
 }
 
 QAction* Toolbar::Action(int command) const

@@ -26,9 +26,8 @@ namespace GUI {
 using LanguageInUse::Text;
 using LanguageInUse::Texts;
 
-Transport::Transport(Core::IMetronome& metronome, Configuration::IConfiguration& configuration,
-                     MetronomeEvents& events, SongPlayer& songs, BigFlash& flash, TempoControls& tempo,
-                     Statusbar& statusbar, QWidget& window)
+Transport::Transport(Core::IMetronome& metronome, Configuration::IConfiguration& configuration, MetronomeEvents& events,
+                     SongPlayer& songs, BigFlash& flash, TempoControls& tempo, Statusbar& statusbar, QWidget& window)
     : QObject(&window), _metronome(metronome), _configuration(configuration), _events(events), _songs(songs),
       _flash(flash), _tempo(tempo), _statusbar(statusbar), _window(window)
 {
@@ -83,9 +82,8 @@ void Transport::StartNow()
     }
     ShowSongPlace();
     _playingNote = code == 0 && Core::MetronomeStrategy::LeavesOutSubdivisions(settings)
-                       ? Text(Texts().GetText(NoticeTexts::SubdivisionsLeftOut))
-                             .arg(Core::MetronomeStrategy::FastestSubdivided)
-                       : QString();
+        ? Text(Texts().GetText(NoticeTexts::SubdivisionsLeftOut)).arg(Core::MetronomeStrategy::FastestSubdivided)
+        : QString();
 }
 
 void Transport::PauseOrStartOrStop()
@@ -137,8 +135,7 @@ void Transport::ShowStartButton()
     // While paused, the button and the status bar say so.
     const bool paused = playing && _metronome.IsPaused();
     if (_startButton)
-        _startButton->setText(paused ? Text(Texts().GetText(17))
-                                     : Text(Texts().GetControlText(playing ? 1002 : 1001)));
+        _startButton->setText(paused ? Text(Texts().GetText(17)) : Text(Texts().GetControlText(playing ? 1002 : 1001)));
     _statusbar.SetState(paused ? Text(Texts().GetText(16)) : playing ? _playingNote : QString());
     emit PlaybackChanged(playing, paused);
 }

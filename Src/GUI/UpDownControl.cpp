@@ -88,8 +88,8 @@ void UpDownControl::paintEvent(QPaintEvent*)
         QStyleOption arrow;
         arrow.initFrom(this);
         arrow.rect = halves[i].adjusted(2, 1, -2, -1);
-        style()->drawPrimitive(i == 0 ? QStyle::PE_IndicatorArrowUp : QStyle::PE_IndicatorArrowDown, &arrow,
-                               &painter, this);
+        style()->drawPrimitive(i == 0 ? QStyle::PE_IndicatorArrowUp : QStyle::PE_IndicatorArrowDown, &arrow, &painter,
+                               this);
     }
 }
 

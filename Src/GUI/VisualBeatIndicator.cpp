@@ -4,8 +4,8 @@
 #include <utility>
 
 #include "Configuration/ConfigurationData.h"
-#include "GUI/ControlId.h"
 #include "Core/HeardTime.h"
+#include "GUI/ControlId.h"
 #include "GUI/Model/VoicePalette.h"
 #include "System/ILog.h"
 
@@ -88,7 +88,8 @@ void VisualBeatIndicator::Hide()
         std::lock_guard<std::mutex> lock(_imageLock);
         _image.fill(_background);
     }
-    QMetaObject::invokeMethod(this, [this] { update(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { update(); }, Qt::QueuedConnection);
 }
 
 void VisualBeatIndicator::Run(std::uint32_t seen)
@@ -103,7 +104,8 @@ void VisualBeatIndicator::Run(std::uint32_t seen)
         [this](int voice) {
             DrawFrame(voice);
             _frames.fetch_add(1, std::memory_order_release);
-            QMetaObject::invokeMethod(this, [this] { update(); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [this] { update(); }, Qt::QueuedConnection);
         });
 }
 

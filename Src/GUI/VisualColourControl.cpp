@@ -56,8 +56,9 @@ bool VisualColourControl::Initialise(QWidget* page, int id, int x, int y, int si
     _colour = colour;
     _image = QImage(Width, Height, QImage::Format_RGB32);
     if (_image.isNull()) {
-        System::Log().Write(System::Error, "Unable to allocate memory for the swatch image in "
-                                           "GUI::VisualColourControl::Initialise");
+        System::Log().Write(System::Error,
+                            "Unable to allocate memory for the swatch image in "
+                            "GUI::VisualColourControl::Initialise");
         return false;
     }
     _window->show();

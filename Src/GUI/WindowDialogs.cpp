@@ -29,8 +29,8 @@ namespace GUI {
 using LanguageInUse::Text;
 using LanguageInUse::Texts;
 
-WindowDialogs::WindowDialogs(QWidget& window, Core::IMetronome& metronome,
-                             Configuration::IConfiguration& configuration, Transport& transport, SongPlayer& songs)
+WindowDialogs::WindowDialogs(QWidget& window, Core::IMetronome& metronome, Configuration::IConfiguration& configuration,
+                             Transport& transport, SongPlayer& songs)
     : _window(window), _metronome(metronome), _configuration(configuration), _transport(transport), _songs(songs),
       _openDocument([](const QString& path) { return QDesktopServices::openUrl(QUrl::fromLocalFile(path)); }),
       _manualPath(QString::fromStdString(Platform::DocumentFolder()) + QStringLiteral("Ticova.pdf"))
@@ -83,8 +83,9 @@ void WindowDialogs::ChooseSoundFont()
         return;
     if (std::string problem; !Core::ChangeSoundFont(chosen.toStdString(), problem)) {
         System::Log().Write(System::Error, "No General MIDI sounds: %s", problem.c_str());
-        MessageBoxes::Show(&_window, QMessageBox::Warning, QStringLiteral("Ticova"),
-                           Text(Texts().GetText(ConnectionTexts::SoundFontFailed)).arg(QString::fromStdString(problem)));
+        MessageBoxes::Show(
+            &_window, QMessageBox::Warning, QStringLiteral("Ticova"),
+            Text(Texts().GetText(ConnectionTexts::SoundFontFailed)).arg(QString::fromStdString(problem)));
         return;
     }
     Configuration::ExtraSettings& extras = Configuration::GetExtraSettings();

@@ -8,7 +8,7 @@ class QWidget;
 namespace Configuration {
 class IConfiguration;
 struct Song;
-}
+}  // namespace Configuration
 
 namespace Core {
 class IMetronome;

@@ -1,32 +1,26 @@
 // The program with its window: everything that needs Qt. It is built as a module of its own,
 // loaded by the program's entry point only when a window is to be shown, so that a click track
 // exported from the command line loads none of Qt.
-#include <QApplication>
-#include <QTimer>
-#include <atomic>
-#include <cstdio>
-#include <string>
-#include <vector>
-#include "Configuration/ExtraSettings.h"
 #include "Configuration/ConfigurationData.h"
+#include "Configuration/ExtraSettings.h"
 #include "Configuration/IConfiguration.h"
 #include "Core/ClickTrackExport.h"
 #include "Core/Metronome.h"
-#include "Core/SongMidiFile.h"
-#include "Core/TempoMap.h"
 #include "Core/OutputSettings.h"
+#include "Core/SongMidiFile.h"
 #include "Core/SoundEngines.h"
+#include "Core/TempoMap.h"
 #include "GUI/ApplicationWindow.h"
+#include "GUI/BigFlash.h"
+#include "GUI/FileMessages.h"
 #include "GUI/LanguageDialog.h"
 #include "GUI/MessageBoxes.h"
 #include "GUI/Model/CommandLine.h"
-#include "GUI/RemoteControl.h"
 #include "GUI/QuitSignals.h"
+#include "GUI/RemoteControl.h"
 #include "GUI/SettingsDialog.h"
 #include "GUI/SettingsSaver.h"
-#include "GUI/FileMessages.h"
 #include "GUI/SingleInstance.h"
-#include "GUI/BigFlash.h"
 #include "GUI/VisualBeatIndicator.h"
 #include "Platform/AudioOutput.h"
 #include "Platform/Console.h"
@@ -36,6 +30,12 @@
 #include "Platform/Text.h"
 #include "Platform/Thread.h"
 #include "System/ILog.h"
+#include <QApplication>
+#include <QTimer>
+#include <atomic>
+#include <cstdio>
+#include <string>
+#include <vector>
 
 static void LoadResources()
 {
@@ -84,7 +84,8 @@ extern "C" __attribute__((visibility("default"))) int TicovaRunWindow(int argc, 
         std::fprintf(stderr, "ticova: %s\n", refusal.c_str());
         return 1;
     }
-    instance.SetCommandCheck([&configuration](const GUI::CommandLine& commands) { return commands.Refusal(configuration); });
+    instance.SetCommandCheck(
+        [&configuration](const GUI::CommandLine& commands) { return commands.Refusal(configuration); });
     // No folder of the user's own for the settings and the log: said here, since no log line
     // can be written.
     if (const std::string problem = Platform::DataFolderProblem(); !problem.empty()) {

@@ -1,10 +1,10 @@
 #include "Platform/AudioOutput.h"
 
 #include <algorithm>
-#include <cstdarg>
-#include <cstdio>
 #include <chrono>
 #include <cmath>
+#include <cstdarg>
+#include <cstdio>
 
 #include "Platform/Clock.h"
 #include "Platform/MultimediaResult.h"

@@ -156,7 +156,8 @@ private:
     bool _replace = false;  // a stream on a device no longer chosen closes when its users leave
     bool _paused = false;   // the stream waits, paused at its server, with no user
     std::atomic<void (*)(const char*)> _notice{nullptr};
-    IAudioDriver* _active = nullptr;  // the driver whose stream runs (possibly with no user, until the idle delay passes)
+    IAudioDriver* _active =
+        nullptr;  // the driver whose stream runs (possibly with no user, until the idle delay passes)
     std::int64_t _idleSince = 0;
     bool _closerStop = false;
     bool _closerStarted = false;

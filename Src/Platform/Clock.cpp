@@ -15,8 +15,7 @@ std::int64_t Clock::Now() noexcept
 void Clock::SleepUntil(std::int64_t time) noexcept
 {
     const timespec until{static_cast<time_t>(time / 1000000000LL), static_cast<long>(time % 1000000000LL)};
-    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) == EINTR) {
-    }
+    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) == EINTR) {}
 }
 
 }  // namespace Platform

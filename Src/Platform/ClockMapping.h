@@ -15,8 +15,8 @@ class ClockMapping {
 public:
     // What the mapping needs to convert: a copy can be handed to other threads.
     struct State {
-        std::int64_t origin = 0;     // time of the first observation; times below are relative to it
-        double baseTime = 0;         // smoothed time of baseFrame, relative to origin
+        std::int64_t origin = 0;  // time of the first observation; times below are relative to it
+        double baseTime = 0;      // smoothed time of baseFrame, relative to origin
         std::int64_t baseFrame = 0;
         double framePeriod = 1e9 / 44100;  // ns per frame, smoothed
         double FrameAt(std::int64_t time) const noexcept
@@ -60,7 +60,7 @@ private:
 
     double _sampleRate = 44100;
     State _state;
-    double _elapsed = 0;                // seconds of output followed since the loop started
+    double _elapsed = 0;  // seconds of output followed since the loop started
     std::int64_t _observations = 0;
     int _restarts = 0;
 };

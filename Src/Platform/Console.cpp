@@ -22,8 +22,8 @@ void AlsaMessage(const char* file, int line, const char* function, int error, co
     if (!sink)
         return;
     char message[512];
-    int used = std::snprintf(message, sizeof message, "ALSA %s:%d:(%s) ", file ? file : "", line,
-                             function ? function : "");
+    int used =
+        std::snprintf(message, sizeof message, "ALSA %s:%d:(%s) ", file ? file : "", line, function ? function : "");
     if (used < 0 || static_cast<std::size_t>(used) >= sizeof message)
         used = 0;
     va_list arguments;

@@ -14,14 +14,14 @@ public:
     // Every mode opens without blocking and refuses anything that is not a regular file (a
     // FIFO, a device, a folder): Error() is then NotRegularFile.
     enum class Mode {
-        Read,           // existing file, read only
-        ReadWrite,      // existing file, or created
-        Append,         // write at the end, created when missing (private to the user, as the
-                        // log and the practice log are), synchronous writes; a symbolic link is
-                        // refused
-        CreateTruncate, // created or emptied, write only
-        CreateNew       // created, write only, private to the user; fails when the name exists,
-                        // even as a symbolic link (temporaries in a folder others might reach)
+        Read,            // existing file, read only
+        ReadWrite,       // existing file, or created
+        Append,          // write at the end, created when missing (private to the user, as the
+                         // log and the practice log are), synchronous writes; a symbolic link is
+                         // refused
+        CreateTruncate,  // created or emptied, write only
+        CreateNew        // created, write only, private to the user; fails when the name exists,
+                         // even as a symbolic link (temporaries in a folder others might reach)
     };
 
     // The error of an open that found something other than a regular file.

@@ -43,8 +43,7 @@ std::uint32_t JackOutput::Start(IAudioClient& client)
     _serverFrames = 0;
     _pendingCount = 0;
     MidiEvent stale;
-    while (_midi.Pop(stale)) {
-    }
+    while (_midi.Pop(stale)) {}
     _cycles.store(0, std::memory_order_release);
     _xrun.store(false, std::memory_order_relaxed);
     // The server's times are microseconds of its own clock (the monotonic clock on Linux); the
@@ -169,7 +168,7 @@ void JackOutput::Render(std::uint32_t frames) noexcept
     for (std::uint32_t done = 0; done < frames;) {
         const std::uint32_t count = std::min(frames - done, ChunkFrames);
         mapping.origin = static_cast<std::int64_t>(cycleStart) * 1000 + _clockOffset +
-                         static_cast<std::int64_t>(done * mapping.framePeriod);
+            static_cast<std::int64_t>(done * mapping.framePeriod);
         mapping.baseFrame = _rendered;
         timing.callbackTime = mapping.origin;
         timing.mapping = &mapping;

@@ -25,7 +25,8 @@ std::int64_t Offset(const ableton::Link& link)
 
 std::chrono::microseconds ToLink(std::int64_t time, std::int64_t offset)
 {
-    return std::chrono::microseconds(static_cast<std::int64_t>(std::llround(static_cast<double>(time + offset) / 1000.0)));
+    return std::chrono::microseconds(
+        static_cast<std::int64_t>(std::llround(static_cast<double>(time + offset) / 1000.0)));
 }
 
 std::int64_t FromLink(std::chrono::microseconds time, std::int64_t offset)

@@ -189,7 +189,7 @@ std::uint32_t MidiOut::SendOut(std::uint32_t message, std::int64_t frame) noexce
     }
     const std::int64_t start = frame == AnyFrame ? 0 : _output->HeardAt(frame);
     const std::int64_t end = (frame == AnyFrame ? _output->HeardAt(_output->LeadFrame()) : start) +
-                             static_cast<std::int64_t>(NoteSeconds * 1e9);
+        static_cast<std::int64_t>(NoteSeconds * 1e9);
     return Sequencer().Send(on, start) && Sequencer().Send(off, end) ? MmNoError : MmNotEnabled;
 }
 

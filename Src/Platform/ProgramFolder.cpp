@@ -87,7 +87,7 @@ bool IsPrivateGroup(gid_t group)
     const passwd* user = ::getpwuid(::geteuid());
     const ::group* entry = ::getgrgid(group);
     return user && entry && user->pw_gid == group && entry->gr_name && user->pw_name &&
-           std::strcmp(entry->gr_name, user->pw_name) == 0 && (!entry->gr_mem || !entry->gr_mem[0]);
+        std::strcmp(entry->gr_name, user->pw_name) == 0 && (!entry->gr_mem || !entry->gr_mem[0]);
 }
 
 }  // namespace

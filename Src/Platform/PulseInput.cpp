@@ -102,7 +102,8 @@ std::vector<PulseInput::Source> PulseInput::Sources()
                 },
                 &query))
             pa_operation_unref(op);
-        WaitFor(probe._mainloop, [&query] { return query.done >= 2; }, ConnectTimeout, &probe._failed);
+        WaitFor(
+            probe._mainloop, [&query] { return query.done >= 2; }, ConnectTimeout, &probe._failed);
         pa_threaded_mainloop_unlock(probe._mainloop);
     }
     probe.Stop();
@@ -122,7 +123,8 @@ bool PulseInput::Start(const std::string& source, double rate)
     pa_threaded_mainloop_lock(_mainloop);
     // Mono from the server: it mixes the channels down itself.
     _channels = 1;
-    const pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, static_cast<std::uint32_t>(_rate), static_cast<std::uint8_t>(_channels)};
+    const pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, static_cast<std::uint32_t>(_rate),
+                              static_cast<std::uint8_t>(_channels)};
     _stream = pa_stream_new(_context, "Listening", &spec, nullptr);
     bool ready = false;
     if (_stream) {
@@ -139,7 +141,8 @@ bool PulseInput::Start(const std::string& source, double rate)
         _peakFrames = 0;
         if (pa_stream_connect_record(_stream, source.empty() ? nullptr : source.c_str(), &attributes, flags) == 0)
             ready = WaitFor(
-                _mainloop, [this] { return pa_stream_get_state(_stream) == PA_STREAM_READY; }, ConnectTimeout, &_failed);
+                _mainloop, [this] { return pa_stream_get_state(_stream) == PA_STREAM_READY; }, ConnectTimeout,
+                &_failed);
     }
     pa_threaded_mainloop_unlock(_mainloop);
     if (!ready)

@@ -290,7 +290,7 @@ std::uint32_t PulseOutput::Resume()
             timing.callbackTime = Clock::Now();
             ClockMapping::State mapping;
             const double heard = static_cast<double>(timing.callbackTime) +
-                                 static_cast<double>(negative ? -Nanoseconds(latency) : Nanoseconds(latency));
+                static_cast<double>(negative ? -Nanoseconds(latency) : Nanoseconds(latency));
             mapping.origin = static_cast<std::int64_t>(heard - _heardDelay);
             mapping.baseFrame = _frames;
             mapping.framePeriod = 1e9 / _rate;
@@ -335,8 +335,8 @@ void PulseOutput::Write(std::size_t bytes) noexcept
         pa_usec_t latency = 0;
         int negative = 0;
         if (_timingUpdated.load(std::memory_order_acquire) && pa_stream_get_latency(_stream, &latency, &negative) == 0)
-            heard = static_cast<double>(now) +
-                    static_cast<double>(negative ? -Nanoseconds(latency) : Nanoseconds(latency));
+            heard =
+                static_cast<double>(now) + static_cast<double>(negative ? -Nanoseconds(latency) : Nanoseconds(latency));
         mapping.framePeriod = 1e9 / _rate;
         mapping.origin = static_cast<std::int64_t>(heard - _heardDelay);
         mapping.baseFrame = _frames;
@@ -356,7 +356,8 @@ void PulseOutput::Write(std::size_t bytes) noexcept
         if (paused) {
             std::memset(data, 0, size);  // flushed before the stream plays again
         } else {
-            mapping.origin += static_cast<std::int64_t>(static_cast<double>(_frames - mapping.baseFrame) * mapping.framePeriod);
+            mapping.origin +=
+                static_cast<std::int64_t>(static_cast<double>(_frames - mapping.baseFrame) * mapping.framePeriod);
             mapping.baseFrame = _frames;
             _client->OnBuffer(static_cast<float*>(data), frames, timing);
             timing.underflow = false;

@@ -74,9 +74,9 @@ private:
     std::atomic<int> _requests{0};
 
     // Main loop thread only (or with its lock held while it waits).
-    std::int64_t _frames = 0;       // frames written since the last start
-    double _heardDelay = 0;         // the run's constant delay from rendering to hearing, ns
-    std::int64_t _requestNs = 0;    // the longest pause between requests seen in this run
+    std::int64_t _frames = 0;     // frames written since the last start
+    double _heardDelay = 0;       // the run's constant delay from rendering to hearing, ns
+    std::int64_t _requestNs = 0;  // the longest pause between requests seen in this run
     std::int64_t _lastRequest = 0;
 };
 

@@ -9,8 +9,8 @@ namespace Platform {
 // A sound file written frame by frame through libsndfile: WAV (16-bit) or FLAC (16-bit), chosen
 // by the name's ending (".flac"; anything else is WAV). The samples given are interleaved floats
 // in [-1, 1] (beyond it they are clipped); silence is given by its length alone. Frames are
-// gathered as 16-bit samples (rounded as libsndfile rounds them) and handed to it in large blocks, and the file's pages are
-// sent to the disk while later ones are written, so that finishing it waits for little.
+// gathered as 16-bit samples (rounded as libsndfile rounds them) and handed to it in large blocks, and the file's pages
+// are sent to the disk while later ones are written, so that finishing it waits for little.
 //
 // The sound goes to a temporary file beside the target, which replaces the target only when it
 // is complete (Commit): a file of that name stays whole until then, and stays as it was when
@@ -56,8 +56,8 @@ private:
     std::vector<std::int16_t> _block;  // BlockFrames frames
     std::int64_t _gathered = 0;        // frames in _block
     std::int64_t _handedOver = 0;      // bytes of the file sent to the disk so far (about)
-    std::string _target;     // the file that is replaced (a symbolic link's target)
-    std::string _temporary;  // what is being written
+    std::string _target;               // the file that is replaced (a symbolic link's target)
+    std::string _temporary;            // what is being written
     std::string _error;
 };
 

@@ -14,10 +14,10 @@ namespace Platform {
 
 namespace {
 
-constexpr int Block = 64;               // the synthesizer's own block
-constexpr float SilenceLevel = 1e-5f;   // below this a tail is over
-constexpr double FadeSeconds = 0.05;    // the fade at the end of an over-long tail
-constexpr double OutputGain = 0.6;      // loud enough for a click, with headroom for several at once
+constexpr int Block = 64;              // the synthesizer's own block
+constexpr float SilenceLevel = 1e-5f;  // below this a tail is over
+constexpr double FadeSeconds = 0.05;   // the fade at the end of an over-long tail
+constexpr double OutputGain = 0.6;     // loud enough for a click, with headroom for several at once
 constexpr int Polyphony = 16;
 const Sound silentSound{};
 
@@ -198,7 +198,8 @@ void* SoundFontSynth::NewSynth(const std::string& path, double rate)
         return nullptr;
     }
     if (::access(path.c_str(), R_OK) != 0) {
-        _problem = "the SoundFont " + path + " cannot be read: " + (errno == ENOENT ? "it does not exist" : "no access");
+        _problem =
+            "the SoundFont " + path + " cannot be read: " + (errno == ENOENT ? "it does not exist" : "no access");
         return nullptr;
     }
     fluid_synth_t* synth = new_fluid_synth(static_cast<fluid_settings_t*>(_settings));

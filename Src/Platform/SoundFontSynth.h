@@ -63,7 +63,8 @@ public:
     // The sound if it is ready; never waits, never allocates.
     const Sound* Find(int note, int velocity, double rate) const noexcept;
     // For a sound that is not ready: renders it on the worker thread, then plays it through
-    // `mixer` on output frame `frame` (at once, if that has passed by little; not at all if by much). False when it cannot be asked.
+    // `mixer` on output frame `frame` (at once, if that has passed by little; not at all if by much). False when it
+    // cannot be asked.
     bool RenderLater(int note, int velocity, double rate, std::int64_t frame, Mixer* mixer) noexcept;
     // Starts the worker that RenderLater hands its notes to (once); false when it cannot start.
     bool StartWorker();
@@ -95,7 +96,7 @@ private:
     void* _settings = nullptr;
     void* _synth = nullptr;
     double _synthRate = SynthRate;  // the rate _synth runs at
-    std::string _soundFont;  // empty: the default
+    std::string _soundFont;         // empty: the default
     std::string _problem;
     std::atomic<int> _loadState{0};  // 0 not tried, 1 loaded, -1 failed
     Thread _loader;

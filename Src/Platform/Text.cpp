@@ -24,11 +24,17 @@ char32_t DecodeUtf8(std::string_view text, std::size_t& at) noexcept
     char32_t code;
     char32_t minimum;
     if ((lead & 0xE0) == 0xC0) {
-        extra = 1; code = lead & 0x1F; minimum = 0x80;
+        extra = 1;
+        code = lead & 0x1F;
+        minimum = 0x80;
     } else if ((lead & 0xF0) == 0xE0) {
-        extra = 2; code = lead & 0x0F; minimum = 0x800;
+        extra = 2;
+        code = lead & 0x0F;
+        minimum = 0x800;
     } else if ((lead & 0xF8) == 0xF0) {
-        extra = 3; code = lead & 0x07; minimum = 0x10000;
+        extra = 3;
+        code = lead & 0x07;
+        minimum = 0x10000;
     } else {
         ++at;
         return Replacement;

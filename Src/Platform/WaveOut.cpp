@@ -93,7 +93,7 @@ bool FormatSupported(const WaveFormat& f)
     if (f.channels < 1 || f.channels > 8 || f.samplesPerSec < 1000 || f.samplesPerSec > 384000)
         return false;
     const bool pcm = f.formatTag == WaveFormatPcm &&
-                     (f.bitsPerSample == 8 || f.bitsPerSample == 16 || f.bitsPerSample == 24 || f.bitsPerSample == 32);
+        (f.bitsPerSample == 8 || f.bitsPerSample == 16 || f.bitsPerSample == 24 || f.bitsPerSample == 32);
     const bool floats = f.formatTag == WaveFormatFloat && f.bitsPerSample == 32;
     return (pcm || floats) && f.blockAlign == f.channels * f.bitsPerSample / 8;
 }
@@ -102,14 +102,12 @@ bool FormatSupported(const WaveFormat& f)
 float Sample(const unsigned char* at, const WaveFormat& f) noexcept
 {
     switch (f.bitsPerSample) {
-    case 8:
-        return (static_cast<int>(at[0]) - 128) / 128.0f;
-    case 16:
-        return static_cast<std::int16_t>(at[0] | at[1] << 8) / 32768.0f;
+    case 8: return (static_cast<int>(at[0]) - 128) / 128.0f;
+    case 16: return static_cast<std::int16_t>(at[0] | at[1] << 8) / 32768.0f;
     case 24: {
-        const std::int32_t value = static_cast<std::int32_t>(static_cast<std::uint32_t>(at[0]) << 8 |
-                                                             static_cast<std::uint32_t>(at[1]) << 16 |
-                                                             static_cast<std::uint32_t>(at[2]) << 24);
+        const std::int32_t value =
+            static_cast<std::int32_t>(static_cast<std::uint32_t>(at[0]) << 8 | static_cast<std::uint32_t>(at[1]) << 16 |
+                                      static_cast<std::uint32_t>(at[2]) << 24);
         return static_cast<float>(value / 2147483648.0);
     }
     default:
@@ -128,12 +126,7 @@ float Sample(const unsigned char* at, const WaveFormat& f) noexcept
 
 WaveOut::WaveOut(AudioOutput* output, OfflineOutput* offline, Mixer& mixer, double rate, const WaveFormat& format,
                  WaveOutCallback callback, std::uintptr_t instance) noexcept
-    : _output(output),
-      _offline(offline),
-      _mixer(mixer),
-      _format(format),
-      _callback(callback),
-      _instance(instance),
+    : _output(output), _offline(offline), _mixer(mixer), _format(format), _callback(callback), _instance(instance),
       _step(format.samplesPerSec / rate)
 {
 }

@@ -17,8 +17,8 @@ const char16_t* Entry(const char16_t* const (&table)[N], int index)
 const char16_t* const menuTitles[] = {u"&File", u"&Tools", u"&Help"};
 
 const char16_t* const menuItems[] = {
-    u"&Language\tCtrl+L", u"E&xit\tCtrl+Q",        u"&Options ...\tCtrl+O", u"&Sound Settings...\tCtrl+S",
-    u"&Audio Files...\tCtrl+A", u"&Presets ...\tCtrl+P", u"&Help\tCtrl+F1", u"&About\tCtrl+F3",
+    u"&Language\tCtrl+L",       u"E&xit\tCtrl+Q",        u"&Options ...\tCtrl+O", u"&Sound Settings...\tCtrl+S",
+    u"&Audio Files...\tCtrl+A", u"&Presets ...\tCtrl+P", u"&Help\tCtrl+F1",       u"&About\tCtrl+F3",
 };
 
 const char16_t* const toolbarTexts[] = {u"Options", u"Sound Settings", u"Audio Files", u"Presets"};
@@ -338,7 +338,8 @@ const char16_t* const texts[] = {
     u"Ticova stopped reading %1 at line %2:\n%3\n\nThe settings and presets after that line are not loaded.",
     u"%1 is %2 MB, far larger than any settings file, and is not read: Ticova starts with the default settings.",
     u"%1 could not be read (%2): Ticova starts with the default settings.",
-    u"%1 holds %2 presets named as an earlier one (once a long name is cut to 79 characters or damaged bytes are replaced): only the first of each name is loaded.",
+    u"%1 holds %2 presets named as an earlier one (once a long name is cut to 79 characters or damaged bytes are "
+    u"replaced): only the first of each name is loaded.",
     u"%1 had %2 damaged lines, which are left out.",
     u"The file as it was is kept whole as %1.",
     u"It could not be kept as %1, so Ticova saves nothing over it until it can.",
@@ -390,7 +391,8 @@ const char16_t* const texts[] = {
     u"an endless section is written as one bar",
     u"groups are written as accents of one bar",
     u"%1 is written.",
-    u"%1: the song \"%2\" (line %3) could not be read and is left out. The file as it was is kept as %4 at the first change.",
+    u"%1: the song \"%2\" (line %3) could not be read and is left out. The file as it was is kept as %4 at the first "
+    u"change.",
     u"%1 could not be read: Ticova starts without songs, and keeps the file whole as %2 at the first change.",
     u"The songs could not be saved in %1",
     u"%1  bar %2",
@@ -443,16 +445,14 @@ const char16_t* const texts[] = {
 };
 
 const char16_t* const instrumentNames[] = {
-    u"Acoustic Bass Drum", u"Acoustic Snare", u"Bass Drum 1",     u"Cabasa",         u"Chinese Cymbal",
-    u"Claves",             u"Closed Hi-Hat",  u"Cowbell",         u"Crash Cymbal 1", u"Crash Cymbal 2",
-    u"Electric Snare",     u"Hand Clap",      u"Hi Bongo",        u"High Agogo",     u"High Floor Tom",
-    u"High Timbale",       u"High Tom",       u"Hi Mid Tom",      u"Hi Wood Block",  u"Long Guiro",
-    u"Long Whistle",       u"Low Agogo",      u"Low Bongo",       u"Low Conga",      u"Low Timbale",
-    u"Low Floor Tom",      u"Low-Mid Tom",    u"Low Tom",         u"Low Wood Block", u"Maracas",
-    u"Mute Cuica",         u"Mute Hi Conga",  u"Mute Triangle",   u"Open Cuica",     u"Open Hi Conga",
-    u"Open Hi-Hat",        u"Open Triangle",  u"Pedal Hi-hat",    u"Ride Bell",      u"Ride Cymbal 1",
-    u"Ride Cymbal 2",      u"Short Guiro",    u"Short Whistle",   u"Side Stick",     u"Splash Cymbal",
-    u"Tambourine",         u"Vibraslap",
+    u"Acoustic Bass Drum", u"Acoustic Snare", u"Bass Drum 1",    u"Cabasa",         u"Chinese Cymbal", u"Claves",
+    u"Closed Hi-Hat",      u"Cowbell",        u"Crash Cymbal 1", u"Crash Cymbal 2", u"Electric Snare", u"Hand Clap",
+    u"Hi Bongo",           u"High Agogo",     u"High Floor Tom", u"High Timbale",   u"High Tom",       u"Hi Mid Tom",
+    u"Hi Wood Block",      u"Long Guiro",     u"Long Whistle",   u"Low Agogo",      u"Low Bongo",      u"Low Conga",
+    u"Low Timbale",        u"Low Floor Tom",  u"Low-Mid Tom",    u"Low Tom",        u"Low Wood Block", u"Maracas",
+    u"Mute Cuica",         u"Mute Hi Conga",  u"Mute Triangle",  u"Open Cuica",     u"Open Hi Conga",  u"Open Hi-Hat",
+    u"Open Triangle",      u"Pedal Hi-hat",   u"Ride Bell",      u"Ride Cymbal 1",  u"Ride Cymbal 2",  u"Short Guiro",
+    u"Short Whistle",      u"Side Stick",     u"Splash Cymbal",  u"Tambourine",     u"Vibraslap",
 };
 
 static_assert(std::size(menuTitles) == ILanguage::MenuCount);
@@ -470,18 +470,54 @@ std::atomic<ILanguage*> installed{nullptr};
 
 }  // namespace
 
-const char16_t* DefaultLanguage::GetMenuTitle(int index) const { return Entry(menuTitles, index); }
-const char16_t* DefaultLanguage::GetMenuItemText(int index) const { return Entry(menuItems, index); }
-const char16_t* DefaultLanguage::GetToolbarText(int index) const { return Entry(toolbarTexts, index); }
-const char16_t* DefaultLanguage::GetDialogCaption(int) const { return nullptr; }
-const char16_t* DefaultLanguage::GetDialogControlText(int) const { return nullptr; }
-const char16_t* DefaultLanguage::GetTooltip(int index) const { return Entry(tooltips, index); }
-const char16_t* DefaultLanguage::GetStatusInfo(int index) const { return Entry(statusInfos, index); }
-const char16_t* DefaultLanguage::GetMessage(int index) const { return Entry(messages, index); }
-const char16_t* DefaultLanguage::GetMessageTitle(int index) const { return Entry(messageTitles, index); }
-const char16_t* DefaultLanguage::GetInformation(int index) const { return Entry(information, index); }
-const char16_t* DefaultLanguage::GetText(int index) const { return Entry(texts, index); }
-const char16_t* DefaultLanguage::GetInstrumentName(int row) const { return Entry(instrumentNames, row); }
+const char16_t* DefaultLanguage::GetMenuTitle(int index) const
+{
+    return Entry(menuTitles, index);
+}
+const char16_t* DefaultLanguage::GetMenuItemText(int index) const
+{
+    return Entry(menuItems, index);
+}
+const char16_t* DefaultLanguage::GetToolbarText(int index) const
+{
+    return Entry(toolbarTexts, index);
+}
+const char16_t* DefaultLanguage::GetDialogCaption(int) const
+{
+    return nullptr;
+}
+const char16_t* DefaultLanguage::GetDialogControlText(int) const
+{
+    return nullptr;
+}
+const char16_t* DefaultLanguage::GetTooltip(int index) const
+{
+    return Entry(tooltips, index);
+}
+const char16_t* DefaultLanguage::GetStatusInfo(int index) const
+{
+    return Entry(statusInfos, index);
+}
+const char16_t* DefaultLanguage::GetMessage(int index) const
+{
+    return Entry(messages, index);
+}
+const char16_t* DefaultLanguage::GetMessageTitle(int index) const
+{
+    return Entry(messageTitles, index);
+}
+const char16_t* DefaultLanguage::GetInformation(int index) const
+{
+    return Entry(information, index);
+}
+const char16_t* DefaultLanguage::GetText(int index) const
+{
+    return Entry(texts, index);
+}
+const char16_t* DefaultLanguage::GetInstrumentName(int row) const
+{
+    return Entry(instrumentNames, row);
+}
 
 const char16_t* DefaultLanguage::GetControlText(int controlId) const
 {

@@ -10,12 +10,12 @@ namespace System {
 // A number outside a group gives null.
 class ILanguage {
 public:
-    static constexpr int MenuCount = 3;         // drop-down menus of the menu bar
-    static constexpr int MenuItemCount = 8;     // menu items, separators not counted
-    static constexpr int ToolbarCount = 4;      // toolbar buttons
+    static constexpr int MenuCount = 3;      // drop-down menus of the menu bar
+    static constexpr int MenuItemCount = 8;  // menu items, separators not counted
+    static constexpr int ToolbarCount = 4;   // toolbar buttons
     static constexpr int TooltipCount = 4;
     static constexpr int StatusInfoCount = 15;
-    static constexpr int FirstDialogId = 101;   // dialogs whose captions a language translates
+    static constexpr int FirstDialogId = 101;  // dialogs whose captions a language translates
     static constexpr int LastDialogId = 104;
     static constexpr int FirstControlId = 1001;  // controls whose texts a language translates
     // Added at the end of their groups, so that older language files keep their numbers: the
@@ -48,15 +48,15 @@ public:
     // control's text as it is, an empty string empties it.
     virtual const char16_t* GetDialogControlText(int controlId) const = 0;
 
-    virtual const char16_t* GetTooltip(int index) const = 0;        // 0..3
-    virtual const char16_t* GetStatusInfo(int index) const = 0;     // 0..14
+    virtual const char16_t* GetTooltip(int index) const = 0;     // 0..3
+    virtual const char16_t* GetStatusInfo(int index) const = 0;  // 0..14
     // Caption of a main-window control by its identifier.
     virtual const char16_t* GetControlText(int controlId) const = 0;
-    virtual const char16_t* GetMessage(int index) const = 0;        // 0..55
-    virtual const char16_t* GetMessageTitle(int index) const = 0;   // 0..22
-    virtual const char16_t* GetInformation(int index) const = 0;    // 0..56
-    virtual const char16_t* GetText(int index) const = 0;           // 0..96
-    virtual const char16_t* GetInstrumentName(int row) const = 0;   // 0..46, percussion table order
+    virtual const char16_t* GetMessage(int index) const = 0;       // 0..55
+    virtual const char16_t* GetMessageTitle(int index) const = 0;  // 0..22
+    virtual const char16_t* GetInformation(int index) const = 0;   // 0..56
+    virtual const char16_t* GetText(int index) const = 0;          // 0..96
+    virtual const char16_t* GetInstrumentName(int row) const = 0;  // 0..46, percussion table order
 };
 
 // The process-wide language object: the built-in English texts unless another one was

@@ -32,7 +32,8 @@ struct SectionLayout {
 
 // The sections in their order in the table; the first one holds only the display names.
 // Each section starts where the one before it ends.
-constexpr std::array<SectionLayout, Language::SectionCount> Laid(std::array<SectionLayout, Language::SectionCount> layout)
+constexpr std::array<SectionLayout, Language::SectionCount>
+Laid(std::array<SectionLayout, Language::SectionCount> layout)
 {
     std::size_t start = 0;
     for (SectionLayout& section : layout) {
@@ -78,14 +79,20 @@ const char16_t* const shortcuts[ILanguage::MenuItemCount] = {
     u"\tCtrl+L", u"\tCtrl+Q", u"\tCtrl+O", u"\tCtrl+S", u"\tCtrl+A", u"\tCtrl+P", u"\tCtrl+F1", u"\tCtrl+F3",
 };
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
 
 bool IsKeyCharacter(char c)
 {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
 }
 
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+char Lower(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 bool EqualsIgnoringCase(std::string_view a, std::string_view b)
 {
@@ -232,7 +239,7 @@ bool CheckSignature(LineReader& reader)
         return true;
     // The message holds a lone '%', so it goes to the log as plain text, never as a format.
     WriteMessage("Invalid file signature '%' found in language file. File must be saved in UTF-8 format, "
-                           "with '@lng' followed by a new line as the first characters in the file. ");
+                 "with '@lng' followed by a new line as the first characters in the file. ");
     return false;
 }
 
@@ -254,7 +261,7 @@ bool ParseHeader(std::string_view line, int number, int& section, std::string_vi
     std::size_t close = rest.find(']');
     if (close == std::string_view::npos) {
         Report("Expected closing square bracket at end of section '%s' in line %d of language file",
-                    Printable(rest).c_str(), number);
+               Printable(rest).c_str(), number);
         return false;
     }
     name = rest.substr(0, close);
@@ -421,14 +428,12 @@ bool Language::LoadText(std::string_view contents)
             return false;
         while (reader.Next(line)) {
             switch (Classify(line)) {
-            case LineKind::Blank:
-                continue;
+            case LineKind::Blank: continue;
             case LineKind::Header:
                 if (!ParseHeader(line, reader.Number(), section, name))
                     return false;
                 continue;
-            case LineKind::Other:
-                break;
+            case LineKind::Other: break;
             }
             KeyLine parsed;
             if (!ParseKeyLine(line, reader.Number(), parsed))
@@ -437,8 +442,8 @@ bool Language::LoadText(std::string_view contents)
             // of the section, so it is refused like any other bad key.
             int key = KeyNumber(parsed.key);
             if (key < 1 || key > EntryCount(section)) {
-                Report("Unexpected key %s found in line %d of language file",
-                            std::string(parsed.key).c_str(), reader.Number());
+                Report("Unexpected key %s found in line %d of language file", std::string(parsed.key).c_str(),
+                       reader.Number());
                 return false;
             }
             const SectionLayout& layout = sections[static_cast<std::size_t>(section)];
@@ -481,7 +486,7 @@ bool Language::ReadLanguageNamesFromText(std::string_view contents, char16_t (&e
         return false;
     if (section != LanguageSection) {
         Report("Current section '%s' from line %d of language file doesn't match expected section '%s'",
-                    Printable(name).c_str(), reader.Number(), "Language");
+               Printable(name).c_str(), reader.Number(), "Language");
         return false;
     }
     std::string_view afterHeader = reader.Rest();

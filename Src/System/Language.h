@@ -16,8 +16,8 @@ namespace System {
 // on top keeps the entries that the new file does not define.
 class Language final : public ILanguage {
 public:
-    static constexpr std::size_t TableSize = 172544;   // wide characters
-    static constexpr std::size_t NameCapacity = 256;   // display names, zero included
+    static constexpr std::size_t TableSize = 172544;          // wide characters
+    static constexpr std::size_t NameCapacity = 256;          // display names, zero included
     static constexpr std::size_t NamesReadLimit = 64 * 1024;  // bytes read for the display names
     static constexpr std::size_t MaxKeyLength = 63;
     static constexpr std::size_t MaxValueBytes = 771;

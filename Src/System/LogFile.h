@@ -16,7 +16,7 @@ namespace System {
 class LogFile final : public ILog {
 public:
     static constexpr std::size_t LineCapacity = 1024;           // bytes, terminating zero included
-    static constexpr long long RotationSize = 2 * 1024 * 1024;   // bytes
+    static constexpr long long RotationSize = 2 * 1024 * 1024;  // bytes
 
     using TimeSource = std::function<Platform::LocalTime()>;
 

@@ -31,8 +31,8 @@ void WriteSystemErrorEntry(int code, const char* file, const char* function, int
 
 }  // namespace
 
-void WriteReportEntry(const char* kind, unsigned code, const char* description, const char* file,
-                      const char* function, int line, const char* format, va_list arguments)
+void WriteReportEntry(const char* kind, unsigned code, const char* description, const char* file, const char* function,
+                      int line, const char* format, va_list arguments)
 {
     // The message is cut between characters, never inside one.
     char formatted[LogFile::LineCapacity];
@@ -43,8 +43,8 @@ void WriteReportEntry(const char* kind, unsigned code, const char* description, 
     message[length] = 0;
     char entry[LogFile::LineCapacity];
     std::snprintf(entry, sizeof entry,
-                  "%s: %s\r\n\tFile: %s\r\n\tFunction: %s\r\n\tLine: %d\r\n\tError Code %u\r\n\tDescription: %s",
-                  kind, message, file, function, line, code, description);
+                  "%s: %s\r\n\tFile: %s\r\n\tFunction: %s\r\n\tLine: %d\r\n\tError Code %u\r\n\tDescription: %s", kind,
+                  message, file, function, line, code, description);
     Log().WriteText(Error, entry);
 }
 

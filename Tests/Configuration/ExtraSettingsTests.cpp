@@ -16,8 +16,7 @@ class ExtraSettingsFile : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        path = Tests::MakeTempFolder(::testing::UnitTest::GetInstance()->current_test_info()->name()) +
-               "Ticova.extras";
+        path = Tests::MakeTempFolder(::testing::UnitTest::GetInstance()->current_test_info()->name()) + "Ticova.extras";
     }
     std::string path;
     Tests::RecordingLog log;
@@ -53,7 +52,8 @@ TEST_F(ExtraSettingsFile, RoundTripKeepsEveryValueAndKeysOfOtherCopies)
 
 TEST_F(ExtraSettingsFile, DamagedLinesAreSkippedAndTheFileKeptBeforeItIsWrittenOver)
 {
-    const std::string damaged = "\xEF\xBB\xBF# c\na = 1\nno equals sign\nb c = 2\nd = bad\\q escape\ne=\xFF\n f = 5 \r\n";
+    const std::string damaged =
+        "\xEF\xBB\xBF# c\na = 1\nno equals sign\nb c = 2\nd = bad\\q escape\ne=\xFF\n f = 5 \r\n";
     Tests::WriteBytes(path, damaged);
     ExtraSettings settings(path);
     ASSERT_TRUE(settings.Load());

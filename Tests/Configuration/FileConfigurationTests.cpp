@@ -2,11 +2,11 @@
 
 #include <csignal>
 #include <filesystem>
+#include <memory>
+#include <string>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <memory>
-#include <string>
 #include <vector>
 
 #include "Configuration/FileConfiguration.h"
@@ -175,26 +175,30 @@ TEST_F(ConfigurationFile, WritesTheLayoutLineByLine)
     ASSERT_TRUE(config->Save());
 
     auto block = [](const std::string& from) {
-        std::string text = "SoundEngineType = 0\r\nBpm = 120\r\nGlobalVolume = 100\r\nBeatType = 0\r\nBeatsPerBar = 4\r\n"
-                           "CustomPattern = \r\nCustomRhythm = \r\nCrNumBars = 1\r\nCrBeatsPerBar = 4\r\n"
-                           "CrSubdivision = 2\r\nCrCompoundTime = 0\r\nDisplayedSubdiv = 2\r\nDisplayDistinct = 1\r\n"
-                           "Subdivision1 = 0\r\nSubdivision2 = 0\r\nCompoundTime = 0\r\nVisualIndicator = 1\r\n"
-                           "SpeedTrainer = 0\r\nDurationsInBars = 0\r\nLogarithmic = 0\r\nBeep = 1\r\n"
-                           "From = " + from + "\r\nTo = 1.000000\r\nStep = 0.100000\r\nDuration = 5.000000\r\n"
-                           "Warmup = 1.000000\r\nWarmdown = 1.000000\r\n";
+        std::string text =
+            "SoundEngineType = 0\r\nBpm = 120\r\nGlobalVolume = 100\r\nBeatType = 0\r\nBeatsPerBar = 4\r\n"
+            "CustomPattern = \r\nCustomRhythm = \r\nCrNumBars = 1\r\nCrBeatsPerBar = 4\r\n"
+            "CrSubdivision = 2\r\nCrCompoundTime = 0\r\nDisplayedSubdiv = 2\r\nDisplayDistinct = 1\r\n"
+            "Subdivision1 = 0\r\nSubdivision2 = 0\r\nCompoundTime = 0\r\nVisualIndicator = 1\r\n"
+            "SpeedTrainer = 0\r\nDurationsInBars = 0\r\nLogarithmic = 0\r\nBeep = 1\r\n"
+            "From = " +
+            from +
+            "\r\nTo = 1.000000\r\nStep = 0.100000\r\nDuration = 5.000000\r\n"
+            "Warmup = 1.000000\r\nWarmdown = 1.000000\r\n";
         for (const char* key : {"Instrument", "Volume", "Size", "Colour"})
             for (int voice = 1; voice <= 12; ++voice)
                 text += key + std::to_string(voice) + " = " +
-                        (std::string(key) == "Instrument" ? "1" : std::string(key) == "Volume" ? "127"
-                                                                  : std::string(key) == "Size"   ? "7"
-                                                                                                 : "11") +
-                        "\r\n";
+                    (std::string(key) == "Instrument"   ? "1"
+                         : std::string(key) == "Volume" ? "127"
+                         : std::string(key) == "Size"   ? "7"
+                                                        : "11") +
+                    "\r\n";
         for (int file = 1; file <= 12; ++file)
             text += "File" + std::to_string(file) + " = \r\n";
         return text;
     };
     std::string expected = Bom + "# Metronome Configuration File\r\nLanguage = Deutsch\r\n" + block("0.500000") +
-                           "Preset0 = Waltz\r\nDescription = \r\n" + block("0.250000");
+        "Preset0 = Waltz\r\nDescription = \r\n" + block("0.250000");
     EXPECT_EQ(Tests::ReadBytes(path), expected);
 }
 
@@ -431,11 +435,11 @@ TEST_F(ConfigurationFile, FailedSaveKeepsTheOldFileAndIsReported)
 TEST_F(ConfigurationFile, FileThatStoppedAtABadLineIsBackedUpBeforeSaving)
 {
     const std::string original = Bom +
-                                 "Bpm = 95\n"
-                                 "Preset0 = Keep\n"
-                                 "# comment\n"
-                                 "Bpm: 90\n"
-                                 "Preset1 = Lost without the backup\n";
+        "Bpm = 95\n"
+        "Preset0 = Keep\n"
+        "# comment\n"
+        "Bpm: 90\n"
+        "Preset1 = Lost without the backup\n";
     Tests::WriteBytes(path + ".bak", "an older backup");
     Tests::WriteBytes(path, original);
     EXPECT_FALSE(config->Load());
@@ -627,7 +631,9 @@ TEST_F(ConfigurationFile, FailedWriteIsToldAfterTheTemporaryIsGone)
 // Bytes of a damaged file reach the log escaped, never as they are.
 TEST_F(ConfigurationFile, DamagedBytesAreEscapedInTheLog)
 {
-    EXPECT_TRUE(LoadText("Preset0 = R\x01\xFF\n" "Preset1 = R\x01\xFF\n" "Bpm = 90\n"));
+    EXPECT_TRUE(LoadText("Preset0 = R\x01\xFF\n"
+                         "Preset1 = R\x01\xFF\n"
+                         "Bpm = 90\n"));
     EXPECT_TRUE(log.Has(System::Warn, "Preset 'R\\x01\\xFF' appears more than once"));
     EXPECT_FALSE(LoadText("Bpm = 90\n\x1B[2J\xC3 bad\n"));
     ASSERT_TRUE(config->Save());

@@ -76,16 +76,16 @@ int PresetLines(const std::string& contents)
 bool SameRecord(const ConfigurationData& a, const ConfigurationData& b)
 {
     bool same = Platform::Text::Compare(a.Description, b.Description) == 0 &&
-                Platform::Text::Compare(a.CustomPattern, b.CustomPattern) == 0 &&
-                Platform::Text::Compare(a.CustomRhythm, b.CustomRhythm) == 0;
+        Platform::Text::Compare(a.CustomPattern, b.CustomPattern) == 0 &&
+        Platform::Text::Compare(a.CustomRhythm, b.CustomRhythm) == 0;
     for (auto field : Tests::RecordFields::Integers)
         same = same && a.*field == b.*field;
     for (auto field : Tests::RecordFields::Floats)
         same = same && std::fabs(a.*field - b.*field) <= 1e-6f + 1e-6f * std::fabs(a.*field);
     for (int voice = 0; voice < ConfigurationData::NumVoices; ++voice)
         same = same && a.Instrument[voice] == b.Instrument[voice] && a.Volume[voice] == b.Volume[voice] &&
-               a.Size[voice] == b.Size[voice] && a.Colour[voice] == b.Colour[voice] &&
-               Platform::Text::Compare(a.File[voice], b.File[voice]) == 0;
+            a.Size[voice] == b.Size[voice] && a.Colour[voice] == b.Colour[voice] &&
+            Platform::Text::Compare(a.File[voice], b.File[voice]) == 0;
     return same;
 }
 
@@ -121,15 +121,15 @@ std::vector<const ConfigurationData*> Presets(FileConfiguration& store)
     const auto before = Presets(read);
     const auto after = Presets(written);
     if (static_cast<int>(after.size()) < PresetLines(original))
-        return ::testing::AssertionFailure() << PresetLines(original) << " preset lines, " << after.size()
-                                             << " presets written, no backup";
+        return ::testing::AssertionFailure()
+            << PresetLines(original) << " preset lines, " << after.size() << " presets written, no backup";
     if (before.size() != after.size())
         return ::testing::AssertionFailure() << "presets written differ in number";
     for (std::size_t n = 0; n < before.size(); ++n)
         if (Platform::Text::Compare(before[n]->PresetName, after[n]->PresetName) != 0 ||
             !SameRecord(*before[n], *after[n]))
-            return ::testing::AssertionFailure() << "preset " << Platform::Text::Utf16ToUtf8(before[n]->PresetName)
-                                                 << " changed";
+            return ::testing::AssertionFailure()
+                << "preset " << Platform::Text::Utf16ToUtf8(before[n]->PresetName) << " changed";
     if (!SameRecord(read.GetCurrentSettings(), written.GetCurrentSettings()))
         return ::testing::AssertionFailure() << "current settings changed";
     return ::testing::AssertionSuccess();
@@ -219,19 +219,28 @@ bool ListKey(const std::string& key)
 std::string GeneratedConfiguration(std::mt19937& random)
 {
     const std::string longName(90, 'L');
-    const std::vector<std::string> names = {"Rock", "Ballad 60", longName + "a", longName + "b", "\xFF", "\xFE",
-                                            "Warm-up", "rock", ""};
-    const std::vector<std::string> lines = {"Bpm = 97", "GlobalVolume = 40", "Description = kept here",
-                                            "File3 = /home/a b.wav # comment", "From = 0.1234567", "# comment",
-                                            "", "\tBeep=0", "Bpm: 9", "Tempo = 80", std::string(1000, 'x'),
-                                            "CustomPattern = 3+3+2", "Language = de"};
+    const std::vector<std::string> names = {
+        "Rock", "Ballad 60", longName + "a", longName + "b", "\xFF", "\xFE", "Warm-up", "rock", ""};
+    const std::vector<std::string> lines = {"Bpm = 97",
+                                            "GlobalVolume = 40",
+                                            "Description = kept here",
+                                            "File3 = /home/a b.wav # comment",
+                                            "From = 0.1234567",
+                                            "# comment",
+                                            "",
+                                            "\tBeep=0",
+                                            "Bpm: 9",
+                                            "Tempo = 80",
+                                            std::string(1000, 'x'),
+                                            "CustomPattern = 3+3+2",
+                                            "Language = de"};
     std::string file = random() % 4 ? Bom : "";
     int preset = 0;
     const int count = 2 + static_cast<int>(random() % 14);
     for (int n = 0; n < count; ++n) {
         if (random() % 3 == 0)
             file += "Preset" + std::to_string(random() % 9 ? preset++ : preset + 1) + " = " +
-                    names[random() % names.size()];
+                names[random() % names.size()];
         else
             file += lines[random() % lines.size()];
         file += random() % 5 ? "\n" : "\r\n";
@@ -245,12 +254,28 @@ std::string GeneratedConfiguration(std::mt19937& random)
 
 std::string GeneratedExtras(std::mt19937& random)
 {
-    const std::vector<std::string> lines = {
-        "countin.beats = 4", "flash.mute = true", "setlist.1.name = Gig", "setlist.1.1 = Rock",
-        "setlist.1.2 = Ballad", "setlist.3.1 = Shuffle", "setlist.3.bars = 16", "setlist.3.bars = lots",
-        "setlist.2.colour = red", "setlist.2.01 = odd", "setlist.101.name = far", "setlist.future = 1",
-        "setlist.active = 2", "setlist.position = 9", "setlist.2.3 =", "bad key = 1", "k = bad\\q",
-        "e = \xFF", "no equals sign", "# comment", "", "newer.copy.key = value \\n two"};
+    const std::vector<std::string> lines = {"countin.beats = 4",
+                                            "flash.mute = true",
+                                            "setlist.1.name = Gig",
+                                            "setlist.1.1 = Rock",
+                                            "setlist.1.2 = Ballad",
+                                            "setlist.3.1 = Shuffle",
+                                            "setlist.3.bars = 16",
+                                            "setlist.3.bars = lots",
+                                            "setlist.2.colour = red",
+                                            "setlist.2.01 = odd",
+                                            "setlist.101.name = far",
+                                            "setlist.future = 1",
+                                            "setlist.active = 2",
+                                            "setlist.position = 9",
+                                            "setlist.2.3 =",
+                                            "bad key = 1",
+                                            "k = bad\\q",
+                                            "e = \xFF",
+                                            "no equals sign",
+                                            "# comment",
+                                            "",
+                                            "newer.copy.key = value \\n two"};
     std::string file = random() % 4 ? "" : Bom;
     const int count = 1 + static_cast<int>(random() % 12);
     for (int n = 0; n < count; ++n)
@@ -261,7 +286,8 @@ std::string GeneratedExtras(std::mt19937& random)
 std::vector<std::string> Corpus(const std::string& folder)
 {
     std::vector<std::string> files;
-    for (const auto& entry : std::filesystem::directory_iterator(std::string(TICOVA_SOURCE_DIR "/Fuzz/corpus/") + folder))
+    for (const auto& entry :
+         std::filesystem::directory_iterator(std::string(TICOVA_SOURCE_DIR "/Fuzz/corpus/") + folder))
         files.push_back(Tests::ReadBytes(entry.path()));
     return files;
 }

@@ -54,19 +54,19 @@ TEST(PracticeLog, DamagedLinesAreSkippedAndTheRestStillCount)
 {
     const std::string good = PracticeLog::Line(ARun(8, 16, 10));
     const std::vector<std::string> damaged = {
-        "2026-12-08,16:05,,96,Beats Per Bar,12.5",            // cut short by a crash
-        "2026-12-08,16:05,,96,Beats Per Bar,12.5,,,extra",    // a field too many
-        "2026-13-08,16:05,,96,Simple Beat,1,,",               // no such month
-        "2026-12-08,24:00,,96,Simple Beat,1,,",               // no such hour
-        "26-12-08,16:05,,96,Simple Beat,1,,",                 // not the date's form
-        "2026-12-08,16:05,,0,Simple Beat,1,,",                // no tempo
-        "2026-12-08,16:05,,96,Simple Beat,-1,,",              // time runs forward
-        "2026-12-08,16:05,,96,Simple Beat,nan,,",             // not a number
-        "2026-12-08,16:05,,96,Simple Beat,1e300,,",           // no run is that long
-        "2026-12-08,16:05,,96,Simple Beat,1,60,",             // half a range
-        "2026-12-08,16:05,\"open quote,96,Simple Beat,1,,",   // quote never closed
-        "2026-12-08,16:05,a\"b,96,Simple Beat,1,,",           // stray quote
-        "2026-12-08,16:05,\"x\"y,96,Simple Beat,1,,",         // text after a closing quote
+        "2026-12-08,16:05,,96,Beats Per Bar,12.5",           // cut short by a crash
+        "2026-12-08,16:05,,96,Beats Per Bar,12.5,,,extra",   // a field too many
+        "2026-13-08,16:05,,96,Simple Beat,1,,",              // no such month
+        "2026-12-08,24:00,,96,Simple Beat,1,,",              // no such hour
+        "26-12-08,16:05,,96,Simple Beat,1,,",                // not the date's form
+        "2026-12-08,16:05,,0,Simple Beat,1,,",               // no tempo
+        "2026-12-08,16:05,,96,Simple Beat,-1,,",             // time runs forward
+        "2026-12-08,16:05,,96,Simple Beat,nan,,",            // not a number
+        "2026-12-08,16:05,,96,Simple Beat,1e300,,",          // no run is that long
+        "2026-12-08,16:05,,96,Simple Beat,1,60,",            // half a range
+        "2026-12-08,16:05,\"open quote,96,Simple Beat,1,,",  // quote never closed
+        "2026-12-08,16:05,a\"b,96,Simple Beat,1,,",          // stray quote
+        "2026-12-08,16:05,\"x\"y,96,Simple Beat,1,,",        // text after a closing quote
     };
     std::string file = good;
     for (const std::string& line : damaged)
@@ -79,8 +79,8 @@ TEST(PracticeLog, DamagedLinesAreSkippedAndTheRestStillCount)
 TEST(PracticeLog, TotalsPerDayAddTheRunsNewestDayFirst)
 {
     const std::vector<PracticeRun> runs = {ARun(8, 9, 10), ARun(9, 10, 5), ARun(8, 22, 2.5), ARun(31, 1, 1)};
-    EXPECT_EQ(PracticeLog::TotalsPerDay(runs), (std::vector<PracticeDay>{
-                                                   {2026, 12, 31, 1, 1}, {2026, 12, 9, 5, 1}, {2026, 12, 8, 12.5, 2}}));
+    EXPECT_EQ(PracticeLog::TotalsPerDay(runs),
+              (std::vector<PracticeDay>{{2026, 12, 31, 1, 1}, {2026, 12, 9, 5, 1}, {2026, 12, 8, 12.5, 2}}));
     EXPECT_TRUE(PracticeLog::TotalsPerDay({}).empty());
 }
 

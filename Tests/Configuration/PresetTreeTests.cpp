@@ -70,8 +70,8 @@ TEST(PresetTree, WalksInOrdinalCaseSensitiveOrder)
     // the surrogate range are compared as unsigned numbers.
     for (auto name : {u"B", u"ab", u"Rock", u"rock", u"\uFF21", u"\u00E9"})
         ASSERT_TRUE(tree.Insert(Named(name)));
-    EXPECT_EQ(Names(tree), (std::vector<std::u16string>{u"B", u"Rock", u"a", u"ab", u"b", u"c", u"rock", u"\u00E9",
-                                                        u"\uFF21"}));
+    EXPECT_EQ(Names(tree),
+              (std::vector<std::u16string>{u"B", u"Rock", u"a", u"ab", u"b", u"c", u"rock", u"\u00E9", u"\uFF21"}));
     Height(tree);
 }
 

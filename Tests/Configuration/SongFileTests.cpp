@@ -41,8 +41,8 @@ class SongFileTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        path = Tests::MakeTempFolder(::testing::UnitTest::GetInstance()->current_test_info()->name()) +
-               "Ticova-songs.txt";
+        path =
+            Tests::MakeTempFolder(::testing::UnitTest::GetInstance()->current_test_info()->name()) + "Ticova-songs.txt";
     }
     std::string path;
     Tests::RecordingLog log;

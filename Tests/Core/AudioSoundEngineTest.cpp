@@ -11,9 +11,9 @@
 #include "Platform/AudioOutput.h"
 #include "Platform/Text.h"
 #include "Support/RecordingLog.h"
-#include "System/MultimediaError.h"
 #include "Support/TestEnvironment.h"
 #include "Support/WavFileBuilder.h"
+#include "System/MultimediaError.h"
 
 namespace {
 

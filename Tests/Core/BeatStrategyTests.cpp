@@ -21,7 +21,10 @@ namespace {
 using Core::MetronomeStrategy;
 
 // Voice v sounds as 100 + v, so that the recorded sounds name the voices.
-constexpr std::int32_t SoundOf(int voice) { return 100 + voice; }
+constexpr std::int32_t SoundOf(int voice)
+{
+    return 100 + voice;
+}
 
 // Everything a beat strategy talks to, and a start as the metronome makes it.
 struct Rig {
@@ -559,8 +562,8 @@ TEST(BeatFlash, PulsesCountTheBarAndABarLimitEndsTheRunBeforeTheNextBar)
             Core::BeatsPerBarMetronomeStrategy bars;
             Core::CustomRhythmMetronomeStrategy rhythm;
             MetronomeStrategy& strategy = c.beatType == 0 ? static_cast<MetronomeStrategy&>(simple)
-                                          : c.beatType == 1 ? static_cast<MetronomeStrategy&>(bars)
-                                                            : static_cast<MetronomeStrategy&>(rhythm);
+                : c.beatType == 1                         ? static_cast<MetronomeStrategy&>(bars)
+                                                          : static_cast<MetronomeStrategy&>(rhythm);
             auto settings = Settings(0);
             settings.BeatsPerBar = 3;
             settings.Subdivision1 = 2;

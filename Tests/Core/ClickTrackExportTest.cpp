@@ -20,8 +20,8 @@
 #include "Core/ClickTrackExport.h"
 #include "Core/MidiSoundEngine.h"
 #include "Core/PercussionTable.h"
-#include "Support/InstrumentClicks.h"
 #include "Platform/Text.h"
+#include "Support/InstrumentClicks.h"
 #include "Support/TestEnvironment.h"
 #include "Support/WavFileBuilder.h"
 
@@ -184,7 +184,7 @@ TEST_F(ClickTrackExportTest, TheTrainersWholeRunIsWrittenAndEndsWithIt)
     const std::vector<long> onsets = Onsets(settings, decoded);
     ASSERT_GT(onsets.size(), 20u);
     EXPECT_EQ(onsets[0], 0);
-    EXPECT_EQ(onsets[1] - onsets[0], 7350);                                  // 360 bpm
+    EXPECT_EQ(onsets[1] - onsets[0], 7350);                                       // 360 bpm
     EXPECT_NEAR(onsets[onsets.size() - 1] - onsets[onsets.size() - 2], 6615, 1);  // 400 bpm
     for (std::size_t k = 2; k < onsets.size(); ++k)
         EXPECT_LE(onsets[k] - onsets[k - 1], onsets[k - 1] - onsets[k - 2] + 1) << "click " << k;

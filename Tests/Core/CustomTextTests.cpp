@@ -67,8 +67,8 @@ TEST(CustomPattern, GroupsGiveFirstBeatGroupStartsAndOtherBeats)
 
 TEST(CustomPattern, MalformedTextsAreRefused)
 {
-    for (const std::u16string text : {u"0", u"3+00", u"3+", u"+3", u"3++2", u"3+a", u"3 +2", u" 3", u"3-2", u"+",
-                                      u"\uFF13", u"3+2 "})
+    for (const std::u16string text :
+         {u"0", u"3+00", u"3+", u"+3", u"3++2", u"3+a", u"3 +2", u" 3", u"3-2", u"+", u"\uFF13", u"3+2 "})
         EXPECT_EQ(Pattern(text).code, PatternMalformed) << std::string(text.begin(), text.end());
 }
 

@@ -15,8 +15,8 @@
 #include "Configuration/ExtraSettings.h"
 #include "Core/CountIn.h"
 #include "Core/Metronome.h"
-#include "Core/PercussionTable.h"
 #include "Core/MetronomeStrategy.h"
+#include "Core/PercussionTable.h"
 #include "Core/SpeedTrainerTimerStrategy.h"
 #include "Core/Timer.h"
 #include "EngineFakes.h"
@@ -397,12 +397,9 @@ TEST_F(MetronomeTest, ASoundWithoutItsFileStopsTheStartBeforeTheFirstClick)
         bool refused;        // false: the run does not play it, and starts
     };
     const std::vector<Case> cases = {
-        {"simple beat: voice 1", 0, 0, 0, 0, true},
-        {"simple beat does not play voice 2", 0, 0, 0, 1, false},
-        {"bars: the other beats", 1, 0, 0, 1, true},
-        {"a subdivision", 1, 2, 0, 3, true},
-        {"no subdivision, no voice 4", 1, 0, 0, 3, false},
-        {"the count-in's voice", 0, 0, 2, 1, true},
+        {"simple beat: voice 1", 0, 0, 0, 0, true},        {"simple beat does not play voice 2", 0, 0, 0, 1, false},
+        {"bars: the other beats", 1, 0, 0, 1, true},       {"a subdivision", 1, 2, 0, 3, true},
+        {"no subdivision, no voice 4", 1, 0, 0, 3, false}, {"the count-in's voice", 0, 0, 2, 1, true},
         {"custom rhythm step", 3, 0, 0, 6, true},
     };
     for (const Case& c : cases) {
@@ -482,8 +479,9 @@ TEST_F(MetronomeTest, MidiSoundsAreThePercussionNotesOfTheInstrumentRows)
     settings.Instrument[1] = 46;
     ASSERT_EQ(StartAndSettle(settings), 0);
     Advance(3);
-    EXPECT_EQ(engine.Sounds(), (Sounds{Core::PercussionTable::Note(0), Core::PercussionTable::Note(46),
-                                       Core::PercussionTable::Note(46), Core::PercussionTable::Note(46)}));
+    EXPECT_EQ(engine.Sounds(),
+              (Sounds{Core::PercussionTable::Note(0), Core::PercussionTable::Note(46), Core::PercussionTable::Note(46),
+                      Core::PercussionTable::Note(46)}));
 }
 
 // With the real MIDI engine, on the null output: a volume changed while playing has its sounds
@@ -532,8 +530,8 @@ TEST_F(MetronomeTest, CountInPlaysWholeBeatsOnTheRunsGridBeforeEveryBeatType)
         std::function<void(Configuration::ConfigurationData&)> set;
         Core::CountIn countIn;
         int beats;
-        double beatMs;             // the beat the count-in keeps
-        std::vector<int> counts;   // shown by the indicator (100 + count), then the first beat's voice
+        double beatMs;            // the beat the count-in keeps
+        std::vector<int> counts;  // shown by the indicator (100 + count), then the first beat's voice
     };
     const auto on = [](Length length, int amount) {
         Core::CountIn countIn;
@@ -543,22 +541,69 @@ TEST_F(MetronomeTest, CountInPlaysWholeBeatsOnTheRunsGridBeforeEveryBeatType)
     };
     const std::vector<Case> cases = {
         {"simple beat, indicator on, one bar of four",
-         [](auto& s) { s.VisualIndicator = 1; }, on(Length::Bars, 1), 4, 500, {101, 102, 103, 104, 0}},
+         [](auto& s) { s.VisualIndicator = 1; },
+         on(Length::Bars, 1),
+         4,
+         500,
+         {101, 102, 103, 104, 0}},
         {"three beats a bar with two subdivisions, two bars",
-         [](auto& s) { s.BeatType = 1; s.BeatsPerBar = 3; s.Subdivision1 = 2; s.VisualIndicator = 1; },
-         on(Length::Bars, 2), 6, 500, {101, 102, 103, 101, 102, 103, 0}},
+         [](auto& s) {
+             s.BeatType = 1;
+             s.BeatsPerBar = 3;
+             s.Subdivision1 = 2;
+             s.VisualIndicator = 1;
+         },
+         on(Length::Bars, 2),
+         6,
+         500,
+         {101, 102, 103, 101, 102, 103, 0}},
         {"6/8: a bar is two dotted beats",
-         [](auto& s) { s.BeatType = 1; s.BeatsPerBar = 6; s.CompoundTime = 1; }, on(Length::Bars, 1), 2, 500, {}},
+         [](auto& s) {
+             s.BeatType = 1;
+             s.BeatsPerBar = 6;
+             s.CompoundTime = 1;
+         },
+         on(Length::Bars, 1),
+         2,
+         500,
+         {}},
         {"custom pattern of five beats, one bar",
-         [](auto& s) { s.BeatType = 2; Platform::Text::Copy(s.CustomPattern, u"3+2"); }, on(Length::Bars, 1), 5, 500, {}},
+         [](auto& s) {
+             s.BeatType = 2;
+             Platform::Text::Copy(s.CustomPattern, u"3+2");
+         },
+         on(Length::Bars, 1),
+         5,
+         500,
+         {}},
         {"custom rhythm, three beats at 90 bpm",
-         [](auto& s) { s.BeatType = 3; s.Bpm = 90; s.CrSubdivision = 2; Platform::Text::Copy(s.CustomRhythm, u"12"); },
-         on(Length::Beats, 3), 3, 60000.0 / 90, {}},
+         [](auto& s) {
+             s.BeatType = 3;
+             s.Bpm = 90;
+             s.CrSubdivision = 2;
+             Platform::Text::Copy(s.CustomRhythm, u"12");
+         },
+         on(Length::Beats, 3),
+         3,
+         60000.0 / 90,
+         {}},
         {"step sequencer, two beats",
-         [](auto& s) { s.BeatType = 3; s.SpeedTrainer = 5; s.CrSubdivision = 2; Platform::Text::Copy(s.CustomRhythm, u"12"); },
-         on(Length::Beats, 2), 2, 500, {}},
-        {"speed trainer from 360 bpm, one bar", [](auto& s) { s = TrainerSettings(); }, on(Length::Bars, 1), 4,
-         60000.0 / 360, {}},
+         [](auto& s) {
+             s.BeatType = 3;
+             s.SpeedTrainer = 5;
+             s.CrSubdivision = 2;
+             Platform::Text::Copy(s.CustomRhythm, u"12");
+         },
+         on(Length::Beats, 2),
+         2,
+         500,
+         {}},
+        {"speed trainer from 360 bpm, one bar",
+         [](auto& s) { s = TrainerSettings(); },
+         on(Length::Bars, 1),
+         4,
+         60000.0 / 360,
+         {}},
         {"beats asked beyond eight", [](auto&) {}, on(Length::Beats, 12), 8, 500, {}},
         {"off", [](auto&) {}, on(Length::Off, 2), 0, 500, {}},
     };
@@ -694,8 +739,9 @@ TEST_F(MetronomeTest, ContinuationTakesOverAtTheBarLineOnTheRunningGrid)
     metronome.SetCountIn(Core::CountIn{});
     // Count-in sticks (voice 2's sound with audio files), a bar of four, then the same at 60 bpm.
     EXPECT_EQ(engine.Sounds(), (Sounds{101, 101, 100, 101, 101, 101, 201, 201, 200, 201}));
-    EXPECT_EQ(spacings(), (std::vector<std::int64_t>{Beat120, Beat120, Beat120, Beat120, Beat120, Beat120, Beat60,
-                                                     Beat60, Beat60}));
+    EXPECT_EQ(
+        spacings(),
+        (std::vector<std::int64_t>{Beat120, Beat120, Beat120, Beat120, Beat120, Beat120, Beat60, Beat60, Beat60}));
     EXPECT_EQ(handler.log, (Log{"continued 8 60", "event 16 0", "stopped 60"}));
 }
 

@@ -77,7 +77,8 @@ TEST(MidiSoundEngine, PlayingWhileClosedIsRefusedAndLogged)
     EXPECT_FALSE(engine.PlaySound(100, 38));
     EXPECT_EQ(engine.GetLastResult(), 5u);
     const std::string entry = log.Only();
-    EXPECT_EQ(entry.rfind("Multimedia error: Error calling MidiOut::ShortMessage\r\n\tFile: Src/Core/MidiSoundEngine", 0), 0u)
+    EXPECT_EQ(
+        entry.rfind("Multimedia error: Error calling MidiOut::ShortMessage\r\n\tFile: Src/Core/MidiSoundEngine", 0), 0u)
         << entry;
     EXPECT_NE(entry.find("\tError Code 5\r\n\tDescription: Device handle is invalid"), std::string::npos) << entry;
     EXPECT_TRUE(log.Has(System::Error, "Multimedia error"));

@@ -77,7 +77,8 @@ TEST(OnsetDetector, FindsNothingInHumSteadyNoiseOrBadSamples)
     std::mt19937 random(5);
     std::normal_distribution<float> noise(0, 0.01f);
     for (std::size_t i = 0; i < signal.size(); ++i)
-        signal[i] = 0.3f * static_cast<float>(std::sin(2 * M_PI * 110 * static_cast<double>(i) / 48000)) + noise(random);
+        signal[i] =
+            0.3f * static_cast<float>(std::sin(2 * M_PI * 110 * static_cast<double>(i) / 48000)) + noise(random);
     signal[50000] = std::nanf("");
     signal[60000] = INFINITY;
     EXPECT_TRUE(Tests::DetectOnsets(Tests::Recording{48000, signal, {}}).empty());

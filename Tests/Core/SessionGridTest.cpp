@@ -147,8 +147,8 @@ TEST(SessionGrid, APeersTempoChangeMovesTheGridFromItsBeatOn)
 // A peer's jump of the timeline (a session joined, a peer forcing its beat): the bar's places
 // stay on the session's phase, and no two clicks come closer than half a step.
 struct Jump {
-    double beats;       // how far the session's beat moves ahead at the same moment
-    double nextBeat;    // the session beat the next click then takes
+    double beats;     // how far the session's beat moves ahead at the same moment
+    double nextBeat;  // the session beat the next click then takes
 };
 class SessionGridJump : public ::testing::TestWithParam<Jump> {};
 
@@ -171,9 +171,9 @@ TEST_P(SessionGridJump, KeepsThePlaceInTheBarWithoutBunching)
 }
 
 INSTANTIATE_TEST_SUITE_P(Jumps, SessionGridJump,
-                         ::testing::Values(Jump{0.25, -6},  // a little ahead: the next beat, a little sooner
-                                           Jump{-0.75, -6}, // back: the next beat, later
-                                           Jump{0.75, -2})); // so far ahead that beat -6 comes too soon: a bar on
+                         ::testing::Values(Jump{0.25, -6},    // a little ahead: the next beat, a little sooner
+                                           Jump{-0.75, -6},   // back: the next beat, later
+                                           Jump{0.75, -2}));  // so far ahead that beat -6 comes too soon: a bar on
 
 TEST(SessionGrid, AQuantumChangePutsTheNewBarOnItsPhaseZero)
 {

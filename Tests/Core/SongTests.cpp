@@ -10,8 +10,8 @@
 #include "Configuration/Song.h"
 #include "Core/CountIn.h"
 #include "Core/Metronome.h"
-#include "Core/SongTimerStrategy.h"
 #include "Core/SongMidiFile.h"
+#include "Core/SongTimerStrategy.h"
 #include "Core/TempoMap.h"
 #include "Core/Timer.h"
 #include "EngineFakes.h"
@@ -297,7 +297,7 @@ TEST_F(GatedSong, AResumedRampGoesOnWithTheSpacingOfItsCurve)
         const double beat = static_cast<double>(k);
         return beat < 16 ? Core::SongTimerStrategy::OffsetMs(song.sections[0], beat)
                          : Core::SongTimerStrategy::OffsetMs(song.sections[0], 16) +
-                               Core::SongTimerStrategy::OffsetMs(song.sections[1], beat - 16);
+                Core::SongTimerStrategy::OffsetMs(song.sections[1], beat - 16);
     };
     const std::vector<std::int64_t> frames = engine.Frames();
     ASSERT_GT(beforePause, 3u);
@@ -343,7 +343,8 @@ TEST_F(GatedSong, TheNextSongsFirstClickIsOneBeatOfTheOldTempoAfterTheLastClick)
     EXPECT_EQ(frames[split] - frames[split - 1], 24000) << "one beat at 120 bpm";
     for (std::int64_t& frame : frames)
         frame -= start;
-    EXPECT_EQ(std::vector<std::int64_t>(frames.begin(), frames.begin() + static_cast<std::ptrdiff_t>(split)), one.frames);
+    EXPECT_EQ(std::vector<std::int64_t>(frames.begin(), frames.begin() + static_cast<std::ptrdiff_t>(split)),
+              one.frames);
     std::vector<std::int64_t> rest(frames.begin() + static_cast<std::ptrdiff_t>(split), frames.end());
     const std::int64_t changeover = rest.front();
     for (std::int64_t& frame : rest)
@@ -363,8 +364,8 @@ TEST(SongTiming, TheClosedFormIsTheIntegralOfTheTempoCurve)
         std::vector<std::int32_t> groups;
         bool compound;
     };
-    for (const Case& c : {Case{120, 100, 8, {4}, false}, Case{60, 240, 3, {2, 2, 3}, false},
-                          Case{80, 40, 2, {6}, true}, Case{100, 100, 5, {4}, false}}) {
+    for (const Case& c : {Case{120, 100, 8, {4}, false}, Case{60, 240, 3, {2, 2, 3}, false}, Case{80, 40, 2, {6}, true},
+                          Case{100, 100, 5, {4}, false}}) {
         SongSection section = Section("", c.bars, c.groups, c.tempo, c.endTempo);
         section.compound = c.compound;
         const double beats = static_cast<double>(c.bars) * section.BeatsPerBar();
@@ -402,12 +403,13 @@ TEST(TempoMap, LinesBecomeSectionsAndWhatDoesNotFitIsNoted)
                        "        1 4/8 250 x 2\n";
     Song song;
     const std::vector<Core::TempoMap::Note> notes = Core::TempoMap::Read(text, song);
-    EXPECT_EQ(notes, (std::vector<Core::TempoMap::Note>{{6, Kind::BeatTempos},
-                                                         {7, Kind::PatternLength},
-                                                         {8, Kind::Unreadable},
-                                                         {9, Kind::PatternLength},
-                                                         {9, Kind::VolumeAboveFull},
-                                                         {9, Kind::TempoOutOfRange}}));
+    EXPECT_EQ(notes,
+              (std::vector<Core::TempoMap::Note>{{6, Kind::BeatTempos},
+                                                 {7, Kind::PatternLength},
+                                                 {8, Kind::Unreadable},
+                                                 {9, Kind::PatternLength},
+                                                 {9, Kind::VolumeAboveFull},
+                                                 {9, Kind::TempoOutOfRange}}));
     ASSERT_EQ(song.sections.size(), 6u);
     EXPECT_EQ(song.sections[0].label, "intro");
     EXPECT_EQ(song.sections[0].bars, 2);
@@ -443,12 +445,13 @@ TEST(TempoMap, MutedBarsAreWrittenAsSilentLinesOnTheSameCurve)
     Song song;
     song.sections = {section, Section("", SongSection::Endless, {4}, 100, 100)};
     std::vector<Core::TempoMap::Note> notes;
-    EXPECT_EQ(Core::TempoMap::Write(song, &notes), "gap: 1 7/8 70-78.75\n"
-                                                   "2 7/8 78.75-96.25 .......\n"
-                                                   "1 7/8 96.25-105\n"
-                                                   "1 4/4 100\n");
-    EXPECT_EQ(notes, (std::vector<Core::TempoMap::Note>{
-                         {1, Kind::Groups}, {1, Kind::Subdivisions}, {2, Kind::Endless}}));
+    EXPECT_EQ(Core::TempoMap::Write(song, &notes),
+              "gap: 1 7/8 70-78.75\n"
+              "2 7/8 78.75-96.25 .......\n"
+              "1 7/8 96.25-105\n"
+              "1 4/4 100\n");
+    EXPECT_EQ(notes,
+              (std::vector<Core::TempoMap::Note>{{1, Kind::Groups}, {1, Kind::Subdivisions}, {2, Kind::Endless}}));
     // A label of nothing a line can hold is left out, not written as a line that cannot be read.
     song.sections.resize(1);
     song.sections[0].label = ":#";

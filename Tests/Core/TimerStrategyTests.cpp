@@ -128,8 +128,8 @@ TEST(SpeedTrainerTimerStrategy, RangeAndTicksFromTheSettings)
         double perBeat;
         std::int32_t perEntry;
     };
-    for (const Case& c : {Case{0, 0, 8.0, 8}, Case{0, 1, 8.0, 4}, Case{3, 1, 12.0, 4}, Case{4, 0, 8.0, 2},
-                          Case{64, 0, 128.0, 2}}) {
+    for (const Case& c :
+         {Case{0, 0, 8.0, 8}, Case{0, 1, 8.0, 4}, Case{3, 1, 12.0, 4}, Case{4, 0, 8.0, 2}, Case{64, 0, 128.0, 2}}) {
         settings.TicksPerBeat = c.ticksPerBeat;
         settings.VisualIndicator = c.visual;
         trainer.Initialise(settings);

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cmath>
 #include <chrono>
+#include <cmath>
 #include <functional>
 #include <thread>
 #include <vector>
@@ -125,7 +125,7 @@ TEST_F(TimerTest, DerivedSleepTimeAndCountsPerTick)
         double interval;
         int sleep;
         std::int64_t counts;
-    } cases[] = {{500, 498, 500 * Ms}, {20, 18, 20 * Ms},   {2.5, 1, 2500000},
+    } cases[] = {{500, 498, 500 * Ms}, {20, 18, 20 * Ms},  {2.5, 1, 2500000},
                  {2.49, 0, 2490000},   {1.79, 0, 1790000}, {0.5, 0, 500000}};
     for (const auto& c : cases) {
         timer.SetInterval(Core::Interval(c.interval));

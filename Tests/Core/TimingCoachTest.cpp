@@ -57,8 +57,8 @@ TEST(TimingCoach, CountsMissesAndExtrasAndScoresSubdivisions)
     std::vector<std::int64_t> hits;
     for (std::size_t b = 0; b < beats.size(); ++b) {
         if (b == 3)
-            continue;                                            // a beat missed
-        hits.push_back(beats[b].heardNs + 250 * Ms - 4 * Ms);    // the "and", 4 ms early
+            continue;                                          // a beat missed
+        hits.push_back(beats[b].heardNs + 250 * Ms - 4 * Ms);  // the "and", 4 ms early
         if (b != 5)
             hits.push_back(beats[b].heardNs + 2 * Ms);
     }
@@ -95,8 +95,8 @@ TEST(CoachCalibration, MeasuresTheRoundTripAndRefusesDisagreeingClicks)
 {
     const std::vector<std::int64_t> clicks = {0, 500 * Ms, 1000 * Ms, 1500 * Ms};
     std::int64_t roundTrip = 0;
-    EXPECT_TRUE(Core::CoachCalibration::Measure(clicks, {-40 * Ms, 31 * Ms, 531'200'000, 1'031'100'000, 1531 * Ms},
-                                                roundTrip));
+    EXPECT_TRUE(
+        Core::CoachCalibration::Measure(clicks, {-40 * Ms, 31 * Ms, 531'200'000, 1'031'100'000, 1531 * Ms}, roundTrip));
     EXPECT_EQ(roundTrip, 31'100'000);
     EXPECT_FALSE(Core::CoachCalibration::Measure(clicks, {31 * Ms, 533 * Ms, 1031 * Ms}, roundTrip));
     EXPECT_FALSE(Core::CoachCalibration::Measure(clicks, {31 * Ms, 531 * Ms}, roundTrip));

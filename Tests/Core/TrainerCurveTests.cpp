@@ -77,8 +77,8 @@ TEST(LogarithmicTrainerStrategy, ShrinkingStepsWithSinglePrecisionRounding)
     Core::LogarithmicTrainerStrategy logarithmic;
     const Stages run = Play(logarithmic, {60.0f, 120.0f, 60, 6.0f});
     EXPECT_NEAR(logarithmic.Ratio(), 0.83414, 0.000005);
-    EXPECT_EQ(Rounded(run.stages), (std::vector<double>{60, 72, 82.01, 90.36, 97.32, 103.13, 107.98, 112.02, 115.39,
-                                                        118.21, 120}));
+    EXPECT_EQ(Rounded(run.stages),
+              (std::vector<double>{60, 72, 82.01, 90.36, 97.32, 103.13, 107.98, 112.02, 115.39, 118.21, 120}));
     // The last stage is the end tempo exactly, and the warm-down falls from it.
     EXPECT_EQ(run.stages.back(), 120.0f);
     EXPECT_EQ(Rounded(run.warmDown), (std::vector<double>{105, 90, 75, 60}));
@@ -149,7 +149,7 @@ TEST(TrainerCurveSelection, ChoosesByRangeStepAndStepCount)
 TEST(TrainerCurveSelection, OutOfRangeSettingsAreBroughtIntoRange)
 {
     Configuration::ConfigurationData settings;
-    settings.Bpm = 0;  // read as 10: a range of 5 bpm
+    settings.Bpm = 0;      // read as 10: a range of 5 bpm
     settings.Step = 0.0f;  // read as 0.0001: a step far below 1 bpm
     EXPECT_STREQ(Selected(settings), "none");
     settings.Bpm = 120;

@@ -11,9 +11,9 @@
 
 #include "Core/VerifyAudioFile.h"
 #include "Platform/Text.h"
+#include "Support/RecordingLog.h"
 #include "Support/TestEnvironment.h"
 #include "Support/WavFileBuilder.h"
-#include "Support/RecordingLog.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstring>
-#include <memory>
 #include <cmath>
+#include <cstring>
 #include <functional>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -15,9 +15,9 @@
 #include "Platform/Clock.h"
 #include "Platform/Text.h"
 #include "Support/RecordingLog.h"
-#include "System/MultimediaError.h"
 #include "Support/TestEnvironment.h"
 #include "Support/WavFileBuilder.h"
+#include "System/MultimediaError.h"
 
 namespace {
 
@@ -302,7 +302,8 @@ TEST_F(WaveFileOnNullOutput, UnplayableFormatFailsThePreparationWithTheDevicesCo
     WavFileBuilder::Format format;
     format.bitsPerSample = 12;
     WaveFile file;
-    EXPECT_FALSE(file.PreparePlayers(Save("twelve.wav", WavFileBuilder(format).Data(std::vector<unsigned char>(90))).c_str(), 2));
+    EXPECT_FALSE(file.PreparePlayers(
+        Save("twelve.wav", WavFileBuilder(format).Data(std::vector<unsigned char>(90))).c_str(), 2));
     EXPECT_EQ(file.LastUsed(), 0);
     EXPECT_EQ(file.GetLastResult(), 32u);
     ASSERT_EQ(log.entries.size(), 1u);

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "Configuration/ConfigurationData.h"
-#include "Core/ISoundEngine.h"
 #include "Core/IMetronomeEventHandler.h"
+#include "Core/ISoundEngine.h"
 #include "Core/Metronome.h"
 #include "Core/SoundEngines.h"
 #include "Platform/AudioOutput.h"
@@ -122,7 +122,8 @@ protected:
             if (output.Underflows() == underflows && onsets.size() >= static_cast<std::size_t>(count) &&
                 Tests::OnTheFrameGrid(onsets, 60.0 / bpm * output.SampleRate(), detail))
                 break;
-            std::printf("an underflow (%lld), a lost click or clicks off the frame grid at %d bpm (%zu clicks, %lld late writes): "
+            std::printf("an underflow (%lld), a lost click or clicks off the frame grid at %d bpm (%zu clicks, %lld "
+                        "late writes): "
                         "recorded again; %s\n",
                         static_cast<long long>(output.Underflows() - underflows), bpm, onsets.size(),
                         static_cast<long long>(lateWrites), detail.c_str());
@@ -133,8 +134,9 @@ protected:
     // stop), each spacing within a frame of the period.
     void ExpectOnTheGrid(const std::vector<long>& onsets, double period, int count)
     {
-        ASSERT_GE(onsets.size(), static_cast<std::size_t>(count)) << "late writes " << lateWrites << ", dropped "
-                                                                   << Platform::AudioOutput::Instance().GetMixer().DroppedEvents();
+        ASSERT_GE(onsets.size(), static_cast<std::size_t>(count))
+            << "late writes " << lateWrites << ", dropped "
+            << Platform::AudioOutput::Instance().GetMixer().DroppedEvents();
         std::string detail;
         EXPECT_TRUE(Tests::OnTheFrameGrid(onsets, period, detail)) << detail << "; late writes " << lateWrites;
     }
@@ -165,7 +167,8 @@ TEST_F(AudioFilesEndToEnd, EightBitFileAtHalfRatePlaysAtItsPitchAndLength)
     constexpr double Rate = 22050, Tone = 441, Seconds = 0.5;
     std::vector<unsigned char> bytes(static_cast<std::size_t>(Rate * Seconds));
     for (std::size_t i = 0; i < bytes.size(); ++i)
-        bytes[i] = static_cast<unsigned char>(128 + std::lround(100 * std::sin(2 * M_PI * Tone * static_cast<double>(i) / Rate)));
+        bytes[i] = static_cast<unsigned char>(
+            128 + std::lround(100 * std::sin(2 * M_PI * Tone * static_cast<double>(i) / Rate)));
     Tests::WavFileBuilder::Format format;
     format.samplesPerSec = static_cast<std::uint32_t>(Rate);
     format.bitsPerSample = 8;

@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "Configuration/ConfigurationData.h"
-#include "Core/ITimerEventHandler.h"
-#include "Core/SoundEngines.h"
 #include "Core/ISoundEngine.h"
+#include "Core/ITimerEventHandler.h"
 #include "Core/OutputClock.h"
+#include "Core/SoundEngines.h"
 #include "Core/Timer.h"
 #include "Platform/AudioOutput.h"
 #include "Platform/SoundFontSynth.h"
@@ -79,7 +79,7 @@ TEST(EndToEnd, TimerClicksReachTheSoundServerEvenlySpaced)
         // A click lost to a server that fell behind spoils the recording as an underflow does.
         detail = std::to_string(onsets.size()) + " of " + std::to_string(Count) + " clicks heard";
         exact = onsets.size() == static_cast<std::size_t>(Count) && Tests::OnTheFrameGrid(onsets, period, detail) &&
-                Platform::AudioOutput::Instance().Underflows() == underflows;
+            Platform::AudioOutput::Instance().Underflows() == underflows;
         if (!exact)
             std::printf("clicks lost, off the frame grid or an underflow: recorded again; %s\n", detail.c_str());
     }

@@ -125,7 +125,9 @@ int PlayWithAPeer()
         double beat = 0, tempo = 0;
     };
     std::vector<Stretch> stretches;
-    const auto wait = [](double s) { std::this_thread::sleep_for(std::chrono::milliseconds(static_cast<int>(s * 1000))); };
+    const auto wait = [](double s) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(static_cast<int>(s * 1000)));
+    };
     const auto judgeFrom = [&](double settle) {
         wait(settle);
         peer.Capture();
@@ -180,7 +182,7 @@ int PlayWithAPeer()
             continue;
         --near;
         const std::int64_t heard = near->time + (onset - near->frame) * 1'000'000'000LL / Tests::JackServer::Rate +
-                                   clockOffset + static_cast<std::int64_t>(aheadNs);
+            clockOffset + static_cast<std::int64_t>(aheadNs);
         for (const Stretch& stretch : stretches) {
             if (heard < stretch.from || heard > stretch.to)
                 continue;
@@ -194,10 +196,11 @@ int PlayWithAPeer()
             within += offMs <= 1.0;
         }
     }
-    std::printf("[ LINK     ] %zu clicks, %d judged in %zu stretches, %d within 1 ms of the peer's beats, worst %.3f ms; "
-                "tempo at the end %.3f; underflows %lld\n",
-                onsets.size(), counted, stretches.size(), within, worst, peer.CurrentTempo(),
-                static_cast<long long>(output.Underflows()));
+    std::printf(
+        "[ LINK     ] %zu clicks, %d judged in %zu stretches, %d within 1 ms of the peer's beats, worst %.3f ms; "
+        "tempo at the end %.3f; underflows %lld\n",
+        onsets.size(), counted, stretches.size(), within, worst, peer.CurrentTempo(),
+        static_cast<long long>(output.Underflows()));
     jack_client_close(clock);
     return counted > 15 && within == counted ? 0 : 5;
 }

@@ -46,8 +46,8 @@ TEST(ListenEndToEnd, HitsPlayedIntoTheServerAreFoundAtTheirPlantedOffsets)
             take[static_cast<std::size_t>(std::round(at)) + i] += noise(random) * std::exp(-i / 200.0f);
     }
     const std::string file = testing::TempDir() + "listen-take.raw";
-    std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(take.data()),
-                                                static_cast<std::streamsize>(take.size() * sizeof(float)));
+    std::ofstream(file, std::ios::binary)
+        .write(reinterpret_cast<const char*>(take.data()), static_cast<std::streamsize>(take.size() * sizeof(float)));
 
     Platform::PulseInput input;
     ASSERT_TRUE(input.Start(monitor, Rate));

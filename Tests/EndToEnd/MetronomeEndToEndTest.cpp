@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <functional>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -66,8 +66,6 @@ private:
     std::mutex _mutex;
     std::vector<std::string> _log;
 };
-
-
 
 // The MIDI engine's metronome, recorded from the sound server. Its clicks land on the output's
 // frames from the first one, so nothing needs to settle first. A recording the server or the
@@ -139,8 +137,9 @@ protected:
                 onsets.push_back(hits[i].onset);
             }
             exact = Tests::OnTheFrameGrid(onsets, period, detail) && NoUnderflow();
-            std::printf("%s: %s%s; %s\n", what, exact ? "" : "off the frame grid or an underflow, recorded again: ",
-                        detail.c_str(), Diagnostics().c_str());
+            std::printf("%s: %s%s; %s\n", what,
+                        exact ? "" : "off the frame grid or an underflow, recorded again: ", detail.c_str(),
+                        Diagnostics().c_str());
         }
         EXPECT_TRUE(exact) << detail << "; " << Diagnostics();
     }
@@ -157,7 +156,7 @@ protected:
     std::string Diagnostics()
     {
         return "late events " + std::to_string(output.GetMixer().LateEvents()) + ", dropped " +
-               std::to_string(output.GetMixer().DroppedEvents()) + ", underflows " + std::to_string(output.Underflows());
+            std::to_string(output.GetMixer().DroppedEvents()) + ", underflows " + std::to_string(output.Underflows());
     }
 
     Platform::AudioOutput& output = Platform::AudioOutput::Instance();
@@ -227,8 +226,8 @@ TEST_F(MetronomeEndToEnd, BarsOfFourAt120BpmForFourSecondsSoundOnTheirFramesWith
     settings.BeatsPerBar = 4;
     settings.Bpm = 120;
     // The ninth beat would be due at 4 s, handed over a lead of some tens of milliseconds before.
-    ExpectOnTheGrid("120 bpm", settings, std::chrono::milliseconds(3800), {Template(AccentNote, rate), Template(BeatNote, rate)},
-                    {0, 1, 1, 1, 0, 1, 1, 1}, 0.5 * rate);
+    ExpectOnTheGrid("120 bpm", settings, std::chrono::milliseconds(3800),
+                    {Template(AccentNote, rate), Template(BeatNote, rate)}, {0, 1, 1, 1, 0, 1, 1, 1}, 0.5 * rate);
 }
 
 // A one-bar count-in before bars of three: three side sticks, then the run's accent one beat
@@ -282,8 +281,9 @@ TEST_F(MetronomeEndToEnd, SpeedTrainerStagesChangeTheSpacingAsTheCurveSays)
                 ASSERT_TRUE(EndsWithin(std::chrono::seconds(20))) << "the run ends by itself";
             },
             {Template(AccentNote, rate)});
-        EXPECT_EQ(run.Log(), (std::vector<std::string>{"started 120", "tempo 150", "tempo 180", "tempo 210",
-                                                       "tempo 240", "stopped 240"}));
+        EXPECT_EQ(run.Log(),
+                  (std::vector<std::string>{"started 120", "tempo 150", "tempo 180", "tempo 210", "tempo 240",
+                                            "stopped 240"}));
         ASSERT_GE(hits.size(), 20u) << Diagnostics();
         exact = NoUnderflow();
         detail.clear();
@@ -429,8 +429,9 @@ TEST_F(MetronomeEndToEnd, NextSettingsTakeOverOnTheFrameGridOfTheRunPlaying)
             exact = Tests::OnTheFrameGrid(before, oldBeat, oldDetail);
             exact = Tests::OnTheFrameGrid(after, newBeat, newDetail) && exact && NoUnderflow();
             detail = "old run and changeover " + oldDetail + "; new run " + newDetail;
-            std::printf("%s: %s%s; %s\n", c.what, exact ? "" : "off the frame grid or an underflow, recorded again: ",
-                        detail.c_str(), Diagnostics().c_str());
+            std::printf("%s: %s%s; %s\n", c.what,
+                        exact ? "" : "off the frame grid or an underflow, recorded again: ", detail.c_str(),
+                        Diagnostics().c_str());
         }
         EXPECT_TRUE(exact) << detail << "; " << Diagnostics();
     }

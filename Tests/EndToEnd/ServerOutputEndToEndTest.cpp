@@ -12,7 +12,6 @@
 
 namespace {
 
-
 // The line `pactl list sink-inputs` gives for the program's stream's cork state ("yes"/"no").
 std::string Corked()
 {

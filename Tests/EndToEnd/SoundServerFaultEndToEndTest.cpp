@@ -37,7 +37,6 @@ public:
     std::atomic<std::chrono::steady_clock::rep> errorAt{0};
 };
 
-
 void KillServer(pid_t server)
 {
     ::kill(server, SIGKILL);
@@ -88,8 +87,8 @@ TEST(SoundServerFaultEndToEnd, AServerThatDiesEndsTheRunAndTheNextStartPlays)
         while (handler.error.load() == 0 && std::chrono::steady_clock::now() - killed < std::chrono::seconds(15))
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         using Clock = std::chrono::steady_clock;
-        const auto failed = handler.error.load() != 0 ? Clock::time_point(Clock::duration(handler.errorAt.load()))
-                                                      : Clock::now();
+        const auto failed =
+            handler.error.load() != 0 ? Clock::time_point(Clock::duration(handler.errorAt.load())) : Clock::now();
         const double took = std::chrono::duration<double>(failed - killed).count();
         EXPECT_FALSE(metronome.IsRunning()) << "still playing into a dead output";
         // Seen when the stream's audio thread ends, not after a long silence (which the

@@ -81,7 +81,8 @@ TEST(AccessibleNamesTest, ControlsAreNamedFromTheCaptionsBesideThemAndDescribedB
     auto* file = Place<QLineEdit>(dialog, 80, 10, 100, 20);
     GUI::SetControlId(file, 7);
 
-    AccessibleNames::NameControls(&window, [](int id) { return id == 7 ? QStringLiteral("Names the preset") : QString(); });
+    AccessibleNames::NameControls(&window,
+                                  [](int id) { return id == 7 ? QStringLiteral("Names the preset") : QString(); });
     EXPECT_EQ(file->accessibleName(), QString());
     EXPECT_EQ(file->accessibleDescription(), QString());
     EXPECT_EQ(name->accessibleName(), QStringLiteral("Name"));

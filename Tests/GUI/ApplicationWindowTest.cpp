@@ -2,12 +2,13 @@
 
 #include <QAccessible>
 #include <QAction>
-#include <QDialog>
 #include <QApplication>
+#include <QDialog>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QMenuBar>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QSlider>
 #include <QStatusBar>
@@ -16,7 +17,6 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QToolTip>
-#include <QHelpEvent>
 #include <csignal>
 #include <map>
 #include <memory>
@@ -24,12 +24,12 @@
 
 #include "GUI/ApplicationWindow.h"
 #include "GUI/MessageBoxes.h"
-#include "GUI/QuitSignals.h"
 #include "GUI/Model/TempoInput.h"
+#include "GUI/QuitSignals.h"
 #include "GUI/VisualBeatIndicator.h"
-#include "System/Language.h"
 #include "Support/RecordingLog.h"
 #include "Support/WindowFakes.h"
+#include "System/Language.h"
 
 namespace {
 
@@ -510,7 +510,8 @@ TEST_F(ApplicationWindowTest, FailedStartShowsTheMessageAndStaysStopped)
     std::copy_n(u"/no/such/click.wav", 19, configuration.settings.File[2]);
     window->OnCommand(GUI::ApplicationWindow::StartStop);
     ASSERT_EQ(boxes.size(), 3u);
-    EXPECT_TRUE(boxes[2].text.endsWith(QStringLiteral("sound 3 cannot be played: /no/such/click.wav"))) << boxes[2].text.toStdString();
+    EXPECT_TRUE(boxes[2].text.endsWith(QStringLiteral("sound 3 cannot be played: /no/such/click.wav")))
+        << boxes[2].text.toStdString();
     // A sound the run would play has no audio file: told at Start, naming the sound and its file.
     metronome.startCode = 12;
     metronome.soundWithoutFile = 3;
@@ -518,7 +519,8 @@ TEST_F(ApplicationWindowTest, FailedStartShowsTheMessageAndStaysStopped)
     window->OnCommand(GUI::ApplicationWindow::StartStop);
     ASSERT_EQ(boxes.size(), 4u);
     EXPECT_TRUE(boxes[3].text.startsWith(QStringLiteral("One of the sounds selected for playback didn't have")));
-    EXPECT_TRUE(boxes[3].text.endsWith(QStringLiteral("Sound 4 plays audio file 7, which is not set on the Audio Files tab.")))
+    EXPECT_TRUE(
+        boxes[3].text.endsWith(QStringLiteral("Sound 4 plays audio file 7, which is not set on the Audio Files tab.")))
         << boxes[3].text.toStdString();
     EXPECT_FALSE(window->Playing());
 }
@@ -676,7 +678,8 @@ TEST_F(ApplicationWindowTest, LanguageChangeRenamesEverythingInPlace)
         if (label->text() == QStringLiteral("Lautstärke"))
             volumeLabel = label;
     ASSERT_EQ(volumeLabel->text(), QStringLiteral("Lautstärke"));
-    EXPECT_GT(window->VolumeSlider()->x(), volumeLabel->x() + volumeLabel->fontMetrics().horizontalAdvance(volumeLabel->text()));
+    EXPECT_GT(window->VolumeSlider()->x(),
+              volumeLabel->x() + volumeLabel->fontMetrics().horizontalAdvance(volumeLabel->text()));
     EXPECT_EQ(window->menuBar()->actions().at(0)->text(), QStringLiteral("&Datei"));
     // The flash's and the setlists' menus, before Help, leave the other menus their texts.
     EXPECT_EQ(window->menuBar()->actions().at(2)->text(), QStringLiteral("&Ansicht"));
@@ -806,7 +809,8 @@ TEST_F(ApplicationWindowTest, KeysAloneReachTheToolbarAndEveryControlThatAScreen
     EXPECT_EQ(window->TempoSlider()->value(), GUI::TempoInput::SliderPosition(90));
     slider->valueInterface()->setCurrentValue(5000);
     EXPECT_EQ(Bpm(), 400);
-    EXPECT_EQ(window->VolumeSlider()->accessibleDescription(), QStringLiteral("Sets the overall volume for the metronome"));
+    EXPECT_EQ(window->VolumeSlider()->accessibleDescription(),
+              QStringLiteral("Sets the overall volume for the metronome"));
     EXPECT_EQ(read(window->StartButton()), QStringLiteral("Start"));
     StartTrainer();
     EXPECT_EQ(read(window->StartButton()), QStringLiteral("Stop"));

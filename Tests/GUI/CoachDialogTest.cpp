@@ -62,7 +62,7 @@ TEST(CoachDialog, ATakesSummaryIsShownInTheChosenLanguageAndCanBeSaved)
         bool found = false;
         for (QLabel* label : dialog.findChildren<QLabel*>())
             found |= label->text().startsWith(!german ? QStringLiteral("Mean 4.0 ms, consistency 0.0 ms")
-                                                            : QStringLiteral("Mittel 4.0 ms, Streuung 0.0 ms"));
+                                                      : QStringLiteral("Mittel 4.0 ms, Streuung 0.0 ms"));
         EXPECT_TRUE(found);
         // The charts draw a take with empty positions and no days without trouble.
         dialog.Charts().SetResult(Core::TimingCoach::Score(beats, {}, {}));

@@ -46,12 +46,13 @@ TEST(ExportDialogTest, WritesTheTrackKeepsTheChoicesAndSaysHowFast)
     if (access(Platform::SoundFontSynth::Instance().SoundFontFile().c_str(), R_OK) != 0)
         GTEST_SKIP() << "no General MIDI SoundFont installed";
     std::vector<QString> texts;
-    GUI::MessageBoxes::SetPresenterForTesting([&texts](QWidget*, QMessageBox::Icon, const QString&, const QString& text) {
-        texts.push_back(text);
-        return int(QMessageBox::Ok);
-    });
+    GUI::MessageBoxes::SetPresenterForTesting(
+        [&texts](QWidget*, QMessageBox::Icon, const QString&, const QString& text) {
+            texts.push_back(text);
+            return int(QMessageBox::Ok);
+        });
     std::string folder = Tests::MakeTempFolder("export-dialog");
-    folder.pop_back();  // its trailing '/' 
+    folder.pop_back();  // its trailing '/'
     Configuration::ExtraSettings extras(folder + "/Ticova.extras");
     Configuration::ConfigurationData settings;
     settings.SoundEngineType = 0;

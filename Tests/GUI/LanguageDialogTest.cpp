@@ -61,13 +61,12 @@ class LanguageDialogTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        configuration = std::make_unique<Configuration::FileConfiguration>(
-            Tests::MakeTempFolder("language-dialog") + "Ticova.conf");
+        configuration = std::make_unique<Configuration::FileConfiguration>(Tests::MakeTempFolder("language-dialog") +
+                                                                           "Ticova.conf");
         folder = Tests::MakeTempFolder("language-dialog-lang");
         System::SetLanguageFolderForTesting(folder);
-        dialog = std::make_unique<LanguageDialog>(*configuration, [this](const char16_t* name) {
-            changes.push_back(QString::fromUtf16(name));
-        });
+        dialog = std::make_unique<LanguageDialog>(
+            *configuration, [this](const char16_t* name) { changes.push_back(QString::fromUtf16(name)); });
     }
 
     void TearDown() override
@@ -109,10 +108,10 @@ TEST_F(LanguageDialogTest, ListsTheLanguageFilesSortedAfterTheirNames)
     WriteFile(folder + "fr.lng", Header("French", "Français"));
     WriteFile(folder + "de.lng", Header("German", "Deutsch"));
     WriteFile(folder + "deu.lng", Header("German", "Deutsch (Schweiz)"));
-    WriteFile(folder + "german.lng", Header("Long", "Name"));        // ten characters: left out
+    WriteFile(folder + "german.lng", Header("Long", "Name"));                      // ten characters: left out
     WriteFile(folder + "xx.lng", Bom + "@lng\n[Language]\nLangEnglish = Half\n");  // no own name
     WriteFile(folder + "yy.lng", "not a language file\n");
-    WriteFile(folder + "a.b.lng", Header("Dotted", "Dotted"));       // its code names another file
+    WriteFile(folder + "a.b.lng", Header("Dotted", "Dotted"));  // its code names another file
     WriteFile(folder + "es.txt", Header("Spanish", "Español"));
     Tests::RecordingLog log;
     System::SetLogForTesting(&log);
@@ -221,17 +220,16 @@ class SettingsWithMainWindowTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        GUI::MessageBoxes::SetPresenterForTesting([](QWidget*, QMessageBox::Icon, const QString&, const QString&) {
-            return int(QMessageBox::Ok);
-        });
-        configuration = std::make_unique<Configuration::FileConfiguration>(
-            Tests::MakeTempFolder("settings-window") + "Ticova.conf");
+        GUI::MessageBoxes::SetPresenterForTesting(
+            [](QWidget*, QMessageBox::Icon, const QString&, const QString&) { return int(QMessageBox::Ok); });
+        configuration = std::make_unique<Configuration::FileConfiguration>(Tests::MakeTempFolder("settings-window") +
+                                                                           "Ticova.conf");
         indicator = std::make_unique<GUI::VisualBeatIndicator>();
         window = std::make_unique<GUI::ApplicationWindow>(metronome, *configuration, *indicator);
         ASSERT_TRUE(window->Initialise());
         settings = std::make_unique<GUI::SettingsDialog>(*configuration, [this] { window->ReloadSettings(); });
-        language = std::make_unique<LanguageDialog>(
-            *configuration, [this](const char16_t* name) { window->ChangeLanguage(name); });
+        language = std::make_unique<LanguageDialog>(*configuration,
+                                                    [this](const char16_t* name) { window->ChangeLanguage(name); });
     }
 
     void TearDown() override
@@ -299,15 +297,17 @@ TEST_F(SettingsWithMainWindowTest, ChosenLanguageTranslatesTheWindowAndTheSettin
 
     // The languages are named in German, and so is the About box (the licence stays as it holds).
     language->Open(window.get());
-    EXPECT_EQ(Items(language->List()), (std::vector<QString>{QStringLiteral("Deutsch (Deutsch)"),
-                                                             QStringLiteral("Englisch (English)"),
-                                                             QStringLiteral("Französisch (Français)")}));
+    EXPECT_EQ(Items(language->List()),
+              (std::vector<QString>{QStringLiteral("Deutsch (Deutsch)"), QStringLiteral("Englisch (English)"),
+                                    QStringLiteral("Französisch (Français)")}));
     language->Close();
     {
         GUI::AboutDialog about(window.get());
         EXPECT_EQ(about.windowTitle(), QStringLiteral("Über Ticova"));
-        EXPECT_TRUE(about.findChild<QLabel*>(QStringLiteral("AboutTitle"))->text().contains(QStringLiteral("Ein Metronom")));
-        EXPECT_EQ(about.findChild<QLabel*>(QStringLiteral("AboutLicenceHeading"))->text(), QStringLiteral("Lizenzvereinbarung"));
+        EXPECT_TRUE(
+            about.findChild<QLabel*>(QStringLiteral("AboutTitle"))->text().contains(QStringLiteral("Ein Metronom")));
+        EXPECT_EQ(about.findChild<QLabel*>(QStringLiteral("AboutLicenceHeading"))->text(),
+                  QStringLiteral("Lizenzvereinbarung"));
     }
 
     // Qt's own buttons and dialogs follow the chosen language, and go back to English with it.

@@ -179,7 +179,8 @@ TEST_F(PracticeTest, ALogReadOnlyInPartSaysSo)
     EXPECT_TRUE(whole.Problem().isEmpty()) << whole.Problem().toStdString();
     ASSERT_TRUE(Platform::File::ReplaceWhole(log.Path(), text + line));
     GUI::PracticeLogDialog part(log);
-    EXPECT_TRUE(part.Problem().startsWith(QStringLiteral("The practice log is larger than 4 MB"))) << part.Problem().toStdString();
+    EXPECT_TRUE(part.Problem().startsWith(QStringLiteral("The practice log is larger than 4 MB")))
+        << part.Problem().toStdString();
 }
 
 // The new menu items sit among the fixed ones: a language change must give each item its own

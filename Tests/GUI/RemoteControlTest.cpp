@@ -67,8 +67,10 @@ protected:
     {
         if (bus.address.isEmpty())
             GTEST_SKIP() << "no private session bus could be started (dbus-run-session, from the dbus-daemon package)";
-        server = std::make_unique<QDBusConnection>(QDBusConnection::connectToBus(bus.address, QStringLiteral("ticova")));
-        client = std::make_unique<QDBusConnection>(QDBusConnection::connectToBus(bus.address, QStringLiteral("client")));
+        server =
+            std::make_unique<QDBusConnection>(QDBusConnection::connectToBus(bus.address, QStringLiteral("ticova")));
+        client =
+            std::make_unique<QDBusConnection>(QDBusConnection::connectToBus(bus.address, QStringLiteral("client")));
         ASSERT_TRUE(server->isConnected() && client->isConnected());
         indicator = std::make_unique<GUI::VisualBeatIndicator>();
         window = std::make_unique<GUI::ApplicationWindow>(metronome, configuration, *indicator);
@@ -206,8 +208,8 @@ TEST(RemoteControlWithoutBus, TicovaRunsOnAndSaysWhy)
     GUI::ApplicationWindow window(metronome, configuration, indicator);
     ASSERT_TRUE(window.Initialise());
     RemoteControl remote(window);
-    EXPECT_FALSE(remote.Register(QDBusConnection::connectToBus(QStringLiteral("unix:path=/nonexistent/bus"),
-                                                               QStringLiteral("nowhere"))));
+    EXPECT_FALSE(remote.Register(
+        QDBusConnection::connectToBus(QStringLiteral("unix:path=/nonexistent/bus"), QStringLiteral("nowhere"))));
     EXPECT_TRUE(log.Has(System::Notice, "No session bus"));
     QDBusConnection::disconnectFromBus(QStringLiteral("nowhere"));
 }

@@ -51,8 +51,8 @@ class SettingsDialogTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        configuration = std::make_unique<Configuration::FileConfiguration>(
-            Tests::MakeTempFolder("settings-dialog") + "Ticova.conf");
+        configuration = std::make_unique<Configuration::FileConfiguration>(Tests::MakeTempFolder("settings-dialog") +
+                                                                           "Ticova.conf");
         GUI::MessageBoxes::SetPresenterForTesting(
             [this](QWidget*, QMessageBox::Icon icon, const QString& title, const QString& text) {
                 boxes.push_back({icon, title, text});
@@ -722,8 +722,10 @@ TEST_F(SettingsDialogTest, AudioFileChecksOnSave)
     EXPECT_EQ(GUI::QtText::FromField(Live().File[5]), QStringLiteral("/a/never-checked.wav"));
 
     // Each refusing code has its title.
-    const std::pair<int, const char*> titles[] = {{2, "Unable To Open File"},  {3, "Unable To Get File Size"},
-                                                  {4, "Unable To Read File"},  {5, "Unable To Read File"},
+    const std::pair<int, const char*> titles[] = {{2, "Unable To Open File"},
+                                                  {3, "Unable To Get File Size"},
+                                                  {4, "Unable To Read File"},
+                                                  {5, "Unable To Read File"},
                                                   {7, "Invalid Audio File"}};
     for (const auto& [code, title] : titles) {
         boxes.clear();
@@ -951,7 +953,8 @@ TEST_F(SettingsDialogTest, DoubleClickLoadsUnlessCtrlIsHeld)
     const QRect row = list->visualItemRect(list->topLevelItem(0));
     QTest::mouseDClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier, row.center());
     EXPECT_EQ(dialog->Presets().ControlAs<QLineEdit>(PresetsDialog::NameEditId)->text(), QStringLiteral("Slow"));
-    EXPECT_EQ(dialog->Presets().ControlAs<QLineEdit>(PresetsDialog::DescriptionEditId)->text(), QStringLiteral("Ballad"));
+    EXPECT_EQ(dialog->Presets().ControlAs<QLineEdit>(PresetsDialog::DescriptionEditId)->text(),
+              QStringLiteral("Ballad"));
     EXPECT_EQ(Live().Bpm, 120u);
     EXPECT_EQ(replaced, 0);
     QTest::mouseDClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, row.center());

@@ -51,11 +51,11 @@ class SettingsSaverTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        GUI::MessageBoxes::SetPresenterForTesting([this](QWidget*, QMessageBox::Icon, const QString&,
-                                                         const QString& text) {
-            boxes.push_back(text);
-            return int(QMessageBox::Ok);
-        });
+        GUI::MessageBoxes::SetPresenterForTesting(
+            [this](QWidget*, QMessageBox::Icon, const QString&, const QString& text) {
+                boxes.push_back(text);
+                return int(QMessageBox::Ok);
+            });
     }
     void TearDown() override { GUI::MessageBoxes::SetPresenterForTesting({}); }
 
@@ -128,8 +128,9 @@ TEST_F(SettingsSaverTest, AFailedSaveIsToldOnceUntilOneSucceeds)
 TEST_F(SettingsSaverTest, ReadingThatStoppedIsToldWithTheLineAndTheBackup)
 {
     const std::string path = folder + "Ticova.conf";
-    const std::string original = "\xEF\xBB\xBF" "Bpm = 90\nFile1 = " + std::string(300 * 3, 'x') +
-                                 "\nPreset0 = Hidden\n";
+    const std::string original = "\xEF\xBB\xBF"
+                                 "Bpm = 90\nFile1 = " +
+        std::string(300 * 3, 'x') + "\nPreset0 = Hidden\n";
     WriteBytes(path, original);
     configuration.Load();
     GUI::FileMessages::TellReadProblems(nullptr, configuration.LoadReport(), extras.LoadReport());

@@ -1,27 +1,27 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QDateTime>
-#include <QFile>
+#include <QDeadlineTimer>
+#include <QDir>
 #include <QEventLoop>
+#include <QFile>
 #include <QLocalServer>
 #include <QThread>
 #include <QTimer>
-#include <QDir>
 #include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <string>
 #include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <thread>
-#include <string>
 #include <unistd.h>
 #include <vector>
 
@@ -71,7 +71,7 @@ protected:
         instance.SetRaiseHandler([this] { ++raised; });
         instance.SetCommandHandler([this](const GUI::CommandLine& commands) {
             lastCommands = std::to_string(commands.bpm.value_or(0)) + "/" + commands.preset.value_or("") + "/" +
-                           (commands.start ? "start" : "");
+                (commands.start ? "start" : "");
             ++handed;
         });
         claimed = instance.Claim();
@@ -128,8 +128,8 @@ TEST(SingleInstanceTest, AMalformedMessageIsIgnoredAndLogged)
     while (!first.claimed)
         QThread::msleep(1);
     const std::string path = (QDir::tempPath() + u'/' + name).toStdString();
-    for (const std::string& message : {std::string("raise\nbpm 4000\nstart\n\n"), std::string("quit\n\n"),
-                                       std::string(3000, 'x')}) {
+    for (const std::string& message :
+         {std::string("raise\nbpm 4000\nstart\n\n"), std::string("quit\n\n"), std::string(3000, 'x')}) {
         int client = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
         ASSERT_GE(client, 0);
         sockaddr_un address{};
@@ -242,8 +242,8 @@ TEST(SingleInstanceTest, AFirstCopyThatDoesNotAnswerIsToldToTheUser)
 
 int OpenDescriptors()
 {
-    return static_cast<int>(std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
-                                          std::filesystem::directory_iterator()));
+    return static_cast<int>(
+        std::distance(std::filesystem::directory_iterator("/proc/self/fd"), std::filesystem::directory_iterator()));
 }
 
 // A flood of connections that never ask anything neither uses up the descriptors nor stops the

@@ -21,8 +21,8 @@
 #include "GUI/SongPicture.h"
 #include "GUI/VisualBeatIndicator.h"
 #include "Platform/File.h"
-#include "System/Language.h"
 #include "Support/WindowFakes.h"
+#include "System/Language.h"
 
 namespace {
 
@@ -171,9 +171,10 @@ TEST_F(SongEditorTest, TempoMapsAndMidiFilesInAndOut)
 // A damaged song is left out with a message naming it; the others are read.
 TEST_F(SongEditorTest, ADamagedSongIsLeftOutWithAMessageAndTheOthersKept)
 {
-    ASSERT_TRUE(Platform::File::ReplaceWhole(Path("damaged.txt"), "song = Good\nsection = bars=2 tempo=100\n"
-                                                                  "song = Bad\nsection = bars=two\n"
-                                                                  "song = Also good\nsection = bars=1\n"));
+    ASSERT_TRUE(Platform::File::ReplaceWhole(Path("damaged.txt"),
+                                             "song = Good\nsection = bars=2 tempo=100\n"
+                                             "song = Bad\nsection = bars=two\n"
+                                             "song = Also good\nsection = bars=1\n"));
     GUI::SongLibrary damaged(Path("damaged.txt"));
     const QString message = damaged.Load();
     EXPECT_TRUE(message.contains(QStringLiteral("\"Bad\""))) << message.toStdString();
@@ -198,7 +199,8 @@ TEST_F(SongEditorTest, NoTextOfTheEditorIsCutInAnyLanguage)
         const std::string name = QString::fromUtf16(language).toStdString();
         for (QPushButton* button : editor.findChildren<QPushButton*>()) {
             const QString text = QString(button->text()).remove(u'&');
-            EXPECT_GE(button->width(), button->fontMetrics().horizontalAdvance(text) + 8) << name << ": " << text.toStdString();
+            EXPECT_GE(button->width(), button->fontMetrics().horizontalAdvance(text) + 8)
+                << name << ": " << text.toStdString();
         }
         for (QLabel* label : editor.findChildren<QLabel*>())
             EXPECT_GE(label->width(), label->fontMetrics().horizontalAdvance(QString(label->text()).remove(u'&')))

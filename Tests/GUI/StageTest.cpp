@@ -3,10 +3,10 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QSpinBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
+#include <QSpinBox>
 #include <QTest>
 #include <QToolBar>
 #include <memory>
@@ -50,9 +50,8 @@ class StageTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        GUI::MessageBoxes::SetPresenterForTesting([](QWidget*, QMessageBox::Icon, const QString&, const QString&) {
-            return int(QMessageBox::Ok);
-        });
+        GUI::MessageBoxes::SetPresenterForTesting(
+            [](QWidget*, QMessageBox::Icon, const QString&, const QString&) { return int(QMessageBox::Ok); });
         Configuration::ExtraSettings& extras = Configuration::GetExtraSettings();
         extras.RemovePrefix("setlist.");
         extras.RemovePrefix("flash.");
@@ -334,7 +333,8 @@ TEST_F(StageTest, SongEntriesOfASetlistFollowPresetsAndPresetsFollowThem)
 
     std::thread timer([&] { metronome.TakeOver(); });
     timer.join();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return window->SetlistPosition().contains(QStringLiteral("Opener (song)")); }, 2000));
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return window->SetlistPosition().contains(QStringLiteral("Opener (song)")); }, 2000));
     EXPECT_EQ(window->ReadOut().Caption(), QStringLiteral("intro  bar 1"));
     EXPECT_EQ(configuration.settings.Bpm, 72u) << "no preset of the song's name is loaded";
     ASSERT_EQ(metronome.continues.size(), 2u);

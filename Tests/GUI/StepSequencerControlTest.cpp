@@ -51,7 +51,10 @@ protected:
         Mouse(QEvent::MouseButtonRelease, x, y);
     }
     void ClickCell(int row, int column) { Click(control.CellCentreX(column), control.CellCentreY(row)); }
-    void Key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) { QTest::keyClick(&control, Qt::Key(key), modifiers); }
+    void Key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+    {
+        QTest::keyClick(&control, Qt::Key(key), modifiers);
+    }
 
     std::uint32_t Pixel(int x, int y) const { return control.Picture().pixel(x, y) & 0xFFFFFF; }
 

@@ -347,7 +347,8 @@ TEST_F(StepSequencerDialogTest, EveryControlIsNamedForAScreenReader)
         QAccessibleInterface* face = QAccessible::queryAccessibleInterface(control);
         ASSERT_NE(face, nullptr);
         const auto labels = face->relations(QAccessible::Label);
-        const QString name = labels.isEmpty() ? face->text(QAccessible::Name) : labels.first().first->text(QAccessible::Name);
+        const QString name =
+            labels.isEmpty() ? face->text(QAccessible::Name) : labels.first().first->text(QAccessible::Name);
         EXPECT_FALSE(name.trimmed().isEmpty()) << control->metaObject()->className() << " " << GUI::ControlId(control);
     }
     EXPECT_GE(controls, 8);

@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <unistd.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 #include "Platform/AudioOutput.h"
@@ -150,7 +150,8 @@ TEST_F(JackOutputTest, MidiNotesLeaveTheMidiPortOnTheirFrames)
     ASSERT_TRUE(WaitFor([&] { return recorder.Full(); }));
     EXPECT_EQ(Platform::MidiOut::Close(midi), Platform::MmNoError);
     if (_output.Underflows() != underflows)
-        GTEST_SKIP() << _output.Underflows() - underflows << " cycles skipped on a busy machine: the recording is not complete";
+        GTEST_SKIP() << _output.Underflows() - underflows
+                     << " cycles skipped on a busy machine: the recording is not complete";
 
     const auto length = static_cast<std::int64_t>(Platform::MidiOut::NoteSeconds * Tests::JackServer::Rate);
     const std::int64_t base = jack.FirstFrame();

@@ -40,7 +40,8 @@ int TwoPeers()
     b.ProposeTempo(97.5, Platform::Clock::Now());
     if (!WaitFor([&] { return std::abs(a.CurrentTempo() - 97.5) < 1e-3; }))
         return std::fprintf(stderr, "tempo not shared back: %f\n", a.CurrentTempo()), 3;
-    // (Tempo travels as microseconds a beat.) The same moment is the same place in a bar of four for both (to a microsecond's beat).
+    // (Tempo travels as microseconds a beat.) The same moment is the same place in a bar of four for both (to a
+    // microsecond's beat).
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     a.Capture();
     b.Capture();

@@ -81,7 +81,8 @@ TEST_F(MidiOutOnNullOutput, AnUnpreparedNoteIsRenderedOnFirstUseAndSilentMessage
 {
     const std::int64_t expected = _output.LeadFrame() + 44100;
     EXPECT_EQ(MidiOut::ShortMessage(_midi, NoteOn(56, 0), expected - 13230), Platform::MmNoError);
-    EXPECT_EQ(MidiOut::ShortMessage(_midi, 0x90u | 60u << 8 | 100u << 16, expected - 13230), Platform::MmNoError);  // channel 1
+    EXPECT_EQ(MidiOut::ShortMessage(_midi, 0x90u | 60u << 8 | 100u << 16, expected - 13230),
+              Platform::MmNoError);  // channel 1
     EXPECT_EQ(MidiOut::ShortMessage(_midi, NoteOn(56, 91), expected), Platform::MmNoError);
     ASSERT_LT(expected + 100, 5 * 44100);
     WaitForFrames(expected + 100);

@@ -52,7 +52,7 @@ TEST(Mixer, EventsLandOnTheirExactFramesWithinAndAcrossBuffers)
     output.RenderBuffers(10);
     const std::int64_t base = 20 * Buffer;  // a buffer not rendered yet
     // Inside one buffer, at its edges, and two clicks 79 frames apart across a boundary.
-    const std::vector<std::int64_t> wanted = {base + 3,  base + 82,  base + 161,      base + 240,
+    const std::vector<std::int64_t> wanted = {base + 3,   base + 82,        base + 161,      base + 240,
                                               base + 255, 24 * Buffer - 40, 24 * Buffer + 39};
     for (std::int64_t frame : wanted)
         ASSERT_TRUE(output.Mixer().Play(&impulse, frame));
@@ -84,7 +84,7 @@ TEST(Mixer, LateSoundsArePlayedAtOnceOrDroppedAndCounted)
     Output output;
     output.RenderBuffers(40);
     const auto tolerance = static_cast<std::int64_t>(Platform::Mixer::LateToleranceSeconds * Rate);
-    output.Mixer().Play(&impulse, 40 * Buffer - tolerance);      // just within
+    output.Mixer().Play(&impulse, 40 * Buffer - tolerance);  // just within
     output.RenderBuffers(1);
     output.Mixer().Play(&impulse, 41 * Buffer - tolerance - 1);  // just beyond
     output.Mixer().Play(&impulse, 3 * Buffer);                   // long rendered already
@@ -102,7 +102,9 @@ TEST(Mixer, LateSoundsArePlayedAtOnceOrDroppedAndCounted)
 TEST(ClockMapping, FollowsAnOutputWhoseRateIsOffByAHundredPpm)
 {
     const double trueRate = Rate * (1 + 100e-6);
-    const auto timeOf = [&](std::int64_t frame) { return T0 + static_cast<std::int64_t>(std::llround(frame * 1e9 / trueRate)); };
+    const auto timeOf = [&](std::int64_t frame) {
+        return T0 + static_cast<std::int64_t>(std::llround(frame * 1e9 / trueRate));
+    };
     std::mt19937 random{7};
     std::uniform_real_distribution<double> noise(-200'000, 200'000);
     Platform::ClockMapping mapping;

@@ -4,9 +4,9 @@
 #include <filesystem>
 #include <optional>
 #include <string>
-#include <vector>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 #include "Platform/ProgramFolder.h"
 #include "Support/TestEnvironment.h"

@@ -84,7 +84,9 @@ TEST(Text, InvalidUtf8BecomesReplacementCharactersAndLosesNoValidText)
 
 TEST(Text, LoneSurrogatesBecomeReplacementCharacters)
 {
-    EXPECT_EQ(Text::Utf16ToUtf8(std::u16string(u"a") + char16_t(0xD83D) + u"b"), "a\xEF\xBF\xBD" "b");
+    EXPECT_EQ(Text::Utf16ToUtf8(std::u16string(u"a") + char16_t(0xD83D) + u"b"),
+              "a\xEF\xBF\xBD"
+              "b");
     EXPECT_EQ(Text::Utf16ToUtf8(std::u16string(u"a") + char16_t(0xDD41)), "a\xEF\xBF\xBD");
     char16_t buffer[8];
     Text::Copy(buffer, std::u16string(1, char16_t(0xDC00)) + u"z");

@@ -40,8 +40,8 @@ public:
         if (::access("/usr/bin/jackd", X_OK) != 0)
             return;
         const std::string rate = std::to_string(Rate), period = std::to_string(Period);
-        const char* arguments[] = {"jackd",  "-n", _name.c_str(), "-d", "dummy", "-r",
-                                   rate.c_str(), "-p", period.c_str(), nullptr};
+        const char* arguments[] = {"jackd", "-n",         _name.c_str(), "-d",           "dummy",
+                                   "-r",    rate.c_str(), "-p",          period.c_str(), nullptr};
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
@@ -114,7 +114,7 @@ public:
     bool Connect(const std::string& left, const std::string& midi)
     {
         return jack_connect(_client, left.c_str(), jack_port_name(_in[0])) == 0 &&
-               jack_connect(_client, midi.c_str(), jack_port_name(_midiIn)) == 0;
+            jack_connect(_client, midi.c_str(), jack_port_name(_midiIn)) == 0;
     }
     // Whether the port named `from` is connected to the one named `to`.
     bool Connected(const std::string& from, const std::string& to) const
@@ -153,8 +153,8 @@ private:
             if (jack_midi_event_get(&event, midi, i) != 0 || event.size != 3 ||
                 count >= static_cast<int>(recorder._events.size()))
                 continue;
-            recorder._events[static_cast<std::size_t>(count++)] = {
-                cycleFrame + event.time, {event.buffer[0], event.buffer[1], event.buffer[2]}};
+            recorder._events[static_cast<std::size_t>(count++)] = {cycleFrame + event.time,
+                                                                   {event.buffer[0], event.buffer[1], event.buffer[2]}};
         }
         recorder._eventCount.store(count, std::memory_order_release);
         recorder._recorded.store(std::max<std::int64_t>(done, 1), std::memory_order_release);

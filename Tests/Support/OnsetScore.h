@@ -31,8 +31,8 @@ inline std::vector<std::int64_t> DetectOnsets(const Recording& recording, std::s
 
 struct DetectionScore {
     int hits = 0;
-    int misses = 0;       // known onsets with nothing found within the tolerance
-    int falseHits = 0;    // onsets found that belong to no known one
+    int misses = 0;                // known onsets with nothing found within the tolerance
+    int falseHits = 0;             // onsets found that belong to no known one
     std::vector<double> errorsMs;  // found minus known, of each hit found
     double MeanMs() const
     {
@@ -70,8 +70,8 @@ struct DetectionScore {
 
 // Each known onset takes the nearest found one within `toleranceMs`; the found ones left over
 // are false hits.
-inline DetectionScore Score(const std::vector<std::int64_t>& known, const std::vector<std::int64_t>& found,
-                            double rate, double toleranceMs = 10)
+inline DetectionScore Score(const std::vector<std::int64_t>& known, const std::vector<std::int64_t>& found, double rate,
+                            double toleranceMs = 10)
 {
     DetectionScore score;
     score.hits = static_cast<int>(known.size());

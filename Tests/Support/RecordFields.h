@@ -10,17 +10,28 @@ namespace Tests::RecordFields {
 
 using Configuration::ConfigurationData;
 
-inline constexpr const std::uint32_t ConfigurationData::* Integers[] = {
-    &ConfigurationData::SoundEngineType, &ConfigurationData::Bpm,             &ConfigurationData::GlobalVolume,
-    &ConfigurationData::BeatType,        &ConfigurationData::BeatsPerBar,     &ConfigurationData::CrNumBars,
-    &ConfigurationData::CrBeatsPerBar,   &ConfigurationData::CrSubdivision,   &ConfigurationData::CrCompoundTime,
-    &ConfigurationData::DisplayedSubdiv, &ConfigurationData::DisplayDistinct, &ConfigurationData::Subdivision1,
-    &ConfigurationData::Subdivision2,    &ConfigurationData::CompoundTime,    &ConfigurationData::VisualIndicator,
-    &ConfigurationData::SpeedTrainer,    &ConfigurationData::DurationsInBars, &ConfigurationData::Logarithmic,
-    &ConfigurationData::Beep};
+inline constexpr const std::uint32_t ConfigurationData::*Integers[] = {&ConfigurationData::SoundEngineType,
+                                                                       &ConfigurationData::Bpm,
+                                                                       &ConfigurationData::GlobalVolume,
+                                                                       &ConfigurationData::BeatType,
+                                                                       &ConfigurationData::BeatsPerBar,
+                                                                       &ConfigurationData::CrNumBars,
+                                                                       &ConfigurationData::CrBeatsPerBar,
+                                                                       &ConfigurationData::CrSubdivision,
+                                                                       &ConfigurationData::CrCompoundTime,
+                                                                       &ConfigurationData::DisplayedSubdiv,
+                                                                       &ConfigurationData::DisplayDistinct,
+                                                                       &ConfigurationData::Subdivision1,
+                                                                       &ConfigurationData::Subdivision2,
+                                                                       &ConfigurationData::CompoundTime,
+                                                                       &ConfigurationData::VisualIndicator,
+                                                                       &ConfigurationData::SpeedTrainer,
+                                                                       &ConfigurationData::DurationsInBars,
+                                                                       &ConfigurationData::Logarithmic,
+                                                                       &ConfigurationData::Beep};
 
-inline constexpr const float ConfigurationData::* Floats[] = {
-    &ConfigurationData::From,     &ConfigurationData::To,     &ConfigurationData::Step,
-    &ConfigurationData::Duration, &ConfigurationData::Warmup, &ConfigurationData::Warmdown};
+inline constexpr const float ConfigurationData::*Floats[] = {&ConfigurationData::From,   &ConfigurationData::To,
+                                                             &ConfigurationData::Step,   &ConfigurationData::Duration,
+                                                             &ConfigurationData::Warmup, &ConfigurationData::Warmdown};
 
 }  // namespace Tests::RecordFields

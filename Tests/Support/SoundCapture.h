@@ -82,7 +82,7 @@ public:
         posix_spawn_file_actions_addclose(&actions, pipeEnds[0]);
         std::string device = "--device=" + sink + ".monitor";
         std::string rateArg = "--rate=" + std::to_string(rate);
-        const char* argv[] = {"parec",          device.c_str(),      "--raw", "--format=float32le", rateArg.c_str(),
+        const char* argv[] = {"parec",        device.c_str(),       "--raw", "--format=float32le", rateArg.c_str(),
                               "--channels=2", "--latency-msec=200", nullptr};
         if (posix_spawnp(&_pid, "parec", &actions, nullptr, const_cast<char**>(argv), environ) != 0)
             _pid = -1;
@@ -259,7 +259,8 @@ inline ClickFigures Measure(const std::vector<long>& onsets, double nominal)
     const double intercept = (sy - slope * sx) / n;
     std::vector<double> distance;
     for (std::size_t i = 0; i < onsets.size(); ++i) {
-        const double d = std::fabs(static_cast<double>(onsets[i] - onsets[0]) - (intercept + slope * static_cast<double>(i)));
+        const double d =
+            std::fabs(static_cast<double>(onsets[i] - onsets[0]) - (intercept + slope * static_cast<double>(i)));
         distance.push_back(d);
         f.lineMax = std::max(f.lineMax, d);
     }

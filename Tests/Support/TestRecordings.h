@@ -39,7 +39,7 @@ struct RecordingPlan {
     double rate = 48000;
     double shortestGapMs = 180;  // time from one hit to the next, chosen evenly between these
     double longestGapMs = 650;
-    double softestDb = -16;      // each hit's peak, chosen evenly between these
+    double softestDb = -16;  // each hit's peak, chosen evenly between these
     double loudestDb = -6;
 };
 

@@ -50,12 +50,14 @@ TEST(DefaultLanguage, MessagesAndTheirTitlesLineUp)
     DefaultLanguage language;
     EXPECT_EQ(Text(language.GetMessage(0)),
               u"This program experienced a problem accessing Windows system functionality");
-    EXPECT_EQ(Text(language.GetMessage(23)), u"The number of instrument hits in your sequence exceeds the maximum. "
-                                             u"Please remove a few of the hits and try again.");
+    EXPECT_EQ(Text(language.GetMessage(23)),
+              u"The number of instrument hits in your sequence exceeds the maximum. "
+              u"Please remove a few of the hits and try again.");
     EXPECT_EQ(Text(language.GetMessage(24)), u"Unspecified error");
     EXPECT_EQ(Text(language.GetMessage(35)), u"Handle being used simultaneously on another thread (eg callback)");
-    EXPECT_EQ(Text(language.GetMessage(48)), u"The device is synchronous but waveOutOpen was called without using "
-                                             u"the WAVEALLOWSYNC flag.");
+    EXPECT_EQ(Text(language.GetMessage(48)),
+              u"The device is synchronous but waveOutOpen was called without using "
+              u"the WAVEALLOWSYNC flag.");
     EXPECT_EQ(Text(language.GetMessage(50)), u"Unable to create a new thread for audio playback");
     EXPECT_NE(Text(language.GetMessage(51)).find(u"Ticova.pdf"), std::u16string::npos);
     EXPECT_NE(Text(language.GetMessage(18)).find(u"larger than 1 MB."), std::u16string::npos);

@@ -3,17 +3,17 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <memory>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "Platform/File.h"
+#include "Support/RecordingLog.h"
 #include "Support/TestEnvironment.h"
 #include "System/DefaultLanguage.h"
 #include "System/Language.h"
 #include "System/LanguageSetUp.h"
-#include "Support/RecordingLog.h"
 
 namespace {
 
@@ -46,7 +46,8 @@ TEST(LanguageFile, StoresKeysOfEverySectionInAnyOrder)
     ASSERT_TRUE(language.LoadText(File("\n# a comment line\n[Text]\n1 = Titel\n"
                                        "  [menu]   anything after the bracket\n\t1 =  Datei\n3=Hilfe\n"
                                        "[Midi]\n47 = Vibraslap\n[Control]\n82 = &Spielen\n"
-                                       "[Dialog]\n4 = Info\n[MenuItems]\n1 = &Sprache\n"))) << log.Only();
+                                       "[Dialog]\n4 = Info\n[MenuItems]\n1 = &Sprache\n")))
+        << log.Only();
     EXPECT_TRUE(log.entries.empty());
     EXPECT_EQ(Text(language.GetText(0)), u"Titel");
     EXPECT_EQ(Text(language.GetMenuTitle(0)), u"Datei");
@@ -118,10 +119,10 @@ TEST(LanguageFile, SignatureMustBeTheFirstLineAfterAnyByteOrderMark)
         "Invalid file signature '%' found in language file. File must be saved in UTF-8 format, with '@lng' "
         "followed by a new line as the first characters in the file. ";
     const std::string bad[] = {
-        "XYZ@lng\n[Language]\n[Menu]\n1 = x\n",           // only a byte-order mark is skipped
-        Bom + "@lng  \n[Language]\n[Menu]\n1 = x\n",       // trailing spaces
+        "XYZ@lng\n[Language]\n[Menu]\n1 = x\n",       // only a byte-order mark is skipped
+        Bom + "@lng  \n[Language]\n[Menu]\n1 = x\n",  // trailing spaces
         Bom + "@LNG\n[Language]\n[Menu]\n1 = x\n",
-        Bom + "@lng",                                       // no line end
+        Bom + "@lng",  // no line end
         Bom,
         "",
     };
@@ -166,7 +167,8 @@ TEST(LanguageFile, StructureAndHeaderErrorsAreLoggedWithTheirLine)
         {Bom + "@lng\n[Language]\nLangEnglish = Test\n",
          "Unexpected language file structure. Reached end of file when expected another file section."},
         {Bom + "@lng\n", "Unexpected language file structure. Reached end of file when expected another file section."},
-        {File("\n[Menu\n1 = x\n"), "Expected closing square bracket at end of section 'Menu' in line 6 of language file"},
+        {File("\n[Menu\n1 = x\n"),
+         "Expected closing square bracket at end of section 'Menu' in line 6 of language file"},
         {File("[Menu]\n1 = x\n[Tooltips]\n1 = y\n"), "Invalid section 'Tooltips' found in line 7 of language file"},
         {File("[Menu]\n" + std::string(64, '1') + " = x\n"), "Invalid length for key on line 6 in language file"},
         {File("[Menu]\n1 x\n"), "Expected equals sign after key '1' on line 6 in language file."},
@@ -198,18 +200,19 @@ TEST(LanguageFile, KeysOutsideTheSectionAreRefusedAndEarlierEntriesStay)
         std::string section;
     };
     const Case cases[] = {
-        {"0", "Message"}, {"abc", "Message"}, {"a7", "Message"}, {"LangEnglish", "Text"},
-        {"102", "Message"}, {"99999999999999999999", "Message"},
-        {"57", "Message"},  // the section has 56 entries
-        {"4", "Menu"},      // 3 entries
+        {"0", "Message"},        {"abc", "Message"}, {"a7", "Message"},
+        {"LangEnglish", "Text"}, {"102", "Message"}, {"99999999999999999999", "Message"},
+        {"57", "Message"},   // the section has 56 entries
+        {"4", "Menu"},       // 3 entries
         {"101", "Control"},  // controls 1001 to 1100
-        {"1", "Language"},  // the display names are not read here
+        {"1", "Language"},   // the display names are not read here
     };
     for (const Case& test : cases) {
         SCOPED_TRACE(test.section + " " + test.key);
         RecordingLog log;
         Language language;
-        EXPECT_FALSE(language.LoadText(File("[Text]\n1 = kept\n[" + test.section + "]\n" + test.key + " = x\n2 = y\n")));
+        EXPECT_FALSE(
+            language.LoadText(File("[Text]\n1 = kept\n[" + test.section + "]\n" + test.key + " = x\n2 = y\n")));
         EXPECT_EQ(log.Only(), "Unexpected key " + test.key + " found in line 8 of language file");
         EXPECT_EQ(Text(language.GetText(0)), u"kept");
         EXPECT_EQ(Text(language.Entry(Language::TextSection, 1)), u"");
@@ -220,8 +223,9 @@ TEST(LanguageFile, TheFirstSectionIsSkippedWhateverItHolds)
 {
     RecordingLog log;
     Language language;
-    ASSERT_TRUE(language.LoadText(Bom + "@lng\nignored before the first header\n[Language]\n"
-                                        "not a key line at all\n1 = x\n[Text]\n1 = Titel\n"));
+    ASSERT_TRUE(language.LoadText(Bom +
+                                  "@lng\nignored before the first header\n[Language]\n"
+                                  "not a key line at all\n1 = x\n[Text]\n1 = Titel\n"));
     EXPECT_TRUE(log.entries.empty()) << log.Only();
     EXPECT_EQ(Text(language.GetText(0)), u"Titel");
 }
@@ -274,9 +278,10 @@ TEST(LanguageNames, AreReadFromTheLanguageSectionInAnyOrder)
 {
     RecordingLog log;
     char16_t english[Language::NameCapacity], native[Language::NameCapacity];
-    ASSERT_TRUE(Language::ReadLanguageNamesFromText(Bom + "@lng\n# names\n[LANGUAGE]\n\nlanguage = Français\n"
-                                                  "LANGENGLISH = French\n[Menu]\n1 = x\n",
-                                            english, native));
+    ASSERT_TRUE(Language::ReadLanguageNamesFromText(Bom +
+                                                        "@lng\n# names\n[LANGUAGE]\n\nlanguage = Français\n"
+                                                        "LANGENGLISH = French\n[Menu]\n1 = x\n",
+                                                    english, native));
     EXPECT_EQ(Text(english), u"French");
     EXPECT_EQ(Text(native), u"Français");
     EXPECT_TRUE(log.entries.empty());
@@ -287,29 +292,32 @@ TEST(LanguageNames, FailWithoutBothNamesOrOutsideTheLanguageSection)
     char16_t english[Language::NameCapacity], native[Language::NameCapacity];
     {
         RecordingLog log;
-        EXPECT_FALSE(Language::ReadLanguageNamesFromText(Bom + "@lng\n[Language]\nLangEnglish = German\n[Menu]\n1 = x\n",
-                                                 english, native));
+        EXPECT_FALSE(Language::ReadLanguageNamesFromText(
+            Bom + "@lng\n[Language]\nLangEnglish = German\n[Menu]\n1 = x\n", english, native));
         EXPECT_TRUE(log.entries.empty());
-        EXPECT_FALSE(Language::ReadLanguageNamesFromText(Bom + "@lng\n[Language]\nLanguage = Deutsch\n", english, native));
+        EXPECT_FALSE(
+            Language::ReadLanguageNamesFromText(Bom + "@lng\n[Language]\nLanguage = Deutsch\n", english, native));
     }
     {
         RecordingLog log;
-        EXPECT_FALSE(Language::ReadLanguageNamesFromText(Bom + "@lng\n[Menu]\nLangEnglish = German\nLanguage = Deutsch\n",
-                                                 english, native));
+        EXPECT_FALSE(Language::ReadLanguageNamesFromText(
+            Bom + "@lng\n[Menu]\nLangEnglish = German\nLanguage = Deutsch\n", english, native));
         EXPECT_EQ(log.Only(),
                   "Current section 'Menu' from line 2 of language file doesn't match expected section 'Language'");
     }
     {
         RecordingLog log;
-        EXPECT_FALSE(Language::ReadLanguageNamesFromText(Bom + "@lng\n[Language]\nbroken line\nLangEnglish = German\n"
-                                                       "Language = Deutsch\n",
-                                                 english, native));
+        EXPECT_FALSE(Language::ReadLanguageNamesFromText(Bom +
+                                                             "@lng\n[Language]\nbroken line\nLangEnglish = German\n"
+                                                             "Language = Deutsch\n",
+                                                         english, native));
         EXPECT_EQ(log.Only(), "Expected equals sign after key 'broken' on line 3 in language file.");
     }
     {
         RecordingLog log;
         EXPECT_FALSE(Language::ReadLanguageNamesFromText(Bom + "@lng\n[Language\n", english, native));
-        EXPECT_EQ(log.Only(), "Expected closing square bracket at end of section 'Language' in line 2 of language file");
+        EXPECT_EQ(log.Only(),
+                  "Expected closing square bracket at end of section 'Language' in line 2 of language file");
     }
     EXPECT_FALSE(Language::ReadLanguageNames(std::string(Tests::DataFolder() + "missing.lng"), english, native));
 }

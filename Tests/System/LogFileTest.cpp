@@ -1,19 +1,19 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <sys/stat.h>
 #include <filesystem>
 #include <regex>
 #include <set>
 #include <sstream>
 #include <string>
+#include <sys/stat.h>
 #include <thread>
 #include <vector>
 
 #include "Platform/File.h"
 #include "Platform/Text.h"
-#include "System/LogFile.h"
 #include "Support/TestEnvironment.h"
+#include "System/LogFile.h"
 
 using System::LogFile;
 
@@ -61,8 +61,9 @@ TEST_F(LogFileTest, WritesTheExactLineWithLevelWordAndCrLf)
     LogFile log(_path, FixedTime);
     log.Write(3, "Invalid length for key in configuration file");
     log.Write(4, "%s %d%%", "Played", 5);
-    EXPECT_EQ(Contents(_path), std::string(Stamp) + "[Error]  Invalid length for key in configuration file\r\n" +
-                                   Stamp + "[Warn]  Played 5%\r\n");
+    EXPECT_EQ(Contents(_path),
+              std::string(Stamp) + "[Error]  Invalid length for key in configuration file\r\n" + Stamp +
+                  "[Warn]  Played 5%\r\n");
 }
 
 TEST_F(LogFileTest, EveryLevelHasItsWordAndTheThresholdDropsHigherLevels)
@@ -94,7 +95,8 @@ TEST_F(LogFileTest, WideMessagesAreConvertedAndNotFormattedTwice)
 {
     LogFile log(_path, FixedTime);
     log.WriteWide(3, L"Cannot open %ls (%d)", L"/home/me/100%s \u00E9t\u00E9.wav", 2);
-    EXPECT_EQ(Contents(_path), std::string(Stamp) + "[Error]  Cannot open /home/me/100%s \xC3\xA9t\xC3\xA9.wav (2)\r\n");
+    EXPECT_EQ(Contents(_path),
+              std::string(Stamp) + "[Error]  Cannot open /home/me/100%s \xC3\xA9t\xC3\xA9.wav (2)\r\n");
 }
 
 TEST_F(LogFileTest, LongLinesAreCutTo1024BytesAndKeepTheirLineBreak)
@@ -200,20 +202,21 @@ TEST_F(LogFileTest, SystemErrorEntryHasTheMultiLineShape)
     System::ReportSystemError("Src/Core/WaveFile", "Core::WaveFile::OpenWaveFile", 42, "Error calling %s", "open");
     System::ReportSystemErrorCode(EPERM, "Src/Core/Timer", "Core::Timer::SetThreadPriority", 7,
                                   "Error calling pthread_setschedparam");
-    EXPECT_EQ(Contents(_path), std::string(Stamp) +
-                                   "[Error]  System error: Error calling open\r\n"
-                                   "\tFile: Src/Core/WaveFile\r\n"
-                                   "\tFunction: Core::WaveFile::OpenWaveFile\r\n"
-                                   "\tLine: 42\r\n"
-                                   "\tError Code 2\r\n"
-                                   "\tDescription: No such file or directory\r\n" +
-                                   Stamp +
-                                   "[Error]  System error: Error calling pthread_setschedparam\r\n"
-                                   "\tFile: Src/Core/Timer\r\n"
-                                   "\tFunction: Core::Timer::SetThreadPriority\r\n"
-                                   "\tLine: 7\r\n"
-                                   "\tError Code 1\r\n"
-                                   "\tDescription: Operation not permitted\r\n");
+    EXPECT_EQ(Contents(_path),
+              std::string(Stamp) +
+                  "[Error]  System error: Error calling open\r\n"
+                  "\tFile: Src/Core/WaveFile\r\n"
+                  "\tFunction: Core::WaveFile::OpenWaveFile\r\n"
+                  "\tLine: 42\r\n"
+                  "\tError Code 2\r\n"
+                  "\tDescription: No such file or directory\r\n" +
+                  Stamp +
+                  "[Error]  System error: Error calling pthread_setschedparam\r\n"
+                  "\tFile: Src/Core/Timer\r\n"
+                  "\tFunction: Core::Timer::SetThreadPriority\r\n"
+                  "\tLine: 7\r\n"
+                  "\tError Code 1\r\n"
+                  "\tDescription: Operation not permitted\r\n");
 }
 
 TEST_F(LogFileTest, SystemErrorMessageIsCutAt255Characters)

@@ -2,9 +2,9 @@
 
 #include <string>
 
+#include "Support/RecordingLog.h"
 #include "System/DefaultLanguage.h"
 #include "System/MultimediaError.h"
-#include "Support/RecordingLog.h"
 
 namespace {
 

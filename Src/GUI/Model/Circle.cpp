@@ -27,14 +27,13 @@ Circle::~Circle()
     delete[] _squareX;
 }
 
-void Circle::Draw(std::uint32_t colour, const PixelImage& image, std::uint32_t background, float radius,
-                  float centreX, float centreY, float outline, float blend)
+void Circle::Draw(std::uint32_t colour, const PixelImage& image, std::uint32_t background, float radius, float centreX,
+                  float centreY, float outline, float blend)
 {
     if (!_squareX || !image.pixels || image.width <= 0 || image.height <= 0 || image.stride < image.width)
         return;
     if (!(std::fabs(centreX) < CoordinateLimit) || !(std::fabs(centreY) < CoordinateLimit) ||
-        !(std::fabs(radius) < CoordinateLimit) || !(std::fabs(outline) < CoordinateLimit) ||
-        !std::isfinite(blend))
+        !(std::fabs(radius) < CoordinateLimit) || !(std::fabs(outline) < CoordinateLimit) || !std::isfinite(blend))
         return;
 
     // Ramp from the background (entry 0) to the disc colour (entry 255), channel by channel.

@@ -35,7 +35,8 @@ bool ParseAmount(std::string_view text, double& amount)
 
 bool ValidPresetName(std::string_view name)
 {
-    if (name.empty() || name.find_first_of("\r\n") != std::string_view::npos || name.find('\0') != std::string_view::npos)
+    if (name.empty() || name.find_first_of("\r\n") != std::string_view::npos ||
+        name.find('\0') != std::string_view::npos)
         return false;
     // Bytes that are not UTF-8 do not come back from the round trip unchanged.
     const std::u16string wide = Platform::Text::Utf8ToUtf16(name);

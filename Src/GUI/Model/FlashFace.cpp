@@ -46,7 +46,9 @@ std::uint32_t FlashFace::TextOn(std::uint32_t background)
 
 std::uint32_t FlashFace::Dim(std::uint32_t colour, int percent)
 {
-    const auto part = [&](int shift) { return (((colour >> shift) & 0xFF) * static_cast<std::uint32_t>(percent) / 100) << shift; };
+    const auto part = [&](int shift) {
+        return (((colour >> shift) & 0xFF) * static_cast<std::uint32_t>(percent) / 100) << shift;
+    };
     return part(16) | part(8) | part(0);
 }
 

@@ -32,9 +32,9 @@ private:
 
     bool _running = false;
     bool _paused = false;
-    Core::Moment _since;        // the run's counted time up to _since is _counted
-    Duration _counted{0};       // of the run going on, up to the last pause or resume
-    Duration _finished{0};      // of the runs that ended
+    Core::Moment _since;    // the run's counted time up to _since is _counted
+    Duration _counted{0};   // of the run going on, up to the last pause or resume
+    Duration _finished{0};  // of the runs that ended
 };
 
 }  // namespace GUI

@@ -30,7 +30,7 @@ bool PresetExists(Configuration::IConfiguration& configuration, const std::strin
 {
     const std::u16string preset = Platform::Text::Utf8ToUtf16(name);
     return !preset.empty() && preset.size() <= Configuration::IConfiguration::PresetNameLength &&
-           configuration.IsPreset(preset.c_str());
+        configuration.IsPreset(preset.c_str());
 }
 
 bool PresetSettings(Configuration::IConfiguration& configuration, const std::string& name,
@@ -49,7 +49,8 @@ void SetlistChangeover::QueueAdvance(Core::IMetronomeEventHandler& handler)
     const Configuration::Setlist* setlist = _setlists.ActiveList();
     if (setlist == nullptr || setlist->advanceBars <= 0)
         return;
-    const int next = _setlists.Following(1, [this](const std::string& name) { return PresetExists(_configuration, name); });
+    const int next =
+        _setlists.Following(1, [this](const std::string& name) { return PresetExists(_configuration, name); });
     if (next >= 0)
         Queue(next, Core::IMetronome::ChangeAt::BarLimit, Kind::Advance, handler);
 }

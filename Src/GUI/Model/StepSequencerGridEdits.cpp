@@ -9,9 +9,9 @@ namespace GUI {
 
 namespace {
 
-constexpr std::uint8_t MoveRemoved = 1;     // a selected hit was taken out of this cell
-constexpr std::uint8_t MoveCancelled = 2;   // ... and the cell was filled again by the move
-constexpr std::uint8_t MoveAdded = 4;       // an addition for this cell is kept
+constexpr std::uint8_t MoveRemoved = 1;    // a selected hit was taken out of this cell
+constexpr std::uint8_t MoveCancelled = 2;  // ... and the cell was filled again by the move
+constexpr std::uint8_t MoveAdded = 4;      // an addition for this cell is kept
 
 }  // namespace
 
@@ -52,7 +52,7 @@ int StepSequencerGrid::Drop(int displayRow, int column)
     // The dragged hit must still be there (a key may have removed it since the press) and the
     // drop must land on a cell; otherwise the drag is forgotten and nothing moves.
     bool valid = row >= 0 && column >= 0 && column < _columnCount && _dragColumn < _columnCount &&
-                 _rows[_dragRow].cells[_dragColumn] != EmptyCell;
+        _rows[_dragRow].cells[_dragColumn] != EmptyCell;
     if (valid) {
         if (_selectedCount > 1)
             MoveSelection(row, column);
@@ -320,20 +320,13 @@ int StepSequencerGrid::HandleKey(int virtualKey, bool control)
     if (!control)
         return virtualKey == KeyDelete ? DeleteSelection() : NoChange;
     switch (virtualKey) {
-    case 'A':
-        return SelectAll();
-    case 'C':
-        return Copy();
-    case 'V':
-        return Paste();
-    case 'X':
-        return Cut();
-    case 'Y':
-        return Redo();
-    case 'Z':
-        return Undo();
-    default:
-        return NoChange;
+    case 'A': return SelectAll();
+    case 'C': return Copy();
+    case 'V': return Paste();
+    case 'X': return Cut();
+    case 'Y': return Redo();
+    case 'Z': return Undo();
+    default: return NoChange;
     }
 }
 

@@ -147,8 +147,8 @@ void StepSequencerPainter::Hits(const PixelImage& image, const Layout& layout, i
             if (!StepSequencerGrid::IsHit(cell))
                 continue;
             const std::uint32_t colour = StepSequencerGrid::IsSelected(cell)
-                                             ? SelectedHitColour
-                                             : VoiceColour(cell & StepSequencerGrid::ColourBits);
+                ? SelectedHitColour
+                : VoiceColour(cell & StepSequencerGrid::ColourBits);
             _circle.Draw(colour, image, background, HitRadius,
                          static_cast<float>(layout.FirstX() + j * layout.columnWidth), static_cast<float>(centreY),
                          HitOutline, HitBlend);
@@ -156,8 +156,7 @@ void StepSequencerPainter::Hits(const PixelImage& image, const Layout& layout, i
     }
 }
 
-void StepSequencerPainter::RedrawMarker(const PixelImage& image, const Layout& layout,
-                                        IDecorations& decorations) const
+void StepSequencerPainter::RedrawMarker(const PixelImage& image, const Layout& layout, IDecorations& decorations) const
 {
     if (!image.pixels)
         return;
@@ -172,7 +171,8 @@ void StepSequencerPainter::CopyRows(const PixelImage& from, const PixelImage& to
         return;
     rows = std::clamp(rows, 0, std::min(from.height, to.height));
     for (int y = 0; y < rows; ++y)
-        std::memcpy(to.Row(y), from.Row(y), static_cast<std::size_t>(std::min(from.width, to.width)) * sizeof(std::uint32_t));
+        std::memcpy(to.Row(y), from.Row(y),
+                    static_cast<std::size_t>(std::min(from.width, to.width)) * sizeof(std::uint32_t));
 }
 
 void StepSequencerPainter::Band(const PixelImage& grid, const PixelImage& overlay, int x1, int y1, int x2, int y2,

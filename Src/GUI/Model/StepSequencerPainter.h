@@ -68,8 +68,7 @@ public:
     // The first `rows` rows of `from` into `to` (of the same size).
     static void CopyRows(const PixelImage& from, const PixelImage& to, int rows);
     // The rubber band between two corners, half over the grid image, into the overlay.
-    static void Band(const PixelImage& grid, const PixelImage& overlay, int x1, int y1, int x2, int y2,
-                     int viewHeight);
+    static void Band(const PixelImage& grid, const PixelImage& overlay, int x1, int y1, int x2, int y2, int viewHeight);
     // The cursor strip from `left`, `height` below the header: a checkerboard inversion, which
     // shows on any background and which a second one takes away.
     static void InvertCursor(const PixelImage& overlay, int left, int height, int viewHeight);

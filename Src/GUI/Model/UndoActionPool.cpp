@@ -35,7 +35,8 @@ bool UndoActionPool::Allocate() noexcept
     for (int i = 0; i < _growth; ++i) {
         UndoAction* action = _newAction();
         if (!action) {
-            System::Log().Write(System::Error, "Unable to allocate memory for UndoAction object in UndoActionPool::Allocate");
+            System::Log().Write(System::Error,
+                                "Unable to allocate memory for UndoAction object in UndoActionPool::Allocate");
             return false;
         }
         action->next = _freeList;

@@ -6,19 +6,19 @@
 #include <QTest>
 #include <chrono>
 #include <cmath>
-#include <memory>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "Core/Metronome.h"
-#include "Platform/AudioOutput.h"
-#include "Platform/Text.h"
 #include "GUI/ApplicationWindow.h"
 #include "GUI/Model/TempoInput.h"
-#include "GUI/VisualBeatIndicator.h"
-#include "Support/SoundCapture.h"
 #include "GUI/Support/WindowFakes.h"
+#include "GUI/VisualBeatIndicator.h"
+#include "Platform/AudioOutput.h"
+#include "Platform/Text.h"
+#include "Support/SoundCapture.h"
 
 namespace {
 
@@ -221,11 +221,11 @@ TEST(EndToEnd, SetlistEntriesFollowEachOtherOnTheFrameGrid)
     struct Case {
         const char* what;
         std::vector<std::string> entries;
-        int bars;                  // the list advances after so many bars (0: never)
-        int pressN;                // ms after the start (0: never)
-        int stopAt;                // ms after the start (0: the list ends by itself)
+        int bars;    // the list advances after so many bars (0: never)
+        int pressN;  // ms after the start (0: never)
+        int stopAt;  // ms after the start (0: the list ends by itself)
         double oldBpm, newBpm;
-        std::size_t clicks;        // of the first entry, then the second's
+        std::size_t clicks;  // of the first entry, then the second's
     };
     const Case cases[] = {
         {"the list advances after a bar", {"Ballad", "Shuffle"}, 1, 0, 0, 90, 120, 4},
@@ -260,7 +260,8 @@ TEST(EndToEnd, SetlistEntriesFollowEachOtherOnTheFrameGrid)
             EXPECT_FALSE(window->Playing());
             RunFor(std::chrono::milliseconds(800));
             EXPECT_EQ(window->SetlistPosition().left(13), QStringLiteral("Friday: 2 of "));
-            EXPECT_EQ(configuration.settings.Bpm, static_cast<std::uint32_t>(c.newBpm)) << "the entry heard last is shown";
+            EXPECT_EQ(configuration.settings.Bpm, static_cast<std::uint32_t>(c.newBpm))
+                << "the entry heard last is shown";
             onsets = Onsets(recorder.Stop(), static_cast<long>(60.0 * rate / 400));
             if (onsets.size() < c.clicks + 3) {
                 detail = std::to_string(onsets.size()) + " clicks heard";
@@ -274,8 +275,9 @@ TEST(EndToEnd, SetlistEntriesFollowEachOtherOnTheFrameGrid)
             exact = Tests::OnTheFrameGrid(after, 60.0 * rate / c.newBpm, newDetail) && exact;
             detail = "first entry and changeover " + oldDetail + "; next entry " + newDetail;
             // A dropout of the server or the recorder moves every click after it by the same amount.
-            std::printf("%s: %s%s; underflows %lld\n", c.what, exact ? "" : "off the frame grid, recorded again: ",
-                        detail.c_str(), static_cast<long long>(Platform::AudioOutput::Instance().Underflows()));
+            std::printf("%s: %s%s; underflows %lld\n", c.what,
+                        exact ? "" : "off the frame grid, recorded again: ", detail.c_str(),
+                        static_cast<long long>(Platform::AudioOutput::Instance().Underflows()));
         }
         EXPECT_TRUE(exact) << detail;
     }

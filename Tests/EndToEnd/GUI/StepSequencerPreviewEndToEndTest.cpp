@@ -28,12 +28,10 @@ constexpr int FirstNote = 75;   // "Claves", voice 1
 constexpr int SecondNote = 76;  // "Hi Wood Block", voice 2
 constexpr int Velocity = 127;   // volume 127 at 100 %
 
-
 std::vector<float> Template(int note, double rate)
 {
     return Tests::Template(note, Velocity, rate);
 }
-
 
 // The dialog's application, for this test only: gone before the program's statics are.
 std::unique_ptr<QApplication> MakeApplication()

@@ -186,10 +186,10 @@ TEST(Circle, HorizontalDistancesUseTheCentreColumnVerticalOnesTheExactCentre)
 
     TestImage low(22, 22);
     circle.Draw(colour, low.image, White, 7.0f, 10.0f, 10.7f, 2.0f, 1.0f);
-    EXPECT_NE(at10.At(10, 2), Untouched);  // 8 from 10
-    EXPECT_EQ(low.At(10, 2), Untouched);   // 8.7 from 10.7
+    EXPECT_NE(at10.At(10, 2), Untouched);           // 8 from 10
+    EXPECT_EQ(low.At(10, 2), Untouched);            // 8.7 from 10.7
     ExpectHalfWay(at10.At(10, 18), colour, White);  // 8 from 10
-    EXPECT_EQ(low.At(10, 18), Full(colour));         // 7.3 from 10.7
+    EXPECT_EQ(low.At(10, 18), Full(colour));        // 7.3 from 10.7
 }
 
 TEST(Circle, WithoutItsTableItLogsAndDrawsNothing)

@@ -44,23 +44,23 @@ TEST(CommandLineTest, ReadsEveryOptionInBothSpellingsAndLeavesOthersToQt)
 TEST(CommandLineTest, RefusesWhatItCannotFollowWithAReason)
 {
     for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
-             {"--bpm"},                                  // no value
-             {"--bpm", "9"},                             // out of range
+             {"--bpm"},       // no value
+             {"--bpm", "9"},  // out of range
              {"--bpm", "401"},
              {"--bpm", "120x"},
              {"--bpm", ""},
              {"--preset", ""},
-             {"--preset", std::string(80, 'a')},         // longer than a preset name
-             {"--preset", "bad\xff"},                    // not UTF-8
-             {"--export", "a.wav"},                      // no length
-             {"--bars", "4"},                            // a length without a file
+             {"--preset", std::string(80, 'a')},  // longer than a preset name
+             {"--preset", "bad\xff"},             // not UTF-8
+             {"--export", "a.wav"},               // no length
+             {"--bars", "4"},                     // a length without a file
              {"--export", "a.wav", "--bars", "4", "--minutes", "1"},
              {"--export", "a.wav", "--bars", "0"},
              {"--export", "a.wav", "--minutes", "nan"},
              {"--export", "a.wav", "--bars", "4", "--start"},
-             {"--tempo-map", "song.map"},                 // a map without a file
+             {"--tempo-map", "song.map"},  // a map without a file
              {"--export", "a.wav", "--tempo-map", "m", "--bars", "4"},
-             {"--export", "a.mp3", "--bars", "4"},       // a kind of file that is not written
+             {"--export", "a.mp3", "--bars", "4"},  // a kind of file that is not written
              {"--export", "a", "--bars", "4"},
              {"--export", "a.wav.ogg", "--bars", "4"},
              {"--frobnicate"},
@@ -97,9 +97,9 @@ TEST(CommandLineTest, TheForwardedMessageCarriesTheOptionsAndNothingMalformedPas
     ASSERT_TRUE(CommandLine::ParseRemoteMessage("raise\n", read));
     EXPECT_FALSE(read.HasRemoteCommands());
 
-    for (const char* bad : {"", "raise", "bpm 120\n", "raise\nbpm 120", "raise\nbpm 1000\n", "raise\nbpm 12 0\n",
-                            "raise\nstart\nstart\n", "raise\nbpm 100\nbpm 120\n", "raise\nquit\n",
-                            "raise\npreset \n", "raise\n\n"}) {
+    for (const char* bad :
+         {"", "raise", "bpm 120\n", "raise\nbpm 120", "raise\nbpm 1000\n", "raise\nbpm 12 0\n", "raise\nstart\nstart\n",
+          "raise\nbpm 100\nbpm 120\n", "raise\nquit\n", "raise\npreset \n", "raise\n\n"}) {
         EXPECT_FALSE(CommandLine::ParseRemoteMessage(bad, read)) << bad;
         EXPECT_FALSE(read.HasRemoteCommands()) << bad;
     }

@@ -15,8 +15,8 @@ TEST(FlashFace, NumberAndBeatRowFillTheWindowAndStayInside)
         int beats, digits;
     };
     const Case cases[] = {
-        {120, 120, 4, 1}, {640, 400, 4, 1}, {1920, 1080, 7, 1}, {1920, 1080, 12, 2},
-        {300, 1200, 16, 2}, {2000, 150, 3, 1}, {800, 600, 17, 2}, {800, 600, 1, 1},
+        {120, 120, 4, 1},   {640, 400, 4, 1},  {1920, 1080, 7, 1}, {1920, 1080, 12, 2},
+        {300, 1200, 16, 2}, {2000, 150, 3, 1}, {800, 600, 17, 2},  {800, 600, 1, 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " beats " << c.beats);

@@ -138,7 +138,7 @@ TEST(StepSequencerGridEdit, MovingASelectionAcrossRows)
     // Two rows down and one column right.
     EXPECT_EQ(grid->Drop(2, 1), RepaintAll);
     EXPECT_EQ(grid->SelectedCount(), 0);
-    EXPECT_TRUE(Hit(*grid, 1, 0));   // not selected: stays
+    EXPECT_TRUE(Hit(*grid, 1, 0));  // not selected: stays
     EXPECT_FALSE(Hit(*grid, 0, 0));
     EXPECT_FALSE(Hit(*grid, 0, 1));
     EXPECT_EQ(grid->Cell(2, 1), 2);  // colour of the row it landed in

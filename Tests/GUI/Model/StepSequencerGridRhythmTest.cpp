@@ -60,13 +60,13 @@ TEST(StepSequencerGridRhythm, DivisorKeepsEveryHitAtTheCoarsestResolution)
         unsigned subdivision;
     };
     const Case cases[] = {
-        {4, {0, 2, 4, 6}, "1111    ", 2},              // off-beat hits on even columns: halve
-        {4, {0, 4, 8}, "111 ", 0},                     // beat starts only
-        {4, {0, 1}, "11              ", 4},            // column 1 keeps full resolution
-        {2, {1}, " 1      ", 2},                       // two cells cannot be halved
-        {3, {2}, "  1         ", 3},                   // nor an odd number of cells
-        {6, {2}, " 1          ", 3},                   // six cells, even column: three steps a beat
-        {6, {3}, "   1                    ", 6},       // odd column: full
+        {4, {0, 2, 4, 6}, "1111    ", 2},         // off-beat hits on even columns: halve
+        {4, {0, 4, 8}, "111 ", 0},                // beat starts only
+        {4, {0, 1}, "11              ", 4},       // column 1 keeps full resolution
+        {2, {1}, " 1      ", 2},                  // two cells cannot be halved
+        {3, {2}, "  1         ", 3},              // nor an odd number of cells
+        {6, {2}, " 1          ", 3},              // six cells, even column: three steps a beat
+        {6, {3}, "   1                    ", 6},  // odd column: full
         {8, {4, 10}, "  1  1          ", 4},
     };
     for (const Case& c : cases) {
@@ -170,8 +170,8 @@ TEST(StepSequencerGridRhythm, ReadingSkipsWhatNamesNoVoice)
     auto grid = LoadedGrid(GridSettings(1, 4, 2, false, u"[1 0]]c;<[2b"));
     EXPECT_TRUE(Hit(*grid, 0, 0));
     EXPECT_EQ(grid->HitCount(), 5);
-    EXPECT_TRUE(Hit(*grid, 10, 3));   // ';' is voice 11
-    EXPECT_TRUE(Hit(*grid, 11, 4));   // '<' is voice 12
+    EXPECT_TRUE(Hit(*grid, 10, 3));  // ';' is voice 11
+    EXPECT_TRUE(Hit(*grid, 11, 4));  // '<' is voice 12
     EXPECT_TRUE(Hit(*grid, 1, 5));
     EXPECT_TRUE(Hit(*grid, 11, 5));
 
@@ -216,7 +216,7 @@ TEST(StepSequencerGridRhythm, RandomGridsSurviveAWriteAndARead)
             auto grid = LoadedGrid(settings);
             if (distinct)
                 grid->ToggleDisplayMode();  // place hits in every row, then hide some again
-            int mode = round % 4;  // any column, even columns, beat starts, sparse
+            int mode = round % 4;           // any column, even columns, beat starts, sparse
             int perBeat = compound || cells == 0 ? 1 : cells;
             for (int c = 0; c < grid->ColumnCount(); ++c) {
                 if ((mode == 1 && c % 2 != 0) || (mode == 2 && c % perBeat != 0))

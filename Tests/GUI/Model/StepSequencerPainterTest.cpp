@@ -59,7 +59,8 @@ TEST(StepSequencerPainter, DrawsRowsLinesHitsAndPlacesNumbersNamesAndMarker)
     Recorder recorder;
     painter.Redraw(picture.image, Layout, 0, 0, Width, Height, recorder);
 
-    EXPECT_EQ(recorder.numbers, (std::vector<std::pair<int, int>>{{X0 - 3, 1}, {X0 + 3 * 24 - 3, 2}, {X0 + 6 * 24 - 3, 3}}));
+    EXPECT_EQ(recorder.numbers,
+              (std::vector<std::pair<int, int>>{{X0 - 3, 1}, {X0 + 3 * 24 - 3, 2}, {X0 + 6 * 24 - 3, 3}}));
     ASSERT_EQ(recorder.names.size(), 12u);
     EXPECT_EQ(recorder.names[1], (std::pair<int, int>{Top + 20 + 10 - 9, 1}));
     EXPECT_EQ(recorder.markers, (std::vector<double>{2 * 24 + StepSequencerPainter::MarkerOffset}));

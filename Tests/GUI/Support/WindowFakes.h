@@ -1,8 +1,8 @@
 #pragma once
 
 #include <map>
-#include <utility>
 #include <string>
+#include <utility>
 
 #include <QMessageBox>
 #include <QString>
@@ -11,8 +11,8 @@
 
 #include "Configuration/ConfigurationData.h"
 #include "Configuration/IConfiguration.h"
-#include "Core/CountIn.h"
 #include "Configuration/Song.h"
+#include "Core/CountIn.h"
 #include "Core/IMetronome.h"
 #include "Core/IMetronomeEventHandler.h"
 
