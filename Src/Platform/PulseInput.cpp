@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "Platform/Clock.h"
+#include "Platform/PulseMainLoop.h"
 
 namespace Platform {
 
@@ -13,20 +14,6 @@ namespace {
 
 // A short fragment: blocks reach the analysis within a few milliseconds.
 constexpr std::int64_t FragmentNs = 5'000'000;
-
-template <typename Done>
-bool WaitFor(pa_threaded_mainloop* mainloop, Done done, std::int64_t timeout, const std::atomic<bool>* failed)
-{
-    const std::int64_t giveUp = Clock::Now() + timeout;
-    while (!done()) {
-        if ((failed && failed->load(std::memory_order_acquire)) || Clock::Now() > giveUp)
-            return false;
-        pa_threaded_mainloop_unlock(mainloop);
-        Clock::SleepUntil(Clock::Now() + 200'000);
-        pa_threaded_mainloop_lock(mainloop);
-    }
-    return true;
-}
 
 struct SourceQuery {
     std::string defaultSource;
@@ -55,23 +42,8 @@ void PulseInput::StreamState(pa_stream* stream, void* self) noexcept
 bool PulseInput::Connect()
 {
     _failed.store(false, std::memory_order_release);
-    _mainloop = pa_threaded_mainloop_new();
-    if (!_mainloop)
-        return false;
-    pa_threaded_mainloop_set_name(_mainloop, "ticova-input");
-    _context = pa_context_new(pa_threaded_mainloop_get_api(_mainloop), ClientName);
-    if (!_context)
-        return false;
-    pa_context_set_state_callback(_context, &PulseInput::ContextState, this);
-    if (pa_context_connect(_context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0)
-        return false;
-    if (pa_threaded_mainloop_start(_mainloop) < 0)
-        return false;
-    pa_threaded_mainloop_lock(_mainloop);
-    const bool ready = WaitFor(
-        _mainloop, [this] { return pa_context_get_state(_context) == PA_CONTEXT_READY; }, ConnectTimeout, &_failed);
-    pa_threaded_mainloop_unlock(_mainloop);
-    return ready;
+    return PulseMainLoop::Connect(_mainloop, _context, "ticova-input", ClientName, &PulseInput::ContextState, this,
+                                  _failed, ConnectTimeout);
 }
 
 std::vector<PulseInput::Source> PulseInput::Sources()
@@ -102,8 +74,8 @@ std::vector<PulseInput::Source> PulseInput::Sources()
                 },
                 &query))
             pa_operation_unref(op);
-        WaitFor(
-            probe._mainloop, [&query] { return query.done >= 2; }, ConnectTimeout, &probe._failed);
+        PulseMainLoop::WaitFor(
+            probe._mainloop, [&query] { return query.done >= 2; }, ConnectTimeout, probe._failed);
         pa_threaded_mainloop_unlock(probe._mainloop);
     }
     probe.Stop();
@@ -140,9 +112,8 @@ bool PulseInput::Start(const std::string& source, double rate)
         _peak = 0;
         _peakFrames = 0;
         if (pa_stream_connect_record(_stream, source.empty() ? nullptr : source.c_str(), &attributes, flags) == 0)
-            ready = WaitFor(
-                _mainloop, [this] { return pa_stream_get_state(_stream) == PA_STREAM_READY; }, ConnectTimeout,
-                &_failed);
+            ready = PulseMainLoop::WaitFor(
+                _mainloop, [this] { return pa_stream_get_state(_stream) == PA_STREAM_READY; }, ConnectTimeout, _failed);
     }
     pa_threaded_mainloop_unlock(_mainloop);
     if (!ready)
@@ -208,24 +179,15 @@ void PulseInput::Stop() noexcept
 {
     if (!_mainloop)
         return;
-    pa_threaded_mainloop_lock(_mainloop);
-    if (_stream) {
-        pa_stream_set_state_callback(_stream, nullptr, nullptr);
-        pa_stream_set_read_callback(_stream, nullptr, nullptr);
-        pa_stream_disconnect(_stream);
-        pa_stream_unref(_stream);
-        _stream = nullptr;
-    }
-    if (_context) {
-        pa_context_set_state_callback(_context, nullptr, nullptr);
-        pa_context_disconnect(_context);
-        pa_context_unref(_context);
-        _context = nullptr;
-    }
-    pa_threaded_mainloop_unlock(_mainloop);
-    pa_threaded_mainloop_stop(_mainloop);
-    pa_threaded_mainloop_free(_mainloop);
-    _mainloop = nullptr;
+    PulseMainLoop::Close(_mainloop, _context, [this] {
+        if (_stream) {
+            pa_stream_set_state_callback(_stream, nullptr, nullptr);
+            pa_stream_set_read_callback(_stream, nullptr, nullptr);
+            pa_stream_disconnect(_stream);
+            pa_stream_unref(_stream);
+            _stream = nullptr;
+        }
+    });
     _level.store(0, std::memory_order_relaxed);
 }
 

@@ -11,6 +11,7 @@
 #include "Platform/Clock.h"
 #include "Platform/Mixer.h"
 #include "Platform/MultimediaResult.h"
+#include "Platform/PulseMainLoop.h"
 
 namespace Platform {
 
@@ -80,17 +81,7 @@ struct SinkQuery {
 template <typename Done>
 bool PulseOutput::WaitFor(Done done, std::int64_t timeout)
 {
-    const std::int64_t giveUp = Clock::Now() + timeout;
-    while (!done()) {
-        if (_failed.load(std::memory_order_acquire) || Clock::Now() > giveUp)
-            return false;
-        // The main loop's thread runs the events meanwhile; a short nap keeps a server that
-        // does not answer from holding us for longer than the time-out.
-        pa_threaded_mainloop_unlock(_mainloop);
-        Clock::SleepUntil(Clock::Now() + 200'000);
-        pa_threaded_mainloop_lock(_mainloop);
-    }
-    return true;
+    return PulseMainLoop::WaitFor(_mainloop, done, timeout, _failed);
 }
 
 void PulseOutput::ContextState(pa_context* context, void* self) noexcept
@@ -128,26 +119,8 @@ void PulseOutput::WriteRequest(pa_stream*, std::size_t bytes, void* self) noexce
 bool PulseOutput::Connect()
 {
     _failed.store(false, std::memory_order_release);
-    _mainloop = pa_threaded_mainloop_new();
-    if (!_mainloop)
-        return false;
-    pa_threaded_mainloop_set_name(_mainloop, "ticova-audio");
-    _context = pa_context_new(pa_threaded_mainloop_get_api(_mainloop), ClientName);
-    if (!_context)
-        return false;
-    pa_context_set_state_callback(_context, &PulseOutput::ContextState, this);
-    // Never spawn a server: without one, the sound device is the way out.
-    if (pa_context_connect(_context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0)
-        return false;
-    if (pa_threaded_mainloop_start(_mainloop) < 0)
-        return false;
-    // Every call into the running loop, this one too (it adds an event to the loop), is made
-    // with its lock held.
-    pa_threaded_mainloop_lock(_mainloop);
-    pa_threaded_mainloop_once_unlocked(_mainloop, &RaiseMainLoop, nullptr);
-    const bool ready = WaitFor([this] { return pa_context_get_state(_context) == PA_CONTEXT_READY; }, ConnectTimeout);
-    pa_threaded_mainloop_unlock(_mainloop);
-    return ready;
+    return PulseMainLoop::Connect(_mainloop, _context, "ticova-audio", ClientName, &PulseOutput::ContextState, this,
+                                  _failed, ConnectTimeout, &RaiseMainLoop);
 }
 
 // The default sink's rate (the server's default rate when the sink says none); with the main
@@ -373,25 +346,16 @@ void PulseOutput::Stop() noexcept
 {
     if (!_mainloop)
         return;
-    pa_threaded_mainloop_lock(_mainloop);
-    if (_stream) {
-        pa_stream_set_state_callback(_stream, nullptr, nullptr);
-        pa_stream_set_write_callback(_stream, nullptr, nullptr);
-        pa_stream_set_underflow_callback(_stream, nullptr, nullptr);
-        pa_stream_disconnect(_stream);
-        pa_stream_unref(_stream);
-        _stream = nullptr;
-    }
-    if (_context) {
-        pa_context_set_state_callback(_context, nullptr, nullptr);
-        pa_context_disconnect(_context);
-        pa_context_unref(_context);
-        _context = nullptr;
-    }
-    pa_threaded_mainloop_unlock(_mainloop);
-    pa_threaded_mainloop_stop(_mainloop);
-    pa_threaded_mainloop_free(_mainloop);
-    _mainloop = nullptr;
+    PulseMainLoop::Close(_mainloop, _context, [this] {
+        if (_stream) {
+            pa_stream_set_state_callback(_stream, nullptr, nullptr);
+            pa_stream_set_write_callback(_stream, nullptr, nullptr);
+            pa_stream_set_underflow_callback(_stream, nullptr, nullptr);
+            pa_stream_disconnect(_stream);
+            pa_stream_unref(_stream);
+            _stream = nullptr;
+        }
+    });
     _paused.store(true, std::memory_order_release);
 }
 

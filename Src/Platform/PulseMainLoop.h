@@ -1,0 +1,48 @@
+#pragma once
+
+#include <pulse/pulseaudio.h>
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+
+#include "Platform/Clock.h"
+
+namespace Platform {
+
+// What the libpulse clients (the output and the listening input) do alike with their threaded
+// main loop and its context: connect without spawning a server, wait for the loop's thread to
+// answer, and close in order.
+namespace PulseMainLoop {
+
+// With the loop locked: waits until `done` holds, `failed` is set or `timeout` (ns) is over. The
+// loop's thread runs the events meanwhile; a short nap keeps a server that does not answer from
+// holding the caller for longer than the time-out.
+template <typename Done>
+bool WaitFor(pa_threaded_mainloop* mainloop, Done done, std::int64_t timeout, const std::atomic<bool>& failed)
+{
+    const std::int64_t giveUp = Clock::Now() + timeout;
+    while (!done()) {
+        if (failed.load(std::memory_order_acquire) || Clock::Now() > giveUp)
+            return false;
+        pa_threaded_mainloop_unlock(mainloop);
+        Clock::SleepUntil(Clock::Now() + 200'000);
+        pa_threaded_mainloop_lock(mainloop);
+    }
+    return true;
+}
+
+// Makes the loop (its thread named `threadName`) and a context that tells `onState` of its
+// changes, connects and waits for it to be ready; `onLoopThread`, if given, runs once on the
+// loop's thread. False when any step fails (what was made is left for Close).
+bool Connect(pa_threaded_mainloop*& mainloop, pa_context*& context, const char* threadName, const char* clientName,
+             pa_context_notify_cb_t onState, void* self, const std::atomic<bool>& failed, std::int64_t timeout,
+             void (*onLoopThread)(pa_threaded_mainloop*, void*) = nullptr);
+
+// Closes what Connect made: `closeStreams` first, with the loop locked, then the context, then
+// the loop and its thread. Either may be null.
+void Close(pa_threaded_mainloop*& mainloop, pa_context*& context, const std::function<void()>& closeStreams);
+
+}  // namespace PulseMainLoop
+
+}  // namespace Platform
