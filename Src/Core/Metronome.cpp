@@ -145,14 +145,12 @@ void Metronome::Ticks::OnTimer()
 {
     // The set playing changes only here, on this thread, inside TakeOver.
     _metronome.Current().strategy->OnTimer();
-    _metronome.FollowSession();
+    _metronome._follower.AfterTick(_metronome.NowPlaying());
 }
 
 void Metronome::Ticks::BeforePlacedTick(std::int64_t& due)
 {
-    // A peer may have moved the session since the tick was placed, a beat ago.
-    if (_metronome._gridFollows && _metronome.Followed(&_metronome._timer.CurrentClock()) != nullptr)
-        due = _metronome._grid.Again().frame;
+    _metronome._follower.BeforePlacedTick(due);
 }
 
 void Metronome::Ticks::OnClockLost()
@@ -178,9 +176,7 @@ std::int32_t Metronome::Start(IMetronomeEventHandler& handler, Configuration::Co
         return code;
     // A run that goes on from this one may use another engine: this one closes when playing stops.
     NoteOpened(Current().strategy->GetSoundEngine());
-    _ticksInBar = 0;
-    _countInTicks = Current().strategy->CountInTicksLeft();
-    _proposedTempo = 0;
+    _follower.Begin(Current().strategy->CountInTicksLeft());
     if (!StartTimer(false))
         return Fail(0, TimerNotStarted);
     _paused = false;
@@ -282,9 +278,28 @@ std::int32_t Metronome::Prepare(int index, IMetronomeEventHandler& handler, Conf
     run.strategy = strategy;
     strategy->SetTimer(&_timer);
     strategy->SetSuccessor(this);
+    if (const std::int32_t code = PrepareEngine(*strategy, settings, index))
+        return code;
+    strategy->SetHandler(&handler);
+    PrepareShowing(*strategy, settings, barLimit, continuing);
+    PrepareSounds(run, settings);
+    if (const std::int32_t code = PrepareTiming(index, settings, song))
+        return code;
+    // Every sound the run plays needs its audio file: checked now, not at its first click.
+    _soundWithoutFile = FirstSoundWithoutFile(*strategy, settings);
+    if (_soundWithoutFile >= 0)
+        return Fail(index, SoundHasNoFile);
+    // A run that goes on from another tells its first tempo as it takes over.
+    if (ITimerStrategy* timing = strategy->GetTimerStrategy(); !continuing && timing->ControlsTempo())
+        handler.OnSpeedTrainerStarted(timing->GetTempo(), strategy->HasWarmUp());
+    return Playing;
+}
 
+std::int32_t Metronome::PrepareEngine(MetronomeStrategy& strategy, Configuration::ConfigurationData& settings,
+                                      int index)
+{
     ISoundEngine* engine = _standIns.engine != nullptr ? _standIns.engine : EngineFor(settings.SoundEngineType, index);
-    strategy->SetSoundEngine(engine);
+    strategy.SetSoundEngine(engine);
     if (engine == nullptr) {
         System::Log().Write(System::Error, "Core::Metronome::Start: no sound engine of type %u",
                             static_cast<unsigned>(settings.SoundEngineType));
@@ -292,19 +307,26 @@ std::int32_t Metronome::Prepare(int index, IMetronomeEventHandler& handler, Conf
     }
     if (!engine->Initialise(settings))
         return SoundEngineFailed;
+    return Playing;
+}
 
-    strategy->SetHandler(&handler);
-
+void Metronome::PrepareShowing(MetronomeStrategy& strategy, const Configuration::ConfigurationData& settings,
+                               std::int32_t barLimit, bool continuing)
+{
     const bool visual = settings.VisualIndicator == 1;
-    strategy->SetIndicator(_indicator);
-    strategy->SetVisual(visual);
-    strategy->SetFlash(_flash);
-    strategy->SetMuted(_muted);
-    strategy->SetBarLimit(barLimit);
+    strategy.SetIndicator(_indicator);
+    strategy.SetVisual(visual);
+    strategy.SetFlash(_flash);
+    strategy.SetMuted(_muted);
+    strategy.SetBarLimit(barLimit);
     // An indicator that shows the run playing goes on showing the next one as it is.
     if (visual && !(continuing && Current().strategy->IsVisual()))
         _indicator->Prepare(settings);
+}
 
+void Metronome::PrepareSounds(Run& run, const Configuration::ConfigurationData& settings)
+{
+    MetronomeStrategy* strategy = run.strategy;
     strategy->ResetPosition();
     strategy->SetUserTempo(static_cast<std::int32_t>(SettingsRange::Bpm(settings)));
     strategy->SetWarmUp(settings.Warmup > 0.0f);
@@ -317,7 +339,13 @@ std::int32_t Metronome::Prepare(int index, IMetronomeEventHandler& handler, Conf
         run.instruments[voice] = instrument;
         strategy->SetSound(voice, midi ? PercussionTable::Note(instrument) : static_cast<std::int32_t>(instrument));
     }
+}
 
+std::int32_t Metronome::PrepareTiming(int index, Configuration::ConfigurationData& settings, bool song)
+{
+    Strategies& objects = TheStrategies(index);
+    Run& run = _runs[index];
+    MetronomeStrategy* strategy = run.strategy;
     std::int32_t secondary = 0;
     bool compound = false;
     if (settings.BeatType == 2 && !song) {
@@ -347,13 +375,6 @@ std::int32_t Metronome::Prepare(int index, IMetronomeEventHandler& handler, Conf
 
     timing->Initialise(settings);
     PrepareCountIn(run, settings, beatsPerBar);
-    // Every sound the run plays needs its audio file: checked now, not at its first click.
-    _soundWithoutFile = FirstSoundWithoutFile(*strategy, settings);
-    if (_soundWithoutFile >= 0)
-        return Fail(index, SoundHasNoFile);
-    // A run that goes on from another tells its first tempo as it takes over.
-    if (!continuing && timing->ControlsTempo())
-        handler.OnSpeedTrainerStarted(timing->GetTempo(), strategy->HasWarmUp());
     return Playing;
 }
 
@@ -405,95 +426,18 @@ Timer::IClock* Metronome::TimerClock() const noexcept
     return _outputClock != nullptr && _outputClock->Available() ? _outputClock : nullptr;
 }
 
-ISessionTimeline* Metronome::Followed(Timer::IClock* clock) const noexcept
+SessionFollower::Playing Metronome::NowPlaying() noexcept
 {
-    ISessionTimeline* session = Session();
-    // A click track rendered offline has no moment to meet the session at.
-    return session != nullptr && session->Enabled() && clock->RealTime() ? session : nullptr;
+    const int index = PlayingIndex();
+    const Run& run = _runs[index];
+    const Strategies& objects = TheStrategies(index);
+    return {run.strategy, run.barBeats, run.strategy == &objects.song ? &objects.songTiming : nullptr};
 }
 
 bool Metronome::StartTimer(bool resume)
 {
     const Interval interval = Current().strategy->GetTimerStrategy()->GetInterval();
-    Timer::IClock* clock = TimerClock();
-    Timer::IClock& runsOn = clock != nullptr ? *clock : _timer.OwnClock();
-    ISessionTimeline* session = Followed(&runsOn);
-    _gridFollows = session != nullptr;
-    if (session == nullptr)
-        return _timer.Start(&_ticks, interval, clock);
-    _grid.Begin(*session, runsOn);
-    double beatInBar = 0;
-    double barBeats = 1;
-    double tickBeats = 1;
-    UpcomingPlace(beatInBar, barBeats, tickBeats, false, resume);
-    if (!resume)
-        beatInBar = 0;
-    const SessionGrid::Tick first = _grid.First(beatInBar, barBeats);
-    // Start and stop sync: the other players start on the same bar line.
-    if (!resume)
-        session->ProposePlaying(true, first.heardAt);
-    return _timer.StartAt(&_ticks, interval, clock, first.frame);
-}
-
-void Metronome::UpcomingPlace(double& beatInBar, double& barBeats, double& tickBeats, bool advance,
-                              bool resume) noexcept
-{
-    const Run& run = Current();
-    const MetronomeStrategy* strategy = run.strategy;
-    ITimerStrategy* timing = strategy->GetTimerStrategy();
-    const std::int32_t ticksPerBeat = timing->TimerTicksPerBeat();
-    tickBeats = 1.0 / (ticksPerBeat > 0 ? ticksPerBeat : 1);
-    barBeats = run.barBeats > 0 ? run.barBeats : 1;
-    Strategies& objects = TheStrategies(PlayingIndex());
-    const bool song = strategy == &objects.song;
-    if (const std::int32_t left = strategy->CountInTicksLeft(); left > 0) {
-        // The count-in counts bars of the run's first meter from its first tick.
-        if (song)
-            objects.songTiming.BarPlace(SongTimerStrategy::Place{}, beatInBar, barBeats, tickBeats);
-        const auto perBar = static_cast<std::int32_t>(std::llround(barBeats / tickBeats));
-        beatInBar = ((_countInTicks - left) % (perBar > 0 ? perBar : 1)) * tickBeats;
-        return;
-    }
-    if (song) {
-        objects.songTiming.BarPlace(advance || resume ? objects.songTiming.Upcoming() : objects.songTiming.Playing(),
-                                    beatInBar, barBeats, tickBeats);
-        return;
-    }
-    if (advance) {
-        std::int32_t beats = 0;
-        const bool barLine = (strategy->PatternEntry(strategy->Position()) & MetronomeStrategy::BeatEntry) != 0 &&
-            strategy->NextBarPlace(beats) == 0;
-        _ticksInBar = barLine ? 0 : _ticksInBar + 1;
-    }
-    beatInBar = _ticksInBar * tickBeats;
-}
-
-void Metronome::FollowSession() noexcept
-{
-    double beatInBar = 0;
-    double barBeats = 1;
-    double tickBeats = 1;
-    // Counted on every tick, so that a session joined while playing finds the bar's places.
-    UpcomingPlace(beatInBar, barBeats, tickBeats, true);
-    Timer::IClock& clock = _timer.CurrentClock();
-    ISessionTimeline* session = Followed(&clock);
-    if (session == nullptr || !_timer.IsRunning()) {
-        _gridFollows = false;
-        return;
-    }
-    if (!_gridFollows) {
-        _grid.Begin(*session, clock);
-        _gridFollows = true;
-    }
-    // A tempo the run sets itself is the session's from this tick on.
-    if (ITimerStrategy* timing = Current().strategy->GetTimerStrategy(); timing->ControlsTempo()) {
-        if (const std::int32_t tempo = timing->GetTempo(); tempo != _proposedTempo && tempo > 0) {
-            _proposedTempo = tempo;
-            const Moment at = _grid.Last().heardAt != Moment() ? _grid.Last().heardAt : _timer.CurrentTick().heardAt;
-            session->ProposeTempo(tempo, at);
-        }
-    }
-    _timer.PlaceNextTickAt(_grid.Next(beatInBar, barBeats, tickBeats).frame);
+    return _follower.StartTimer(NowPlaying(), _ticks, interval, TimerClock(), resume);
 }
 
 std::int32_t Metronome::Fail(int index, std::int32_t code) noexcept
