@@ -89,6 +89,33 @@ void Finish(ClickTrackExport::Result& result, Platform::SoundFileWriter& writer,
                         path.c_str(), result.seconds, result.elapsed, result.speedRatio);
 }
 
+// Plays the run started into the file until frame `end` (or the run's own end, or a cancel),
+// then lets its last click ring.
+void PlayToEnd(Metronome& metronome, Timer& timer, Platform::OfflineOutput& output, FrameCountClock& clock,
+               std::int64_t end, const ClickTrackExport::Progress& progress)
+{
+    clock.SetEnd(end);
+    // With nobody to tell, the end is watched for closely: a click track of a few minutes
+    // is rendered in a tenth of a second.
+    const auto interval = progress ? ProgressInterval : std::chrono::milliseconds(1);
+    while (metronome.IsRunning()) {
+        std::this_thread::sleep_for(interval);
+        if (progress && !progress(static_cast<double>(clock.FramesRendered()) / static_cast<double>(end)))
+            clock.Cancel();
+    }
+    // The timer's worker renders no more: what the engine's devices hand to the mixer
+    // as they close is taken by this thread.
+    timer.Stop();
+    timer.Join();
+    output.SetRenderer(std::thread::id());
+    metronome.Stop();
+    // A run that ended by itself lets its last click ring.
+    if (clock.FramesRendered() < end && clock.LastTickFrame() >= 0)
+        clock.RenderRest(clock.LastTickFrame() + std::llround(ClickTrackExport::RingSeconds * ClickTrackExport::Rate));
+    if (progress)
+        progress(1.0);
+}
+
 }  // namespace
 
 ClickTrackExport::Result ClickTrackExport::Run(const Configuration::ConfigurationData& original,
@@ -142,26 +169,7 @@ ClickTrackExport::Result ClickTrackExport::Run(const Configuration::Configuratio
             result.error = "the metronome could not start (code " + std::to_string(code) + ")";
         } else {
             const std::int64_t end = runStart + RunFrames(settings, length, song, metronome.BarBeats());
-            clock.SetEnd(end);
-            // With nobody to tell, the end is watched for closely: a click track of a few minutes
-            // is rendered in a tenth of a second.
-            const auto interval = progress ? ProgressInterval : std::chrono::milliseconds(1);
-            while (metronome.IsRunning()) {
-                std::this_thread::sleep_for(interval);
-                if (progress && !progress(static_cast<double>(clock.FramesRendered()) / static_cast<double>(end)))
-                    clock.Cancel();
-            }
-            // The timer's worker renders no more: what the engine's devices hand to the mixer
-            // as they close is taken by this thread.
-            timer.Stop();
-            timer.Join();
-            output.SetRenderer(std::thread::id());
-            metronome.Stop();
-            // A run that ended by itself lets its last click ring.
-            if (clock.FramesRendered() < end && clock.LastTickFrame() >= 0)
-                clock.RenderRest(clock.LastTickFrame() + std::llround(RingSeconds * Rate));
-            if (progress)
-                progress(1.0);
+            PlayToEnd(metronome, timer, output, clock, end, progress);
         }
         result.cancelled = clock.Cancelled() && result.startCode == 0;
         if (clock.SinkFailed())
