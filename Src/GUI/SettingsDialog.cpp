@@ -1,4 +1,5 @@
 #include "GUI/SettingsDialog.h"
+#include "GUI/DialogButtons.h"
 
 #include <QAbstractButton>
 #include <QDialog>
@@ -98,12 +99,7 @@ QDialog* SettingsDialog::Open(QWidget* owner, int tab)
     dialog->setFixedSize(DialogUnits::X(424), DialogUnits::Y(289));
     LastControl = 0;
 
-    auto* ok = new QPushButton(QStringLiteral("OK"), dialog);
-    DialogUnits::Place(ok, OkId, 308, 263, 50, 14);
-    ok->setDefault(true);
-    auto* close = new QPushButton(QStringLiteral("Close"), dialog);
-    DialogUnits::Place(close, CloseId, 360, 263, 50, 14);
-    close->setAutoDefault(false);
+    const auto [ok, close] = DialogButtons::Place(dialog, OkId, 308, CloseId, 360, 263, QStringLiteral("Close"));
     _tabs = new QTabWidget(dialog);
     DialogUnits::Place(_tabs, TabsId, 7, 7, 408, 250);
     MakeInformationLine(dialog);
