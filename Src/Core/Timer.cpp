@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
-#include <limits>
 
 #include "Platform/Clock.h"
 #include "System/ILog.h"
@@ -55,10 +54,15 @@ void Timer::StoreInterval(Interval interval)
 
 bool Timer::Start(ITimerEventHandler* handler, Interval interval, IClock* clock)
 {
-    return StartAt(handler, interval, clock, std::numeric_limits<std::int64_t>::min());
+    return Begin(handler, interval, clock, std::nullopt);
 }
 
 bool Timer::StartAt(ITimerEventHandler* handler, Interval interval, IClock* clock, std::int64_t firstDue)
+{
+    return Begin(handler, interval, clock, firstDue);
+}
+
+bool Timer::Begin(ITimerEventHandler* handler, Interval interval, IClock* clock, std::optional<std::int64_t> firstDue)
 {
     if (_thread.IsCurrent())
         return false;
@@ -140,11 +144,12 @@ void Timer::RaisePriority()
 
 bool Timer::WaitForFirstTick(Grid& grid)
 {
-    if (_firstDue <= grid.reference)
+    if (!_firstDue || *_firstDue <= grid.reference)
         return true;
+    std::int64_t& firstDue = *_firstDue;
     // A first tick further off (a session's next bar line): waited for as any other.
     for (;;) {
-        const double left = MsBefore(_firstDue, grid.frequency);
+        const double left = MsBefore(firstDue, grid.frequency);
         if (left <= 0)
             break;
         _clock->Wait(_wake, static_cast<int>(std::min(left, 60000.0)));
@@ -155,11 +160,11 @@ bool Timer::WaitForFirstTick(Grid& grid)
     int reads = 0;
     if (_running.load(std::memory_order_acquire) && !_clock->Lost()) {
         // The output's mapping settles in its first moments: the first tick is placed anew.
-        _handler->BeforePlacedTick(_firstDue);
-        _clock->SleepUntil(_firstDue - grid.spinMargin);
-        SpinUntil(_firstDue, reads);
+        _handler->BeforePlacedTick(firstDue);
+        _clock->SleepUntil(firstDue - grid.spinMargin);
+        SpinUntil(firstDue, reads);
     }
-    grid.reference = _firstDue;
+    grid.reference = firstDue;
     return _running.load(std::memory_order_acquire) && !_clock->Lost();
 }
 

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstdint>
+#include <optional>
 
 #include "Core/HeardTime.h"
 #include "Core/ITimerControl.h"
@@ -144,6 +145,8 @@ private:
             return reference + std::llround(static_cast<double>(tick) * period);
         }
     };
+    // Starts the worker with its first tick at `firstDue` (none: at once).
+    bool Begin(ITimerEventHandler* handler, Interval interval, IClock* clock, std::optional<std::int64_t> firstDue);
     void Run();
     void RaisePriority();
     // Waits for a first tick placed further off than now (StartAt): whether it is to be
@@ -179,7 +182,7 @@ private:
     std::int64_t _placedDue = 0;
     double _origin = 0;
     bool _originSet = false;
-    std::int64_t _firstDue = 0;  // set before the worker starts
+    std::optional<std::int64_t> _firstDue;  // set before the worker starts; none: at once
     std::atomic<int> _currentSleep{0};
 };
 
