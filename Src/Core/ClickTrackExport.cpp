@@ -11,6 +11,7 @@
 #include "Core/IMetronomeEventHandler.h"
 #include "Core/Metronome.h"
 #include "Core/MidiSoundEngine.h"
+#include "Core/SettingsChoices.h"
 #include "Core/SettingsRange.h"
 #include "Core/SoundEngines.h"
 #include "Core/Timer.h"
@@ -58,8 +59,7 @@ std::int64_t RunFrames(const Configuration::ConfigurationData& settings, const C
                        const Configuration::Song* song, double barBeats)
 {
     using Unit = ClickTrackExport::Unit;
-    const bool trainer = song != nullptr ||
-        (settings.SpeedTrainer != 0 && settings.SpeedTrainer != Configuration::ConfigurationData::StepSequencerPreview);
+    const bool trainer = song != nullptr || TrainerOf(settings) == Trainer::Curve;
     const double bpm = SettingsRange::Bpm(settings);
     if (!trainer)
         return ClickTrackExport::Frames(length, bpm, barBeats);
@@ -143,7 +143,7 @@ ClickTrackExport::Result ClickTrackExport::Run(const Configuration::Configuratio
         Platform::OfflineOutput output(Rate);
         MidiSoundEngine midi(output);
         AudioSoundEngine audioFiles(output);
-        ISoundEngine& engine = settings.SoundEngineType == SoundEngines::AudioFile
+        ISoundEngine& engine = SoundEngineOf(settings) == SoundEngines::AudioFile
             ? static_cast<ISoundEngine&>(audioFiles)
             : static_cast<ISoundEngine&>(midi);
         FrameCountClock clock(output, engine, [&writer](const float* samples, int frames) {

@@ -16,6 +16,7 @@
 #include "Core/MidiSoundEngine.h"
 #include "Core/OutputClock.h"
 #include "Core/PercussionTable.h"
+#include "Core/SettingsChoices.h"
 #include "Core/SettingsRange.h"
 #include "Core/SimpleBeatMetronomeStrategy.h"
 #include "Core/SongMetronomeStrategy.h"
@@ -43,9 +44,11 @@ public:
 
 NoBeatIndicator noBeatIndicator;
 
-// The strategies a run chooses from: one of each, for the life of the program, in two sets, so
+}  // namespace
+
+// The strategies a run chooses from: one of each, for the life of the metronome, in two sets, so
 // that the next run is prepared in one while the other plays.
-struct Strategies {
+struct Metronome::Strategies {
     SimpleBeatMetronomeStrategy simpleBeat;
     BeatsPerBarMetronomeStrategy beatsPerBar;
     CustomPatternMetronomeStrategy customPattern;
@@ -58,36 +61,34 @@ struct Strategies {
     SongMetronomeStrategy song{songTiming};
 };
 
-Strategies& TheStrategies(int index)
-{
-    static Strategies strategies[2];
-    return strategies[index];
-}
+namespace {
 
-MetronomeStrategy* BeatStrategyFor(Strategies& s, std::uint32_t beatType)
+using Strategies = Metronome::Strategies;
+
+MetronomeStrategy* BeatStrategyFor(Strategies& s, BeatType beatType)
 {
     switch (beatType) {
-    case 0: return &s.simpleBeat;
-    case 1: return &s.beatsPerBar;
-    case 2: return &s.customPattern;
-    case 3: return &s.customRhythm;
+    case BeatType::SimpleBeat: return &s.simpleBeat;
+    case BeatType::BeatsPerBar: return &s.beatsPerBar;
+    case BeatType::CustomPattern: return &s.customPattern;
+    case BeatType::CustomRhythm: return &s.customRhythm;
     default: return nullptr;
     }
 }
 
-ITimerStrategy* TimerStrategyFor(Strategies& s, std::uint32_t speedTrainer)
+ITimerStrategy* TimerStrategyFor(Strategies& s, Trainer trainer)
 {
-    if (speedTrainer == 0)
-        return &s.standard;
-    if (speedTrainer == Configuration::ConfigurationData::StepSequencerPreview)
-        return &s.stepSequencer;
-    return &s.speedTrainer;
+    switch (trainer) {
+    case Trainer::Off: return &s.standard;
+    case Trainer::StepSequencerPreview: return &s.stepSequencer;
+    default: return &s.speedTrainer;
+    }
 }
 
 // The engine of `type` for run `index`. The MIDI engine serves both runs (preparing it again only
 // renders more sounds); the audio-file engine's players belong to one run, so the second run has
 // an engine of its own.
-ISoundEngine* EngineFor(std::uint32_t type, int index)
+ISoundEngine* EngineFor(SoundEngines::Type type, int index)
 {
     ISoundEngine* engine = SoundEngines::Get(type);
     if (type != SoundEngines::AudioFile || index == 0)
@@ -105,10 +106,9 @@ Metronome::Metronome() : Metronome(Timer::Instance())
     _closesProgramEngines = true;
 }
 
-Metronome::Metronome(Timer& timer) : _timer(timer), _indicator(&noBeatIndicator)
+Metronome::Metronome(Timer& timer)
+    : _timer(timer), _strategies(std::make_unique<Strategies[]>(2)), _indicator(&noBeatIndicator)
 {
-    // Made now, so that they outlive this metronome.
-    TheStrategies(0);
 }
 
 Metronome::~Metronome()
@@ -118,7 +118,7 @@ Metronome::~Metronome()
     _timer.Stop();
     _timer.Join();
     if (_closesProgramEngines)
-        for (std::uint32_t type : {SoundEngines::Midi, SoundEngines::AudioFile})
+        for (SoundEngines::Type type : {SoundEngines::Midi, SoundEngines::AudioFile})
             SoundEngines::Get(type)->FinishClosing();
 }
 
@@ -263,7 +263,7 @@ std::int32_t Metronome::Prepare(int index, IMetronomeEventHandler& handler, Conf
                                 bool continuing)
 {
     const std::int32_t barLimit = std::exchange(_barLimit, 0);
-    Strategies& objects = TheStrategies(index);
+    Strategies& objects = _strategies[index];
     Run& run = _runs[index];
 
     // A song is taken by the next start or continuation, whichever comes first.
@@ -272,7 +272,7 @@ std::int32_t Metronome::Prepare(int index, IMetronomeEventHandler& handler, Conf
         objects.songTiming.SetSong(*_song);
     _song.reset();
 
-    MetronomeStrategy* strategy = song ? &objects.song : BeatStrategyFor(objects, settings.BeatType);
+    MetronomeStrategy* strategy = song ? &objects.song : BeatStrategyFor(objects, BeatTypeOf(settings));
     if (strategy == nullptr)
         return BadBeatType;
     run.strategy = strategy;
@@ -298,7 +298,7 @@ std::int32_t Metronome::Prepare(int index, IMetronomeEventHandler& handler, Conf
 std::int32_t Metronome::PrepareEngine(MetronomeStrategy& strategy, Configuration::ConfigurationData& settings,
                                       int index)
 {
-    ISoundEngine* engine = _standIns.engine != nullptr ? _standIns.engine : EngineFor(settings.SoundEngineType, index);
+    ISoundEngine* engine = _standIns.engine != nullptr ? _standIns.engine : EngineFor(SoundEngineOf(settings), index);
     strategy.SetSoundEngine(engine);
     if (engine == nullptr) {
         System::Log().Write(System::Error, "Core::Metronome::Start: no sound engine of type %u",
@@ -333,7 +333,7 @@ void Metronome::PrepareSounds(Run& run, const Configuration::ConfigurationData& 
     strategy->SetBeep(settings.Beep == 1);
 
     strategy->SetVolumes(settings.Volume, settings.GlobalVolume);
-    const bool midi = settings.SoundEngineType == SoundEngines::Midi;
+    const bool midi = SoundEngineOf(settings) == SoundEngines::Midi;
     for (int voice = 0; voice < NumVoices; ++voice) {
         const std::uint32_t instrument = settings.Instrument[voice];
         run.instruments[voice] = instrument;
@@ -343,12 +343,12 @@ void Metronome::PrepareSounds(Run& run, const Configuration::ConfigurationData& 
 
 std::int32_t Metronome::PrepareTiming(int index, Configuration::ConfigurationData& settings, bool song)
 {
-    Strategies& objects = TheStrategies(index);
+    Strategies& objects = _strategies[index];
     Run& run = _runs[index];
     MetronomeStrategy* strategy = run.strategy;
     std::int32_t secondary = 0;
     bool compound = false;
-    if (settings.BeatType == 2 && !song) {
+    if (BeatTypeOf(settings) == BeatType::CustomPattern && !song) {
         if (const std::int32_t code = CustomText::ValidatePlayablePattern(settings.CustomPattern))
             return Fail(index, code);
     }
@@ -357,7 +357,7 @@ std::int32_t Metronome::PrepareTiming(int index, Configuration::ConfigurationDat
     if (secondary != 0)
         settings.TicksPerBeat *= secondary;
 
-    ITimerStrategy* timing = song ? &objects.songTiming : TimerStrategyFor(objects, settings.SpeedTrainer);
+    ITimerStrategy* timing = song ? &objects.songTiming : TimerStrategyFor(objects, TrainerOf(settings));
     if (timing == nullptr)
         return Fail(index, NoTimerStrategy);
     strategy->SetTimerStrategy(timing);
@@ -367,7 +367,7 @@ std::int32_t Metronome::PrepareTiming(int index, Configuration::ConfigurationDat
     run.barBeats = compound ? beatsPerBar / 3.0 : beatsPerBar;
     if (compound)
         beatsPerBar = (beatsPerBar + 2) / 3;
-    if (settings.SpeedTrainer != 0 && !song) {
+    if (TrainerOf(settings) != Trainer::Off && !song) {
         settings.TrainerCurve = &SelectTrainerCurve(settings, objects.curves);
         if (settings.DurationsInBars != 0)
             settings.TrainerBeatsPerBar = beatsPerBar;
@@ -382,7 +382,7 @@ std::int32_t Metronome::FirstSoundWithoutFile(const MetronomeStrategy& strategy,
                                               const Configuration::ConfigurationData& settings)
 {
     std::uint32_t voices = strategy.VoicesUsed();
-    if (settings.SpeedTrainer != 0 && settings.Beep == 1)
+    if (TrainerOf(settings) != Trainer::Off && settings.Beep == 1)
         voices |= 1u << MetronomeStrategy::BeepVoice;
     if (strategy.CountInTicksLeft() > 0)
         voices |= 1u << MetronomeStrategy::CountInVoice;
@@ -406,7 +406,7 @@ void Metronome::PrepareCountIn(Run& run, const Configuration::ConfigurationData&
     // The MIDI engine plays the count-in's own instrument, rendered now like every voice's; the
     // audio-file engine has no such choice and counts in with the second voice's file.
     std::int32_t sound = strategy->Sound(MetronomeStrategy::CountInVoice);
-    if (settings.SoundEngineType == SoundEngines::Midi) {
+    if (SoundEngineOf(settings) == SoundEngines::Midi) {
         sound = PercussionTable::Note(_countIn.instrument);
         if (auto* midi = dynamic_cast<MidiSoundEngine*>(strategy->GetSoundEngine()); midi != nullptr && beats > 0)
             midi->PrepareNote(sound, volume);
@@ -430,7 +430,7 @@ SessionFollower::Playing Metronome::NowPlaying() noexcept
 {
     const int index = PlayingIndex();
     const Run& run = _runs[index];
-    const Strategies& objects = TheStrategies(index);
+    const Strategies& objects = _strategies[index];
     return {run.strategy, run.barBeats, run.strategy == &objects.song ? &objects.songTiming : nullptr};
 }
 
@@ -556,13 +556,13 @@ void Metronome::SetSong(const Configuration::Song* song)
 
 SongTimerStrategy::Heard Metronome::SongHeard() const noexcept
 {
-    return TheStrategies(PlayingIndex()).songTiming.Now();
+    return _strategies[PlayingIndex()].songTiming.Now();
 }
 
 bool Metronome::PlaysSong() const noexcept
 {
     const int index = PlayingIndex();
-    return _runs[index].strategy == &TheStrategies(index).song;
+    return _runs[index].strategy == &_strategies[index].song;
 }
 
 void Metronome::SetMuted(bool muted)

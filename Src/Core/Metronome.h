@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <optional>
 
 #include "Configuration/Song.h"
@@ -24,8 +25,9 @@ class OutputClock;
 
 // The one metronome of the program. At every start it picks and prepares the beat strategy,
 // the sound engine, the timer strategy and, for the speed trainer, the tempo curve, then starts
-// the timer with the beat strategy as its tick handler. All of these are process-wide objects
-// made on first use; nothing is allocated per start. Whether it plays is the timer's running
+// the timer with the beat strategy as its tick handler. The strategies are made with the
+// metronome, the engines and the timer are the process's, made on first use; nothing is
+// allocated per start. Whether it plays is the timer's running
 // flag, or a pause: the metronome keeps no state of its own beyond the current beat strategy
 // and whether it is paused.
 //
@@ -112,6 +114,9 @@ public:
     // How long the count-in of that run lasts: its first tick to the run's first.
     Interval CountInLength() const noexcept { return Current().countInLength; }
 
+    // The metronome's own strategies (defined where they are used).
+    struct Strategies;
+
 private:
     // What one run is played with, prepared by Start or Continue.
     struct Run {
@@ -177,6 +182,9 @@ private:
     SessionFollower::Playing NowPlaying() noexcept;
 
     Timer& _timer;
+    // Two sets of the strategies, made with the metronome: a metronome of its own (a click
+    // track's export) shares nothing with the program's.
+    std::unique_ptr<Strategies[]> _strategies;
     Run _runs[2];
     std::atomic<std::uint32_t> _state{0};
     Ticks _ticks{*this};
