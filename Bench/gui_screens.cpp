@@ -33,6 +33,7 @@
 #include "GUI/VisualBeatIndicator.h"
 #include "Platform/ProgramFolder.h"
 #include "Platform/Text.h"
+#include "PracticeRuns.h"
 #include "System/Language.h"
 
 namespace {
@@ -74,31 +75,10 @@ void AddPresets(Configuration::IConfiguration& configuration)
 
 void WritePracticeLog(const Configuration::PracticeLog& log)
 {
-    const struct {
-        int day, hour, minute;
-        const char* preset;
-        int tempo;
-        std::uint32_t beatType;
-        double minutes;
-        int from, to;
-    } runs[] = {{6, 18, 5, "Rock 1", 120, 1, 12.4, 0, 0},
-                {7, 7, 45, "Practice", 100, 0, 14.2, 60, 100},
-                {8, 17, 50, "Waltz", 96, 1, 21.7, 0, 0}};
-    for (const auto& run : runs) {
-        Configuration::PracticeRun line;
-        line.year = 2026;
-        line.month = 12;
-        line.day = run.day;
-        line.hour = run.hour;
-        line.minute = run.minute;
-        line.preset = run.preset;
-        line.tempo = run.tempo;
-        line.beatType = Configuration::PracticeLog::BeatTypeName(run.beatType);
-        line.minutes = run.minutes;
-        line.trainerFrom = run.from;
-        line.trainerTo = run.to;
-        log.Append(line);
-    }
+    Bench::AppendRuns(log,
+                      {{6, 18, 5, "Rock 1", 120, 1, 12.4, 0, 0},
+                       {7, 7, 45, "Practice", 100, 0, 14.2, 60, 100},
+                       {8, 17, 50, "Waltz", 96, 1, 21.7, 0, 0}});
 }
 
 void ShootDialogs(GUI::ApplicationWindow& window, Configuration::IConfiguration& configuration)

@@ -37,6 +37,7 @@
 #include "GUI/VisualBeatIndicator.h"
 #include "Platform/File.h"
 #include "Platform/Text.h"
+#include "PracticeRuns.h"
 #include "System/Language.h"
 #include "System/LanguageSetUp.h"
 
@@ -197,31 +198,13 @@ int main(int argc, char** argv)
         const std::string path = QDir::tempPath().toStdString() + "/ticova-bench-practice.csv";
         Platform::File::Remove(path);
         const Configuration::PracticeLog log(path);
-        const struct {
-            int day, hour, minute;
-            const char* preset;
-            int tempo;
-            std::uint32_t beatType;
-            double minutes;
-            int from, to;
-        } runs[] = {{6, 18, 5, "Rock 1", 120, 1, 12.4, 0, 0},       {6, 18, 20, "Waltz", 96, 1, 8.0, 0, 0},
-                    {7, 7, 45, "Practice", 100, 0, 14.2, 60, 100},  {7, 19, 10, "", 132, 3, 6.5, 0, 0},
-                    {8, 17, 30, "Practice", 100, 0, 14.2, 60, 100}, {8, 17, 50, "Rock 1", 126, 1, 21.7, 0, 0}};
-        for (const auto& run : runs) {
-            Configuration::PracticeRun line;
-            line.year = 2026;
-            line.month = 12;
-            line.day = run.day;
-            line.hour = run.hour;
-            line.minute = run.minute;
-            line.preset = run.preset;
-            line.tempo = run.tempo;
-            line.beatType = Configuration::PracticeLog::BeatTypeName(run.beatType);
-            line.minutes = run.minutes;
-            line.trainerFrom = run.from;
-            line.trainerTo = run.to;
-            log.Append(line);
-        }
+        Bench::AppendRuns(log,
+                          {{6, 18, 5, "Rock 1", 120, 1, 12.4, 0, 0},
+                           {6, 18, 20, "Waltz", 96, 1, 8.0, 0, 0},
+                           {7, 7, 45, "Practice", 100, 0, 14.2, 60, 100},
+                           {7, 19, 10, "", 132, 3, 6.5, 0, 0},
+                           {8, 17, 30, "Practice", 100, 0, 14.2, 60, 100},
+                           {8, 17, 50, "Rock 1", 126, 1, 21.7, 0, 0}});
         GUI::PracticeLogDialog practice(log);
         practice.show();
         Wait(400);

@@ -1,12 +1,12 @@
 #pragma once
 
-#include "Core/MetronomeStrategy.h"
+#include "Core/SteppedMetronomeStrategy.h"
 
 namespace Core {
 
-// Bars of BeatsPerBar beats: voice 1 on the first beat, voice 2 on the others; in compound
+// Bars of BeatsPerBar beats, a step each: voice 1 on the first beat, voice 2 on the others; in compound
 // time the bar falls into groups of three, voice 3 opening each later group, voice 4 the rest.
-class BeatsPerBarMetronomeStrategy final : public MetronomeStrategy {
+class BeatsPerBarMetronomeStrategy final : public SteppedMetronomeStrategy {
 public:
     static constexpr std::int32_t MaxBeats = 64;
 
@@ -18,11 +18,6 @@ public:
     std::int32_t NextBarPlace(std::int32_t& beats) const noexcept override;
 
     std::int32_t BeatVoice(std::int32_t beat) const noexcept;
-
-private:
-    std::int32_t _beatVoices[MaxBeats] = {};
-    std::int32_t _beatIndex = 0;
-    std::int32_t _beatsPerBar = 4;
 };
 
 }  // namespace Core

@@ -11,6 +11,7 @@
 #include "Core/IMetronomeEventHandler.h"
 #include "Core/Metronome.h"
 #include "Core/MidiSoundEngine.h"
+#include "Core/SettingsChoices.h"
 #include "Core/SettingsRange.h"
 #include "Core/SoundEngines.h"
 #include "Core/Timer.h"
@@ -58,8 +59,7 @@ std::int64_t RunFrames(const Configuration::ConfigurationData& settings, const C
                        const Configuration::Song* song, double barBeats)
 {
     using Unit = ClickTrackExport::Unit;
-    const bool trainer = song != nullptr ||
-        (settings.SpeedTrainer != 0 && settings.SpeedTrainer != Configuration::ConfigurationData::StepSequencerPreview);
+    const bool trainer = song != nullptr || TrainerOf(settings) == Trainer::Curve;
     const double bpm = SettingsRange::Bpm(settings);
     if (!trainer)
         return ClickTrackExport::Frames(length, bpm, barBeats);
@@ -89,6 +89,33 @@ void Finish(ClickTrackExport::Result& result, Platform::SoundFileWriter& writer,
                         path.c_str(), result.seconds, result.elapsed, result.speedRatio);
 }
 
+// Plays the run started into the file until frame `end` (or the run's own end, or a cancel),
+// then lets its last click ring.
+void PlayToEnd(Metronome& metronome, Timer& timer, Platform::OfflineOutput& output, FrameCountClock& clock,
+               std::int64_t end, const ClickTrackExport::Progress& progress)
+{
+    clock.SetEnd(end);
+    // With nobody to tell, the end is watched for closely: a click track of a few minutes
+    // is rendered in a tenth of a second.
+    const auto interval = progress ? ProgressInterval : std::chrono::milliseconds(1);
+    while (metronome.IsRunning()) {
+        std::this_thread::sleep_for(interval);
+        if (progress && !progress(static_cast<double>(clock.FramesRendered()) / static_cast<double>(end)))
+            clock.Cancel();
+    }
+    // The timer's worker renders no more: what the engine's devices hand to the mixer
+    // as they close is taken by this thread.
+    timer.Stop();
+    timer.Join();
+    output.SetRenderer(std::thread::id());
+    metronome.Stop();
+    // A run that ended by itself lets its last click ring.
+    if (clock.FramesRendered() < end && clock.LastTickFrame() >= 0)
+        clock.RenderRest(clock.LastTickFrame() + std::llround(ClickTrackExport::RingSeconds * ClickTrackExport::Rate));
+    if (progress)
+        progress(1.0);
+}
+
 }  // namespace
 
 ClickTrackExport::Result ClickTrackExport::Run(const Configuration::ConfigurationData& original,
@@ -116,7 +143,7 @@ ClickTrackExport::Result ClickTrackExport::Run(const Configuration::Configuratio
         Platform::OfflineOutput output(Rate);
         MidiSoundEngine midi(output);
         AudioSoundEngine audioFiles(output);
-        ISoundEngine& engine = settings.SoundEngineType == SoundEngines::AudioFile
+        ISoundEngine& engine = SoundEngineOf(settings) == SoundEngines::AudioFile
             ? static_cast<ISoundEngine&>(audioFiles)
             : static_cast<ISoundEngine&>(midi);
         FrameCountClock clock(output, engine, [&writer](const float* samples, int frames) {
@@ -142,26 +169,7 @@ ClickTrackExport::Result ClickTrackExport::Run(const Configuration::Configuratio
             result.error = "the metronome could not start (code " + std::to_string(code) + ")";
         } else {
             const std::int64_t end = runStart + RunFrames(settings, length, song, metronome.BarBeats());
-            clock.SetEnd(end);
-            // With nobody to tell, the end is watched for closely: a click track of a few minutes
-            // is rendered in a tenth of a second.
-            const auto interval = progress ? ProgressInterval : std::chrono::milliseconds(1);
-            while (metronome.IsRunning()) {
-                std::this_thread::sleep_for(interval);
-                if (progress && !progress(static_cast<double>(clock.FramesRendered()) / static_cast<double>(end)))
-                    clock.Cancel();
-            }
-            // The timer's worker renders no more: what the engine's devices hand to the mixer
-            // as they close is taken by this thread.
-            timer.Stop();
-            timer.Join();
-            output.SetRenderer(std::thread::id());
-            metronome.Stop();
-            // A run that ended by itself lets its last click ring.
-            if (clock.FramesRendered() < end && clock.LastTickFrame() >= 0)
-                clock.RenderRest(clock.LastTickFrame() + std::llround(RingSeconds * Rate));
-            if (progress)
-                progress(1.0);
+            PlayToEnd(metronome, timer, output, clock, end, progress);
         }
         result.cancelled = clock.Cancelled() && result.startCode == 0;
         if (clock.SinkFailed())

@@ -29,19 +29,13 @@ std::int32_t CustomPatternMetronomeStrategy::PlayBeat()
 {
     if (_stepTotal == 0)
         return 0;
-    const std::int32_t voice = static_cast<std::int32_t>(_stepValues[_stepIndex]);
-    if (++_stepIndex >= _stepTotal)
-        _stepIndex = 0;
+    const auto voice = static_cast<std::int32_t>(NextStep());
     return PlayVoice(voice) ? voice : -1;
 }
 
 std::uint32_t CustomPatternMetronomeStrategy::BeatVoices() const noexcept
 {
-    std::uint32_t voices = 0;
-    for (std::int32_t step = 0; step < _stepTotal; ++step)
-        if (_stepValues[step] < static_cast<std::uint32_t>(NumVoices))
-            voices |= 1u << _stepValues[step];
-    return voices;
+    return SingleVoices();
 }
 
 std::int32_t CustomPatternMetronomeStrategy::NextBarPlace(std::int32_t& beats) const noexcept
@@ -49,11 +43,6 @@ std::int32_t CustomPatternMetronomeStrategy::NextBarPlace(std::int32_t& beats) c
     // The pattern is one bar, one beat a step.
     beats = _stepTotal;
     return _stepIndex;
-}
-
-std::uint32_t CustomPatternMetronomeStrategy::StepValue(std::int32_t step) const noexcept
-{
-    return step >= 0 && step < _stepTotal ? _stepValues[step] : 0;
 }
 
 }  // namespace Core

@@ -1,12 +1,12 @@
 #pragma once
 
-#include "Core/MetronomeStrategy.h"
+#include "Core/SteppedMetronomeStrategy.h"
 
 namespace Core {
 
 // Groups of beats from the custom pattern text, such as 3+2+2: voice 1 on the first beat,
 // voice 2 opening each later group, voice 3 on the other beats.
-class CustomPatternMetronomeStrategy final : public MetronomeStrategy {
+class CustomPatternMetronomeStrategy final : public SteppedMetronomeStrategy {
 public:
     std::int32_t GetBeatsPerBar(const Configuration::ConfigurationData&) override { return _stepTotal; }
     std::int32_t CreatePattern(Configuration::ConfigurationData& settings, std::int32_t& primary,
@@ -14,14 +14,6 @@ public:
     std::int32_t PlayBeat() override;
     std::uint32_t BeatVoices() const noexcept override;
     std::int32_t NextBarPlace(std::int32_t& beats) const noexcept override;
-
-    std::int32_t StepTotal() const noexcept { return _stepTotal; }
-    std::uint32_t StepValue(std::int32_t step) const noexcept;
-
-private:
-    CustomText::StepValues _stepValues{};
-    std::int32_t _stepIndex = 0;
-    std::int32_t _stepTotal = 0;
 };
 
 }  // namespace Core

@@ -50,9 +50,7 @@ std::int32_t CustomRhythmMetronomeStrategy::PlayBeat()
 {
     if (_stepTotal == 0)
         return 0;
-    const std::uint32_t step = _stepValues[_stepIndex];
-    if (++_stepIndex >= _stepTotal)
-        _stepIndex = 0;
+    const std::uint32_t step = NextStep();
     if (step == 0)
         return 0;
 
@@ -89,11 +87,6 @@ std::int32_t CustomRhythmMetronomeStrategy::NextBarPlace(std::int32_t& beats) co
     // The rhythm is one bar of steps, _stepsPerBeat of them to a beat.
     beats = (_stepTotal + _stepsPerBeat - 1) / _stepsPerBeat;
     return _stepIndex % _stepsPerBeat == 0 ? _stepIndex / _stepsPerBeat : -1;
-}
-
-std::uint32_t CustomRhythmMetronomeStrategy::StepValue(std::int32_t step) const noexcept
-{
-    return step >= 0 && step < _stepTotal ? _stepValues[step] : 0;
 }
 
 }  // namespace Core

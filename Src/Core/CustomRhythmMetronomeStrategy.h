@@ -1,12 +1,12 @@
 #pragma once
 
-#include "Core/MetronomeStrategy.h"
+#include "Core/SteppedMetronomeStrategy.h"
 
 namespace Core {
 
 // The step-sequencer rhythm: every pattern entry plays the next step, up to eight voices at
 // once; the pattern is one beat of CrSubdivision steps, or the whole rhythm in compound time.
-class CustomRhythmMetronomeStrategy final : public MetronomeStrategy {
+class CustomRhythmMetronomeStrategy final : public SteppedMetronomeStrategy {
 public:
     std::int32_t GetBeatsPerBar(const Configuration::ConfigurationData& settings) override;
     std::int32_t CreatePattern(Configuration::ConfigurationData& settings, std::int32_t& primary,
@@ -15,13 +15,7 @@ public:
     std::uint32_t BeatVoices() const noexcept override;
     std::int32_t NextBarPlace(std::int32_t& beats) const noexcept override;
 
-    std::int32_t StepTotal() const noexcept { return _stepTotal; }
-    std::uint32_t StepValue(std::int32_t step) const noexcept;
-
 private:
-    CustomText::StepValues _stepValues{};
-    std::int32_t _stepIndex = 0;
-    std::int32_t _stepTotal = 0;
     std::int32_t _stepsPerBeat = 1;
 };
 

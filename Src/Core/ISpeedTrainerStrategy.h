@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 namespace Core {
 
@@ -38,6 +39,38 @@ private:
     float _end = 0.0f;
     std::int32_t _changesLeft = 0;
 };
+
+// The whole tempo a curve reaches after `stages` stages from the whole tempo `start`, the
+// arithmetic 32-bit float as the stages themselves are computed: `advance` gives the tempo one
+// stage on. The curves fit their parameters by running it.
+template <typename Advance>
+std::int32_t WholeTempoAfter(std::int32_t start, std::int32_t stages, Advance&& advance)
+{
+    float tempo = static_cast<float>(start);
+    for (std::int32_t stage = 0; stage < stages; ++stage)
+        tempo = advance(tempo);
+    return static_cast<std::int32_t>(tempo);
+}
+
+// Fits a curve's parameter in up to five passes: `correct` runs the curve with it and gives the
+// corrected parameter, or nothing once it lands (or cannot be corrected).
+template <typename Correct>
+float FitInFivePasses(float parameter, Correct&& correct)
+{
+    for (int pass = 0; pass < 5; ++pass) {
+        const std::optional<float> corrected = correct(parameter);
+        if (!corrected)
+            break;
+        parameter = *corrected;
+    }
+    return parameter;
+}
+
+// The step of a warm-down of `stages` stages back down over `range` (none without either).
+inline float WarmDownStep(std::int32_t range, std::int32_t stages) noexcept
+{
+    return (range > 0 && stages > 0) ? static_cast<float>(-range) / static_cast<float>(stages) : 0.0f;
+}
 
 // A speed-trainer tempo curve: how many stages a run has and the tempo of each.
 class ISpeedTrainerStrategy {

@@ -11,17 +11,12 @@ float FitStep(std::int32_t range, std::int32_t n, float start, float end)
     const std::int32_t a = static_cast<std::int32_t>(start);
     const std::int32_t b = static_cast<std::int32_t>(end);
     const float adjust = static_cast<float>(0.5 / n);
-    float step = static_cast<float>(range) / static_cast<float>(n);
-    for (int attempt = 0; attempt < 5; ++attempt) {
-        float x = static_cast<float>(a);
-        for (std::int32_t i = 0; i < n; ++i)
-            x = x + step;
-        const std::int32_t reached = static_cast<std::int32_t>(x);
+    return FitInFivePasses(static_cast<float>(range) / static_cast<float>(n), [&](float step) -> std::optional<float> {
+        const std::int32_t reached = WholeTempoAfter(a, n, [step](float x) { return x + step; });
         if (reached == b)
-            break;
-        step = reached < b ? step + adjust : step - adjust;
-    }
-    return step;
+            return std::nullopt;
+        return reached < b ? step + adjust : step - adjust;
+    });
 }
 
 }  // namespace
@@ -50,7 +45,7 @@ float LinearTrainerStrategy::NextTempo()
 
 float LinearTrainerStrategy::BeginWarmDown(std::int32_t stages)
 {
-    _step = (_range > 0 && stages > 0) ? static_cast<float>(-_range) / static_cast<float>(stages) : 0.0f;
+    _step = WarmDownStep(_range, stages);
     _final.Disarm();
     _tempo = _tempo + _step;
     return _tempo;

@@ -7,6 +7,21 @@ namespace Core {
 
 namespace {
 
+// The tempo one stage on: moved by the step, which then shrinks by the ratio (while `shrinking`);
+// a step below 1 bpm gives way to whole beats per minute, up when `rising`.
+float NextStage(float tempo, float& step, float& ratio, bool shrinking, bool rising) noexcept
+{
+    if (static_cast<std::int32_t>(step) == 0) {
+        ratio = 1.0f;
+        step = rising ? 1.0f : -1.0f;
+        return static_cast<float>(static_cast<std::int32_t>(tempo)) + step;
+    }
+    tempo = tempo + step;
+    if (shrinking)
+        step = step * ratio;
+    return tempo;
+}
+
 // Finds the ratio by which the first step shrinks at each stage so that the whole numbers
 // of n stages add up to the range: a first guess that would shrink the step to 1 bpm, then
 // up to five corrections from a simulated run. The arithmetic is 32-bit float throughout,
@@ -28,36 +43,18 @@ float FitRatio(std::int32_t range, std::int32_t n, float firstStep, float start,
             ratio = static_cast<float>(ratio * 1.1);
     }
 
-    for (int pass = 0; pass < 5; ++pass) {
-        float x = static_cast<float>(a);
-        float s = firstStep;
-        float q = ratio;
-        std::int32_t previous = a;
-        std::int32_t sum = 0;
-        for (std::int32_t stage = 0; stage < n; ++stage) {
-            if (static_cast<std::int32_t>(s) == 0) {
-                s = range > 0 ? 1.0f : -1.0f;
-                q = 1.0f;
-                x = static_cast<float>(static_cast<std::int32_t>(x)) + s;
-            } else {
-                x = x + s;
-                s = s * q;
-            }
-            const std::int32_t whole = static_cast<std::int32_t>(x);
-            sum += whole - previous;
-            previous = whole;
-        }
-        if (sum == range)
-            break;
-        if (divisor == 0)
-            break;
+    return FitInFivePasses(ratio, [&](float tried) -> std::optional<float> {
+        float step = firstStep;
+        float shrink = tried;
+        const std::int32_t sum =
+            WholeTempoAfter(a, n, [&](float x) { return NextStage(x, step, shrink, true, range > 0); }) - a;
+        if (sum == range || divisor == 0)
+            return std::nullopt;
         const float correction = static_cast<float>(std::abs(sum - range)) / static_cast<float>(divisor);
         if (range > 0)
-            ratio = sum > range ? ratio - correction : ratio + correction;
-        else
-            ratio = sum <= range ? ratio - correction : ratio + correction;
-    }
-    return ratio;
+            return sum > range ? tried - correction : tried + correction;
+        return sum <= range ? tried - correction : tried + correction;
+    });
 }
 
 }  // namespace
@@ -83,22 +80,14 @@ std::int32_t LogarithmicTrainerStrategy::Initialise(const TrainerRange& range)
 
 float LogarithmicTrainerStrategy::NextTempo()
 {
-    if (static_cast<std::int32_t>(_step) == 0) {
-        _ratio = 1.0f;
-        _step = _range > 0 ? 1.0f : -1.0f;
-        _tempo = static_cast<float>(static_cast<std::int32_t>(_tempo)) + _step;
-    } else {
-        _tempo = _tempo + _step;
-        if (_shrinking)
-            _step = _step * _ratio;
-    }
+    _tempo = NextStage(_tempo, _step, _ratio, _shrinking, _range > 0);
     _tempo = _final.Land(_tempo);
     return _tempo;
 }
 
 float LogarithmicTrainerStrategy::BeginWarmDown(std::int32_t stages)
 {
-    _step = (_range > 0 && stages > 0) ? static_cast<float>(-_range) / static_cast<float>(stages) : 0.0f;
+    _step = WarmDownStep(_range, stages);
     _shrinking = false;
     _final.Disarm();
     _tempo = _tempo + _step;

@@ -16,6 +16,7 @@
 #include "Core/MidiSoundEngine.h"
 #include "Core/OutputClock.h"
 #include "Core/PercussionTable.h"
+#include "Core/SettingsChoices.h"
 #include "Core/SettingsRange.h"
 #include "Core/SimpleBeatMetronomeStrategy.h"
 #include "Core/SongMetronomeStrategy.h"
@@ -43,9 +44,11 @@ public:
 
 NoBeatIndicator noBeatIndicator;
 
-// The strategies a run chooses from: one of each, for the life of the program, in two sets, so
+}  // namespace
+
+// The strategies a run chooses from: one of each, for the life of the metronome, in two sets, so
 // that the next run is prepared in one while the other plays.
-struct Strategies {
+struct Metronome::Strategies {
     SimpleBeatMetronomeStrategy simpleBeat;
     BeatsPerBarMetronomeStrategy beatsPerBar;
     CustomPatternMetronomeStrategy customPattern;
@@ -58,36 +61,34 @@ struct Strategies {
     SongMetronomeStrategy song{songTiming};
 };
 
-Strategies& TheStrategies(int index)
-{
-    static Strategies strategies[2];
-    return strategies[index];
-}
+namespace {
 
-MetronomeStrategy* BeatStrategyFor(Strategies& s, std::uint32_t beatType)
+using Strategies = Metronome::Strategies;
+
+MetronomeStrategy* BeatStrategyFor(Strategies& s, BeatType beatType)
 {
     switch (beatType) {
-    case 0: return &s.simpleBeat;
-    case 1: return &s.beatsPerBar;
-    case 2: return &s.customPattern;
-    case 3: return &s.customRhythm;
+    case BeatType::SimpleBeat: return &s.simpleBeat;
+    case BeatType::BeatsPerBar: return &s.beatsPerBar;
+    case BeatType::CustomPattern: return &s.customPattern;
+    case BeatType::CustomRhythm: return &s.customRhythm;
     default: return nullptr;
     }
 }
 
-ITimerStrategy* TimerStrategyFor(Strategies& s, std::uint32_t speedTrainer)
+ITimerStrategy* TimerStrategyFor(Strategies& s, Trainer trainer)
 {
-    if (speedTrainer == 0)
-        return &s.standard;
-    if (speedTrainer == Configuration::ConfigurationData::StepSequencerPreview)
-        return &s.stepSequencer;
-    return &s.speedTrainer;
+    switch (trainer) {
+    case Trainer::Off: return &s.standard;
+    case Trainer::StepSequencerPreview: return &s.stepSequencer;
+    default: return &s.speedTrainer;
+    }
 }
 
 // The engine of `type` for run `index`. The MIDI engine serves both runs (preparing it again only
 // renders more sounds); the audio-file engine's players belong to one run, so the second run has
 // an engine of its own.
-ISoundEngine* EngineFor(std::uint32_t type, int index)
+ISoundEngine* EngineFor(SoundEngines::Type type, int index)
 {
     ISoundEngine* engine = SoundEngines::Get(type);
     if (type != SoundEngines::AudioFile || index == 0)
@@ -105,10 +106,9 @@ Metronome::Metronome() : Metronome(Timer::Instance())
     _closesProgramEngines = true;
 }
 
-Metronome::Metronome(Timer& timer) : _timer(timer), _indicator(&noBeatIndicator)
+Metronome::Metronome(Timer& timer)
+    : _timer(timer), _strategies(std::make_unique<Strategies[]>(2)), _indicator(&noBeatIndicator)
 {
-    // Made now, so that they outlive this metronome.
-    TheStrategies(0);
 }
 
 Metronome::~Metronome()
@@ -118,7 +118,7 @@ Metronome::~Metronome()
     _timer.Stop();
     _timer.Join();
     if (_closesProgramEngines)
-        for (std::uint32_t type : {SoundEngines::Midi, SoundEngines::AudioFile})
+        for (SoundEngines::Type type : {SoundEngines::Midi, SoundEngines::AudioFile})
             SoundEngines::Get(type)->FinishClosing();
 }
 
@@ -145,14 +145,12 @@ void Metronome::Ticks::OnTimer()
 {
     // The set playing changes only here, on this thread, inside TakeOver.
     _metronome.Current().strategy->OnTimer();
-    _metronome.FollowSession();
+    _metronome._follower.AfterTick(_metronome.NowPlaying());
 }
 
 void Metronome::Ticks::BeforePlacedTick(std::int64_t& due)
 {
-    // A peer may have moved the session since the tick was placed, a beat ago.
-    if (_metronome._gridFollows && _metronome.Followed(&_metronome._timer.CurrentClock()) != nullptr)
-        due = _metronome._grid.Again().frame;
+    _metronome._follower.BeforePlacedTick(due);
 }
 
 void Metronome::Ticks::OnClockLost()
@@ -178,9 +176,7 @@ std::int32_t Metronome::Start(IMetronomeEventHandler& handler, Configuration::Co
         return code;
     // A run that goes on from this one may use another engine: this one closes when playing stops.
     NoteOpened(Current().strategy->GetSoundEngine());
-    _ticksInBar = 0;
-    _countInTicks = Current().strategy->CountInTicksLeft();
-    _proposedTempo = 0;
+    _follower.Begin(Current().strategy->CountInTicksLeft());
     if (!StartTimer(false))
         return Fail(0, TimerNotStarted);
     _paused = false;
@@ -267,7 +263,7 @@ std::int32_t Metronome::Prepare(int index, IMetronomeEventHandler& handler, Conf
                                 bool continuing)
 {
     const std::int32_t barLimit = std::exchange(_barLimit, 0);
-    Strategies& objects = TheStrategies(index);
+    Strategies& objects = _strategies[index];
     Run& run = _runs[index];
 
     // A song is taken by the next start or continuation, whichever comes first.
@@ -276,15 +272,34 @@ std::int32_t Metronome::Prepare(int index, IMetronomeEventHandler& handler, Conf
         objects.songTiming.SetSong(*_song);
     _song.reset();
 
-    MetronomeStrategy* strategy = song ? &objects.song : BeatStrategyFor(objects, settings.BeatType);
+    MetronomeStrategy* strategy = song ? &objects.song : BeatStrategyFor(objects, BeatTypeOf(settings));
     if (strategy == nullptr)
         return BadBeatType;
     run.strategy = strategy;
     strategy->SetTimer(&_timer);
     strategy->SetSuccessor(this);
+    if (const std::int32_t code = PrepareEngine(*strategy, settings, index))
+        return code;
+    strategy->SetHandler(&handler);
+    PrepareShowing(*strategy, settings, barLimit, continuing);
+    PrepareSounds(run, settings);
+    if (const std::int32_t code = PrepareTiming(index, settings, song))
+        return code;
+    // Every sound the run plays needs its audio file: checked now, not at its first click.
+    _soundWithoutFile = FirstSoundWithoutFile(*strategy, settings);
+    if (_soundWithoutFile >= 0)
+        return Fail(index, SoundHasNoFile);
+    // A run that goes on from another tells its first tempo as it takes over.
+    if (ITimerStrategy* timing = strategy->GetTimerStrategy(); !continuing && timing->ControlsTempo())
+        handler.OnSpeedTrainerStarted(timing->GetTempo(), strategy->HasWarmUp());
+    return Playing;
+}
 
-    ISoundEngine* engine = _standIns.engine != nullptr ? _standIns.engine : EngineFor(settings.SoundEngineType, index);
-    strategy->SetSoundEngine(engine);
+std::int32_t Metronome::PrepareEngine(MetronomeStrategy& strategy, Configuration::ConfigurationData& settings,
+                                      int index)
+{
+    ISoundEngine* engine = _standIns.engine != nullptr ? _standIns.engine : EngineFor(SoundEngineOf(settings), index);
+    strategy.SetSoundEngine(engine);
     if (engine == nullptr) {
         System::Log().Write(System::Error, "Core::Metronome::Start: no sound engine of type %u",
                             static_cast<unsigned>(settings.SoundEngineType));
@@ -292,35 +307,48 @@ std::int32_t Metronome::Prepare(int index, IMetronomeEventHandler& handler, Conf
     }
     if (!engine->Initialise(settings))
         return SoundEngineFailed;
+    return Playing;
+}
 
-    strategy->SetHandler(&handler);
-
+void Metronome::PrepareShowing(MetronomeStrategy& strategy, const Configuration::ConfigurationData& settings,
+                               std::int32_t barLimit, bool continuing)
+{
     const bool visual = settings.VisualIndicator == 1;
-    strategy->SetIndicator(_indicator);
-    strategy->SetVisual(visual);
-    strategy->SetFlash(_flash);
-    strategy->SetMuted(_muted);
-    strategy->SetBarLimit(barLimit);
+    strategy.SetIndicator(_indicator);
+    strategy.SetVisual(visual);
+    strategy.SetFlash(_flash);
+    strategy.SetMuted(_muted);
+    strategy.SetBarLimit(barLimit);
     // An indicator that shows the run playing goes on showing the next one as it is.
     if (visual && !(continuing && Current().strategy->IsVisual()))
         _indicator->Prepare(settings);
+}
 
+void Metronome::PrepareSounds(Run& run, const Configuration::ConfigurationData& settings)
+{
+    MetronomeStrategy* strategy = run.strategy;
     strategy->ResetPosition();
     strategy->SetUserTempo(static_cast<std::int32_t>(SettingsRange::Bpm(settings)));
     strategy->SetWarmUp(settings.Warmup > 0.0f);
     strategy->SetBeep(settings.Beep == 1);
 
     strategy->SetVolumes(settings.Volume, settings.GlobalVolume);
-    const bool midi = settings.SoundEngineType == SoundEngines::Midi;
+    const bool midi = SoundEngineOf(settings) == SoundEngines::Midi;
     for (int voice = 0; voice < NumVoices; ++voice) {
         const std::uint32_t instrument = settings.Instrument[voice];
         run.instruments[voice] = instrument;
         strategy->SetSound(voice, midi ? PercussionTable::Note(instrument) : static_cast<std::int32_t>(instrument));
     }
+}
 
+std::int32_t Metronome::PrepareTiming(int index, Configuration::ConfigurationData& settings, bool song)
+{
+    Strategies& objects = _strategies[index];
+    Run& run = _runs[index];
+    MetronomeStrategy* strategy = run.strategy;
     std::int32_t secondary = 0;
     bool compound = false;
-    if (settings.BeatType == 2 && !song) {
+    if (BeatTypeOf(settings) == BeatType::CustomPattern && !song) {
         if (const std::int32_t code = CustomText::ValidatePlayablePattern(settings.CustomPattern))
             return Fail(index, code);
     }
@@ -329,7 +357,7 @@ std::int32_t Metronome::Prepare(int index, IMetronomeEventHandler& handler, Conf
     if (secondary != 0)
         settings.TicksPerBeat *= secondary;
 
-    ITimerStrategy* timing = song ? &objects.songTiming : TimerStrategyFor(objects, settings.SpeedTrainer);
+    ITimerStrategy* timing = song ? &objects.songTiming : TimerStrategyFor(objects, TrainerOf(settings));
     if (timing == nullptr)
         return Fail(index, NoTimerStrategy);
     strategy->SetTimerStrategy(timing);
@@ -339,7 +367,7 @@ std::int32_t Metronome::Prepare(int index, IMetronomeEventHandler& handler, Conf
     run.barBeats = compound ? beatsPerBar / 3.0 : beatsPerBar;
     if (compound)
         beatsPerBar = (beatsPerBar + 2) / 3;
-    if (settings.SpeedTrainer != 0 && !song) {
+    if (TrainerOf(settings) != Trainer::Off && !song) {
         settings.TrainerCurve = &SelectTrainerCurve(settings, objects.curves);
         if (settings.DurationsInBars != 0)
             settings.TrainerBeatsPerBar = beatsPerBar;
@@ -347,13 +375,6 @@ std::int32_t Metronome::Prepare(int index, IMetronomeEventHandler& handler, Conf
 
     timing->Initialise(settings);
     PrepareCountIn(run, settings, beatsPerBar);
-    // Every sound the run plays needs its audio file: checked now, not at its first click.
-    _soundWithoutFile = FirstSoundWithoutFile(*strategy, settings);
-    if (_soundWithoutFile >= 0)
-        return Fail(index, SoundHasNoFile);
-    // A run that goes on from another tells its first tempo as it takes over.
-    if (!continuing && timing->ControlsTempo())
-        handler.OnSpeedTrainerStarted(timing->GetTempo(), strategy->HasWarmUp());
     return Playing;
 }
 
@@ -361,7 +382,7 @@ std::int32_t Metronome::FirstSoundWithoutFile(const MetronomeStrategy& strategy,
                                               const Configuration::ConfigurationData& settings)
 {
     std::uint32_t voices = strategy.VoicesUsed();
-    if (settings.SpeedTrainer != 0 && settings.Beep == 1)
+    if (TrainerOf(settings) != Trainer::Off && settings.Beep == 1)
         voices |= 1u << MetronomeStrategy::BeepVoice;
     if (strategy.CountInTicksLeft() > 0)
         voices |= 1u << MetronomeStrategy::CountInVoice;
@@ -385,7 +406,7 @@ void Metronome::PrepareCountIn(Run& run, const Configuration::ConfigurationData&
     // The MIDI engine plays the count-in's own instrument, rendered now like every voice's; the
     // audio-file engine has no such choice and counts in with the second voice's file.
     std::int32_t sound = strategy->Sound(MetronomeStrategy::CountInVoice);
-    if (settings.SoundEngineType == SoundEngines::Midi) {
+    if (SoundEngineOf(settings) == SoundEngines::Midi) {
         sound = PercussionTable::Note(_countIn.instrument);
         if (auto* midi = dynamic_cast<MidiSoundEngine*>(strategy->GetSoundEngine()); midi != nullptr && beats > 0)
             midi->PrepareNote(sound, volume);
@@ -405,95 +426,18 @@ Timer::IClock* Metronome::TimerClock() const noexcept
     return _outputClock != nullptr && _outputClock->Available() ? _outputClock : nullptr;
 }
 
-ISessionTimeline* Metronome::Followed(Timer::IClock* clock) const noexcept
+SessionFollower::Playing Metronome::NowPlaying() noexcept
 {
-    ISessionTimeline* session = Session();
-    // A click track rendered offline has no moment to meet the session at.
-    return session != nullptr && session->Enabled() && clock->RealTime() ? session : nullptr;
+    const int index = PlayingIndex();
+    const Run& run = _runs[index];
+    const Strategies& objects = _strategies[index];
+    return {run.strategy, run.barBeats, run.strategy == &objects.song ? &objects.songTiming : nullptr};
 }
 
 bool Metronome::StartTimer(bool resume)
 {
     const Interval interval = Current().strategy->GetTimerStrategy()->GetInterval();
-    Timer::IClock* clock = TimerClock();
-    Timer::IClock& runsOn = clock != nullptr ? *clock : _timer.OwnClock();
-    ISessionTimeline* session = Followed(&runsOn);
-    _gridFollows = session != nullptr;
-    if (session == nullptr)
-        return _timer.Start(&_ticks, interval, clock);
-    _grid.Begin(*session, runsOn);
-    double beatInBar = 0;
-    double barBeats = 1;
-    double tickBeats = 1;
-    UpcomingPlace(beatInBar, barBeats, tickBeats, false, resume);
-    if (!resume)
-        beatInBar = 0;
-    const SessionGrid::Tick first = _grid.First(beatInBar, barBeats);
-    // Start and stop sync: the other players start on the same bar line.
-    if (!resume)
-        session->ProposePlaying(true, first.heardAt);
-    return _timer.StartAt(&_ticks, interval, clock, first.frame);
-}
-
-void Metronome::UpcomingPlace(double& beatInBar, double& barBeats, double& tickBeats, bool advance,
-                              bool resume) noexcept
-{
-    const Run& run = Current();
-    const MetronomeStrategy* strategy = run.strategy;
-    ITimerStrategy* timing = strategy->GetTimerStrategy();
-    const std::int32_t ticksPerBeat = timing->TimerTicksPerBeat();
-    tickBeats = 1.0 / (ticksPerBeat > 0 ? ticksPerBeat : 1);
-    barBeats = run.barBeats > 0 ? run.barBeats : 1;
-    Strategies& objects = TheStrategies(PlayingIndex());
-    const bool song = strategy == &objects.song;
-    if (const std::int32_t left = strategy->CountInTicksLeft(); left > 0) {
-        // The count-in counts bars of the run's first meter from its first tick.
-        if (song)
-            objects.songTiming.BarPlace(SongTimerStrategy::Place{}, beatInBar, barBeats, tickBeats);
-        const auto perBar = static_cast<std::int32_t>(std::llround(barBeats / tickBeats));
-        beatInBar = ((_countInTicks - left) % (perBar > 0 ? perBar : 1)) * tickBeats;
-        return;
-    }
-    if (song) {
-        objects.songTiming.BarPlace(advance || resume ? objects.songTiming.Upcoming() : objects.songTiming.Playing(),
-                                    beatInBar, barBeats, tickBeats);
-        return;
-    }
-    if (advance) {
-        std::int32_t beats = 0;
-        const bool barLine = (strategy->PatternEntry(strategy->Position()) & MetronomeStrategy::BeatEntry) != 0 &&
-            strategy->NextBarPlace(beats) == 0;
-        _ticksInBar = barLine ? 0 : _ticksInBar + 1;
-    }
-    beatInBar = _ticksInBar * tickBeats;
-}
-
-void Metronome::FollowSession() noexcept
-{
-    double beatInBar = 0;
-    double barBeats = 1;
-    double tickBeats = 1;
-    // Counted on every tick, so that a session joined while playing finds the bar's places.
-    UpcomingPlace(beatInBar, barBeats, tickBeats, true);
-    Timer::IClock& clock = _timer.CurrentClock();
-    ISessionTimeline* session = Followed(&clock);
-    if (session == nullptr || !_timer.IsRunning()) {
-        _gridFollows = false;
-        return;
-    }
-    if (!_gridFollows) {
-        _grid.Begin(*session, clock);
-        _gridFollows = true;
-    }
-    // A tempo the run sets itself is the session's from this tick on.
-    if (ITimerStrategy* timing = Current().strategy->GetTimerStrategy(); timing->ControlsTempo()) {
-        if (const std::int32_t tempo = timing->GetTempo(); tempo != _proposedTempo && tempo > 0) {
-            _proposedTempo = tempo;
-            const Moment at = _grid.Last().heardAt != Moment() ? _grid.Last().heardAt : _timer.CurrentTick().heardAt;
-            session->ProposeTempo(tempo, at);
-        }
-    }
-    _timer.PlaceNextTickAt(_grid.Next(beatInBar, barBeats, tickBeats).frame);
+    return _follower.StartTimer(NowPlaying(), _ticks, interval, TimerClock(), resume);
 }
 
 std::int32_t Metronome::Fail(int index, std::int32_t code) noexcept
@@ -612,13 +556,13 @@ void Metronome::SetSong(const Configuration::Song* song)
 
 SongTimerStrategy::Heard Metronome::SongHeard() const noexcept
 {
-    return TheStrategies(PlayingIndex()).songTiming.Now();
+    return _strategies[PlayingIndex()].songTiming.Now();
 }
 
 bool Metronome::PlaysSong() const noexcept
 {
     const int index = PlayingIndex();
-    return _runs[index].strategy == &TheStrategies(index).song;
+    return _runs[index].strategy == &_strategies[index].song;
 }
 
 void Metronome::SetMuted(bool muted)

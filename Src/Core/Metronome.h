@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <optional>
 
 #include "Configuration/Song.h"
@@ -9,7 +10,7 @@
 #include "Core/CountIn.h"
 #include "Core/IBarLineSuccessor.h"
 #include "Core/IMetronome.h"
-#include "Core/SessionGrid.h"
+#include "Core/SessionFollower.h"
 #include "Core/SongTimerStrategy.h"
 #include "Core/Timer.h"
 
@@ -24,8 +25,9 @@ class OutputClock;
 
 // The one metronome of the program. At every start it picks and prepares the beat strategy,
 // the sound engine, the timer strategy and, for the speed trainer, the tempo curve, then starts
-// the timer with the beat strategy as its tick handler. All of these are process-wide objects
-// made on first use; nothing is allocated per start. Whether it plays is the timer's running
+// the timer with the beat strategy as its tick handler. The strategies are made with the
+// metronome, the engines and the timer are the process's, made on first use; nothing is
+// allocated per start. Whether it plays is the timer's running
 // flag, or a pause: the metronome keeps no state of its own beyond the current beat strategy
 // and whether it is paused.
 //
@@ -100,8 +102,8 @@ public:
     // bar line and every click falls on its beats (SessionGrid); the tempo a run sets itself (a
     // trainer's stage, a song's section) is proposed to it, and so is the user's (SetTempo).
     // Any thread; taken from the next tick on.
-    void SetSession(ISessionTimeline* session) noexcept { _session.store(session, std::memory_order_release); }
-    ISessionTimeline* Session() const noexcept { return _session.load(std::memory_order_acquire); }
+    void SetSession(ISessionTimeline* session) noexcept { _follower.SetSession(session); }
+    ISessionTimeline* Session() const noexcept { return _follower.Session(); }
 
     // The beat strategy of the run playing, or of the last one (null before the first start).
     MetronomeStrategy* CurrentStrategy() const noexcept { return Current().strategy; }
@@ -111,6 +113,9 @@ public:
     double BarBeats() const noexcept { return Current().barBeats; }
     // How long the count-in of that run lasts: its first tick to the run's first.
     Interval CountInLength() const noexcept { return Current().countInLength; }
+
+    // The metronome's own strategies (defined where they are used).
+    struct Strategies;
 
 private:
     // What one run is played with, prepared by Start or Continue.
@@ -150,6 +155,13 @@ private:
     // Takes back a run waiting to take over: whether there was one. The set playing is then
     // fixed until the next Continue.
     bool Retract() noexcept;
+    // The steps of Prepare, in order: the sound engine, the indicator and flash, the sounds and
+    // their volumes, the pattern with its timer strategy and count-in.
+    std::int32_t PrepareEngine(MetronomeStrategy& strategy, Configuration::ConfigurationData& settings, int index);
+    void PrepareShowing(MetronomeStrategy& strategy, const Configuration::ConfigurationData& settings,
+                        std::int32_t barLimit, bool continuing);
+    void PrepareSounds(Run& run, const Configuration::ConfigurationData& settings);
+    std::int32_t PrepareTiming(int index, Configuration::ConfigurationData& settings, bool song);
     bool TakeOver(bool barsPlayed) noexcept override;
     std::int32_t Fail(int index, std::int32_t code) noexcept;
     Timer::IClock* TimerClock() const noexcept;
@@ -164,20 +176,15 @@ private:
     static std::int32_t FirstSoundWithoutFile(const MetronomeStrategy& strategy,
                                               const Configuration::ConfigurationData& settings);
     void PrepareCountIn(Run& run, const Configuration::ConfigurationData& settings, std::int32_t beatsPerBar);
-    // The session the timer follows now (null: none): on, and a clock that runs in real time.
-    ISessionTimeline* Followed(Timer::IClock* clock) const noexcept;
     // Starts the timer on the clock of the run, at the session's next bar line when it plays
     // with one (at the place in its bar the run goes on from, for a resume).
     bool StartTimer(bool resume);
-    // Timer thread, after every tick: places the next one on the session's beats.
-    void FollowSession() noexcept;
-    // Where the next tick of the run playing falls in its bar, in beats; its bar's beats and
-    // the beats of one tick. `advance`: after a tick (the count of ticks in the bar moves on);
-    // `resume`: before the first tick of a resumed run.
-    void UpcomingPlace(double& beatInBar, double& barBeats, double& tickBeats, bool advance,
-                       bool resume = false) noexcept;
+    SessionFollower::Playing NowPlaying() noexcept;
 
     Timer& _timer;
+    // Two sets of the strategies, made with the metronome: a metronome of its own (a click
+    // track's export) shares nothing with the program's.
+    std::unique_ptr<Strategies[]> _strategies;
     Run _runs[2];
     std::atomic<std::uint32_t> _state{0};
     Ticks _ticks{*this};
@@ -199,13 +206,7 @@ private:
     // Paused by TogglePause: the timer stands, the output stays open. User-interface thread only.
     bool _paused = false;
     CountIn _countIn;
-    std::atomic<ISessionTimeline*> _session{nullptr};
-    // The timer thread's (and the starting thread's before the timer runs).
-    SessionGrid _grid;
-    bool _gridFollows = false;
-    std::int32_t _ticksInBar = 0;
-    std::int32_t _countInTicks = 0;
-    std::int32_t _proposedTempo = 0;
+    SessionFollower _follower{_timer};
 };
 
 }  // namespace Core

@@ -194,6 +194,79 @@ std::string SongMidiFile::Write(const Configuration::Song& song)
     return Write(song, Sounds{});
 }
 
+namespace {
+
+using Tempi = std::vector<std::pair<std::int64_t, std::int64_t>>;  // tick, microseconds a quarter
+
+// The events of one track: its tempi, meters, markers and notes; whether it was read whole.
+bool ReadTrack(Reader& track, SongMidiFile::Contents& contents, Tempi& tempi)
+{
+    std::int64_t tick = 0;
+    std::uint32_t status = 0;
+    while (!track.AtEnd() && !track.Failed()) {
+        tick += track.Quantity();
+        std::uint32_t byte = track.Byte();
+        if (byte == 0xFF) {
+            const std::uint32_t type = track.Byte();
+            const std::string_view data = track.Take(track.Quantity());
+            if (type == 0x51 && data.size() == 3)
+                tempi.emplace_back(tick,
+                                   static_cast<unsigned char>(data[0]) << 16 |
+                                       static_cast<unsigned char>(data[1]) << 8 | static_cast<unsigned char>(data[2]));
+            else if (type == 0x58 && data.size() == 4 && static_cast<unsigned char>(data[1]) < 8)
+                contents.meters.push_back(
+                    {tick, static_cast<unsigned char>(data[0]), 1 << static_cast<unsigned char>(data[1])});
+            else if (type == 0x06)
+                contents.markers.emplace_back(data);
+            else if (type == 0x2F)
+                break;
+            continue;
+        }
+        if (byte == 0xF0 || byte == 0xF7) {
+            track.Take(track.Quantity());
+            continue;
+        }
+        if (byte & 0x80) {
+            status = byte;
+            byte = track.Byte();
+        } else if (status == 0) {
+            return false;  // data with no running status
+        }
+        const std::uint32_t kind = status & 0xF0;
+        if (kind == 0xC0 || kind == 0xD0)
+            continue;
+        const std::uint32_t second = track.Byte();
+        if (kind == 0x90 && second != 0)
+            contents.notes.push_back(
+                {tick, 0, static_cast<std::int32_t>(byte & 0x7F), static_cast<std::int32_t>(second & 0x7F)});
+    }
+    return !track.Failed();
+}
+
+// The notes' times from the tempo map (120 quarter notes a minute until the first tempo).
+void TimeNotes(SongMidiFile::Contents& contents, Tempi& tempi, std::uint32_t division)
+{
+    using Note = SongMidiFile::Contents::Note;
+    std::stable_sort(tempi.begin(), tempi.end());
+    std::stable_sort(contents.notes.begin(), contents.notes.end(),
+                     [](const Note& a, const Note& b) { return a.tick < b.tick; });
+    std::size_t next = 0;
+    std::int64_t at = 0;
+    double seconds = 0;
+    double perTick = 0.5 / division;
+    for (Note& note : contents.notes) {
+        while (next < tempi.size() && tempi[next].first <= note.tick) {
+            seconds += static_cast<double>(tempi[next].first - at) * perTick;
+            at = tempi[next].first;
+            perTick = static_cast<double>(tempi[next].second) / 1e6 / division;
+            ++next;
+        }
+        note.seconds = seconds + static_cast<double>(note.tick - at) * perTick;
+    }
+}
+
+}  // namespace
+
 bool SongMidiFile::Read(std::string_view bytes, Contents& contents)
 {
     contents = Contents{};
@@ -208,7 +281,7 @@ bool SongMidiFile::Read(std::string_view bytes, Contents& contents)
     if (file.Failed() || division == 0 || (division & 0x8000))
         return false;
     contents.ticksPerQuarter = static_cast<std::int32_t>(division);
-    std::vector<std::pair<std::int64_t, std::int64_t>> tempi;  // tick, microseconds a quarter
+    Tempi tempi;
     bool whole = true;
     for (std::uint32_t t = 0; t < tracks && !file.AtEnd(); ++t) {
         if (file.Take(4) != "MTrk") {
@@ -216,66 +289,10 @@ bool SongMidiFile::Read(std::string_view bytes, Contents& contents)
             break;
         }
         Reader track(file.Take(file.Number(4)));
-        std::int64_t tick = 0;
-        std::uint32_t status = 0;
-        while (!track.AtEnd() && !track.Failed()) {
-            tick += track.Quantity();
-            std::uint32_t byte = track.Byte();
-            if (byte == 0xFF) {
-                const std::uint32_t type = track.Byte();
-                const std::string_view data = track.Take(track.Quantity());
-                if (type == 0x51 && data.size() == 3)
-                    tempi.emplace_back(tick,
-                                       static_cast<unsigned char>(data[0]) << 16 |
-                                           static_cast<unsigned char>(data[1]) << 8 |
-                                           static_cast<unsigned char>(data[2]));
-                else if (type == 0x58 && data.size() == 4 && static_cast<unsigned char>(data[1]) < 8)
-                    contents.meters.push_back(
-                        {tick, static_cast<unsigned char>(data[0]), 1 << static_cast<unsigned char>(data[1])});
-                else if (type == 0x06)
-                    contents.markers.emplace_back(data);
-                else if (type == 0x2F)
-                    break;
-                continue;
-            }
-            if (byte == 0xF0 || byte == 0xF7) {
-                track.Take(track.Quantity());
-                continue;
-            }
-            if (byte & 0x80) {
-                status = byte;
-                byte = track.Byte();
-            } else if (status == 0) {
-                whole = false;  // data with no running status
-                break;
-            }
-            const std::uint32_t kind = status & 0xF0;
-            if (kind == 0xC0 || kind == 0xD0)
-                continue;
-            const std::uint32_t second = track.Byte();
-            if (kind == 0x90 && second != 0)
-                contents.notes.push_back(
-                    {tick, 0, static_cast<std::int32_t>(byte & 0x7F), static_cast<std::int32_t>(second & 0x7F)});
-        }
-        whole = whole && !track.Failed();
+        const bool trackWhole = ReadTrack(track, contents, tempi);
+        whole = whole && trackWhole;
     }
-    // Times from the tempo map (120 quarter notes a minute until the first tempo).
-    std::stable_sort(tempi.begin(), tempi.end());
-    std::stable_sort(contents.notes.begin(), contents.notes.end(),
-                     [](const Contents::Note& a, const Contents::Note& b) { return a.tick < b.tick; });
-    std::size_t next = 0;
-    std::int64_t at = 0;
-    double seconds = 0;
-    double perTick = 0.5 / division;
-    for (Contents::Note& note : contents.notes) {
-        while (next < tempi.size() && tempi[next].first <= note.tick) {
-            seconds += static_cast<double>(tempi[next].first - at) * perTick;
-            at = tempi[next].first;
-            perTick = static_cast<double>(tempi[next].second) / 1e6 / division;
-            ++next;
-        }
-        note.seconds = seconds + static_cast<double>(note.tick - at) * perTick;
-    }
+    TimeNotes(contents, tempi, division);
     return whole && !file.Failed();
 }
 

@@ -11,8 +11,8 @@ class ISoundEngine;
 // create or delete an engine.
 class SoundEngines {
 public:
-    static constexpr std::uint32_t Midi = 0;
-    static constexpr std::uint32_t AudioFile = 1;
+    // The engines by the number the settings record gives them (SoundEngineType).
+    enum Type : std::uint32_t { Midi = 0, AudioFile = 1 };
 
     // The engine for `type`; null for any other number.
     static ISoundEngine* Get(std::uint32_t type);

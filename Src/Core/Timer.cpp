@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
-#include <limits>
 
 #include "Platform/Clock.h"
 #include "System/ILog.h"
@@ -55,10 +54,15 @@ void Timer::StoreInterval(Interval interval)
 
 bool Timer::Start(ITimerEventHandler* handler, Interval interval, IClock* clock)
 {
-    return StartAt(handler, interval, clock, std::numeric_limits<std::int64_t>::min());
+    return Begin(handler, interval, clock, std::nullopt);
 }
 
 bool Timer::StartAt(ITimerEventHandler* handler, Interval interval, IClock* clock, std::int64_t firstDue)
+{
+    return Begin(handler, interval, clock, firstDue);
+}
+
+bool Timer::Begin(ITimerEventHandler* handler, Interval interval, IClock* clock, std::optional<std::int64_t> firstDue)
 {
     if (_thread.IsCurrent())
         return false;
@@ -121,127 +125,159 @@ void Timer::Join()
         _thread.Join();
 }
 
-void Timer::Run()
+// How many milliseconds the worker may sleep before `due`, keeping a margin to wake in.
+double Timer::MsBefore(std::int64_t due, double frequency)
 {
-    int sleepTime = _sleepTime.load(std::memory_order_acquire);
-    double period = _period.load(std::memory_order_acquire);
-    int overshoots = 0;
-    const double frequency = _frequency.load(std::memory_order_relaxed);
-    const std::int64_t spinMargin = SpinMarginCounts(frequency);
-    _currentSleep.store(sleepTime, std::memory_order_release);
+    return static_cast<double>(due - _clock->Now()) * 1000.0 / frequency - 1.5;
+}
 
-    const bool realTime = _clock->RealTime();
-    if (realTime)
-        Platform::Thread::PinToFirstProcessor();
-    if (int error = realTime ? Platform::Thread::RaiseToRealTime() : 0; error != 0) {
+void Timer::RaisePriority()
+{
+    Platform::Thread::PinToFirstProcessor();
+    if (int error = Platform::Thread::RaiseToRealTime(); error != 0) {
         // Unprivileged users usually may not: say so once and go on at normal priority.
         if (!priorityFailureLogged.exchange(true))
             System::ReportSystemErrorCode(error, "Src/Core/Timer", "Core::Timer::SetThreadPriority", __LINE__,
                                           "Error calling pthread_setschedparam");
     }
+}
 
-    std::int64_t lastDue = 0;
-    const auto deliver = [&](std::int64_t due) {
-        _dueTime.store(due, std::memory_order_release);
-        _tick = TickTime{_clock->FrameOf(due), _clock->HeardAt(due)};
-        lastDue = due;
-        _placed = false;
-        _placedAt = false;
-        _handler->OnTimer();
-    };
-
-    // Tick k of the current grid is due at reference + round(k * period).
-    std::int64_t reference = _clock->Now();
-    std::int64_t k = 0;
-    bool deliverFirst = true;
-    if (_firstDue > reference) {
-        // A first tick further off (a session's next bar line): waited for as any other.
-        for (;;) {
-            const double left = static_cast<double>(_firstDue - _clock->Now()) * 1000.0 / frequency - 1.5;
-            if (left <= 0)
-                break;
-            _clock->Wait(_wake, static_cast<int>(std::min(left, 60000.0)));
-            _wake.Reset();
-            if (!_running.load(std::memory_order_acquire) || _clock->Lost())
-                break;
-        }
-        int reads = 0;
-        if (_running.load(std::memory_order_acquire) && !_clock->Lost()) {
-            // The output's mapping settles in its first moments: the first tick is placed anew.
-            _handler->BeforePlacedTick(_firstDue);
-            _clock->SleepUntil(_firstDue - spinMargin);
-            SpinUntil(_firstDue, reads);
-        }
-        reference = _firstDue;
-        deliverFirst = _running.load(std::memory_order_acquire) && !_clock->Lost();
+bool Timer::WaitForFirstTick(Grid& grid)
+{
+    if (!_firstDue || *_firstDue <= grid.reference)
+        return true;
+    std::int64_t& firstDue = *_firstDue;
+    // A first tick further off (a session's next bar line): waited for as any other.
+    for (;;) {
+        const double left = MsBefore(firstDue, grid.frequency);
+        if (left <= 0)
+            break;
+        _clock->Wait(_wake, static_cast<int>(std::min(left, 60000.0)));
+        _wake.Reset();
+        if (!_running.load(std::memory_order_acquire) || _clock->Lost())
+            break;
     }
-    if (deliverFirst)
-        deliver(reference);
+    int reads = 0;
+    if (_running.load(std::memory_order_acquire) && !_clock->Lost()) {
+        // The output's mapping settles in its first moments: the first tick is placed anew.
+        _handler->BeforePlacedTick(firstDue);
+        _clock->SleepUntil(firstDue - grid.spinMargin);
+        SpinUntil(firstDue, reads);
+    }
+    grid.reference = firstDue;
+    return _running.load(std::memory_order_acquire) && !_clock->Lost();
+}
 
+void Timer::Deliver(Grid& grid, std::int64_t due)
+{
+    _dueTime.store(due, std::memory_order_release);
+    _tick = TickTime{_clock->FrameOf(due), _clock->HeardAt(due)};
+    grid.lastDue = due;
+    _placed = false;
+    _placedAt = false;
+    _handler->OnTimer();
+}
+
+int Timer::NextWait(Grid& grid)
+{
+    int wait = grid.sleepTime;
+    if (_placed) {
+        const double left = MsBefore(_placedDue, grid.frequency);
+        wait = left > 0 ? static_cast<int>(std::min(left, 60000.0)) : 0;
+        // A tick on a timeline that others change is looked at again every few milliseconds.
+        if (_placedAt)
+            wait = std::min(wait, RefineSliceMs);
+        grid.waitForNextOnly = false;
+    } else if (grid.waitForNextOnly) {
+        const double left = MsBefore(grid.Due(grid.k + 1), grid.frequency);
+        wait = left > 0 ? std::min(static_cast<int>(left), grid.sleepTime) : 0;
+        grid.waitForNextOnly = false;
+    }
+    return wait;
+}
+
+void Timer::TakeNewInterval(Grid& grid)
+{
+    grid.sleepTime = _sleepTime.load(std::memory_order_acquire);
+    grid.period = _period.load(std::memory_order_acquire);
+    _currentSleep.store(grid.sleepTime, std::memory_order_release);
+    // The new grid goes on from the last tick, whoever changed it and however long ago: a stream
+    // of changes never holds a beat back by more than one new interval. Should its first tick
+    // have passed already, it comes at once.
+    grid.reference = grid.lastDue;
+    grid.k = 0;
+    if (const std::int64_t now = _clock->Now(); grid.reference + std::llround(grid.period) < now)
+        grid.reference = now - std::llround(grid.period);
     // After an interval change the next tick may be due sooner than a whole sleep away.
-    bool waitForNextOnly = false;
+    grid.waitForNextOnly = true;
+}
+
+bool Timer::PlacedTickClose(const Grid& grid)
+{
+    // A timeline others change: the tick goes where it says now, and is waited for again until
+    // it is close.
+    std::int64_t placed = _placedDue;
+    _handler->BeforePlacedTick(placed);
+    _placedDue = placed;
+    if (placed - _clock->Now() > 2 * grid.spinMargin + static_cast<std::int64_t>(grid.frequency * 0.0015))
+        return false;
+    _placedAt = false;
+    return true;
+}
+
+void Timer::ShortenSleep(Grid& grid, int reads)
+{
+    // A tick reached at the first read was overslept: after a few, the worker sleeps less.
+    if (reads == 1 && ++grid.overshoots > 2 && grid.sleepTime > 0) {
+        --grid.sleepTime;
+        grid.overshoots = 0;
+        _currentSleep.store(grid.sleepTime, std::memory_order_release);
+    }
+}
+
+void Timer::Run()
+{
+    Grid grid;
+    grid.sleepTime = _sleepTime.load(std::memory_order_acquire);
+    grid.period = _period.load(std::memory_order_acquire);
+    grid.frequency = _frequency.load(std::memory_order_relaxed);
+    grid.spinMargin = SpinMarginCounts(grid.frequency);
+    _currentSleep.store(grid.sleepTime, std::memory_order_release);
+
+    const bool realTime = _clock->RealTime();
+    if (realTime)
+        RaisePriority();
+
+    grid.reference = _clock->Now();
+    if (WaitForFirstTick(grid))
+        Deliver(grid, grid.reference);
+
     while (_running.load(std::memory_order_acquire)) {
-        int wait = sleepTime;
-        if (_placed) {
-            const double left = static_cast<double>(_placedDue - _clock->Now()) * 1000.0 / frequency - 1.5;
-            wait = left > 0 ? static_cast<int>(std::min(left, 60000.0)) : 0;
-            // A tick on a timeline that others change is looked at again every few milliseconds.
-            if (_placedAt)
-                wait = std::min(wait, RefineSliceMs);
-            waitForNextOnly = false;
-        } else if (waitForNextOnly) {
-            const std::int64_t next = reference + std::llround(static_cast<double>(k + 1) * period);
-            const double left = static_cast<double>(next - _clock->Now()) * 1000.0 / frequency - 1.5;
-            wait = left > 0 ? std::min(static_cast<int>(left), sleepTime) : 0;
-            waitForNextOnly = false;
-        }
-        _clock->Wait(_wake, wait);
+        _clock->Wait(_wake, NextWait(grid));
         _wake.Reset();
         if (!_running.load(std::memory_order_acquire))
             break;
         if (_clock->Lost())
             break;
         if (_intervalChanged.exchange(false, std::memory_order_acq_rel)) {
-            sleepTime = _sleepTime.load(std::memory_order_acquire);
-            period = _period.load(std::memory_order_acquire);
-            _currentSleep.store(sleepTime, std::memory_order_release);
-            // The new grid goes on from the last tick, whoever changed it and however long ago:
-            // a stream of changes never holds a beat back by more than one new interval. Should
-            // its first tick have passed already, it comes at once.
-            reference = lastDue;
-            k = 0;
-            if (const std::int64_t now = _clock->Now(); reference + std::llround(period) < now)
-                reference = now - std::llround(period);
-            waitForNextOnly = true;
+            TakeNewInterval(grid);
             continue;
         }
-        if (_placedAt) {
-            // A timeline others change: the tick goes where it says now, and is waited for
-            // again until it is close.
-            std::int64_t placed = _placedDue;
-            _handler->BeforePlacedTick(placed);
-            _placedDue = placed;
-            if (placed - _clock->Now() > 2 * spinMargin + static_cast<std::int64_t>(frequency * 0.0015))
-                continue;
-            _placedAt = false;
-        }
-        const std::int64_t due = _placed ? _placedDue : reference + std::llround(static_cast<double>(k + 1) * period);
+        if (_placedAt && !PlacedTickClose(grid))
+            continue;
+        const std::int64_t due = _placed ? _placedDue : grid.Due(grid.k + 1);
         int reads = 0;
-        _clock->SleepUntil(due - spinMargin);
+        _clock->SleepUntil(due - grid.spinMargin);
         if (!SpinUntil(due, reads))
             break;
         if (_placed) {
-            reference = due;
-            k = 0;
+            grid.reference = due;
+            grid.k = 0;
         } else {
-            ++k;
+            ++grid.k;
         }
-        deliver(due);
-        if (reads == 1 && ++overshoots > 2 && sleepTime > 0) {
-            --sleepTime;
-            overshoots = 0;
-            _currentSleep.store(sleepTime, std::memory_order_release);
-        }
+        Deliver(grid, due);
+        ShortenSleep(grid, reads);
     }
     if (_clock->Lost() && _running.exchange(false, std::memory_order_acq_rel))
         _handler->OnClockLost();

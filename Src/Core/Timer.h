@@ -1,7 +1,9 @@
 #pragma once
 
 #include <atomic>
+#include <cmath>
 #include <cstdint>
+#include <optional>
 
 #include "Core/HeardTime.h"
 #include "Core/ITimerControl.h"
@@ -125,7 +127,40 @@ public:
 
 private:
     void StoreInterval(Interval interval);
+    // The worker's grid, carried between the steps of Run: tick k of it is due at
+    // reference + round(k * period) clock counts.
+    struct Grid {
+        double frequency = 0;
+        std::int64_t spinMargin = 0;
+        int sleepTime = 0;
+        double period = 0;
+        std::int64_t reference = 0;
+        std::int64_t k = 0;
+        std::int64_t lastDue = 0;
+        // After an interval change: the next wait ends no later than the next tick.
+        bool waitForNextOnly = false;
+        int overshoots = 0;
+        std::int64_t Due(std::int64_t tick) const noexcept
+        {
+            return reference + std::llround(static_cast<double>(tick) * period);
+        }
+    };
+    // Starts the worker with its first tick at `firstDue` (none: at once).
+    bool Begin(ITimerEventHandler* handler, Interval interval, IClock* clock, std::optional<std::int64_t> firstDue);
     void Run();
+    void RaisePriority();
+    // Waits for a first tick placed further off than now (StartAt): whether it is to be
+    // delivered. The grid goes on from it.
+    bool WaitForFirstTick(Grid& grid);
+    void Deliver(Grid& grid, std::int64_t due);
+    // How long the worker sleeps before it looks again, in milliseconds.
+    int NextWait(Grid& grid);
+    void TakeNewInterval(Grid& grid);
+    // A tick placed on a timeline others change, placed anew: whether it is close enough to be
+    // spun for now.
+    bool PlacedTickClose(const Grid& grid);
+    void ShortenSleep(Grid& grid, int reads);
+    double MsBefore(std::int64_t due, double frequency);
     bool SpinUntil(std::int64_t due, int& reads);
 
     IClock* _ownClock;
@@ -147,7 +182,7 @@ private:
     std::int64_t _placedDue = 0;
     double _origin = 0;
     bool _originSet = false;
-    std::int64_t _firstDue = 0;  // set before the worker starts
+    std::optional<std::int64_t> _firstDue;  // set before the worker starts; none: at once
     std::atomic<int> _currentSleep{0};
 };
 

@@ -1,4 +1,5 @@
 #include "GUI/CountInDialog.h"
+#include "GUI/DialogButtons.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -103,9 +104,7 @@ CountInDialog::CountInDialog(Core::IMetronome& metronome, Configuration::ExtraSe
     _latency->setValue(static_cast<int>(extras.Number(LatencyKey, 0, -largest, largest)));
     latencyForm->addRow(Text(PracticeTexts::LatencyLabel), _latency);
 
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto* buttons = DialogButtons::Box(this, QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(countInGroup);

@@ -1,4 +1,5 @@
 #include "GUI/ExportDialog.h"
+#include "GUI/DialogButtons.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -63,9 +64,7 @@ ExportDialog::ExportDialog(const Configuration::ConfigurationData& settings, Con
     lengthRow->addWidget(_unit);
     form->addRow(Text(ConnectionTexts::ExportLength), lengthRow);
 
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto* buttons = DialogButtons::Box(this, QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     form->addRow(buttons);
 }
 

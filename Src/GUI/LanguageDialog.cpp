@@ -1,4 +1,5 @@
 #include "GUI/LanguageDialog.h"
+#include "GUI/DialogButtons.h"
 
 #include <QComboBox>
 #include <QDialog>
@@ -122,12 +123,7 @@ QDialog* LanguageDialog::Open(QWidget* owner)
     dialog->setWindowTitle(QStringLiteral("Language"));
     dialog->setFont(DialogUnits::DialogFont());
     dialog->setFixedSize(DialogUnits::X(154), DialogUnits::Y(47));
-    auto* ok = new QPushButton(QStringLiteral("OK"), dialog);
-    DialogUnits::Place(ok, OkId, 43, 26, 50, 14);
-    ok->setDefault(true);
-    auto* cancel = new QPushButton(QStringLiteral("Cancel"), dialog);
-    DialogUnits::Place(cancel, CancelId, 97, 26, 50, 14);
-    cancel->setAutoDefault(false);
+    const auto [ok, cancel] = DialogButtons::Place(dialog, OkId, 43, CancelId, 97, 26, QStringLiteral("Cancel"));
     _list = new QComboBox(dialog);
     DialogUnits::Place(_list, ListId, 7, 7, 140, 12);
     LanguageTexts::ApplyDialogTexts(dialog, TemplateId, System::CurrentLanguage());

@@ -1,4 +1,5 @@
 #include "GUI/PracticeLogDialog.h"
+#include "GUI/DialogButtons.h"
 
 #include <QDialogButtonBox>
 #include <QGroupBox>
@@ -135,8 +136,7 @@ PracticeLogDialog::PracticeLogDialog(const Configuration::PracticeLog& log, QWid
     _problem->setText(problems.join(u' '));
     _problem->setVisible(!problems.isEmpty());
 
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto* buttons = DialogButtons::Box(this, QDialogButtonBox::Close);
 
     auto* tables = new QHBoxLayout;
     tables->addWidget(runsGroup, 3);

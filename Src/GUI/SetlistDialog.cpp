@@ -1,4 +1,5 @@
 #include "GUI/SetlistDialog.h"
+#include "GUI/DialogButtons.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -144,9 +145,8 @@ void SetlistDialog::LayOut()
     auto* columns = new QHBoxLayout;
     columns->addLayout(left, 2);
     columns->addLayout(right, 3);
-    auto* closing = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    auto* closing = DialogButtons::Box(this, QDialogButtonBox::Close);
     closing->addButton(_buttons[7], QDialogButtonBox::ActionRole);
-    connect(closing, &QDialogButtonBox::rejected, this, &QDialog::reject);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(columns);
     layout->addWidget(closing);

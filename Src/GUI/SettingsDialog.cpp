@@ -1,4 +1,5 @@
 #include "GUI/SettingsDialog.h"
+#include "GUI/DialogButtons.h"
 
 #include <QAbstractButton>
 #include <QDialog>
@@ -98,22 +99,10 @@ QDialog* SettingsDialog::Open(QWidget* owner, int tab)
     dialog->setFixedSize(DialogUnits::X(424), DialogUnits::Y(289));
     LastControl = 0;
 
-    auto* ok = new QPushButton(QStringLiteral("OK"), dialog);
-    DialogUnits::Place(ok, OkId, 308, 263, 50, 14);
-    ok->setDefault(true);
-    auto* close = new QPushButton(QStringLiteral("Close"), dialog);
-    DialogUnits::Place(close, CloseId, 360, 263, 50, 14);
-    close->setAutoDefault(false);
+    const auto [ok, close] = DialogButtons::Place(dialog, OkId, 308, CloseId, 360, 263, QStringLiteral("Close"));
     _tabs = new QTabWidget(dialog);
     DialogUnits::Place(_tabs, TabsId, 7, 7, 408, 250);
-    _information =
-        new QLabel(QStringLiteral("Move the mouse over an input field to display information about it here"), dialog);
-    DialogUnits::Place(_information, InformationId, 7, 259, 294, 24);
-    _information->setWordWrap(true);
-    _information->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    QPalette blue = _information->palette();
-    blue.setColor(QPalette::WindowText, QColor(0, 0, 160));
-    _information->setPalette(blue);
+    MakeInformationLine(dialog);
     // Tab order of the template: OK, Close, the tabs.
     QWidget::setTabOrder(ok, close);
     QWidget::setTabOrder(close, _tabs);
@@ -124,6 +113,37 @@ QDialog* SettingsDialog::Open(QWidget* owner, int tab)
         const int number = InformationNumber(id);
         return number < 0 ? QString() : LanguageTexts::Text(System::CurrentLanguage().GetInformation(number));
     });
+    AddPages(dialog, tab);
+    AddPageKeys(dialog);
+    TabDialog::WatchBackground(dialog, this);
+    SubClassChildControls(dialog, this);
+    // The tab strip is part of the tab control: a move over it is a move over the tabs.
+    SubClassChildControls(_tabs, this);
+    for (QWidget* child : _tabs->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+        SetControlId(child, TabsId);
+
+    QObject::connect(ok, &QPushButton::clicked, dialog, [this] {
+        if (OnOk() && _window)
+            _window->accept();
+    });
+    QObject::connect(close, &QPushButton::clicked, dialog, &QDialog::reject);
+    return dialog;
+}
+
+void SettingsDialog::MakeInformationLine(QDialog* dialog)
+{
+    _information =
+        new QLabel(QStringLiteral("Move the mouse over an input field to display information about it here"), dialog);
+    DialogUnits::Place(_information, InformationId, 7, 259, 294, 24);
+    _information->setWordWrap(true);
+    _information->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    QPalette blue = _information->palette();
+    blue.setColor(QPalette::WindowText, QColor(0, 0, 160));
+    _information->setPalette(blue);
+}
+
+void SettingsDialog::AddPages(QDialog* dialog, int tab)
+{
     const System::ILanguage& language = System::CurrentLanguage();
     // Pages in the order they are made; tabs in the order they are shown.
     QWidget* pages[PageCount] = {};
@@ -141,7 +161,10 @@ QDialog* SettingsDialog::Open(QWidget* owner, int tab)
         _current = Page(index);
         LastControl = 0;
     });
+}
 
+void SettingsDialog::AddPageKeys(QDialog* dialog)
+{
     // Ctrl+Tab and Ctrl+Shift+Tab turn the pages wherever the focus is, OK and Close included
     // (the tab control itself sees them only from a control of its page).
     const auto turnPage = [this](int by) {
@@ -154,19 +177,6 @@ QDialog* SettingsDialog::Open(QWidget* owner, int tab)
         auto* shortcut = new QShortcut(keys, dialog);
         QObject::connect(shortcut, &QShortcut::activated, dialog, [turnPage, by] { turnPage(by); });
     }
-    TabDialog::WatchBackground(dialog, this);
-    SubClassChildControls(dialog, this);
-    // The tab strip is part of the tab control: a move over it is a move over the tabs.
-    SubClassChildControls(_tabs, this);
-    for (QWidget* child : _tabs->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
-        SetControlId(child, TabsId);
-
-    QObject::connect(ok, &QPushButton::clicked, dialog, [this] {
-        if (OnOk() && _window)
-            _window->accept();
-    });
-    QObject::connect(close, &QPushButton::clicked, dialog, &QDialog::reject);
-    return dialog;
 }
 
 void SettingsDialog::Close()

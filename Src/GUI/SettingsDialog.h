@@ -70,6 +70,11 @@ public:
 
 private:
     // The pages fill `settings` in the order of OK; false when one refuses.
+    // The steps of Open: the information line under the pages, the pages (`tab` shown) and the
+    // keys that turn them.
+    void MakeInformationLine(QDialog* dialog);
+    void AddPages(QDialog* dialog, int tab);
+    void AddPageKeys(QDialog* dialog);
     bool FillFromPages(Configuration::ConfigurationData& settings);
     TabDialog* Page(int index);
 

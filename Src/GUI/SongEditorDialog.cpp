@@ -1,4 +1,5 @@
 #include "GUI/SongEditorDialog.h"
+#include "GUI/DialogButtons.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -183,9 +184,8 @@ void SongEditorDialog::LayOut()
     for (int i = ImportButton; i <= ExportSoundButton; ++i)
         fileRow->addWidget(_buttons[i], (i - ImportButton) / 2, (i - ImportButton) % 2);
 
-    auto* closing = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    auto* closing = DialogButtons::Box(this, QDialogButtonBox::Close);
     closing->addButton(_buttons[PlayButton], QDialogButtonBox::ActionRole);
-    connect(closing, &QDialogButtonBox::rejected, this, &QDialog::reject);
     auto* bottom = new QHBoxLayout;
     bottom->addLayout(fileRow);
     bottom->addStretch(1);

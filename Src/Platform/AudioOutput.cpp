@@ -255,14 +255,15 @@ void AudioOutput::RunCloser()
         }
         const std::int64_t now = Clock::Now();
         // A paused stream asks for nothing; its driver still knows when its server went away.
-        if (!_active->Alive() || (!_paused && now - _lastCallback.load(std::memory_order_relaxed) > DeadAfter)) {
+        if (!_active->Alive() ||
+            (!_paused && now - _lastCallback.load(std::memory_order_relaxed) > DeadAfter.count())) {
             _active->Lost();  // the server the sound system knew may be gone
             StopStream();
             continue;
         }
-        std::int64_t wake = now + WatchInterval;
+        std::int64_t wake = now + WatchInterval.count();
         if (_users == 0 && !_paused) {
-            const std::int64_t closeAt = _idleSince + IdleCloseDelay;
+            const std::int64_t closeAt = _idleSince + IdleCloseDelay.count();
             if (now >= closeAt) {
                 StopStream();
                 continue;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
@@ -34,12 +35,12 @@ public:
     // How long the device stays open after its last user left. Opening it through the sound
     // server's ALSA plugin takes one to two seconds before the first frame is heard, so it stays
     // open through the pauses of a practice session and closes when the program is left idle.
-    static constexpr std::int64_t IdleCloseDelay = 600'000'000'000;
+    static constexpr std::chrono::nanoseconds IdleCloseDelay = std::chrono::minutes(10);
     // A device stream whose callbacks stopped for this long has died (longer than the sound
     // server's stall at a start or after an underflow); one its driver knows to be dead (the
     // server shut it down) is closed at once. It is looked at this often.
-    static constexpr std::int64_t DeadAfter = 4'000'000'000;
-    static constexpr std::int64_t WatchInterval = 40'000'000;
+    static constexpr std::chrono::nanoseconds DeadAfter = std::chrono::seconds(4);
+    static constexpr std::chrono::nanoseconds WatchInterval = std::chrono::milliseconds(40);
 
     AudioOutput();
     virtual ~AudioOutput();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 
 namespace Platform {
@@ -9,9 +10,12 @@ namespace Platform {
 class Clock {
 public:
     static constexpr double Frequency = 1e9;
+    // A span of time on this clock: its readings differ by the span's count.
+    using Duration = std::chrono::nanoseconds;
     static std::int64_t Now() noexcept;
     // Sleeps until the clock reads `time` (at once if it has passed).
     static void SleepUntil(std::int64_t time) noexcept;
+    static void SleepFor(Duration span) noexcept { SleepUntil(Now() + span.count()); }
 };
 
 }  // namespace Platform

@@ -17,7 +17,7 @@ namespace {
 // Frames rendered in one go; a server cycle longer than this is rendered in parts.
 constexpr std::uint32_t ChunkFrames = 4096;
 // How long Start waits for the server's first cycles.
-constexpr std::int64_t StartTimeout = 2'000'000'000;
+constexpr Clock::Duration StartTimeout = std::chrono::seconds(2);
 constexpr int StartCycles = 2;
 const char* const PortNames[2] = {"out_1", "out_2"};
 
@@ -60,8 +60,8 @@ std::uint32_t JackOutput::Start(IAudioClient& client)
     _running.store(true, std::memory_order_release);
     ConnectToPlayback();
     const std::int64_t started = Clock::Now();
-    while (_cycles.load(std::memory_order_acquire) < StartCycles && Clock::Now() - started < StartTimeout)
-        Clock::SleepUntil(Clock::Now() + 2'000'000);
+    while (_cycles.load(std::memory_order_acquire) < StartCycles && Clock::Now() - started < StartTimeout.count())
+        Clock::SleepFor(std::chrono::milliseconds(2));
     if (_cycles.load(std::memory_order_acquire) < StartCycles) {
         Stop();
         return MmNotEnabled;

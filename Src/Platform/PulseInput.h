@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -25,7 +26,7 @@ public:
     static constexpr const char* ClientName = "Ticova";
     static constexpr int BlockFrames = 256;
     static constexpr std::size_t QueueBlocks = 1024;  // five seconds at 48 kHz
-    static constexpr std::int64_t ConnectTimeout = 2'000'000'000;
+    static constexpr std::chrono::nanoseconds ConnectTimeout = std::chrono::seconds(2);
 
     struct Source {
         std::string name;

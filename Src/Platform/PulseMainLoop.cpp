@@ -3,7 +3,7 @@
 namespace Platform::PulseMainLoop {
 
 bool Connect(pa_threaded_mainloop*& mainloop, pa_context*& context, const char* threadName, const char* clientName,
-             pa_context_notify_cb_t onState, void* self, const std::atomic<bool>& failed, std::int64_t timeout,
+             pa_context_notify_cb_t onState, void* self, const std::atomic<bool>& failed, Clock::Duration timeout,
              void (*onLoopThread)(pa_threaded_mainloop*, void*))
 {
     mainloop = pa_threaded_mainloop_new();

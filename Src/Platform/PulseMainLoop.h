@@ -15,18 +15,18 @@ namespace Platform {
 // answer, and close in order.
 namespace PulseMainLoop {
 
-// With the loop locked: waits until `done` holds, `failed` is set or `timeout` (ns) is over. The
+// With the loop locked: waits until `done` holds, `failed` is set or `timeout` is over. The
 // loop's thread runs the events meanwhile; a short nap keeps a server that does not answer from
 // holding the caller for longer than the time-out.
 template <typename Done>
-bool WaitFor(pa_threaded_mainloop* mainloop, Done done, std::int64_t timeout, const std::atomic<bool>& failed)
+bool WaitFor(pa_threaded_mainloop* mainloop, Done done, Clock::Duration timeout, const std::atomic<bool>& failed)
 {
-    const std::int64_t giveUp = Clock::Now() + timeout;
+    const std::int64_t giveUp = Clock::Now() + timeout.count();
     while (!done()) {
         if (failed.load(std::memory_order_acquire) || Clock::Now() > giveUp)
             return false;
         pa_threaded_mainloop_unlock(mainloop);
-        Clock::SleepUntil(Clock::Now() + 200'000);
+        Clock::SleepFor(std::chrono::microseconds(200));
         pa_threaded_mainloop_lock(mainloop);
     }
     return true;
@@ -36,7 +36,7 @@ bool WaitFor(pa_threaded_mainloop* mainloop, Done done, std::int64_t timeout, co
 // changes, connects and waits for it to be ready; `onLoopThread`, if given, runs once on the
 // loop's thread. False when any step fails (what was made is left for Close).
 bool Connect(pa_threaded_mainloop*& mainloop, pa_context*& context, const char* threadName, const char* clientName,
-             pa_context_notify_cb_t onState, void* self, const std::atomic<bool>& failed, std::int64_t timeout,
+             pa_context_notify_cb_t onState, void* self, const std::atomic<bool>& failed, Clock::Duration timeout,
              void (*onLoopThread)(pa_threaded_mainloop*, void*) = nullptr);
 
 // Closes what Connect made: `closeStreams` first, with the loop locked, then the context, then

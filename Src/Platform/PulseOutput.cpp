@@ -32,9 +32,9 @@ constexpr std::int64_t LongestPlannedRequest = 50'000'000;
 // server's own.
 constexpr int AudioPriority = 2;
 // How long a new stream's start waits for the server to play it.
-constexpr std::int64_t StallTimeout = 3'000'000'000;
+constexpr std::chrono::nanoseconds StallTimeout = std::chrono::seconds(3);
 // How long a start waits for the rest of its first buffer to be asked for.
-constexpr std::int64_t FillTimeout = 30'000'000;
+constexpr std::chrono::nanoseconds FillTimeout = std::chrono::milliseconds(30);
 
 // A buffer of `latency` ns topped up in requests of `request` ns; no start level: a frame written
 // late is dropped where it would have been heard instead of holding up every frame after it, so
@@ -79,7 +79,7 @@ struct SinkQuery {
 }  // namespace
 
 template <typename Done>
-bool PulseOutput::WaitFor(Done done, std::int64_t timeout)
+bool PulseOutput::WaitFor(Done done, std::chrono::nanoseconds timeout)
 {
     return PulseMainLoop::WaitFor(_mainloop, done, timeout, _failed);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 
 #include "Platform/IAudioDriver.h"
@@ -26,8 +27,8 @@ public:
     static constexpr std::int64_t TargetLatency = 12'000'000;
     static constexpr std::int64_t RequestSize = 3'000'000;
     // Longest waits for the server: connecting, a stream becoming ready, a start's first request.
-    static constexpr std::int64_t ConnectTimeout = 2'000'000'000;
-    static constexpr std::int64_t StartTimeout = 1'000'000'000;
+    static constexpr std::chrono::nanoseconds ConnectTimeout = std::chrono::seconds(2);
+    static constexpr std::chrono::nanoseconds StartTimeout = std::chrono::seconds(1);
 
     PulseOutput() = default;
     ~PulseOutput() override { Stop(); }
@@ -54,7 +55,7 @@ private:
     // Runs the main loop's events (with its lock held) until `done` says so or `timeout` passed;
     // false on a time-out or when the connection failed.
     template <typename Done>
-    bool WaitFor(Done done, std::int64_t timeout);
+    bool WaitFor(Done done, std::chrono::nanoseconds timeout);
     static void ContextState(pa_context* context, void* self) noexcept;
     static void StreamState(pa_stream* stream, void* self) noexcept;
     static void WriteRequest(pa_stream* stream, std::size_t bytes, void* self) noexcept;

@@ -111,6 +111,91 @@ int EncodeUtf16(char32_t code, char16_t* out) noexcept
     return 2;
 }
 
+// A wide character is one code point; one that is none gives U+FFFD.
+char32_t DecodeWide(std::wstring_view text, std::size_t& at) noexcept
+{
+    char32_t code = static_cast<char32_t>(text[at++]);
+    if (code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+        code = Replacement;
+    return code;
+}
+
+int EncodeWide(char32_t code, wchar_t* out) noexcept
+{
+    out[0] = static_cast<wchar_t>(code);
+    return 1;
+}
+
+char32_t Decode(std::string_view text, std::size_t& at) noexcept
+{
+    return DecodeUtf8(text, at);
+}
+char32_t Decode(std::u16string_view text, std::size_t& at) noexcept
+{
+    return DecodeUtf16(text, at);
+}
+char32_t Decode(std::wstring_view text, std::size_t& at) noexcept
+{
+    return DecodeWide(text, at);
+}
+int Encode(char32_t code, char* out) noexcept
+{
+    return EncodeUtf8(code, out);
+}
+int Encode(char32_t code, char16_t* out) noexcept
+{
+    return EncodeUtf16(code, out);
+}
+int Encode(char32_t code, wchar_t* out) noexcept
+{
+    return EncodeWide(code, out);
+}
+
+// The one conversion loop: every code point of `text` (up to a nul, when `stopAtNul`) decoded,
+// encoded in `Out` units and handed to `put`, until it takes no more (returns false).
+template <typename Out, typename In, typename Put>
+void Transcode(std::basic_string_view<In> text, bool stopAtNul, Put&& put)
+{
+    for (std::size_t at = 0; at < text.size();) {
+        if (stopAtNul && text[at] == 0)
+            break;
+        Out units[4];
+        const int count = Encode(Decode(text, at), units);
+        if (!put(units, static_cast<std::size_t>(count)))
+            break;
+    }
+}
+
+template <typename Out, typename In>
+std::basic_string<Out> Transcoded(std::basic_string_view<In> text, bool stopAtNul)
+{
+    std::basic_string<Out> result;
+    result.reserve(text.size());
+    Transcode<Out>(text, stopAtNul, [&result](const Out* units, std::size_t count) {
+        result.append(units, count);
+        return true;
+    });
+    return result;
+}
+
+// Into a buffer of `capacity` units, nul included: as many whole code points as fit.
+template <typename Out, typename In>
+std::size_t TranscodeInto(std::basic_string_view<In> text, Out* destination, std::size_t capacity) noexcept
+{
+    if (capacity == 0)
+        return 0;
+    std::size_t n = 0;
+    Transcode<Out>(text, true, [&](const Out* units, std::size_t count) {
+        if (n + count > capacity - 1)
+            return false;
+        for (std::size_t i = 0; i < count; ++i)
+            destination[n++] = units[i];
+        return true;
+    });
+    destination[n] = 0;
+    return n;
+}
+
 }  // namespace
 
 std::size_t Length(const char16_t* text, std::size_t capacity) noexcept
@@ -123,65 +208,22 @@ std::size_t Length(const char16_t* text, std::size_t capacity) noexcept
 
 std::size_t Copy(char16_t* destination, std::size_t capacity, std::u16string_view source) noexcept
 {
-    if (capacity == 0)
-        return 0;
-    std::size_t n = 0;
-    for (std::size_t at = 0; at < source.size();) {
-        std::size_t start = at;
-        char16_t units[2];
-        int count = EncodeUtf16(DecodeUtf16(source, at), units);
-        if (source[start] == 0 || n + static_cast<std::size_t>(count) > capacity - 1)
-            break;
-        for (int i = 0; i < count; ++i)
-            destination[n++] = units[i];
-    }
-    destination[n] = 0;
-    return n;
+    return TranscodeInto(source, destination, capacity);
 }
 
 std::size_t Utf8ToUtf16(std::string_view utf8, char16_t* destination, std::size_t capacity) noexcept
 {
-    if (capacity == 0)
-        return 0;
-    std::size_t n = 0;
-    for (std::size_t at = 0; at < utf8.size();) {
-        if (utf8[at] == 0)
-            break;
-        char16_t units[2];
-        int count = EncodeUtf16(DecodeUtf8(utf8, at), units);
-        if (n + static_cast<std::size_t>(count) > capacity - 1)
-            break;
-        for (int i = 0; i < count; ++i)
-            destination[n++] = units[i];
-    }
-    destination[n] = 0;
-    return n;
+    return TranscodeInto(utf8, destination, capacity);
 }
 
 std::u16string Utf8ToUtf16(std::string_view utf8)
 {
-    std::u16string result;
-    result.reserve(utf8.size());
-    for (std::size_t at = 0; at < utf8.size();) {
-        char16_t units[2];
-        int count = EncodeUtf16(DecodeUtf8(utf8, at), units);
-        result.append(units, static_cast<std::size_t>(count));
-    }
-    return result;
+    return Transcoded<char16_t>(utf8, false);
 }
 
 std::string Utf16ToUtf8(std::u16string_view text)
 {
-    std::string result;
-    result.reserve(text.size());
-    for (std::size_t at = 0; at < text.size();) {
-        if (text[at] == 0)
-            break;
-        char bytes[4];
-        int count = EncodeUtf8(DecodeUtf16(text, at), bytes);
-        result.append(bytes, static_cast<std::size_t>(count));
-    }
-    return result;
+    return Transcoded<char>(text, true);
 }
 
 std::string Utf16ToUtf8(const char16_t* text)
@@ -191,48 +233,17 @@ std::string Utf16ToUtf8(const char16_t* text)
 
 std::size_t Utf16ToUtf8(std::u16string_view text, char* destination, std::size_t capacity) noexcept
 {
-    if (capacity == 0)
-        return 0;
-    std::size_t n = 0;
-    for (std::size_t at = 0; at < text.size();) {
-        if (text[at] == 0)
-            break;
-        char bytes[4];
-        int count = EncodeUtf8(DecodeUtf16(text, at), bytes);
-        if (n + static_cast<std::size_t>(count) > capacity - 1)
-            break;
-        for (int i = 0; i < count; ++i)
-            destination[n++] = bytes[i];
-    }
-    destination[n] = 0;
-    return n;
+    return TranscodeInto(text, destination, capacity);
 }
 
 std::string WideToUtf8(std::wstring_view text)
 {
-    std::string result;
-    result.reserve(text.size());
-    for (wchar_t unit : text) {
-        char32_t code = static_cast<char32_t>(unit);
-        if (code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
-            code = Replacement;
-        char bytes[4];
-        int count = EncodeUtf8(code, bytes);
-        result.append(bytes, static_cast<std::size_t>(count));
-    }
-    return result;
+    return Transcoded<char>(text, false);
 }
 
 std::wstring Utf16ToWide(std::u16string_view text)
 {
-    std::wstring result;
-    result.reserve(text.size());
-    for (std::size_t at = 0; at < text.size();) {
-        if (text[at] == 0)
-            break;
-        result.push_back(static_cast<wchar_t>(DecodeUtf16(text, at)));
-    }
-    return result;
+    return Transcoded<wchar_t>(text, true);
 }
 
 std::string Escaped(std::string_view text)

@@ -468,58 +468,8 @@ static_assert(std::size(instrumentNames) == ILanguage::InstrumentCount);
 
 std::atomic<ILanguage*> installed{nullptr};
 
-}  // namespace
-
-const char16_t* DefaultLanguage::GetMenuTitle(int index) const
-{
-    return Entry(menuTitles, index);
-}
-const char16_t* DefaultLanguage::GetMenuItemText(int index) const
-{
-    return Entry(menuItems, index);
-}
-const char16_t* DefaultLanguage::GetToolbarText(int index) const
-{
-    return Entry(toolbarTexts, index);
-}
-const char16_t* DefaultLanguage::GetDialogCaption(int) const
-{
-    return nullptr;
-}
-const char16_t* DefaultLanguage::GetDialogControlText(int) const
-{
-    return nullptr;
-}
-const char16_t* DefaultLanguage::GetTooltip(int index) const
-{
-    return Entry(tooltips, index);
-}
-const char16_t* DefaultLanguage::GetStatusInfo(int index) const
-{
-    return Entry(statusInfos, index);
-}
-const char16_t* DefaultLanguage::GetMessage(int index) const
-{
-    return Entry(messages, index);
-}
-const char16_t* DefaultLanguage::GetMessageTitle(int index) const
-{
-    return Entry(messageTitles, index);
-}
-const char16_t* DefaultLanguage::GetInformation(int index) const
-{
-    return Entry(information, index);
-}
-const char16_t* DefaultLanguage::GetText(int index) const
-{
-    return Entry(texts, index);
-}
-const char16_t* DefaultLanguage::GetInstrumentName(int row) const
-{
-    return Entry(instrumentNames, row);
-}
-
-const char16_t* DefaultLanguage::GetControlText(int controlId) const
+// The main window's controls that carry a text.
+const char16_t* MainWindowControlText(int controlId)
 {
     switch (controlId) {
     case 1001: return u"Start";
@@ -528,6 +478,26 @@ const char16_t* DefaultLanguage::GetControlText(int controlId) const
     case 1004: return u"Tempo";
     case 1005: return u"Volume";
     case 1082: return u"&Play";
+    default: return nullptr;
+    }
+}
+
+}  // namespace
+
+const char16_t* ILanguage::BuiltIn(int section, int index) noexcept
+{
+    switch (section) {
+    case MenuSection: return Entry(menuTitles, index);
+    case MenuItemsSection: return Entry(menuItems, index);
+    case ToolbarSection: return Entry(toolbarTexts, index);
+    case TooltipSection: return Entry(tooltips, index);
+    case StatusInfoSection: return Entry(statusInfos, index);
+    case ControlSection: return MainWindowControlText(index + FirstControlId);
+    case MessageSection: return Entry(messages, index);
+    case MessageTitleSection: return Entry(messageTitles, index);
+    case InformationSection: return Entry(information, index);
+    case TextSection: return Entry(texts, index);
+    case MidiSection: return Entry(instrumentNames, index);
     default: return nullptr;
     }
 }

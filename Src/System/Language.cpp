@@ -10,18 +10,11 @@
 #include "Platform/File.h"
 #include "Platform/ProgramFolder.h"
 #include "Platform/Text.h"
-#include "System/DefaultLanguage.h"
 #include "System/ILog.h"
 
 namespace System {
 
 namespace {
-
-const DefaultLanguage& BuiltIn()
-{
-    static const DefaultLanguage builtIn;
-    return builtIn;
-}
 
 struct SectionLayout {
     const char* name;
@@ -503,7 +496,7 @@ void Language::ComposeMenuItems() noexcept
         const char16_t* text = Entry(MenuItemsSection, k);
         if (!text || !*text) {
             // Not in the file: the built-in item, which carries its shortcut already.
-            Platform::Text::Copy(_menuItems[k], std::u16string_view(BuiltIn().GetMenuItemText(k)));
+            Platform::Text::Copy(_menuItems[k], std::u16string_view(ILanguage::BuiltIn(MenuItemsSection, k)));
             continue;
         }
         std::size_t length = Platform::Text::Copy(_menuItems[k], std::u16string_view(text));
@@ -511,78 +504,12 @@ void Language::ComposeMenuItems() noexcept
     }
 }
 
-// A file can hold no empty text (an empty value is refused), so an empty entry is one the file
-// does not define: the built-in English text stands in, and no control is left without a text.
-const char16_t* Language::Translated(int section, int index, const char16_t* builtIn) const noexcept
+const char16_t* Language::Translation(int section, int index) const noexcept
 {
+    if (section == MenuItemsSection)
+        return _table && index >= 0 && index < MenuItemCount ? _menuItems[index] : nullptr;
     const char16_t* text = Entry(section, index);
-    return text && *text ? text : builtIn;
-}
-
-const char16_t* Language::GetMenuTitle(int index) const
-{
-    return Translated(MenuSection, index, BuiltIn().GetMenuTitle(index));
-}
-
-const char16_t* Language::GetMenuItemText(int index) const
-{
-    return _table && index >= 0 && index < MenuItemCount ? _menuItems[index] : nullptr;
-}
-
-const char16_t* Language::GetToolbarText(int index) const
-{
-    return Translated(ToolbarSection, index, BuiltIn().GetToolbarText(index));
-}
-
-// Captions and dialog controls missing from the file keep the English text they were built with.
-const char16_t* Language::GetDialogCaption(int dialogId) const
-{
-    return Translated(DialogSection, dialogId - FirstDialogId, nullptr);
-}
-
-const char16_t* Language::GetDialogControlText(int controlId) const
-{
-    return Translated(ControlSection, controlId - FirstControlId, nullptr);
-}
-
-const char16_t* Language::GetTooltip(int index) const
-{
-    return Translated(TooltipSection, index, BuiltIn().GetTooltip(index));
-}
-
-const char16_t* Language::GetStatusInfo(int index) const
-{
-    return Translated(StatusInfoSection, index, BuiltIn().GetStatusInfo(index));
-}
-
-const char16_t* Language::GetControlText(int controlId) const
-{
-    return Translated(ControlSection, controlId - FirstControlId, BuiltIn().GetControlText(controlId));
-}
-
-const char16_t* Language::GetMessage(int index) const
-{
-    return Translated(MessageSection, index, BuiltIn().GetMessage(index));
-}
-
-const char16_t* Language::GetMessageTitle(int index) const
-{
-    return Translated(MessageTitleSection, index, BuiltIn().GetMessageTitle(index));
-}
-
-const char16_t* Language::GetInformation(int index) const
-{
-    return Translated(InformationSection, index, BuiltIn().GetInformation(index));
-}
-
-const char16_t* Language::GetText(int index) const
-{
-    return Translated(TextSection, index, BuiltIn().GetText(index));
-}
-
-const char16_t* Language::GetInstrumentName(int row) const
-{
-    return Translated(MidiSection, row, BuiltIn().GetInstrumentName(row));
+    return text && *text ? text : nullptr;
 }
 
 }  // namespace System

@@ -23,23 +23,6 @@ public:
     static constexpr std::size_t MaxValueBytes = 771;
     static constexpr std::size_t ShortcutCapacity = 16;
 
-    enum Section : int {
-        LanguageSection = 0,
-        MenuSection,
-        MenuItemsSection,
-        ToolbarSection,
-        TooltipSection,
-        StatusInfoSection,
-        DialogSection,
-        ControlSection,
-        MessageSection,
-        MessageTitleSection,
-        InformationSection,
-        TextSection,
-        MidiSection,
-        SectionCount
-    };
-
     Language();
     ~Language() override;
     Language(const Language&) = delete;
@@ -72,25 +55,12 @@ public:
     const char16_t* Entry(int section, int index) const noexcept;
 
     bool IsDefault() const override { return false; }
-
-    const char16_t* GetMenuTitle(int index) const override;
-    const char16_t* GetMenuItemText(int index) const override;
-    const char16_t* GetToolbarText(int index) const override;
-    const char16_t* GetDialogCaption(int dialogId) const override;
-    const char16_t* GetDialogControlText(int controlId) const override;
-
-    const char16_t* GetTooltip(int index) const override;
-    const char16_t* GetStatusInfo(int index) const override;
-    const char16_t* GetControlText(int controlId) const override;
-    const char16_t* GetMessage(int index) const override;
-    const char16_t* GetMessageTitle(int index) const override;
-    const char16_t* GetInformation(int index) const override;
-    const char16_t* GetText(int index) const override;
-    const char16_t* GetInstrumentName(int row) const override;
+    // A file can hold no empty text (an empty value is refused), so an empty entry is one the
+    // file does not define: none. The menu items carry their shortcuts.
+    const char16_t* Translation(int section, int index) const noexcept override;
 
 private:
     void ComposeMenuItems() noexcept;
-    const char16_t* Translated(int section, int index, const char16_t* builtIn) const noexcept;
 
     char16_t* _table = nullptr;
     // The menu items with their shortcuts appended, rebuilt after every load.

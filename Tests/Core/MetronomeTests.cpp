@@ -232,6 +232,31 @@ TEST_F(MetronomeTest, FailedStartsReturnTheirCodeAndNothingPlays)
     EXPECT_EQ(engine.Sounds(), (Sounds{100}));
 }
 
+// A metronome of its own (a click track's export) prepares nothing the program's plays with.
+TEST_F(MetronomeTest, ASecondMetronomeLeavesTheFirstOnesBarsAlone)
+{
+    auto settings = Settings();
+    settings.BeatType = 1;
+    ASSERT_EQ(StartAndSettle(settings), 0);
+    Advance(1);
+
+    GatedClock otherClock;
+    Core::Timer otherTimer{&otherClock};
+    Tests::RecordingSoundEngine otherEngine;
+    {
+        Core::Metronome other{otherTimer};
+        other.UseStandIns({&otherEngine});
+        auto waltz = Settings();
+        waltz.BeatType = 1;
+        waltz.BeatsPerBar = 3;
+        ASSERT_EQ(other.Start(handler, waltz), 0);
+        EXPECT_NE(other.CurrentStrategy(), metronome.CurrentStrategy());
+        other.Stop();
+    }
+    Advance(3);
+    EXPECT_EQ(engine.Sounds(), (Sounds{100, 101, 101, 101, 100}));
+}
+
 TEST_F(MetronomeTest, StartWhilePlayingIsRefusedAndLogged)
 {
     Tests::RecordingLog log;

@@ -43,15 +43,80 @@ bool ValidPresetName(std::string_view name)
     return Platform::Text::Utf16ToUtf8(wide) == name && wide.size() <= CommandLine::MaxPresetName;
 }
 
+// Keeps the first of the problems found: the one the user reads.
+void Fail(CommandLine& line, std::string message)
+{
+    if (line.error.empty())
+        line.error = std::move(message);
+}
+
+bool TakesValue(const std::string& name)
+{
+    return name == "--bpm" || name == "--preset" || name == "--export" || name == "--tempo-map" || name == "--bars" ||
+        name == "--minutes";
+}
+
+// The value `text` of the option `name` (one of those TakesValue names).
+void SetValue(CommandLine& line, const std::string& name, const std::string& text)
+{
+    if (name == "--bpm") {
+        int bpm = 0;
+        if (ParseBpm(text, bpm))
+            line.bpm = bpm;
+        else
+            Fail(line, "--bpm takes a whole number from 10 to 400, not \"" + text + "\"");
+    } else if (name == "--preset") {
+        if (ValidPresetName(text))
+            line.preset = text;
+        else
+            Fail(line, "--preset takes the name of a preset (at most 79 characters)");
+    } else if (name == "--export") {
+        if (text.empty())
+            Fail(line, "--export takes the name of the file to write");
+        else if (!Platform::SoundFileWriter::HasKnownEnding(text))
+            Fail(line,
+                 "--export writes WAV or FLAC files: give the file a name ending in .wav or .flac, not \"" + text +
+                     "\"");
+        else
+            line.exportFile = text;
+    } else if (name == "--tempo-map") {
+        if (text.empty())
+            Fail(line, "--tempo-map takes the name of a tempo-map file");
+        else
+            line.tempoMap = text;
+    } else {
+        double amount = 0;
+        if (!ParseAmount(text, amount))
+            Fail(line, name + " takes a number above zero, not \"" + text + "\"");
+        else if (name == "--bars")
+            line.bars = amount;
+        else
+            line.minutes = amount;
+    }
+}
+
+// The options that go only with others, or not with them.
+void CheckTogether(CommandLine& line)
+{
+    if (line.bars && line.minutes)
+        Fail(line, "--bars and --minutes cannot be given together");
+    if ((line.bars || line.minutes) && !line.exportFile)
+        Fail(line, "--bars and --minutes go with --export");
+    if (line.tempoMap && !line.exportFile)
+        Fail(line, "--tempo-map goes with --export");
+    if (line.tempoMap && (line.bars || line.minutes))
+        Fail(line, "--tempo-map plays the whole map: no --bars or --minutes");
+    if (line.exportFile && !line.bars && !line.minutes && !line.tempoMap)
+        Fail(line, "--export needs --bars N, --minutes M or --tempo-map MAP");
+    if (line.exportFile && line.start)
+        Fail(line, "--export and --start cannot be given together");
+}
+
 }  // namespace
 
 CommandLine CommandLine::Parse(const std::vector<std::string>& arguments)
 {
     CommandLine line;
-    const auto fail = [&line](std::string message) {
-        if (line.error.empty())
-            line.error = std::move(message);
-    };
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];
         std::string name = argument;
@@ -62,14 +127,6 @@ CommandLine CommandLine::Parse(const std::vector<std::string>& arguments)
                 value = argument.substr(equals + 1);
             }
         }
-        const auto takeValue = [&]() -> std::optional<std::string> {
-            if (value)
-                return value;
-            if (i + 1 < arguments.size())
-                return arguments[++i];
-            fail(name + " needs a value");
-            return std::nullopt;
-        };
         if (name == "--help" || name == "-h") {
             line.help = true;
         } else if (name == "--version" || name == "-v") {
@@ -78,66 +135,20 @@ CommandLine CommandLine::Parse(const std::vector<std::string>& arguments)
             line.start = true;
         } else if (name == "--link") {
             line.link = true;
-        } else if (name == "--bpm") {
-            if (const auto text = takeValue()) {
-                int bpm = 0;
-                if (ParseBpm(*text, bpm))
-                    line.bpm = bpm;
-                else
-                    fail("--bpm takes a whole number from 10 to 400, not \"" + *text + "\"");
-            }
-        } else if (name == "--preset") {
-            if (const auto text = takeValue()) {
-                if (ValidPresetName(*text))
-                    line.preset = *text;
-                else
-                    fail("--preset takes the name of a preset (at most 79 characters)");
-            }
-        } else if (name == "--export") {
-            if (const auto text = takeValue()) {
-                if (text->empty())
-                    fail("--export takes the name of the file to write");
-                else if (!Platform::SoundFileWriter::HasKnownEnding(*text))
-                    fail("--export writes WAV or FLAC files: give the file a name ending in .wav or .flac, not \"" +
-                         *text + "\"");
-                else
-                    line.exportFile = *text;
-            }
-        } else if (name == "--tempo-map") {
-            if (const auto text = takeValue()) {
-                if (text->empty())
-                    fail("--tempo-map takes the name of a tempo-map file");
-                else
-                    line.tempoMap = *text;
-            }
-        } else if (name == "--bars" || name == "--minutes") {
-            if (const auto text = takeValue()) {
-                double amount = 0;
-                if (!ParseAmount(*text, amount))
-                    fail(name + " takes a number above zero, not \"" + *text + "\"");
-                else if (name == "--bars")
-                    line.bars = amount;
-                else
-                    line.minutes = amount;
-            }
+        } else if (TakesValue(name)) {
+            if (!value && i + 1 < arguments.size())
+                value = arguments[++i];
+            if (value)
+                SetValue(line, name, *value);
+            else
+                Fail(line, name + " needs a value");
         } else if (argument.rfind("--", 0) == 0 && argument.size() > 2) {
-            fail("unknown option " + name + " (see --help)");
+            Fail(line, "unknown option " + name + " (see --help)");
         } else {
             line.others.push_back(argument);
         }
     }
-    if (line.bars && line.minutes)
-        fail("--bars and --minutes cannot be given together");
-    if ((line.bars || line.minutes) && !line.exportFile)
-        fail("--bars and --minutes go with --export");
-    if (line.tempoMap && !line.exportFile)
-        fail("--tempo-map goes with --export");
-    if (line.tempoMap && (line.bars || line.minutes))
-        fail("--tempo-map plays the whole map: no --bars or --minutes");
-    if (line.exportFile && !line.bars && !line.minutes && !line.tempoMap)
-        fail("--export needs --bars N, --minutes M or --tempo-map MAP");
-    if (line.exportFile && line.start)
-        fail("--export and --start cannot be given together");
+    CheckTogether(line);
     return line;
 }
 
