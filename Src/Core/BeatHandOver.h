@@ -1,47 +1,42 @@
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 
 #include "Core/HeardTime.h"
 
 namespace Core {
 
-// Beats handed from the timer thread to a thread that shows them: the timer pushes each beat with
-// two stores and a count (no lock, no system call); the showing thread reads them by number.
-// One thread pushes.
+// The latest beats, numbered, as one value: what a view that shows every beat (the step
+// sequencer's cursor, a step per tick) reads from a Platform::LatestValue. The timer pushes each
+// beat onto its copy and writes the whole; the view finds every beat it has not shown yet by
+// number, as long as no more than Slots came since.
 class BeatHandOver {
 public:
     struct Beat {
         int voice = -1;  // 0..11, or -1 for none
         Moment heardAt;  // when it is heard; the epoch: at once
     };
-    static constexpr std::uint32_t Slots = 64;
+    static constexpr std::uint32_t Slots = 16;
 
     void Push(const Beat& beat) noexcept
     {
-        const std::uint32_t next = _count.load(std::memory_order_relaxed) + 1;
-        _voices[next % Slots].store(beat.voice, std::memory_order_relaxed);
-        _times[next % Slots].store(beat.heardAt.time_since_epoch().count(), std::memory_order_relaxed);
-        _count.store(next, std::memory_order_release);
+        ++_count;
+        _beats[_count % Slots] = beat;
     }
     // How many beats have been pushed.
-    std::uint32_t Count() const noexcept { return _count.load(std::memory_order_acquire); }
+    std::uint32_t Count() const noexcept { return _count; }
     // Beat number `number` (1..Count()); a beat of no voice at once when there is none of that
     // number, or when so many came since that its place has been taken.
     Beat At(std::uint32_t number) const noexcept
     {
-        const std::uint32_t count = Count();
-        if (number == 0 || number > count || count - number >= Slots)
+        if (number == 0 || number > _count || _count - number >= Slots)
             return Beat{};
-        return Beat{_voices[number % Slots].load(std::memory_order_relaxed),
-                    Moment(HeardClock::duration(_times[number % Slots].load(std::memory_order_relaxed)))};
+        return _beats[number % Slots];
     }
 
 private:
-    std::atomic<int> _voices[Slots] = {};
-    std::atomic<HeardClock::rep> _times[Slots] = {};
-    std::atomic<std::uint32_t> _count{0};
+    Beat _beats[Slots] = {};
+    std::uint32_t _count = 0;
 };
 
 }  // namespace Core

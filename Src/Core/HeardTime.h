@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <functional>
 
+#include "Platform/LatestValue.h"
+
 namespace Core {
 
 // The clock by which what is heard is timed: the system's monotonic clock (Platform::Clock).
@@ -45,22 +47,22 @@ public:
     // The time to show a tick heard at `heardAt` (the epoch, "at once", stays so).
     static Moment SeenAt(Moment heardAt) noexcept;
 
-    // The loop of a thread that shows what the timer hands over: it sleeps until `handedOver`
-    // moves from `seen`, takes the latest thing handed over (`take` gives it and the moment it
-    // is heard), waits for that moment moved by the visual offset, and shows it. It returns
-    // once `running` is false (set it, then move `handedOver`).
-    template <typename Take, typename Show>
-    static void ShowEachWhenSeen(std::atomic<std::uint32_t>& handedOver, std::uint32_t seen,
-                                 const std::atomic<bool>& running, Take take, Show show)
+    // The loop of a thread that shows what the timer hands over: it sleeps until `latest` holds a
+    // value newer than version `seen`, takes the newest (a value with the moment it is heard,
+    // `heardAt`), waits for that moment moved by the visual offset, and shows it. It returns once
+    // `running` is false (set it, then wake `latest`).
+    template <typename T, typename Show>
+    static void ShowEachWhenSeen(const Platform::LatestValue<T>& latest, std::uint32_t seen,
+                                 const std::atomic<bool>& running, Show show)
     {
         const auto keepWaiting = [&running] { return running.load(std::memory_order_acquire); };
         for (;;) {
-            handedOver.wait(seen, std::memory_order_acquire);
+            latest.WaitForNewer(seen);
             if (!keepWaiting())
                 return;
-            seen = handedOver.load(std::memory_order_acquire);
-            const auto [thing, heardAt] = take();
-            if (!WaitToShow(heardAt, keepWaiting))
+            seen = latest.Version();
+            const T thing = latest.Read();
+            if (!WaitToShow(thing.heardAt, keepWaiting))
                 return;
             show(thing);
         }

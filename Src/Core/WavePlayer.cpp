@@ -180,6 +180,16 @@ bool WavePlayer::AnyBufferQueued() const noexcept
     return false;
 }
 
+// The buffers of click number `click` still queued on the device.
+int WavePlayer::QueuedFor(std::uint64_t click) const noexcept
+{
+    int queued = 0;
+    for (const Platform::WaveHeader& header : _headers)
+        if (header.user == click && !(header.flags.load(std::memory_order_acquire) & Platform::HeaderDone))
+            ++queued;
+    return queued;
+}
+
 // Fills header `index` with the next bytes of the scaled copy: a whole buffer, or what is left
 // followed by silence (zero bytes); once the click is used up, the buffer is written empty.
 void WavePlayer::FillBuffer(int index) noexcept
@@ -234,9 +244,11 @@ void WavePlayer::StreamClicks()
             break;
         const std::uint64_t asked = _asked.load(std::memory_order_acquire);
         const std::int32_t volume = _requestedVolume.load(std::memory_order_relaxed);
-        // Cut what this player still sounds from its previous turn.
+        // Cut what this player still sounds from its previous turn. The device takes the cut
+        // before the buffers written after it, so they are written at once into the buffers
+        // left free; the cut ones come back when the audio thread has taken it.
         if (AnyBufferQueued()) {
-            const std::uint32_t result = Platform::WaveOut::Reset(_device);
+            const std::uint32_t result = Platform::WaveOut::Cut(_device);
             SetLastResult(result);
         }
         // Only this thread reads the copy, so only it rewrites it: buffer by buffer as the click
@@ -252,7 +264,10 @@ void WavePlayer::StreamClicks()
             for (int i = 0; i < BufferCount && _running.load(std::memory_order_acquire); ++i) {
                 if (!(_headers[i].flags.load(std::memory_order_acquire) & Platform::HeaderDone))
                     continue;
+                if (_position < _dataSize && QueuedFor(asked) >= BufferCount - FreeForNextClick)
+                    break;
                 FillBuffer(i);
+                _headers[i].user = static_cast<std::uintptr_t>(asked);
                 const std::uint32_t result = Platform::WaveOut::Write(_device, &_headers[i], sizeof _headers[i], frame);
                 SetLastResult(result);
                 if (result != MmNoError) {

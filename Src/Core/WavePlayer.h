@@ -21,6 +21,9 @@ namespace Core {
 class WavePlayer {
 public:
     static constexpr int BufferCount = 12;
+    // Buffers a click keeps free while it streams, so that the next can start at once, on the
+    // frame it names, while this one is still being cut.
+    static constexpr int FreeForNextClick = 4;
     static constexpr std::uint32_t BufferSize = 8192;
     // The volume of a copy that has not been scaled yet.
     static constexpr std::int32_t Unscaled = -1;
@@ -96,6 +99,7 @@ private:
     void CloseDevice();
     void FillBuffer(int index) noexcept;
     bool AnyBufferQueued() const noexcept;
+    int QueuedFor(std::uint64_t click) const noexcept;
 
     Platform::WaveOut* _device = nullptr;
     Platform::AutoResetEvent _bufferDone;

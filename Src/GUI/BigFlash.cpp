@@ -83,7 +83,7 @@ void BigFlash::Open()
     activateWindow();
     if (!Following()) {
         _running.store(true, std::memory_order_release);
-        const std::uint32_t seen = _signals.load(std::memory_order_acquire);
+        const std::uint32_t seen = _pulse.Version();
         if (!_thread.Start([this, seen] { Run(seen); })) {
             _running.store(false, std::memory_order_release);
             System::ReportThreadStartError(_thread.StartError());
@@ -96,62 +96,36 @@ void BigFlash::Stop()
     if (!Following())
         return;
     _running.store(false, std::memory_order_release);
-    _signals.fetch_add(1, std::memory_order_release);
-    _signals.notify_one();
+    _pulse.Wake();
     _thread.Join();
 }
 
 void BigFlash::Pulse(const Core::BeatPulse& pulse) noexcept
 {
     // On the timer thread: a few stores and a wake, nothing that waits. Only this thread writes.
-    const std::uint32_t sequence = _sequence.load(std::memory_order_relaxed);
-    _sequence.store(sequence + 1, std::memory_order_relaxed);
-    std::atomic_thread_fence(std::memory_order_release);
-    _beatNext.store(pulse.beat, std::memory_order_relaxed);
-    _beatsNext.store(pulse.beats, std::memory_order_relaxed);
-    _voiceNext.store(pulse.voice, std::memory_order_relaxed);
-    _heardNext.store(pulse.heardAt.time_since_epoch().count(), std::memory_order_relaxed);
-    _sequence.store(sequence + 2, std::memory_order_release);
-    if (pulse.beat >= 0) {
-        _latestBeats.store(pulse.beats, std::memory_order_relaxed);
-        _latestBeat.store(pulse.beat, std::memory_order_relaxed);
-    }
-    _signals.fetch_add(1, std::memory_order_release);
-    _signals.notify_one();
+    if (pulse.beat >= 0)
+        _latestBeat.Write({pulse.beat, pulse.beats});
+    _pulse.Write(pulse);
 }
 
 QString BigFlash::LatestBeatText() const
 {
-    const int beat = _latestBeat.load(std::memory_order_relaxed);
-    const int beats = _latestBeats.load(std::memory_order_relaxed);
-    if (beat < 0 || beats <= 0)
+    const BarBeat latest = _latestBeat.Read();
+    if (latest.beat < 0 || latest.beats <= 0)
         return {};
-    return LanguageTexts::Text(System::CurrentLanguage().GetText(AccessibleTexts::BeatOfBar)).arg(beat + 1).arg(beats);
+    return LanguageTexts::Text(System::CurrentLanguage().GetText(AccessibleTexts::BeatOfBar))
+        .arg(latest.beat + 1)
+        .arg(latest.beats);
 }
 
 void BigFlash::Run(std::uint32_t seen)
 {
     // Shown when its click is heard (moved by the visual latency offset), as the small
     // indicator does.
-    Core::HeardTime::ShowEachWhenSeen(
-        _signals, seen, _running,
-        [this] {
-            Core::BeatPulse pulse;
-            for (;;) {
-                const std::uint32_t before = _sequence.load(std::memory_order_acquire);
-                pulse.beat = _beatNext.load(std::memory_order_relaxed);
-                pulse.beats = _beatsNext.load(std::memory_order_relaxed);
-                pulse.voice = _voiceNext.load(std::memory_order_relaxed);
-                pulse.heardAt = Core::Moment(std::chrono::nanoseconds(_heardNext.load(std::memory_order_relaxed)));
-                std::atomic_thread_fence(std::memory_order_acquire);
-                if ((before & 1) == 0 && _sequence.load(std::memory_order_relaxed) == before)
-                    return std::pair{pulse, pulse.heardAt};
-            }
-        },
-        [this](const Core::BeatPulse& pulse) {
-            QMetaObject::invokeMethod(
-                this, [this, pulse] { Light(pulse); }, Qt::QueuedConnection);
-        });
+    Core::HeardTime::ShowEachWhenSeen(_pulse, seen, _running, [this](const Core::BeatPulse& pulse) {
+        QMetaObject::invokeMethod(
+            this, [this, pulse] { Light(pulse); }, Qt::QueuedConnection);
+    });
 }
 
 void BigFlash::TakeColours(const Configuration::ConfigurationData& settings)

@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "Core/IBeatFlash.h"
+#include "Platform/LatestValue.h"
 #include "Platform/Thread.h"
 
 class QTimer;
@@ -86,16 +87,14 @@ private:
 
     Platform::Thread _thread;
     std::atomic<bool> _running{false};
-    // The last pulse, written whole by Pulse under a sequence count (odd while it writes).
-    std::atomic<std::uint32_t> _sequence{0};
-    std::atomic<std::int32_t> _beatNext{-1};
-    std::atomic<std::int32_t> _beatsNext{0};
-    // The latest pulse that was a beat (a subdivision's pulse has none): read as the beat.
-    std::atomic<std::int32_t> _latestBeat{-1};
-    std::atomic<std::int32_t> _latestBeats{0};
-    std::atomic<std::int32_t> _voiceNext{-1};
-    std::atomic<std::int64_t> _heardNext{0};
-    std::atomic<std::uint32_t> _signals{0};
+    // The latest pulse, and the latest that was a beat (a subdivision's pulse has none): read as
+    // the beat.
+    struct BarBeat {
+        std::int32_t beat = -1;
+        std::int32_t beats = 0;
+    };
+    Platform::LatestValue<Core::BeatPulse> _pulse;
+    Platform::LatestValue<BarBeat> _latestBeat;
 };
 
 }  // namespace GUI

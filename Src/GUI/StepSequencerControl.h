@@ -13,6 +13,7 @@
 #include "GUI/Model/PixelImage.h"
 #include "GUI/Model/StepSequencerGrid.h"
 #include "GUI/Model/StepSequencerPainter.h"
+#include "Platform/LatestValue.h"
 #include "Platform/Thread.h"
 
 class QScrollBar;
@@ -208,7 +209,10 @@ private:
     // Playback cursor.
     mutable std::mutex _lock;
     Platform::Thread _cursorThread;
-    Core::BeatHandOver _ticks;
+    // The latest ticks, each with the time it is heard: the timer's thread writes them, the
+    // cursor's thread shows each when it is heard.
+    Platform::LatestValue<Core::BeatHandOver> _ticks;
+    Core::BeatHandOver _ticksWritten;  // the timer's thread only
     std::atomic<bool> _framePending{false};
     std::atomic<int> _frames{0};
     float _cursorX = 0.0f;

@@ -1,8 +1,6 @@
 #include "GUI/StepSequencerControl.h"
 
 #include <algorithm>
-#include <chrono>
-#include <thread>
 
 #include "Configuration/ConfigurationData.h"
 #include "Core/HeardTime.h"
@@ -12,13 +10,6 @@
 // The step sequencer's playback cursor: a thread of its own moves it a step at each tick heard,
 // over the grid's image, and keeps it in view.
 namespace GUI {
-
-namespace {
-
-// How often the cursor thread looks for a new tick: well within a frame of the screen.
-constexpr std::int64_t TickPollInterval = 2'000'000;
-
-}  // namespace
 
 void StepSequencerControl::ComputeCursorGeometry(const Configuration::ConfigurationData* settings)
 {
@@ -55,7 +46,7 @@ bool StepSequencerControl::StartCursor(const Configuration::ConfigurationData& s
     _frames.store(0, std::memory_order_release);
     _framePending.store(false, std::memory_order_release);
     // Ticks counted before the thread gets going are its to show.
-    const std::uint32_t seen = _ticks.Count();
+    const std::uint32_t seen = _ticks.Read().Count();
     if (!_cursorThread.Start([this, seen] { RunCursor(seen); })) {
         _cursorFlags.store(0, std::memory_order_release);
         System::ReportThreadStartError(_cursorThread.StartError());
@@ -67,6 +58,7 @@ bool StepSequencerControl::StartCursor(const Configuration::ConfigurationData& s
 void StepSequencerControl::StopCursor()
 {
     _cursorFlags.fetch_and(~CursorRunning, std::memory_order_acq_rel);
+    _ticks.Wake();
     _cursorThread.Join();
     _cursorFlags.store(0, std::memory_order_release);
     // The grid image never holds the cursor: showing it takes the cursor away.
@@ -77,26 +69,24 @@ void StepSequencerControl::StopCursor()
 
 void StepSequencerControl::OnTick(Core::Moment heardAt) noexcept
 {
-    // Timer thread: the tick's time and the count; the cursor thread finds them by itself.
-    _ticks.Push({-1, heardAt});
+    // Timer thread: the tick joins the latest ones, which are handed over whole.
+    _ticksWritten.Push({-1, heardAt});
+    _ticks.Write(_ticksWritten);
 }
 
 void StepSequencerControl::RunCursor(std::uint32_t seen)
 {
-    // The thread looks for new ticks itself, so that the timer thread never has to wake it:
-    // a tick costs the timer thread two stores and no system call.
-    while (_cursorFlags.load(std::memory_order_acquire) & CursorRunning) {
-        const std::uint32_t latest = _ticks.Count();
-        if (seen == latest) {
-            std::this_thread::sleep_for(std::chrono::nanoseconds(TickPollInterval));
+    const auto running = [this] { return (_cursorFlags.load(std::memory_order_acquire) & CursorRunning) != 0; };
+    for (std::uint32_t version = _ticks.Version(); running(); version = _ticks.Version()) {
+        const Core::BeatHandOver ticks = _ticks.Read();
+        if (ticks.Count() == seen) {
+            _ticks.WaitForNewer(version);
             continue;
         }
-        while (seen != latest) {
+        // Each step is shown when it is heard; a thread that fell far behind catches up at once.
+        while (seen != ticks.Count()) {
             ++seen;
-            // Show the step when it is heard. A thread that fell far behind catches up at once.
-            const Core::Moment heardAt = _ticks.At(seen).heardAt;
-            if (!Core::HeardTime::WaitToShow(
-                    heardAt, [this] { return (_cursorFlags.load(std::memory_order_acquire) & CursorRunning) != 0; }))
+            if (!Core::HeardTime::WaitToShow(ticks.At(seen).heardAt, running))
                 return;
             CursorFrame();
         }

@@ -1,7 +1,6 @@
 #include "GUI/VisualBeatIndicator.h"
 
 #include <QPainter>
-#include <utility>
 
 #include "Configuration/ConfigurationData.h"
 #include "Core/HeardTime.h"
@@ -50,22 +49,25 @@ void VisualBeatIndicator::Prepare(const Configuration::ConfigurationData& settin
         _sizes[i] = static_cast<std::int32_t>(settings.Size[i]);
         _colours[i] = static_cast<std::int32_t>(settings.Colour[i]);
     }
-    _beats.Push({});
+    _beat.Write({});
     _running.store(true, std::memory_order_release);
     // What the thread has seen is taken now: a Show made before the thread gets going counts.
-    const std::uint32_t seen = _signals.load(std::memory_order_acquire);
+    const std::uint32_t seen = _beat.Version();
     if (!_thread.Start([this, seen] { Run(seen); })) {
         _running.store(false, std::memory_order_release);
         System::ReportThreadStartError(_thread.StartError());
     }
 }
 
-void VisualBeatIndicator::Show(int voice, Core::Moment heardAt)
+void VisualBeatIndicator::HandOver(int shown, Core::Moment heardAt) noexcept
 {
     // On the timer thread: a few stores and a wake, nothing that waits.
-    _beats.Push({voice < 0 || voice > 11 ? -1 : voice, heardAt});
-    _signals.fetch_add(1, std::memory_order_release);
-    _signals.notify_one();
+    _beat.Write({shown, heardAt});
+}
+
+void VisualBeatIndicator::Show(int voice, Core::Moment heardAt)
+{
+    HandOver(voice < 0 || voice > 11 ? -1 : voice, heardAt);
 }
 
 void VisualBeatIndicator::ShowCount(int count, Core::Moment heardAt)
@@ -73,16 +75,13 @@ void VisualBeatIndicator::ShowCount(int count, Core::Moment heardAt)
     const int shown = FirstCount + count;
     if (count < 1 || shown > LastCount)
         return Show(-1, heardAt);
-    _beats.Push({shown, heardAt});
-    _signals.fetch_add(1, std::memory_order_release);
-    _signals.notify_one();
+    HandOver(shown, heardAt);
 }
 
 void VisualBeatIndicator::Hide()
 {
     _running.store(false, std::memory_order_release);
-    _signals.fetch_add(1, std::memory_order_release);
-    _signals.notify_one();
+    _beat.Wake();
     _thread.Join();
     {
         std::lock_guard<std::mutex> lock(_imageLock);
@@ -95,18 +94,12 @@ void VisualBeatIndicator::Hide()
 void VisualBeatIndicator::Run(std::uint32_t seen)
 {
     // Show the flash when its click is heard, not when it was scheduled.
-    Core::HeardTime::ShowEachWhenSeen(
-        _signals, seen, _running,
-        [this] {
-            const Core::BeatHandOver::Beat beat = _beats.At(_beats.Count());
-            return std::pair{beat.voice, beat.heardAt};
-        },
-        [this](int voice) {
-            DrawFrame(voice);
-            _frames.fetch_add(1, std::memory_order_release);
-            QMetaObject::invokeMethod(
-                this, [this] { update(); }, Qt::QueuedConnection);
-        });
+    Core::HeardTime::ShowEachWhenSeen(_beat, seen, _running, [this](const Core::BeatHandOver::Beat& beat) {
+        DrawFrame(beat.voice);
+        _frames.fetch_add(1, std::memory_order_release);
+        QMetaObject::invokeMethod(
+            this, [this] { update(); }, Qt::QueuedConnection);
+    });
 }
 
 void VisualBeatIndicator::DrawFrame(int voice)

@@ -9,6 +9,7 @@
 #include "Core/BeatHandOver.h"
 #include "Core/IBeatIndicator.h"
 #include "GUI/Model/Circle.h"
+#include "Platform/LatestValue.h"
 #include "Platform/Thread.h"
 
 namespace GUI {
@@ -44,6 +45,7 @@ protected:
 
 private:
     void Run(std::uint32_t seen);
+    void HandOver(int shown, Core::Moment heardAt) noexcept;
     // Fills the picture with the background and, for a voice 0..11, draws its disc; for
     // FirstCount + n, the count-in's count n.
     void DrawFrame(int voice);
@@ -59,10 +61,8 @@ private:
     std::uint32_t _foreground = 0;
     Platform::Thread _thread;
     std::atomic<bool> _running{false};
-    // What to show: the beats Show hands over; the thread shows the latest. The counter tells
-    // the thread that something new is there.
-    Core::BeatHandOver _beats;
-    std::atomic<std::uint32_t> _signals{0};
+    // What to show: the latest beat Show hands over, which the thread shows when it is heard.
+    Platform::LatestValue<Core::BeatHandOver::Beat> _beat;
     std::atomic<int> _frames{0};
 };
 

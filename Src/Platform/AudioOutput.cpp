@@ -287,7 +287,8 @@ void AudioOutput::Prepare(double rate) noexcept
     _ahead = 0;
     _callbacks.store(0, std::memory_order_release);
     _restarts.store(0, std::memory_order_relaxed);
-    _leadNs.store(3 * BufferNs(DeviceOutput::BufferFrames, rate) + LeadMargin, std::memory_order_relaxed);
+    _leadNs.store(2 * BufferNs(DeviceOutput::BufferFrames, rate) + LeadMargin, std::memory_order_relaxed);
+    _paceNs.store(BufferNs(DeviceOutput::BufferFrames, rate), std::memory_order_relaxed);
     _published.sequence.store(0, std::memory_order_release);
 }
 
@@ -382,13 +383,12 @@ void AudioOutput::OnBuffer(float* output, int frames, const BufferTiming& timing
     if (timing.leadNs > 0) {
         _leadNs.store(timing.leadNs, std::memory_order_relaxed);
     } else if (_previousCallback != 0 && callbacks > StartCallbacks) {
-        // The lead covers the longest pause between callbacks seen in this stream twice: a wave
-        // player waits for one callback to take its reset before it writes for the next (a stall
+        // The lead covers the longest pause between callbacks seen in this stream (a stall
         // longer than any pace is not planned for).
         const std::int64_t gap = callbackTime - _previousCallback;
         if (gap > _maxGap && gap <= LongestPlannedGap) {
             _maxGap = gap;
-            _leadNs.store(BufferNs(frames, _sampleRate.load(std::memory_order_relaxed)) + 2 * gap + LeadMargin,
+            _leadNs.store(BufferNs(frames, _sampleRate.load(std::memory_order_relaxed)) + gap + LeadMargin,
                           std::memory_order_relaxed);
         }
     }
@@ -403,8 +403,10 @@ void AudioOutput::OnBuffer(float* output, int frames, const BufferTiming& timing
             _restarts.store(_mapping.Restarts(), std::memory_order_relaxed);
         Publish(_mapping.Current(), _ahead);
     }
-    if (frames > 0)
+    if (frames > 0) {
+        _paceNs.store(BufferNs(frames, _sampleRate.load(std::memory_order_relaxed)), std::memory_order_relaxed);
         _mixer.Render(output, frames);
+    }
     _callbacks.store(callbacks, std::memory_order_release);
 }
 

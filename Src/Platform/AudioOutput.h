@@ -82,6 +82,8 @@ public:
     // From handing a sound over to the mixer rendering it: one buffer, the longest pause seen
     // between callbacks, and a margin for a hand-over delayed by a busy machine; in ns.
     std::int64_t LeadTime() const noexcept { return _leadNs.load(std::memory_order_relaxed); }
+    // How often the audio thread renders a buffer (ns): the length of its latest one.
+    std::int64_t BufferPace() const noexcept { return _paceNs.load(std::memory_order_relaxed); }
     // The device's rate as measured against the clock, and how often the loop following it
     // started over (after an underflow or a stall).
     double MeasuredRate() const noexcept;
@@ -172,6 +174,7 @@ private:
     std::atomic<bool> _running{false};
     std::atomic<std::int64_t> _underflows{0};
     std::atomic<std::int64_t> _leadNs{0};
+    std::atomic<std::int64_t> _paceNs{0};
     std::atomic<int> _restarts{0};
     std::atomic<int> _callbacks{0};
     std::atomic<std::int64_t> _lastCallback{0};

@@ -22,8 +22,7 @@ constexpr int FrameBytes = Mixer::Channels * static_cast<int>(sizeof(float));
 // server converts.
 constexpr double Rates[] = {44100, 48000};
 // A sound handed over for a frame must be in the mixer's queue before the request that renders
-// that frame: two requests' pace (a wave player hands its click over on the request after the
-// one that took its reset), and a margin for the thread that hands it over waking late.
+// that frame: the requests' pace, and a margin for the thread that hands it over waking late.
 constexpr std::int64_t WakeMargin = 3'000'000;
 // Pauses between requests longer than this are stalls (the server was busy), not the pace.
 constexpr std::int64_t LongestPlannedRequest = 50'000'000;
@@ -269,7 +268,7 @@ std::uint32_t PulseOutput::Resume()
             mapping.framePeriod = 1e9 / _rate;
             timing.mapping = &mapping;
             timing.aheadNs = _heardDelay;
-            timing.leadNs = 2 * _requestNs + WakeMargin;
+            timing.leadNs = _requestNs + WakeMargin;
             _client->OnBuffer(nullptr, 0, timing);
         }
     } else {
@@ -301,7 +300,7 @@ void PulseOutput::Write(std::size_t bytes) noexcept
         timing.callbackTime = now;
         timing.underflow = _underflow.exchange(false, std::memory_order_relaxed);
         timing.aheadNs = _heardDelay;
-        timing.leadNs = 2 * _requestNs + WakeMargin;
+        timing.leadNs = _requestNs + WakeMargin;
         // Until the server plays and has told its timing (the first buffer, written while the
         // stream is still corked), the frames are taken as heard one buffer on.
         double heard = static_cast<double>(now) + _heardDelay;

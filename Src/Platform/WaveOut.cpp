@@ -2,6 +2,8 @@
 
 #include <time.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <mutex>
 #include <new>
@@ -25,8 +27,10 @@ struct DoneMessage {
 };
 
 // Delivers the devices' done messages. The audio thread only queues them (it must not signal an
-// event, which takes a lock); this thread, running while any device is open, looks every two
-// milliseconds and calls the callbacks.
+// event, which takes a lock and a system call). This thread, running while any device is open,
+// sleeps while no buffer is in flight; a write wakes it. While buffers are in flight it looks
+// once per buffer the output renders (done messages come from nowhere else), and at once when a
+// thread that may wait tells it (an offline output's renderer, a device closing).
 class Notifier {
 public:
     using Deliver = void (*)(WaveOut*, WaveHeader*);
@@ -49,6 +53,7 @@ public:
         if (--_devices > 0)
             return;
         _stop.store(true, std::memory_order_release);
+        Nudge();
         _thread.Join();
     }
     bool Post(const DoneMessage& message) noexcept { return _messages.Push(message); }
@@ -58,17 +63,56 @@ public:
         return _devices;
     }
 
+    // A buffer was written (no lock; a wake only when none was in flight), at an output that
+    // renders a buffer every `pace` ns (0: an offline output, whose renderer nudges).
+    void Expect(std::int64_t pace) noexcept
+    {
+        if (pace > 0)
+            _pace.store(pace, std::memory_order_relaxed);
+        if (_inFlight.fetch_add(1, std::memory_order_acq_rel) == 0) {
+            _wakes.fetch_add(1, std::memory_order_release);
+            _wakes.notify_one();
+        }
+    }
+    // A buffer written is back and its message delivered (or lost to a full queue).
+    void Returned() noexcept { _inFlight.fetch_sub(1, std::memory_order_acq_rel); }
+    // Any thread but the audio thread's: look for done messages now.
+    void Nudge()
+    {
+        {
+            std::lock_guard guard(_sleepLock);
+            _nudged = true;
+        }
+        _sleep.notify_one();
+        _wakes.fetch_add(1, std::memory_order_release);
+        _wakes.notify_one();
+    }
+    // Waits until a done message has been delivered since `seen` (a count of Delivered()).
+    std::uint32_t Delivered() const noexcept { return _delivered.load(); }
+    void WaitForDelivery(std::uint32_t seen) const noexcept { _delivered.wait(seen); }
+
 private:
     void Run()
     {
-        const timespec pause{0, 2'000'000};
         for (;;) {
             DoneMessage message;
-            while (_messages.Pop(message))
+            while (_messages.Pop(message)) {
                 _deliver(message.device, message.header);
+                Returned();
+                _delivered.fetch_add(1);
+                _delivered.notify_all();
+            }
             if (_stop.load(std::memory_order_acquire))
                 break;
-            nanosleep(&pause, nullptr);
+            const std::uint32_t wakes = _wakes.load(std::memory_order_acquire);
+            if (_inFlight.load(std::memory_order_acquire) == 0) {
+                _wakes.wait(wakes, std::memory_order_acquire);
+                continue;
+            }
+            std::unique_lock guard(_sleepLock);
+            _sleep.wait_for(guard, std::chrono::nanoseconds(_pace.load(std::memory_order_relaxed)),
+                            [this] { return _nudged; });
+            _nudged = false;
         }
     }
 
@@ -78,6 +122,13 @@ private:
     Thread _thread;
     std::atomic<bool> _stop{false};
     LockFreeQueue<DoneMessage, 8192> _messages;
+    std::atomic<int> _inFlight{0};  // buffers written and not yet delivered back
+    std::atomic<std::int64_t> _pace{5'000'000};
+    std::atomic<std::uint32_t> _wakes{0};
+    std::atomic<std::uint32_t> _delivered{0};
+    std::mutex _sleepLock;
+    std::condition_variable _sleep;
+    bool _nudged = false;
 };
 
 Notifier& TheNotifier()
@@ -230,11 +281,20 @@ std::uint32_t WaveOut::Write(Handle handle, WaveHeader* header, std::uint32_t si
         return WaveStillPlaying;
     if (!handle->OutputRunning())
         return MmNotEnabled;  // the output died under the device
+    Notifier& notifier = TheNotifier();
+    if (header->bufferLength < handle->_format.blockAlign) {
+        // Not a frame to play: the buffer comes back done at once, and nothing waits behind it.
+        notifier.Expect(handle->_output ? handle->_output->BufferPace() : 0);
+        handle->HandBack(header, false);
+        return MmNoError;
+    }
     header->next = nullptr;
     header->flags.store((flags & ~static_cast<std::uint32_t>(HeaderDone)) | HeaderInQueue, std::memory_order_release);
     handle->_queued.fetch_add(1, std::memory_order_acq_rel);
+    notifier.Expect(handle->_output ? handle->_output->BufferPace() : 0);
     if (handle->_mixer.PostStream(handle, WriteCommand, header, frame))
         return MmNoError;
+    notifier.Returned();
     handle->_queued.fetch_sub(1, std::memory_order_acq_rel);
     header->flags.store(flags, std::memory_order_release);
     return MmNoMemory;
@@ -277,6 +337,13 @@ std::uint32_t WaveOut::Reset(Handle handle)
     return handle->WaitForAcknowledgement(before) ? MmNoError : MmError;
 }
 
+std::uint32_t WaveOut::Cut(Handle handle) noexcept
+{
+    if (!handle)
+        return MmInvalidHandle;
+    return handle->_mixer.PostStream(handle, ResetCommand, nullptr, AnyFrame) ? MmNoError : MmNoMemory;
+}
+
 std::uint32_t WaveOut::Close(Handle handle)
 {
     if (!handle)
@@ -288,16 +355,22 @@ std::uint32_t WaveOut::Close(Handle handle)
         return MmNoMemory;
     if (!handle->WaitForAcknowledgement(before))
         return MmError;  // the audio thread did not answer: the device cannot be freed safely
-    const timespec pause{0, 500'000};
-    while (handle->_undelivered.load(std::memory_order_acquire) > 0)
-        nanosleep(&pause, nullptr);
+    // The done messages of the buffers the audio thread gave back are delivered first.
+    Notifier& notifier = TheNotifier();
+    for (;;) {
+        const std::uint32_t delivered = notifier.Delivered();
+        if (handle->_undelivered.load(std::memory_order_acquire) == 0)
+            break;
+        notifier.Nudge();
+        notifier.WaitForDelivery(delivered);
+    }
     if (handle->_callback)
         handle->_callback(handle, WaveOutClosed, handle->_instance, 0, 0);
     AudioOutput* output = handle->_output;
     delete handle;
     if (output)
         output->Release();
-    TheNotifier().Leave();
+    notifier.Leave();
     return MmNoError;
 }
 
@@ -347,13 +420,25 @@ void WaveOut::FinishHead() noexcept
     if (!_head)
         _tail = nullptr;
     _offset = 0;
+    HandBack(header, true);
+}
+
+// Marks a buffer written (and queued, or not) done and posts its message to the notifier.
+void WaveOut::HandBack(WaveHeader* header, bool queued) noexcept
+{
     _undelivered.fetch_add(1, std::memory_order_acq_rel);
     header->flags.store((header->flags.load(std::memory_order_relaxed) & ~static_cast<std::uint32_t>(HeaderInQueue)) |
                             HeaderDone,
                         std::memory_order_release);
-    _queued.fetch_sub(1, std::memory_order_acq_rel);
-    if (!TheNotifier().Post(DoneMessage{this, header}))
+    if (queued)
+        _queued.fetch_sub(1, std::memory_order_acq_rel);
+    Notifier& notifier = TheNotifier();
+    if (!notifier.Post(DoneMessage{this, header})) {
         _undelivered.fetch_sub(1, std::memory_order_acq_rel);  // the done flag still tells
+        notifier.Returned();
+    } else if (_offline) {
+        notifier.Nudge();  // the thread that renders offline may wait; the audio thread never does
+    }
 }
 
 void WaveOut::ReturnAll() noexcept

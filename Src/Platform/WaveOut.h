@@ -66,15 +66,21 @@ public:
                                      std::uintptr_t instance, OfflineOutput& output);
     static std::uint32_t PrepareHeader(Handle handle, WaveHeader* header, std::uint32_t size);
     static std::uint32_t UnprepareHeader(Handle handle, WaveHeader* header, std::uint32_t size);
-    // Queues a prepared buffer. No allocation, no lock, no system call.
+    // Queues a prepared buffer. No allocation and no lock; a system call only to wake the
+    // devices' notifier when no buffer of any device was in flight.
     // `frame`: the output frame a write to a quiet device starts on (AnyFrame: at once); a write
-    // to a device that is still playing carries its sound on, whatever it names.
+    // to a device that is still playing carries its sound on, whatever it names. A buffer too
+    // short to hold a frame comes back done at once.
     static std::uint32_t Write(Handle handle, WaveHeader* header, std::uint32_t size,
                                std::int64_t frame = AnyFrame) noexcept;
     // Whether the output the device plays on runs (it may have died under it).
     static bool Running(Handle handle) noexcept;
     // Stops playback at once and returns every queued buffer as done; waits for the audio thread.
     static std::uint32_t Reset(Handle handle);
+    // The same without waiting: the audio thread stops playback when it takes the next buffer
+    // and returns every buffer queued before as done then. A write after it starts afresh, on
+    // the frame it names. No allocation, no lock, no system call.
+    static std::uint32_t Cut(Handle handle) noexcept;
     static std::uint32_t Close(Handle handle);
 
     // The most devices open at once.
@@ -101,6 +107,7 @@ private:
     bool WaitForAcknowledgement(std::uint32_t before);
     bool ReadFrame(float* frame) noexcept;
     void FinishHead() noexcept;
+    void HandBack(WaveHeader* header, bool queued) noexcept;
     void ReturnAll() noexcept;
 
     AudioOutput* _output;     // the program's output, or

@@ -154,6 +154,34 @@ TEST_F(WaveOutOnNullOutput, ResetStopsAtOnceAndReturnsEveryBuffer)
     EXPECT_EQ(WaveOut::Close(_device), Platform::MmNoError);
 }
 
+TEST_F(WaveOutOnNullOutput, CutWithoutWaitingLetsTheNextBufferStartOnItsFrame)
+{
+    ASSERT_EQ(Open(Format(1, 44100, 16)), Platform::MmNoError);
+    std::vector<std::int16_t> loud(44100, 8000), next(100, -8000);
+    WaveHeader playing, following, empty;
+    playing.data = reinterpret_cast<char*>(loud.data());
+    playing.bufferLength = static_cast<std::uint32_t>(loud.size() * 2);
+    following.data = reinterpret_cast<char*>(next.data());
+    following.bufferLength = static_cast<std::uint32_t>(next.size() * 2);
+    for (WaveHeader* header : {&playing, &following, &empty})
+        ASSERT_EQ(WaveOut::PrepareHeader(_device, header, sizeof *header), Platform::MmNoError);
+    WriteAt(playing, 0);
+    // A buffer with no frame in it is back at once, not behind the second of sound ahead of it.
+    ASSERT_EQ(WaveOut::Write(_device, &empty, sizeof empty), Platform::MmNoError);
+    EXPECT_TRUE(empty.flags & Platform::HeaderDone);
+    WaitFor([&] { return _output.FramesCaptured() > 4000; });
+    // The cut and the write go to the audio thread together: the new buffer starts afresh on
+    // its own frame, and the old one stops before it and comes back done.
+    ASSERT_EQ(WaveOut::Cut(_device), Platform::MmNoError);
+    const std::int64_t start = WriteAt(following, 20'000'000);
+    WaitFor([&] { return _done.done == 3 && _output.FramesCaptured() > start + 200; });
+    EXPECT_TRUE(playing.flags & Platform::HeaderDone);
+    EXPECT_EQ(Left(start - 1), 0.0f);
+    EXPECT_FLOAT_EQ(Left(start), -8000 / 32768.0f);
+    EXPECT_EQ(Left(start + 100), 0.0f);
+    EXPECT_EQ(WaveOut::Close(_device), Platform::MmNoError);
+}
+
 TEST(WaveOut, RefusesBadFormatsHandlesAndHeaders)
 {
     WaveOut::Handle device = nullptr;
