@@ -5,7 +5,9 @@
 // fixed font, turns the text cursor's blinking off, and saves "<window>-<lang>.png" of the main
 // window (with and without the setlist bar), each settings page, the step sequencer, the count-in,
 // the practice log, the setlists, the song editor, the export, the language, the about dialog and
-// the big flash. Nothing plays.
+// the big flash. Nothing plays. Each window shown is checked as it is taken: a caption wider than
+// its control, or a label running into the control beside it, is printed, and the run then ends
+// with 1. Run with QT_FONT_DPI=144 or 192 it takes and checks the windows with larger text.
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
@@ -15,6 +17,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "CaptionCheck.h"
 #include "Configuration/ExtraSettings.h"
 #include "Configuration/IConfiguration.h"
 #include "Configuration/PracticeLog.h"
@@ -41,6 +44,7 @@ namespace {
 QString outputFolder;
 QString languageName;
 int written = 0;
+int overflows = 0;
 
 void Settle()
 {
@@ -55,6 +59,7 @@ void Shoot(QWidget* window, const char* name)
     window->show();
     Settle();
     const QString file = QStringLiteral("%1/%2-%3.png").arg(outputFolder, QString::fromLatin1(name), languageName);
+    overflows += Bench::ReportOverflows(window, name);
     if (window->grab().save(file))
         ++written;
     else
@@ -155,7 +160,9 @@ int main(int argc, char** argv)
     outputFolder = QString::fromLocal8Bit(argv[3]);
     QDir().mkpath(outputFolder);
     // A data folder of its own, fresh each time: the pictures depend on nothing the user keeps.
-    const std::string data = "/tmp/ticova-screens-" + languageName.toStdString() + "/";
+    // One per language and font resolution, so that runs side by side keep apart.
+    const std::string data = "/tmp/ticova-screens-" + languageName.toStdString() + "-" +
+        qEnvironmentVariable("QT_FONT_DPI", QStringLiteral("default")).toStdString() + "/";
     std::error_code ignored;
     std::filesystem::remove_all(data, ignored);
     std::filesystem::create_directories(data, ignored);
@@ -194,6 +201,6 @@ int main(int argc, char** argv)
     Shoot(&window, "main-window-setlist");
 
     ShootDialogs(window, configuration);
-    std::printf("%d pictures written to %s\n", written, outputFolder.toUtf8().constData());
-    return written == 0 ? 1 : 0;
+    std::printf("%d pictures written to %s, captions cut: %d\n", written, outputFolder.toUtf8().constData(), overflows);
+    return written == 0 || overflows != 0 ? 1 : 0;
 }

@@ -22,6 +22,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "CaptionCheck.h"
 #include "Configuration/ExtraSettings.h"
 #include "Configuration/IConfiguration.h"
 #include "Configuration/PracticeLog.h"
@@ -43,6 +44,8 @@
 
 namespace {
 
+using Bench::ReportOverflows;
+
 void Wait(int ms)
 {
     QElapsedTimer timer;
@@ -51,65 +54,6 @@ void Wait(int ms)
         QApplication::processEvents(QEventLoop::AllEvents, 20);
         QThread::msleep(10);
     }
-}
-
-QString Plain(QString text)
-{
-    return text.remove(QLatin1Char('&'));
-}
-
-// Captions wider than the room their control gives them.
-int ReportOverflows(QWidget* page, const char* name)
-{
-    int overflows = 0;
-    for (QWidget* control : page->findChildren<QWidget*>()) {
-        // A widget never shown (a list's caption read only by screen readers) cuts nothing.
-        if (control->isHidden())
-            continue;
-        QString text;
-        int room = control->width();
-        if (auto* button = qobject_cast<QAbstractButton*>(control)) {
-            text = Plain(button->text());
-            // Check boxes and radio buttons give part of their width to the indicator.
-            if (button->inherits("QCheckBox") || button->inherits("QRadioButton"))
-                room -= control->style()->pixelMetric(QStyle::PM_IndicatorWidth) + 6;
-            else
-                room -= 6;
-        } else if (auto* label = qobject_cast<QLabel*>(control)) {
-            if (label->wordWrap())
-                continue;
-            text = Plain(label->text());
-        } else if (auto* group = qobject_cast<QGroupBox*>(control)) {
-            text = Plain(group->title());
-            room -= 16;
-        } else {
-            continue;
-        }
-        const int needed = QFontMetrics(control->font()).horizontalAdvance(text);
-        if (needed > room) {
-            std::printf("  %s: control %d \"%s\" needs %d px, has %d\n", name, GUI::ControlId(control),
-                        text.toUtf8().constData(), needed, room);
-            ++overflows;
-            continue;
-        }
-        // A label's text must not run into a control beside it (a label may be wider than its
-        // text, reaching under the next control).
-        auto* label = qobject_cast<QLabel*>(control);
-        if (!label || !label->isVisible() || !label->parentWidget())
-            continue;
-        const QRect drawn = QStyle::alignedRect(label->layoutDirection(), label->alignment(),
-                                                QSize(needed, QFontMetrics(label->font()).height()), label->geometry());
-        for (QWidget* sibling : label->parentWidget()->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
-            if (sibling == label || !sibling->isVisible() || qobject_cast<QGroupBox*>(sibling) ||
-                qobject_cast<QLabel*>(sibling) || !drawn.intersects(sibling->geometry()))
-                continue;
-            std::printf("  %s: control %d \"%s\" runs into control %d\n", name, GUI::ControlId(control),
-                        text.toUtf8().constData(), GUI::ControlId(sibling));
-            ++overflows;
-            break;
-        }
-    }
-    return overflows;
 }
 
 bool Shoot(QWidget* window, const QString& file)

@@ -32,6 +32,7 @@
 #include "GUI/Model/TempoInput.h"
 #include "GUI/QtTranslations.h"
 #include "GUI/VisualBeatIndicator.h"
+#include "GUI/WindowScale.h"
 #include "Platform/LinkSession.h"
 #include "Platform/Text.h"
 #include "System/DefaultLanguage.h"
@@ -181,7 +182,7 @@ bool ApplicationWindow::CreateInterface()
 
     _client = new QWidget(this);
     _client->setObjectName(QStringLiteral("Client"));
-    _client->setFixedSize(ClientWidth, ClientHeight);
+    _client->setFixedSize(WindowScale::Scaled(QSize(ClientWidth, ClientHeight)));
     _client->setMouseTracking(true);
     _client->installEventFilter(this);
     setCentralWidget(_client);
@@ -247,8 +248,9 @@ bool ApplicationWindow::CreateBars()
         toolbarTexts[i] = Text(Texts().GetToolbarText(i));
     if (!_toolbar.Create(_client, toolbarTexts))
         return false;
-    _toolbar.FitButtons(ClientWidth);
-    _toolbar.Widget()->setGeometry(0, 0, ClientWidth, _toolbar.Widget()->sizeHint().height());
+    const int clientWidth = WindowScale::Scaled(ClientWidth);
+    _toolbar.FitButtons(clientWidth);
+    _toolbar.Widget()->setGeometry(0, 0, clientWidth, _toolbar.Widget()->sizeHint().height());
     for (int i = 0; i < Toolbar::ButtonCount; ++i) {
         QAction* action = _toolbar.Action(Toolbar::FirstCommand + i);
         connect(action, &QAction::triggered, this, [this, i] { OnCommand(Toolbar::FirstCommand + i); });
@@ -260,7 +262,7 @@ bool ApplicationWindow::CreateBars()
     if (!_statusbar.CreateStatusbar(_client))
         return false;
     const int statusHeight = _statusbar.Widget()->sizeHint().height();
-    _statusbar.Widget()->setGeometry(0, ClientHeight - statusHeight, ClientWidth, statusHeight);
+    _statusbar.Widget()->setGeometry(0, WindowScale::Scaled(ClientHeight) - statusHeight, clientWidth, statusHeight);
     return true;
 }
 
@@ -268,11 +270,11 @@ void ApplicationWindow::CreateControls()
 {
     _groupBox = new QGroupBox(Text(Texts().GetControlText(-1)), _client);
     SetControlId(_groupBox, -1);
-    _groupBox->setGeometry(220, 62, 52, 52);
+    _groupBox->setGeometry(WindowScale::Scaled(220, 62, 52, 52));
 
     _startButton = new QPushButton(_client);
     SetControlId(_startButton, StartButtonId);
-    _startButton->setGeometry(282, 70, 100, 45);
+    _startButton->setGeometry(WindowScale::Scaled(282, 70, 100, 45));
     _startButton->setFocusPolicy(Qt::TabFocus);
     connect(_startButton, &QPushButton::clicked, this, [this] { OnCommand(StartStop); });
     _transport.SetStartButton(_startButton);
@@ -309,7 +311,8 @@ void ApplicationWindow::ExposeToScreenReaders()
 
 void ApplicationWindow::FitWindowHeight()
 {
-    setFixedSize(ClientWidth, ClientHeight + menuBar()->sizeHint().height() + _setlist.Bar().Height());
+    const QSize client = WindowScale::Scaled(QSize(ClientWidth, ClientHeight));
+    setFixedSize(client.width(), client.height() + menuBar()->sizeHint().height() + _setlist.Bar().Height());
 }
 
 QAction* ApplicationWindow::CommandAction(int command) const

@@ -6,6 +6,7 @@
 #include "GUI/AccessibleNames.h"
 #include "GUI/ControlId.h"
 #include "GUI/Fonts.h"
+#include "GUI/WindowScale.h"
 
 namespace GUI {
 
@@ -23,7 +24,7 @@ bool BeatsPerMinuteDisplay::CreateBeatsPerMinuteDisplay(QWidget* parent, int tem
     if (parent && parentWidget() != parent)
         setParent(parent);
     SetControlId(this, 1201);
-    setGeometry(10, 70, Width, Height);
+    setGeometry(WindowScale::Scaled(10, 70, Width, Height));
     _tempo = tempo;
     _background.load(QStringLiteral(":/Res/bpm-background.png"));
     _digitFont = Fonts::CreateScaledFont(44, 900);
@@ -36,10 +37,15 @@ bool BeatsPerMinuteDisplay::CreateBeatsPerMinuteDisplay(QWidget* parent, int tem
 void BeatsPerMinuteDisplay::ComputeTextPositions()
 {
     QFontMetrics digits(_digitFont);
-    int d = Height - digits.height();
+    int d = height() - digits.height();
     _digitTop = d / 2 - (d <= 2 ? 4 : 2);
     QFontMetrics label(_labelFont);
     _labelTop = _digitTop + digits.ascent() - label.ascent();
+}
+
+int BeatsPerMinuteDisplay::DigitLeft(int digitsWidth) const
+{
+    return (width() - digitsWidth) / 2 - WindowScale::Scaled(5);
 }
 
 void BeatsPerMinuteDisplay::SetTempo(int tempo)
@@ -68,7 +74,7 @@ void BeatsPerMinuteDisplay::paintEvent(QPaintEvent*)
     if (_background.isNull())
         painter.fillRect(rect(), palette().window());
     else
-        painter.drawImage(0, 0, _background);
+        painter.drawImage(rect(), _background);
 
     const QString digits = QString::number(_tempo);
     QFontMetrics digitMetrics(_digitFont);
@@ -77,15 +83,16 @@ void BeatsPerMinuteDisplay::paintEvent(QPaintEvent*)
     // Dark digits on the light face of the background picture, whatever the desktop theme.
     painter.setPen(QColor(0x1a, 0x22, 0x2c));
     // A caption takes the top of the face: the digits move down into the room below it.
-    const int shift = _caption.isEmpty() ? 0 : CaptionShift;
+    const int shift = _caption.isEmpty() ? 0 : WindowScale::Scaled(CaptionShift);
     painter.setFont(_digitFont);
     painter.drawText(x, _digitTop + shift + digitMetrics.ascent(), digits);
     QFontMetrics labelMetrics(_labelFont);
     painter.setFont(_labelFont);
-    painter.drawText(x + width + 4, _labelTop + shift + labelMetrics.ascent(), _label);
+    painter.drawText(x + width + WindowScale::Scaled(4), _labelTop + shift + labelMetrics.ascent(), _label);
     if (!_caption.isEmpty()) {
         // Cut with an ellipsis rather than running off the face.
-        const QRect line(10, 7, Width - 20, labelMetrics.height());
+        const QRect line(WindowScale::Scaled(10), WindowScale::Scaled(7), this->width() - WindowScale::Scaled(20),
+                         labelMetrics.height());
         painter.drawText(line, Qt::AlignHCenter | Qt::AlignTop,
                          labelMetrics.elidedText(_caption, Qt::ElideRight, line.width()));
     }

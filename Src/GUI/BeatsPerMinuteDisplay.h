@@ -8,7 +8,7 @@
 namespace GUI {
 
 // The large tempo read-out: the number in bold digits with a small label ("bpm") after it, on
-// a background picture of 200 x 80 pixels.
+// a background picture of 200 x 80 pixels (larger, with the main window, for larger fonts).
 class BeatsPerMinuteDisplay final : public QWidget {
     Q_OBJECT
 public:
@@ -36,7 +36,7 @@ public:
     // number `digitsWidth` wide.
     int DigitTop() const { return _digitTop; }
     int LabelTop() const { return _labelTop; }
-    static int DigitLeft(int digitsWidth) { return (Width - digitsWidth) / 2 - 5; }
+    int DigitLeft(int digitsWidth) const;
     const QFont& DigitFont() const { return _digitFont; }
     const QFont& LabelFont() const { return _labelFont; }
 

@@ -13,6 +13,7 @@ public:
     static constexpr int AudioFilesChanged = 1;   // the Audio Files page's names changed
     static constexpr int PresetLoaded = 3;        // a preset was loaded into the live settings
     static constexpr int SoundSourceChanged = 4;  // argument 0 = MIDI, 1 = audio files
+    static constexpr int VolumesChanged = 5;      // the live settings' voice volumes changed
     // Request codes.
     static constexpr int FillSettings = 2;  // argument: the ConfigurationData* to fill; 1 = refused
     static constexpr int SelectTab = 3;     // argument: the tab index

@@ -519,6 +519,9 @@ void OptionsDialog::RunStepSequencer()
     sequencer.Run(_stepSequencerSettings);
     if (sequencer.HasBeenOpened())
         _stepSequencerOpened = true;
+    // The velocities it saved are the Sound Settings page's volumes now.
+    if (sequencer.HasBeenSaved() && _frame)
+        _frame->Notify(IParentWindow::VolumesChanged, 0);
 }
 
 }  // namespace GUI

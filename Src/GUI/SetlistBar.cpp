@@ -9,6 +9,7 @@
 #include "GUI/Commands.h"
 #include "GUI/LanguageTexts.h"
 #include "GUI/StageTexts.h"
+#include "GUI/WindowScale.h"
 #include "System/DefaultLanguage.h"
 #include "System/ILanguage.h"
 
@@ -21,7 +22,7 @@ void SetlistBar::Create(QMainWindow& window, const std::function<void(int comman
     _bar->setMovable(false);
     _bar->setFloatable(false);
     _bar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    _bar->setIconSize(QSize(16, 16));
+    _bar->setIconSize(WindowScale::Scaled(QSize(16, 16)));
     const QStyle::StandardPixmap icons[3] = {QStyle::SP_ArrowLeft, QStyle::SP_ArrowRight, QStyle::SP_DialogCloseButton};
     const int commands[3] = {Commands::PreviousEntry, Commands::NextEntry, Commands::LeaveSetlist};
     for (int i = 0; i < 3; ++i) {
@@ -35,7 +36,7 @@ void SetlistBar::Create(QMainWindow& window, const std::function<void(int comman
             _label = new QLabel(_bar);
             _label->setObjectName(QStringLiteral("SetlistPosition"));
             _label->setTextFormat(Qt::PlainText);
-            _label->setMinimumWidth(150);
+            _label->setMinimumWidth(WindowScale::Scaled(150));
             _bar->addWidget(_label);
         }
     }

@@ -260,6 +260,7 @@ void SettingsDialog::Notify(int code, std::intptr_t argument)
         _soundSetup.Reload();
         _audioFiles.Reload();
         return;
+    case VolumesChanged: _soundSetup.ShowVolumes(); return;
     case SoundSourceChanged:
         if (argument == 0) {
             _soundSetup.ShowMidiInstruments();

@@ -10,6 +10,7 @@
 #include "Configuration/IConfiguration.h"
 #include "GUI/DialogUnits.h"
 #include "GUI/LanguageTexts.h"
+#include "GUI/Model/VoiceVolume.h"
 #include "GUI/QtText.h"
 #include "System/ILanguage.h"
 
@@ -88,7 +89,8 @@ QWidget* SoundSetupDialog::Create(QWidget* parent)
 
     FillNames(_kind, settings);
     for (int i = 0; i < NumVoices; ++i) {
-        Slider(FirstVolumeId + i)->setRange(0, 127);
+        Slider(FirstVolumeId + i)->setRange(0, VoiceVolume::Maximum);
+        Slider(FirstVolumeId + i)->setPageStep(VoiceVolume::Step);
         Slider(FirstSizeId + i)->setRange(0, 7);
         Slider(FirstColourId + i)->setRange(0, 11);
     }
@@ -159,11 +161,20 @@ void SoundSetupDialog::SelectInstruments()
     }
 }
 
+void SoundSetupDialog::ShowVolumes()
+{
+    if (!_window)
+        return;
+    const Configuration::ConfigurationData& settings = _configuration.GetCurrentSettings();
+    for (int i = 0; i < NumVoices; ++i)
+        Slider(FirstVolumeId + i)->setValue(static_cast<int>(VoiceVolume::Clamped(settings.Volume[i])));
+}
+
 void SoundSetupDialog::SetSliders()
 {
     const Configuration::ConfigurationData& settings = _configuration.GetCurrentSettings();
+    ShowVolumes();
     for (int i = 0; i < NumVoices; ++i) {
-        Slider(FirstVolumeId + i)->setValue(static_cast<int>(settings.Volume[i]));
         Slider(FirstSizeId + i)->setValue(static_cast<int>(settings.Size[i]));
         Slider(FirstColourId + i)->setValue(static_cast<int>(settings.Colour[i]));
     }
@@ -227,7 +238,7 @@ void SoundSetupDialog::SaveToSettings(Configuration::ConfigurationData& settings
         settings.Instrument[i] = selected < 0 ? 0u : static_cast<std::uint32_t>(selected);
     }
     for (int i = 0; i < NumVoices; ++i) {
-        settings.Volume[i] = static_cast<std::uint32_t>(Slider(FirstVolumeId + i)->value());
+        settings.Volume[i] = VoiceVolume::Clamped(Slider(FirstVolumeId + i)->value());
         settings.Size[i] = static_cast<std::uint32_t>(Slider(FirstSizeId + i)->value());
         settings.Colour[i] = static_cast<std::uint32_t>(Slider(FirstColourId + i)->value());
     }

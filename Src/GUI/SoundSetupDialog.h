@@ -42,6 +42,8 @@ public:
     // Refills the instrument lists and selects the live settings' instruments in them.
     void ShowMidiInstruments();
     void ShowAudioFiles(const QString (&paths)[NumVoices]);
+    // The volume sliders from the live settings (the step sequencer saved its velocities).
+    void ShowVolumes();
     // Everything again from the live settings (a preset was loaded).
     void Reload();
     // Instruments, volumes, sizes and colours into `settings`; never refuses.

@@ -131,12 +131,14 @@ public:
     // The keyboard's cell cursor: a display row and a column, always on a cell of the grid.
     // The arrows move it, Home and End go to the row's ends, Space sets or clears its hit,
     // Shift with the arrows selects the hits between where the selection began and the cursor;
-    // M puts the start marker (where a paste lands) at the cursor's column.
+    // M puts the start marker (where a paste lands) at the cursor's column; + and - step the
+    // velocity (the voice's volume) of the cursor's row by VoiceVolume::Step, with Ctrl by one.
     int CursorRow() const { return _keyRow; }
     int CursorColumn() const { return _keyColumn; }
     void MoveKeyCursor(int displayRow, int column, bool select);
     // What a screen reader says of the cell under the cursor ("Bar 1, beat 2, step 1, Closed
-    // Hi-Hat: hit").
+    // Hi-Hat: hit"), or, right after a velocity key, of the row's velocity ("Closed Hi-Hat:
+    // velocity 90").
     QString CursorCellText() const;
 
     // The cell under a window point: false when there is none.
@@ -169,6 +171,8 @@ private:
     void DrawBand();
     bool PointerInside(int x, int y) const;
     void SetDragCursor(int state);
+    // The velocity keys (+, = and - with or without Ctrl, on the keypad too); false for others.
+    bool VolumeKey(const QKeyEvent* event);
 
     void FitNames();
     bool MakeImages();
@@ -232,7 +236,8 @@ private:
     int _scrollBarHeight = 0;
     int _keyRow = 0;
     int _keyColumn = 0;
-    int _anchorRow = -1;  // where a selection by Shift and the arrows began; -1 for none
+    bool _volumeSpoken = false;  // the last key was a velocity key: the row's velocity is read
+    int _anchorRow = -1;         // where a selection by Shift and the arrows began; -1 for none
     int _anchorColumn = -1;
     int _bandStartX = 0;
     int _bandStartY = 0;

@@ -5,9 +5,11 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "GUI/AccessTexts.h"
 #include "GUI/AccessibleNames.h"
 #include "GUI/AccessibleTexts.h"
 #include "GUI/LanguageTexts.h"
+#include "GUI/Model/VoiceVolume.h"
 #include "GUI/QtText.h"
 #include "System/ILanguage.h"
 
@@ -26,6 +28,7 @@ void StepSequencerControl::MoveKeyCursor(int displayRow, int column, bool select
     } else if (!select) {
         _anchorRow = _anchorColumn = -1;
     }
+    _volumeSpoken = false;
     _keyRow = std::clamp(displayRow, 0, rows - 1);
     _keyColumn = std::clamp(column, 0, columns - 1);
     if (select) {
@@ -59,6 +62,9 @@ QString StepSequencerControl::CursorCellText() const
     const int row = _grid.RowOfDisplayRow(_keyRow);
     if (row < 0 || _grid.ColumnCount() <= 0)
         return text(AccessibleTexts::StepGrid);
+    if (_volumeSpoken)
+        return text(AccessibleTexts::StepGrid) + QStringLiteral(": ") +
+            text(AccessTexts::RowVolume).arg(QtText::FromField(_grid.RowAt(row).name)).arg(_grid.RowAt(row).volume);
     // A column per cell of a beat; in compound time a column per beat.
     const int cells = _grid.CompoundTime() ? 1 : std::max(1, _grid.CellsPerBeat());
     const int beats = std::max(1, _grid.BeatsPerBar());
@@ -92,8 +98,29 @@ void StepSequencerControl::focusOutEvent(QFocusEvent* event)
     QWidget::focusOutEvent(event);
 }
 
+bool StepSequencerControl::VolumeKey(const QKeyEvent* event)
+{
+    int steps = 0;
+    switch (event->key()) {
+    case Qt::Key_Plus:
+    case Qt::Key_Equal: steps = 1; break;
+    case Qt::Key_Minus: steps = -1; break;
+    default: return false;
+    }
+    const bool fine = (event->modifiers() & Qt::ControlModifier) != 0;
+    // At either end of the scale the value is read again, unchanged.
+    _grid.StepVolume(_keyRow, steps * std::max(1, event->count()), fine ? 1 : VoiceVolume::Step);
+    _volumeSpoken = true;
+    AccessibleNames::Announce(this);
+    return true;
+}
+
 void StepSequencerControl::keyPressEvent(QKeyEvent* event)
 {
+    if (!CursorRuns() && _grid.VisibleRowCount() > 0 && VolumeKey(event)) {
+        event->accept();
+        return;
+    }
     const bool control = (event->modifiers() & Qt::ControlModifier) != 0;
     const bool shift = (event->modifiers() & Qt::ShiftModifier) != 0;
     if (!control && !CursorRuns()) {
@@ -115,6 +142,7 @@ void StepSequencerControl::keyPressEvent(QKeyEvent* event)
             break;
         case Qt::Key_Space:
             if (_grid.VisibleRowCount() > 0 && _grid.ColumnCount() > 0) {
+                _volumeSpoken = false;
                 Repaint(_grid.ToggleCell(_keyRow, _keyColumn));
                 update();
                 AccessibleNames::Announce(this);

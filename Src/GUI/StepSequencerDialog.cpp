@@ -398,6 +398,8 @@ bool StepSequencerDialog::WriteGrid(Configuration::ConfigurationData& settings)
     settings.CrNumBars = static_cast<std::uint32_t>(_numBars->currentIndex() + 1);
     settings.CrBeatsPerBar = static_cast<std::uint32_t>(_beats->currentIndex() + 2);
     settings.DisplayedSubdiv = static_cast<std::uint32_t>(SubdivisionValue());
+    // The rows' velocities are the voices' volumes.
+    _grid->Grid().WriteVolumes(settings);
     return true;
 }
 
@@ -452,6 +454,8 @@ bool StepSequencerDialog::Save()
         return false;
     // The working settings follow, so that the Options page keeps what was saved.
     StepSequencerGrid::CopyRhythmFields(_working, _live);
+    _grid->Grid().WriteVolumes(_working);
+    _saved = true;
     done(1);
     return true;
 }

@@ -71,6 +71,9 @@ public:
     void PrepareWorkingSettings();
     // True once the dialog has been opened: the working settings then hold its rhythm.
     bool HasBeenOpened() const { return _opened; }
+    // True once Save wrote the rhythm and the rows' velocities (the voices' volumes) into the
+    // live settings.
+    bool HasBeenSaved() const { return _saved; }
     bool Previewing() const { return _previewing; }
 
     // Opens the dialog modally; ends with 1 however it is closed.
@@ -130,6 +133,7 @@ private:
     Configuration::ConfigurationData _working;
     StepSequencerControl* _grid = nullptr;
     bool _opened = false;
+    bool _saved = false;
     bool _previewing = false;
     int _topRowWidth = 0;  // the dialog width that shows the whole top row
     static constexpr int TopRowCount = 8;

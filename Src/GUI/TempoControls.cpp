@@ -18,6 +18,7 @@
 #include "GUI/ControlId.h"
 #include "GUI/LanguageTexts.h"
 #include "GUI/Model/TempoInput.h"
+#include "GUI/WindowScale.h"
 #include "System/DefaultLanguage.h"
 #include "System/ILanguage.h"
 
@@ -92,7 +93,7 @@ void TempoControls::Create(QWidget* client)
 
     _tempoSlider = new QSlider(Qt::Horizontal, client);
     SetControlId(_tempoSlider, TempoSliderId);
-    _tempoSlider->setGeometry(60, 170, 280, 24);
+    _tempoSlider->setGeometry(WindowScale::Scaled(60, 170, 280, 24));
     _tempoSlider->setRange(TempoInput::SliderPosition(TempoInput::SliderMinimumTempo),
                            TempoInput::SliderPosition(TempoInput::SliderMaximumTempo));
     _tempoSlider->setPageStep(100);
@@ -104,11 +105,11 @@ void TempoControls::Create(QWidget* client)
 
     _tempoLabel = new QLabel(client);
     SetControlId(_tempoLabel, TempoLabelId);
-    _tempoLabel->setGeometry(10, 175, 60, 20);
+    _tempoLabel->setGeometry(WindowScale::Scaled(10, 175, 60, 20));
 
     _volumeSlider = new QSlider(Qt::Horizontal, client);
     SetControlId(_volumeSlider, VolumeSliderId);
-    _volumeSlider->setGeometry(60, 196, 280, 24);
+    _volumeSlider->setGeometry(WindowScale::Scaled(60, 196, 280, 24));
     _volumeSlider->setRange(0, 100);
     _volumeSlider->setPageStep(10);
     _volumeSlider->setTickPosition(QSlider::NoTicks);
@@ -120,11 +121,11 @@ void TempoControls::Create(QWidget* client)
 
     _volumeLabel = new QLabel(client);
     SetControlId(_volumeLabel, VolumeLabelId);
-    _volumeLabel->setGeometry(10, 202, 60, 20);
+    _volumeLabel->setGeometry(WindowScale::Scaled(10, 202, 60, 20));
 
     _tapButton = new QPushButton(client);
     SetControlId(_tapButton, TapButtonId);
-    _tapButton->setGeometry(338, 166, 48, 32);
+    _tapButton->setGeometry(WindowScale::Scaled(338, 166, 48, 32));
     _tapButton->setFocusPolicy(Qt::TabFocus);
     connect(_tapButton, &QPushButton::clicked, this, [this] { emit Command(Commands::Tap); });
 }
@@ -134,10 +135,10 @@ void TempoControls::ApplyTexts()
     _tapButton->setText(ControlText(TapButtonId));
     _tempoLabel->setText(ControlText(TempoLabelId));
     _volumeLabel->setText(ControlText(VolumeLabelId));
-    // The sliders start after the longer of their two labels ("Lautstärke"), at 60 at least.
+    // The sliders start after the longer of their two labels ("Lautstärke"), at 60 (scaled) at least.
     const int labels = std::max(QFontMetrics(_tempoLabel->font()).horizontalAdvance(_tempoLabel->text()),
                                 QFontMetrics(_volumeLabel->font()).horizontalAdvance(_volumeLabel->text()));
-    const int left = std::max(60, _tempoLabel->x() + labels + 6);
+    const int left = std::max(WindowScale::Scaled(60), _tempoLabel->x() + labels + WindowScale::Scaled(6));
     const int right = _tapButton->x();
     _tempoSlider->setGeometry(left, _tempoSlider->y(), right - left, _tempoSlider->height());
     _volumeSlider->setGeometry(left, _volumeSlider->y(), right - left, _volumeSlider->height());

@@ -4,12 +4,14 @@
 #include <QFontMetrics>
 #include <QIcon>
 #include <QKeyEvent>
+#include <QPixmap>
 #include <QShortcut>
 #include <QToolBar>
 #include <QToolButton>
 #include <algorithm>
 
 #include "GUI/ControlId.h"
+#include "GUI/WindowScale.h"
 
 namespace GUI {
 
@@ -48,6 +50,17 @@ public:
     }
 };
 
+// A button's picture; a window laid out for larger fonts draws it larger too (an icon is never
+// drawn larger than its picture by itself).
+QIcon Icon(const char* file)
+{
+    const QIcon icon(QString::fromLatin1(file));
+    const QSize size = WindowScale::Scaled(QSize(Toolbar::IconSize, Toolbar::IconSize));
+    if (size.width() == Toolbar::IconSize)
+        return icon;
+    return QIcon(icon.pixmap(Toolbar::IconSize).scaled(size, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+}
+
 }  // namespace
 
 bool Toolbar::Create(QWidget* parent, const QString texts[ButtonCount])
@@ -56,7 +69,7 @@ bool Toolbar::Create(QWidget* parent, const QString texts[ButtonCount])
     _toolbar->setObjectName(QStringLiteral("Toolbar"));
     _toolbar->setMovable(false);
     _toolbar->setFloatable(false);
-    _toolbar->setIconSize(QSize(IconSize, IconSize));
+    _toolbar->setIconSize(WindowScale::Scaled(QSize(IconSize, IconSize)));
     _toolbar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     auto* keys = new ButtonKeys(_toolbar);
     auto* toFirst = new QShortcut(QKeySequence(Qt::Key_F10), parent);
@@ -65,12 +78,12 @@ bool Toolbar::Create(QWidget* parent, const QString texts[ButtonCount])
             first->setFocus(Qt::ShortcutFocusReason);
     });
     for (int i = 0; i < ButtonCount; ++i) {
-        _actions[i] = _toolbar->addAction(QIcon(QString::fromLatin1(IconFiles[i])), texts[i]);
+        _actions[i] = _toolbar->addAction(Icon(IconFiles[i]), texts[i]);
         _actions[i]->setData(FirstCommand + i);
         // The window answers tool tips itself, from the language of the moment.
         _actions[i]->setToolTip(QString());
         if (QToolButton* button = Button(FirstCommand + i)) {
-            button->setFixedSize(ButtonWidth, ButtonHeight);
+            button->setFixedSize(WindowScale::Scaled(QSize(ButtonWidth, ButtonHeight)));
             button->setAutoRaise(true);
             SetControlId(button, FirstCommand + i);
             // Reached by Tab (first of the window's controls) and by F10.
@@ -96,6 +109,7 @@ void Toolbar::FitButtons(int width)
 {
     // A caption needs its text and a margin on each side of the button's frame.
     constexpr int Margin = 8;
+    const int least = WindowScale::Scaled(ButtonWidth);
     int needed[ButtonCount] = {};
     int wanted = 0;
     for (int i = 0; i < ButtonCount; ++i) {
@@ -105,12 +119,11 @@ void Toolbar::FitButtons(int width)
         QString text = button->text();
         text.remove(QLatin1Char('&'));
         needed[i] = QFontMetrics(button->font()).horizontalAdvance(text) + Margin;
-        wanted += std::max(needed[i], static_cast<int>(ButtonWidth));
+        wanted += std::max(needed[i], least);
     }
     for (int i = 0; i < ButtonCount; ++i)
         Button(FirstCommand + i)
-            ->setFixedSize(wanted <= width ? std::max(needed[i], static_cast<int>(ButtonWidth)) : needed[i],
-                           ButtonHeight);
+            ->setFixedSize(wanted <= width ? std::max(needed[i], least) : needed[i], WindowScale::Scaled(ButtonHeight));
 }
 
 QAction* Toolbar::Action(int command) const

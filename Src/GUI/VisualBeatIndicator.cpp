@@ -6,6 +6,7 @@
 #include "Core/HeardTime.h"
 #include "GUI/ControlId.h"
 #include "GUI/Model/VoicePalette.h"
+#include "GUI/WindowScale.h"
 #include "System/ILog.h"
 
 namespace GUI {
@@ -31,7 +32,7 @@ bool VisualBeatIndicator::CreateVisualIndicatorWindow(QWidget* parent)
     if (parent && parentWidget() != parent)
         setParent(parent);
     SetControlId(this, 1202);
-    setGeometry(230, 76, Size, Size);
+    setGeometry(WindowScale::Scaled(230, 76, Size, Size));
     _background = palette().color(QPalette::Window).rgb() & 0xFFFFFF;
     {
         std::lock_guard<std::mutex> lock(_imageLock);
@@ -143,7 +144,13 @@ void VisualBeatIndicator::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     std::lock_guard<std::mutex> lock(_imageLock);
-    painter.drawImage(0, 0, _image);
+    // The square is drawn at its own size; a window laid out for larger fonts shows it larger.
+    if (_image.size() == size()) {
+        painter.drawImage(0, 0, _image);
+    } else {
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawImage(rect(), _image);
+    }
 }
 
 }  // namespace GUI

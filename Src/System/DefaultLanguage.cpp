@@ -227,7 +227,8 @@ const char16_t* const information[] = {
     u"compound 11/8.",
     u"Removes duplicate Sound Settings instrument names from the list on the left hand side of the sequencer",
     u"Defines the note pattern to play. Click on the intersection of a beat subdivision and an instrument "
-    u"to add a note.",
+    u"to add a note, or move with the arrow keys and press Space; + and - change the velocity of the row's "
+    u"sound (Ctrl with them by one).",
     u"Clears the step sequencer and chord sequence",
     u"Plays the custom rhythm",
     u"Saves the custom rhythm",
@@ -442,6 +443,7 @@ const char16_t* const texts[] = {
     u"Consistency over days (ms)",
     u"silent bars",
     u"No input found",
+    u"%1: velocity %2",
 };
 
 const char16_t* const instrumentNames[] = {

@@ -20,9 +20,11 @@
 #include <csignal>
 #include <map>
 #include <memory>
+#include <set>
 #include <thread>
 
 #include "GUI/ApplicationWindow.h"
+#include "GUI/BigFlash.h"
 #include "GUI/MessageBoxes.h"
 #include "GUI/Model/TempoInput.h"
 #include "GUI/QuitSignals.h"
@@ -816,6 +818,57 @@ TEST_F(ApplicationWindowTest, KeysAloneReachTheToolbarAndEveryControlThatAScreen
     EXPECT_EQ(read(window->StartButton()), QStringLiteral("Stop"));
     window->OnCommand(GUI::ApplicationWindow::Pause);
     EXPECT_EQ(read(window->StartButton()), QStringLiteral("Stop (Paused)"));
+}
+
+TEST_F(ApplicationWindowTest, EveryCommandOfTheMenusAndTheWindowIsReachedByKeysAlone)
+{
+    window->SetDocumentOpener([](const QString&) { return true; });
+    // A dialog a command opens is closed as soon as it shows, as Escape would close it.
+    int dialogs = 0;
+    QTimer dismiss;
+    dismiss.callOnTimeout([&dialogs] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            ++dialogs;
+            modal->close();
+        }
+    });
+    dismiss.start(10);
+    QList<QAction*> actions = window->actions();
+    for (QAction* title : window->menuBar()->actions()) {
+        // Each menu opens with Alt and its letter.
+        EXPECT_TRUE(title->text().contains(QLatin1Char('&'))) << title->text().toStdString();
+        if (title->menu())
+            actions += title->menu()->actions();
+    }
+    std::set<int> reached;
+    for (QAction* action : actions) {
+        const int command = action->data().toInt();
+        if (command == 0 || command == GUI::ApplicationWindow::Exit)
+            continue;  // separators, items of other parts; Exit would end the test
+        SCOPED_TRACE(action->text().toStdString());
+        if (action->shortcut().isEmpty()) {
+            // Reached through its menu by its Alt letter.
+            EXPECT_TRUE(action->text().contains(QLatin1Char('&')));
+            reached.insert(command);
+            continue;
+        }
+        int triggered = 0;
+        const auto counted = QObject::connect(action, &QAction::triggered, [&triggered] { ++triggered; });
+        QTest::keySequence(window.get(), action->shortcut());
+        QObject::disconnect(counted);
+        EXPECT_EQ(triggered, 1) << action->shortcut().toString().toStdString();
+        if (triggered == 1)
+            reached.insert(command);
+        // The big flash takes the keyboard while it shows; the next key is the main window's.
+        window->FlashWindow().close();
+        QApplication::setActiveWindow(window.get());
+        EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    }
+    dismiss.stop();
+    EXPECT_EQ(reached.size(), 21u);
+    EXPECT_GE(dialogs, 5);  // count-in, practice log, setlists, songs, about
+    EXPECT_EQ(settingsTabs, (std::vector<int>{0, 1, 2, 3}));
+    EXPECT_EQ(languageDialogs, 1);
 }
 
 }  // namespace

@@ -523,6 +523,32 @@ TEST_F(SettingsDialogTest, StepSequencerGetsAPreviewCopyOfThePages)
     EXPECT_EQ(dialog->Request(GUI::IParentWindow::FillSettings, 0), 1);
 }
 
+TEST_F(SettingsDialogTest, VelocitiesSavedInTheStepSequencerStayTheVolumesThroughOk)
+{
+    Live().BeatType = 3;
+    Platform::Text::Copy(Live().CustomRhythm, u"1");
+    for (std::uint32_t& volume : Live().Volume)
+        volume = 100;
+    Open(0);
+    dialog->ShowTab(1);
+    dialog->ShowTab(0);
+    int row = -1;
+    QTimer::singleShot(0, [&row] {
+        if (auto* sequencer = qobject_cast<GUI::StepSequencerDialog*>(QApplication::activeModalWidget())) {
+            row = sequencer->GridWindow().Grid().RowOfDisplayRow(0);
+            QTest::keyClick(&sequencer->GridWindow(), Qt::Key_Plus);
+            sequencer->Save();
+        }
+    });
+    QTest::mouseClick(Options<QPushButton>(OptionsDialog::StepSequencerId), Qt::LeftButton);
+    ASSERT_GE(row, 0);
+    EXPECT_EQ(Live().Volume[row], 110u);
+    // The Sound Settings page shows it, so its OK keeps it.
+    ASSERT_TRUE(PressOk());
+    EXPECT_EQ(Live().Volume[row], 110u);
+    EXPECT_EQ(Live().Volume[(row + 1) % 12], 100u);
+}
+
 TEST_F(SettingsDialogTest, OnceTheStepSequencerRanPresetsTakeItsRhythm)
 {
     Live().BeatType = 3;

@@ -6,6 +6,8 @@
 #include <QTest>
 #include <chrono>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "GUI/Model/GridTestSupport.h"
 #include "GUI/Model/PixelImage.h"
@@ -474,6 +476,50 @@ TEST_F(StepSequencerControlTest, TheKeyboardAloneEditsAndSelectsCells)
     EXPECT_GT(control.CellCentreX(control.CursorColumn()), 0);
     Key(Qt::Key_Home);
     EXPECT_EQ(control.ScrollPosition(), 0);
+}
+
+TEST_F(StepSequencerControlTest, PlusAndMinusStepTheVelocityOfTheCursorsRowAsUndoableEditsAndReadIt)
+{
+    Configuration::ConfigurationData settings = GridSettings(1, 4, 2);
+    for (std::uint32_t& volume : settings.Volume)
+        volume = 120;
+    Open(settings, 400, 300);
+    control.setFocus();
+    Key(Qt::Key_Down);
+    const int row = control.Grid().RowOfDisplayRow(1);
+    const auto volume = [&] { return static_cast<int>(control.Grid().RowAt(row).volume); };
+    const std::vector<std::pair<int, Qt::KeyboardModifiers>> keys{
+        {Qt::Key_Plus, Qt::NoModifier},        // 127: the top of the scale
+        {Qt::Key_Plus, Qt::NoModifier},        // 127 still, nothing to undo
+        {Qt::Key_Minus, Qt::NoModifier},       // 117
+        {Qt::Key_Minus, Qt::KeypadModifier},   // 107
+        {Qt::Key_Minus, Qt::ControlModifier},  // 106
+        {Qt::Key_Equal, Qt::NoModifier},       // 116, the unshifted + key
+    };
+    std::vector<int> volumes;
+    for (const auto& [key, modifiers] : keys) {
+        Key(key, modifiers);
+        volumes.push_back(volume());
+    }
+    EXPECT_EQ(volumes, (std::vector<int>{127, 127, 117, 107, 106, 116}));
+    EXPECT_TRUE(control.CursorCellText().endsWith(QString::fromUtf16(control.Grid().RowAt(row).name) +
+                                                  QStringLiteral(": velocity 116")))
+        << control.CursorCellText().toStdString();
+    EXPECT_EQ(control.Grid().RowAt(control.Grid().RowOfDisplayRow(0)).volume, 120u);
+    // Each step is undone on its own, back to the volume the grid opened with.
+    std::vector<int> undone;
+    for (int i = 0; i < 5; ++i) {
+        Key(Qt::Key_Z, Qt::ControlModifier);
+        undone.push_back(volume());
+    }
+    EXPECT_EQ(undone, (std::vector<int>{106, 107, 117, 127, 120}));
+    Key(Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ(volume(), 127);
+    control.Grid().WriteVolumes(settings);
+    EXPECT_EQ(settings.Volume[row], 127u);
+    // A move reads the cell again.
+    Key(Qt::Key_Right);
+    EXPECT_TRUE(control.CursorCellText().endsWith(QStringLiteral(": no hit")));
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include "Configuration/ConfigurationData.h"
 #include "Core/CustomText.h"
+#include "GUI/Model/VoiceVolume.h"
 #include "Platform/Text.h"
 #include "System/ILanguage.h"
 
@@ -50,6 +51,7 @@ StepSequencerGrid::StepSequencerGrid() noexcept : _actionPool(UndoActionPool::De
         row.instrument = 1;
         row.visible = true;
         row.colourIndex = MaxColourIndex;
+        row.volume = VoiceVolume::Maximum;
         std::memset(row.cells, EmptyCell, sizeof row.cells);
     }
     std::memset(_clipboard, EmptyCell, sizeof _clipboard);
@@ -105,6 +107,7 @@ void StepSequencerGrid::LoadFromSettings(const Configuration::ConfigurationData&
         Row& row = _rows[r];
         // A colour index above 11 would run into the empty and selected bits of a cell.
         row.colourIndex = Clamp(settings.Colour[r], 0, MaxColourIndex);
+        row.volume = VoiceVolume::Clamped(settings.Volume[r]);
         std::u16string_view name;
         if (settings.SoundEngineType == 0) {
             // A name the language does not have (an instrument out of range) keeps the old one.

@@ -57,6 +57,7 @@ public:
         std::uint32_t instrument;
         bool visible;
         std::int32_t colourIndex;  // 0..11
+        std::uint32_t volume;      // the voice's volume, 0..127
         std::uint8_t cells[MaxColumns];
     };
 
@@ -114,6 +115,12 @@ public:
     int ClearAll();
     int Undo();
     int Redo();
+
+    // Steps the volume of display row d's voice by `steps` of `stepSize` (see VoiceVolume), as
+    // one undoable edit; false when it did not change (no such row, or at its end already).
+    bool StepVolume(int displayRow, int steps, int stepSize);
+    // The rows' volumes into the settings' voice volumes.
+    void WriteVolumes(Configuration::ConfigurationData& settings) const;
 
     // Marks a hit as selected (the window's rubber band); true when it was newly marked.
     bool MarkSelected(int row, int column);

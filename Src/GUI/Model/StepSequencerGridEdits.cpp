@@ -3,8 +3,11 @@
 #include <algorithm>
 #include <cstring>
 
-// The grid's edits: hits placed, taken out, dragged and moved with the selection, each an undo
-// step of its own.
+#include "Configuration/ConfigurationData.h"
+#include "GUI/Model/VoiceVolume.h"
+
+// The grid's edits: hits placed, taken out, dragged and moved with the selection, and the rows'
+// volumes stepped, each an undo step of its own.
 namespace GUI {
 
 namespace {
@@ -30,6 +33,27 @@ int StepSequencerGrid::ToggleCell(int displayRow, int column)
     }
     EndStep();
     return displayRow;
+}
+
+bool StepSequencerGrid::StepVolume(int displayRow, int steps, int stepSize)
+{
+    const int row = RowOfDisplayRow(displayRow);
+    if (row < 0)
+        return false;
+    const std::uint32_t volume = VoiceVolume::Stepped(_rows[row].volume, steps, stepSize);
+    if (volume == _rows[row].volume)
+        return false;
+    BeginStep();
+    Record(UndoAction::Volume, row, static_cast<int>(volume) - static_cast<int>(_rows[row].volume));
+    EndStep();
+    _rows[row].volume = volume;
+    return true;
+}
+
+void StepSequencerGrid::WriteVolumes(Configuration::ConfigurationData& settings) const
+{
+    for (int r = 0; r < RowCount; ++r)
+        settings.Volume[r] = _rows[r].volume;
 }
 
 bool StepSequencerGrid::BeginDrag(int displayRow, int column)

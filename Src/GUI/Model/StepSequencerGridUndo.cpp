@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "GUI/Model/VoiceVolume.h"
+
 // The grid's undo and redo: each edit a step of actions from the pool.
 namespace GUI {
 
@@ -52,6 +54,11 @@ void StepSequencerGrid::ReleaseActions()
 
 void StepSequencerGrid::ApplyAction(const UndoAction& action, bool undo)
 {
+    if (action.type == UndoAction::Volume) {
+        Row& row = _rows[action.row];
+        row.volume = VoiceVolume::Clamped(static_cast<long long>(row.volume) + (undo ? -action.column : action.column));
+        return;
+    }
     // Undoing an addition or redoing a removal takes the hit out; the other two put it back.
     bool place = (action.type == UndoAction::Addition) != undo;
     if (place)
