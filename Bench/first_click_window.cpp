@@ -40,12 +40,16 @@ namespace {
 constexpr int Starts = 5;
 constexpr int Clicks = 8;
 
-std::string Run(const std::string& command) { return Tests::FirstLineOf(command.c_str()); }
+std::string Run(const std::string& command)
+{
+    return Tests::FirstLineOf(command.c_str());
+}
 
 // The default sink's rate, from the server's list of sinks.
 double SinkRate()
 {
-    const std::string line = Run("pactl list sinks short 2>/dev/null | grep \"^[0-9]*\\s$(pactl get-default-sink)\\s\"");
+    const std::string line =
+        Run("pactl list sinks short 2>/dev/null | grep \"^[0-9]*\\s$(pactl get-default-sink)\\s\"");
     const std::size_t hz = line.rfind("Hz");
     if (hz == std::string::npos)
         return 44100;
