@@ -261,7 +261,7 @@ void AudioOutput::RunCloser()
             StopStream();
             continue;
         }
-        std::int64_t wake = now + WatchInterval.count();
+        std::int64_t wake = now + (_paused ? PausedWatchInterval : WatchInterval).count();
         if (_users == 0 && !_paused) {
             const std::int64_t closeAt = _idleSince + IdleCloseDelay.count();
             if (now >= closeAt) {

@@ -38,9 +38,11 @@ public:
     static constexpr std::chrono::nanoseconds IdleCloseDelay = std::chrono::minutes(10);
     // A device stream whose callbacks stopped for this long has died (longer than the sound
     // server's stall at a start or after an underflow); one its driver knows to be dead (the
-    // server shut it down) is closed at once. It is looked at this often.
+    // server shut it down) is closed at once. It is looked at this often; a paused stream (the
+    // program stopped) far less often, since a start asks its driver again anyway.
     static constexpr std::chrono::nanoseconds DeadAfter = std::chrono::seconds(4);
     static constexpr std::chrono::nanoseconds WatchInterval = std::chrono::milliseconds(40);
+    static constexpr std::chrono::nanoseconds PausedWatchInterval = std::chrono::seconds(1);
 
     AudioOutput();
     virtual ~AudioOutput();
