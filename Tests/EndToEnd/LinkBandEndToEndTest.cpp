@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "Core/PercussionTable.h"
@@ -54,7 +55,8 @@ struct Window {
 
 bool InAny(std::int64_t frame, const std::vector<Window>& windows)
 {
-    return std::any_of(windows.begin(), windows.end(), [frame](const Window& w) { return frame >= w.from && frame <= w.to; });
+    return std::any_of(windows.begin(), windows.end(),
+                       [frame](const Window& w) { return frame >= w.from && frame <= w.to; });
 }
 
 struct Agreement {
@@ -261,6 +263,57 @@ int PlayAMinute()
         : 5;
 }
 
+// The first of `onsets` after `frame`; -1 when none.
+std::int64_t FirstAfter(const std::vector<std::int64_t>& onsets, std::int64_t frame)
+{
+    const auto next = std::upper_bound(onsets.begin(), onsets.end(), frame);
+    return next == onsets.end() ? -1 : *next;
+}
+
+// Inside the private network: the second copy and LinkHut start and stop together. LinkHut's
+// Start starts the copy on the next bar line, where the first copy (playing all along) and
+// LinkHut itself put it; its Stop stops the copy; the copy's Start starts LinkHut.
+int StartAndStopTogether()
+{
+    Band band(20, "", "link.startstop = true\n", {"--link"});
+    if (!band.Up())
+        return std::fprintf(stderr, "%s\n", band.Why().c_str()), 77;
+    Tests::LinkHutPeer& hut = band.LinkHut();
+    hut.Press('s');
+    band.Taps().Start();
+    const std::int64_t hutStarts = band.At(2);
+    hut.Press(' ');
+    const std::int64_t hutStops = band.At(8);
+    hut.Press(' ');
+    const std::int64_t copyStarts = band.At(12);
+    const bool told = band.SecondCopy().Tell({"--start"});
+    const bool hutPlays = WaitFor([&] { return hut.Playing(); }, 3);
+    band.At(20);
+
+    const std::int64_t lead = ClickLead(), bar = band.Frames(4 * 60.0 / 100);
+    const std::vector<std::int64_t> first = band.Onsets(First), second = band.Onsets(Second),
+                                    linkHut = band.Onsets(Hut);
+    int faults = 0;
+    for (const auto& [name, from] :
+         {std::pair{"LinkHut's Start", hutStarts}, std::pair{"the copy's Start", copyStarts}}) {
+        const std::int64_t copy = FirstAfter(second, from), ours = FirstAfter(first, copy - band.Frames(0.1));
+        const std::int64_t theirs = FirstAfter(linkHut, from);
+        const double sinceMs = (copy - from) * 1e3 / Rate, fromFirst = static_cast<double>(copy - ours);
+        const double fromHutMs = (copy - lead - theirs) * 1e3 / Rate;
+        std::printf("[ BAND     ] after %s: the copy starts %.1f ms later, %.0f frames from the first copy's click, "
+                    "%.3f ms from LinkHut's\n",
+                    name, sinceMs, fromFirst, fromHutMs);
+        faults += copy < 0 || theirs < 0 || copy - from > bar + band.Frames(0.1) || std::abs(fromFirst) > 1 ||
+            std::abs(fromHutMs) > 1;
+    }
+    // Stopped from LinkHut: nothing once the beat under way has sounded.
+    const std::int64_t stray = FirstAfter(second, hutStops + band.Frames(0.8));
+    const bool stopped = stray < 0 || stray > copyStarts;
+    std::printf("[ BAND     ] the copy %s after LinkHut's Stop; LinkHut %s after the copy's Start\n",
+                stopped ? "stopped" : "played on", hutPlays ? "plays" : "does not play");
+    return told && hutPlays && stopped && faults == 0 ? 0 : 5;
+}
+
 // Where a player could not be had, the copy inside the network says why and ends with this.
 constexpr int NotHere = 79;
 
@@ -293,7 +346,16 @@ TEST(LinkBandEndToEnd, TwoCopiesAndLinkHutPlayOneBeatForAMinute)
 {
     if (!Tests::LinkHutPeer::Installed())
         GTEST_SKIP() << "LinkHut is not installed (ableton-link-utils)";
-    Expect(TestSupport::InsidePrivateNetwork() ? Inside(PlayAMinute()) : Rerun("TwoCopiesAndLinkHutPlayOneBeatForAMinute"));
+    Expect(TestSupport::InsidePrivateNetwork() ? Inside(PlayAMinute())
+                                               : Rerun("TwoCopiesAndLinkHutPlayOneBeatForAMinute"));
+}
+
+TEST(LinkBandEndToEnd, APeersStartStartsACopyOnTheNextBarLineAndBack)
+{
+    if (!Tests::LinkHutPeer::Installed())
+        GTEST_SKIP() << "LinkHut is not installed (ableton-link-utils)";
+    Expect(TestSupport::InsidePrivateNetwork() ? Inside(StartAndStopTogether())
+                                               : Rerun("APeersStartStartsACopyOnTheNextBarLineAndBack"));
 }
 
 }  // namespace

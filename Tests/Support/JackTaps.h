@@ -48,7 +48,10 @@ public:
     bool Started() const { return _recorded.load(std::memory_order_acquire) > 0; }
     bool Full() const { return _recorded.load(std::memory_order_acquire) >= Length(); }
     // The server frame the recording has reached (the first recorded sample's frame before).
-    std::int64_t Now() const { return _firstFrame.load(std::memory_order_acquire) + _recorded.load(std::memory_order_acquire); }
+    std::int64_t Now() const
+    {
+        return _firstFrame.load(std::memory_order_acquire) + _recorded.load(std::memory_order_acquire);
+    }
     std::int64_t FirstFrame() const { return _firstFrame.load(std::memory_order_acquire); }
 
     // The server frames at which a track's sounds start: each rise above the threshold at least
