@@ -48,6 +48,24 @@ public:
     }
 };
 
+// A button of the bar: flat, reached by Tab (first of the window's controls) and by F10, its
+// keys its own.
+void Prepare(QToolButton* button, int command, QObject* keys)
+{
+    button->setAutoRaise(true);
+    SetControlId(button, command);
+    button->setFocusPolicy(Qt::TabFocus);
+    button->installEventFilter(keys);
+}
+
+// What a caption needs: its text and a margin on each side of the button's frame.
+int Needed(const QToolButton* button, QString text)
+{
+    constexpr int Margin = 8;
+    text.remove(QLatin1Char('&'));
+    return QFontMetrics(button->font()).horizontalAdvance(text) + Margin;
+}
+
 }  // namespace
 
 bool Toolbar::Create(QWidget* parent, const QString texts[ButtonCount])
@@ -59,6 +77,7 @@ bool Toolbar::Create(QWidget* parent, const QString texts[ButtonCount])
     _toolbar->setIconSize(QSize(IconSize, IconSize));
     _toolbar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     auto* keys = new ButtonKeys(_toolbar);
+    _keys = keys;
     auto* toFirst = new QShortcut(QKeySequence(Qt::Key_F10), parent);
     QObject::connect(toFirst, &QShortcut::activated, _toolbar, [this] {
         if (QToolButton* first = Button(FirstCommand))
@@ -71,11 +90,7 @@ bool Toolbar::Create(QWidget* parent, const QString texts[ButtonCount])
         _actions[i]->setToolTip(QString());
         if (QToolButton* button = Button(FirstCommand + i)) {
             button->setFixedSize(ButtonWidth, ButtonHeight);
-            button->setAutoRaise(true);
-            SetControlId(button, FirstCommand + i);
-            // Reached by Tab (first of the window's controls) and by F10.
-            button->setFocusPolicy(Qt::TabFocus);
-            button->installEventFilter(keys);
+            Prepare(button, FirstCommand + i, keys);
         }
     }
     _toolbar->adjustSize();
@@ -92,25 +107,62 @@ void Toolbar::UpdateLanguage(const QString texts[ButtonCount])
         FitButtons(_toolbar->width());
 }
 
+void Toolbar::AddToggle(QAction* action, const QString& widest)
+{
+    if (!_toolbar || !action)
+        return;
+    _toggle = action;
+    _toggleWidest = widest;
+    ShowToggle(true);
+}
+
+void Toolbar::ShowToggle(bool show)
+{
+    if (!_toolbar || !_toggle || show == (ToggleButton() != nullptr))
+        return;
+    if (!show) {
+        _toolbar->removeAction(_toggle);
+        return;
+    }
+    _toolbar->addAction(_toggle);
+    if (QToolButton* button = ToggleButton()) {
+        button->setFixedSize(ButtonWidth, ButtonHeight);
+        Prepare(button, _toggle->data().toInt(), _keys);
+    }
+}
+
 void Toolbar::FitButtons(int width)
 {
-    // A caption needs its text and a margin on each side of the button's frame.
-    constexpr int Margin = 8;
-    int needed[ButtonCount] = {};
-    int wanted = 0;
+    QToolButton* buttons[ButtonCount + 1] = {};
+    int needed[ButtonCount + 1] = {};
+    int count = 0, wanted = 0, least = 0;
     for (int i = 0; i < ButtonCount; ++i) {
-        QToolButton* button = Button(FirstCommand + i);
-        if (!button)
+        buttons[count] = Button(FirstCommand + i);
+        if (!buttons[count])
             return;
-        QString text = button->text();
-        text.remove(QLatin1Char('&'));
-        needed[i] = QFontMetrics(button->font()).horizontalAdvance(text) + Margin;
-        wanted += std::max(needed[i], static_cast<int>(ButtonWidth));
+        needed[count] = Needed(buttons[count], buttons[count]->text());
+        least += needed[count++];
     }
-    for (int i = 0; i < ButtonCount; ++i)
-        Button(FirstCommand + i)
-            ->setFixedSize(wanted <= width ? std::max(needed[i], static_cast<int>(ButtonWidth)) : needed[i],
-                           ButtonHeight);
+    // The toggle stands there only while every caption, its own too, shows whole (else it is in
+    // the menu alone).
+    ShowToggle(_toggle != nullptr);
+    if (QToolButton* toggle = ToggleButton()) {
+        const int its = std::max(Needed(toggle, _toggle->text()), Needed(toggle, _toggleWidest));
+        if (least + its <= width) {
+            buttons[count] = toggle;
+            needed[count++] = its;
+            least += its;
+        } else {
+            ShowToggle(false);
+        }
+    }
+    for (int i = 0; i < count; ++i)
+        wanted += std::max(needed[i], static_cast<int>(ButtonWidth));
+    // Where not all can have ButtonWidth, the room left over is shared out evenly.
+    const int share = wanted <= width ? 0 : std::max(0, width - least) / count;
+    for (int i = 0; i < count; ++i)
+        buttons[i]->setFixedSize(
+            wanted <= width ? std::max(needed[i], static_cast<int>(ButtonWidth)) : needed[i] + share, ButtonHeight);
 }
 
 QAction* Toolbar::Action(int command) const
@@ -127,6 +179,13 @@ QToolButton* Toolbar::Button(int command) const
     if (!action || !_toolbar)
         return nullptr;
     return qobject_cast<QToolButton*>(_toolbar->widgetForAction(action));
+}
+
+QToolButton* Toolbar::ToggleButton() const
+{
+    if (!_toggle || !_toolbar)
+        return nullptr;
+    return qobject_cast<QToolButton*>(_toolbar->widgetForAction(_toggle));
 }
 
 }  // namespace GUI

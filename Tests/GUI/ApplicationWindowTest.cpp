@@ -131,7 +131,15 @@ TEST_F(ApplicationWindowTest, ControlsSitWhereTheLayoutPutsThem)
     }
     EXPECT_EQ(window->TempoSlider()->geometry().top(), 170);
     EXPECT_EQ(window->VolumeSlider()->geometry().top(), 196);
-    EXPECT_GE(window->Tools().Button(32773)->width(), GUI::Toolbar::ButtonWidth);
+    // Five buttons share the toolbar, the last the Link toggle (the Tools item itself), every
+    // caption whole.
+    QToolButton* link = window->Tools().ToggleButton();
+    ASSERT_NE(link, nullptr);
+    EXPECT_EQ(link->defaultAction(), window->CommandAction(GUI::ApplicationWindow::LinkSession));
+    EXPECT_TRUE(link->defaultAction()->isCheckable());
+    EXPECT_LE(link->geometry().right(), GUI::ApplicationWindow::ClientWidth);
+    EXPECT_GT(window->Tools().Button(32773)->width(),
+              window->Tools().Button(32773)->fontMetrics().horizontalAdvance("Options"));
     EXPECT_EQ(window->ReadOut().geometry(), QRect(10, 70, 200, 80));
     EXPECT_EQ(window->Indicator().geometry(), QRect(230, 76, 32, 32));
     EXPECT_EQ(StartText(), QStringLiteral("Start"));
@@ -672,6 +680,8 @@ TEST_F(ApplicationWindowTest, LanguageChangeRenamesEverythingInPlace)
         EXPECT_GT(button->width(), button->fontMetrics().horizontalAdvance(button->text())) << command;
         toolbarWidth += button->width();
     }
+    if (QToolButton* link = window->Tools().ToggleButton())
+        toolbarWidth += link->width();
     EXPECT_LE(toolbarWidth, GUI::ApplicationWindow::ClientWidth);
     auto* volumeLabel = window->Client()->findChild<QLabel*>(QString(), Qt::FindDirectChildrenOnly);
     for (QLabel* label : window->Client()->findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly))
