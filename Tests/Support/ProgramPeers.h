@@ -117,6 +117,78 @@ private:
     bool _ready = false;
 };
 
+// A PulseAudio server of the test's own whose sink is a client of the JACK server the test
+// runs (module-jack-sink, connected to the server's playback ports): what a program plays to it
+// can be recorded on the JACK server's clock beside the JACK players. Its clients find it
+// through the environment set here (PULSE_SERVER and the rest), which the program copies get.
+class PulseOnJack {
+public:
+    static bool Installed()
+    {
+        return ::access("/usr/bin/pulseaudio", X_OK) == 0 &&
+            std::system("ls /usr/lib/pulse-*/modules/module-jack-sink.so >/dev/null 2>&1") == 0;
+    }
+
+    explicit PulseOnJack(const std::string& folder) : _folder(folder)
+    {
+        std::error_code ignored;
+        std::filesystem::create_directories(folder + "/pulse", ignored);
+        std::filesystem::create_directories(folder + "/state", ignored);
+        std::filesystem::create_directories(folder + "/config/pulse", ignored);
+        std::ofstream(folder + "/config/pulse/client.conf") << "autospawn = no\n";
+        ::setenv("XDG_CONFIG_HOME", (folder + "/config").c_str(), 1);
+        ::setenv("PULSE_RUNTIME_PATH", (folder + "/pulse").c_str(), 1);
+        ::setenv("PULSE_STATE_PATH", (folder + "/state").c_str(), 1);
+        ::setenv("PULSE_SERVER", ("unix:" + folder + "/pulse/native").c_str(), 1);
+        ::setenv("PULSE_CLIENTCONFIG", (folder + "/config/pulse/client.conf").c_str(), 1);
+        ::setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);
+        const std::string native = "module-native-protocol-unix auth-anonymous=1 socket=" + folder + "/pulse/native";
+        const char* arguments[] = {"pulseaudio",
+                                   "--daemonize=no",
+                                   "--system=no",
+                                   "-n",
+                                   "--exit-idle-time=-1",
+                                   "--disallow-exit=yes",
+                                   "--use-pid-file=no",
+                                   "--realtime=yes",
+                                   "--load=module-jack-sink sink_name=jack_out channels=2",
+                                   nullptr,
+                                   nullptr};
+        const std::string load = "--load=" + native;
+        arguments[9] = load.c_str();
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        const std::string log = folder + "/pulse.log";
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
+        posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+        if (posix_spawn(&_pid, "/usr/bin/pulseaudio", &actions, nullptr, const_cast<char* const*>(arguments),
+                        environ) != 0)
+            _pid = 0;
+        posix_spawn_file_actions_destroy(&actions);
+        for (int i = 0; _pid > 0 && i < 100 && !_up; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            _up = std::system("pactl info >/dev/null 2>&1") == 0;
+        }
+    }
+    ~PulseOnJack()
+    {
+        if (_pid > 0) {
+            ::kill(_pid, SIGTERM);
+            ::waitpid(_pid, nullptr, 0);
+        }
+    }
+    PulseOnJack(const PulseOnJack&) = delete;
+    PulseOnJack& operator=(const PulseOnJack&) = delete;
+
+    bool Up() const { return _up; }
+    static constexpr const char* LeftPort = "PulseAudio JACK Sink:front-left";
+
+private:
+    std::string _folder;
+    pid_t _pid = 0;
+    bool _up = false;
+};
+
 // LinkHut, the session's own sample peer, on a terminal of the test's (a pty): the test presses
 // its keys and reads its status line (Link on, peers, quantum, start/stop sync, playing, tempo).
 class LinkHutPeer {
