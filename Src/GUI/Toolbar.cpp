@@ -4,6 +4,7 @@
 #include <QFontMetrics>
 #include <QIcon>
 #include <QKeyEvent>
+#include <QLayout>
 #include <QShortcut>
 #include <QToolBar>
 #include <QToolButton>
@@ -128,7 +129,22 @@ void Toolbar::ShowToggle(bool show)
     if (QToolButton* button = ToggleButton()) {
         button->setFixedSize(ButtonWidth, ButtonHeight);
         Prepare(button, _toggle->data().toInt(), _keys);
+        // Tab reaches it after the other buttons, before the window's controls.
+        if (QToolButton* last = Button(FirstCommand + ButtonCount - 1))
+            QWidget::setTabOrder(last, button);
     }
+}
+
+int Toolbar::Overhead(int buttons) const
+{
+    // The bar's own margins and the layout's spacing between its buttons: with more than the
+    // rest, the bar would hide the last button behind its extension arrow.
+    const QMargins margins = _toolbar->contentsMargins();
+    int overhead = margins.left() + margins.right();
+    if (QLayout* layout = _toolbar->layout())
+        overhead += layout->contentsMargins().left() + layout->contentsMargins().right() +
+            layout->spacing() * std::max(0, buttons - 1);
+    return overhead;
 }
 
 void Toolbar::FitButtons(int width)
@@ -148,7 +164,7 @@ void Toolbar::FitButtons(int width)
     ShowToggle(_toggle != nullptr);
     if (QToolButton* toggle = ToggleButton()) {
         const int its = std::max(Needed(toggle, _toggle->text()), Needed(toggle, _toggleWidest));
-        if (least + its <= width) {
+        if (least + its + Overhead(count + 1) <= width) {
             buttons[count] = toggle;
             needed[count++] = its;
             least += its;
@@ -159,7 +175,7 @@ void Toolbar::FitButtons(int width)
     for (int i = 0; i < count; ++i)
         wanted += std::max(needed[i], static_cast<int>(ButtonWidth));
     // Where not all can have ButtonWidth, the room left over is shared out evenly.
-    const int share = wanted <= width ? 0 : std::max(0, width - least) / count;
+    const int share = wanted <= width ? 0 : std::max(0, width - Overhead(count) - least) / count;
     for (int i = 0; i < count; ++i)
         buttons[i]->setFixedSize(
             wanted <= width ? std::max(needed[i], static_cast<int>(ButtonWidth)) : needed[i] + share, ButtonHeight);

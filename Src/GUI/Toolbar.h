@@ -48,6 +48,7 @@ public:
 
 private:
     void ShowToggle(bool show);
+    int Overhead(int buttons) const;
 
     QToolBar* _toolbar = nullptr;
     QAction* _actions[ButtonCount] = {};
