@@ -202,10 +202,12 @@ bool ApplicationWindow::CreateInterface()
     // The volume slider, once focused, moves with its own keys instead of changing the tempo.
     KeepNavigationKeys(_tempo.VolumeSlider());
     // Playing with a session on the network: its items in Tools, the tempo both ways, and a
-    // peer's start and stop. (The toolbar's four buttons fill its fixed width at their least
-    // size, so the toggle is in the menu only.)
-    _link = new LinkControl(dynamic_cast<Core::Metronome*>(&_metronome), Platform::LinkSession::Instance(), this);
-    _link->Place(menuBar()->actions().at(1)->menu(), nullptr);
+    // peer's start and stop; its toggle is the Tools item and the toolbar's last button.
+    _link = new LinkControl(dynamic_cast<Core::Metronome*>(&_metronome), Platform::LinkSession::Instance(), this,
+                            _commands.Action(LinkSession));
+    _link->Place(menuBar()->actions().at(1)->menu());
+    _toolbar.AddToggle(_link->Toggle(), LinkControl::WidestText());
+    _toolbar.FitButtons(ClientWidth);
     connect(this, &ApplicationWindow::TempoShown, _link, &LinkControl::OnTempoShown);
     connect(_link, &LinkControl::TempoFromSession, this, &ApplicationWindow::RequestTempo);
     connect(_link, &LinkControl::StartFromSession, this, &ApplicationWindow::StartPlaying);
@@ -349,6 +351,7 @@ void ApplicationWindow::ChangeLanguage(const char16_t* name)
     QString toolbarTexts[Toolbar::ButtonCount];
     for (int i = 0; i < Toolbar::ButtonCount; ++i)
         toolbarTexts[i] = Text(Texts().GetToolbarText(i));
+    _toolbar.SetToggleWidest(LinkControl::WidestText());
     _toolbar.UpdateLanguage(toolbarTexts);
     _readOut.UpdateLabel(Text(Texts().GetText(1)));
     ApplyControlTexts();

@@ -8,6 +8,7 @@
 
 #include "GUI/ConnectionTexts.h"
 #include "GUI/LanguageTexts.h"
+#include "GUI/LinkTexts.h"
 #include "GUI/PracticeTexts.h"
 #include "GUI/SongTexts.h"
 #include "GUI/StageTexts.h"
@@ -50,6 +51,7 @@ const CommandItem Items[] = {
     {C::Presets, Place::Tools, "&Presets ...", 0, "Ctrl+P", 5, false, false},
     {C::CountInSettings, Place::Tools, nullptr, PracticeTexts::MenuCountIn, "Ctrl+K", -1, false, false},
     {C::PracticeLogView, Place::Tools, nullptr, PracticeTexts::MenuPracticeLog, "Ctrl+G", -1, false, false},
+    {C::LinkSession, Place::Tools, nullptr, LinkTexts::LinkItem, "", -1, false, false},
     {C::Flash, Place::View, nullptr, StageTexts::FlashItem, "Ctrl+B", -1, false, false},
     {C::FullScreen, Place::View, nullptr, StageTexts::FullScreenItem, "F11", -1, false, false},
     {C::Mute, Place::View, nullptr, StageTexts::MuteItem, "M", -1, false, true},
@@ -117,10 +119,9 @@ void CommandTable::CreateMenus(bool muted, std::function<void(int command)> hove
             const int command = item.command;
             QObject::connect(action, &QAction::hovered, &_window, [hovered, command] { hovered(command); });
         }
-        if (item.command == Mute) {
-            action->setCheckable(true);
+        action->setCheckable(item.command == Mute || item.command == LinkSession);
+        if (item.command == Mute)
             action->setChecked(muted);
-        }
     }
 }
 

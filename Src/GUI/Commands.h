@@ -30,6 +30,7 @@ struct Commands {
         ExportClickTrack = 32799,
         ChooseSoundFont = 32800,
         SongsDialog = 32801,
+        LinkSession = 32802,
     };
 };
 

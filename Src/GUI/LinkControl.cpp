@@ -3,7 +3,6 @@
 #include <QAction>
 #include <QMenu>
 #include <QMetaObject>
-#include <QToolBar>
 #include <QWidget>
 #include <cmath>
 
@@ -29,10 +28,10 @@ QString Text(int number)
 
 }  // namespace
 
-LinkControl::LinkControl(Core::Metronome* metronome, Platform::LinkSession& session, QObject* parent)
+LinkControl::LinkControl(Core::Metronome* metronome, Platform::LinkSession& session, QObject* parent, QAction* toggle)
     : QObject(parent), _metronome(metronome), _session(session)
 {
-    _toggle = new QAction(this);
+    _toggle = toggle != nullptr ? toggle : new QAction(this);
     _toggle->setCheckable(true);
     _toggle->setObjectName(QStringLiteral("LinkToggle"));
     _startStop = new QAction(this);
@@ -64,31 +63,22 @@ LinkControl::~LinkControl()
         _metronome->SetSession(nullptr);
 }
 
-void LinkControl::Place(QMenu* menu, QToolBar* toolbar)
+void LinkControl::Place(QMenu* menu)
 {
     // Numbered, the items keep their texts through a language change as the other numbered
     // items do (ApplyTexts then shows the peers again).
     LanguageTexts::SetTextNumber(_toggle, LinkTexts::LinkItem);
     LanguageTexts::SetTextNumber(_startStop, LinkTexts::StartStopItem);
-    if (menu != nullptr) {
+    if (menu == nullptr)
+        return;
+    if (!menu->actions().contains(_toggle))
         menu->addAction(_toggle);
-        menu->addAction(_startStop);
-    }
-    _toolbar = toolbar;
-    if (toolbar != nullptr) {
-        toolbar->addAction(_toggle);
-        // Wide enough for its text with any number of peers, so that it never moves the others.
-        if (QWidget* button = toolbar->widgetForAction(_toggle)) {
-            const QString widest = Text(LinkTexts::Peers).arg(99).remove(QLatin1Char('&'));
-            button->setFixedWidth(button->fontMetrics().horizontalAdvance(widest) + 12);
-        }
-    }
+    menu->addAction(_startStop);
 }
 
-int LinkControl::ToolbarWidth() const
+QString LinkControl::WidestText()
 {
-    QWidget* button = _toolbar != nullptr ? _toolbar->widgetForAction(_toggle) : nullptr;
-    return button != nullptr ? button->width() : 0;
+    return Text(LinkTexts::Peers).arg(99);
 }
 
 void LinkControl::Enable(bool on)

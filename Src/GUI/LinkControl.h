@@ -26,19 +26,21 @@ namespace GUI {
 class LinkControl final : public QObject, private Platform::LinkSession::IListener {
     Q_OBJECT
 public:
-    // `metronome`: the one that follows the session (null: none, a test's window).
-    LinkControl(Core::Metronome* metronome, Platform::LinkSession& session, QObject* parent = nullptr);
+    // `metronome`: the one that follows the session (null: none, a test's window); `toggle`: the
+    // window's checkable item that joins and leaves (null: one of its own).
+    LinkControl(Core::Metronome* metronome, Platform::LinkSession& session, QObject* parent = nullptr,
+                QAction* toggle = nullptr);
     ~LinkControl() override;
 
-    // Adds the items to `menu` and the toggle to `toolbar` (either may be null).
-    void Place(QMenu* menu, QToolBar* toolbar);
+    // Adds the items to `menu`, the toggle unless it is there already.
+    void Place(QMenu* menu);
     // Joins or leaves the session, and keeps the choice.
     void Enable(bool on);
     bool Enabled() const;
     void EnableStartStop(bool on);
     QAction* Toggle() const { return _toggle; }
-    // The width its toolbar button takes (after Place), for the other buttons to leave it.
-    int ToolbarWidth() const;
+    // The longest text the toggle shows (with any number of peers), in the current language.
+    static QString WidestText();
     QAction* StartStopItem() const { return _startStop; }
     // The texts in the current language.
     void ApplyTexts();
@@ -64,7 +66,6 @@ private:
     Platform::LinkSession& _session;
     QAction* _toggle = nullptr;
     QAction* _startStop = nullptr;
-    QToolBar* _toolbar = nullptr;
 };
 
 }  // namespace GUI

@@ -159,8 +159,9 @@ void JackOutput::Render(std::uint32_t frames) noexcept
     jack_port_get_latency_range(_ports[0], JackPlaybackLatency, &latency);
     BufferTiming timing;
     timing.underflow = _xrun.exchange(false, std::memory_order_relaxed);
-    // A frame rendered in this cycle is played in the next one, and then through the ports' latency.
-    timing.aheadNs = (static_cast<double>(frames) + latency.max) * 1e9 / _rate;
+    // The server's playback latency of a port runs from the cycle that writes it to the speaker:
+    // it holds the period (or two) the server buffers already.
+    timing.aheadNs = static_cast<double>(latency.max) * 1e9 / _rate;
     ClockMapping::State mapping;
     mapping.framePeriod = static_cast<double>(nextStart - cycleStart) * 1000.0 / frames;
     auto* left = static_cast<float*>(jack_port_get_buffer(_ports[0], frames));

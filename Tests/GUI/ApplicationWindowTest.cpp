@@ -133,7 +133,15 @@ TEST_F(ApplicationWindowTest, ControlsSitWhereTheLayoutPutsThem)
     }
     EXPECT_EQ(window->TempoSlider()->geometry().top(), 170);
     EXPECT_EQ(window->VolumeSlider()->geometry().top(), 196);
-    EXPECT_GE(window->Tools().Button(32773)->width(), GUI::Toolbar::ButtonWidth);
+    // Five buttons share the toolbar, the last the Link toggle (the Tools item itself), every
+    // caption whole.
+    QToolButton* link = window->Tools().ToggleButton();
+    ASSERT_NE(link, nullptr);
+    EXPECT_EQ(link->defaultAction(), window->CommandAction(GUI::ApplicationWindow::LinkSession));
+    EXPECT_TRUE(link->defaultAction()->isCheckable());
+    EXPECT_LE(link->geometry().right(), GUI::ApplicationWindow::ClientWidth);
+    EXPECT_GT(window->Tools().Button(32773)->width(),
+              window->Tools().Button(32773)->fontMetrics().horizontalAdvance("Options"));
     EXPECT_EQ(window->ReadOut().geometry(), QRect(10, 70, 200, 80));
     EXPECT_EQ(window->Indicator().geometry(), QRect(230, 76, 32, 32));
     EXPECT_EQ(StartText(), QStringLiteral("Start"));
@@ -674,6 +682,8 @@ TEST_F(ApplicationWindowTest, LanguageChangeRenamesEverythingInPlace)
         EXPECT_GT(button->width(), button->fontMetrics().horizontalAdvance(button->text())) << command;
         toolbarWidth += button->width();
     }
+    if (QToolButton* link = window->Tools().ToggleButton())
+        toolbarWidth += link->width();
     EXPECT_LE(toolbarWidth, GUI::ApplicationWindow::ClientWidth);
     auto* volumeLabel = window->Client()->findChild<QLabel*>(QString(), Qt::FindDirectChildrenOnly);
     for (QLabel* label : window->Client()->findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly))
@@ -776,20 +786,24 @@ TEST_F(ApplicationWindowTest, KeysAloneReachTheToolbarAndEveryControlThatAScreen
     QToolButton* options = window->Tools().Button(GUI::ApplicationWindow::Options);
     QTest::keyClick(window.get(), Qt::Key_F10);
     ASSERT_EQ(QApplication::focusWidget(), options);
+    // The Link toggle, where the toolbar has room for it, after the other buttons.
+    QWidget* link = window->Tools().ToggleButton();
+    std::vector<QWidget*> expected{window->Tools().Button(GUI::ApplicationWindow::SoundSettings),
+                                   window->Tools().Button(GUI::ApplicationWindow::AudioFiles),
+                                   window->Tools().Button(GUI::ApplicationWindow::Presets),
+                                   window->StartButton(),
+                                   window->TempoSlider(),
+                                   window->VolumeSlider(),
+                                   window->TapButton(),
+                                   window.get(),  // its own keys set the tempo
+                                   options};
+    if (link != nullptr)
+        expected.insert(expected.begin() + 3, link);
     std::vector<QWidget*> order;
-    for (int step = 0; step < 9; ++step) {
+    for (std::size_t step = 0; step < expected.size(); ++step) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         order.push_back(QApplication::focusWidget());
     }
-    const std::vector<QWidget*> expected{window->Tools().Button(GUI::ApplicationWindow::SoundSettings),
-                                         window->Tools().Button(GUI::ApplicationWindow::AudioFiles),
-                                         window->Tools().Button(GUI::ApplicationWindow::Presets),
-                                         window->StartButton(),
-                                         window->TempoSlider(),
-                                         window->VolumeSlider(),
-                                         window->TapButton(),
-                                         window.get(),  // its own keys set the tempo
-                                         options};
     EXPECT_EQ(order, expected);
     QTest::keyClick(window->Tools().Button(GUI::ApplicationWindow::AudioFiles), Qt::Key_Return);
     QTest::keyClick(window->Tools().Button(GUI::ApplicationWindow::Presets), Qt::Key_Space);

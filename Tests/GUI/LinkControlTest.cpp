@@ -20,7 +20,7 @@ TEST(LinkControl, StaysOffTheNetworkUnlessChosenAndKeepsTheStartStopChoice)
     {
         GUI::LinkControl control(nullptr, session);
         QMenu menu;
-        control.Place(&menu, nullptr);
+        control.Place(&menu);
         EXPECT_FALSE(control.Toggle()->isChecked());
         EXPECT_FALSE(session.Enabled());
         EXPECT_EQ(session.CurrentTempo(), 0.0);  // no engine made at all

@@ -12,7 +12,8 @@ namespace TestSupport {
 
 namespace {
 constexpr int NoNamespace = 77;
-}
+constexpr const char* Inside = "TICOVA_PRIVATE_NETWORK";
+}  // namespace
 
 bool EnterPrivateNetwork(std::string& why)
 {
@@ -60,6 +61,26 @@ int InPrivateNetwork(const std::function<int()>& body, std::string& skipped)
         return 0;
     }
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+int RerunInPrivateNetwork(const std::string& filter, std::string& skipped)
+{
+    return InPrivateNetwork(
+        [&filter] {
+            ::setenv(Inside, "1", 1);
+            char self[4096] = {};
+            if (readlink("/proc/self/exe", self, sizeof self - 1) <= 0)
+                return 78;
+            const std::string only = "--gtest_filter=" + filter;
+            execl(self, self, only.c_str(), static_cast<char*>(nullptr));
+            return 78;
+        },
+        skipped);
+}
+
+bool InsidePrivateNetwork()
+{
+    return std::getenv(Inside) != nullptr;
 }
 
 }  // namespace TestSupport

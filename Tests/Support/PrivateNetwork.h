@@ -15,4 +15,9 @@ int InPrivateNetwork(const std::function<int()>& body, std::string& skipped);
 // program of the test); false, with the reason, where it cannot.
 bool EnterPrivateNetwork(std::string& why);
 
+// Runs this test program again, inside a private network as above, for the tests `filter` names;
+// that copy finds InsidePrivateNetwork() true. Returns its result as InPrivateNetwork does.
+int RerunInPrivateNetwork(const std::string& filter, std::string& skipped);
+bool InsidePrivateNetwork();
+
 }  // namespace TestSupport
