@@ -14,6 +14,7 @@ bool TimingCoachInput::Open(const std::string& source, double rate)
     _detector = std::make_unique<OnsetDetector>(settings);
     _reported = 0;
     _originNs = 0;
+    _settled.store(false, std::memory_order_relaxed);
     return true;
 }
 
@@ -48,10 +49,11 @@ void TimingCoachInput::Learn(const Platform::PulseInput::Block& block) noexcept
     // Once settled, the origin follows only as fast as two clocks can part (a stream that
     // started again is taken at once).
     const auto slew = static_cast<std::int64_t>(std::ceil(block.frames * period * MostPartPerMillion / 1e6));
-    if (count < Reports / 4 || std::llabs(target - _originNs) > 50'000'000)
+    if (count < Reports || std::llabs(target - _originNs) > 50'000'000)
         _originNs = target;
     else
         _originNs += std::clamp(target - _originNs, -slew, slew);
+    _settled.store(count == Reports, std::memory_order_relaxed);
 }
 
 // An onset's frame counts from the first the detector was fed, as the blocks' frames do.

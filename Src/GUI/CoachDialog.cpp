@@ -187,6 +187,12 @@ void CoachDialog::OnBeat(qint64 heardNs, int beatInBar, int beatsPerBar, int bar
 
 void CoachDialog::StartCalibration()
 {
+    // The input's timing settles within its first seconds; the round trip is measured after.
+    if (_input.Running() && !_input.Settled()) {
+        _roundTripLabel->setText(Text(CoachTexts::CalibrateHint));
+        QTimer::singleShot(250, this, &CoachDialog::StartCalibration);
+        return;
+    }
     _calibrating = true;
     _calibrationClicks.clear();
     _calibrationOnsets.clear();
