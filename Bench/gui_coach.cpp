@@ -1,13 +1,16 @@
 // Pictures of the timing coach (its live strip, a take's charts and the consistency over days)
-// in English, German and French, drawn offscreen from a made take: docs/coach-<language>.png.
+// in English, German and French, drawn offscreen from a made take and a practice log of timed
+// runs over two weeks: docs/coach-<language>.png.
 //
 //     QT_QPA_PLATFORM=offscreen gui_coach [folder, default docs] [language folder, default Lang]
 
 #include <QApplication>
 #include <QPixmap>
+#include <QTemporaryDir>
 #include <cmath>
 #include <random>
 
+#include "Configuration/PracticeLog.h"
 #include "GUI/CoachCharts.h"
 #include "GUI/CoachDialog.h"
 #include "GUI/CoachStrip.h"
@@ -32,6 +35,24 @@ int main(int argc, char** argv)
             hits.push_back(at + std::llround(offset * 1e6));
         }
     const Core::TimingCoach::Result result = Core::TimingCoach::Score(beats, hits, {});
+    // Two weeks of practice, most days with a take or two, steadier as they go.
+    QTemporaryDir logFolder;
+    const Configuration::PracticeLog log(logFolder.filePath(QStringLiteral("practice.csv")).toStdString());
+    for (int day = 26; day <= 40; ++day) {
+        if (day % 5 == 3)
+            continue;  // a day off
+        Configuration::PracticeRun run;
+        run.year = 2026;
+        run.month = day > 30 ? 12 : 11;
+        run.day = day > 30 ? day - 30 : day;
+        run.hour = 18;
+        run.tempo = 100;
+        run.beatType = "Beats Per Bar";
+        run.minutes = 10;
+        run.timed = day % 4 != 1;
+        run.timing = {-2.5, 10.5 - 0.35 * (day - 26) + wobble(random) * 0.3, 1.2, 240, 2, 1};
+        log.Append(run);
+    }
     System::SetLanguageFolderForTesting(argc > 2 ? std::string(argv[2]) + "/" : std::string("Lang/"));
     const char* names[] = {"en", "de", "fr"};
     for (int language = 0; language < 3; ++language) {
@@ -42,12 +63,7 @@ int main(int argc, char** argv)
         dialog.ShowResult(result);
         for (std::size_t i = result.hits.size() - 8; i < result.hits.size(); ++i)
             dialog.Strip().AddHit(result.hits[i].offsetMs, result.hits[i].silent);
-        dialog.Charts().SetDays({{QStringLiteral("2.12."), 9.1},
-                                 {QStringLiteral("3.12."), 8.4},
-                                 {QStringLiteral("5.12."), 7.9},
-                                 {QStringLiteral("6.12."), 6.2},
-                                 {QStringLiteral("8.12."), 6.5},
-                                 {QStringLiteral("9.12."), 5.3}});
+        dialog.SetPracticeLog(log);
         dialog.resize(760, 720);
         dialog.grab().save(folder + QStringLiteral("/coach-") + QString::fromLatin1(names[language]) + ".png");
         System::SetCurrentLanguage(nullptr);

@@ -1,5 +1,6 @@
 #include "Configuration/PracticeLog.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -18,6 +19,9 @@ namespace {
 
 constexpr std::string_view HeadingLine = "date,time,preset,tempo,beat type,minutes,trainer from,trainer to";
 constexpr std::size_t FieldCount = 8;
+constexpr std::size_t TimedFieldCount = FieldCount + 6;
+constexpr double LargestOffsetMs = 10000;
+constexpr int MostHits = 10'000'000;
 constexpr int HighestTempo = 1000;
 
 constexpr std::string_view BeatTypes[] = {"Simple Beat", "Beats Per Bar", "Custom Pattern", "Custom Rhythm"};
@@ -75,7 +79,7 @@ bool SplitFields(std::string_view line, std::vector<std::string>& fields)
             at = end;
         }
         fields.push_back(std::move(field));
-        if (fields.size() > FieldCount)
+        if (fields.size() > TimedFieldCount)
             return false;
         if (at >= line.size())
             return true;
@@ -104,18 +108,41 @@ bool Time(std::string_view text, PracticeRun& run)
         Integer(text.substr(3, 2), 0, 59, run.minute);
 }
 
-bool Minutes(std::string_view text, double& minutes)
+bool Number(std::string_view text, double low, double high, double& value)
 {
     if (text.empty())
         return false;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), minutes);
-    return error == std::errc() && end == text.data() + text.size() && std::isfinite(minutes) && minutes >= 0 &&
-        minutes <= PracticeLog::LongestRunMinutes;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return error == std::errc() && end == text.data() + text.size() && std::isfinite(value) && value >= low &&
+        value <= high;
+}
+
+bool Minutes(std::string_view text, double& minutes)
+{
+    return Number(text, 0, PracticeLog::LongestRunMinutes, minutes);
+}
+
+// The coach's six fields after the trainer's.
+bool Timing(const std::vector<std::string>& fields, PracticeTiming& timing)
+{
+    return Number(fields[8], -LargestOffsetMs, LargestOffsetMs, timing.meanMs) &&
+        Number(fields[9], 0, LargestOffsetMs, timing.deviationMs) &&
+        Number(fields[10], -LargestOffsetMs, LargestOffsetMs, timing.driftMsPer30s) &&
+        Integer(fields[11], 0, MostHits, timing.hits) && Integer(fields[12], 0, MostHits, timing.misses) &&
+        Integer(fields[13], 0, MostHits, timing.extras);
+}
+
+// A figure as the reader takes it back: finite and within its range.
+double Clamped(double ms, bool signedValue)
+{
+    if (!std::isfinite(ms))
+        return 0;
+    return std::clamp(ms, signedValue ? -LargestOffsetMs : 0.0, LargestOffsetMs);
 }
 
 bool ParseLine(std::string_view line, std::vector<std::string>& fields, PracticeRun& run)
 {
-    if (!SplitFields(line, fields) || fields.size() != FieldCount)
+    if (!SplitFields(line, fields) || (fields.size() != FieldCount && fields.size() != TimedFieldCount))
         return false;
     run = PracticeRun{};
     if (!Date(fields[0], run) || !Time(fields[1], run) || !Integer(fields[3], 1, HighestTempo, run.tempo) ||
@@ -123,6 +150,9 @@ bool ParseLine(std::string_view line, std::vector<std::string>& fields, Practice
         return false;
     run.preset = fields[2];
     run.beatType = fields[4];
+    run.timed = fields.size() == TimedFieldCount;
+    if (run.timed && !Timing(fields, run.timing))
+        return false;
     // Both ends of the trainer's range, or neither.
     if (fields[6].empty() && fields[7].empty())
         return true;
@@ -161,6 +191,14 @@ std::string PracticeLog::Line(const PracticeRun& run)
         line += std::to_string(run.trainerFrom) + ',' + std::to_string(run.trainerTo);
     else
         line += ',';
+    if (run.timed) {
+        char timing[160];
+        std::snprintf(timing, sizeof timing, ",%.1f,%.1f,%.1f,%d,%d,%d", Clamped(run.timing.meanMs, true),
+                      Clamped(run.timing.deviationMs, false), Clamped(run.timing.driftMsPer30s, true),
+                      std::clamp(run.timing.hits, 0, MostHits), std::clamp(run.timing.misses, 0, MostHits),
+                      std::clamp(run.timing.extras, 0, MostHits));
+        line += timing;
+    }
     line += '\n';
     return line;
 }
@@ -191,6 +229,7 @@ int PracticeLog::Parse(std::string_view contents, std::vector<PracticeRun>& runs
 std::vector<PracticeDay> PracticeLog::TotalsPerDay(const std::vector<PracticeRun>& runs)
 {
     std::map<std::tuple<int, int, int>, PracticeDay, std::greater<>> days;
+    std::map<std::tuple<int, int, int>, int> hits;
     for (const PracticeRun& run : runs) {
         PracticeDay& day = days[{run.year, run.month, run.day}];
         day.year = run.year;
@@ -198,10 +237,18 @@ std::vector<PracticeDay> PracticeLog::TotalsPerDay(const std::vector<PracticeRun
         day.day = run.day;
         day.minutes += run.minutes;
         ++day.runs;
+        if (run.timed && run.timing.hits > 0) {
+            ++day.timedRuns;
+            day.deviationMs += run.timing.deviationMs * run.timing.hits;  // weighted; divided below
+            hits[{run.year, run.month, run.day}] += run.timing.hits;
+        }
     }
     std::vector<PracticeDay> totals;
-    for (const auto& entry : days)
+    for (const auto& entry : days) {
         totals.push_back(entry.second);
+        if (const int count = hits[entry.first]; count > 0)
+            totals.back().deviationMs /= count;
+    }
     return totals;
 }
 

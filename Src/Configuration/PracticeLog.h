@@ -8,6 +8,16 @@
 
 namespace Configuration {
 
+// How a run was played against the click, when the timing coach heard a take of it.
+struct PracticeTiming {
+    double meanMs = 0;  // negative: ahead of the click
+    double deviationMs = 0;
+    double driftMsPer30s = 0;
+    int hits = 0, misses = 0, extras = 0;
+
+    bool operator==(const PracticeTiming&) const = default;
+};
+
 // One run as the practice log keeps it.
 struct PracticeRun {
     int year = 0, month = 0, day = 0;  // when it started, local time
@@ -18,6 +28,8 @@ struct PracticeRun {
     double minutes = 0;
     int trainerFrom = 0;  // the speed trainer's tempo range; 0 and 0 without the trainer
     int trainerTo = 0;
+    bool timed = false;  // the coach heard a take of it
+    PracticeTiming timing;
 
     bool operator==(const PracticeRun&) const = default;
 };
@@ -27,6 +39,8 @@ struct PracticeDay {
     int year = 0, month = 0, day = 0;
     double minutes = 0;
     int runs = 0;
+    int timedRuns = 0;       // of them, those the coach heard
+    double deviationMs = 0;  // their consistency, weighted by their hits (0 without)
 
     bool operator==(const PracticeDay&) const = default;
 };
@@ -34,9 +48,12 @@ struct PracticeDay {
 // The practice log, "Ticova-practice.csv" beside the configuration: one CSV line per run,
 //   date,time,preset,tempo,beat type,minutes,trainer from,trainer to
 //   2026-12-08,16:40,"Etude 3, slow",96,Beats Per Bar,12.50,,
-// under a heading line. Only appended to, so a crash can cost at most the line being written.
-// The file is outside input (edited in a spreadsheet, cut short by a crash): a line that does
-// not read as a run is skipped, and the rest still count.
+// under a heading line. A run the timing coach heard a take of has six fields more: the mean
+// offset, the consistency and the drift in ms, the hits, misses and extras,
+//   2026-12-09,18:05,,120,Simple Beat,4.00,,,-3.2,6.1,1.5,412,3,1
+// (the heading stays as it was, so that a file reads alike wherever it came from). Only appended to, so a crash can
+// cost at most the line being written. The file is outside input (edited in a spreadsheet, cut short by a crash): a
+// line that does not read as a run is skipped, and the rest still count.
 class PracticeLog {
 public:
     // Only the newest part of a larger file is read.

@@ -215,6 +215,7 @@ bool ApplicationWindow::CreateInterface()
     // The timing coach: its item in Tools; the metronome's clicks reach the big flash through it.
     _coach = new CoachControl(_flash.Window(), this);
     _coach->Place(menuBar()->actions().at(1)->menu());
+    _coach->Attach(_transport.Practice());
     _commands.CreateAccelerators();
     _setlist.CreateBar([this](int command) { OnCommand(command); });
     _setlist.ApplyTexts();

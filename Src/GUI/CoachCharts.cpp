@@ -145,7 +145,9 @@ void CoachCharts::DrawDays(QPainter& painter, const QRectF& area) const
         const QPointF point(plot.left() + step * static_cast<double>(d),
                             plot.bottom() - std::min(_days[d].second, range) / range * plot.height());
         line << point;
-        painter.drawText(QRectF(point.x() - 30, plot.bottom() + 2, 60, 16), Qt::AlignCenter, _days[d].first);
+        // The first and last labels stay inside the chart.
+        const double left = std::clamp(point.x() - 30, area.left(), std::max(area.left(), area.right() - 60));
+        painter.drawText(QRectF(left, plot.bottom() + 2, 60, 16), Qt::AlignCenter, _days[d].first);
     }
     painter.setPen(QPen(Early, 2));
     painter.drawPolyline(line);

@@ -6,6 +6,7 @@
 #include "GUI/CoachDialog.h"
 #include "GUI/CoachTexts.h"
 #include "GUI/LanguageTexts.h"
+#include "GUI/Model/PracticeRecorder.h"
 
 namespace GUI {
 
@@ -32,10 +33,20 @@ void CoachControl::ApplyTexts()
         _item->setText(CoachTexts::Text(CoachTexts::MenuCoach));
 }
 
+void CoachControl::Attach(PracticeRecorder& practice)
+{
+    _practice = &practice;
+    practice.SetTakeSource([this](Configuration::PracticeTiming& timing) {
+        return !_dialog.isNull() && _dialog->isVisible() && _dialog->TakeOfRun(timing);
+    });
+}
+
 void CoachControl::Open()
 {
     if (_dialog.isNull()) {
         _dialog = new CoachDialog(_window);
+        if (_practice != nullptr)
+            _dialog->SetPracticeLog(_practice->Log());
         _dialog->setAttribute(Qt::WA_DeleteOnClose);
         connect(_dialog, &QDialog::finished, this, [this] { _listening.store(false, std::memory_order_release); });
     }

@@ -13,6 +13,7 @@ class QWidget;
 namespace GUI {
 
 class CoachDialog;
+class PracticeRecorder;
 
 // The timing coach in the main window: its item in Tools, and the beats of the runs. The
 // metronome tells this object every click (it stands before the big flash and passes each one
@@ -25,6 +26,9 @@ public:
 
     void Place(QMenu* tools);
     void ApplyTexts();
+    // The practice log: each run that ends with the coach open takes its take's timing along,
+    // and the coach shows the log's days.
+    void Attach(PracticeRecorder& practice);
     // On the timer thread: must not block.
     void Pulse(const Core::BeatPulse& pulse) noexcept override;
 
@@ -35,6 +39,7 @@ private:
     QWidget* _window;
     QAction* _item = nullptr;
     QPointer<CoachDialog> _dialog;
+    PracticeRecorder* _practice = nullptr;
     std::atomic<bool> _listening{false};
     int _bar = -1;  // the timer thread's count of bars begun
 };

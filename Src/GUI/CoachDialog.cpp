@@ -13,6 +13,7 @@
 #include <QSpinBox>
 #include <QTextStream>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cmath>
 
 #include "Configuration/ExtraSettings.h"
@@ -88,7 +89,7 @@ CoachDialog::CoachDialog(QWidget* parent) : QDialog(parent)
 CoachDialog::~CoachDialog()
 {
     _poll.stop();
-    _input.Stop();
+    _input.Close();
 }
 
 QString CoachDialog::Text(int number) const
@@ -106,7 +107,7 @@ void CoachDialog::showEvent(QShowEvent* event)
 void CoachDialog::hideEvent(QHideEvent* event)
 {
     _poll.stop();
-    _input.Stop();
+    _input.Close();
     QDialog::hideEvent(event);
 }
 
@@ -129,11 +130,8 @@ void CoachDialog::OpenInput()
 {
     const QString name = _inputs->currentData().toString();
     _poll.stop();
-    if (name.isEmpty() || !_input.Start(name.toStdString(), 48000))
+    if (name.isEmpty() || !_input.Open(name.toStdString(), 48000))
         return;
-    Core::OnsetDetector::Settings settings;
-    settings.rate = _input.Rate();
-    _detector = std::make_unique<Core::OnsetDetector>(settings);
     _haveRoundTrip = Core::CoachCalibration::Load(Configuration::GetExtraSettings(), name.toStdString(),
                                                   _outputName.toStdString(), _roundTripNs);
     ShowRoundTrip();
@@ -150,20 +148,7 @@ void CoachDialog::ShowRoundTrip()
 // The capture thread's blocks, taken here through the lock-free queue, through the detector.
 void CoachDialog::Poll()
 {
-    Platform::PulseInput::Block block;
-    while (_input.Pop(block)) {
-        _blockFrame = block.firstFrame;
-        _blockNs = block.capturedAtNs;
-        _detector->Process(
-            block.samples, static_cast<std::size_t>(block.frames),
-            [](const Core::OnsetDetector::Onset& onset, void* self) {
-                auto& dialog = *static_cast<CoachDialog*>(self);
-                const double period = 1e9 / dialog._input.Rate();
-                dialog.Onset(dialog._blockNs +
-                             std::llround(static_cast<double>(onset.frame - dialog._blockFrame) * period));
-            },
-            this);
-    }
+    _input.Poll([](std::int64_t capturedNs, void* self) { static_cast<CoachDialog*>(self)->Onset(capturedNs); }, this);
     _level->setValue(static_cast<int>(std::lround(_input.Level() * 100)));
 }
 
@@ -202,6 +187,12 @@ void CoachDialog::OnBeat(qint64 heardNs, int beatInBar, int beatsPerBar, int bar
 
 void CoachDialog::StartCalibration()
 {
+    // The input's timing settles within its first seconds; the round trip is measured after.
+    if (_input.Running() && !_input.Settled()) {
+        _roundTripLabel->setText(Text(CoachTexts::CalibrateHint));
+        QTimer::singleShot(250, this, &CoachDialog::StartCalibration);
+        return;
+    }
     _calibrating = true;
     _calibrationClicks.clear();
     _calibrationOnsets.clear();
@@ -226,6 +217,7 @@ void CoachDialog::StartOrStopTake()
 {
     if (!_taking) {
         _taking = true;
+        _takeOfRun = false;
         _beats.clear();
         _hits.clear();
         _strip->Clear();
@@ -237,6 +229,50 @@ void CoachDialog::StartOrStopTake()
     Core::TimingCoach::Options options;
     options.beatsPerBar = _beatsPerBar;
     ShowResult(Core::TimingCoach::Score(_beats, _hits, options));
+    _takeOfRun = !_result.hits.empty();
+}
+
+bool CoachDialog::TakeOfRun(Configuration::PracticeTiming& timing)
+{
+    if (_taking)
+        StartOrStopTake();
+    if (!_takeOfRun)
+        return false;
+    _takeOfRun = false;
+    timing = {
+        _result.all.meanMs, _result.all.deviationMs, _result.all.driftMsPer30s, static_cast<int>(_result.hits.size()),
+        _result.misses,     _result.extras};
+    // The run is written once this returns; its day is shown then.
+    QTimer::singleShot(0, this, &CoachDialog::ShowDays);
+    return true;
+}
+
+void CoachDialog::SetPracticeLog(const Configuration::PracticeLog& log)
+{
+    _log = log;
+    _haveLog = true;
+    ShowDays();
+}
+
+// The consistency of the days the coach heard takes on, the last two weeks of them, oldest first.
+void CoachDialog::ShowDays()
+{
+    if (!_haveLog)
+        return;
+    std::vector<Configuration::PracticeRun> runs;
+    int skipped = 0;
+    if (!_log.Load(runs, skipped))
+        return;  // logged there; the chart keeps what it showed
+    std::vector<std::pair<QString, double>> days;
+    for (const Configuration::PracticeDay& day : Configuration::PracticeLog::TotalsPerDay(runs)) {
+        if (day.timedRuns == 0)
+            continue;
+        days.emplace_back(QStringLiteral("%1.%2.").arg(day.day).arg(day.month), day.deviationMs);
+        if (days.size() == 14)
+            break;
+    }
+    std::reverse(days.begin(), days.end());
+    _charts->SetDays(std::move(days));
 }
 
 void CoachDialog::ShowResult(const Core::TimingCoach::Result& result)

@@ -6,9 +6,9 @@
 #include <memory>
 #include <vector>
 
-#include "Core/OnsetDetector.h"
+#include "Configuration/PracticeLog.h"
 #include "Core/TimingCoach.h"
-#include "Platform/PulseInput.h"
+#include "Core/TimingCoachInput.h"
 
 class QCheckBox;
 class QComboBox;
@@ -39,6 +39,11 @@ public:
     void SetOutputName(const QString& name) { _outputName = name; }
     // Shows a take's result (after a take, and for pictures of the window).
     void ShowResult(const Core::TimingCoach::Result& result);
+    // The log whose days the consistency chart shows.
+    void SetPracticeLog(const Configuration::PracticeLog& log);
+    // As a run ends: a take going on ends with it; the timing of the take that ended during the
+    // run, false when there is none.
+    bool TakeOfRun(Configuration::PracticeTiming& timing);
     CoachStrip& Strip() { return *_strip; }
     CoachCharts& Charts() { return *_charts; }
 
@@ -60,9 +65,9 @@ private:
     void StartOrStopTake();
     void SaveTake();
     void ShowRoundTrip();
+    void ShowDays();
     QString Text(int number) const;
-    Platform::PulseInput _input;
-    std::unique_ptr<Core::OnsetDetector> _detector;  // made at the input's rate
+    Core::TimingCoachInput _input;
     QTimer _poll;
     QString _outputName = QStringLiteral("default");
 
@@ -78,9 +83,6 @@ private:
     CoachStrip* _strip = nullptr;
     CoachCharts* _charts = nullptr;
 
-    // The last block's first frame and its capture time: onsets are timed from them.
-    std::int64_t _blockFrame = 0;
-    std::int64_t _blockNs = 0;
     std::int64_t _roundTripNs = 0;
     bool _haveRoundTrip = false;
     bool _calibrating = false;
@@ -90,6 +92,9 @@ private:
     std::vector<Core::TimingCoach::Beat> _beats;
     std::vector<std::int64_t> _hits;
     Core::TimingCoach::Result _result;
+    bool _takeOfRun = false;  // a take ended that no run has taken into the log yet
+    Configuration::PracticeLog _log;
+    bool _haveLog = false;
 };
 
 }  // namespace GUI

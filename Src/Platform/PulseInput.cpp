@@ -2,6 +2,8 @@
 
 #include <pulse/pulseaudio.h>
 
+#include <time.h>
+
 #include <algorithm>
 #include <cmath>
 
@@ -135,12 +137,7 @@ void PulseInput::Read() noexcept
         std::size_t bytes = 0;
         if (pa_stream_peek(_stream, &data, &bytes) < 0 || bytes == 0)
             return;
-        const std::int64_t now = Clock::Now();
-        pa_usec_t latency = 0;
-        int negative = 0;
-        std::int64_t capturedAt = now;
-        if (pa_stream_get_latency(_stream, &latency, &negative) == 0)
-            capturedAt = now - (negative ? -1 : 1) * static_cast<std::int64_t>(latency) * 1000;
+        const std::int64_t capturedAt = CapturedAt();
         const auto frames = static_cast<std::int64_t>(bytes / (sizeof(float) * static_cast<std::size_t>(_channels)));
         if (data)
             Take(static_cast<const float*>(data), frames, capturedAt);
@@ -148,6 +145,33 @@ void PulseInput::Read() noexcept
             Take(nullptr, frames, capturedAt);  // a hole: silence keeps the frame count
         pa_stream_drop(_stream);
     }
+}
+
+// When the first unread frame was captured. The server's last timing report says which frame it
+// was to hand over next (the write index) and how long before the report that frame was captured
+// (the source's latency); frames are a sample period apart from there. That holds to a fraction
+// of a millisecond, where the interpolated latency wanders by milliseconds for many seconds
+// after a stream starts. Without a report, the latency as the library estimates it.
+std::int64_t PulseInput::CapturedAt() noexcept
+{
+    const std::int64_t now = Clock::Now();
+    const pa_timing_info* timing = pa_stream_get_timing_info(_stream);
+    if (timing && !timing->write_index_corrupt && timing->timestamp.tv_sec > 0) {
+        timespec wall{};
+        clock_gettime(CLOCK_REALTIME, &wall);
+        const std::int64_t wallNs = static_cast<std::int64_t>(wall.tv_sec) * 1'000'000'000 + wall.tv_nsec;
+        const std::int64_t reportedAt =
+            now - (wallNs - static_cast<std::int64_t>(pa_timeval_load(&timing->timestamp)) * 1000);
+        const double written =
+            static_cast<double>(timing->write_index) / (sizeof(float) * static_cast<double>(_channels));
+        return reportedAt - static_cast<std::int64_t>(timing->source_usec) * 1000 -
+            std::llround((written - static_cast<double>(_frames)) * 1e9 / _rate);
+    }
+    pa_usec_t latency = 0;
+    int negative = 0;
+    if (pa_stream_get_latency(_stream, &latency, &negative) == 0)
+        return now - (negative ? -1 : 1) * static_cast<std::int64_t>(latency) * 1000;
+    return now;
 }
 
 void PulseInput::Take(const float* samples, std::int64_t frames, std::int64_t capturedAt) noexcept

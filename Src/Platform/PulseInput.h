@@ -68,6 +68,7 @@ private:
     static void StreamState(pa_stream* stream, void* self) noexcept;
     static void ReadRequest(pa_stream* stream, std::size_t bytes, void* self) noexcept;
     void Read() noexcept;
+    std::int64_t CapturedAt() noexcept;
     void Take(const float* samples, std::int64_t frames, std::int64_t capturedAt) noexcept;
 
     pa_threaded_mainloop* _mainloop = nullptr;

@@ -86,6 +86,35 @@ TEST(PracticeLog, TotalsPerDayAddTheRunsNewestDayFirst)
 
 // The file: a heading once, a run per line, and a line cut short by a crash does not swallow
 // the next run.
+// A run the coach heard carries its take's timing after the trainer's fields; lines without it
+// (older files) still read, and a day's consistency weighs its runs by their hits.
+TEST(PracticeLog, TimedRunsReadBackBesideOlderLinesAndGiveTheDaysConsistency)
+{
+    PracticeRun timed = ARun(9, 18, 4, "", 60, 120);
+    timed.timed = true;
+    timed.timing = {-3.2, 6.0, 1.5, 300, 3, 1};
+    const std::string line = PracticeLog::Line(timed);
+    EXPECT_EQ(line, "2026-12-09,18:05,,96,Beats Per Bar,4.00,60,120,-3.2,6.0,1.5,300,3,1\n");
+    PracticeRun other = ARun(9, 19, 2);
+    other.timed = true;
+    other.timing = {1.0, 12.0, 0.5, 100, 0, 0};
+    std::vector<PracticeRun> runs;
+    const std::string older = "2026-12-09,08:05,,96,Beats Per Bar,1.00,,\n";
+    EXPECT_EQ(PracticeLog::Parse(std::string(PracticeLog::Heading()) + "\n" + older + line + PracticeLog::Line(other) +
+                                     "2026-12-09,20:05,,96,Beats Per Bar,1.00,,,-3.2,nan,1.5,300,3,1\n" +
+                                     "2026-12-09,20:05,,96,Beats Per Bar,1.00,,,-3.2,6.0,1.5,300,3\n",
+                                 runs),
+              2);
+    ASSERT_EQ(runs.size(), 3u);
+    EXPECT_FALSE(runs[0].timed);
+    EXPECT_EQ(runs[1], timed);
+    const std::vector<PracticeDay> days = PracticeLog::TotalsPerDay(runs);
+    ASSERT_EQ(days.size(), 1u);
+    EXPECT_EQ(days[0].runs, 3);
+    EXPECT_EQ(days[0].timedRuns, 2);
+    EXPECT_DOUBLE_EQ(days[0].deviationMs, (6.0 * 300 + 12.0 * 100) / 400);
+}
+
 TEST(PracticeLog, AppendWritesTheHeadingOnceAndStartsAfterACutLine)
 {
     const std::string path = Tests::MakeTempFolder("PracticeLogAppend") + "Ticova-practice.csv";

@@ -65,14 +65,18 @@ inline bool SoundServerAvailable()
     return std::system("pactl info >/dev/null 2>&1") == 0;
 }
 
-// Records the default sink's monitor as 32-bit float stereo at `rate` while it lives.
+// Records the default sink's monitor (or the source named) as 32-bit float stereo at `rate`
+// while it lives.
 class MonitorRecorder {
 public:
-    explicit MonitorRecorder(int rate = 44100)
+    explicit MonitorRecorder(int rate = 44100, std::string source = {})
     {
-        std::string sink = FirstLineOf("pactl get-default-sink 2>/dev/null");
-        if (sink.empty())
-            return;
+        if (source.empty()) {
+            const std::string sink = FirstLineOf("pactl get-default-sink 2>/dev/null");
+            if (sink.empty())
+                return;
+            source = sink + ".monitor";
+        }
         int pipeEnds[2];
         if (pipe(pipeEnds) != 0)
             return;
@@ -80,7 +84,7 @@ public:
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], 1);
         posix_spawn_file_actions_addclose(&actions, pipeEnds[0]);
-        std::string device = "--device=" + sink + ".monitor";
+        std::string device = "--device=" + source;
         std::string rateArg = "--rate=" + std::to_string(rate);
         const char* argv[] = {"parec",        device.c_str(),       "--raw", "--format=float32le", rateArg.c_str(),
                               "--channels=2", "--latency-msec=200", nullptr};
@@ -131,6 +135,12 @@ public:
     {
         std::lock_guard guard(_lock);
         return _bytes;
+    }
+    // The left channel recorded so far.
+    std::vector<float> Snapshot()
+    {
+        std::lock_guard guard(_lock);
+        return _left;
     }
     // Stops the recorder (the process this object started) and returns the left channel.
     std::vector<float> Stop()

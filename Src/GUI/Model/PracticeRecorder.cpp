@@ -44,6 +44,7 @@ bool PracticeRecorder::End(int tempo)
         return false;
     _run.minutes = _practice.Stop(_clock());
     _run.tempo = tempo;
+    _run.timed = _takeSource && _takeSource(_run.timing);
     // A start and a stop at once (a try of the sound, a key pressed twice) is no practice.
     if (_run.minutes * 60 >= PracticeTime::ShortestLoggedSeconds)
         _log.Append(_run);  // a failure is logged there; playing is not held up by it

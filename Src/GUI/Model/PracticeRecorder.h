@@ -23,12 +23,15 @@ namespace GUI {
 class PracticeRecorder {
 public:
     using Clock = std::function<Core::Moment()>;
+    // Asked as a run ends: the timing of the coach's take of it, false when there is none.
+    using TakeSource = std::function<bool(Configuration::PracticeTiming&)>;
 
     // Where the runs are logged (the file beside the configuration unless a test says otherwise).
     void SetLog(const Configuration::PracticeLog& log) { _log = log; }
     const Configuration::PracticeLog& Log() const noexcept { return _log; }
     // The clock the practice time is read from (the heard time's unless a test says otherwise).
     void SetClock(Clock clock) { _clock = std::move(clock); }
+    void SetTakeSource(TakeSource source) { _takeSource = std::move(source); }
 
     // A run of `settings` begins at `now`; `song` names the song heard (null: none), which is
     // logged in place of the preset. A run still going on is ended first.
@@ -46,6 +49,7 @@ private:
     Configuration::PracticeLog _log;
     Configuration::PracticeRun _run;
     Clock _clock = &Core::HeardTime::Now;
+    TakeSource _takeSource;
 };
 
 }  // namespace GUI
