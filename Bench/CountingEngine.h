@@ -17,10 +17,10 @@ class CountingEngine final : public Core::ISoundEngine {
 public:
     explicit CountingEngine(Core::ISoundEngine& engine) : _engine(engine) {}
     bool Initialise(Configuration::ConfigurationData& settings) override { return _engine.Initialise(settings); }
-    bool PlaySoundAt(std::int32_t volume, std::int32_t sound, std::int64_t frame) override
+    bool PlaySoundAt(std::int32_t volume, std::int32_t sound, Platform::OutputFrame frame) override
     {
         if (_count.fetch_add(1, std::memory_order_relaxed) == 0)
-            _firstFrame.store(frame, std::memory_order_relaxed);
+            _firstFrame.store(frame.Frame(), std::memory_order_relaxed);
         return _engine.PlaySoundAt(volume, sound, frame);
     }
     void Close() override { _engine.Close(); }

@@ -59,7 +59,10 @@ public:
     double Frequency() override { return Platform::Clock::Frequency; }
     void Wait(Platform::AutoResetEvent& event, int milliseconds) override { event.Wait(milliseconds); }
     void SleepUntil(std::int64_t deadline) override { Platform::Clock::SleepUntil(deadline); }
-    std::int64_t FrameOf(std::int64_t due) override { return std::llround(_output.FrameAt(due + _output.LeadTime())); }
+    Platform::OutputFrame FrameOf(std::int64_t due) override
+    {
+        return std::llround(_output.FrameAt(due + _output.LeadTime()));
+    }
     Core::Moment HeardAt(std::int64_t due) override
     {
         return Core::Moment(std::chrono::nanoseconds(due + _output.LeadTime()));

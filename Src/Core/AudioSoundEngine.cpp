@@ -61,7 +61,7 @@ bool AudioSoundEngine::Initialise(Configuration::ConfigurationData& settings)
     return true;
 }
 
-bool AudioSoundEngine::PlaySoundAt(std::int32_t volume, std::int32_t sound, std::int64_t frame)
+bool AudioSoundEngine::PlaySoundAt(std::int32_t volume, std::int32_t sound, Platform::OutputFrame frame)
 {
     if (sound < 0 || sound >= FileCount) {
         // An instrument number chosen for the MIDI engine is no file index: nothing to play,

@@ -30,7 +30,7 @@ public:
     // file is rejected, none is set, or a file cannot be prepared.
     bool Initialise(Configuration::ConfigurationData& settings) override;
     // Plays file `sound` (0..11) at `volume` (0..127) on its next player.
-    bool PlaySoundAt(std::int32_t volume, std::int32_t sound, std::int64_t frame) override;
+    bool PlaySoundAt(std::int32_t volume, std::int32_t sound, Platform::OutputFrame frame) override;
     // Closes every player; arrays and sample buffers stay for the next Initialise.
     void Close() override;
     void FinishClosing() override;

@@ -50,7 +50,7 @@ void FrameCountClock::SleepUntil(std::int64_t deadline)
     RenderTo(deadline + _spinMargin);
 }
 
-std::int64_t FrameCountClock::FrameOf(std::int64_t due)
+Platform::OutputFrame FrameCountClock::FrameOf(std::int64_t due)
 {
     _lastTick.store(due, std::memory_order_release);
     return due;

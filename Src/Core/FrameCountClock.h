@@ -60,7 +60,7 @@ public:
     double Frequency() override { return _rate; }
     void Wait(Platform::AutoResetEvent& event, int milliseconds) override;
     void SleepUntil(std::int64_t deadline) override;
-    std::int64_t FrameOf(std::int64_t due) override;
+    Platform::OutputFrame FrameOf(std::int64_t due) override;
     Moment HeardAt(std::int64_t) override { return Moment(); }  // nobody watches
     bool RealTime() override { return false; }
 

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "Platform/Mixer.h"
+#include "Platform/OutputFrame.h"
 
 namespace Configuration {
 class ConfigurationData;
@@ -16,11 +16,14 @@ public:
     virtual ~ISoundEngine() = default;
     // Prepares the engine for the settings; called at every start. False when it cannot play.
     virtual bool Initialise(Configuration::ConfigurationData& settings) = 0;
-    // Plays one click starting on output frame `frame` (the frame of the tick that plays it;
-    // AnyFrame: at once) and returns at once. volume: 0..127; sound: MIDI note or audio-file index.
-    virtual bool PlaySoundAt(std::int32_t volume, std::int32_t sound, std::int64_t frame) = 0;
+    // Plays one click starting on output frame `frame` (the frame of the tick that plays it,
+    // or at once) and returns at once. volume: 0..127; sound: MIDI note or audio-file index.
+    virtual bool PlaySoundAt(std::int32_t volume, std::int32_t sound, Platform::OutputFrame frame) = 0;
     // Plays one click at once.
-    bool PlaySound(std::int32_t volume, std::int32_t sound) { return PlaySoundAt(volume, sound, Platform::AnyFrame); }
+    bool PlaySound(std::int32_t volume, std::int32_t sound)
+    {
+        return PlaySoundAt(volume, sound, Platform::OutputFrame::AtOnce());
+    }
     // Stops playing. What the engine's devices still need to let go of the output may finish
     // after this returns (the next Initialise waits for it).
     virtual void Close() = 0;

@@ -58,7 +58,7 @@ void MidiSoundEngine::PrepareNote(std::int32_t note, std::int32_t velocity)
     Platform::MidiOut::Prepare(_handle, note, velocity);
 }
 
-bool MidiSoundEngine::PlaySoundAt(std::int32_t volume, std::int32_t sound, std::int64_t frame)
+bool MidiSoundEngine::PlaySoundAt(std::int32_t volume, std::int32_t sound, Platform::OutputFrame frame)
 {
     _lastResult = Platform::MidiOut::ShortMessage(_handle, PackNoteOn(volume, sound), frame);
     if (_lastResult == 0)

@@ -25,7 +25,7 @@ public:
     // Opens the MIDI output (once) and renders the twelve voices' sounds ahead of time.
     bool Initialise(Configuration::ConfigurationData& settings) override;
     // One note-on: note `sound` at velocity `volume`, placed at the calling tick's due time.
-    bool PlaySoundAt(std::int32_t volume, std::int32_t sound, std::int64_t frame) override;
+    bool PlaySoundAt(std::int32_t volume, std::int32_t sound, Platform::OutputFrame frame) override;
     void Close() override;
     bool HandedOver() override;
     std::uint32_t GetLastResult() override { return _lastResult; }

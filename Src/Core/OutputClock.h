@@ -26,7 +26,7 @@ public:
     double Frequency() override;
     void Wait(Platform::AutoResetEvent& event, int milliseconds) override;
     void SleepUntil(std::int64_t frame) override;
-    std::int64_t FrameOf(std::int64_t due) override { return due; }
+    Platform::OutputFrame FrameOf(std::int64_t due) override { return due; }
     Moment HeardAt(std::int64_t due) override;
     double FrameHeardAt(Moment moment) override;
     // The output died under the run.

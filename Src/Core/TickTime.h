@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "Core/HeardTime.h"
-#include "Platform/Mixer.h"
+#include "Platform/OutputFrame.h"
 
 namespace Core {
 
@@ -15,8 +15,8 @@ using Interval = std::chrono::duration<double, std::milli>;
 // clicks start on, and the moment it is heard, when the beat indicator and the
 // step sequencer's cursor show it.
 struct TickTime {
-    // AnyFrame when the timer does not run on the output's frames: the clicks play at once.
-    std::int64_t frame = Platform::AnyFrame;
+    // At once when the timer does not run on the output's frames.
+    Platform::OutputFrame frame;
     Moment heardAt;
 };
 

@@ -9,6 +9,7 @@
 #include "Core/ITimerControl.h"
 #include "Core/ITimerEventHandler.h"
 #include "Platform/AutoResetEvent.h"
+#include "Platform/OutputFrame.h"
 #include "Platform/Thread.h"
 
 namespace Core {
@@ -35,9 +36,9 @@ public:
         // Sleeps precisely until the clock reads `deadline` (at once if it has passed). The
         // worker sleeps this way until shortly before a tick and spins only for the rest.
         virtual void SleepUntil(std::int64_t /*deadline*/) {}
-        // The output frame a tick due at `due` sounds on (AnyFrame: this clock is not the
+        // The output frame a tick due at `due` sounds on (at once: this clock is not the
         // output's, the clicks play at once), and the moment it is heard.
-        virtual std::int64_t FrameOf(std::int64_t /*due*/) { return Platform::AnyFrame; }
+        virtual Platform::OutputFrame FrameOf(std::int64_t /*due*/) { return Platform::OutputFrame::AtOnce(); }
         virtual Moment HeardAt(std::int64_t due)
         {
             return Moment(

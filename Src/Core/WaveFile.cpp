@@ -109,7 +109,7 @@ bool WaveFile::HandedOver() const noexcept
     return true;
 }
 
-bool WaveFile::Play(std::int32_t volume, std::int64_t frame)
+bool WaveFile::Play(std::int32_t volume, Platform::OutputFrame frame)
 {
     if (_playersInUse <= 0) {
         _lastResult = System::NoAudioFileResult;

@@ -41,7 +41,7 @@ public:
     bool PreparePlayers(const char16_t* path, int count);
     // Starts the next player of the pool, in turn, at `volume`. False (result 1000, logged)
     // when that player has no device or the file has no players.
-    bool Play(std::int32_t volume, std::int64_t frame = Platform::AnyFrame);
+    bool Play(std::int32_t volume, Platform::OutputFrame frame = Platform::OutputFrame::AtOnce());
     // Closes every player in use; the array and the sample buffer stay for the next preparation.
     void ClosePlayers();
     // Waits for the players ClosePlayers left closing.

@@ -128,7 +128,7 @@ void WavePlayer::WaveOutCallback(Platform::WaveOut*, std::uint32_t message, std:
         reinterpret_cast<WavePlayer*>(instance)->_bufferDone.Set();
 }
 
-bool WavePlayer::Play(std::int32_t volume, std::int64_t frame)
+bool WavePlayer::Play(std::int32_t volume, Platform::OutputFrame frame)
 {
     if (_closing.load(std::memory_order_acquire) || !_device) {
         SetLastResult(System::NoAudioFileResult);
@@ -258,7 +258,7 @@ void WavePlayer::StreamClicks()
             _scaledVolume.store(volume, std::memory_order_release);
         }
         // The first buffer starts on the frame the click was asked for; the rest follow it.
-        const std::int64_t frame = _requestedFrame.load(std::memory_order_relaxed);
+        const Platform::OutputFrame frame = _requestedFrame.load(std::memory_order_relaxed);
         bool failed = false;
         while (_position < _dataSize && !failed) {
             for (int i = 0; i < BufferCount && _running.load(std::memory_order_acquire); ++i) {

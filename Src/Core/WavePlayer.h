@@ -47,11 +47,11 @@ public:
                          Platform::OfflineOutput& output);
 
     // Asks the thread to play the click from the start at `volume` (0..127), starting on output
-    // frame `frame` (AnyFrame: at once). Cuts what this player still sounds. No allocation and no
+    // frame `frame` (or at once). Cuts what this player still sounds. No allocation and no
     // device call: the thread rescales its copy itself, as it streams, when the volume changed,
     // so the copy is never rewritten while it is being read. False (result 1000, logged)
     // without a device.
-    bool Play(std::int32_t volume, std::int64_t frame = Platform::AnyFrame);
+    bool Play(std::int32_t volume, Platform::OutputFrame frame = Platform::OutputFrame::AtOnce());
 
     // Ends the thread (waiting for it), stops and closes the device and frees the copy.
     void CloseAudioDevice();
@@ -118,7 +118,7 @@ private:
     std::atomic<bool> _closing{false};  // BeginClose was called: the thread closes the device
     // The request Play hands to the thread: the volume and the frame to start on.
     std::atomic<std::int32_t> _requestedVolume{127};
-    std::atomic<std::int64_t> _requestedFrame{Platform::AnyFrame};
+    std::atomic<Platform::OutputFrame> _requestedFrame{Platform::OutputFrame::AtOnce()};
     std::atomic<std::uint64_t> _streamed{0};
     std::atomic<std::uint64_t> _asked{0};   // clicks asked for
     std::atomic<std::uint64_t> _handed{0};  // the count of asked the thread had written for

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "Platform/OutputFrame.h"
+
 namespace Platform {
 
 class Mixer;
@@ -14,9 +16,9 @@ public:
     virtual ~IMixerStream() = default;
     // A command posted with Mixer::PostStream, carried out on the audio thread while the buffer
     // starting at output frame `bufferStart` is rendered. `frame` is the output frame the
-    // command names (or AnyFrame); a command that starts a sound places it with
+    // command names (or at once); a command that starts a sound places it with
     // mixer.PlaceStreamStart.
-    virtual void OnCommand(int command, void* argument, std::int64_t frame, Mixer& mixer,
+    virtual void OnCommand(int command, void* argument, OutputFrame frame, Mixer& mixer,
                            std::int64_t bufferStart) noexcept = 0;
     // Adds the stream's output for frames [firstFrame, firstFrame + frames) into `output`
     // (interleaved stereo).

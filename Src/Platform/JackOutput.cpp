@@ -101,11 +101,12 @@ std::string JackOutput::MidiPortName() const
     return _client ? jack_port_name(_midiPort) : std::string();
 }
 
-bool JackOutput::SendMidi(const std::uint8_t (&bytes)[3], std::int64_t frame) noexcept
+bool JackOutput::SendMidi(const std::uint8_t (&bytes)[3], OutputFrame frame) noexcept
 {
     if (!Running())
         return false;
-    MidiEvent event{frame, {bytes[0], bytes[1], bytes[2]}};
+    // An event for "at once" names frame 0, long rendered: it goes out at the next cycle's start.
+    MidiEvent event{frame.IsAtOnce() ? 0 : frame.Frame(), {bytes[0], bytes[1], bytes[2]}};
     return _midi.Push(event);
 }
 

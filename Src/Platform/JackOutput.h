@@ -6,6 +6,7 @@
 
 #include "Platform/IAudioDriver.h"
 #include "Platform/LockFreeQueue.h"
+#include "Platform/OutputFrame.h"
 
 typedef struct _jack_client jack_client_t;
 typedef struct _jack_port jack_port_t;
@@ -42,7 +43,7 @@ public:
     std::string MidiPortName() const;
     // Any thread: sends a three-byte MIDI message on the MIDI port at output frame `frame` (one
     // already rendered: at the start of the next cycle). False when not running or full.
-    bool SendMidi(const std::uint8_t (&bytes)[3], std::int64_t frame) noexcept;
+    bool SendMidi(const std::uint8_t (&bytes)[3], OutputFrame frame) noexcept;
     bool Running() const noexcept { return _running.load(std::memory_order_acquire); }
     // The server has not shut the client down.
     bool Alive() const noexcept override { return Running(); }

@@ -127,7 +127,7 @@ std::uint32_t MidiOut::OpenOffline(Handle* handle, OfflineOutput& output, SoundF
     return *handle ? MmNoError : MmNoMemory;
 }
 
-std::uint32_t MidiOut::ShortMessage(Handle handle, std::uint32_t message, std::int64_t frame) noexcept
+std::uint32_t MidiOut::ShortMessage(Handle handle, std::uint32_t message, OutputFrame frame) noexcept
 {
     if (!handle)
         return MmInvalidHandle;
@@ -173,7 +173,7 @@ std::uint32_t MidiOut::Close(Handle handle)
 }
 
 // A percussion note-on to another synthesizer, on the chosen channel, and its note-off.
-std::uint32_t MidiOut::SendOut(std::uint32_t message, std::int64_t frame) noexcept
+std::uint32_t MidiOut::SendOut(std::uint32_t message, OutputFrame frame) noexcept
 {
     const auto status = static_cast<std::uint8_t>(0x90 | (_channel - 1));
     const auto note = static_cast<std::uint8_t>((message >> 8) & 0x7F);
@@ -184,11 +184,11 @@ std::uint32_t MidiOut::SendOut(std::uint32_t message, std::int64_t frame) noexce
     if (_target == Target::Jack) {
         // A note for "at once" is sent at the next cycle's start; its end a note's length after
         // the frames being rendered now.
-        const std::int64_t end = (frame == AnyFrame ? _output->LeadFrame() : frame) + length;
+        const std::int64_t end = (frame.IsAtOnce() ? _output->LeadFrame() : frame.Frame()) + length;
         return _output->Jack().SendMidi(on, frame) && _output->Jack().SendMidi(off, end) ? MmNoError : MmNoMemory;
     }
-    const std::int64_t start = frame == AnyFrame ? 0 : _output->HeardAt(frame);
-    const std::int64_t end = (frame == AnyFrame ? _output->HeardAt(_output->LeadFrame()) : start) +
+    const std::int64_t start = frame.IsAtOnce() ? 0 : _output->HeardAt(frame.Frame());
+    const std::int64_t end = (frame.IsAtOnce() ? _output->HeardAt(_output->LeadFrame()) : start) +
         static_cast<std::int64_t>(NoteSeconds * 1e9);
     return Sequencer().Send(on, start) && Sequencer().Send(off, end) ? MmNoError : MmNotEnabled;
 }

@@ -42,8 +42,9 @@ public:
     // other channel messages are accepted and have no effect here. No allocation, no lock, no
     // system call for a note that is prepared, or sent to JACK (the ALSA sequencer takes its
     // notes through a system call on the calling thread). `frame`: the output frame a note-on
-    // starts on (AnyFrame: at once).
-    static std::uint32_t ShortMessage(Handle handle, std::uint32_t message, std::int64_t frame = AnyFrame) noexcept;
+    // starts on (or at once).
+    static std::uint32_t ShortMessage(Handle handle, std::uint32_t message,
+                                      OutputFrame frame = OutputFrame::AtOnce()) noexcept;
     // Renders the sound of a percussion note at a velocity now, so that playing it costs nothing.
     static std::uint32_t Prepare(Handle handle, int note, int velocity);
     static std::uint32_t Close(Handle handle);
@@ -61,7 +62,7 @@ private:
     {
     }
     static Target OpenTarget(AudioOutput& output, Target wanted);
-    std::uint32_t SendOut(std::uint32_t message, std::int64_t frame) noexcept;
+    std::uint32_t SendOut(std::uint32_t message, OutputFrame frame) noexcept;
 
     AudioOutput* _output;  // null: a mixer rendered offline
     Mixer& _mixer;

@@ -26,7 +26,7 @@ void Mixer::Start(double sampleRate) noexcept
     }
 }
 
-bool Mixer::Play(const Sound* sound, std::int64_t frame, float gain) noexcept
+bool Mixer::Play(const Sound* sound, OutputFrame frame, float gain) noexcept
 {
     if (!sound || sound->frames <= 0)
         return true;
@@ -47,7 +47,7 @@ bool Mixer::Detach(IMixerStream* stream) noexcept
     return _events.Push(Event{EventKind::Detach, 0, 0, nullptr, stream, nullptr, 0});
 }
 
-bool Mixer::PostStream(IMixerStream* stream, int command, void* argument, std::int64_t frame) noexcept
+bool Mixer::PostStream(IMixerStream* stream, int command, void* argument, OutputFrame frame) noexcept
 {
     return _events.Push(Event{EventKind::Command, command, 0, nullptr, stream, argument, frame});
 }
@@ -55,13 +55,13 @@ bool Mixer::PostStream(IMixerStream* stream, int command, void* argument, std::i
 // The output frame an event naming `frame` starts on: never before the buffer being rendered. An
 // event that comes too late is played at once and counted; one later than the tolerance is
 // dropped (-1) when `droppable`.
-std::int64_t Mixer::PlaceEvent(std::int64_t frame, std::int64_t bufferStart, bool droppable) noexcept
+std::int64_t Mixer::PlaceEvent(OutputFrame frame, std::int64_t bufferStart, bool droppable) noexcept
 {
-    if (frame == AnyFrame)
+    if (frame.IsAtOnce())
         return bufferStart;
-    if (frame >= bufferStart)
-        return frame;
-    if (droppable && bufferStart - frame > _lateTolerance) {
+    if (frame.Frame() >= bufferStart)
+        return frame.Frame();
+    if (droppable && bufferStart - frame.Frame() > _lateTolerance) {
         _droppedEvents.fetch_add(1, std::memory_order_relaxed);
         return -1;
     }
@@ -120,7 +120,7 @@ void Mixer::Drain() noexcept
     _voiceCount = 0;
 }
 
-std::int64_t Mixer::PlaceStreamStart(std::int64_t frame, std::int64_t bufferStart) noexcept
+std::int64_t Mixer::PlaceStreamStart(OutputFrame frame, std::int64_t bufferStart) noexcept
 {
     return PlaceEvent(frame, bufferStart, true);
 }

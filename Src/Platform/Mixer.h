@@ -2,10 +2,10 @@
 
 #include <atomic>
 #include <cstdint>
-#include <limits>
 
 #include "Platform/IMixerStream.h"
 #include "Platform/LockFreeQueue.h"
+#include "Platform/OutputFrame.h"
 
 namespace Platform {
 
@@ -15,9 +15,6 @@ struct Sound {
     const float* samples = nullptr;
     std::int64_t frames = 0;
 };
-
-// The frame an event names when it is to be played as soon as possible: not tied to a tick.
-inline constexpr std::int64_t AnyFrame = std::numeric_limits<std::int64_t>::min();
 
 // The mixer of the one audio output. Events (a sound to start, a command for a wave stream) name
 // the output frame they start on and are handed over through a lock-free queue; the audio
@@ -41,16 +38,16 @@ public:
     void Start(double sampleRate) noexcept;
     double SampleRate() const noexcept { return _sampleRate; }
 
-    // Any thread: start `sound` on output frame `frame` (or AnyFrame: as soon as possible),
+    // Any thread: start `sound` on output frame `frame` (or at once),
     // scaled by `gain`. False when the queue is full.
-    bool Play(const Sound* sound, std::int64_t frame, float gain = 1.0f) noexcept;
+    bool Play(const Sound* sound, OutputFrame frame, float gain = 1.0f) noexcept;
     // Any thread: attach a stream (it is mixed from the next buffer on) or detach it (OnDetached
     // follows on the audio thread).
     bool Attach(IMixerStream* stream) noexcept;
     bool Detach(IMixerStream* stream) noexcept;
     // Any thread: deliver `command` to an attached stream on the audio thread, with the output
-    // frame it names (or AnyFrame).
-    bool PostStream(IMixerStream* stream, int command, void* argument, std::int64_t frame) noexcept;
+    // frame it names (or at once).
+    bool PostStream(IMixerStream* stream, int command, void* argument, OutputFrame frame) noexcept;
 
     // The audio callback: fills the next `frames` interleaved stereo frames.
     void Render(float* output, int frames) noexcept;
@@ -62,7 +59,7 @@ public:
     void Drain() noexcept;
     // Audio thread, from a stream's OnCommand: the frame a sound the stream starts on `frame` is
     // placed on, as for Play; -1 when it is too late and is dropped (and counted).
-    std::int64_t PlaceStreamStart(std::int64_t frame, std::int64_t bufferStart) noexcept;
+    std::int64_t PlaceStreamStart(OutputFrame frame, std::int64_t bufferStart) noexcept;
 
     // Counters for tests and benchmarks (read from any thread).
     std::int64_t FramesRendered() const noexcept { return _framesRendered.load(std::memory_order_acquire); }
@@ -80,7 +77,7 @@ private:
         const Sound* sound;
         IMixerStream* stream;
         void* argument;
-        std::int64_t frame;
+        OutputFrame frame;
     };
     struct Voice {
         const Sound* sound;
@@ -88,7 +85,7 @@ private:
         float gain;
     };
 
-    std::int64_t PlaceEvent(std::int64_t frame, std::int64_t bufferStart, bool droppable) noexcept;
+    std::int64_t PlaceEvent(OutputFrame frame, std::int64_t bufferStart, bool droppable) noexcept;
     void TakeEvents(std::int64_t bufferStart) noexcept;
     void StartVoice(const Sound* sound, std::int64_t frame, float gain) noexcept;
 

@@ -329,7 +329,7 @@ const Sound* SoundFontSynth::Prepare(int note, int velocity, double rate)
     return sound;
 }
 
-bool SoundFontSynth::RenderLater(int note, int velocity, double rate, std::int64_t frame, Mixer* mixer) noexcept
+bool SoundFontSynth::RenderLater(int note, int velocity, double rate, OutputFrame frame, Mixer* mixer) noexcept
 {
     if (!_workerStarted.load(std::memory_order_acquire))
         return false;

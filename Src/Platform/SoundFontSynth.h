@@ -65,7 +65,7 @@ public:
     // For a sound that is not ready: renders it on the worker thread, then plays it through
     // `mixer` on output frame `frame` (at once, if that has passed by little; not at all if by much). False when it
     // cannot be asked.
-    bool RenderLater(int note, int velocity, double rate, std::int64_t frame, Mixer* mixer) noexcept;
+    bool RenderLater(int note, int velocity, double rate, OutputFrame frame, Mixer* mixer) noexcept;
     // Starts the worker that RenderLater hands its notes to (once); false when it cannot start.
     bool StartWorker();
     // Waits until the worker has played every note handed to it (before a mixer goes away).
@@ -80,7 +80,7 @@ private:
         int note;
         int velocity;
         double rate;
-        std::int64_t frame;
+        OutputFrame frame;
         Mixer* mixer;
     };
 

@@ -268,7 +268,7 @@ std::uint32_t WaveOut::UnprepareHeader(Handle handle, WaveHeader* header, std::u
     return MmNoError;
 }
 
-std::uint32_t WaveOut::Write(Handle handle, WaveHeader* header, std::uint32_t size, std::int64_t frame) noexcept
+std::uint32_t WaveOut::Write(Handle handle, WaveHeader* header, std::uint32_t size, OutputFrame frame) noexcept
 {
     if (!handle)
         return MmInvalidHandle;
@@ -332,7 +332,7 @@ std::uint32_t WaveOut::Reset(Handle handle)
     if (!handle)
         return MmInvalidHandle;
     const std::uint32_t before = handle->_acknowledged.load(std::memory_order_acquire);
-    if (!handle->_mixer.PostStream(handle, ResetCommand, nullptr, AnyFrame))
+    if (!handle->_mixer.PostStream(handle, ResetCommand, nullptr, OutputFrame::AtOnce()))
         return MmNoMemory;
     return handle->WaitForAcknowledgement(before) ? MmNoError : MmError;
 }
@@ -341,7 +341,7 @@ std::uint32_t WaveOut::Cut(Handle handle) noexcept
 {
     if (!handle)
         return MmInvalidHandle;
-    return handle->_mixer.PostStream(handle, ResetCommand, nullptr, AnyFrame) ? MmNoError : MmNoMemory;
+    return handle->_mixer.PostStream(handle, ResetCommand, nullptr, OutputFrame::AtOnce()) ? MmNoError : MmNoMemory;
 }
 
 std::uint32_t WaveOut::Close(Handle handle)
@@ -376,8 +376,7 @@ std::uint32_t WaveOut::Close(Handle handle)
 
 // --- the audio thread ---
 
-void WaveOut::OnCommand(int command, void* argument, std::int64_t frame, Mixer& mixer,
-                        std::int64_t bufferStart) noexcept
+void WaveOut::OnCommand(int command, void* argument, OutputFrame frame, Mixer& mixer, std::int64_t bufferStart) noexcept
 {
     if (command == WriteCommand) {
         auto* header = static_cast<WaveHeader*>(argument);

@@ -68,11 +68,11 @@ public:
     static std::uint32_t UnprepareHeader(Handle handle, WaveHeader* header, std::uint32_t size);
     // Queues a prepared buffer. No allocation and no lock; a system call only to wake the
     // devices' notifier when no buffer of any device was in flight.
-    // `frame`: the output frame a write to a quiet device starts on (AnyFrame: at once); a write
+    // `frame`: the output frame a write to a quiet device starts on (or at once); a write
     // to a device that is still playing carries its sound on, whatever it names. A buffer too
     // short to hold a frame comes back done at once.
     static std::uint32_t Write(Handle handle, WaveHeader* header, std::uint32_t size,
-                               std::int64_t frame = AnyFrame) noexcept;
+                               OutputFrame frame = OutputFrame::AtOnce()) noexcept;
     // Whether the output the device plays on runs (it may have died under it).
     static bool Running(Handle handle) noexcept;
     // Stops playback at once and returns every queued buffer as done; waits for the audio thread.
@@ -94,7 +94,7 @@ private:
     bool OutputRunning() const noexcept;
     ~WaveOut() override = default;
 
-    void OnCommand(int command, void* argument, std::int64_t frame, Mixer& mixer,
+    void OnCommand(int command, void* argument, OutputFrame frame, Mixer& mixer,
                    std::int64_t bufferStart) noexcept override;
     void Mix(float* output, std::int64_t firstFrame, int frames) noexcept override;
     bool Sounding(std::int64_t firstFrame, int frames) const noexcept override

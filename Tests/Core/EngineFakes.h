@@ -24,10 +24,10 @@ public:
         ++initialised;
         return initialiseResult;
     }
-    bool PlaySoundAt(std::int32_t volume, std::int32_t sound, std::int64_t frame) override
+    bool PlaySoundAt(std::int32_t volume, std::int32_t sound, Platform::OutputFrame frame) override
     {
         const bool ok = static_cast<int>(clicks.size()) != failAt;
-        clicks.push_back({volume, sound, frame});
+        clicks.push_back({volume, sound, frame.Frame()});
         if (timeline != nullptr)
             timeline->push_back("click " + std::to_string(sound));
         lastResult = ok ? 0 : failCode;

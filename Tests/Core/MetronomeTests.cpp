@@ -59,7 +59,7 @@ public:
     }
     void SleepUntil(std::int64_t deadline) override { _time = std::max(_time, deadline); }
     // Its counts stand for output frames: a click's frame is its tick's due time.
-    std::int64_t FrameOf(std::int64_t due) override { return due; }
+    Platform::OutputFrame FrameOf(std::int64_t due) override { return due; }
 
     void Grant(int ticks)
     {

@@ -36,7 +36,7 @@ public:
         _frame += static_cast<std::int64_t>(milliseconds * Rate / 1000);
     }
     void SleepUntil(std::int64_t deadline) override { _frame = std::max(_frame, deadline); }
-    std::int64_t FrameOf(std::int64_t due) override { return due; }
+    Platform::OutputFrame FrameOf(std::int64_t due) override { return due; }
     Core::Moment HeardAt(std::int64_t) override { return Core::Moment(); }
     bool RealTime() override { return false; }
 
@@ -61,7 +61,7 @@ public:
         event.Wait(0);
     }
     void SleepUntil(std::int64_t deadline) override { _frame = std::max(_frame, deadline); }
-    std::int64_t FrameOf(std::int64_t due) override { return due; }
+    Platform::OutputFrame FrameOf(std::int64_t due) override { return due; }
     Core::Moment HeardAt(std::int64_t) override { return Core::Moment(); }
     bool RealTime() override { return false; }
 

@@ -194,7 +194,7 @@ TEST(TimerFrameGrid, EveryTickFallsOnItsRoundedFrameAcrossChangesAndJumps)
                 frame += milliseconds * 44;
         }
         void SleepUntil(std::int64_t deadline) override { frame = std::max(frame, deadline); }
-        std::int64_t FrameOf(std::int64_t due) override { return due; }
+        Platform::OutputFrame FrameOf(std::int64_t due) override { return due; }
         std::int64_t frame = 1'000'000;
     } clock;
     Timer timer(&clock);
@@ -204,7 +204,7 @@ TEST(TimerFrameGrid, EveryTickFallsOnItsRoundedFrameAcrossChangesAndJumps)
         void OnTimer() override { tick(); }
     } handler;
     handler.tick = [&] {
-        frames.push_back(timer.CurrentTick().frame);
+        frames.push_back(timer.CurrentTick().frame.Frame());
         const std::size_t n = frames.size();
         if (n == 8)
             timer.SetInterval(Core::Interval(60000.0 / 150));  // a trainer stage, from the tick
@@ -233,7 +233,7 @@ TEST(TimerFrameGrid, EveryTickFallsOnItsRoundedFrameAcrossChangesAndJumps)
     clock.frame += 50'000;
     const std::int64_t resumedAt = clock.frame;
     handler.tick = [&] {
-        frames.push_back(timer.CurrentTick().frame);
+        frames.push_back(timer.CurrentTick().frame.Frame());
         if (frames.size() == 30)
             timer.Stop();
     };

@@ -89,7 +89,7 @@ TEST(Mixer, LateSoundsArePlayedAtOnceOrDroppedAndCounted)
     output.Mixer().Play(&impulse, 41 * Buffer - tolerance - 1);  // just beyond
     output.Mixer().Play(&impulse, 3 * Buffer);                   // long rendered already
     output.RenderBuffers(1);
-    output.Mixer().Play(&impulse, Platform::AnyFrame);
+    output.Mixer().Play(&impulse, Platform::OutputFrame::AtOnce());
     output.RenderBuffers(1);
     EXPECT_EQ(output.SoundingFrames(), (std::vector<std::int64_t>{40 * Buffer, 42 * Buffer}));
     EXPECT_EQ(output.Mixer().LateEvents(), 1);
