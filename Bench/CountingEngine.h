@@ -7,10 +7,12 @@
 #include <cstdint>
 
 #include "Configuration/ConfigurationData.h"
-#include "Core/IMetronomeEventHandler.h"
 #include "Core/ISoundEngine.h"
+#include "Support/QuietHandler.h"
 
 namespace Bench {
+
+using Tests::QuietHandler;
 
 // Counts the clicks the metronome plays and remembers the first one's frame.
 class CountingEngine final : public Core::ISoundEngine {
@@ -36,15 +38,6 @@ private:
     Core::ISoundEngine& _engine;
     std::atomic<int> _count{0};
     std::atomic<std::int64_t> _firstFrame{0};
-};
-
-class QuietHandler final : public Core::IMetronomeEventHandler {
-public:
-    void OnSpeedTrainerStarted(std::int32_t, bool) override {}
-    void OnTimerEvent(std::int32_t, std::int32_t, Core::Moment) override {}
-    void OnStopped(std::int32_t) override {}
-    void OnError(std::int32_t) override { failed.store(true); }
-    std::atomic<bool> failed{false};
 };
 
 }  // namespace Bench

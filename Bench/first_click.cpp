@@ -43,6 +43,7 @@
 #include "Platform/AudioOutput.h"
 #include "Platform/Clock.h"
 #include "Platform/SoundFontSynth.h"
+#include "ProcessFigures.h"
 #include "TimedRecorder.h"
 
 namespace {
@@ -76,23 +77,6 @@ double CpuSeconds()
         static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-// CPU seconds of another process (the sound server), or -1.
-double ProcessCpuSeconds(long pid)
-{
-    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-    std::string field;
-    unsigned long long utime = 0, stime = 0;
-    for (int i = 1; in >> field; ++i) {
-        if (i == 14)
-            utime = std::stoull(field);
-        if (i == 15) {
-            stime = std::stoull(field);
-            return static_cast<double>(utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
-        }
-    }
-    return -1;
-}
-
 long ServerPid()
 {
     const char* file = std::getenv("TICOVA_SOUND_SERVER_PIDFILE");
@@ -102,29 +86,11 @@ long ServerPid()
     return pid;
 }
 
-long ResidentKb()
-{
-    std::ifstream in("/proc/self/status");
-    std::string line;
-    while (std::getline(in, line))
-        if (line.rfind("VmRSS:", 0) == 0)
-            return std::atol(line.c_str() + 6);
-    return 0;
-}
-
 struct Figures {
     std::vector<double> heard, estimate, first, grid;
     int missing = 0;
     std::int64_t underflows = 0;
 };
-
-double Median(std::vector<double> values)
-{
-    if (values.empty())
-        return NAN;
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
 
 double LargestMagnitude(const std::vector<double>& values)
 {
@@ -237,7 +203,7 @@ int main(int argc, char** argv)
                 std::vector<double> later;
                 for (std::size_t k = 1; k < onsets.size(); ++k)
                     later.push_back(static_cast<double>(onsets[k]) - k * period);
-                figures.first.push_back(static_cast<double>(onsets[0]) - Median(later));
+                figures.first.push_back(static_cast<double>(onsets[0]) - Bench::Median(later));
                 double grid = 0;
                 for (std::size_t k = 1; k < onsets.size(); ++k)
                     grid = std::max(grid, std::fabs(static_cast<double>(onsets[k] - onsets[0]) - k * period));
@@ -253,7 +219,7 @@ int main(int argc, char** argv)
             const double heardMax =
                 figures.heard.empty() ? NAN : *std::max_element(figures.heard.begin(), figures.heard.end());
             std::printf("%4u bpm %-5s %7.1f ms %7.1f ms %6.1f ms %9.2f %9.2f %9d\n", bpm, cold ? "cold" : "warm",
-                        Median(figures.heard), heardMax, LargestMagnitude(figures.estimate),
+                        Bench::Median(figures.heard), heardMax, LargestMagnitude(figures.estimate),
                         LargestMagnitude(figures.first), LargestMagnitude(figures.grid), figures.missing);
             std::printf("         heard ms:");
             for (double h : figures.heard)
@@ -303,24 +269,26 @@ int main(int argc, char** argv)
     Bench::QuietHandler handler;
     metronome.Start(handler, settings);
     std::this_thread::sleep_for(std::chrono::seconds(1));
-    double cpu = CpuSeconds(), serverCpu = ProcessCpuSeconds(serverPid);
+    double cpu = CpuSeconds(), serverCpu = Bench::ProcessCpuSeconds(serverPid);
     std::this_thread::sleep_for(std::chrono::seconds(10));
-    const double playing = (CpuSeconds() - cpu) * 10, serverPlaying = (ProcessCpuSeconds(serverPid) - serverCpu) * 10;
+    const double playing = (CpuSeconds() - cpu) * 10,
+                 serverPlaying = (Bench::ProcessCpuSeconds(serverPid) - serverCpu) * 10;
     metronome.Stop();
     std::this_thread::sleep_for(std::chrono::seconds(1));
     cpu = CpuSeconds();
-    serverCpu = ProcessCpuSeconds(serverPid);
+    serverCpu = Bench::ProcessCpuSeconds(serverPid);
     std::this_thread::sleep_for(std::chrono::seconds(10));
-    const double stopped = (CpuSeconds() - cpu) * 10, serverStopped = (ProcessCpuSeconds(serverPid) - serverCpu) * 10;
+    const double stopped = (CpuSeconds() - cpu) * 10,
+                 serverStopped = (Bench::ProcessCpuSeconds(serverPid) - serverCpu) * 10;
     output.CloseIdle();
-    const double closedFrom = ProcessCpuSeconds(serverPid);
+    const double closedFrom = Bench::ProcessCpuSeconds(serverPid);
     std::this_thread::sleep_for(std::chrono::seconds(10));
-    const double serverClosed = (ProcessCpuSeconds(serverPid) - closedFrom) * 10;
+    const double serverClosed = (Bench::ProcessCpuSeconds(serverPid) - closedFrom) * 10;
     std::printf("CPU of one core: playing 120 bpm %.2f %%, stopped %.2f %%", playing, stopped);
     if (serverPid > 0 && serverCpu >= 0)
         std::printf("; the server: playing %.2f %%, stopped %.2f %%, with the output closed %.2f %%", serverPlaying,
                     serverStopped, serverClosed);
-    std::printf("\nresident memory %.1f MB\n", ResidentKb() / 1024.0);
+    std::printf("\nresident memory %.1f MB\n", Bench::StatusKb("self", "VmRSS:") / 1024.0);
     metronome.UseStandIns({});
     return 0;
 }

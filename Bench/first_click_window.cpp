@@ -32,6 +32,7 @@
 #include <vector>
 
 #include "Platform/Clock.h"
+#include "ProcessFigures.h"
 #include "Support/SoundCapture.h"
 #include "TimedRecorder.h"
 
@@ -135,38 +136,6 @@ std::vector<long> Onsets(const std::vector<float>& signal, double period)
     return onsets;
 }
 
-double ProcessCpuSeconds(pid_t pid)
-{
-    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-    std::string field;
-    unsigned long long utime = 0;
-    for (int i = 1; in >> field; ++i) {
-        if (i == 14)
-            utime = std::stoull(field);
-        if (i == 15)
-            return static_cast<double>(utime + std::stoull(field)) / static_cast<double>(sysconf(_SC_CLK_TCK));
-    }
-    return -1;
-}
-
-long PeakResidentKb(pid_t pid)
-{
-    std::ifstream in("/proc/" + std::to_string(pid) + "/status");
-    std::string line;
-    while (std::getline(in, line))
-        if (line.rfind("VmHWM:", 0) == 0)
-            return std::atol(line.c_str() + 6);
-    return 0;
-}
-
-double Median(std::vector<double> values)
-{
-    if (values.empty())
-        return NAN;
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
 }  // namespace
 
 int main(int argc, char** argv)
@@ -246,10 +215,12 @@ int main(int argc, char** argv)
         std::vector<double> later;
         for (std::size_t k = 1; k < onsets.size(); ++k)
             later.push_back(static_cast<double>(onsets[k]) - k * period);
-        first.push_back(static_cast<double>(onsets[0]) - Median(later));
+        // The grid is laid through the later clicks; the first is measured against it.
+        const double origin = Bench::Median(later);
+        first.push_back(static_cast<double>(onsets[0]) - origin);
         double worst = 0;
         for (std::size_t k = 1; k < onsets.size(); ++k)
-            worst = std::max(worst, std::fabs(static_cast<double>(onsets[k]) - Median(later) - k * period));
+            worst = std::max(worst, std::fabs(later[k - 1] - origin));
         grid.push_back(worst);
     }
     double firstWorst = 0, gridWorst = 0;
@@ -258,24 +229,24 @@ int main(int argc, char** argv)
     for (double g : grid)
         gridWorst = std::max(gridWorst, g);
     std::printf("\n  press to heard: first start %.1f ms, median %.1f ms, max %.1f ms; missing %d\n",
-                heard.empty() ? NAN : heard.front(), Median(heard),
+                heard.empty() ? NAN : heard.front(), Bench::Median(heard),
                 heard.empty() ? NAN : *std::max_element(heard.begin(), heard.end()), missing);
     std::printf("  first click from the grid of the later ones: worst %.2f samples; any click from the grid: "
                 "worst %.2f samples\n",
                 firstWorst, gridWorst);
 
     // CPU stopped, then playing, ten seconds each, and the memory.
-    double cpu = ProcessCpuSeconds(program);
+    double cpu = Bench::ProcessCpuSeconds(program);
     std::this_thread::sleep_for(std::chrono::seconds(10));
-    const double stopped = (ProcessCpuSeconds(program) - cpu) * 10;
+    const double stopped = (Bench::ProcessCpuSeconds(program) - cpu) * 10;
     mouse.Click(x, y);
     std::this_thread::sleep_for(std::chrono::seconds(1));
-    cpu = ProcessCpuSeconds(program);
+    cpu = Bench::ProcessCpuSeconds(program);
     std::this_thread::sleep_for(std::chrono::seconds(10));
-    const double playing = (ProcessCpuSeconds(program) - cpu) * 10;
+    const double playing = (Bench::ProcessCpuSeconds(program) - cpu) * 10;
     mouse.Click(x, y);
     std::printf("  CPU of one core: stopped %.2f %%, playing %.2f %%; peak memory %.1f MB\n", stopped, playing,
-                PeakResidentKb(program) / 1024.0);
+                Bench::StatusKb(std::to_string(program), "VmHWM:") / 1024.0);
     kill(program, SIGTERM);
     waitpid(program, nullptr, 0);
     return 0;

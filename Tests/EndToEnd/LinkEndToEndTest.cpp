@@ -25,18 +25,11 @@
 #include "Support/InstrumentClicks.h"
 #include "Support/JackServer.h"
 #include "Support/PrivateNetwork.h"
+#include "Support/QuietHandler.h"
 
 namespace {
 
 constexpr int BeatNote = 76;  // "Hi Wood Block"
-
-class Quiet final : public Core::IMetronomeEventHandler {
-public:
-    void OnSpeedTrainerStarted(std::int32_t, bool) override {}
-    void OnTimerEvent(std::int32_t, std::int32_t, Core::Moment) override {}
-    void OnStopped(std::int32_t) override {}
-    void OnError(std::int32_t) override {}
-};
 
 // The server frames at which the clicks start: each rise above the threshold at least a fifth of
 // a second after the last, less where the click's own sound first rises above it.
@@ -95,7 +88,7 @@ int PlayWithAPeer()
     if (!recorder.Open() || clock == nullptr)
         return std::fprintf(stderr, "no JACK client\n"), 2;
 
-    Quiet handler;
+    Tests::QuietHandler handler;
     if (metronome.Start(handler, settings) != 0)
         return std::fprintf(stderr, "the metronome did not start\n"), 3;
     if (!recorder.Connect(output.Jack().PortName(0), output.Jack().MidiPortName()))

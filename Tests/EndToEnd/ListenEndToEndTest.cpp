@@ -29,6 +29,7 @@
 #include "Platform/Clock.h"
 #include "Platform/PulseInput.h"
 #include "Support/InstrumentClicks.h"
+#include "Support/QuietHandler.h"
 #include "Support/SoundCapture.h"
 
 extern char** environ;
@@ -351,14 +352,6 @@ private:
     int _bar = -1;
 };
 
-class Quiet final : public Core::IMetronomeEventHandler {
-public:
-    void OnSpeedTrainerStarted(std::int32_t, bool) override {}
-    void OnTimerEvent(std::int32_t, std::int32_t, Core::Moment) override {}
-    void OnStopped(std::int32_t) override {}
-    void OnError(std::int32_t) override {}
-};
-
 // The player's view of the run, in seconds of B's recording.
 struct Ear {
     double path = 0;                   // a sound at A's recording time t reaches B's recording at t + path
@@ -505,7 +498,7 @@ CoachRun PlayRun(const std::vector<double>& plantedOffsets, const std::vector<do
     Core::Metronome& metronome = Core::Metronome::Instance();
     Platform::AudioOutput& output = Platform::AudioOutput::Instance();
     metronome.SetBeatFlash(&coach);
-    Quiet quiet;
+    Tests::QuietHandler quiet;
     const std::int64_t underflows = output.Underflows();
     const std::int64_t calibrationFrom = Platform::Clock::Now();
     if (metronome.Start(quiet, settings) != 0) {
