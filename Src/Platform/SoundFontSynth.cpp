@@ -9,6 +9,7 @@
 #include <cmath>
 
 #include "Platform/Clock.h"
+#include "Platform/SoundFontKit.h"
 
 namespace Platform {
 
@@ -28,7 +29,87 @@ fluid_synth_t* AsSynth(void* synth)
 
 void QuietLog(int, const char*, void*) {}
 
+// The kits loaded, by the name the synthesizer is given to load each from. (The synthesizer's
+// file reader is told a name alone.)
+std::mutex kitsLock;
+std::vector<std::pair<std::string, const SoundFontKit*>> kitNames;
+std::uint64_t kitsNamed = 0;
+
+// A kit opened by the synthesizer's file reader, and where it reads.
+struct KitReader {
+    const SoundFontKit* kit;
+    std::int64_t position;
+};
+
+void* OpenKit(const char* name)
+{
+    std::lock_guard guard(kitsLock);
+    for (const auto& [kitName, kit] : kitNames)
+        if (kitName == name)
+            return new (std::nothrow) KitReader{kit, 0};
+    return nullptr;  // a file: the synthesizer's own reader opens it
+}
+
+int ReadKit(void* buffer, fluid_long_long_t count, void* handle)
+{
+    auto* reader = static_cast<KitReader*>(handle);
+    if (!reader->kit->Read(reader->position, buffer, count))
+        return FLUID_FAILED;
+    reader->position += count;
+    return FLUID_OK;
+}
+
+int SeekKit(void* handle, fluid_long_long_t offset, int origin)
+{
+    auto* reader = static_cast<KitReader*>(handle);
+    const std::int64_t from = origin == SEEK_SET ? 0 : origin == SEEK_CUR ? reader->position : reader->kit->Size();
+    if (from + offset < 0 || from + offset > reader->kit->Size())
+        return FLUID_FAILED;
+    reader->position = from + offset;
+    return FLUID_OK;
+}
+
+fluid_long_long_t TellKit(void* handle)
+{
+    return static_cast<KitReader*>(handle)->position;
+}
+
+int CloseKit(void* handle)
+{
+    delete static_cast<KitReader*>(handle);
+    return FLUID_OK;
+}
+
 }  // namespace
+
+// A kit cut from a SoundFont, known to the synthesizer's file reader by a name of its own while it
+// lives.
+struct SoundFontSynth::LoadedKit {
+    SoundFontKit kit;
+    std::string name;
+
+    ~LoadedKit()
+    {
+        std::lock_guard guard(kitsLock);
+        std::erase_if(kitNames, [this](const auto& entry) { return entry.second == &kit; });
+    }
+    // The kit of `path`, or null when the file is to be loaded whole.
+    static std::unique_ptr<LoadedKit> Of(const std::string& path) noexcept
+    {
+        try {
+            auto loaded = std::make_unique<LoadedKit>();
+            if (!loaded->kit.Open(path))
+                return nullptr;
+            std::lock_guard guard(kitsLock);
+            // Not a name a file could have by chance; the path tells the log which file it is.
+            loaded->name = "\x01kit " + std::to_string(++kitsNamed) + "\x01" + path;
+            kitNames.emplace_back(loaded->name, &loaded->kit);
+            return loaded;
+        } catch (const std::bad_alloc&) {
+            return nullptr;  // loaded whole, then
+        }
+    }
+};
 
 SoundFontSynth::SoundFontSynth()
 {
@@ -86,6 +167,12 @@ std::string SoundFontSynth::DefaultSoundFont()
     return path;
 }
 
+void SoundFontSynth::LoadKitOnly(bool kitOnly)
+{
+    std::lock_guard guard(_lock);
+    _kitOnly = kitOnly;
+}
+
 void SoundFontSynth::UseSoundFont(std::string path)
 {
     std::lock_guard guard(_lock);
@@ -113,12 +200,14 @@ bool SoundFontSynth::ChangeSoundFont(std::string path)
         return Load();
     }
     const std::string file = path.empty() ? DefaultSoundFont() : path;
-    void* synth = NewSynth(file, _synthRate);
+    std::unique_ptr<LoadedKit> kit;
+    void* synth = NewSynth(file, _synthRate, kit);
     if (!synth)
         return false;
     if (_synth)
         delete_fluid_synth(AsSynth(_synth));
     _synth = synth;
+    _kit = std::move(kit);
     _soundFont = std::move(path);
     _loadState.store(1);
     // Every sound is rendered afresh from the new SoundFont; the old ones stay stored, since a
@@ -136,7 +225,7 @@ bool SoundFontSynth::Load()
     if (_loadState.load() != 0)
         return _loadState.load() == 1;
     _loadState.store(-1);
-    _synth = NewSynth(_soundFont.empty() ? DefaultSoundFont() : _soundFont, _synthRate);
+    _synth = NewSynth(_soundFont.empty() ? DefaultSoundFont() : _soundFont, _synthRate, _kit);
     if (!_synth)
         return false;
     _loadState.store(1);
@@ -154,20 +243,21 @@ bool SoundFontSynth::UseRateFor(double rate)
     // SoundFont no longer load, it is loaded at the old rate again.
     const std::string file = _soundFont.empty() ? DefaultSoundFont() : _soundFont;
     delete_fluid_synth(AsSynth(_synth));
-    _synth = NewSynth(file, wanted);
+    _kit.reset();
+    _synth = NewSynth(file, wanted, _kit);
     if (_synth) {
         _synthRate = wanted;
         return true;
     }
-    _synth = NewSynth(file, _synthRate);
+    _synth = NewSynth(file, _synthRate, _kit);
     if (!_synth)
         _loadState.store(-1);
     return false;
 }
 
-// A synthesizer for percussion only: no reverb, no chorus, one stereo output, the samples of the
-// percussion kit alone in memory. Called with the lock held.
-void* SoundFontSynth::NewSynth(const std::string& path, double rate)
+// A synthesizer for percussion only: no reverb, no chorus, one stereo output, the percussion kit
+// alone in memory. Called with the lock held.
+void* SoundFontSynth::NewSynth(const std::string& path, double rate, std::unique_ptr<LoadedKit>& kit)
 {
     // The synthesizer's own messages would go to the terminal; failures are logged by the caller.
     for (int level = FLUID_PANIC; level < LAST_LOG_LEVEL; ++level)
@@ -207,9 +297,21 @@ void* SoundFontSynth::NewSynth(const std::string& path, double rate)
         _problem = "no memory for the synthesizer";
         return nullptr;
     }
+    // The kit is loaded from a SoundFont of its own, cut from the file; a file it cannot be cut
+    // from (or that does not load so) is loaded whole, and the synthesizer tells what is wrong.
+    kit = _kitOnly ? LoadedKit::Of(path) : nullptr;
+    if (kit) {
+        fluid_sfloader_t* loader = new_fluid_defsfloader(static_cast<fluid_settings_t*>(_settings));
+        if (loader)
+            fluid_sfloader_set_callbacks(loader, OpenKit, ReadKit, SeekKit, TellKit, CloseKit);
+        if (loader)
+            fluid_synth_add_sfloader(synth, loader);
+        if (!loader || fluid_synth_sfload(synth, kit->name.c_str(), 1) == FLUID_FAILED)
+            kit.reset();
+    }
     // The channels hold no instrument until the SoundFont is loaded; then all but the
     // percussion channel are emptied, so that the piano of the melodic channels is let go.
-    if (fluid_synth_sfload(synth, path.c_str(), 1) == FLUID_FAILED) {
+    if (!kit && fluid_synth_sfload(synth, path.c_str(), 1) == FLUID_FAILED) {
         delete_fluid_synth(synth);
         _problem = "the SoundFont " + path + " is damaged or not a SoundFont";
         return nullptr;

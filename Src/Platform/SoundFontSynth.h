@@ -17,8 +17,8 @@ namespace Platform {
 // The General MIDI percussion kit: a SoundFont synthesizer that renders each percussion note at
 // a given velocity once, into a sound the mixer can start at any frame. (The synthesizer itself
 // starts notes only on its own block boundaries; pre-rendered sounds have no such grid.) The
-// synthesizer runs at the output's own rate, so no sound is resampled, and holds the samples of
-// the percussion kit only: the SoundFont's other instruments stay on the disk.
+// synthesizer runs at the output's own rate, so no sound is resampled, and holds the percussion
+// kit only (its zones and its samples): the SoundFont's other instruments stay on the disk.
 // Rendering happens on the caller's thread or, for a note asked for while playing, on a worker
 // thread, never on the audio thread. Sounds are kept until the process ends.
 class SoundFontSynth {
@@ -46,6 +46,9 @@ public:
     // Replaces the loaded SoundFont by `path` (empty: the default), rendering every sound afresh.
     // False (and logged, naming the file) when it cannot be loaded: the one loaded stays.
     bool ChangeSoundFont(std::string path);
+    // Whether the synthesizer loads the percussion kit alone (the default) or the whole SoundFont
+    // (which sounds the same, in a few megabytes more). Before the first load.
+    void LoadKitOnly(bool kitOnly);
     // The SoundFont chosen: the one given, else the default.
     std::string SoundFontFile() const;
     // Why the last SoundFont tried could not be loaded, naming it; empty when it was.
@@ -84,9 +87,12 @@ private:
         Mixer* mixer;
     };
 
+    struct LoadedKit;
+
     bool Load();
-    // A synthesizer running at `rate` with `path` loaded, or null (logged).
-    void* NewSynth(const std::string& path, double rate);
+    // A synthesizer running at `rate` with `path` loaded, or null (logged); `kit` is what it
+    // loaded instead of the file (null: the file), to be kept as long as the synthesizer.
+    void* NewSynth(const std::string& path, double rate, std::unique_ptr<LoadedKit>& kit);
     // Runs the synthesizer at the rate that suits an output of `rate`; false when it cannot.
     bool UseRateFor(double rate);
     std::unique_ptr<OwnedSound> Render(int note, int velocity, double rate);
@@ -95,6 +101,8 @@ private:
     mutable std::mutex _lock;  // the synthesizer, the sound store and the SoundFont chosen
     void* _settings = nullptr;
     void* _synth = nullptr;
+    std::unique_ptr<LoadedKit> _kit;  // what _synth loaded in place of the file
+    bool _kitOnly = true;
     double _synthRate = SynthRate;  // the rate _synth runs at
     std::string _soundFont;         // empty: the default
     std::string _problem;
