@@ -11,7 +11,12 @@
 #include <climits>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "Platform/File.h"
 #include "Platform/SystemError.h"
@@ -61,6 +66,30 @@ std::int16_t ToPcm16(float sample)
         return -32768;
     return static_cast<std::int16_t>(static_cast<std::int32_t>(std::lrintf(scaled)) >> 16);
 }
+
+// Samples as 16 bits, each exactly as ToPcm16 converts it: four at a time where the processor
+// can (its rounding is lrintf's, clipping to the largest float below 2^31 keeps the top 16 bits).
+void ToPcm16(const float* samples, std::int16_t* out, std::int64_t count)
+{
+    std::int64_t i = 0;
+#if defined(__SSE2__)
+    const __m128 scale = _mm_set1_ps(2147483648.0f);
+    const __m128 lowest = _mm_set1_ps(-2147483648.0f);
+    const __m128 highest = _mm_set1_ps(2147483520.0f);
+    const auto convert = [&](const float* four) {
+        const __m128 scaled = _mm_min_ps(_mm_max_ps(_mm_mul_ps(_mm_loadu_ps(four), scale), lowest), highest);
+        return _mm_srai_epi32(_mm_cvtps_epi32(scaled), 16);
+    };
+    for (; i + 8 <= count; i += 8)
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i),
+                         _mm_packs_epi32(convert(samples + i), convert(samples + i + 4)));
+#endif
+    for (; i < count; ++i)
+        out[i] = ToPcm16(samples[i]);
+}
+
+// The header of a 16-bit PCM WAV file, as libsndfile writes it.
+constexpr std::int64_t WaveHeaderBytes = 44;
 
 std::string NameOf(const std::string& path)
 {
@@ -137,22 +166,26 @@ bool SoundFileWriter::Open(const std::string& path, int rate, int channels)
     }
     ::fchmod(_descriptor, mode);
 
-    SF_INFO info{};
-    info.samplerate = rate;
-    info.channels = channels;
-    info.format = (IsFlac(path) ? SF_FORMAT_FLAC : SF_FORMAT_WAV) | SF_FORMAT_PCM_16;
-    SNDFILE* file = sf_open_fd(_descriptor, SFM_WRITE, &info, SF_FALSE);
-    if (!file) {
-        const std::string why = sf_strerror(nullptr);
-        Discard();
-        return Fail(why, 0);
-    }
-    // Floats beyond full scale are clipped, not wrapped round.
-    sf_command(file, SFC_SET_CLIPPING, nullptr, SF_TRUE);
-    _file = file;
-    _channels = channels;
     _flac = IsFlac(path);
+    if (_flac) {
+        SF_INFO info{};
+        info.samplerate = rate;
+        info.channels = channels;
+        info.format = SF_FORMAT_FLAC | SF_FORMAT_PCM_16;
+        SNDFILE* file = sf_open_fd(_descriptor, SFM_WRITE, &info, SF_FALSE);
+        if (!file) {
+            const std::string why = sf_strerror(nullptr);
+            Discard();
+            return Fail(why, 0);
+        }
+        // Floats beyond full scale are clipped, not wrapped round.
+        sf_command(file, SFC_SET_CLIPPING, nullptr, SF_TRUE);
+        _file = file;
+    }
+    _channels = channels;
+    _rate = rate;
     _gathered = 0;
+    _position = 0;
     _handedOver = 0;
     try {
         _block.assign(static_cast<std::size_t>(BlockFrames * channels), 0);
@@ -165,7 +198,7 @@ bool SoundFileWriter::Open(const std::string& path, int rate, int channels)
 
 bool SoundFileWriter::Write(const float* samples, std::int64_t frames)
 {
-    if (!_file)
+    if (_descriptor < 0)
         return false;
     if (_flac) {
         // The FLAC encoder rounds floats its own way: they go to it as they are.
@@ -180,9 +213,7 @@ bool SoundFileWriter::Write(const float* samples, std::int64_t frames)
     }
     while (frames > 0) {
         const std::int64_t now = std::min(frames, BlockFrames - _gathered);
-        std::int16_t* out = _block.data() + _gathered * _channels;
-        for (std::int64_t i = 0; i < now * _channels; ++i)
-            out[i] = ToPcm16(samples[i]);
+        ToPcm16(samples, _block.data() + _gathered * _channels, now * _channels);
         samples += now * _channels;
         frames -= now;
         _gathered += now;
@@ -194,8 +225,15 @@ bool SoundFileWriter::Write(const float* samples, std::int64_t frames)
 
 bool SoundFileWriter::WriteSilence(std::int64_t frames)
 {
-    if (!_file)
+    if (_descriptor < 0)
         return false;
+    if (!_flac) {
+        // Left unwritten: the file system reads a hole as zeros.
+        if (!Flush())
+            return false;
+        _position += frames * _channels * static_cast<std::int64_t>(sizeof(std::int16_t));
+        return true;
+    }
     while (frames > 0) {
         const std::int64_t now = std::min(frames, BlockFrames - _gathered);
         std::fill_n(_block.data() + _gathered * _channels, now * _channels, std::int16_t{0});
@@ -209,21 +247,71 @@ bool SoundFileWriter::WriteSilence(std::int64_t frames)
 
 bool SoundFileWriter::Flush()
 {
-    auto* file = static_cast<SNDFILE*>(_file);
     const std::int64_t frames = _gathered;
     _gathered = 0;
-    if (frames > 0 && sf_writef_short(file, _block.data(), frames) != frames) {
-        _error = sf_strerror(file);
-        return false;
+    if (frames == 0)
+        return true;
+    if (_flac) {
+        auto* file = static_cast<SNDFILE*>(_file);
+        if (sf_writef_short(file, _block.data(), frames) != frames) {
+            _error = sf_strerror(file);
+            return false;
+        }
+    } else {
+        const std::int64_t bytes = frames * _channels * static_cast<std::int64_t>(sizeof(std::int16_t));
+        if (!WriteAt(_block.data(), static_cast<std::size_t>(bytes), WaveHeaderBytes + _position))
+            return false;
+        _position += bytes;
     }
     // What has been written starts on its way to the disk now, so that the final flush before the
     // file takes its name has little left to wait for.
-    const off_t written = ::lseek(_descriptor, 0, SEEK_CUR);
+    const off_t written = _flac ? ::lseek(_descriptor, 0, SEEK_CUR) : WaveHeaderBytes + _position;
     if (written - _handedOver >= WriteBackBytes) {
         ::sync_file_range(_descriptor, _handedOver, written - _handedOver, SYNC_FILE_RANGE_WRITE);
         _handedOver = written;
     }
     return true;
+}
+
+bool SoundFileWriter::WriteAt(const void* data, std::size_t bytes, std::int64_t offset)
+{
+    const auto* from = static_cast<const char*>(data);
+    while (bytes > 0) {
+        const ssize_t wrote = ::pwrite(_descriptor, from, bytes, offset);
+        if (wrote < 0 && errno == EINTR)
+            continue;
+        if (wrote <= 0)
+            return Fail("the sound could not be written", wrote < 0 ? errno : EIO);
+        from += wrote;
+        offset += wrote;
+        bytes -= static_cast<std::size_t>(wrote);
+    }
+    return true;
+}
+
+bool SoundFileWriter::WriteWaveHeader(std::int64_t dataBytes)
+{
+    if (dataBytes > 0xFFFFFFFFll - (WaveHeaderBytes - 8))
+        return Fail("the sound is too long for a WAV file", 0);
+    unsigned char header[WaveHeaderBytes];
+    const auto put = [&header](int at, std::uint32_t value, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            header[at + i] = static_cast<unsigned char>(value >> (8 * i));
+    };
+    const auto frameBytes = static_cast<std::uint32_t>(_channels * 2);
+    std::memcpy(header, "RIFF", 4);
+    put(4, static_cast<std::uint32_t>(dataBytes + WaveHeaderBytes - 8), 4);
+    std::memcpy(header + 8, "WAVEfmt ", 8);
+    put(16, 16, 4);  // the format's size
+    put(20, 1, 2);   // PCM
+    put(22, static_cast<std::uint32_t>(_channels), 2);
+    put(24, static_cast<std::uint32_t>(_rate), 4);
+    put(28, static_cast<std::uint32_t>(_rate) * frameBytes, 4);
+    put(32, frameBytes, 2);
+    put(34, 16, 2);  // bits a sample
+    std::memcpy(header + 36, "data", 4);
+    put(40, static_cast<std::uint32_t>(dataBytes), 4);
+    return WriteAt(header, sizeof header, 0);
 }
 
 // Closes the temporary file; when it is to be kept, finishes it first and tells whether any of
@@ -244,6 +332,13 @@ bool SoundFileWriter::CloseTemporary(bool keep)
         }
         if (sf_close(file) != 0 && good)
             good = Fail(sf_strerror(nullptr), 0);
+    } else if (keep && _descriptor >= 0) {
+        // A WAV file: the sound still gathered, the silence at its end (the file's length), the
+        // header with the length of it all.
+        good = Flush() &&
+            (::ftruncate(_descriptor, WaveHeaderBytes + _position) == 0 ||
+             Fail("the sound could not be written", errno));
+        good = good && WriteWaveHeader(_position);
     }
     if (_descriptor >= 0) {
         // The data is on the disk before the name says the file is complete.

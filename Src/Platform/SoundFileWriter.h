@@ -6,11 +6,14 @@
 
 namespace Platform {
 
-// A sound file written frame by frame through libsndfile: WAV (16-bit) or FLAC (16-bit), chosen
+// A sound file written frame by frame: WAV (16-bit) or FLAC (16-bit, through libsndfile), chosen
 // by the name's ending (".flac"; anything else is WAV). The samples given are interleaved floats
 // in [-1, 1] (beyond it they are clipped); silence is given by its length alone. Frames are
-// gathered as 16-bit samples (rounded as libsndfile rounds them) and handed to it in large blocks, and the file's pages
+// gathered as 16-bit samples (rounded as libsndfile rounds them) and written in large blocks, and the file's pages
 // are sent to the disk while later ones are written, so that finishing it waits for little.
+// A WAV file is the one libsndfile writes, byte for byte, but its silence is not written: it is
+// left to the file system as a hole (reading as zeros), so that a click track, mostly silence,
+// costs the page cache and the disk only its clicks.
 //
 // The sound goes to a temporary file beside the target, which replaces the target only when it
 // is complete (Commit): a file of that name stays whole until then, and stays as it was when
@@ -43,8 +46,11 @@ public:
 private:
     bool Fail(const std::string& what, int error);
     bool CloseTemporary(bool keep);
-    // Hands the gathered frames to libsndfile.
+    // Writes the gathered frames (to libsndfile, or at their place in the WAV file).
     bool Flush();
+    bool WriteAt(const void* data, std::size_t bytes, std::int64_t offset);
+    // The WAV file's header, for `dataBytes` of sound.
+    bool WriteWaveHeader(std::int64_t dataBytes);
 
     // Frames gathered before they are handed over: 128 KB of stereo.
     static constexpr std::int64_t BlockFrames = 32768;
@@ -55,9 +61,11 @@ private:
     bool _flac = false;
     std::vector<std::int16_t> _block;  // BlockFrames frames
     std::int64_t _gathered = 0;        // frames in _block
-    std::int64_t _handedOver = 0;      // bytes of the file sent to the disk so far (about)
-    std::string _target;               // the file that is replaced (a symbolic link's target)
-    std::string _temporary;            // what is being written
+    int _rate = 0;
+    std::int64_t _position = 0;    // WAV: bytes of sound written or left as silence, before the gathered ones
+    std::int64_t _handedOver = 0;  // bytes of the file sent to the disk so far (about)
+    std::string _target;           // the file that is replaced (a symbolic link's target)
+    std::string _temporary;        // what is being written
     std::string _error;
 };
 
