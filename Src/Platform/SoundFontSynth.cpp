@@ -1,6 +1,7 @@
 #include "Platform/SoundFontSynth.h"
 
 #include <fluidsynth.h>
+#include <malloc.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -244,6 +245,9 @@ bool SoundFontSynth::UseRateFor(double rate)
     const std::string file = _soundFont.empty() ? DefaultSoundFont() : _soundFont;
     delete_fluid_synth(AsSynth(_synth));
     _kit.reset();
+    // What the old one held goes back to the system: it was likely allocated by the thread that
+    // loaded it in the background, whose free memory no other thread's allocations reuse.
+    malloc_trim(0);
     _synth = NewSynth(file, wanted, _kit);
     if (_synth) {
         _synthRate = wanted;
