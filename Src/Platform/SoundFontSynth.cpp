@@ -112,10 +112,12 @@ struct SoundFontSynth::LoadedKit {
     }
 };
 
-SoundFontSynth::SoundFontSynth()
+SoundFontSynth::SoundFontSynth() = default;
+
+void SoundFontSynth::ForgetSounds() noexcept
 {
-    for (auto& row : _sounds)
-        for (auto& sound : row)
+    for (const auto& row : _rows)
+        for (auto& sound : row->velocity)
             sound.store(nullptr, std::memory_order_relaxed);
 }
 
@@ -213,9 +215,7 @@ bool SoundFontSynth::ChangeSoundFont(std::string path)
     _loadState.store(1);
     // Every sound is rendered afresh from the new SoundFont; the old ones stay stored, since a
     // voice may still be playing one.
-    for (auto& row : _sounds)
-        for (auto& sound : row)
-            sound.store(nullptr, std::memory_order_relaxed);
+    ForgetSounds();
     _rate.store(0, std::memory_order_release);
     return true;
 }
@@ -401,7 +401,8 @@ const Sound* SoundFontSynth::Find(int note, int velocity, double rate) const noe
         return &silentSound;  // a note-on at velocity 0 ends a note: nothing to hear
     if (_rate.load(std::memory_order_acquire) != rate)
         return nullptr;
-    return _sounds[note][velocity].load(std::memory_order_acquire);
+    const SoundRow* row = _sounds[note].load(std::memory_order_acquire);
+    return row ? row->velocity[velocity].load(std::memory_order_acquire) : nullptr;
 }
 
 const Sound* SoundFontSynth::Prepare(int note, int velocity, double rate)
@@ -416,22 +417,24 @@ const Sound* SoundFontSynth::Prepare(int note, int velocity, double rate)
         // may still be playing one.
         if (!UseRateFor(rate))
             return nullptr;
-        for (auto& row : _sounds)
-            for (auto& sound : row)
-                sound.store(nullptr, std::memory_order_relaxed);
+        ForgetSounds();
         _rate.store(rate, std::memory_order_release);
     }
-    if (const Sound* ready = _sounds[note][velocity].load(std::memory_order_acquire))
+    SoundRow* row = _sounds[note].load(std::memory_order_relaxed);
+    if (const Sound* ready = row ? row->velocity[velocity].load(std::memory_order_acquire) : nullptr)
         return ready;
-    std::unique_ptr<OwnedSound> owned;
     try {
-        owned = Render(note, velocity, rate);
-        _store.push_back(std::move(owned));
+        if (!row) {
+            _rows.push_back(std::make_unique<SoundRow>());
+            row = _rows.back().get();
+            _sounds[note].store(row, std::memory_order_release);
+        }
+        _store.push_back(Render(note, velocity, rate));
     } catch (const std::bad_alloc&) {
         return nullptr;
     }
     const Sound* sound = &_store.back()->sound;
-    _sounds[note][velocity].store(sound, std::memory_order_release);
+    row->velocity[velocity].store(sound, std::memory_order_release);
     return sound;
 }
 

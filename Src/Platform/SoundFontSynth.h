@@ -110,8 +110,18 @@ private:
     Thread _loader;
     bool _loaderStarted = false;
 
+    // The sounds ready for one note, by velocity.
+    struct SoundRow {
+        std::atomic<const Sound*> velocity[128]{};
+    };
+    // Every ready sound is forgotten, to be rendered afresh. Called with the lock held.
+    void ForgetSounds() noexcept;
+
     std::atomic<double> _rate{0};  // the rate of the sounds in _sounds
-    std::atomic<const Sound*> _sounds[128][128];
+    // By note: a row is made when a sound of its note is first stored, so that only the notes
+    // the voices play take memory.
+    std::atomic<SoundRow*> _sounds[128]{};
+    std::vector<std::unique_ptr<SoundRow>> _rows;
     std::vector<std::unique_ptr<OwnedSound>> _store;  // every sound ever rendered
 
     LockFreeQueue<Request, 256> _requests;
