@@ -12,6 +12,9 @@ struct BeatPulse {
     std::int32_t beats = 0;   // beats in the bar
     std::int32_t voice = -1;  // the voice the indicator shows for a beat (0 the accent)
     Moment heardAt;           // when the click is heard (the epoch: at once)
+    // The even clicks a beat of the run is split into (1: the beats alone), as it plays them.
+    std::int32_t subdivisions = 1;
+    bool silent = false;  // in a bar left silent: shown, not heard
 };
 
 // The big flash as the engine sees it; the window behind it lives in the GUI. Unlike the small

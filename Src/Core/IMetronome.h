@@ -47,6 +47,10 @@ public:
     // Silences the clicks (everything else goes on: the beats are still shown), now and at every
     // start until it is called again.
     virtual void SetMuted(bool muted) = 0;
+    // After `played` bars, `silent` bars that are only shown, again and again, from each run's
+    // first bar (0 of either: every bar plays): now, from the next bar line, and at every start
+    // until it is called again.
+    virtual void SetMutedBars(std::int32_t played, std::int32_t silent) = 0;
     // Ends the next run after `bars` whole bars (0: no end), reporting BarsPlayed before the
     // stop (unless a continuation takes over there). Taken by the next Start or Continue only
     // (other windows' runs, such as the step sequencer's, play on).

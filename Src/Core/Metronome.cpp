@@ -318,6 +318,7 @@ void Metronome::PrepareShowing(MetronomeStrategy& strategy, const Configuration:
     strategy.SetVisual(visual);
     strategy.SetFlash(_flash);
     strategy.SetMuted(_muted);
+    strategy.SetMutedBars(_playedBars, _silentBars);
     strategy.SetBarLimit(barLimit);
     // An indicator that shows the run playing goes on showing the next one as it is.
     if (visual && !(continuing && Current().strategy->IsVisual()))
@@ -565,12 +566,13 @@ bool Metronome::PlaysSong() const noexcept
     return _runs[index].strategy == &_strategies[index].song;
 }
 
-void Metronome::SetMuted(bool muted)
+void Metronome::ApplyMuting() noexcept
 {
-    _muted = muted;
     for (Run& run : _runs)
-        if (run.strategy != nullptr)
-            run.strategy->SetMuted(muted);
+        if (run.strategy != nullptr) {
+            run.strategy->SetMuted(_muted);
+            run.strategy->SetMutedBars(_playedBars, _silentBars);
+        }
 }
 
 void Metronome::SetVolumes(const std::uint32_t (&volumes)[NumVoices], std::uint32_t globalVolume)

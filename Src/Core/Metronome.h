@@ -71,7 +71,17 @@ public:
     bool IsPlaying() const override { return _paused || IsRunning(); }
     bool IsPaused() const override { return _paused; }
     void SetCountIn(const CountIn& countIn) override { _countIn = countIn; }
-    void SetMuted(bool muted) override;
+    void SetMuted(bool muted) override
+    {
+        _muted = muted;
+        ApplyMuting();
+    }
+    void SetMutedBars(std::int32_t played, std::int32_t silent) override
+    {
+        _playedBars = played;
+        _silentBars = silent;
+        ApplyMuting();
+    }
     void SetBarLimit(std::int32_t bars) override { _barLimit = bars; }
     std::int32_t Continue(IMetronomeEventHandler& handler, Configuration::ConfigurationData& settings, ChangeAt at,
                           std::int32_t tag) override;
@@ -163,6 +173,8 @@ private:
     void PrepareSounds(Run& run, const Configuration::ConfigurationData& settings);
     std::int32_t PrepareTiming(int index, Configuration::ConfigurationData& settings, bool song);
     bool TakeOver(bool barsPlayed) noexcept override;
+    // The mute and the muted bars to both runs' strategies, a run playing among them.
+    void ApplyMuting() noexcept;
     std::int32_t Fail(int index, std::int32_t code) noexcept;
     Timer::IClock* TimerClock() const noexcept;
     // Closes the engine of the run playing and every engine the runs since the start opened,
@@ -195,6 +207,7 @@ private:
     IBeatIndicator* _indicator;
     IBeatFlash* _flash = nullptr;
     bool _muted = false;
+    std::int32_t _playedBars = 0, _silentBars = 0;
     std::int32_t _barLimit = 0;
     std::optional<Configuration::Song> _song;
     std::int32_t _soundWithoutFile = -1;

@@ -69,9 +69,18 @@ std::uint16_t MetronomeStrategy::PatternEntry(std::int32_t index) const noexcept
     return index >= 0 && index < _patternLength ? _pattern[index] : 0;
 }
 
+void MetronomeStrategy::SetMutedBars(std::int32_t played, std::int32_t silent) noexcept
+{
+    const std::uint32_t pattern = played > 0 && silent > 0
+        ? static_cast<std::uint32_t>(SettingsRange::ClampSigned(played, 1, 0xFFFF)) |
+            static_cast<std::uint32_t>(SettingsRange::ClampSigned(silent, 1, 0xFFFF)) << 16
+        : 0;
+    _mutedBars.store(pattern, std::memory_order_relaxed);
+}
+
 bool MetronomeStrategy::PlayVoice(std::int32_t voice) noexcept
 {
-    if (voice < 0 || voice >= NumVoices || _muted.load(std::memory_order_relaxed))
+    if (voice < 0 || voice >= NumVoices || _silentBar || _muted.load(std::memory_order_relaxed))
         return true;
     std::int32_t volume = _volumes[voice].load(std::memory_order_relaxed);
     if (_volumeScale != 100)
@@ -107,21 +116,8 @@ void MetronomeStrategy::OnTimer()
         std::int32_t place = NextBarPlace(beats);
         if (!(_currentEntry & BeatEntry))
             place = -1;
-        if (place == 0) {
-            // The bar after the last one asked for: its first beat is not played.
-            const bool barsPlayed = _barLimit > 0 && ++_barsBegun > _barLimit;
-            // A run prepared to go on from here plays this tick instead, on the same grid.
-            if (_successor != nullptr && _successor->TakeOver(barsPlayed)) {
-                _handedOver = true;
-                return;
-            }
-            if (barsPlayed) {
-                if (_handler != nullptr)
-                    _handler->OnTimerEvent(IMetronomeEventHandler::BarsPlayed, 0, _tick.heardAt);
-                StopAtEnd();
-                return;
-            }
-        }
+        if (place == 0 && !BeginBar())
+            return;
         if (!PlayEntry(_currentEntry, place, beats)) {
             StopWithError();
             return;
@@ -146,7 +142,8 @@ void MetronomeStrategy::OnTimer()
         StopAtEnd();
         return;
     }
-    if (_beepPending && beatClick) {
+    // A beep due in a silent bar waits for the first beat that sounds.
+    if (_beepPending && beatClick && !_silentBar) {
         _beepPending = false;
         if (!PlayVoice(BeepVoice)) {
             StopWithError();
@@ -158,6 +155,28 @@ void MetronomeStrategy::OnTimer()
         tempo = _timerStrategy->GetTempo();
     if ((result & ITimerStrategy::EventBits) != 0 && _handler != nullptr)
         _handler->OnTimerEvent(result & ITimerStrategy::EventBits, tempo, _tick.heardAt);
+}
+
+bool MetronomeStrategy::BeginBar() noexcept
+{
+    // The bar after the last one asked for: its first beat is not played.
+    const bool barsPlayed = _barLimit > 0 && ++_barsBegun > _barLimit;
+    // A run prepared to go on from here plays this tick instead, on the same grid.
+    if (_successor != nullptr && _successor->TakeOver(barsPlayed)) {
+        _handedOver = true;
+        return false;
+    }
+    if (barsPlayed) {
+        if (_handler != nullptr)
+            _handler->OnTimerEvent(IMetronomeEventHandler::BarsPlayed, 0, _tick.heardAt);
+        StopAtEnd();
+        return false;
+    }
+    const std::uint32_t muting = _mutedBars.load(std::memory_order_relaxed);
+    const std::uint32_t played = muting & 0xFFFF, cycle = played + (muting >> 16);
+    _silentBar = muting != 0 && static_cast<std::uint32_t>(_barsOfRun) % cycle >= played;
+    ++_barsOfRun;
+    return true;
 }
 
 bool MetronomeStrategy::PlayEntry(std::uint16_t entry, std::int32_t place, std::int32_t beats) noexcept
@@ -217,6 +236,8 @@ void MetronomeStrategy::PulseFlash(std::uint16_t entry, std::int32_t place, std:
     BeatPulse pulse;
     pulse.beats = beats;
     pulse.heardAt = _tick.heardAt;
+    pulse.subdivisions = _gridPerBeat;
+    pulse.silent = _silentBar || BarMuted();
     if ((entry & BeatEntry) && place >= 0) {
         pulse.beat = place;
         pulse.voice = shown;
@@ -318,6 +339,8 @@ void MetronomeStrategy::BuildBeatPattern(std::int32_t primary, std::int32_t seco
 {
     const std::int32_t p = SettingsRange::ClampSigned(primary, 0, 8);
     const std::int32_t s = SettingsRange::ClampSigned(secondary, 0, 8);
+    // Beside a second subdivision (one rhythm against another), the first is the grid.
+    _gridPerBeat = p > 0 ? p : 1;
     _pattern[0] = _visual ? (BeatEntry | ShowBeat) : BeatEntry;
 
     if (s != 0 && p != 0) {
@@ -351,6 +374,7 @@ void MetronomeStrategy::BuildBeatPattern(std::int32_t primary, std::int32_t seco
 
 void MetronomeStrategy::SetSilentPattern() noexcept
 {
+    _gridPerBeat = 1;
     _pattern[0] = 0;
     _patternLength = 1;
 }

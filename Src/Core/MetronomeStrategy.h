@@ -102,6 +102,10 @@ public:
     // Muted, the clicks are not played, and everything else goes on (the flash shows them). May
     // be called while playing.
     void SetMuted(bool muted) noexcept { _muted.store(muted, std::memory_order_relaxed); }
+    // Practice of inner time: after `played` bars, `silent` bars that are only shown, again and
+    // again, counted from the run's first bar (0 of either: every bar plays). May be called while
+    // playing; takes effect from the next bar line.
+    void SetMutedBars(std::int32_t played, std::int32_t silent) noexcept;
     // A run of `bars` whole bars (0: no end): the first beat of the bar after them is not played;
     // the handler hears BarsPlayed and the run ends as the speed trainer's does.
     void SetBarLimit(std::int32_t bars) noexcept { _barLimit = bars > 0 ? bars : 0; }
@@ -114,6 +118,9 @@ public:
         _beepPending = false;
         _countInTicksLeft = 0;
         _barsBegun = 0;
+        _barsOfRun = 0;
+        _silentBar = false;
+        _gridPerBeat = 1;
     }
     // The count-in before the run: `beats` clicks of `sound` at `volume` (already scaled), one
     // every `ticksPerBeat` timer ticks from the first tick on, shown as the counts of a bar of
@@ -154,6 +161,8 @@ protected:
                                    std::int32_t& primary, std::int32_t& secondary) noexcept;
     // The voices the beats of the pattern play, bit v for voice v (none known: 0).
     virtual std::uint32_t BeatVoices() const noexcept { return 0; }
+    // Whether the beat the next PlayBeat() plays lies in a bar the run itself leaves silent.
+    virtual bool BarMuted() const noexcept { return false; }
     // An empty custom pattern or rhythm: one silent entry.
     void SetSilentPattern() noexcept;
     // Every click's volume in percent of its voice's (a song section's volume); timer thread,
@@ -168,6 +177,9 @@ protected:
 
 private:
     bool PlayEntry(std::uint16_t entry) noexcept;
+    // At a bar line: a run that goes on from here takes the tick, a run of its bars ends there,
+    // else the bar begins, silent or not. False when this run plays no more.
+    bool BeginBar() noexcept;
     void CountInTick() noexcept;
     bool PlayEntry(std::uint16_t entry, std::int32_t place, std::int32_t beats) noexcept;
     // Tells the flash of the entry just played (`place` and `beats` as NextBarPlace gave them).
@@ -184,6 +196,11 @@ private:
     IBeatIndicator* _indicator = nullptr;
     IBeatFlash* _flash = nullptr;
     std::atomic<bool> _muted{false};
+    // The muted bars' pattern: played bars in the low half, silent ones in the high half.
+    std::atomic<std::uint32_t> _mutedBars{0};
+    std::int32_t _barsOfRun = 0;  // bar lines passed (timer thread)
+    bool _silentBar = false;      // the bar playing is one of the muted bars' silent ones
+    std::int32_t _gridPerBeat = 1;
     std::int32_t _barLimit = 0;
     std::int32_t _barsBegun = 0;
     bool _handedOver = false;  // the timer thread's alone

@@ -91,6 +91,14 @@ std::int32_t SongMetronomeStrategy::PlayBeat()
     return PlayVoice(voice) ? voice : -1;
 }
 
+bool SongMetronomeStrategy::BarMuted() const noexcept
+{
+    const SongTimerStrategy::Place& place = _timing.Playing();
+    const auto& sections = _timing.GetSong().sections;
+    return static_cast<std::size_t>(place.section) < sections.size() &&
+        sections[static_cast<std::size_t>(place.section)].Muted(place.bar);
+}
+
 std::int32_t SongMetronomeStrategy::NextBarPlace(std::int32_t& beats) const noexcept
 {
     const SongTimerStrategy::Place& place = _timing.Playing();

@@ -32,6 +32,7 @@ private:
         std::int32_t secondary = 0;
     };
     void BuildFor(std::int32_t section, bool muted) noexcept;
+    bool BarMuted() const noexcept override;
 
     SongTimerStrategy& _timing;
     std::vector<Beat> _beats;  // per section, made at CreatePattern

@@ -27,6 +27,7 @@ TimingCoach::Result TimingCoach::Score(const std::vector<Beat>& beats, const std
     Result result;
     const int subdivisions = std::max(1, options.subdivisions);
     const int positionsPerBar = std::max(1, options.beatsPerBar) * subdivisions;
+    result.subdivisions = subdivisions;
     result.leanMs.assign(static_cast<std::size_t>(positionsPerBar), std::numeric_limits<double>::quiet_NaN());
 
     std::vector<Position> grid;

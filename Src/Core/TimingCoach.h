@@ -51,15 +51,13 @@ public:
         int extras = 0;
         Summary all, played, silent;
         std::vector<double> leanMs;  // the mean offset at each bar position (NaN: none)
+        int subdivisions = 1;        // the grid positions a beat was split into
     };
 
     static Result Score(const std::vector<Beat>& beats, const std::vector<std::int64_t>& hits, const Options& options);
     // Over the hits of `positions` bar positions: all, only those in played bars, or only
     // those in silent ones.
     static Summary Summarise(const std::vector<Hit>& hits, std::size_t positions, bool onlyPlayed, bool onlySilent);
-
-    // The practice option "mute every other 2 bars": bars 2-3, 6-7, ... are silent.
-    static bool SilentInAlternatingPairs(int bar) noexcept { return bar % 4 >= 2; }
 };
 
 // The round trip from a click's heard time to its onset in the input, measured with the player

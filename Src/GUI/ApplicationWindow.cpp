@@ -213,7 +213,7 @@ bool ApplicationWindow::CreateInterface()
     connect(_link, &LinkControl::StartFromSession, this, &ApplicationWindow::StartPlaying);
     connect(_link, &LinkControl::StopFromSession, this, &ApplicationWindow::StopPlaying);
     // The timing coach: its item in Tools; the metronome's clicks reach the big flash through it.
-    _coach = new CoachControl(_flash.Window(), this);
+    _coach = new CoachControl(_flash.Window(), _metronome, this);
     _coach->Place(menuBar()->actions().at(1)->menu());
     _coach->Attach(_transport.Practice());
     _commands.CreateAccelerators();

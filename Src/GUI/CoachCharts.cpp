@@ -102,11 +102,19 @@ void CoachCharts::DrawLean(QPainter& painter, const QRectF& area) const
     DrawFrame(painter, area, CoachTexts::PerPosition, range);
     const QRectF plot = area.adjusted(36, 20, -6, -18);
     const auto count = static_cast<double>(_result.leanMs.size());
+    // Positions as beat.subdivision; where those do not fit, the beats alone are named.
+    const int subdivisions = std::max(1, _result.subdivisions);
+    const double width = plot.width() / count;
+    const bool named = subdivisions == 1 || painter.fontMetrics().horizontalAdvance(QStringLiteral("8.8")) < width;
     for (std::size_t p = 0; p < _result.leanMs.size(); ++p) {
-        const double width = plot.width() / count;
         const double left = plot.left() + width * static_cast<double>(p);
+        const int beat = static_cast<int>(p) / subdivisions + 1, sub = static_cast<int>(p) % subdivisions + 1;
         painter.setPen(Ink);
-        painter.drawText(QRectF(left, plot.bottom() + 2, width, 16), Qt::AlignCenter, QString::number(p + 1));
+        if (subdivisions == 1)
+            painter.drawText(QRectF(left, plot.bottom() + 2, width, 16), Qt::AlignCenter, QString::number(beat));
+        else if (named || sub == 1)
+            painter.drawText(QRectF(left - width, plot.bottom() + 2, width * 3, 16), Qt::AlignCenter,
+                             named ? QStringLiteral("%1.%2").arg(beat).arg(sub) : QString::number(beat));
         const double lean = _result.leanMs[p];
         if (!std::isfinite(lean))
             continue;

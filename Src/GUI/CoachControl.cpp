@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QMenu>
 
+#include "Core/IMetronome.h"
 #include "GUI/CoachDialog.h"
 #include "GUI/CoachTexts.h"
 #include "GUI/LanguageTexts.h"
@@ -10,7 +11,8 @@
 
 namespace GUI {
 
-CoachControl::CoachControl(Core::IBeatFlash& flash, QWidget* window) : QObject(window), _flash(flash), _window(window)
+CoachControl::CoachControl(Core::IBeatFlash& flash, Core::IMetronome& metronome, QWidget* window)
+    : QObject(window), _flash(flash), _metronome(metronome), _window(window)
 {
 }
 
@@ -49,6 +51,9 @@ void CoachControl::Open()
             _dialog->SetPracticeLog(_practice->Log());
         _dialog->setAttribute(Qt::WA_DeleteOnClose);
         connect(_dialog, &QDialog::finished, this, [this] { _listening.store(false, std::memory_order_release); });
+        connect(_dialog, &CoachDialog::MutedBarsChanged, this, [this](bool mute) {
+            _metronome.SetMutedBars(mute ? CoachDialog::PlayedBars : 0, mute ? CoachDialog::SilentBars : 0);
+        });
     }
     _listening.store(true, std::memory_order_release);
     _dialog->show();
@@ -68,12 +73,13 @@ void CoachControl::Pulse(const Core::BeatPulse& pulse) noexcept
     // The epoch means "at once".
     const Core::Moment heard = pulse.heardAt == Core::Moment{} ? Core::HeardClock::now() : pulse.heardAt;
     const qint64 heardNs = heard.time_since_epoch().count();
-    const int beat = pulse.beat, beats = pulse.beats, bar = _bar < 0 ? 0 : _bar;
+    const int beat = pulse.beat, beats = pulse.beats, bar = _bar < 0 ? 0 : _bar, grid = pulse.subdivisions;
+    const bool silent = pulse.silent;
     QMetaObject::invokeMethod(
         this,
-        [this, heardNs, beat, beats, bar] {
+        [this, heardNs, beat, beats, bar, grid, silent] {
             if (!_dialog.isNull())
-                _dialog->OnBeat(heardNs, beat, beats, bar);
+                _dialog->OnBeat(heardNs, beat, beats, bar, grid, silent);
         },
         Qt::QueuedConnection);
 }

@@ -10,6 +10,10 @@ class QAction;
 class QMenu;
 class QWidget;
 
+namespace Core {
+class IMetronome;
+}
+
 namespace GUI {
 
 class CoachDialog;
@@ -17,11 +21,12 @@ class PracticeRecorder;
 
 // The timing coach in the main window: its item in Tools, and the beats of the runs. The
 // metronome tells this object every click (it stands before the big flash and passes each one
-// on); while the coach's window is open, the beats go on to it on the window's thread.
+// on); while the coach's window is open, the beats go on to it on the window's thread, and the
+// metronome leaves the bars silent that the window asks for.
 class CoachControl final : public QObject, public Core::IBeatFlash {
     Q_OBJECT
 public:
-    CoachControl(Core::IBeatFlash& flash, QWidget* window);
+    CoachControl(Core::IBeatFlash& flash, Core::IMetronome& metronome, QWidget* window);
     ~CoachControl() override;
 
     void Place(QMenu* tools);
@@ -36,6 +41,7 @@ private:
     void Open();
 
     Core::IBeatFlash& _flash;
+    Core::IMetronome& _metronome;
     QWidget* _window;
     QAction* _item = nullptr;
     QPointer<CoachDialog> _dialog;

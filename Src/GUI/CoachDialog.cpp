@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
+#include <numeric>
 
 #include "Configuration/ExtraSettings.h"
 #include "GUI/CoachCharts.h"
@@ -55,15 +56,17 @@ CoachDialog::CoachDialog(QWidget* parent) : QDialog(parent)
         static_cast<int>(Core::CoachCalibration::ManualOffsetNs(Configuration::GetExtraSettings()) / 1'000'000));
     form->addRow(Text(CoachTexts::ManualOffset), _manual);
     _muteAlternate = new QCheckBox(Text(CoachTexts::MuteAlternate), this);
+    _muteAlternate->setToolTip(Text(CoachTexts::MuteAlternateHint));
+    _muteAlternate->setChecked(Configuration::GetExtraSettings().Flag(MuteKey, false));
     form->addRow(_muteAlternate);
-    // The scoring of silent bars is built, but the metronome does not yet leave those bars out:
-    // an option that says it mutes and does not would mislead, so it waits until it can.
-    _muteAlternate->setVisible(false);
     layout->addLayout(form);
     _strip = new CoachStrip(this);
     layout->addWidget(_strip, 1);
     _charts = new CoachCharts(this);
     layout->addWidget(_charts, 2);
+    _grid = new QLabel(this);
+    ShowGrid(1);
+    layout->addWidget(_grid);
     _summary = new QLabel(this);
     _summary->setWordWrap(true);
     layout->addWidget(_summary);
@@ -83,6 +86,10 @@ CoachDialog::CoachDialog(QWidget* parent) : QDialog(parent)
     connect(_manual, &QSpinBox::valueChanged, this, [](int ms) {
         Configuration::GetExtraSettings().SetNumber(Core::CoachCalibration::ManualOffsetKey, std::int64_t{ms} * 1000);
     });
+    connect(_muteAlternate, &QCheckBox::toggled, this, [this](bool on) {
+        Configuration::GetExtraSettings().SetFlag(MuteKey, on);
+        emit MutedBarsChanged(MutesBars());
+    });
     connect(&_poll, &QTimer::timeout, this, &CoachDialog::Poll);
 }
 
@@ -97,17 +104,25 @@ QString CoachDialog::Text(int number) const
     return CoachTexts::Text(number);
 }
 
-// The input opens with the window and closes with it: the coach is off unless chosen.
+bool CoachDialog::MutesBars() const
+{
+    return isVisible() && _muteAlternate->isChecked();
+}
+
+// The input opens with the window and closes with it, and so do the silent bars: the coach is
+// off unless chosen.
 void CoachDialog::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
     FillInputs();
+    emit MutedBarsChanged(_muteAlternate->isChecked());
 }
 
 void CoachDialog::hideEvent(QHideEvent* event)
 {
     _poll.stop();
     _input.Close();
+    emit MutedBarsChanged(false);
     QDialog::hideEvent(event);
 }
 
@@ -161,28 +176,47 @@ void CoachDialog::Onset(std::int64_t heardNs)
     const std::int64_t hit = heardNs - (_haveRoundTrip ? _roundTripNs : 0) - std::int64_t{_manual->value()} * 1'000'000;
     if (_taking)
         _hits.push_back(hit);
-    // Live: against the nearest beat heard so far.
-    const Core::TimingCoach::Beat* nearest = nullptr;
-    for (auto it = _beats.rbegin(); it != _beats.rend() && it - _beats.rbegin() < 4; ++it)
-        if (!nearest || std::llabs(it->heardNs - hit) < std::llabs(nearest->heardNs - hit))
-            nearest = &*it;
-    if (nearest && std::llabs(nearest->heardNs - hit) < 150'000'000)
-        _strip->AddHit(static_cast<double>(hit - nearest->heardNs) / 1e6, nearest->silent);
+    // Live: against the nearest grid position of the last beats heard, judged as a take is.
+    if (_beats.empty())
+        return;
+    const std::vector<Core::TimingCoach::Beat> last(_beats.size() > 4 ? _beats.end() - 4 : _beats.begin(),
+                                                    _beats.end());
+    Core::TimingCoach::Options options;
+    options.subdivisions = _subdivisions;
+    for (const auto& beat : last)
+        options.beatsPerBar = std::max(options.beatsPerBar, beat.beatInBar + 1);
+    const Core::TimingCoach::Result scored = Core::TimingCoach::Score(last, {hit}, options);
+    if (!scored.hits.empty())
+        _strip->AddHit(scored.hits.front().offsetMs, scored.hits.front().silent);
 }
 
-void CoachDialog::OnBeat(qint64 heardNs, int beatInBar, int beatsPerBar, int bar)
+void CoachDialog::OnBeat(qint64 heardNs, int beatInBar, int beatsPerBar, int bar, int subdivisions, bool silent)
 {
-    _beatsPerBar = std::max(1, beatsPerBar);
     if (_calibrating) {
-        _calibrationClicks.push_back(heardNs);
+        // Only clicks that sound can be heard.
+        if (!silent)
+            _calibrationClicks.push_back(heardNs);
         if (static_cast<int>(_calibrationClicks.size()) == CalibrationClicks)
             QTimer::singleShot(400, this, &CoachDialog::FinishCalibration);
         return;
     }
-    const bool silent = _muteAlternate->isChecked() && Core::TimingCoach::SilentInAlternatingPairs(bar);
+    subdivisions = std::max(1, subdivisions);
+    if (subdivisions != _subdivisions)
+        ShowGrid(subdivisions);
+    _subdivisions = subdivisions;
     _beats.push_back({heardNs, beatInBar, bar, silent});
-    if (!_taking && _beats.size() > 8)
+    if (_taking) {
+        _takeBeatsPerBar = std::max(_takeBeatsPerBar, beatsPerBar);
+        _takeSubdivisions = std::gcd(_takeSubdivisions, subdivisions);
+    } else if (_beats.size() > 8) {
         _beats.erase(_beats.begin());
+    }
+}
+
+void CoachDialog::ShowGrid(int subdivisions)
+{
+    _grid->setText(subdivisions > 1 ? Text(CoachTexts::ScoredOnSubdivisions).arg(subdivisions)
+                                    : Text(CoachTexts::ScoredOnBeats));
 }
 
 void CoachDialog::StartCalibration()
@@ -220,14 +254,18 @@ void CoachDialog::StartOrStopTake()
         _takeOfRun = false;
         _beats.clear();
         _hits.clear();
+        _takeBeatsPerBar = 1;
+        _takeSubdivisions = 0;
         _strip->Clear();
         _take->setText(Text(CoachTexts::StopTake));
         return;
     }
     _taking = false;
     _take->setText(Text(CoachTexts::StartTake));
+    // A take whose beats were split differently (a song's sections) is scored on the grid they share.
     Core::TimingCoach::Options options;
-    options.beatsPerBar = _beatsPerBar;
+    options.beatsPerBar = _takeBeatsPerBar;
+    options.subdivisions = std::max(1, _takeSubdivisions);
     ShowResult(Core::TimingCoach::Score(_beats, _hits, options));
     _takeOfRun = !_result.hits.empty();
 }
@@ -279,12 +317,21 @@ void CoachDialog::ShowResult(const Core::TimingCoach::Result& result)
 {
     _result = result;
     _charts->SetResult(result);
-    _summary->setText(Text(CoachTexts::Summary)
+    ShowGrid(result.subdivisions);
+    QString summary = Text(CoachTexts::Summary)
                           .arg(result.all.meanMs, 0, 'f', 1)
                           .arg(result.all.deviationMs, 0, 'f', 1)
                           .arg(result.all.driftMsPer30s, 0, 'f', 1)
                           .arg(result.misses)
-                          .arg(result.extras));
+                          .arg(result.extras);
+    // How well the time held where the click was silent.
+    if (result.silent.count > 0)
+        summary += u'\n' +
+            Text(CoachTexts::SilentSummary)
+                .arg(result.silent.meanMs, 0, 'f', 1)
+                .arg(result.silent.deviationMs, 0, 'f', 1)
+                .arg(result.silent.count);
+    _summary->setText(summary);
     _save->setEnabled(!result.hits.empty());
 }
 

@@ -28,10 +28,17 @@ class CoachStrip;
 //
 // The metronome's beats come in through OnBeat (on this window's thread: post it from the
 // timer's thread), each with the time it is heard; the input's onsets, moved back by the round
-// trip, are scored against them.
+// trip, are scored against them, on the beats or on the run's subdivisions as it plays them.
+//
+// "Mute every other 2 bars" (kept in the extras file, off at first) asks the metronome, through
+// MutedBarsChanged, to leave bars 3 and 4 of every four silent while the window is open; hits
+// there are scored against the silent grid.
 class CoachDialog final : public QDialog {
     Q_OBJECT
 public:
+    static constexpr int PlayedBars = 2, SilentBars = 2;
+    static constexpr const char* MuteKey = "coach.mute-alternate";
+
     CoachDialog(QWidget* parent = nullptr);
     ~CoachDialog() override;
 
@@ -44,12 +51,18 @@ public:
     // As a run ends: a take going on ends with it; the timing of the take that ended during the
     // run, false when there is none.
     bool TakeOfRun(Configuration::PracticeTiming& timing);
+    // Whether the metronome should leave bars silent now: the option chosen, the window open.
+    bool MutesBars() const;
     CoachStrip& Strip() { return *_strip; }
     CoachCharts& Charts() { return *_charts; }
 
 public slots:
-    // A beat of the run: heard at `heardNs` (Platform::Clock), its place in the bar.
-    void OnBeat(qint64 heardNs, int beatInBar, int beatsPerBar, int bar);
+    // A beat of the run: heard at `heardNs` (Platform::Clock), its place in the bar, the even
+    // clicks the run splits it into, whether its bar is silent.
+    void OnBeat(qint64 heardNs, int beatInBar, int beatsPerBar, int bar, int subdivisions, bool silent);
+
+signals:
+    void MutedBarsChanged(bool mute);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -66,6 +79,7 @@ private:
     void SaveTake();
     void ShowRoundTrip();
     void ShowDays();
+    void ShowGrid(int subdivisions);
     QString Text(int number) const;
     Core::TimingCoachInput _input;
     QTimer _poll;
@@ -79,6 +93,7 @@ private:
     QCheckBox* _muteAlternate = nullptr;
     QPushButton* _take = nullptr;
     QPushButton* _save = nullptr;
+    QLabel* _grid = nullptr;
     QLabel* _summary = nullptr;
     CoachStrip* _strip = nullptr;
     CoachCharts* _charts = nullptr;
@@ -87,7 +102,10 @@ private:
     bool _haveRoundTrip = false;
     bool _calibrating = false;
     bool _taking = false;
-    int _beatsPerBar = 4;
+    int _subdivisions = 1;  // the run's, as its last beat said
+    // The take's grid: the most beats a bar had, and the subdivision all its beats share.
+    int _takeBeatsPerBar = 1;
+    int _takeSubdivisions = 0;
     std::vector<std::int64_t> _calibrationClicks, _calibrationOnsets;
     std::vector<Core::TimingCoach::Beat> _beats;
     std::vector<std::int64_t> _hits;

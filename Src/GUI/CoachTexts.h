@@ -36,6 +36,20 @@ enum : int {
     End
 };
 
+// Those added later, from Later on.
+constexpr int Later = 197;
+enum : int {
+    ScoredOnBeats = Later,
+    ScoredOnSubdivisions,  // "Scored on the beats and their subdivisions, %1 to a beat"
+    MuteAlternateHint,
+    SilentSummary,  // "In the silent bars: mean %1 ms, consistency %2 ms, %3 hits"
+    LogMean,
+    LogConsistency,
+    LogDrift,
+    LogHits,
+    LaterEnd
+};
+
 // The text in the current language.
 inline QString Text(int number)
 {

@@ -6,12 +6,15 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <vector>
 
 #include "Configuration/PracticeLog.h"
+#include "GUI/CoachTexts.h"
 #include "GUI/LanguageTexts.h"
 #include "GUI/NoticeTexts.h"
 #include "GUI/OptionsDialog.h"
@@ -34,6 +37,8 @@ QString Date(int year, int month, int day)
         .arg(month, 2, 10, QLatin1Char('0'))
         .arg(day, 2, 10, QLatin1Char('0'));
 }
+
+constexpr int TimingColumn = 7;
 
 QString Minutes(double minutes)
 {
@@ -73,6 +78,67 @@ void Set(QTableWidget* table, int row, int column, const QString& text, bool num
     table->setItem(row, column, item);
 }
 
+// The width that shows every column of `table` whole.
+int WholeWidth(const QTableWidget& table)
+{
+    int width = table.frameWidth() * 2 + table.verticalScrollBar()->sizeHint().width();
+    for (int column = 0; column < table.columnCount(); ++column)
+        if (!table.isColumnHidden(column))
+            width += table.columnWidth(column);
+    return width;
+}
+
+// How a run the timing coach heard was played, from column `column` on; nothing for the others.
+void SetTiming(QTableWidget* table, int row, int column, const Configuration::PracticeRun& run)
+{
+    if (!run.timed)
+        return;
+    const Configuration::PracticeTiming& timing = run.timing;
+    Set(table, row, column, QString::number(timing.meanMs, 'f', 1), true);
+    Set(table, row, column + 1, QString::number(timing.deviationMs, 'f', 1), true);
+    Set(table, row, column + 2, QString::number(timing.driftMsPer30s, 'f', 1), true);
+    Set(table, row, column + 3, QStringLiteral("%1 / %2 / %3").arg(timing.hits).arg(timing.misses).arg(timing.extras),
+        true);
+}
+
+// The runs, the newest first.
+QTableWidget* MakeRunsTable(QWidget* parent, const std::vector<Configuration::PracticeRun>& runs)
+{
+    auto* table = Table(parent,
+                        {Text(PracticeTexts::Date), Text(PracticeTexts::Time), Text(PracticeTexts::Preset),
+                         Text(PracticeTexts::Tempo), Text(PracticeTexts::BeatType), Text(PracticeTexts::Minutes),
+                         Text(PracticeTexts::Trainer), CoachTexts::Text(CoachTexts::LogMean),
+                         CoachTexts::Text(CoachTexts::LogConsistency), CoachTexts::Text(CoachTexts::LogDrift),
+                         CoachTexts::Text(CoachTexts::LogHits)},
+                        static_cast<int>(runs.size()));
+    table->setObjectName(QStringLiteral("PracticeRuns"));
+    // The timing's units go on a line of their own, so that its columns stay narrow.
+    for (int column = TimingColumn; column < table->columnCount(); ++column)
+        if (QTableWidgetItem* heading = table->horizontalHeaderItem(column))
+            heading->setText(heading->text().replace(QStringLiteral(" ("), QStringLiteral("\n(")));
+    bool timed = false;
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        const Configuration::PracticeRun& run = runs[runs.size() - 1 - i];
+        const int row = static_cast<int>(i);
+        Set(table, row, 0, Date(run.year, run.month, run.day));
+        Set(table, row, 1,
+            QStringLiteral("%1:%2").arg(run.hour, 2, 10, QLatin1Char('0')).arg(run.minute, 2, 10, QLatin1Char('0')));
+        Set(table, row, 2, QString::fromUtf8(run.preset.data(), static_cast<qsizetype>(run.preset.size())));
+        Set(table, row, 3, QString::number(run.tempo), true);
+        Set(table, row, 4, BeatType(run.beatType));
+        Set(table, row, 5, Minutes(run.minutes), true);
+        if (run.trainerFrom != 0 || run.trainerTo != 0)
+            Set(table, row, 6, QStringLiteral("%1-%2").arg(run.trainerFrom).arg(run.trainerTo));
+        SetTiming(table, row, TimingColumn, run);
+        timed = timed || run.timed;
+    }
+    // A log without a run the coach heard shows no timing columns at all.
+    for (int column = TimingColumn; column < table->columnCount(); ++column)
+        table->setColumnHidden(column, !timed);
+    table->resizeColumnsToContents();
+    return table;
+}
+
 }  // namespace
 
 PracticeLogDialog::PracticeLogDialog(const Configuration::PracticeLog& log, QWidget* parent) : QDialog(parent)
@@ -85,26 +151,7 @@ PracticeLogDialog::PracticeLogDialog(const Configuration::PracticeLog& log, QWid
     log.Load(runs, skipped, &partial);
 
     auto* runsGroup = new QGroupBox(Text(PracticeTexts::Runs), this);
-    _runs = Table(runsGroup,
-                  {Text(PracticeTexts::Date), Text(PracticeTexts::Time), Text(PracticeTexts::Preset),
-                   Text(PracticeTexts::Tempo), Text(PracticeTexts::BeatType), Text(PracticeTexts::Minutes),
-                   Text(PracticeTexts::Trainer)},
-                  static_cast<int>(runs.size()));
-    _runs->setObjectName(QStringLiteral("PracticeRuns"));
-    for (std::size_t i = 0; i < runs.size(); ++i) {
-        const Configuration::PracticeRun& run = runs[runs.size() - 1 - i];
-        const int row = static_cast<int>(i);
-        Set(_runs, row, 0, Date(run.year, run.month, run.day));
-        Set(_runs, row, 1,
-            QStringLiteral("%1:%2").arg(run.hour, 2, 10, QLatin1Char('0')).arg(run.minute, 2, 10, QLatin1Char('0')));
-        Set(_runs, row, 2, QString::fromUtf8(run.preset.data(), static_cast<qsizetype>(run.preset.size())));
-        Set(_runs, row, 3, QString::number(run.tempo), true);
-        Set(_runs, row, 4, BeatType(run.beatType));
-        Set(_runs, row, 5, Minutes(run.minutes), true);
-        if (run.trainerFrom != 0 || run.trainerTo != 0)
-            Set(_runs, row, 6, QStringLiteral("%1-%2").arg(run.trainerFrom).arg(run.trainerTo));
-    }
-    _runs->resizeColumnsToContents();
+    _runs = MakeRunsTable(runsGroup, runs);
     (new QVBoxLayout(runsGroup))->addWidget(_runs);
 
     const std::vector<Configuration::PracticeDay> days = Configuration::PracticeLog::TotalsPerDay(runs);
@@ -120,9 +167,7 @@ PracticeLogDialog::PracticeLogDialog(const Configuration::PracticeLog& log, QWid
     }
     _days->resizeColumnsToContents();
     // The totals are shown whole; the runs take the rest of the width.
-    int daysWidth = _days->frameWidth() * 2 + _days->verticalScrollBar()->sizeHint().width();
-    for (int column = 0; column < _days->columnCount(); ++column)
-        daysWidth += _days->columnWidth(column);
+    const int daysWidth = WholeWidth(*_days);
     _days->setMinimumWidth(daysWidth);
     (new QVBoxLayout(daysGroup))->addWidget(_days);
 
@@ -145,7 +190,11 @@ PracticeLogDialog::PracticeLogDialog(const Configuration::PracticeLog& log, QWid
     layout->addLayout(tables);
     layout->addWidget(_problem);
     layout->addWidget(buttons);
-    resize(860, 380);
+    // Wide enough for every run's column where the screen has room.
+    int width = WholeWidth(*_runs) + daysWidth + 64;  // and the group boxes and margins around them
+    if (const QScreen* shown = screen(); shown != nullptr && shown->availableGeometry().width() > 860)
+        width = std::min(width, shown->availableGeometry().width());
+    resize(std::max(860, width), 380);
     _runs->setFocus();
 }
 

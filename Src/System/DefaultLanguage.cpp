@@ -444,6 +444,15 @@ const char16_t* const texts[] = {
     u"silent bars",
     u"No input found",
     u"%1: velocity %2",
+    u"Scored on the beats",
+    u"Scored on the beats and their subdivisions, %1 to a beat",
+    u"While this window is open, bars 3 and 4 of every four are silent (the beat is still shown): "
+    u"hold the time alone.",
+    u"In the silent bars: mean %1 ms, consistency %2 ms, %3 hits",
+    u"Mean (ms)",
+    u"Consistency (ms)",
+    u"Drift (ms per 30 s)",
+    u"Hits / missed / extra",
 };
 
 const char16_t* const instrumentNames[] = {

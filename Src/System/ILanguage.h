@@ -25,7 +25,7 @@ public:
     static constexpr int MessageCount = 56;
     static constexpr int MessageTitleCount = 23;
     static constexpr int InformationCount = 57;
-    static constexpr int TextCount = 197;
+    static constexpr int TextCount = 205;
     static constexpr int InstrumentCount = 47;
     // The toolbar button with command identifier N has tooltip N - FirstToolbarCommand.
     static constexpr int FirstToolbarCommand = 32773;

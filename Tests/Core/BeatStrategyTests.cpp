@@ -537,9 +537,11 @@ TEST(BeatFlash, PulsesCountTheBarAndABarLimitEndsTheRunBeforeTheNextBar)
         {
             places.push_back(pulse.beat);
             beats = pulse.beats;
+            grid = pulse.subdivisions;
         }
         std::vector<std::int32_t> places;
         std::int32_t beats = 0;
+        std::int32_t grid = 0;
     };
     struct Case {
         const char* name;
@@ -577,6 +579,8 @@ TEST(BeatFlash, PulsesCountTheBarAndABarLimitEndsTheRunBeforeTheNextBar)
 
             EXPECT_EQ(flash.places, c.places);
             EXPECT_EQ(flash.beats, c.beats);
+            // The halves are the grid a take is scored on; a rhythm's steps are its own.
+            EXPECT_EQ(flash.grid, c.beatType == 3 ? 1 : 2);
             ASSERT_GE(rig.handler.log.size(), 2u);
             EXPECT_EQ(rig.handler.log.front(), "event 16 0");
             EXPECT_EQ(rig.handler.log.back(), "stopped 120");

@@ -9,6 +9,7 @@
 #include "Configuration/ConfigurationData.h"
 #include "Configuration/Song.h"
 #include "Core/CountIn.h"
+#include "Core/IBeatFlash.h"
 #include "Core/Metronome.h"
 #include "Core/SongMidiFile.h"
 #include "Core/SongTimerStrategy.h"
@@ -122,22 +123,24 @@ long double CurveSeconds(long double t0, long double t1, long double n, long dou
     return 60 * n / (t1 - t0) * std::log((t0 + (t1 - t0) * x / n) / t0);
 }
 
-// The frames of every beat of `song` from its first, and the sound each plays (100 + voice).
+// The frames of every beat of `song` from its first, and the sound each plays (100 + voice);
+// `silent(bar)`, counted over the whole song, leaves bars out as well.
 struct Expected {
     std::vector<std::int64_t> frames;
     std::vector<std::int32_t> sounds;
 };
-Expected Beats(const Song& song)
+Expected Beats(const Song& song, bool (*silent)(int bar) = nullptr)
 {
     Expected expected;
     long double start = 0;
+    int songBar = 0;
     for (const SongSection& section : song.sections) {
         const int perBar = section.BeatsPerBar();
         const long double n = static_cast<long double>(section.bars) * perBar;
-        for (int bar = 0; bar < section.bars; ++bar) {
+        for (int bar = 0; bar < section.bars; ++bar, ++songBar) {
             for (int beat = 0; beat < perBar; ++beat) {
                 const BeatLevel level = section.Level(beat);
-                if (section.Muted(bar) || level == BeatLevel::Silent)
+                if (section.Muted(bar) || level == BeatLevel::Silent || (silent != nullptr && silent(songBar)))
                     continue;
                 const long double at = start + CurveSeconds(section.tempo, section.endTempo, n, bar * perBar + beat);
                 expected.frames.push_back(std::llround(at * Rate));
@@ -257,6 +260,35 @@ TEST_F(SongTest, SubdivisionsAccentsAndMutedBarsFollowTheCurveToo)
         frame -= expected.front();
     EXPECT_EQ(frames, expected);
     EXPECT_EQ(engine.clicks.front().volume, 50) << "the section's volume scales the voice's";
+}
+
+// Every other two bars left silent, counted over the song through its changes of tempo and
+// meter: those bars sound nothing and are still shown, marked silent; the others play as ever.
+TEST_F(SongTest, MutedBarsOfTheRunAreSilentThroughTempoAndMeterChanges)
+{
+    struct Flash final : Core::IBeatFlash {
+        void Pulse(const Core::BeatPulse& pulse) noexcept override
+        {
+            if (pulse.beat == 0)
+                silentBars.push_back(pulse.silent);
+        }
+        std::vector<bool> silentBars;
+    } flash;
+    Song song = FourSections();
+    song.sections[3].bars = 3;  // bars 10 (7/8) and 11 (2/4) silent, 12 and 13 play again
+    const auto silent = [](int bar) { return bar % 4 >= 2; };
+    metronome.SetBeatFlash(&flash);
+    metronome.SetMutedBars(2, 2);
+    const std::vector<std::int64_t> frames = Play(song, Settings());
+    EXPECT_EQ(frames, Beats(song, silent).frames);
+    ASSERT_EQ(flash.silentBars.size(), 14u);
+    for (int bar = 0; bar < 14; ++bar)
+        EXPECT_EQ(flash.silentBars[static_cast<std::size_t>(bar)], silent(bar)) << "bar " << bar;
+
+    // Taken off, the next run plays every bar.
+    metronome.SetMutedBars(0, 0);
+    engine.clicks.clear();
+    EXPECT_EQ(Play(song, Settings()), Beats(song).frames);
 }
 
 // A metronome on a clock the test opens up to a frame at a time, playing into a recording engine.

@@ -139,6 +139,31 @@ TEST_F(PracticeTest, EveryRunIsLoggedOnceAndTimedInTheStatusBarWhilePlaying)
     System::SetLanguageFolderForTesting({});
 }
 
+// A run the coach heard shows how it was played; the others leave those columns empty.
+TEST_F(PracticeTest, TimedRunsShowTheirTimingAndOthersNothing)
+{
+    Configuration::PracticeRun run;
+    run.year = 2026;
+    run.month = run.day = 3;
+    run.tempo = 100;
+    run.beatType = "Simple Beat";
+    run.minutes = 5;
+    ASSERT_TRUE(log.Append(run));
+    run.timed = true;
+    run.timing = {-3.25, 6.1, 1.5, 412, 3, 1};
+    ASSERT_TRUE(log.Append(run));
+    GUI::PracticeLogDialog dialog(log);
+    QTableWidget& runs = *dialog.RunsTable();
+    ASSERT_EQ(runs.columnCount(), 11);
+    EXPECT_EQ(runs.horizontalHeaderItem(7)->text(), QStringLiteral("Mean\n(ms)"));
+    QStringList timed, untimed;
+    for (int column = 7; column < 11; ++column) {
+        timed << runs.item(0, column)->text();
+        EXPECT_EQ(runs.item(1, column), nullptr);
+    }
+    EXPECT_EQ(timed, (QStringList{"-3.2", "6.1", "1.5", "412 / 3 / 1"}));
+}
+
 // The log names the preset a run played, also after the settings dialog's OK (the dialog marks
 // the live settings while its pages fill them); a start and a stop within a second are no run.
 TEST_F(PracticeTest, RunsNameTheirPresetAfterTheSettingsDialogAndMomentaryOnesAreLeftOut)

@@ -69,6 +69,7 @@ public:
     void SetCountIn(const Core::CountIn& next) override { countIn = next; }
 
     void SetMuted(bool mute) override { muted = mute; }
+    void SetMutedBars(std::int32_t played, std::int32_t silent) override { mutedBars = {played, silent}; }
     void SetBarLimit(std::int32_t bars) override { barLimit = bars; }
     std::int32_t Continue(Core::IMetronomeEventHandler& eventHandler, Configuration::ConfigurationData& settings,
                           ChangeAt at, std::int32_t tag) override
@@ -100,6 +101,7 @@ public:
     Core::SongTimerStrategy::Heard heard;
     Core::IMetronomeEventHandler* handler = nullptr;
     bool muted = false;
+    std::pair<std::int32_t, std::int32_t> mutedBars{0, 0};  // played, silent
     std::int32_t barLimit = 0;
     struct Continuation {
         std::int32_t bpm = 0;  // 0: none
