@@ -152,7 +152,8 @@ bool Timer::WaitForFirstTick(Grid& grid)
         const double left = MsBefore(firstDue, grid.frequency);
         if (left <= 0)
             break;
-        _clock->Wait(_wake, static_cast<int>(std::min(left, 60000.0)));
+        // On the output's frames the hand-over time moves with the lead: looked at again.
+        _clock->Wait(_wake, static_cast<int>(std::min(left, grid.spins ? 60000.0 : LookAgainMs)));
         _wake.Reset();
         if (!_running.load(std::memory_order_acquire) || _clock->Lost())
             break;
