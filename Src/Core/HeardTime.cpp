@@ -8,7 +8,8 @@
 namespace Core {
 
 namespace {
-constexpr std::chrono::nanoseconds LongestNap = std::chrono::milliseconds(5);
+// The longest sleep between two looks whether the wait is to end (a stop waits for it at most).
+constexpr std::chrono::nanoseconds LongestNap = std::chrono::milliseconds(20);
 std::atomic<int> visualOffsetMs{0};
 }  // namespace
 

@@ -31,9 +31,11 @@ public:
     double FrameHeardAt(Moment moment) override;
     // The output died under the run.
     bool Lost() override;
+    // A tick's clicks start on its frame however early it is handed over, as long as it is in time.
+    bool Spins() override { return false; }
 
     // How often a wait looks whether the output still runs, and the longest sleep before a tick.
-    static constexpr int WatchSliceMs = 20;
+    static constexpr int WatchSliceMs = 100;
     static constexpr std::int64_t LongestSleepNs = 3'000'000;
 
 private:

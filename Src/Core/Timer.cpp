@@ -152,7 +152,8 @@ bool Timer::WaitForFirstTick(Grid& grid)
         const double left = MsBefore(firstDue, grid.frequency);
         if (left <= 0)
             break;
-        _clock->Wait(_wake, static_cast<int>(std::min(left, 60000.0)));
+        // On the output's frames the hand-over time moves with the lead: looked at again.
+        _clock->Wait(_wake, static_cast<int>(std::min(left, grid.spins ? 60000.0 : LookAgainMs)));
         _wake.Reset();
         if (!_running.load(std::memory_order_acquire) || _clock->Lost())
             break;
@@ -162,7 +163,7 @@ bool Timer::WaitForFirstTick(Grid& grid)
         // The output's mapping settles in its first moments: the first tick is placed anew.
         _handler->BeforePlacedTick(firstDue);
         _clock->SleepUntil(firstDue - grid.spinMargin);
-        SpinUntil(firstDue, reads);
+        SpinUntil(grid, firstDue, reads);
     }
     grid.reference = firstDue;
     return _running.load(std::memory_order_acquire) && !_clock->Lost();
@@ -192,6 +193,12 @@ int Timer::NextWait(Grid& grid)
         const double left = MsBefore(grid.Due(grid.k + 1), grid.frequency);
         wait = left > 0 ? std::min(static_cast<int>(left), grid.sleepTime) : 0;
         grid.waitForNextOnly = false;
+    }
+    if (!grid.spins) {
+        // The hand-over time of a tick on the output's frames moves with the output's lead: the
+        // wait ends before the tick's time as it is now, and no later than a look again.
+        const double left = MsBefore(_placed ? _placedDue : grid.Due(grid.k + 1), grid.frequency);
+        wait = left > 0 ? static_cast<int>(std::min(left, static_cast<double>(LookAgainMs))) : 0;
     }
     return wait;
 }
@@ -228,7 +235,7 @@ bool Timer::PlacedTickClose(const Grid& grid)
 void Timer::ShortenSleep(Grid& grid, int reads)
 {
     // A tick reached at the first read was overslept: after a few, the worker sleeps less.
-    if (reads == 1 && ++grid.overshoots > 2 && grid.sleepTime > 0) {
+    if (grid.spins && reads == 1 && ++grid.overshoots > 2 && grid.sleepTime > 0) {
         --grid.sleepTime;
         grid.overshoots = 0;
         _currentSleep.store(grid.sleepTime, std::memory_order_release);
@@ -241,7 +248,8 @@ void Timer::Run()
     grid.sleepTime = _sleepTime.load(std::memory_order_acquire);
     grid.period = _period.load(std::memory_order_acquire);
     grid.frequency = _frequency.load(std::memory_order_relaxed);
-    grid.spinMargin = SpinMarginCounts(grid.frequency);
+    grid.spins = _clock->Spins();
+    grid.spinMargin = grid.spins ? SpinMarginCounts(grid.frequency) : 0;
     _currentSleep.store(grid.sleepTime, std::memory_order_release);
 
     const bool realTime = _clock->RealTime();
@@ -266,9 +274,12 @@ void Timer::Run()
         if (_placedAt && !PlacedTickClose(grid))
             continue;
         const std::int64_t due = _placed ? _placedDue : grid.Due(grid.k + 1);
+        // Woken a whole millisecond or more before the tick (a look again): wait on.
+        if (!grid.spins && MsBefore(due, grid.frequency) >= 1)
+            continue;
         int reads = 0;
         _clock->SleepUntil(due - grid.spinMargin);
-        if (!SpinUntil(due, reads))
+        if (!SpinUntil(grid, due, reads))
             break;
         if (_placed) {
             grid.reference = due;
@@ -288,7 +299,7 @@ void Timer::Run()
 // Reads the clock until it reaches `due` (`reads`: how many reads it took). A clock that does not
 // get there within a moment of real time (its frames stand still) is waited for on the wake event
 // between reads. False when the worker is to end instead: stopped, or the clock lost.
-bool Timer::SpinUntil(std::int64_t due, int& reads)
+bool Timer::SpinUntil(const Grid& grid, std::int64_t due, int& reads)
 {
     reads = 0;
     const std::int64_t giveUp = Platform::Clock::Now() + LongestSpinNs;
@@ -296,14 +307,25 @@ bool Timer::SpinUntil(std::int64_t due, int& reads)
         ++reads;
         if (_clock->Now() >= due)
             break;
-        if ((reads & 63) == 0 && Platform::Clock::Now() > giveUp) {
-            // A signal consumed here leaves its flag (a stop, an interval change) to be seen.
-            _clock->Wait(_wake, 1);
-            if (!_running.load(std::memory_order_acquire) || _clock->Lost())
-                return false;
-        }
+        if (!BetweenReads(grid, reads, giveUp))
+            return false;
     }
     return _running.load(std::memory_order_acquire);
+}
+
+bool Timer::BetweenReads(const Grid& grid, int reads, std::int64_t giveUp)
+{
+    if (grid.spins && (reads & 63) != 0)
+        return true;
+    if (Platform::Clock::Now() > giveUp) {
+        // A signal consumed here leaves its flag (a stop, an interval change) to be seen.
+        _clock->Wait(_wake, 1);
+    } else if (grid.spins) {
+        return true;
+    } else {
+        _clock->Nap();
+    }
+    return _running.load(std::memory_order_acquire) && !_clock->Lost();
 }
 
 }  // namespace Core

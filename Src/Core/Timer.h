@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <optional>
@@ -9,6 +10,7 @@
 #include "Core/ITimerControl.h"
 #include "Core/ITimerEventHandler.h"
 #include "Platform/AutoResetEvent.h"
+#include "Platform/Clock.h"
 #include "Platform/OutputFrame.h"
 #include "Platform/Thread.h"
 
@@ -53,6 +55,15 @@ public:
         // processor at real-time priority. A clock that passes only as frames are rendered
         // offline needs neither, and must not hold a processor at that priority.
         virtual bool RealTime() { return true; }
+        // Whether the worker spins on this clock for the last stretch before a tick, so that the
+        // tick comes at its very time (its clicks play the moment they are handed over). A clock
+        // whose ticks name the frame their clicks start on needs a tick only in time: the worker
+        // naps between reads instead, looks again at least every LookAgainMs (the hand-over
+        // time moves with the output's lead), and a wake past a tick's time does not shorten
+        // its sleep.
+        virtual bool Spins() { return true; }
+        // A moment's sleep between two reads of a clock the worker does not spin on.
+        virtual void Nap() { Platform::Clock::SleepFor(NapTime); }
         // Whether this clock has stopped for good (the output whose frames it counts died): the
         // worker then tells its handler and ends. Wait returns early when it happens.
         virtual bool Lost() { return false; }
@@ -61,6 +72,10 @@ public:
     // frames stand still) before it goes back to waiting on the wake event, so that a stop or a
     // lost clock is seen at once.
     static constexpr std::int64_t LongestSpinNs = 2'000'000;
+    // How long the worker naps between reads of a clock it does not spin on, and how long it
+    // waits at most before it looks at such a clock again.
+    static constexpr std::chrono::microseconds NapTime{200};
+    static constexpr int LookAgainMs = 100;
     // How often a tick placed on a timeline others change (PlaceNextTickAt) is placed anew
     // while the worker waits for it.
     static constexpr int RefineSliceMs = 10;
@@ -133,6 +148,7 @@ private:
     struct Grid {
         double frequency = 0;
         std::int64_t spinMargin = 0;
+        bool spins = true;
         int sleepTime = 0;
         double period = 0;
         std::int64_t reference = 0;
@@ -162,7 +178,10 @@ private:
     bool PlacedTickClose(const Grid& grid);
     void ShortenSleep(Grid& grid, int reads);
     double MsBefore(std::int64_t due, double frequency);
-    bool SpinUntil(std::int64_t due, int& reads);
+    bool SpinUntil(const Grid& grid, std::int64_t due, int& reads);
+    // Between two reads of the clock before `due`, once `giveUp` (real time) has passed: waits on
+    // the wake event for a moment; before: spins on, or naps. False when the worker is to end.
+    bool BetweenReads(const Grid& grid, int reads, std::int64_t giveUp);
 
     IClock* _ownClock;
     IClock* _clock;

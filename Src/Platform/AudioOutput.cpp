@@ -393,7 +393,9 @@ void AudioOutput::OnBuffer(float* output, int frames, const BufferTiming& timing
         }
     }
     _previousCallback = callbackTime;
-    _ahead = callbacks == 1 ? timing.aheadNs : _ahead + AheadSmoothing * (timing.aheadNs - _ahead);
+    // A driver that maps its frames itself knows their delay exactly; the callbacks' readings are
+    // smoothed.
+    _ahead = callbacks == 1 || timing.mapping ? timing.aheadNs : _ahead + AheadSmoothing * (timing.aheadNs - _ahead);
     if (timing.mapping) {
         Publish(*timing.mapping, _ahead);
     } else {

@@ -41,7 +41,7 @@ public:
     // server shut it down) is closed at once. It is looked at this often; a paused stream (the
     // program stopped) far less often, since a start asks its driver again anyway.
     static constexpr std::chrono::nanoseconds DeadAfter = std::chrono::seconds(4);
-    static constexpr std::chrono::nanoseconds WatchInterval = std::chrono::milliseconds(40);
+    static constexpr std::chrono::nanoseconds WatchInterval = std::chrono::milliseconds(100);
     static constexpr std::chrono::nanoseconds PausedWatchInterval = std::chrono::seconds(1);
 
     AudioOutput();

@@ -33,6 +33,12 @@ public:
         return now;
     }
     double Frequency() override { return 1e9; }
+    bool Spins() override { return spins; }
+    void Nap() override
+    {
+        time += NapCounts;
+        ++naps;
+    }
     void Wait(Platform::AutoResetEvent& event, int milliseconds) override
     {
         waits.push_back(milliseconds);
@@ -43,6 +49,9 @@ public:
     }
 
     static constexpr std::int64_t Step = 1000;
+    static constexpr std::int64_t NapCounts = 200'000;
+    bool spins = true;  // false: the output's frames, which the worker naps on
+    int naps = 0;
     std::int64_t time = 5000 * Ms;
     int readsSinceWait = 0;
     std::vector<int> waits;
@@ -300,6 +309,40 @@ TEST_F(TimerTest, SleepNeverGoesBelowZero)
     RunUntil(10, 2.6);
     EXPECT_EQ(clock.waits, (std::vector<int>{1, 1, 1, 0, 0, 0, 0, 0, 0, 0}));
     EXPECT_EQ(timer.CurrentSleepTime(), 0);
+}
+
+// On the output's frames a tick need only be in time: the worker naps up to it instead of
+// spinning, a wake past a tick does not shorten the sleeps after it, and a clock that jumps ahead
+// during a long wait (the output's lead grown) is followed within one look, not a whole interval.
+TEST_F(TimerTest, OnTheOutputsFramesTheWorkerNapsAndLooksAgain)
+{
+    clock.spins = false;
+    clock.wake = [](int, int milliseconds, std::int64_t now) { return now + (milliseconds + 10) * Ms; };
+    RunUntil(8, 20);
+    EXPECT_LE(clock.naps, 8 * 10) << "napped to each tick in steps";
+    ASSERT_GE(clock.waits.size(), 8u);
+    EXPECT_TRUE(std::all_of(clock.waits.begin() + 1, clock.waits.end(), [&](int w) { return w == clock.waits[1]; }))
+        << "a late wake shortened the sleep";
+
+    Timer longTimer{&clock};
+    Recorder ticks{longTimer, clock};
+    clock.wake = nullptr;
+    const std::int64_t start = clock.time;
+    std::int64_t jumpedAt = 0;
+    clock.onRead = [&](int) {
+        if (jumpedAt == 0 && clock.time > start + 300 * Ms) {
+            clock.time += 500 * Ms;
+            jumpedAt = clock.time;
+        }
+    };
+    ticks.onTick = [&](int tick) {
+        if (tick == 1)
+            longTimer.Stop();
+    };
+    ASSERT_TRUE(longTimer.Start(&ticks, Core::Interval(1000)));
+    longTimer.Join();
+    ASSERT_EQ(ticks.due.size(), 2u);
+    EXPECT_LT(ticks.delivered[1] - ticks.due[1], (Timer::LookAgainMs + 2) * Ms) << "the jump was not looked at";
 }
 
 // Real clock and real threads: a pause followed at once by a resume must leave exactly one
