@@ -7,6 +7,7 @@
 //
 //   scripts/with-sound-server build/Bench/click_timing          the table
 //   scripts/with-sound-server build/Bench/click_timing load     400 bpm for 60 s under load
+//   ... click_timing [load] "file 300" "MIDI 120"                 only the runs named so
 //
 // Columns: each click found is laid on the nearest place of the grid (the first click's place
 // plus k periods): clicks found on their places, places lost, clicks doubled on one place, and
@@ -245,6 +246,13 @@ double CpuSeconds()
 int main(int argc, char** argv)
 {
     const bool loadRun = argc > 1 && std::strcmp(argv[1], "load") == 0;
+    // The rest of the arguments, if any: play only the runs whose names contain one of them.
+    std::vector<std::string> only(argv + (loadRun ? 2 : 1), argv + argc);
+    const auto chosen = [&only](const std::string& name) {
+        return only.empty() || std::any_of(only.begin(), only.end(), [&name](const std::string& part) {
+                   return name.find(part) != std::string::npos;
+               });
+    };
     if (!Tests::SoundServerAvailable()) {
         std::fprintf(stderr, "click_timing: no sound server answers; run it under scripts/with-sound-server\n");
         return 1;
@@ -293,6 +301,8 @@ int main(int argc, char** argv)
         const char* engineName = engineType == Core::SoundEngines::Midi ? "MIDI" : "file";
         Bench::CountingEngine engine(*Core::SoundEngines::Get(engineType));
         for (const Run& run : runs) {
+            if (!chosen(std::string(engineName) + " " + run.name))
+                continue;
             for (const bool old : {false, true}) {
                 if (old && loadRun)
                     continue;
@@ -333,7 +343,7 @@ int main(int argc, char** argv)
                 output.MappingRestarts(), (output.MeasuredRate() / rate - 1) * 1e6);
     output.Release();
 
-    if (!loadRun) {
+    if (!loadRun && only.empty()) {
         // Start-up to the first click from a closed output, and CPU time while stopped and while
         // playing 120 bpm.
         auto settings = SettingsFor(runs[0], Core::SoundEngines::Midi);

@@ -13,8 +13,8 @@ std::vector<float> RingingClick()
 {
     std::vector<float> click(3000);
     for (std::size_t i = 0; i < click.size(); ++i)
-        click[i] = 0.1f * static_cast<float>(std::sin(0.3 * static_cast<double>(i)) *
-                                             std::exp(-static_cast<double>(i) / 300.0));
+        click[i] = 0.1f *
+            static_cast<float>(std::sin(0.3 * static_cast<double>(i)) * std::exp(-static_cast<double>(i) / 300.0));
     return click;
 }
 
