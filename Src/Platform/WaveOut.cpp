@@ -380,6 +380,14 @@ void WaveOut::OnCommand(int command, void* argument, OutputFrame frame, Mixer& m
 {
     if (command == WriteCommand) {
         auto* header = static_cast<WaveHeader*>(argument);
+        if (_playing && !_head && !(frame == _soundFrame)) {
+            // What played has run out: every buffer of it is read, at most its last two frames
+            // are still to be mixed, and Mix sees it end only as it mixes on. A write for another
+            // frame is a sound of its own: it starts on the frame it names instead of being
+            // carried on right after those (early) or left queued behind a sound that ended.
+            _playing = false;
+            _currentValid = _nextValid = false;
+        }
         if (_tail)
             _tail->next = header;
         else
@@ -395,6 +403,7 @@ void WaveOut::OnCommand(int command, void* argument, OutputFrame frame, Mixer& m
             }
             _playing = true;
             _startFrame = startFrame;
+            _soundFrame = frame;
             _fraction = 0;
             _currentValid = ReadFrame(_current);
             _nextValid = _currentValid && ReadFrame(_next);

@@ -127,7 +127,8 @@ private:
     std::uint32_t _offset = 0;  // bytes of the head buffer already read
     bool _playing = false;
     std::int64_t _startFrame = 0;
-    double _fraction = 0;  // position between _current and _next
+    OutputFrame _soundFrame = OutputFrame::AtOnce();  // the frame the sound playing was written for
+    double _fraction = 0;                             // position between _current and _next
     float _current[2] = {};
     float _next[2] = {};
     bool _currentValid = false;

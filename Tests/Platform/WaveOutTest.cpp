@@ -8,6 +8,7 @@
 #include "Platform/AudioOutput.h"
 #include "Platform/Clock.h"
 #include "Platform/MultimediaResult.h"
+#include "Platform/OfflineOutput.h"
 #include "Platform/WaveOut.h"
 
 namespace {
@@ -180,6 +181,42 @@ TEST_F(WaveOutOnNullOutput, CutWithoutWaitingLetsTheNextBufferStartOnItsFrame)
     EXPECT_FLOAT_EQ(Left(start), -8000 / 32768.0f);
     EXPECT_EQ(Left(start + 100), 0.0f);
     EXPECT_EQ(WaveOut::Close(_device), Platform::MmNoError);
+}
+
+// A sound's last buffer is read a frame or two before its last frame is mixed. A write for
+// another frame coming just then (a click written to a player whose last click has all but
+// ended) starts on its own frame: not carried on right after the last one, nor left unplayed.
+TEST(WaveOut, ASoundWrittenAsTheLastOneEndsStartsOnItsOwnFrame)
+{
+    std::vector<std::int16_t> first(100, 8000), second(50, -8000);
+    const WaveFormat format = Format(1, 44100, 16);
+    for (const int blockEnd : {108, 109, 110}) {
+        Platform::OfflineOutput output(44100);
+        Done done;
+        WaveOut::Handle device = nullptr;
+        ASSERT_EQ(WaveOut::OpenOffline(&device, &format, &Callback, reinterpret_cast<std::uintptr_t>(&done), output),
+                  Platform::MmNoError);
+        WaveHeader a, b;
+        a.data = reinterpret_cast<char*>(first.data());
+        a.bufferLength = 200;
+        b.data = reinterpret_cast<char*>(second.data());
+        b.bufferLength = 100;
+        ASSERT_EQ(WaveOut::PrepareHeader(device, &a, sizeof a), Platform::MmNoError);
+        ASSERT_EQ(WaveOut::PrepareHeader(device, &b, sizeof b), Platform::MmNoError);
+        std::vector<float> mixed(2 * 500);
+        ASSERT_EQ(WaveOut::Write(device, &a, sizeof a, 10), Platform::MmNoError);
+        output.GetMixer().Render(mixed.data(), blockEnd);
+        ASSERT_EQ(WaveOut::Write(device, &b, sizeof b, 300), Platform::MmNoError);
+        output.GetMixer().Render(mixed.data() + 2 * blockEnd, 500 - blockEnd);
+        for (int f = 10; f < 108; ++f)
+            ASSERT_FLOAT_EQ(mixed[2 * f], 8000 / 32768.0f) << blockEnd << ": " << f;
+        for (int f = 110; f < 300; ++f)
+            ASSERT_EQ(mixed[2 * f], 0.0f) << blockEnd << ": " << f;
+        for (int f = 300; f < 350; ++f)
+            ASSERT_FLOAT_EQ(mixed[2 * f], -8000 / 32768.0f) << blockEnd << ": " << f;
+        EXPECT_EQ(mixed[2 * 350], 0.0f);
+        EXPECT_EQ(WaveOut::Close(device), Platform::MmNoError);
+    }
 }
 
 TEST(WaveOut, RefusesBadFormatsHandlesAndHeaders)
