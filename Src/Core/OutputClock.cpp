@@ -6,10 +6,6 @@
 
 namespace Core {
 
-// The sound server's stream announces a larger lead this long before it renders further ahead;
-// the timer looks at the lead again well within that.
-static_assert(2 * Timer::LookAgainMs * 1'000'000LL <= Platform::PulseOutput::LeadNotice);
-
 OutputClock& OutputClock::Instance()
 {
     static OutputClock clock(Platform::AudioOutput::Instance());

@@ -393,9 +393,7 @@ void AudioOutput::OnBuffer(float* output, int frames, const BufferTiming& timing
         }
     }
     _previousCallback = callbackTime;
-    // A driver that maps its frames itself knows their delay exactly; the callbacks' readings are
-    // smoothed.
-    _ahead = callbacks == 1 || timing.mapping ? timing.aheadNs : _ahead + AheadSmoothing * (timing.aheadNs - _ahead);
+    _ahead = callbacks == 1 ? timing.aheadNs : _ahead + AheadSmoothing * (timing.aheadNs - _ahead);
     if (timing.mapping) {
         Publish(*timing.mapping, _ahead);
     } else {

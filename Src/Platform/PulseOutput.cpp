@@ -219,78 +219,8 @@ bool PulseOutput::Pause() noexcept
     // would hold up the next start (a null sink for as long as the long block it sleeps in).
     // A desktop's server suspends a sink whose streams are all corked.
     Unref(pa_stream_cork(_stream, 1, nullptr, nullptr));
-    ShortenForStart();
     pa_threaded_mainloop_unlock(_mainloop);
     return true;
-}
-
-// A run that has played for a while takes the steady buffer in steps: first the larger lead
-// (sounds are handed over further ahead from now on), then, once every sound due within it has
-// had the time to be handed over, the server is asked; when it has said yes and the larger
-// buffer has filled, the delay from rendering to hearing is the run's new one (heard times stay
-// exact throughout: they come from the server's latency), and the lead is that of the larger
-// requests.
-void PulseOutput::GrowWhenSteady(double latency) noexcept
-{
-    const auto frames = [this](std::int64_t ns) {
-        return static_cast<std::int64_t>(static_cast<double>(ns) * _rate / 1e9);
-    };
-    switch (_steady.load(std::memory_order_relaxed)) {
-    case Steadiness::Short:
-        if (_frames >= frames(SteadyAfter)) {
-            _extraLeadNs = SteadyLatency;
-            _steadyFrom = _frames;
-            _steady.store(Steadiness::Announced, std::memory_order_release);
-        }
-        break;
-    case Steadiness::Announced:
-        if (_frames - _steadyFrom >= frames(LeadNotice)) {
-            const pa_buffer_attr attributes =
-                Attributes(*pa_stream_get_sample_spec(_stream), SteadyLatency, SteadyRequest);
-            _steady.store(Steadiness::Asked, std::memory_order_release);
-            Unref(pa_stream_set_buffer_attr(_stream, &attributes, &PulseOutput::SteadyBufferSet, this));
-        }
-        break;
-    case Steadiness::Filling:
-        if (_frames - _steadyFrom >= frames(2 * SteadyLatency)) {
-            if (latency > 0)
-                _heardDelay = latency;
-            const pa_buffer_attr* attributes = pa_stream_get_buffer_attr(_stream);
-            if (attributes)
-                _requestNs =
-                    std::max(_requestNs, static_cast<std::int64_t>(attributes->minreq / FrameBytes * 1e9 / _rate));
-            _extraLeadNs = 0;
-            _steady.store(Steadiness::Grown, std::memory_order_release);
-        }
-        break;
-    default: break;
-    }
-}
-
-void PulseOutput::SteadyBufferSet(pa_stream*, int success, void* self) noexcept
-{
-    auto& output = *static_cast<PulseOutput*>(self);
-    output._buffersSet.fetch_add(1, std::memory_order_acq_rel);
-    if (output._steady.load(std::memory_order_relaxed) != Steadiness::Asked)
-        return;  // an answer for a run that has stopped since
-    output._steadyFrom = output._frames;
-    if (!success)
-        output._extraLeadNs = 0;
-    output._steady.store(success ? Steadiness::Filling : Steadiness::Kept, std::memory_order_release);
-}
-
-void PulseOutput::ShortenForStart()
-{
-    const Steadiness was = _steady.exchange(Steadiness::Short, std::memory_order_acq_rel);
-    _extraLeadNs = 0;
-    if (was != Steadiness::Asked && was != Steadiness::Filling && was != Steadiness::Grown)
-        return;
-    // The next start reads the buffer's size: it waits here for the server's answer (and for
-    // the answer to a larger buffer still on its way).
-    const int answered = _buffersSet.load(std::memory_order_acquire) + (was == Steadiness::Asked ? 2 : 1);
-    const pa_buffer_attr attributes = Attributes(*pa_stream_get_sample_spec(_stream), TargetLatency, RequestSize);
-    Unref(pa_stream_set_buffer_attr(_stream, &attributes, &PulseOutput::SteadyBufferSet, this));
-    WaitFor([this, answered] { return _buffersSet.load(std::memory_order_acquire) >= answered; }, StartTimeout);
 }
 
 // Starts a corked stream again: what it still holds is flushed, the server's request for a full
@@ -367,20 +297,20 @@ void PulseOutput::Write(std::size_t bytes) noexcept
                 _requestNs = gap;
         }
         _lastRequest = now;
-        // Until the server plays and has told its timing (the first buffer, written while the
-        // stream is still corked), the frames are taken as heard one buffer on.
-        double latency = _heardDelay;
-        pa_usec_t usec = 0;
-        int negative = 0;
-        if (_timingUpdated.load(std::memory_order_acquire) && pa_stream_get_latency(_stream, &usec, &negative) == 0)
-            latency = static_cast<double>(negative ? -Nanoseconds(usec) : Nanoseconds(usec));
-        GrowWhenSteady(latency);
         timing.callbackTime = now;
         timing.underflow = _underflow.exchange(false, std::memory_order_relaxed);
         timing.aheadNs = _heardDelay;
-        timing.leadNs = _requestNs + _extraLeadNs + WakeMargin;
+        timing.leadNs = _requestNs + WakeMargin;
+        // Until the server plays and has told its timing (the first buffer, written while the
+        // stream is still corked), the frames are taken as heard one buffer on.
+        double heard = static_cast<double>(now) + _heardDelay;
+        pa_usec_t latency = 0;
+        int negative = 0;
+        if (_timingUpdated.load(std::memory_order_acquire) && pa_stream_get_latency(_stream, &latency, &negative) == 0)
+            heard =
+                static_cast<double>(now) + static_cast<double>(negative ? -Nanoseconds(latency) : Nanoseconds(latency));
         mapping.framePeriod = 1e9 / _rate;
-        mapping.origin = static_cast<std::int64_t>(static_cast<double>(now) + latency - _heardDelay);
+        mapping.origin = static_cast<std::int64_t>(heard - _heardDelay);
         mapping.baseFrame = _frames;
         timing.mapping = &mapping;
     }
@@ -426,8 +356,6 @@ void PulseOutput::Stop() noexcept
         }
     });
     _paused.store(true, std::memory_order_release);
-    _steady.store(Steadiness::Short, std::memory_order_release);
-    _extraLeadNs = 0;
 }
 
 }  // namespace Platform

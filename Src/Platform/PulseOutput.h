@@ -26,15 +26,6 @@ public:
     // requests for more.
     static constexpr std::int64_t TargetLatency = 12'000'000;
     static constexpr std::int64_t RequestSize = 3'000'000;
-    // Once a run has played for SteadyAfter, the stream takes a longer buffer in larger
-    // requests: the libpulse thread then wakes a few dozen times a second instead of hundreds,
-    // and so does the server. The larger lead this needs is announced LeadNotice before the
-    // server is asked, so that the sounds of every frame the larger requests render ahead are
-    // handed over in time; a stop goes back to the short buffer, so that the next start is quick.
-    static constexpr std::int64_t SteadyLatency = 80'000'000;
-    static constexpr std::int64_t SteadyRequest = 20'000'000;
-    static constexpr std::int64_t SteadyAfter = 1'000'000'000;
-    static constexpr std::int64_t LeadNotice = 250'000'000;
     // Longest waits for the server: connecting, a stream becoming ready, a start's first request.
     static constexpr std::chrono::nanoseconds ConnectTimeout = std::chrono::seconds(2);
     static constexpr std::chrono::nanoseconds StartTimeout = std::chrono::seconds(1);
@@ -56,8 +47,6 @@ public:
     bool Paused() const noexcept { return _paused.load(std::memory_order_acquire); }
     // Write requests answered since the last start (for tests and benchmarks).
     int Requests() const noexcept { return _requests.load(std::memory_order_acquire); }
-    // Whether the running stream plays with the steady buffer (for tests).
-    bool Steady() const noexcept { return _steady.load(std::memory_order_acquire) == Steadiness::Grown; }
 
 private:
     bool Connect();
@@ -73,16 +62,6 @@ private:
     static void Underflow(pa_stream* stream, void* self) noexcept;
     static void TimingUpdated(pa_stream* stream, int success, void* self) noexcept;
     void Write(std::size_t bytes) noexcept;
-    // Steps towards the steady buffer, on each request of a run that plays (main loop thread);
-    // `latency`: the stream's latency as this request came.
-    void GrowWhenSteady(double latency) noexcept;
-    static void SteadyBufferSet(pa_stream* stream, int success, void* self) noexcept;
-    // With the main loop locked: back to the short buffer of a start, waiting for the server.
-    void ShortenForStart();
-
-    // How far a run is on its way to the steady buffer.
-    // Kept: the server refused the steady buffer, and the run goes on with the short one.
-    enum class Steadiness { Short, Announced, Asked, Filling, Grown, Kept };
 
     pa_threaded_mainloop* _mainloop = nullptr;
     pa_context* _context = nullptr;
@@ -94,16 +73,12 @@ private:
     std::atomic<bool> _underflow{false};
     std::atomic<bool> _timingUpdated{false};
     std::atomic<int> _requests{0};
-    std::atomic<Steadiness> _steady{Steadiness::Short};
-    std::atomic<int> _buffersSet{0};  // answers of the server to a change of the buffer
 
     // Main loop thread only (or with its lock held while it waits).
     std::int64_t _frames = 0;     // frames written since the last start
     double _heardDelay = 0;       // the run's constant delay from rendering to hearing, ns
     std::int64_t _requestNs = 0;  // the longest pause between requests seen in this run
     std::int64_t _lastRequest = 0;
-    std::int64_t _extraLeadNs = 0;  // announced ahead of the steady buffer's fill
-    std::int64_t _steadyFrom = 0;   // the frame the current step towards the steady buffer began on
 };
 
 }  // namespace Platform

@@ -60,32 +60,6 @@ TEST(ServerOutputEndToEnd, AStoppedOutputWaitsCorkedAndAStartPlaysAtOnce)
     EXPECT_FALSE(output.Running());
 }
 
-// A run that plays on goes over to larger requests (fewer wakes of the audio thread and the
-// server), with frames still heard when their heard time says; a stop goes back to the short
-// buffer, so that the next start is heard as soon as the first.
-TEST(ServerOutputEndToEnd, APlayingRunTakesLargerRequestsAndTheNextStartIsQuickAgain)
-{
-    if (!Tests::SoundServerAvailable())
-        GTEST_SKIP() << "needs a sound server (run under scripts/with-sound-server)";
-    Platform::AudioOutput& output = Platform::AudioOutput::Instance();
-    output.CloseIdle();
-    for (int run = 0; run < 2; ++run) {
-        ASSERT_EQ(output.Acquire(), Platform::MmNoError);
-        ASSERT_TRUE(output.PlaysThroughServer());
-        const std::int64_t heardIn = output.HeardAt(output.LeadFrame()) - Platform::Clock::Now();
-        EXPECT_LT(heardIn, 40'000'000) << "run " << run << ": a frame handed over at the start is heard "
-                                       << heardIn / 1e6 << " ms later";
-        EXPECT_LT(output.BufferPace(), Platform::PulseOutput::SteadyRequest / 2) << run;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2000));
-        EXPECT_GE(output.BufferPace(), Platform::PulseOutput::SteadyRequest * 3 / 4) << run;
-        const std::int64_t later = output.HeardAt(output.LeadFrame()) - Platform::Clock::Now();
-        EXPECT_GT(later, heardIn) << run;
-        EXPECT_LT(later, Platform::PulseOutput::SteadyLatency + 2 * Platform::PulseOutput::SteadyRequest) << run;
-        output.Release();
-    }
-    output.CloseIdle();
-}
-
 // The output opens at the default sink's own rate, so that the server does not resample.
 TEST(ServerOutputEndToEnd, OpensAtTheDefaultSinksRate)
 {
