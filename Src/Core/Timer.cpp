@@ -199,6 +199,8 @@ int Timer::NextWait(Grid& grid)
         // wait ends before the tick's time as it is now, and no later than a look again.
         const double left = MsBefore(_placed ? _placedDue : grid.Due(grid.k + 1), grid.frequency);
         wait = left > 0 ? static_cast<int>(std::min(left, static_cast<double>(LookAgainMs))) : 0;
+        if (_placedAt)
+            wait = std::min(wait, RefineSliceMs);
     }
     return wait;
 }

@@ -345,6 +345,25 @@ TEST_F(TimerTest, OnTheOutputsFramesTheWorkerNapsAndLooksAgain)
     EXPECT_LT(ticks.delivered[1] - ticks.due[1], (Timer::LookAgainMs + 2) * Ms) << "the jump was not looked at";
 }
 
+// A tick on a timeline others change (a Link session) is looked at again every few milliseconds on
+// the output's frames too, not only every look again.
+TEST_F(TimerTest, OnTheOutputsFramesATickPlacedOnATimelineIsLookedAtEveryFewMilliseconds)
+{
+    clock.spins = false;
+    std::size_t placedAfter = 0;
+    RunUntil(1, 1000, [&](int tick) {
+        if (tick == 0) {
+            timer.PlaceNextTickAt(timer.DueTime() + 500 * Ms);
+            placedAfter = clock.waits.size();
+        }
+    });
+    ASSERT_EQ(recorder.due.size(), 2u);
+    ASSERT_GT(clock.waits.size(), placedAfter + 10);
+    EXPECT_TRUE(std::all_of(clock.waits.begin() + static_cast<std::ptrdiff_t>(placedAfter), clock.waits.end(),
+                            [](int w) { return w <= Timer::RefineSliceMs; }))
+        << "a placed tick waited longer between looks";
+}
+
 // Real clock and real threads: a pause followed at once by a resume must leave exactly one
 // worker, the new one, ticking.
 TEST(TimerRealClock, QuickStopThenStartNeverLeavesTheOldWorkerTicking)
