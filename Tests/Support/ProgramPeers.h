@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -227,12 +228,52 @@ public:
     LinkHutPeer& operator=(const LinkHutPeer&) = delete;
 
     bool Running() const { return _pid > 0; }
+    // A key pressed before LinkHut has set up its terminal is lost: presses wait for its first
+    // status line.
     void Press(char key, int times = 1)
     {
+        for (int i = 0; i < 200 && Status().size() < 5; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
         for (int i = 0; i < times; ++i) {
             (void)!::write(_terminal, &key, 1);
             std::this_thread::sleep_for(std::chrono::milliseconds(30));
         }
+    }
+    // Presses `key` until `done` holds, at most three times, each press given 1.5 s to show: a
+    // busy machine can lose a key between LinkHut's looks at its terminal.
+    template <typename Done>
+    bool PressUntil(char key, Done done)
+    {
+        for (int press = 0; press < 3; ++press) {
+            Press(key);
+            for (int i = 0; i < 30 && !done(); ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            if (done())
+                return true;
+        }
+        return false;
+    }
+    bool SetLink(bool on)
+    {
+        return PressUntil('a', [&] { return Enabled() == on; });
+    }
+    bool SetPlaying(bool on)
+    {
+        return PressUntil(' ', [&] { return Playing() == on; });
+    }
+    bool SetStartStopSync(bool on)
+    {
+        return PressUntil('s', [&] { return StartStopSync() == on; });
+    }
+    // Steps the tempo `steps` times up (e) or down (w), each step seen before the next.
+    bool StepTempo(int steps)
+    {
+        for (int i = 0; i < std::abs(steps); ++i) {
+            const double target = std::round(Tempo()) + (steps > 0 ? 1 : -1);
+            if (!PressUntil(steps > 0 ? 'e' : 'w', [&] { return std::abs(Tempo() - target) < 0.01; }))
+                return false;
+        }
+        return true;
     }
     // The last status line it printed, its fields split at '|'.
     std::vector<std::string> Status() const
@@ -251,6 +292,11 @@ public:
         fields.push_back(field);
         return fields;
     }
+    std::string StatusLine() const
+    {
+        std::lock_guard lock(_mutex);
+        return _status;
+    }
     int Peers() const
     {
         const std::vector<std::string> fields = Status();
@@ -265,6 +311,16 @@ public:
     {
         const std::vector<std::string> fields = Status();
         return fields.size() > 3 && fields[3].find("[playing]") != std::string::npos;
+    }
+    bool Enabled() const
+    {
+        const std::vector<std::string> fields = Status();
+        return !fields.empty() && fields[0] == "yes";
+    }
+    bool StartStopSync() const
+    {
+        const std::vector<std::string> fields = Status();
+        return fields.size() > 3 && fields[3].rfind("yes", 0) == 0;
     }
 
 private:
