@@ -38,13 +38,16 @@ public:
     std::uint32_t Start(IAudioClient& client) override;
     void Stop() noexcept override;
     bool Pause() noexcept override;
-    std::uint32_t Resume() override;
+    std::uint32_t Resume(bool held) override;
+    void Play() noexcept override;
     bool Alive() const noexcept override { return !_failed.load(std::memory_order_acquire); }
 
     // The stream's rate; valid once started.
     double Rate() const noexcept { return _rate; }
     // Whether the stream is corked (for tests).
-    bool Paused() const noexcept { return _paused.load(std::memory_order_acquire); }
+    bool Paused() const noexcept { return _paused.load(std::memory_order_acquire) || Held(); }
+    // Whether a start is held, corked, for its first sound (for tests).
+    bool Held() const noexcept override { return _held.load(std::memory_order_acquire); }
     // Write requests answered since the last start (for tests and benchmarks).
     int Requests() const noexcept { return _requests.load(std::memory_order_acquire); }
 
@@ -62,6 +65,8 @@ private:
     static void Underflow(pa_stream* stream, void* self) noexcept;
     static void TimingUpdated(pa_stream* stream, int success, void* self) noexcept;
     void Write(std::size_t bytes) noexcept;
+    // With the main loop locked: the stream held for its first sound starts playing.
+    bool Uncork();
 
     pa_threaded_mainloop* _mainloop = nullptr;
     pa_context* _context = nullptr;
@@ -70,6 +75,7 @@ private:
     double _rate = 48000;
     std::atomic<bool> _failed{false};
     std::atomic<bool> _paused{true};
+    std::atomic<bool> _held{false};
     std::atomic<bool> _underflow{false};
     std::atomic<bool> _timingUpdated{false};
     std::atomic<int> _requests{0};
