@@ -5,6 +5,7 @@
 #include <sched.h>
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 
 #include "Platform/Clock.h"
@@ -71,6 +72,7 @@ struct SinkQuery {
     std::string defaultSink;
     std::uint32_t serverRate = 0;
     std::uint32_t sinkRate = 0;
+    bool pipeWire = false;
     bool done = false;
 };
 
@@ -133,6 +135,7 @@ double PulseOutput::SinkRate()
             if (info) {
                 q.serverRate = info->sample_spec.rate;
                 q.defaultSink = info->default_sink_name ? info->default_sink_name : "";
+                q.pipeWire = info->server_name && std::strstr(info->server_name, "PipeWire");
             }
             q.done = true;
         },
@@ -152,6 +155,7 @@ double PulseOutput::SinkRate()
             &query));
         WaitFor([&query] { return query.done; }, StartTimeout);
     }
+    _pipeWire = query.pipeWire;
     const double rate = query.sinkRate ? query.sinkRate : query.serverRate;
     for (double played : Rates)
         if (rate == played)
@@ -169,7 +173,7 @@ bool PulseOutput::OpenStream()
     pa_stream_set_state_callback(_stream, &PulseOutput::StreamState, this);
     pa_stream_set_write_callback(_stream, &PulseOutput::WriteRequest, this);
     pa_stream_set_underflow_callback(_stream, &PulseOutput::Underflow, this);
-    const pa_buffer_attr attributes = Attributes(spec, TargetLatency, RequestSize);
+    const pa_buffer_attr attributes = Attributes(spec, _pipeWire ? PipeWireTargetLatency : TargetLatency, RequestSize);
     const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_START_CORKED | PA_STREAM_ADJUST_LATENCY |
                                                       PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE);
     if (pa_stream_connect_playback(_stream, nullptr, &attributes, flags, nullptr, nullptr) < 0)

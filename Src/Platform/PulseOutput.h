@@ -26,6 +26,13 @@ public:
     // requests for more.
     static constexpr std::int64_t TargetLatency = 12'000'000;
     static constexpr std::int64_t RequestSize = 3'000'000;
+    // PipeWire's pulse server runs its graph in quanta and keeps a stream's buffer at what the
+    // asked latency leaves beside them: 12 ms leave a request answered late about one quantum
+    // (5 ms), and a busy machine runs the stream dry, each time a quantum of silence that moves
+    // every later click. There the stream asks for more (it is granted about 25 ms, in the same
+    // small requests). A start's first click comes no later for it: the first buffer, written
+    // while the stream is still corked, carries it a moment after the stream's first frame.
+    static constexpr std::int64_t PipeWireTargetLatency = 40'000'000;
     // Longest waits for the server: connecting, a stream becoming ready, a start's first request.
     static constexpr std::chrono::nanoseconds ConnectTimeout = std::chrono::seconds(2);
     static constexpr std::chrono::nanoseconds StartTimeout = std::chrono::seconds(1);
@@ -73,6 +80,7 @@ private:
     pa_stream* _stream = nullptr;
     IAudioClient* _client = nullptr;
     double _rate = 48000;
+    bool _pipeWire = false;  // the server is PipeWire's
     std::atomic<bool> _failed{false};
     std::atomic<bool> _paused{true};
     std::atomic<bool> _held{false};
