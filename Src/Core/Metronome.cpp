@@ -172,12 +172,27 @@ std::int32_t Metronome::Start(IMetronomeEventHandler& handler, Configuration::Co
     Retract();
     CloseOpenedEngines(nullptr);
     _state.store(0, std::memory_order_release);
-    if (const std::int32_t code = Prepare(0, handler, settings, false))
+    // The output the engine starts waits at its server for the first tick, so that the first
+    // buffer it plays carries the first click. A run that meets a session's beat plays on the
+    // output's running frames instead.
+    ISessionTimeline* session = Session();
+    const bool holds = _outputClock != nullptr && _standIns.clock == nullptr && !(session && session->Enabled());
+    if (holds)
+        _outputClock->HoldStart();
+    if (const std::int32_t code = Prepare(0, handler, settings, false)) {
+        if (holds)
+            _outputClock->Begun();
         return code;
+    }
     // A run that goes on from this one may use another engine: this one closes when playing stops.
     NoteOpened(Current().strategy->GetSoundEngine());
     _follower.Begin(Current().strategy->CountInTicksLeft());
-    if (!StartTimer(false))
+    const bool started = StartTimer(false);
+    // On the output's frames the timer ends the wait after its first tick; on its own clock (no
+    // output runs), there is nothing to wait for.
+    if (holds && (!started || TimerClock() != _outputClock))
+        _outputClock->Begun();
+    if (!started)
         return Fail(0, TimerNotStarted);
     _paused = false;
     return Playing;

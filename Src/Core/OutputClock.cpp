@@ -36,6 +36,16 @@ void OutputClock::Wait(Platform::AutoResetEvent& event, int milliseconds)
     }
 }
 
+void OutputClock::HoldStart()
+{
+    _output.HoldNextStart();
+}
+
+void OutputClock::Begun()
+{
+    _output.Play();
+}
+
 bool OutputClock::Lost()
 {
     return !_output.Running();

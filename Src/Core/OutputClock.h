@@ -31,6 +31,10 @@ public:
     double FrameHeardAt(Moment moment) override;
     // The output died under the run.
     bool Lost() override;
+    // The next start of the output waits for the run's first tick, so that its first buffer
+    // carries the first click (the output's HoldNextStart); Begun ends the wait.
+    void HoldStart();
+    void Begun() override;
     // A tick's clicks start on its frame however early it is handed over, as long as it is in time.
     bool Spins() override { return false; }
 

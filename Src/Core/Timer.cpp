@@ -261,6 +261,7 @@ void Timer::Run()
     grid.reference = _clock->Now();
     if (WaitForFirstTick(grid))
         Deliver(grid, grid.reference);
+    _clock->Begun();
 
     while (_running.load(std::memory_order_acquire)) {
         _clock->Wait(_wake, NextWait(grid));

@@ -64,6 +64,9 @@ public:
         virtual bool Spins() { return true; }
         // A moment's sleep between two reads of a clock the worker does not spin on.
         virtual void Nap() { Platform::Clock::SleepFor(NapTime); }
+        // Once the run's first tick was handed over (or the worker ended before it): an output
+        // that waited for the first sound plays now.
+        virtual void Begun() {}
         // Whether this clock has stopped for good (the output whose frames it counts died): the
         // worker then tells its handler and ends. Wait returns early when it happens.
         virtual bool Lost() { return false; }

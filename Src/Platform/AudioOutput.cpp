@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
+#include <utility>
 
 #include "Platform/Clock.h"
 #include "Platform/MultimediaResult.h"
@@ -183,17 +184,31 @@ std::uint32_t AudioOutput::Acquire()
 {
     {
         std::lock_guard guard(_lock);
-        // A stream waiting at its server plays again at once. One that died before the watch saw
-        // it (the server went away a moment ago), or that cannot play again, is not reused.
-        if (_active && (!_active->Alive() || (_paused && _active->Resume() != MmNoError))) {
+        const bool hold = std::exchange(_holdNext, false);
+        // A stream waiting at its server plays again at once, or waits there on hold. One that
+        // died before the watch saw it (the server went away a moment ago), or that cannot play
+        // again, is not reused.
+        const bool resume = _active && _paused;
+        if (_active && (!_active->Alive() || (resume && _active->Resume(hold) != MmNoError))) {
             _active->Lost();
             StopStream();
         }
         _paused = false;
+        if (_active && resume && hold)
+            Hold();
         if (!_active) {
-            // Not open, or closed under its users' feet because it died: opened afresh.
+            // Not open, or closed under its users' feet because it died: opened afresh. A stream
+            // to hold starts as any other (a sink that slept is woken), and waits again.
             if (std::uint32_t result = Open(); result != MmNoError)
                 return result;
+            if (hold && _active->Pause()) {
+                if (_active->Resume(true) != MmNoError) {
+                    _active->Lost();
+                    StopStream();
+                    return MmNotEnabled;
+                }
+                Hold();
+            }
         }
         ++_users;
         if (_active->KeptOpen() && !_closerStarted)
@@ -203,12 +218,48 @@ std::uint32_t AudioOutput::Acquire()
     return MmNoError;
 }
 
+void AudioOutput::Hold()
+{
+    if (!_active->Held())
+        return;  // this driver played at once
+    _held = true;
+    _heldSince = Clock::Now();
+    // The mixer stands at frame 0 until the stream plays: a sound handed over now is placed a
+    // moment after it.
+    _leadNs.store(HeldLead.count(), std::memory_order_relaxed);
+}
+
+void AudioOutput::HoldNextStart()
+{
+    std::lock_guard guard(_lock);
+    _holdNext = true;
+}
+
+void AudioOutput::Play()
+{
+    {
+        std::lock_guard guard(_lock);
+        _holdNext = false;
+        if (!std::exchange(_held, false) || !_active)
+            return;
+        _active->Play();
+    }
+    _closerWake.notify_all();
+}
+
+bool AudioOutput::Held()
+{
+    std::lock_guard guard(_lock);
+    return _held;
+}
+
 void AudioOutput::Release()
 {
     {
         std::lock_guard guard(_lock);
         if (_users == 0 || --_users > 0 || !_active)
             return;
+        _held = false;  // the stream pauses still corked
         if (!_active->KeptOpen() || _replace) {
             // The null output serves tests: each start is a fresh one. A device no longer chosen
             // makes way for the chosen one.
@@ -262,6 +313,15 @@ void AudioOutput::RunCloser()
             continue;
         }
         std::int64_t wake = now + (_paused ? PausedWatchInterval : WatchInterval).count();
+        if (_held) {
+            // A hold nobody ended (its first sound never came): the stream plays.
+            if (now - _heldSince >= LongestHold.count()) {
+                _held = false;
+                _active->Play();
+                continue;
+            }
+            wake = std::min(wake, _heldSince + LongestHold.count());
+        }
         if (_users == 0 && !_paused) {
             const std::int64_t closeAt = _idleSince + IdleCloseDelay.count();
             if (now >= closeAt) {
@@ -414,6 +474,7 @@ void AudioOutput::StopStream()
 {
     _replace = false;
     _paused = false;
+    _held = false;
     _running.store(false, std::memory_order_release);
     if (_active) {
         _active->Stop();

@@ -55,6 +55,16 @@ public:
     // is matched by one Release.
     std::uint32_t Acquire();
     void Release();
+    // A start that knows its first sound comes at once (the metronome's): the next Acquire that
+    // starts a stream able to wait at its server holds it there, with the mixer at frame 0, until
+    // Play. Meanwhile a sound handed over now starts HeldLead after the stream's first frame, and
+    // the first buffer the server gets carries it. Play also ends a hold asked for that did not
+    // happen; a hold nobody ends is played by the watch after LongestHold.
+    void HoldNextStart();
+    void Play();
+    bool Held();
+    static constexpr std::chrono::nanoseconds HeldLead = std::chrono::milliseconds(5);
+    static constexpr std::chrono::nanoseconds LongestHold = std::chrono::milliseconds(250);
     // Closes an output nobody uses at once, instead of after the idle delay.
     void CloseIdle();
     // Whether the output runs. A device stream that died is closed, under its users: it does
@@ -143,6 +153,8 @@ private:
     IAudioDriver& DefaultDriver() noexcept;
     IAudioDriver& Chosen() noexcept;
     std::uint32_t Open();
+    // Takes the stream just resumed as held for Play, when its driver held it.
+    void Hold();
     void ReplaceWhenIdle();
     void StopStream();
     void RunCloser();
@@ -158,8 +170,11 @@ private:
     int _users = 0;
     bool _useNull = false;
     bool _useJack = false;
-    bool _replace = false;  // a stream on a device no longer chosen closes when its users leave
-    bool _paused = false;   // the stream waits, paused at its server, with no user
+    bool _replace = false;   // a stream on a device no longer chosen closes when its users leave
+    bool _paused = false;    // the stream waits, paused at its server, with no user
+    bool _holdNext = false;  // the next start waits at the server for Play
+    bool _held = false;      // the stream waits at its server for Play, since _heldSince
+    std::int64_t _heldSince = 0;
     std::atomic<void (*)(const char*)> _notice{nullptr};
     IAudioDriver* _active =
         nullptr;  // the driver whose stream runs (possibly with no user, until the idle delay passes)

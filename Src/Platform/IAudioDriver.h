@@ -57,8 +57,13 @@ public:
     // (true when it did; false: it cannot, and is kept open or closed as before), and Resume
     // starts it again at once, as a new run for the client of the last Start (Prepare first,
     // frames counted from 0); a multimedia result code. Both under the output's lock.
+    // With `held`, a driver that can waits on, paused, with its client prepared at frame 0, until
+    // Play: whoever resumed it hands its first sound over before a frame is rendered, and the
+    // stream's first buffer carries it. A driver that cannot hold plays at once and takes no Play.
     virtual bool Pause() noexcept { return false; }
-    virtual std::uint32_t Resume() { return 0; }
+    virtual std::uint32_t Resume(bool /*held*/) { return 0; }
+    virtual void Play() noexcept {}
+    virtual bool Held() const noexcept { return false; }
     // Whether the running stream can still play: false once the driver knows it died (its
     // server shut it down, its audio thread ended with an error), before its callbacks have been
     // missed for long. Looked at often, from the output's watch, under the output's lock; it

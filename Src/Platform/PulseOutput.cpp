@@ -72,6 +72,7 @@ struct SinkQuery {
     std::string defaultSink;
     std::uint32_t serverRate = 0;
     std::uint32_t sinkRate = 0;
+    bool pipeWire = false;
     bool done = false;
 };
 
@@ -134,6 +135,7 @@ double PulseOutput::SinkRate()
             if (info) {
                 q.serverRate = info->sample_spec.rate;
                 q.defaultSink = info->default_sink_name ? info->default_sink_name : "";
+                q.pipeWire = info->server_name && std::strstr(info->server_name, "PipeWire");
             }
             q.done = true;
         },
@@ -153,6 +155,7 @@ double PulseOutput::SinkRate()
             &query));
         WaitFor([&query] { return query.done; }, StartTimeout);
     }
+    _pipeWire = query.pipeWire;
     const double rate = query.sinkRate ? query.sinkRate : query.serverRate;
     for (double played : Rates)
         if (rate == played)
@@ -170,7 +173,7 @@ bool PulseOutput::OpenStream()
     pa_stream_set_state_callback(_stream, &PulseOutput::StreamState, this);
     pa_stream_set_write_callback(_stream, &PulseOutput::WriteRequest, this);
     pa_stream_set_underflow_callback(_stream, &PulseOutput::Underflow, this);
-    const pa_buffer_attr attributes = Attributes(spec, TargetLatency, RequestSize);
+    const pa_buffer_attr attributes = Attributes(spec, _pipeWire ? PipeWireTargetLatency : TargetLatency, RequestSize);
     const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_START_CORKED | PA_STREAM_ADJUST_LATENCY |
                                                       PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE);
     if (pa_stream_connect_playback(_stream, nullptr, &attributes, flags, nullptr, nullptr) < 0)
@@ -194,7 +197,7 @@ std::uint32_t PulseOutput::Start(IAudioClient& client)
         return MmNotEnabled;
     }
     _client = &client;
-    const std::uint32_t result = Resume();
+    const std::uint32_t result = Resume(false);
     if (result != MmNoError) {
         Stop();
         return result;
@@ -213,20 +216,23 @@ bool PulseOutput::Pause() noexcept
     if (!_stream || !Alive())
         return false;
     pa_threaded_mainloop_lock(_mainloop);
-    // From here on the requests are answered with silence, and the mixer is the output's again.
+    // From here on the server's requests are left unanswered, and the mixer is the output's again.
     _paused.store(true, std::memory_order_release);
+    _held.store(false, std::memory_order_release);
     // The stream keeps its short buffer: a sink that had to change to a short latency again
     // would hold up the next start (a null sink for as long as the long block it sleeps in).
-    // A desktop's server suspends a sink whose streams are all corked.
+    // A desktop's server suspends a sink whose streams are all corked. What the stream still
+    // holds is dropped, and the server asks for a whole buffer again: the next start answers
+    // that request from its own frame 0 on, while the stream is still corked.
     Unref(pa_stream_cork(_stream, 1, nullptr, nullptr));
+    Unref(pa_stream_flush(_stream, nullptr, nullptr));
     pa_threaded_mainloop_unlock(_mainloop);
     return true;
 }
 
-// Starts a corked stream again: what it still holds is flushed, the server's request for a full
-// buffer is answered from the mixer's frame 0 on, and only then does it play, so no frame is
-// missing at the start. Its timing, asked for once it plays, says when those frames are heard.
-std::uint32_t PulseOutput::Resume()
+// Starts a corked stream again as a new run from the mixer's frame 0. Held, it stays corked
+// until Play, so that the first sound can be handed over before any frame is rendered.
+std::uint32_t PulseOutput::Resume(bool held)
 {
     if (!_stream || !_client || !Alive())
         return MmNotEnabled;
@@ -241,20 +247,45 @@ std::uint32_t PulseOutput::Resume()
     _requests.store(0, std::memory_order_release);
     _underflow.store(false, std::memory_order_relaxed);
     _timingUpdated.store(false, std::memory_order_release);
+    _held.store(true, std::memory_order_release);
     _paused.store(false, std::memory_order_release);
-    Unref(pa_stream_flush(_stream, nullptr, nullptr));
-    // The server asks for the whole buffer at once, or in a few requests close together.
-    const std::int64_t full = std::max<std::int64_t>(tlength / FrameBytes, 1);
-    bool started = WaitFor([this] { return _requests.load(std::memory_order_acquire) > 0; }, StartTimeout);
+    const bool started = held || Uncork();
+    pa_threaded_mainloop_unlock(_mainloop);
+    return started ? MmNoError : MmNotEnabled;
+}
+
+void PulseOutput::Play() noexcept
+{
+    if (!_stream || !Held())
+        return;
+    pa_threaded_mainloop_lock(_mainloop);
+    if (Held() && !Uncork())
+        _failed.store(true, std::memory_order_release);  // the watch closes it; the next start opens afresh
+    pa_threaded_mainloop_unlock(_mainloop);
+}
+
+// The stream's first buffer (the server asked for it when the stream was corked) is rendered
+// from the mixer's frame 0 on, so that it carries whatever was handed over for it, and only then
+// does the stream play: no frame is missing at the start. Its timing, asked for once it plays,
+// says when those frames are heard.
+bool PulseOutput::Uncork()
+{
+    const pa_buffer_attr* attributes = pa_stream_get_buffer_attr(_stream);
+    const std::size_t full = attributes ? attributes->tlength : 1;
+    bool started = WaitFor([this, full] { return pa_stream_writable_size(_stream) >= full; }, FillTimeout) ||
+        pa_stream_writable_size(_stream) > 0;
+    _held.store(false, std::memory_order_release);
     if (started) {
-        WaitFor([this, full] { return _frames >= full; }, FillTimeout);
+        const std::size_t writable = pa_stream_writable_size(_stream);
+        if (writable != static_cast<std::size_t>(-1))
+            Write(writable);
         Unref(pa_stream_cork(_stream, 0, nullptr, nullptr));
         Unref(pa_stream_update_timing_info(_stream, &PulseOutput::TimingUpdated, this));
         started = WaitFor([this] { return _timingUpdated.load(std::memory_order_acquire); }, StartTimeout);
     }
     if (started) {
-        // The frames written so far are heard from now on: tell the output so before the first
-        // click is handed over.
+        // The frames written so far are heard from now on: tell the output so before the next
+        // sound is handed over.
         pa_usec_t latency = 0;
         int negative = 0;
         if (pa_stream_get_latency(_stream, &latency, &negative) == 0) {
@@ -275,8 +306,7 @@ std::uint32_t PulseOutput::Resume()
         _paused.store(true, std::memory_order_release);
         Unref(pa_stream_cork(_stream, 1, nullptr, nullptr));
     }
-    pa_threaded_mainloop_unlock(_mainloop);
-    return started ? MmNoError : MmNotEnabled;
+    return started;
 }
 
 // The server asks for `bytes` more. Rendered by the mixer straight into the server's memory;
@@ -284,36 +314,40 @@ std::uint32_t PulseOutput::Resume()
 // cork and uncork), no blocking call.
 void PulseOutput::Write(std::size_t bytes) noexcept
 {
-    const bool paused = _paused.load(std::memory_order_acquire);
+    // A corked stream's request waits for the next start, which answers it from its frame 0 on.
+    if (_paused.load(std::memory_order_acquire) || Held())
+        return;
+    // What the server still asks for (a request already answered in full asks for nothing more).
+    if (const std::size_t writable = pa_stream_writable_size(_stream); writable != static_cast<std::size_t>(-1))
+        bytes = std::min(bytes, writable);
+    if (bytes < static_cast<std::size_t>(FrameBytes))
+        return;
     const std::int64_t now = Clock::Now();
-    BufferTiming timing;
-    ClockMapping::State mapping;
-    if (!paused) {
-        _requests.fetch_add(1, std::memory_order_acq_rel);
-        // The pace of the requests, once the first full buffer is written.
-        if (_lastRequest != 0 && _frames * FrameBytes >= static_cast<std::int64_t>(bytes)) {
-            const std::int64_t gap = now - _lastRequest;
-            if (gap > _requestNs && gap <= LongestPlannedRequest)
-                _requestNs = gap;
-        }
-        _lastRequest = now;
-        timing.callbackTime = now;
-        timing.underflow = _underflow.exchange(false, std::memory_order_relaxed);
-        timing.aheadNs = _heardDelay;
-        timing.leadNs = _requestNs + WakeMargin;
-        // Until the server plays and has told its timing (the first buffer, written while the
-        // stream is still corked), the frames are taken as heard one buffer on.
-        double heard = static_cast<double>(now) + _heardDelay;
-        pa_usec_t latency = 0;
-        int negative = 0;
-        if (_timingUpdated.load(std::memory_order_acquire) && pa_stream_get_latency(_stream, &latency, &negative) == 0)
-            heard =
-                static_cast<double>(now) + static_cast<double>(negative ? -Nanoseconds(latency) : Nanoseconds(latency));
-        mapping.framePeriod = 1e9 / _rate;
-        mapping.origin = static_cast<std::int64_t>(heard - _heardDelay);
-        mapping.baseFrame = _frames;
-        timing.mapping = &mapping;
+    _requests.fetch_add(1, std::memory_order_acq_rel);
+    // The pace of the requests, once the first full buffer is written.
+    if (_lastRequest != 0 && _frames * FrameBytes >= static_cast<std::int64_t>(bytes)) {
+        const std::int64_t gap = now - _lastRequest;
+        if (gap > _requestNs && gap <= LongestPlannedRequest)
+            _requestNs = gap;
     }
+    _lastRequest = now;
+    BufferTiming timing;
+    timing.callbackTime = now;
+    timing.underflow = _underflow.exchange(false, std::memory_order_relaxed);
+    timing.aheadNs = _heardDelay;
+    timing.leadNs = _requestNs + WakeMargin;
+    // Until the server plays and has told its timing (the first buffer, written while the
+    // stream is still corked), the frames are taken as heard one buffer on.
+    double heard = static_cast<double>(now) + _heardDelay;
+    pa_usec_t latency = 0;
+    int negative = 0;
+    if (_timingUpdated.load(std::memory_order_acquire) && pa_stream_get_latency(_stream, &latency, &negative) == 0)
+        heard = static_cast<double>(now) + static_cast<double>(negative ? -Nanoseconds(latency) : Nanoseconds(latency));
+    ClockMapping::State mapping;
+    mapping.framePeriod = 1e9 / _rate;
+    mapping.origin = static_cast<std::int64_t>(heard - _heardDelay);
+    mapping.baseFrame = _frames;
+    timing.mapping = &mapping;
     while (bytes >= static_cast<std::size_t>(FrameBytes)) {
         void* data = nullptr;
         std::size_t size = bytes;
@@ -325,16 +359,12 @@ void PulseOutput::Write(std::size_t bytes) noexcept
         }
         const auto frames = static_cast<int>(size / FrameBytes);
         size = static_cast<std::size_t>(frames) * FrameBytes;
-        if (paused) {
-            std::memset(data, 0, size);  // flushed before the stream plays again
-        } else {
-            mapping.origin +=
-                static_cast<std::int64_t>(static_cast<double>(_frames - mapping.baseFrame) * mapping.framePeriod);
-            mapping.baseFrame = _frames;
-            _client->OnBuffer(static_cast<float*>(data), frames, timing);
-            timing.underflow = false;
-            _frames += frames;
-        }
+        mapping.origin +=
+            static_cast<std::int64_t>(static_cast<double>(_frames - mapping.baseFrame) * mapping.framePeriod);
+        mapping.baseFrame = _frames;
+        _client->OnBuffer(static_cast<float*>(data), frames, timing);
+        timing.underflow = false;
+        _frames += frames;
         if (pa_stream_write(_stream, data, size, nullptr, 0, PA_SEEK_RELATIVE) < 0)
             return;
         bytes -= size;

@@ -26,6 +26,13 @@ public:
     // requests for more.
     static constexpr std::int64_t TargetLatency = 12'000'000;
     static constexpr std::int64_t RequestSize = 3'000'000;
+    // PipeWire's pulse server runs its graph in quanta and keeps a stream's buffer at what the
+    // asked latency leaves beside them: 12 ms leave a request answered late about one quantum
+    // (5 ms), and a busy machine runs the stream dry, each time a quantum of silence that moves
+    // every later click. There the stream asks for more (it is granted about 25 ms, in the same
+    // small requests). A start's first click comes no later for it: the first buffer, written
+    // while the stream is still corked, carries it a moment after the stream's first frame.
+    static constexpr std::int64_t PipeWireTargetLatency = 40'000'000;
     // Longest waits for the server: connecting, a stream becoming ready, a start's first request.
     static constexpr std::chrono::nanoseconds ConnectTimeout = std::chrono::seconds(2);
     static constexpr std::chrono::nanoseconds StartTimeout = std::chrono::seconds(1);
@@ -38,13 +45,16 @@ public:
     std::uint32_t Start(IAudioClient& client) override;
     void Stop() noexcept override;
     bool Pause() noexcept override;
-    std::uint32_t Resume() override;
+    std::uint32_t Resume(bool held) override;
+    void Play() noexcept override;
     bool Alive() const noexcept override { return !_failed.load(std::memory_order_acquire); }
 
     // The stream's rate; valid once started.
     double Rate() const noexcept { return _rate; }
     // Whether the stream is corked (for tests).
-    bool Paused() const noexcept { return _paused.load(std::memory_order_acquire); }
+    bool Paused() const noexcept { return _paused.load(std::memory_order_acquire) || Held(); }
+    // Whether a start is held, corked, for its first sound (for tests).
+    bool Held() const noexcept override { return _held.load(std::memory_order_acquire); }
     // Write requests answered since the last start (for tests and benchmarks).
     int Requests() const noexcept { return _requests.load(std::memory_order_acquire); }
 
@@ -62,14 +72,18 @@ private:
     static void Underflow(pa_stream* stream, void* self) noexcept;
     static void TimingUpdated(pa_stream* stream, int success, void* self) noexcept;
     void Write(std::size_t bytes) noexcept;
+    // With the main loop locked: the stream held for its first sound starts playing.
+    bool Uncork();
 
     pa_threaded_mainloop* _mainloop = nullptr;
     pa_context* _context = nullptr;
     pa_stream* _stream = nullptr;
     IAudioClient* _client = nullptr;
     double _rate = 48000;
+    bool _pipeWire = false;  // the server is PipeWire's
     std::atomic<bool> _failed{false};
     std::atomic<bool> _paused{true};
+    std::atomic<bool> _held{false};
     std::atomic<bool> _underflow{false};
     std::atomic<bool> _timingUpdated{false};
     std::atomic<int> _requests{0};

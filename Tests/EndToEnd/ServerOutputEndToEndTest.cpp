@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <string>
 #include <thread>
@@ -58,6 +59,47 @@ TEST(ServerOutputEndToEnd, AStoppedOutputWaitsCorkedAndAStartPlaysAtOnce)
     }
     output.CloseIdle();
     EXPECT_FALSE(output.Running());
+}
+
+// A start held for its first sound: the stream waits corked with the mixer at frame 0, a sound
+// handed over meanwhile is placed a moment after the first frame, and Play renders the first
+// buffer at once and plays it. A hold nobody ends is played by the watch: the output never stays
+// silent under its user.
+TEST(ServerOutputEndToEnd, AHeldStartWaitsCorkedUntilPlayOrTheWatch)
+{
+    if (!Tests::SoundServerAvailable())
+        GTEST_SKIP() << "needs a sound server (run under scripts/with-sound-server)";
+    Platform::AudioOutput& output = Platform::AudioOutput::Instance();
+    output.CloseIdle();
+    for (const bool open : {false, true}) {
+        if (open) {
+            ASSERT_EQ(output.Acquire(), Platform::MmNoError);
+            output.Release();
+        }
+        output.HoldNextStart();
+        ASSERT_EQ(output.Acquire(), Platform::MmNoError);
+        ASSERT_TRUE(output.Held());
+        const double rate = output.SampleRate();
+        const std::int64_t first = output.LeadFrame();
+        EXPECT_EQ(first,
+                  static_cast<std::int64_t>(
+                      std::ceil(std::chrono::duration<double>(Platform::AudioOutput::HeldLead).count() * rate)));
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        EXPECT_EQ(output.GetMixer().FramesRendered(), 0);
+        EXPECT_EQ(Corked(), "yes");
+        output.Play();
+        EXPECT_FALSE(output.Held());
+        EXPECT_GT(output.GetMixer().FramesRendered(), first) << "the first buffer is rendered before the stream plays";
+        EXPECT_EQ(Corked(), "no");
+        output.Release();
+    }
+    output.HoldNextStart();
+    ASSERT_EQ(output.Acquire(), Platform::MmNoError);
+    std::this_thread::sleep_for(Platform::AudioOutput::LongestHold + std::chrono::milliseconds(300));
+    EXPECT_FALSE(output.Held());
+    EXPECT_GT(output.GetMixer().FramesRendered(), 0) << "a forgotten hold keeps the output silent";
+    output.Release();
+    output.CloseIdle();
 }
 
 // The output opens at the default sink's own rate, so that the server does not resample.
