@@ -47,6 +47,13 @@ void CaptureClock::Arrived(std::int64_t frames, std::int64_t arrivedAtNs) noexce
     const auto delay = [this](const Point& p) {
         return static_cast<double>(p.atNs) - Line(static_cast<double>(p.frame));
     };
+    if (static_cast<double>(frames) < StartSeconds * _nominal) {
+        if (delay(point) < 0) {  // the least delayed yet
+            _baseFrame = point.frame;
+            _baseNs = point.atNs;
+        }
+        return;
+    }
     if (!_binOpen) {
         _best = point;
         _binEndFrame = frames + std::llround(BinSeconds * _nominal);
