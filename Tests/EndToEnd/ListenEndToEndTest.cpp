@@ -222,8 +222,8 @@ public:
         posix_spawn_file_actions_adddup2(&actions, ends[0], 0);
         posix_spawn_file_actions_addclose(&actions, ends[1]);
         const std::string device = std::string("--device=") + CoachSink;
-        const char* argv[] = {"pacat",        "--playback",   device.c_str(),      "--raw", "--format=float32le",
-                              "--rate=48000", "--channels=1", "--latency-msec=60", nullptr};
+        const char* argv[] = {"pacat",        "--playback",   device.c_str(),       "--raw", "--format=float32le",
+                              "--rate=48000", "--channels=1", "--latency-msec=100", nullptr};
         if (posix_spawnp(&_pid, "pacat", &actions, nullptr, const_cast<char**>(argv), environ) != 0)
             _pid = -1;
         posix_spawn_file_actions_destroy(&actions);
@@ -450,8 +450,9 @@ TakeResult PlayTake(Coach& coach, Player& player, Tests::MonitorRecorder& a, Tes
     return take;
 }
 
-// The distance from A's recording to B's: the shift that lays most of A's clicks on B's.
-bool SoundPath(const std::vector<double>& inA, const std::vector<double>& inB, double& path)
+// The distance from A's recording to B's: the shift that lays most of A's clicks on B's; and how
+// far those clicks' distances spread (the loopback copies frames: none, unless a stream broke).
+bool SoundPath(const std::vector<double>& inA, const std::vector<double>& inB, double& path, double& spread)
 {
     int most = 0;
     for (double b : inB) {
@@ -468,6 +469,8 @@ bool SoundPath(const std::vector<double>& inA, const std::vector<double>& inB, d
             if (static_cast<int>(distances.size()) > most) {
                 most = static_cast<int>(distances.size());
                 path = Median(distances);
+                const auto [low, high] = std::minmax_element(distances.begin(), distances.end());
+                spread = *high - *low;
             }
         }
     }
@@ -575,7 +578,8 @@ CoachRun PlayRun(const std::vector<double>& plantedOffsets, const std::vector<do
     // The player: the path from A to B, then its own stream from a probe hit.
     Ear ear;
     const std::vector<double> clicksA = OnsetsIn(a.Snapshot()), clicksB = OnsetsIn(b.Snapshot());
-    const bool heardPath = SoundPath(clicksA, clicksB, ear.path);
+    double pathSpread = 0;
+    const bool heardPath = SoundPath(clicksA, clicksB, ear.path, pathSpread);
     std::this_thread::sleep_for(std::chrono::milliseconds(400));
     const std::int64_t probe = player.Written() + static_cast<std::int64_t>(0.2 * Rate);
     player.Hit(probe);
@@ -586,6 +590,12 @@ CoachRun PlayRun(const std::vector<double>& plantedOffsets, const std::vector<do
         metronome.Stop();
         metronome.SetBeatFlash(nullptr);
         run.detail = "the player did not hear the clicks, their path or its probe";
+        return run;
+    }
+    if (pathSpread > 0.0001) {
+        metronome.Stop();
+        metronome.SetBeatFlash(nullptr);
+        run.detail = "the loopback's delay moved by " + std::to_string(pathSpread * 1000) + " ms";
         return run;
     }
     ear.stream = probeB.back() - static_cast<double>(probe) / Rate;
