@@ -84,44 +84,34 @@ void CaptureClock::Close() noexcept
     Fit();
 }
 
-// Least squares through the points, about the oldest one (the values stay small). A half second
-// the machine was stalled through is late as a whole: such points (further above the line than
-// LateNs) are left out of a second fit. Nothing arrives early, so below the line nothing is left
-// out.
+// Least squares through the points, about the oldest one (the values stay small).
 void CaptureClock::Fit() noexcept
 {
     const Point& oldest = _points[(_next + Bins - _count) % Bins];
-    double slope = _slope, intercept = 0;
-    for (int pass = 0; pass < 2; ++pass) {
-        double sx = 0, sy = 0, sxx = 0, sxy = 0, n = 0, first = -1, last = 0;
-        for (std::size_t i = 0; i < _count; ++i) {
-            const Point& p = _points[(_next + Bins - _count + i) % Bins];
-            const auto x = static_cast<double>(p.frame - oldest.frame);
-            const auto y = static_cast<double>(p.atNs - oldest.atNs);
-            if (pass > 0 && y - (intercept + slope * x) > LateNs)
-                continue;
-            sx += x;
-            sy += y;
-            sxx += x * x;
-            sxy += x * y;
-            n += 1;
-            first = first < 0 ? x : first;
-            last = x;
-        }
-        if (n < 1)
-            break;
-        // Under a second the points' scatter says little about the rate: keep the one known.
-        if (n >= 2 && last - first >= _nominal) {
-            const double fitted = (n * sxy - sx * sy) / (n * sxx - sx * sx);
-            // Further off than any device runs is a bad fit (a stall the bins did not catch).
-            if (std::fabs(fitted * _nominal / 1e9 - 1) < 0.01)
-                slope = fitted;
-        }
-        intercept = (sy - slope * sx) / n;
+    double sx = 0, sy = 0, sxx = 0, sxy = 0;
+    double span = 0;
+    for (std::size_t i = 0; i < _count; ++i) {
+        const Point& p = _points[(_next + Bins - _count + i) % Bins];
+        const auto x = static_cast<double>(p.frame - oldest.frame);
+        const auto y = static_cast<double>(p.atNs - oldest.atNs);
+        sx += x;
+        sy += y;
+        sxx += x * x;
+        sxy += x * y;
+        span = x;
+    }
+    const auto n = static_cast<double>(_count);
+    double slope = _slope;
+    // Under a second the points' scatter says little about the rate: keep the one known.
+    if (_count >= 2 && span >= _nominal) {
+        const double fitted = (n * sxy - sx * sy) / (n * sxx - sx * sx);
+        // Further off than any device runs is a bad fit (a stall the bins did not catch).
+        if (std::fabs(fitted * _nominal / 1e9 - 1) < 0.01)
+            slope = fitted;
     }
     _slope = slope;
     _baseFrame = oldest.frame;
-    _baseNs = oldest.atNs + std::llround(intercept);
+    _baseNs = oldest.atNs + std::llround((sy - slope * sx) / n);
 }
 
 }  // namespace Core

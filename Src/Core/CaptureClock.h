@@ -27,7 +27,6 @@ public:
     static constexpr double BinSeconds = 0.5;
     static constexpr std::size_t Bins = 240;  // two minutes
     static constexpr std::int64_t JumpNs = 50'000'000;
-    static constexpr double LateNs = 300'000;  // a bin's arrival further above the line is left out
     // A stream's first second comes in bursts of what the server held: it only places the line.
     static constexpr double StartSeconds = 1;
     // The line is trusted (Settled) once it spans this long.
