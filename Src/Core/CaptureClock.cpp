@@ -70,12 +70,12 @@ void CaptureClock::Close() noexcept
     _binOpen = false;
     const double off = static_cast<double>(_best.atNs) - Line(static_cast<double>(_best.frame));
     if (_count > 0 && std::fabs(off) > static_cast<double>(JumpNs)) {
-        // Everything after arrives this much later (or earlier): take it out, and learn the
-        // line again from here, from the rate known so far.
+        // Everything from here arrives this much later (or earlier): the source was given another
+        // latency, or the machine stalled. Taken out of every arrival after, so the frames' times
+        // stay continuous and the points before still serve the line.
         const auto jump = static_cast<std::int64_t>(std::llround(off));
         _shiftNs += jump;
         _best.atNs -= jump;
-        _count = 0;
     }
     _points[_next] = _best;
     _next = (_next + 1) % Bins;

@@ -17,16 +17,18 @@ namespace Core {
 // line sits a constant behind the true capture time (the least transport delay), the same for
 // a calibration as for a take, so a measured round trip absorbs it.
 //
-// An arrival more than JumpNs off the line for a whole half second (the source was given another
-// latency, the stream stalled and lost its place) starts the line again; times stay continuous
-// across the jump, so the hits before and after keep their distances.
+// Arrivals all more than JumpNs off the line for a whole half second (the source was given
+// another latency, other streams changed the server's block length, the machine stalled) are a
+// step in delivery, not in capture: the step is taken out of the arrivals from there, so times
+// stay continuous and the line keeps its points. Fitted through such a step, the line would
+// take it for a rate for minutes.
 //
 // One thread feeds and asks; nothing allocates.
 class CaptureClock {
 public:
     static constexpr double BinSeconds = 0.5;
     static constexpr std::size_t Bins = 240;  // two minutes
-    static constexpr std::int64_t JumpNs = 50'000'000;
+    static constexpr std::int64_t JumpNs = 3'000'000;
     // A stream's first second comes in bursts of what the server held: it only places the line.
     static constexpr double StartSeconds = 1;
     // The line is trusted (Settled) once it spans this long.
