@@ -493,7 +493,7 @@ CoachRun PlayRun(const std::vector<double>& plantedOffsets, const std::vector<do
     const std::string monitorA = Tests::FirstLineOf("pactl get-default-sink 2>/dev/null") + ".monitor";
     const std::string monitorB = std::string(CoachSink) + ".monitor";
     Tests::MonitorRecorder a(static_cast<int>(Rate), monitorA), b(static_cast<int>(Rate), monitorB);
-    Player player(60);
+    Player player(70);
     Coach coach;
     if (!a.Recording() || !b.Recording() || !player.Playing() || !coach.Listen(monitorB) || !a.WaitUntilRecording() ||
         !b.WaitUntilRecording()) {
@@ -551,20 +551,31 @@ CoachRun PlayRun(const std::vector<double>& plantedOffsets, const std::vector<do
     metronome.SetBeatFlash(&coach);
     Tests::QuietHandler quiet;
     const std::int64_t underflows = output.Underflows();
-    const std::int64_t calibrationFrom = Platform::Clock::Now();
     if (metronome.Start(quiet, settings) != 0) {
         metronome.SetBeatFlash(nullptr);
         run.detail = "the metronome did not start";
         return run;
     }
-    // The calibration: clicks with the player silent.
+    // The calibration: clicks with the player silent, once the run has played some seconds.
+    std::this_thread::sleep_for(std::chrono::milliseconds(4000));
+    const std::int64_t calibrationFrom = Platform::Clock::Now();
     std::this_thread::sleep_for(std::chrono::milliseconds(3500));
     const std::int64_t calibrationTo = Platform::Clock::Now() - 400'000'000;
     std::vector<std::int64_t> clicks;
     for (const auto& beat : coach.Beats(calibrationFrom, calibrationTo))
         clicks.push_back(beat.heardNs);
-    run.calibrated = Core::CoachCalibration::Measure(
-        clicks, coach.Hits(calibrationFrom, calibrationTo + 400'000'000, 0), run.roundTrip);
+    const std::vector<std::int64_t> heard = coach.Hits(calibrationFrom, calibrationTo + 400'000'000, 0);
+    run.calibrated = Core::CoachCalibration::Measure(clicks, heard, run.roundTrip);
+    if (!run.calibrated) {
+        std::printf("the calibration refused: %zu clicks, delays", clicks.size());
+        for (std::int64_t click : clicks)
+            for (std::int64_t hit : heard)
+                if (hit >= click && hit < click + 300'000'000) {
+                    std::printf(" %.3f", static_cast<double>(hit - click) / 1e6);
+                    break;
+                }
+        std::printf(" ms\n");
+    }
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     stopLoopback.Unload();
     air.Stop();
