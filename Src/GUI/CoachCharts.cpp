@@ -114,7 +114,7 @@ void CoachCharts::DrawLean(QPainter& painter, const QRectF& area) const
             painter.drawText(QRectF(left, plot.bottom() + 2, width, 16), Qt::AlignCenter, QString::number(beat));
         else if (named || sub == 1)
             painter.drawText(QRectF(left - width, plot.bottom() + 2, width * 3, 16), Qt::AlignCenter,
-                             named ? QStringLiteral("%1.%2").arg(beat).arg(sub) : QString::number(beat));
+                             named ? PositionName(static_cast<int>(p), subdivisions) : QString::number(beat));
         const double lean = _result.leanMs[p];
         if (!std::isfinite(lean))
             continue;
@@ -175,6 +175,14 @@ void CoachCharts::paintEvent(QPaintEvent*)
     DrawLean(painter, QRectF(area.width() * 0.64, 0, area.width() * 0.36, bottom - 4));
     if (days)
         DrawDays(painter, QRectF(0, bottom, area.width(), area.height() - bottom));
+}
+
+QString CoachCharts::PositionName(int position, int subdivisions)
+{
+    subdivisions = std::max(1, subdivisions);
+    const int beat = position / subdivisions + 1;
+    return subdivisions == 1 ? QString::number(beat)
+                             : QStringLiteral("%1.%2").arg(beat).arg(position % subdivisions + 1);
 }
 
 }  // namespace GUI

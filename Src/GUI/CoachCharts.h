@@ -19,6 +19,8 @@ public:
     // (day label, standard deviation in ms) for each day, oldest first.
     void SetDays(std::vector<std::pair<QString, double>> days);
     QSize sizeHint() const override { return {720, 300}; }
+    // A bar position as the charts name it: the beat, or beat.subdivision (1.1 1.2 2.1 ...).
+    static QString PositionName(int position, int subdivisions);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

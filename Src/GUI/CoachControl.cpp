@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QMenu>
+#include <QTimer>
 
 #include "Core/IMetronome.h"
 #include "GUI/CoachDialog.h"
@@ -12,8 +13,11 @@
 namespace GUI {
 
 CoachControl::CoachControl(Core::IBeatFlash& flash, Core::IMetronome& metronome, QWidget* window)
-    : QObject(window), _flash(flash), _metronome(metronome), _window(window)
+    : QObject(window), _flash(flash), _metronome(metronome), _window(window), _drain(new QTimer(this)),
+      _beats(std::make_unique<Platform::LockFreeQueue<Beat, 256>>())
 {
+    _drain->setInterval(DrainMs);
+    connect(_drain, &QTimer::timeout, this, &CoachControl::Drain);
 }
 
 CoachControl::~CoachControl()
@@ -50,12 +54,20 @@ void CoachControl::Open()
         if (_practice != nullptr)
             _dialog->SetPracticeLog(_practice->Log());
         _dialog->setAttribute(Qt::WA_DeleteOnClose);
-        connect(_dialog, &QDialog::finished, this, [this] { _listening.store(false, std::memory_order_release); });
+        connect(_dialog, &QDialog::finished, this, [this] {
+            _listening.store(false, std::memory_order_release);
+            _drain->stop();
+        });
         connect(_dialog, &CoachDialog::MutedBarsChanged, this, [this](bool mute) {
             _metronome.SetMutedBars(mute ? CoachDialog::PlayedBars : 0, mute ? CoachDialog::SilentBars : 0);
         });
     }
+    if (!_listening.load(std::memory_order_acquire)) {
+        Beat stale;
+        while (_beats->Pop(stale)) {}
+    }
     _listening.store(true, std::memory_order_release);
+    _drain->start();
     _dialog->show();
     _dialog->raise();
     _dialog->activateWindow();
@@ -74,14 +86,15 @@ void CoachControl::Pulse(const Core::BeatPulse& pulse) noexcept
     const Core::Moment heard = pulse.heardAt == Core::Moment{} ? Core::HeardClock::now() : pulse.heardAt;
     const qint64 heardNs = heard.time_since_epoch().count();
     const int beat = pulse.beat, beats = pulse.beats, bar = _bar < 0 ? 0 : _bar, grid = pulse.subdivisions;
-    const bool silent = pulse.silent;
-    QMetaObject::invokeMethod(
-        this,
-        [this, heardNs, beat, beats, bar, grid, silent] {
-            if (!_dialog.isNull())
-                _dialog->OnBeat(heardNs, beat, beats, bar, grid, silent);
-        },
-        Qt::QueuedConnection);
+    _beats->Push({heardNs, beat, beats, bar, grid, pulse.silent});  // full: the window is stuck anyway
+}
+
+void CoachControl::Drain()
+{
+    Beat beat;
+    while (_beats->Pop(beat))
+        if (!_dialog.isNull())
+            _dialog->OnBeat(beat.heardNs, beat.beat, beat.beats, beat.bar, beat.subdivisions, beat.silent);
 }
 
 }  // namespace GUI

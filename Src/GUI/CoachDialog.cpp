@@ -335,7 +335,19 @@ void CoachDialog::ShowResult(const Core::TimingCoach::Result& result)
     _save->setEnabled(!result.hits.empty());
 }
 
-// Only here does anything of a take reach the disk: one line per hit.
+// One line per hit, its position named as the charts name it.
+QString CoachDialog::TakeCsv(const Core::TimingCoach::Result& result)
+{
+    QString text = QStringLiteral("seconds,position,offset_ms,silent\n");
+    const std::int64_t first = result.hits.empty() ? 0 : result.hits.front().gridNs;
+    for (const auto& hit : result.hits)
+        text += QString::number(static_cast<double>(hit.gridNs - first) / 1e9, 'f', 4) + ',' +
+            CoachCharts::PositionName(hit.position, result.subdivisions) + ',' + QString::number(hit.offsetMs, 'f', 2) +
+            ',' + (hit.silent ? '1' : '0') + '\n';
+    return text;
+}
+
+// Only here does anything of a take reach the disk.
 void CoachDialog::SaveTake()
 {
     const QString path =
@@ -348,11 +360,7 @@ void CoachDialog::SaveTake()
         return;
     }
     QTextStream out(&file);
-    out << "seconds,position,offset_ms,silent\n";
-    const std::int64_t first = _result.hits.empty() ? 0 : _result.hits.front().gridNs;
-    for (const auto& hit : _result.hits)
-        out << QString::number(static_cast<double>(hit.gridNs - first) / 1e9, 'f', 4) << ',' << hit.position + 1 << ','
-            << QString::number(hit.offsetMs, 'f', 2) << ',' << (hit.silent ? 1 : 0) << '\n';
+    out << TakeCsv(_result);
     out.flush();
     if (out.status() != QTextStream::Ok || !file.flush())
         QMessageBox::warning(this, Text(CoachTexts::SaveTake), file.errorString());

@@ -46,6 +46,8 @@ public:
     void SetOutputName(const QString& name) { _outputName = name; }
     // Shows a take's result (after a take, and for pictures of the window).
     void ShowResult(const Core::TimingCoach::Result& result);
+    // A take as it is saved: comma-separated, one line per hit.
+    static QString TakeCsv(const Core::TimingCoach::Result& result);
     // The log whose days the consistency chart shows.
     void SetPracticeLog(const Configuration::PracticeLog& log);
     // As a run ends: a take going on ends with it; the timing of the take that ended during the

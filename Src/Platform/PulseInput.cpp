@@ -110,6 +110,8 @@ bool PulseInput::Start(const std::string& source, double rate)
         const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY | PA_STREAM_INTERPOLATE_TIMING |
                                                           PA_STREAM_AUTO_TIMING_UPDATE);
         _frames = 0;
+        _arrivedAtNs = 0;
+        _arrivedFrames = 0;
         _block.frames = 0;
         _peak = 0;
         _peakFrames = 0;
@@ -129,9 +131,15 @@ void PulseInput::ReadRequest(pa_stream*, std::size_t, void* self) noexcept
 }
 
 // On the main loop's thread: what the server captured, each fragment's first frame timed by the
-// stream's latency (how long ago the oldest unread frame was captured).
+// stream's latency (how long ago the oldest unread frame was captured). What is readable now
+// arrived by now: the blocks it completes carry that.
 void PulseInput::Read() noexcept
 {
+    _arrivedAtNs = Clock::Now();
+    const std::size_t readable = pa_stream_readable_size(_stream);
+    if (readable != static_cast<std::size_t>(-1))
+        _arrivedFrames =
+            _frames + static_cast<std::int64_t>(readable / (sizeof(float) * static_cast<std::size_t>(_channels)));
     for (;;) {
         const void* data = nullptr;
         std::size_t bytes = 0;
@@ -192,6 +200,8 @@ void PulseInput::Take(const float* samples, std::int64_t frames, std::int64_t ca
             _peakFrames = 0;
         }
         if (_block.frames == BlockFrames) {
+            _block.arrivedAtNs = _arrivedAtNs;
+            _block.arrivedFrames = std::max(_arrivedFrames, _frames);
             if (!_queue->Push(_block))
                 _dropped.fetch_add(BlockFrames, std::memory_order_relaxed);
             _block.frames = 0;

@@ -20,7 +20,9 @@ namespace Platform {
 // mixes what came in to mono, cuts it into blocks and pushes them to a lock-free queue; the
 // analysis pops them on its own thread. The callback allocates nothing and takes no lock but the
 // main loop's own. Each block carries the number of its first frame and the clock time
-// (Platform::Clock) that frame was captured at, from the server's latency report.
+// (Platform::Clock) that frame was captured at, from the server's latency report; and when the
+// read callback that completed it ran (Platform::Clock) and how many frames had come by then, for
+// a clock that measures the input's own rate.
 class PulseInput {
 public:
     static constexpr const char* ClientName = "Ticova";
@@ -36,6 +38,8 @@ public:
     struct Block {
         std::int64_t firstFrame = 0;
         std::int64_t capturedAtNs = 0;
+        std::int64_t arrivedAtNs = 0;
+        std::int64_t arrivedFrames = 0;  // frames of the stream that had come by arrivedAtNs
         int frames = 0;
         float samples[BlockFrames];
     };
@@ -84,6 +88,8 @@ private:
     // The main loop's thread only.
     Block _block{};
     std::int64_t _frames = 0;
+    std::int64_t _arrivedAtNs = 0;
+    std::int64_t _arrivedFrames = 0;
     float _peak = 0;
     std::int64_t _peakFrames = 0;
 };

@@ -124,12 +124,20 @@ TEST(ListenEndToEnd, HitsPlayedIntoTheServerAreFoundAtTheirPlantedOffsets)
 // hears), and finds the onsets in both with the detector the coach uses. For the calibration a
 // loopback carries A into B, as the air carries a loudspeaker to a microphone: each click is then
 // in both recordings, and their distance is the player's "sound path" from A's recording to B's.
-// The loopback goes; the player plays into B on a stream of its own and times that stream from a
+// The loopback stops; the player plays into B on a stream of its own and times that stream from a
 // probe hit it finds in B's recording. It then plants each hit where a sound made at the click's
 // time plus the offset would reach B along that path, and checks afterwards in B's recording where
 // each one really landed. Ticova's side sees none of this: it knows when its beats are heard (the
 // metronome's beat pulses) and when the input captured each hit, and subtracts the round trip its
 // calibration measured.
+//
+// Air and a player keep real time; the server's null sinks do not: each runs off its nominal
+// rate by hundreds of parts per million, by an amount of its own. So B has no clock of its own:
+// it is a sink played into A with its stream there muted, paced by A's clock and heard on A's
+// monitor not at all. The loopback is the player's stream carrying A's recording into B. Both
+// then keep their delays in real time as in samples, and what the player plans in samples lands
+// at its real time. The coach still hears an input that runs off its nominal rate (A's), timed
+// by arrival alone.
 
 constexpr int ClickNote = 75;  // "Claves": a sharp click
 constexpr int TakeBpm = 120;
@@ -152,6 +160,7 @@ public:
     ServerModule(const ServerModule&) = delete;
     ServerModule& operator=(const ServerModule&) = delete;
     bool Loaded() const { return !_index.empty(); }
+    const std::string& Index() const { return _index; }
     void Unload()
     {
         if (!_index.empty() && std::system(("pactl unload-module " + _index + " >/dev/null 2>&1").c_str()) != 0)
@@ -199,8 +208,8 @@ double Nearest(const std::vector<double>& times, double t)
 }
 
 // The test player: a stream into the coach's sink (pacat reading a pipe), fed in real time from
-// a track that hits are written into ahead of time. The pipe blocks, so the frames written run
-// a constant time ahead of what the sink plays.
+// a track that hits (and the loopback's sound) are written into ahead of time. The pipe blocks,
+// so the frames written run a constant time ahead of what the sink plays.
 class Player {
 public:
     explicit Player(double seconds) : _track(static_cast<std::size_t>(seconds * Rate), 0.0f)
@@ -214,12 +223,13 @@ public:
         posix_spawn_file_actions_addclose(&actions, ends[1]);
         const std::string device = std::string("--device=") + CoachSink;
         const char* argv[] = {"pacat",        "--playback",   device.c_str(),       "--raw", "--format=float32le",
-                              "--rate=48000", "--channels=1", "--latency-msec=200", nullptr};
+                              "--rate=48000", "--channels=1", "--latency-msec=100", nullptr};
         if (posix_spawnp(&_pid, "pacat", &actions, nullptr, const_cast<char**>(argv), environ) != 0)
             _pid = -1;
         posix_spawn_file_actions_destroy(&actions);
         close(ends[0]);
         _fd = ends[1];
+        fcntl(_fd, F_SETPIPE_SZ, 4096);  // what runs ahead of the stream: as little as can be
         if (_pid <= 0)
             return;
         _writer = std::thread([this] {
@@ -262,6 +272,17 @@ public:
         std::normal_distribution<float> noise(0, 0.2f);
         for (int i = 0; i < 1200; ++i)
             _track[static_cast<std::size_t>(at + i)] += noise(random) * std::exp(-i / 200.0f);
+        return true;
+    }
+
+    // The loopback's part: `frames` samples into the track from frame `at`; false when too late.
+    bool Carry(const float* samples, int frames, std::int64_t at)
+    {
+        std::lock_guard guard(_lock);
+        if (at < Written() + 512 || at + frames > static_cast<std::int64_t>(_track.size()))
+            return false;
+        for (int i = 0; i < frames; ++i)
+            _track[static_cast<std::size_t>(at + i)] += samples[i];
         return true;
     }
 
@@ -429,8 +450,9 @@ TakeResult PlayTake(Coach& coach, Player& player, Tests::MonitorRecorder& a, Tes
     return take;
 }
 
-// The distance from A's recording to B's: the shift that lays most of A's clicks on B's.
-bool SoundPath(const std::vector<double>& inA, const std::vector<double>& inB, double& path)
+// The distance from A's recording to B's: the shift that lays most of A's clicks on B's; and how
+// far those clicks' distances spread (the loopback copies frames: none, unless a stream broke).
+bool SoundPath(const std::vector<double>& inA, const std::vector<double>& inB, double& path, double& spread)
 {
     int most = 0;
     for (double b : inB) {
@@ -447,6 +469,8 @@ bool SoundPath(const std::vector<double>& inA, const std::vector<double>& inB, d
             if (static_cast<int>(distances.size()) > most) {
                 most = static_cast<int>(distances.size());
                 path = Median(distances);
+                const auto [low, high] = std::minmax_element(distances.begin(), distances.end());
+                spread = *high - *low;
             }
         }
     }
@@ -469,19 +493,46 @@ CoachRun PlayRun(const std::vector<double>& plantedOffsets, const std::vector<do
     const std::string monitorA = Tests::FirstLineOf("pactl get-default-sink 2>/dev/null") + ".monitor";
     const std::string monitorB = std::string(CoachSink) + ".monitor";
     Tests::MonitorRecorder a(static_cast<int>(Rate), monitorA), b(static_cast<int>(Rate), monitorB);
-    Player player(60);
+    Player player(70);
     Coach coach;
     if (!a.Recording() || !b.Recording() || !player.Playing() || !coach.Listen(monitorB) || !a.WaitUntilRecording() ||
         !b.WaitUntilRecording()) {
         run.detail = "the recorders, the player or the coach's input did not start";
         return run;
     }
-    ServerModule loopback("module-loopback source=" + monitorA + " sink=" + CoachSink +
-                          " latency_msec=40 adjust_time=0 source_dont_move=true sink_dont_move=true");
-    if (!loopback.Loaded()) {
-        run.detail = "no loopback";
+    // The loopback: A's monitor, frame for frame, into the player's track a little ahead of what
+    // it has handed over.
+    Platform::PulseInput air;
+    if (!air.Start(monitorA, Rate)) {
+        run.detail = "the loopback did not start";
         return run;
     }
+    std::atomic<bool> carrying{true};
+    std::atomic<bool> carriedAll{true};
+    std::thread loopback([&] {
+        Platform::PulseInput::Block block;
+        std::int64_t shift = -1;
+        while (carrying.load()) {
+            while (air.Pop(block)) {
+                if (shift < 0)
+                    shift = player.Written() + static_cast<std::int64_t>(0.06 * Rate) - block.firstFrame;
+                if (!player.Carry(block.samples, block.frames, block.firstFrame + shift))
+                    carriedAll.store(false);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+    });
+    struct Stop {
+        std::atomic<bool>& carrying;
+        std::thread& loopback;
+        ~Stop() { Unload(); }
+        void Unload()
+        {
+            carrying.store(false);
+            if (loopback.joinable())
+                loopback.join();
+        }
+    } stopLoopback{carrying, loopback};
     // The calibration waits for the input's timing to settle, as the window's does.
     for (int i = 0; i < 1500 && !coach.Settled(); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -500,27 +551,46 @@ CoachRun PlayRun(const std::vector<double>& plantedOffsets, const std::vector<do
     metronome.SetBeatFlash(&coach);
     Tests::QuietHandler quiet;
     const std::int64_t underflows = output.Underflows();
-    const std::int64_t calibrationFrom = Platform::Clock::Now();
     if (metronome.Start(quiet, settings) != 0) {
         metronome.SetBeatFlash(nullptr);
         run.detail = "the metronome did not start";
         return run;
     }
-    // The calibration: clicks with the player silent.
+    // The calibration: clicks with the player silent, once the run has played some seconds.
+    std::this_thread::sleep_for(std::chrono::milliseconds(4000));
+    const std::int64_t calibrationFrom = Platform::Clock::Now();
     std::this_thread::sleep_for(std::chrono::milliseconds(3500));
     const std::int64_t calibrationTo = Platform::Clock::Now() - 400'000'000;
     std::vector<std::int64_t> clicks;
     for (const auto& beat : coach.Beats(calibrationFrom, calibrationTo))
         clicks.push_back(beat.heardNs);
-    run.calibrated = Core::CoachCalibration::Measure(
-        clicks, coach.Hits(calibrationFrom, calibrationTo + 400'000'000, 0), run.roundTrip);
+    const std::vector<std::int64_t> heard = coach.Hits(calibrationFrom, calibrationTo + 400'000'000, 0);
+    run.calibrated = Core::CoachCalibration::Measure(clicks, heard, run.roundTrip);
+    if (!run.calibrated) {
+        std::printf("the calibration refused: %zu clicks, delays", clicks.size());
+        for (std::int64_t click : clicks)
+            for (std::int64_t hit : heard)
+                if (hit >= click && hit < click + 300'000'000) {
+                    std::printf(" %.3f", static_cast<double>(hit - click) / 1e6);
+                    break;
+                }
+        std::printf(" ms\n");
+    }
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    loopback.Unload();
+    stopLoopback.Unload();
+    air.Stop();
+    if (!carriedAll.load()) {
+        metronome.Stop();
+        metronome.SetBeatFlash(nullptr);
+        run.detail = "the loopback fell behind";
+        return run;
+    }
 
     // The player: the path from A to B, then its own stream from a probe hit.
     Ear ear;
     const std::vector<double> clicksA = OnsetsIn(a.Snapshot()), clicksB = OnsetsIn(b.Snapshot());
-    const bool heardPath = SoundPath(clicksA, clicksB, ear.path);
+    double pathSpread = 0;
+    const bool heardPath = SoundPath(clicksA, clicksB, ear.path, pathSpread);
     std::this_thread::sleep_for(std::chrono::milliseconds(400));
     const std::int64_t probe = player.Written() + static_cast<std::int64_t>(0.2 * Rate);
     player.Hit(probe);
@@ -531,6 +601,12 @@ CoachRun PlayRun(const std::vector<double>& plantedOffsets, const std::vector<do
         metronome.Stop();
         metronome.SetBeatFlash(nullptr);
         run.detail = "the player did not hear the clicks, their path or its probe";
+        return run;
+    }
+    if (pathSpread > 0.0001) {
+        metronome.Stop();
+        metronome.SetBeatFlash(nullptr);
+        run.detail = "the loopback's delay moved by " + std::to_string(pathSpread * 1000) + " ms";
         return run;
     }
     ear.stream = probeB.back() - static_cast<double>(probe) / Rate;
@@ -558,10 +634,18 @@ TEST(ListenEndToEnd, TakesAgainstTheMetronomeAreScoredAtThePlantedOffsetsAfterCa
 {
     if (!Tests::SoundServerAvailable())
         GTEST_SKIP() << "needs a sound server (run under scripts/with-sound-server)";
-    ServerModule sink(std::string("module-null-sink sink_name=") + CoachSink +
-                      " rate=48000 channels=1 format=float32le");
-    if (!sink.Loaded())
-        GTEST_SKIP() << "the sound server cannot load a null sink";
+    const std::string output = Tests::FirstLineOf("pactl get-default-sink 2>/dev/null");
+    ServerModule sink(std::string("module-remap-sink sink_name=") + CoachSink + " master=" + output +
+                      " channels=1 channel_map=mono");
+    if (output.empty() || !sink.Loaded())
+        GTEST_SKIP() << "the sound server cannot load a sink into its default one";
+    ASSERT_EQ(Tests::FirstLineOf("pactl get-default-sink 2>/dev/null"), output) << "the clicks stay on A";
+    const std::string intoA = Tests::FirstLineOf(("pactl list sink-inputs | awk '/^Sink Input #/ {i = substr($3, 2)} "
+                                                  "/Owner Module: " +
+                                                  sink.Index() + "$/ {print i}'")
+                                                     .c_str());
+    ASSERT_FALSE(intoA.empty());
+    ASSERT_EQ(std::system(("pactl set-sink-input-mute " + intoA + " 1").c_str()), 0) << "B is not heard on A";
 
     const std::vector<double> offsets = {-25, -12, -3, 0, 7, 18};
     std::vector<double> drifting;

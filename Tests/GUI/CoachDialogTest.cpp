@@ -140,6 +140,19 @@ TEST(CoachDialog, ATakeIsScoredOnTheRunsSubdivisions)
             QStringLiteral("Mean 0.0 ms, consistency 0.0 ms, drift 0.0 ms per 30 s, %1 missed").arg(halves ? 16 : 8)));
         EXPECT_EQ(HasLabel(dialog, QStringLiteral("Scored on the beats and their subdivisions, 2")), halves);
     }
+    // A saved take names each position as the charts do.
+    std::vector<Core::TimingCoach::Beat> beats;
+    std::vector<std::int64_t> hits;
+    for (int b = 0; b < 2; ++b) {
+        beats.push_back({b * 500'000'000LL, b, 0, false});
+        hits.push_back(b * 500'000'000LL + 2'000'000);
+        hits.push_back(b * 500'000'000LL + 250'000'000);
+    }
+    Core::TimingCoach::Options halves;
+    halves.subdivisions = 2;
+    EXPECT_EQ(GUI::CoachDialog::TakeCsv(Core::TimingCoach::Score(beats, hits, halves)),
+              QStringLiteral("seconds,position,offset_ms,silent\n0.0000,1.1,2.00,0\n0.2500,1.2,0.00,0\n"
+                             "0.5000,2.1,2.00,0\n0.7500,2.2,0.00,0\n"));
 }
 
 }  // namespace
