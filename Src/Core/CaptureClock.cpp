@@ -22,6 +22,11 @@ double CaptureClock::Line(double frame) const noexcept
     return static_cast<double>(_baseNs) + (frame - static_cast<double>(_baseFrame)) * _slope;
 }
 
+double CaptureClock::Delay(const Point& point) const noexcept
+{
+    return static_cast<double>(point.atNs) - Line(static_cast<double>(point.frame));
+}
+
 std::int64_t CaptureClock::TimeOf(double frame) const noexcept
 {
     return _anchored ? std::llround(Line(frame)) : 0;
@@ -44,11 +49,8 @@ void CaptureClock::Arrived(std::int64_t frames, std::int64_t arrivedAtNs) noexce
         _baseNs = point.atNs;
         _anchored = true;
     }
-    const auto delay = [this](const Point& p) {
-        return static_cast<double>(p.atNs) - Line(static_cast<double>(p.frame));
-    };
     if (static_cast<double>(frames) < StartSeconds * _nominal) {
-        if (delay(point) < 0) {  // the least delayed yet
+        if (Delay(point) < 0) {  // the least delayed yet
             _baseFrame = point.frame;
             _baseNs = point.atNs;
         }
@@ -58,7 +60,7 @@ void CaptureClock::Arrived(std::int64_t frames, std::int64_t arrivedAtNs) noexce
         _best = point;
         _binEndFrame = frames + std::llround(BinSeconds * _nominal);
         _binOpen = true;
-    } else if (delay(point) < delay(_best)) {
+    } else if (Delay(point) < Delay(_best)) {
         _best = point;
     }
     if (frames >= _binEndFrame)
@@ -68,7 +70,7 @@ void CaptureClock::Arrived(std::int64_t frames, std::int64_t arrivedAtNs) noexce
 void CaptureClock::Close() noexcept
 {
     _binOpen = false;
-    const double off = static_cast<double>(_best.atNs) - Line(static_cast<double>(_best.frame));
+    const double off = Delay(_best);
     if (_count > 0 && std::fabs(off) > static_cast<double>(JumpNs)) {
         // Everything from here arrives this much later (or earlier): the source was given another
         // latency, or the machine stalled. Taken out of every arrival after, so the frames' times

@@ -53,6 +53,8 @@ private:
     void Close() noexcept;  // the current bin's point joins the line
     void Fit() noexcept;
     double Line(double frame) const noexcept;
+    // How far an arrival lies after the line (before it: negative).
+    double Delay(const Point& point) const noexcept;
 
     double _nominal = 48000;
     double _slope = 0;  // ns per frame
@@ -67,7 +69,6 @@ private:
     Point _best{};  // the current bin's least delayed arrival
     bool _binOpen = false;
     std::int64_t _binEndFrame = 0;
-    bool _late = false;  // the current bin has arrived only far off the line
 };
 
 }  // namespace Core
