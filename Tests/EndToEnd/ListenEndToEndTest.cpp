@@ -15,6 +15,7 @@
 #include <random>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "Configuration/ConfigurationData.h"
@@ -551,6 +552,13 @@ CoachRun PlayRun(const std::vector<double>& plantedOffsets, const std::vector<do
     metronome.SetBeatFlash(&coach);
     Tests::QuietHandler quiet;
     const std::int64_t underflows = output.Underflows();
+    // A run given up once the metronome plays: it stops, and says why.
+    auto givenUp = [&](std::string why) {
+        metronome.Stop();
+        metronome.SetBeatFlash(nullptr);
+        run.detail = std::move(why);
+        return run;
+    };
     if (metronome.Start(quiet, settings) != 0) {
         metronome.SetBeatFlash(nullptr);
         run.detail = "the metronome did not start";
@@ -580,10 +588,7 @@ CoachRun PlayRun(const std::vector<double>& plantedOffsets, const std::vector<do
     stopLoopback.Unload();
     air.Stop();
     if (!carriedAll.load()) {
-        metronome.Stop();
-        metronome.SetBeatFlash(nullptr);
-        run.detail = "the loopback fell behind";
-        return run;
+        return givenUp("the loopback fell behind");
     }
 
     // The player: the path from A to B, then its own stream from a probe hit.
@@ -598,16 +603,10 @@ CoachRun PlayRun(const std::vector<double>& plantedOffsets, const std::vector<do
     const std::vector<double> probeB = OnsetsIn(b.Snapshot());
     const std::vector<double> gridA = ClicksIn(OnsetsIn(a.Snapshot()), 60.0 / TakeBpm);
     if (!heardPath || probeB.empty() || clicksB.empty() || probeB.back() < clicksB.back() + 0.3 || gridA.size() < 6) {
-        metronome.Stop();
-        metronome.SetBeatFlash(nullptr);
-        run.detail = "the player did not hear the clicks, their path or its probe";
-        return run;
+        return givenUp("the player did not hear the clicks, their path or its probe");
     }
     if (pathSpread > 0.0001) {
-        metronome.Stop();
-        metronome.SetBeatFlash(nullptr);
-        run.detail = "the loopback's delay moved by " + std::to_string(pathSpread * 1000) + " ms";
-        return run;
+        return givenUp("the loopback's delay moved by " + std::to_string(pathSpread * 1000) + " ms");
     }
     ear.stream = probeB.back() - static_cast<double>(probe) / Rate;
     ear.lastClick = gridA.back();
