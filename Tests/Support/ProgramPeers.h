@@ -229,14 +229,10 @@ public:
 
     bool Running() const { return _pid > 0; }
     // A key pressed before LinkHut has set up its terminal is lost: presses wait for its first
-    // status line (the header above it has the same columns).
+    // status line.
     void Press(char key, int times = 1)
     {
-        auto statusShown = [this] {
-            const std::vector<std::string> fields = Status();
-            return fields[0] == "yes" || fields[0] == "no";
-        };
-        for (int i = 0; i < 200 && !statusShown(); ++i)
+        for (int i = 0; i < 200 && Status().size() < 5; ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
         for (int i = 0; i < times; ++i) {
             (void)!::write(_terminal, &key, 1);
@@ -282,9 +278,10 @@ public:
     // The last status line it printed, its fields split at '|'.
     std::vector<std::string> Status() const
     {
+        std::lock_guard lock(_mutex);
         std::vector<std::string> fields;
         std::string field;
-        for (char c : StatusLine()) {
+        for (char c : _status) {
             if (c == '|') {
                 fields.push_back(field);
                 field.clear();
