@@ -453,10 +453,12 @@ void AudioOutput::OnBuffer(float* output, int frames, const BufferTiming& timing
         }
     }
     _previousCallback = callbackTime;
-    _ahead = callbacks == 1 ? timing.aheadNs : _ahead + AheadSmoothing * (timing.aheadNs - _ahead);
     if (timing.mapping) {
+        // A driver that maps its frames itself worked its mapping out with this delay: as it is.
+        _ahead = timing.aheadNs;
         Publish(*timing.mapping, _ahead);
     } else {
+        _ahead = callbacks == 1 ? timing.aheadNs : _ahead + AheadSmoothing * (timing.aheadNs - _ahead);
         const int restartsBefore = _mapping.Restarts();
         _mapping.Observe(_mixer.FramesRendered(), callbackTime);
         if (_mapping.Restarts() != restartsBefore)

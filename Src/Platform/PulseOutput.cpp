@@ -294,6 +294,7 @@ bool PulseOutput::Uncork()
             ClockMapping::State mapping;
             const double heard = static_cast<double>(timing.callbackTime) +
                 static_cast<double>(negative ? -Nanoseconds(latency) : Nanoseconds(latency));
+            AtLeast(heard - static_cast<double>(timing.callbackTime));
             mapping.origin = static_cast<std::int64_t>(heard - _heardDelay);
             mapping.baseFrame = _frames;
             mapping.framePeriod = 1e9 / _rate;
@@ -307,6 +308,16 @@ bool PulseOutput::Uncork()
         Unref(pa_stream_cork(_stream, 1, nullptr, nullptr));
     }
     return started;
+}
+
+// A sink with a latency of its own beside the stream's buffer (a JACK sink's period, PipeWire's
+// quantum) asks for frames earlier than the buffer alone would: the delay from rendering a frame
+// to hearing it is the longest the server has shown this run, never less than the buffer. Only the
+// frames' render times move with it, so a sound is handed over before its frame is asked for; the
+// times they are heard at stay as the server tells them.
+void PulseOutput::AtLeast(double heardDelay) noexcept
+{
+    _heardDelay = std::max(_heardDelay, heardDelay);
 }
 
 // The server asks for `bytes` more. Rendered by the mixer straight into the server's memory;
@@ -334,7 +345,6 @@ void PulseOutput::Write(std::size_t bytes) noexcept
     BufferTiming timing;
     timing.callbackTime = now;
     timing.underflow = _underflow.exchange(false, std::memory_order_relaxed);
-    timing.aheadNs = _heardDelay;
     timing.leadNs = _requestNs + WakeMargin;
     // Until the server plays and has told its timing (the first buffer, written while the
     // stream is still corked), the frames are taken as heard one buffer on.
@@ -343,6 +353,8 @@ void PulseOutput::Write(std::size_t bytes) noexcept
     int negative = 0;
     if (_timingUpdated.load(std::memory_order_acquire) && pa_stream_get_latency(_stream, &latency, &negative) == 0)
         heard = static_cast<double>(now) + static_cast<double>(negative ? -Nanoseconds(latency) : Nanoseconds(latency));
+    AtLeast(heard - static_cast<double>(now));
+    timing.aheadNs = _heardDelay;
     ClockMapping::State mapping;
     mapping.framePeriod = 1e9 / _rate;
     mapping.origin = static_cast<std::int64_t>(heard - _heardDelay);
