@@ -286,15 +286,11 @@ bool PulseOutput::Uncork()
     if (started) {
         // The frames written so far are heard from now on: tell the output so before the next
         // sound is handed over.
-        pa_usec_t latency = 0;
-        int negative = 0;
-        if (pa_stream_get_latency(_stream, &latency, &negative) == 0) {
+        if (double delay = 0; HeardIn(delay)) {
             BufferTiming timing;
             timing.callbackTime = Clock::Now();
             ClockMapping::State mapping;
-            const double heard = static_cast<double>(timing.callbackTime) +
-                static_cast<double>(negative ? -Nanoseconds(latency) : Nanoseconds(latency));
-            AtLeast(heard - static_cast<double>(timing.callbackTime));
+            const double heard = static_cast<double>(timing.callbackTime) + delay;
             mapping.origin = static_cast<std::int64_t>(heard - _heardDelay);
             mapping.baseFrame = _frames;
             mapping.framePeriod = 1e9 / _rate;
@@ -310,14 +306,21 @@ bool PulseOutput::Uncork()
     return started;
 }
 
-// A sink with a latency of its own beside the stream's buffer (a JACK sink's period, PipeWire's
-// quantum) asks for frames earlier than the buffer alone would: the delay from rendering a frame
-// to hearing it is the longest the server has shown this run, never less than the buffer. Only the
-// frames' render times move with it, so a sound is handed over before its frame is asked for; the
-// times they are heard at stay as the server tells them.
-void PulseOutput::AtLeast(double heardDelay) noexcept
+// How long from now until the next frame written is heard, as the server tells it. A sink with a
+// latency of its own beside the stream's buffer (a JACK sink's period, PipeWire's quantum) asks
+// for frames earlier than the buffer alone would: the delay from rendering a frame to hearing it
+// is the longest the server has shown this run, never less than the buffer. Only the frames'
+// render times move with it, so a sound is handed over before its frame is asked for; the times
+// they are heard at stay as the server tells them.
+bool PulseOutput::HeardIn(double& delay) noexcept
 {
-    _heardDelay = std::max(_heardDelay, heardDelay);
+    pa_usec_t latency = 0;
+    int negative = 0;
+    if (pa_stream_get_latency(_stream, &latency, &negative) != 0)
+        return false;
+    delay = static_cast<double>(negative ? -Nanoseconds(latency) : Nanoseconds(latency));
+    _heardDelay = std::max(_heardDelay, delay);
+    return true;
 }
 
 // The server asks for `bytes` more. Rendered by the mixer straight into the server's memory;
@@ -348,12 +351,10 @@ void PulseOutput::Write(std::size_t bytes) noexcept
     timing.leadNs = _requestNs + WakeMargin;
     // Until the server plays and has told its timing (the first buffer, written while the
     // stream is still corked), the frames are taken as heard one buffer on.
-    double heard = static_cast<double>(now) + _heardDelay;
-    pa_usec_t latency = 0;
-    int negative = 0;
-    if (_timingUpdated.load(std::memory_order_acquire) && pa_stream_get_latency(_stream, &latency, &negative) == 0)
-        heard = static_cast<double>(now) + static_cast<double>(negative ? -Nanoseconds(latency) : Nanoseconds(latency));
-    AtLeast(heard - static_cast<double>(now));
+    double delay = _heardDelay;
+    if (_timingUpdated.load(std::memory_order_acquire))
+        HeardIn(delay);
+    const double heard = static_cast<double>(now) + delay;
     timing.aheadNs = _heardDelay;
     ClockMapping::State mapping;
     mapping.framePeriod = 1e9 / _rate;

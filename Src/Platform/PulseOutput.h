@@ -74,7 +74,7 @@ private:
     void Write(std::size_t bytes) noexcept;
     // With the main loop locked: the stream held for its first sound starts playing.
     bool Uncork();
-    void AtLeast(double heardDelay) noexcept;
+    bool HeardIn(double& delay) noexcept;
 
     pa_threaded_mainloop* _mainloop = nullptr;
     pa_context* _context = nullptr;
@@ -91,7 +91,7 @@ private:
 
     // Main loop thread only (or with its lock held while it waits).
     std::int64_t _frames = 0;     // frames written since the last start
-    double _heardDelay = 0;       // the run's delay from rendering to hearing, ns (see AtLeast)
+    double _heardDelay = 0;       // the run's delay from rendering to hearing, ns (see HeardIn)
     std::int64_t _requestNs = 0;  // the longest pause between requests seen in this run
     std::int64_t _lastRequest = 0;
 };
