@@ -15,6 +15,7 @@ void CaptureClock::Reset(double nominalRate) noexcept
     _count = 0;
     _next = 0;
     _binOpen = false;
+    _hasPending = false;
 }
 
 double CaptureClock::Line(double frame) const noexcept
@@ -71,15 +72,32 @@ void CaptureClock::Close() noexcept
 {
     _binOpen = false;
     const double off = Delay(_best);
-    if (_count > 0 && std::fabs(off) > static_cast<double>(JumpNs)) {
-        // Everything from here arrives this much later (or earlier): the source was given another
-        // latency, or the machine stalled. Taken out of every arrival after, so the frames' times
-        // stay continuous and the points before still serve the line.
-        const auto jump = static_cast<std::int64_t>(std::llround(off));
-        _shiftNs += jump;
-        _best.atNs -= jump;
+    const double before = _count > 0 ? Delay(_points[(_next + Bins - 1) % Bins]) : off;
+    if (std::fabs(off - before) < StepNs) {
+        _hasPending = false;  // a lone bin off the line before this one: the machine's load
+        Add(_best);
+        return;
     }
-    _points[_next] = _best;
+    if (!_hasPending || std::fabs(off - _pendingOff) >= StepNs / 2) {
+        _pending = _best;
+        _pendingOff = off;
+        _hasPending = true;
+        return;
+    }
+    // Everything from the pending bin on arrives this much later (or earlier): taken out of every
+    // arrival after, so the frames' times stay continuous and the points before still serve.
+    const auto jump = static_cast<std::int64_t>(std::llround((off + _pendingOff) / 2 - before));
+    _shiftNs += jump;
+    _pending.atNs -= jump;
+    _best.atNs -= jump;
+    _hasPending = false;
+    Add(_pending);
+    Add(_best);
+}
+
+void CaptureClock::Add(const Point& point) noexcept
+{
+    _points[_next] = point;
     _next = (_next + 1) % Bins;
     if (_count < Bins)
         ++_count;

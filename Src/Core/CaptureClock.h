@@ -17,18 +17,21 @@ namespace Core {
 // line sits a constant behind the true capture time (the least transport delay), the same for
 // a calibration as for a take, so a measured round trip absorbs it.
 //
-// Arrivals all more than JumpNs off the line for a whole half second (the source was given
-// another latency, other streams changed the server's block length, the machine stalled) are a
-// step in delivery, not in capture: the step is taken out of the arrivals from there, so times
-// stay continuous and the line keeps its points. Fitted through such a step, the line would
-// take it for a rate for minutes.
+// The least delayed arrival of a half second that lies StepNs or more off the line, where the one
+// before lay on it, is a step in delivery or a blip of the machine's load. Two half seconds at the
+// same new level are a step (the source was given another latency, a playback stream started and
+// the server's block length changed, the machine stalled): the step is taken out of the arrivals
+// from there, so times stay continuous and the line keeps its points. A lone half second off the
+// line is left out. Fitted through a step, even one of 2 ms, the line would take it for a rate for
+// minutes; a device's rate, however far off, moves the least delay by a fraction of StepNs from
+// one half second to the next.
 //
 // One thread feeds and asks; nothing allocates.
 class CaptureClock {
 public:
     static constexpr double BinSeconds = 0.5;
     static constexpr std::size_t Bins = 240;  // two minutes
-    static constexpr std::int64_t JumpNs = 3'000'000;
+    static constexpr double StepNs = 1e6;
     // A stream's first second comes in bursts of what the server held: it only places the line.
     static constexpr double StartSeconds = 1;
     // The line is trusted (Settled) once it spans this long.
@@ -50,7 +53,8 @@ private:
         std::int64_t frame = 0;
         std::int64_t atNs = 0;  // the arrival, less the jumps before it
     };
-    void Close() noexcept;  // the current bin's point joins the line
+    void Close() noexcept;  // the current bin's point joins the line (or waits, or is left out)
+    void Add(const Point& point) noexcept;
     void Fit() noexcept;
     double Line(double frame) const noexcept;
     // How far an arrival lies after the line (before it: negative).
@@ -67,6 +71,10 @@ private:
     std::array<Point, Bins> _points{};  // a ring of the bins' least delayed arrivals
     std::size_t _count = 0, _next = 0;
     Point _best{};  // the current bin's least delayed arrival
+    // A bin that lay a step off the line, waiting for the next to say whether it was one.
+    Point _pending{};
+    double _pendingOff = 0;
+    bool _hasPending = false;
     bool _binOpen = false;
     std::int64_t _binEndFrame = 0;
 };

@@ -9,10 +9,12 @@
 namespace {
 
 // A device at +300 ppm whose blocks reach the program 1-3 ms late, now and then 20 ms late (its
-// first half second in one burst), and from 70 s on 80 ms later still (the source was given
-// another latency). Once settled, each frame's time lies a constant from its true capture time,
-// the same after the jump as before: a frame's distance from another is kept to a fraction of a
-// millisecond. At the nominal rate the distances would be off by 18 ms a minute.
+// first half second in one burst); from 30 s on 2 ms later (a playback stream started and the
+// server's blocks changed), for 0.7 s at 50 s 1.5 ms later still (the machine's load), and from
+// 70 s on 80 ms later (the source was given another latency). Once settled, each frame's time
+// lies a constant from its true capture time, the same after each step as before: a frame's
+// distance from another is kept to a fraction of a millisecond. At the nominal rate the
+// distances would be off by 18 ms a minute.
 TEST(CaptureClock, TimesFramesOfAnInputThatRunsOffItsNominalRate)
 {
     constexpr double Nominal = 48000;
@@ -32,6 +34,10 @@ TEST(CaptureClock, TimesFramesOfAnInputThatRunsOffItsNominalRate)
         double late = 1e6 + wait(random) + (chance(random) < 0.02 ? 20e6 : 0);
         if (seconds < 0.5)
             late = (0.5 - seconds) * 1e9 + 1e6;
+        if (seconds >= 30)
+            late += 2e6;
+        if (seconds >= 50 && seconds < 50.7)
+            late += 1.5e6;
         if (seconds >= 70)
             late += 80e6;
         clock.Arrived(frames, std::llround(capturedAt(static_cast<double>(frames)) + late));
