@@ -18,7 +18,6 @@
 #include "Configuration/ConfigurationData.h"
 #include "Core/IBeatFlash.h"
 #include "Core/Metronome.h"
-#include "Core/SoundEngines.h"
 #include "Core/TimingCoachInput.h"
 #include "Support/InstrumentClicks.h"
 #include "Support/QuietHandler.h"
@@ -66,13 +65,7 @@ int main(int argc, char** argv)
     while (!input.Settled())
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
 
-    Configuration::ConfigurationData settings;
-    settings.SoundEngineType = Core::SoundEngines::Midi;
-    settings.VisualIndicator = 0;
-    settings.BeatsPerBar = 4;
-    settings.Bpm = 120;
-    for (int voice = 0; voice < Configuration::ConfigurationData::NumVoices; ++voice)
-        settings.Instrument[voice] = Tests::RowOf(75);  // claves
+    Configuration::ConfigurationData settings = Tests::OneNoteRun(75, 120);  // claves
     Core::Metronome& metronome = Core::Metronome::Instance();
     metronome.SetBeatFlash(&heard);
     Tests::QuietHandler quiet;

@@ -23,7 +23,6 @@
 #include "Core/IMetronomeEventHandler.h"
 #include "Core/Metronome.h"
 #include "Core/OnsetDetector.h"
-#include "Core/SoundEngines.h"
 #include "Core/TimingCoach.h"
 #include "Core/TimingCoachInput.h"
 #include "Platform/AudioOutput.h"
@@ -539,14 +538,7 @@ CoachRun PlayRun(const std::vector<double>& plantedOffsets, const std::vector<do
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
 
-    Configuration::ConfigurationData settings;
-    settings.SoundEngineType = Core::SoundEngines::Midi;
-    settings.VisualIndicator = 0;
-    settings.BeatType = 1;
-    settings.BeatsPerBar = 4;
-    settings.Bpm = TakeBpm;
-    for (int voice = 0; voice < Configuration::ConfigurationData::NumVoices; ++voice)
-        settings.Instrument[voice] = Tests::RowOf(ClickNote);
+    Configuration::ConfigurationData settings = Tests::OneNoteRun(ClickNote, TakeBpm);
     Core::Metronome& metronome = Core::Metronome::Instance();
     Platform::AudioOutput& output = Platform::AudioOutput::Instance();
     metronome.SetBeatFlash(&coach);

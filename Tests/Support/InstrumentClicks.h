@@ -5,7 +5,10 @@
 #include <cstdint>
 #include <vector>
 
+#include "Configuration/ConfigurationData.h"
 #include "Core/PercussionTable.h"
+#include "Core/SettingsChoices.h"
+#include "Core/SoundEngines.h"
 #include "Platform/SoundFontSynth.h"
 
 namespace Tests {
@@ -17,6 +20,20 @@ inline std::uint32_t RowOf(int note)
         if (Core::PercussionTable::Note(row) == note)
             return row;
     return Core::PercussionTable::DefaultRow;
+}
+
+// A run of bars of four at `bpm` whose every click is `note` (General MIDI), the beat indicator off.
+inline Configuration::ConfigurationData OneNoteRun(int note, int bpm)
+{
+    Configuration::ConfigurationData settings;
+    settings.SoundEngineType = Core::SoundEngines::Midi;
+    settings.VisualIndicator = 0;
+    settings.BeatType = static_cast<std::uint32_t>(Core::BeatType::BeatsPerBar);
+    settings.BeatsPerBar = 4;
+    settings.Bpm = static_cast<std::uint32_t>(bpm);
+    for (int voice = 0; voice < Configuration::ConfigurationData::NumVoices; ++voice)
+        settings.Instrument[voice] = RowOf(note);
+    return settings;
 }
 
 // One channel of a note as the synthesizer renders it, the way it reaches the sound server.
