@@ -24,52 +24,28 @@
 #include "Platform/LinkSession.h"
 #include "Support/InstrumentClicks.h"
 #include "Support/JackServer.h"
+#include "Support/JackTaps.h"
 #include "Support/PrivateNetwork.h"
 #include "Support/QuietHandler.h"
 
 namespace {
 
 constexpr int BeatNote = 76;  // "Hi Wood Block"
-
-// The server frames at which the clicks start: each rise above the threshold at least a fifth of
-// a second after the last, less where the click's own sound first rises above it.
-std::vector<std::int64_t> Onsets(const Tests::JackRecorder& recorder, std::size_t lead)
-{
-    std::vector<std::int64_t> onsets;
-    const std::vector<float>& left = recorder.Left();
-    std::int64_t last = -Tests::JackServer::Rate;
-    for (std::size_t i = 0; i < left.size(); ++i) {
-        if (std::abs(left[i]) > 1e-3f && static_cast<std::int64_t>(i) - last > Tests::JackServer::Rate / 5) {
-            last = static_cast<std::int64_t>(i);
-            onsets.push_back(recorder.FirstFrame() + last - static_cast<std::int64_t>(lead));
-        }
-    }
-    return onsets;
-}
+// Longer cycles than the default's: the dummy driver counts one that wakes a little late as lost,
+// and on a busy virtual machine those come every few seconds at 5.3 ms.
+constexpr int Period = 1024;
 
 // Inside the namespace: the program's metronome plays through a private JACK server while a
 // second player (a session of the test's own, a peer like any other) shares the session, changes
 // its tempo, leaves and comes back, and Ticova changes it too. Every click heard must lie within
-// a millisecond of a beat of the peer's timeline at that moment.
-int PlayWithAPeer()
+// a millisecond of a beat of the peer's timeline at that moment. A cycle the server lost takes
+// its clicks with it and leaves JACK's clock unsettled for a while: the clicks from just before
+// one to four seconds after are not judged, and a run they leave too little of is made again.
+int PlayOnce(Platform::LinkSession& peer, Platform::LinkSession& ours, double startTempo)
 {
-    Tests::JackServer server;
-    if (!server.Available())
-        return std::fprintf(stderr, "no JACK server\n"), 77;
     Platform::AudioOutput& output = Platform::AudioOutput::Instance();
-    output.ChooseJack(true);
-
-    Platform::LinkSession peer;
-    peer.Enable(true);
-    Platform::LinkSession& ours = Platform::LinkSession::Instance();
-    ours.Enable(true);
     Core::Metronome& metronome = Core::Metronome::Instance();
-    metronome.SetSession(&Core::LinkTimeline::Instance());
-    for (int i = 0; i < 300 && peer.Peers() == 0; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    if (peer.Peers() == 0)
-        return std::fprintf(stderr, "the peers never met\n"), 1;
-    peer.ProposeTempo(123.5, Platform::Clock::Now());
+    peer.ProposeTempo(startTempo, Platform::Clock::Now());
 
     Configuration::ConfigurationData settings;
     settings.SoundEngineType = Core::SoundEngines::Midi;
@@ -78,22 +54,22 @@ int PlayWithAPeer()
     for (std::uint32_t& instrument : settings.Instrument)
         instrument = Tests::RowOf(BeatNote);
     const std::vector<float> click = Tests::Template(BeatNote, 127, Tests::JackServer::Rate);
-    std::size_t lead = 0;
-    while (lead < click.size() && std::abs(click[lead]) <= 1e-3f)
+    std::int64_t lead = 0;
+    while (lead < static_cast<std::int64_t>(click.size()) && std::abs(click[static_cast<std::size_t>(lead)]) <= 1e-3f)
         ++lead;
 
     constexpr int Seconds = 14;
-    Tests::JackRecorder recorder(static_cast<std::int64_t>(Tests::JackServer::Rate) * Seconds);
+    Tests::JackTaps taps(1, static_cast<std::int64_t>(Tests::JackServer::Rate) * Seconds);
     jack_client_t* clock = jack_client_open("clock", JackNoStartServer, nullptr);
-    if (!recorder.Open() || clock == nullptr)
+    if (!taps.Open() || clock == nullptr)
         return std::fprintf(stderr, "no JACK client\n"), 2;
 
     Tests::QuietHandler handler;
     if (metronome.Start(handler, settings) != 0)
         return std::fprintf(stderr, "the metronome did not start\n"), 3;
-    if (!recorder.Connect(output.Jack().PortName(0), output.Jack().MidiPortName()))
+    if (!taps.Connect(0, output.Jack().PortName(0)))
         return std::fprintf(stderr, "not connected\n"), 4;
-    recorder.StartRecording();
+    taps.Start();
     // JACK's own frame times, taken as the cycles pass: its estimate for a frame far from the
     // current cycle is extrapolated with one cycle's period and strays by milliseconds.
     struct FrameTime {
@@ -146,7 +122,7 @@ int PlayWithAPeer()
     wait(1);
     peer.Enable(true);
     judgeFrom(1.0);
-    while (!recorder.Full())
+    while (!taps.Full())
         wait(0.1);
     judgeTo();
     metronome.Stop();
@@ -160,22 +136,31 @@ int PlayWithAPeer()
     const double aheadNs = latency.max * 1e9 / Tests::JackServer::Rate;
     // JACK's clock and ours: both the monotonic clock, in microseconds there.
     const std::int64_t clockOffset = Platform::Clock::Now() - static_cast<std::int64_t>(jack_get_time()) * 1000;
+    jack_client_close(clock);
 
-    const std::vector<std::int64_t> onsets = Onsets(recorder, lead);
+    constexpr std::int64_t Rate = Tests::JackServer::Rate;
+    const std::vector<std::int64_t> xruns = taps.Xruns();
+    const auto unsettled = [&](std::int64_t onset) {
+        return std::any_of(xruns.begin(), xruns.end(),
+                           [&](std::int64_t xrun) { return onset > xrun - Rate / 10 && onset < xrun + 4 * Rate; });
+    };
+    std::vector<std::int64_t> onsets = taps.Onsets(0, Rate / 5);
+    for (std::int64_t& onset : onsets)
+        onset -= lead;
     double worst = 0;
     int within = 0;
     int counted = 0;
     for (std::size_t i = 1; i < onsets.size() && std::getenv("TICOVA_LINK_DETAIL"); ++i)
         std::printf("onset %lld, %.1f ms after the one before\n", static_cast<long long>(onsets[i]),
-                    (onsets[i] - onsets[i - 1]) * 1000.0 / Tests::JackServer::Rate);
+                    (onsets[i] - onsets[i - 1]) * 1000.0 / Rate);
     for (std::int64_t onset : onsets) {
         auto near = std::upper_bound(frameTimes.begin(), frameTimes.end(), onset,
                                      [](std::int64_t frame, const FrameTime& ft) { return frame < ft.frame; });
-        if (near == frameTimes.begin())
+        if (near == frameTimes.begin() || unsettled(onset))
             continue;
         --near;
-        const std::int64_t heard = near->time + (onset - near->frame) * 1'000'000'000LL / Tests::JackServer::Rate +
-            clockOffset + static_cast<std::int64_t>(aheadNs);
+        const std::int64_t heard = near->time + (onset - near->frame) * 1'000'000'000LL / Rate + clockOffset +
+            static_cast<std::int64_t>(aheadNs);
         for (const Stretch& stretch : stretches) {
             if (heard < stretch.from || heard > stretch.to)
                 continue;
@@ -191,11 +176,33 @@ int PlayWithAPeer()
     }
     std::printf(
         "[ LINK     ] %zu clicks, %d judged in %zu stretches, %d within 1 ms of the peer's beats, worst %.3f ms; "
-        "tempo at the end %.3f; underflows %lld\n",
-        onsets.size(), counted, stretches.size(), within, worst, peer.CurrentTempo(),
-        static_cast<long long>(output.Underflows()));
-    jack_client_close(clock);
+        "tempo at the end %.3f; %zu cycles lost\n",
+        onsets.size(), counted, stretches.size(), within, worst, peer.CurrentTempo(), xruns.size());
+    if (counted <= 15 && !xruns.empty())
+        return 6;  // spoiled by the machine
     return counted > 15 && within == counted ? 0 : 5;
+}
+
+int PlayWithAPeer()
+{
+    Tests::JackServer server(Period);
+    if (!server.Available())
+        return std::fprintf(stderr, "no JACK server\n"), 77;
+    Platform::AudioOutput::Instance().ChooseJack(true);
+
+    Platform::LinkSession peer;
+    peer.Enable(true);
+    Platform::LinkSession& ours = Platform::LinkSession::Instance();
+    ours.Enable(true);
+    Core::Metronome::Instance().SetSession(&Core::LinkTimeline::Instance());
+    for (int i = 0; i < 300 && peer.Peers() == 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    if (peer.Peers() == 0)
+        return std::fprintf(stderr, "the peers never met\n"), 1;
+    int result = 0;
+    for (int attempt = 0; attempt < 3 && (result = PlayOnce(peer, ours, 123.5)) == 6; ++attempt)
+        std::printf("[ LINK     ] run %d spoiled by lost cycles, made again\n", attempt + 1);
+    return result;
 }
 
 TEST(LinkEndToEnd, ClicksOnThePeersBeatsThroughJackInAPrivateNetwork)
