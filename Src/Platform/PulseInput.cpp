@@ -2,8 +2,6 @@
 
 #include <pulse/pulseaudio.h>
 
-#include <time.h>
-
 #include <algorithm>
 #include <cmath>
 
@@ -164,12 +162,8 @@ std::int64_t PulseInput::CapturedAt() noexcept
 {
     const std::int64_t now = Clock::Now();
     const pa_timing_info* timing = pa_stream_get_timing_info(_stream);
-    if (timing && !timing->write_index_corrupt && timing->timestamp.tv_sec > 0) {
-        timespec wall{};
-        clock_gettime(CLOCK_REALTIME, &wall);
-        const std::int64_t wallNs = static_cast<std::int64_t>(wall.tv_sec) * 1'000'000'000 + wall.tv_nsec;
-        const std::int64_t reportedAt =
-            now - (wallNs - static_cast<std::int64_t>(pa_timeval_load(&timing->timestamp)) * 1000);
+    if (const std::int64_t reportedAt = timing ? PulseMainLoop::ReportedAt(*timing, now) : 0;
+        reportedAt != 0 && !timing->write_index_corrupt) {
         const double written =
             static_cast<double>(timing->write_index) / (sizeof(float) * static_cast<double>(_channels));
         return reportedAt - static_cast<std::int64_t>(timing->source_usec) * 1000 -

@@ -1,6 +1,18 @@
 #include "Platform/PulseMainLoop.h"
 
+#include <ctime>
+
 namespace Platform::PulseMainLoop {
+
+std::int64_t ReportedAt(const pa_timing_info& timing, std::int64_t now) noexcept
+{
+    if (timing.timestamp.tv_sec <= 0)
+        return 0;
+    timespec wall{};
+    clock_gettime(CLOCK_REALTIME, &wall);
+    const std::int64_t wallNs = static_cast<std::int64_t>(wall.tv_sec) * 1'000'000'000 + wall.tv_nsec;
+    return now - (wallNs - static_cast<std::int64_t>(pa_timeval_load(&timing.timestamp)) * 1000);
+}
 
 bool Connect(pa_threaded_mainloop*& mainloop, pa_context*& context, const char* threadName, const char* clientName,
              pa_context_notify_cb_t onState, void* self, const std::atomic<bool>& failed, Clock::Duration timeout,

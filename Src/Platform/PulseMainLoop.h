@@ -39,6 +39,10 @@ bool Connect(pa_threaded_mainloop*& mainloop, pa_context*& context, const char* 
              pa_context_notify_cb_t onState, void* self, const std::atomic<bool>& failed, Clock::Duration timeout,
              void (*onLoopThread)(pa_threaded_mainloop*, void*) = nullptr);
 
+// When, on Platform::Clock, the server made the timing report `timing` (its time stamp is of the
+// wall clock); `now` is Platform::Clock::Now(). Zero when the stream has had no report yet.
+std::int64_t ReportedAt(const pa_timing_info& timing, std::int64_t now) noexcept;
+
 // Closes what Connect made: `closeStreams` first, with the loop locked, then the context, then
 // the loop and its thread. Either may be null.
 void Close(pa_threaded_mainloop*& mainloop, pa_context*& context, const std::function<void()>& closeStreams);

@@ -247,6 +247,7 @@ std::uint32_t PulseOutput::Resume(bool held)
     _requests.store(0, std::memory_order_release);
     _underflow.store(false, std::memory_order_relaxed);
     _timingUpdated.store(false, std::memory_order_release);
+    ForgetReports();
     _held.store(true, std::memory_order_release);
     _paused.store(false, std::memory_order_release);
     const bool started = held || Uncork();
@@ -286,9 +287,9 @@ bool PulseOutput::Uncork()
     if (started) {
         // The frames written so far are heard from now on: tell the output so before the next
         // sound is handed over.
-        if (double delay = 0; HeardIn(delay)) {
-            BufferTiming timing;
-            timing.callbackTime = Clock::Now();
+        BufferTiming timing;
+        timing.callbackTime = Clock::Now();
+        if (double delay = 0; HeardIn(timing.callbackTime, delay)) {
             ClockMapping::State mapping;
             const double heard = static_cast<double>(timing.callbackTime) + delay;
             mapping.origin = static_cast<std::int64_t>(heard - _heardDelay);
@@ -306,14 +307,48 @@ bool PulseOutput::Uncork()
     return started;
 }
 
-// How long from now until the next frame written is heard, as the server tells it. A sink with a
-// latency of its own beside the stream's buffer (a JACK sink's period, PipeWire's quantum) asks
-// for frames earlier than the buffer alone would: the delay from rendering a frame to hearing it
-// is the longest the server has shown this run, never less than the buffer. Only the frames'
-// render times move with it, so a sound is handed over before its frame is asked for; the times
-// they are heard at stay as the server tells them.
-bool PulseOutput::HeardIn(double& delay) noexcept
+// How long from `now` until the next frame written is heard, as the server tells it. Each of its
+// timing reports says which frame it was playing (the read index) and how long the sink takes
+// to sound it; the frame written next (the write index) is heard the frames between later. That
+// holds to a twentieth of a millisecond, where the latency libpulse interpolates between reports
+// slews by up to a millisecond over a run's first seconds. Now and then a report is off by up to
+// a block (its read index and sink delay taken at different moments): see TimingReports. Until two
+// reports agree, the interpolated latency; and always on PipeWire, whose pulse server reports the
+// read index a whole quantum at a time with no sink delay beside it (its reports stray by the
+// 5 ms of a quantum, where libpulse's interpolation between them holds far better).
+//
+// A sink with a latency of its own beside the stream's buffer (a JACK sink's period, PipeWire's
+// quantum) asks for frames earlier than the buffer alone would: the delay from rendering a frame
+// to hearing it is the longest the server has shown this run, never less than the buffer. Only
+// the frames' render times move with it, so a sound is handed over before its frame is asked
+// for; the times they are heard at stay as the server tells them.
+bool PulseOutput::HeardIn(std::int64_t now, double& delay) noexcept
 {
+    const double framePeriod = 1e9 / _rate;
+    const pa_timing_info* timing = pa_stream_get_timing_info(_stream);
+    if (timing && !_pipeWire && !timing->read_index_corrupt && !timing->write_index_corrupt) {
+        // Where the stream's own count places the frames written: the library moves it when the
+        // server says the stream skipped or repeated (a buffer that ran dry), which the reports
+        // before do not know of.
+        const std::int64_t written = timing->write_index / FrameBytes;
+        if (written - _frames != _skipped) {
+            _skipped = written - _frames;
+            _reports.Forget();
+        }
+        const std::int64_t stamp = static_cast<std::int64_t>(pa_timeval_load(&timing->timestamp));
+        const std::int64_t reportedAt = PulseMainLoop::ReportedAt(*timing, now);
+        if (stamp != _lastReport && reportedAt != 0 && timing->playing) {
+            _lastReport = stamp;
+            _reports.Take(static_cast<double>(reportedAt) + static_cast<double>(timing->sink_usec) * 1e3 -
+                              static_cast<double>(timing->read_index / FrameBytes) * framePeriod,
+                          reportedAt);
+        }
+        if (_reports.Known()) {
+            delay = _reports.ZeroHeard() + static_cast<double>(written) * framePeriod - static_cast<double>(now);
+            _heardDelay = std::max(_heardDelay, delay);
+            return true;
+        }
+    }
     pa_usec_t latency = 0;
     int negative = 0;
     if (pa_stream_get_latency(_stream, &latency, &negative) != 0)
@@ -321,6 +356,16 @@ bool PulseOutput::HeardIn(double& delay) noexcept
     delay = static_cast<double>(negative ? -Nanoseconds(latency) : Nanoseconds(latency));
     _heardDelay = std::max(_heardDelay, delay);
     return true;
+}
+
+// Reports from before are of another run of the stream; the one the server holds now is left
+// out too.
+void PulseOutput::ForgetReports() noexcept
+{
+    _reports.Forget();
+    _skipped = 0;
+    const pa_timing_info* timing = _stream ? pa_stream_get_timing_info(_stream) : nullptr;
+    _lastReport = timing ? static_cast<std::int64_t>(pa_timeval_load(&timing->timestamp)) : 0;
 }
 
 // The server asks for `bytes` more. Rendered by the mixer straight into the server's memory;
@@ -353,7 +398,7 @@ void PulseOutput::Write(std::size_t bytes) noexcept
     // stream is still corked), the frames are taken as heard one buffer on.
     double delay = _heardDelay;
     if (_timingUpdated.load(std::memory_order_acquire))
-        HeardIn(delay);
+        HeardIn(now, delay);
     const double heard = static_cast<double>(now) + delay;
     timing.aheadNs = _heardDelay;
     ClockMapping::State mapping;

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "Platform/IAudioDriver.h"
+#include "Platform/TimingReports.h"
 
 struct pa_threaded_mainloop;
 struct pa_context;
@@ -74,7 +75,9 @@ private:
     void Write(std::size_t bytes) noexcept;
     // With the main loop locked: the stream held for its first sound starts playing.
     bool Uncork();
-    bool HeardIn(double& delay) noexcept;
+    bool HeardIn(std::int64_t now, double& delay) noexcept;
+    // Forgets the server's timing reports (a new run).
+    void ForgetReports() noexcept;
 
     pa_threaded_mainloop* _mainloop = nullptr;
     pa_context* _context = nullptr;
@@ -94,6 +97,9 @@ private:
     double _heardDelay = 0;       // the run's delay from rendering to hearing, ns (see HeardIn)
     std::int64_t _requestNs = 0;  // the longest pause between requests seen in this run
     std::int64_t _lastRequest = 0;
+    TimingReports _reports;
+    std::int64_t _lastReport = 0;  // the wall-clock stamp (µs) of the newest report seen
+    std::int64_t _skipped = 0;     // the stream's count of frames written less ours
 };
 
 }  // namespace Platform
