@@ -19,6 +19,7 @@
 #include "Core/IBeatFlash.h"
 #include "Core/Metronome.h"
 #include "Core/TimingCoachInput.h"
+#include "Platform/AudioOutput.h"
 #include "Support/InstrumentClicks.h"
 #include "Support/QuietHandler.h"
 #include "Support/SoundCapture.h"
@@ -112,6 +113,7 @@ int main(int argc, char** argv)
         }
     }
     line();
-    std::printf("from 5 s on: %.3f ms from least to most; lost %lld frames\n", highest - lowest,
-                static_cast<long long>(input.Dropped()));
+    std::printf("from 5 s on: %.3f ms from least to most; lost %lld frames; the output ran dry %lld times\n",
+                highest - lowest, static_cast<long long>(input.Dropped()),
+                static_cast<long long>(Platform::AudioOutput::Instance().Underflows()));
 }
