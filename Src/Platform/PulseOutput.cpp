@@ -314,8 +314,8 @@ bool PulseOutput::Uncork()
 // slews by up to a millisecond over a run's first seconds. Now and then a report is off by up to
 // a block (its read index and sink delay taken at different moments): see TimingReports. Until two
 // reports agree, the interpolated latency; and always on PipeWire, whose pulse server reports the
-// read index a whole quantum at a time with no sink delay beside it (its reports stray by the
-// 5 ms of a quantum, where libpulse's interpolation between them holds far better).
+// read index a whole quantum at a time with no sink delay beside it (its reports stray by 3-4 ms
+// from one to the next): there the interpolated latency stays, as before.
 //
 // A sink with a latency of its own beside the stream's buffer (a JACK sink's period, PipeWire's
 // quantum) asks for frames earlier than the buffer alone would: the delay from rendering a frame
@@ -335,9 +335,11 @@ bool PulseOutput::HeardIn(std::int64_t now, double& delay) noexcept
             _skipped = written - _frames;
             _reports.Forget();
         }
+        // A new report is placed on our clock once, not at every request.
         const std::int64_t stamp = static_cast<std::int64_t>(pa_timeval_load(&timing->timestamp));
-        const std::int64_t reportedAt = PulseMainLoop::ReportedAt(*timing, now);
-        if (stamp != _lastReport && reportedAt != 0 && timing->playing) {
+        if (const std::int64_t reportedAt =
+                stamp != _lastReport && timing->playing ? PulseMainLoop::ReportedAt(*timing, now) : 0;
+            reportedAt != 0) {
             _lastReport = stamp;
             _reports.Take(static_cast<double>(reportedAt) + static_cast<double>(timing->sink_usec) * 1e3 -
                               static_cast<double>(timing->read_index / FrameBytes) * framePeriod,
