@@ -608,18 +608,23 @@ CoachRun PlayRun(const std::vector<double>& plantedOffsets, const std::vector<do
     run.drift = PlayTake(coach, player, a, b, ear, plantedDrift, run.roundTrip);
     metronome.Stop();
     metronome.SetBeatFlash(nullptr);
-    run.clean = run.offsets.clean && run.drift.clean && output.Underflows() == underflows && coach.Dropped() == 0;
+    // An underflow alone does not spoil the run: a click it moved shows in the takes, whose
+    // every click is checked against the grid the player heard.
+    run.clean = run.offsets.clean && run.drift.clean && coach.Dropped() == 0;
     run.detail = !run.offsets.clean ? run.offsets.detail
         : !run.drift.clean          ? run.drift.detail
         : coach.Dropped() != 0      ? "the coach's input dropped frames"
-                                    : "underflows " + std::to_string(output.Underflows() - underflows);
+                                    : "";
+    if (output.Underflows() != underflows)
+        std::printf("the output ran dry %lld times during the run\n",
+                    static_cast<long long>(output.Underflows() - underflows));
     return run;
 }
 
 // Ticova plays; calibration with the click reaching the input; a take with hits planted at
 // offsets from the click, then one drifting by 10 ms over 30 s: the coach recovers each planted
 // offset and the drift within a millisecond, with no miss and no false hit. A run the server or
-// machine spoiled (an underflow, frames lost, a hit that did not land where the player aimed) is
+// machine spoiled (a click moved, frames lost, a hit that did not land where the player aimed) is
 // played again.
 TEST(ListenEndToEnd, TakesAgainstTheMetronomeAreScoredAtThePlantedOffsetsAfterCalibration)
 {
