@@ -2,6 +2,7 @@
 
 #include <pthread.h>
 #include <pulse/pulseaudio.h>
+#include <pulse/rtclock.h>
 #include <sched.h>
 
 #include <algorithm>
@@ -60,6 +61,14 @@ std::int64_t Nanoseconds(pa_usec_t usec)
     return static_cast<std::int64_t>(usec) * 1000;
 }
 
+// When a stream on PipeWire next asks for the server's timing.
+pa_usec_t NextAsk() noexcept
+{
+    return pa_rtclock_now() +
+        static_cast<pa_usec_t>(
+               std::chrono::duration_cast<std::chrono::microseconds>(PulseOutput::AskTimingEvery).count());
+}
+
 void RaiseMainLoop(pa_threaded_mainloop*, void*) noexcept
 {
     sched_param parameters{};
@@ -109,6 +118,17 @@ void PulseOutput::TimingUpdated(pa_stream*, int success, void* self) noexcept
 {
     if (success)
         static_cast<PulseOutput*>(self)->_timingUpdated.store(true, std::memory_order_release);
+}
+
+// On the main loop's thread, every AskTimingEvery while the stream plays on PipeWire: a timing
+// report asked for. Stopped, it is not asked again until a start.
+void PulseOutput::AskTiming(pa_mainloop_api*, pa_time_event* event, const struct timeval*, void* self) noexcept
+{
+    auto& output = *static_cast<PulseOutput*>(self);
+    if (!output._stream || output._paused.load(std::memory_order_acquire) || output.Held())
+        return;
+    Unref(pa_stream_update_timing_info(output._stream, nullptr, nullptr));
+    pa_context_rttime_restart(output._context, event, NextAsk());
 }
 
 void PulseOutput::WriteRequest(pa_stream*, std::size_t bytes, void* self) noexcept
@@ -178,6 +198,8 @@ bool PulseOutput::OpenStream()
                                                       PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE);
     if (pa_stream_connect_playback(_stream, nullptr, &attributes, flags, nullptr, nullptr) < 0)
         return false;
+    if (_pipeWire)
+        _askTiming = pa_context_rttime_new(_context, PA_USEC_INVALID, &PulseOutput::AskTiming, this);
     return WaitFor([this] { return pa_stream_get_state(_stream) == PA_STREAM_READY; }, StartTimeout);
 }
 
@@ -283,6 +305,8 @@ bool PulseOutput::Uncork()
         Unref(pa_stream_cork(_stream, 0, nullptr, nullptr));
         Unref(pa_stream_update_timing_info(_stream, &PulseOutput::TimingUpdated, this));
         started = WaitFor([this] { return _timingUpdated.load(std::memory_order_acquire); }, StartTimeout);
+        if (_askTiming)
+            pa_context_rttime_restart(_context, _askTiming, NextAsk());
     }
     if (started) {
         // The frames written so far are heard from now on: tell the output so before the next
@@ -313,9 +337,11 @@ bool PulseOutput::Uncork()
 // holds to a twentieth of a millisecond, where the latency libpulse interpolates between reports
 // slews by up to a millisecond over a run's first seconds. Now and then a report is off by up to
 // a block (its read index and sink delay taken at different moments): see TimingReports. Until two
-// reports agree, the interpolated latency; and always on PipeWire, whose pulse server reports the
-// read index a whole quantum at a time with no sink delay beside it (its reports stray by 3-4 ms
-// from one to the next): there the interpolated latency stays, as before.
+// reports agree, the interpolated latency. PipeWire's pulse server reports the read index a whole
+// quantum at a time with no sink delay beside it, so that its reports stray by most of a quantum
+// (3-5 ms) from one to the next, and libpulse's interpolation between them wandered by as much
+// from one beat to the next: there the output asks for a report every AskTimingEvery and takes a
+// low one of the last seconds' (see QuantumReports).
 //
 // A sink with a latency of its own beside the stream's buffer (a JACK sink's period, PipeWire's
 // quantum) asks for frames earlier than the buffer alone would: the delay from rendering a frame
@@ -326,7 +352,7 @@ bool PulseOutput::HeardIn(std::int64_t now, double& delay) noexcept
 {
     const double framePeriod = 1e9 / _rate;
     const pa_timing_info* timing = pa_stream_get_timing_info(_stream);
-    if (timing && !_pipeWire && !timing->read_index_corrupt && !timing->write_index_corrupt) {
+    if (timing && !timing->read_index_corrupt && !timing->write_index_corrupt) {
         // Where the stream's own count places the frames written: the library moves it when the
         // server says the stream skipped or repeated (a buffer that ran dry), which the reports
         // before do not know of.
@@ -334,6 +360,7 @@ bool PulseOutput::HeardIn(std::int64_t now, double& delay) noexcept
         if (written - _frames != _skipped) {
             _skipped = written - _frames;
             _reports.Forget();
+            _quantumReports.Forget();
         }
         // A new report is placed on our clock once, not at every request.
         const std::int64_t stamp = static_cast<std::int64_t>(pa_timeval_load(&timing->timestamp));
@@ -341,12 +368,16 @@ bool PulseOutput::HeardIn(std::int64_t now, double& delay) noexcept
                 stamp != _lastReport && timing->playing ? PulseMainLoop::ReportedAt(*timing, now) : 0;
             reportedAt != 0) {
             _lastReport = stamp;
-            _reports.Take(static_cast<double>(reportedAt) + static_cast<double>(timing->sink_usec) * 1e3 -
-                              static_cast<double>(timing->read_index / FrameBytes) * framePeriod,
-                          reportedAt);
+            const double zeroHeard = static_cast<double>(reportedAt) + static_cast<double>(timing->sink_usec) * 1e3 -
+                static_cast<double>(timing->read_index / FrameBytes) * framePeriod;
+            if (_pipeWire)
+                _quantumReports.Take(zeroHeard, reportedAt);
+            else
+                _reports.Take(zeroHeard, reportedAt);
         }
-        if (_reports.Known()) {
-            delay = _reports.ZeroHeard() + static_cast<double>(written) * framePeriod - static_cast<double>(now);
+        if (_pipeWire ? _quantumReports.Known() : _reports.Known()) {
+            delay = (_pipeWire ? _quantumReports.ZeroHeard() : _reports.ZeroHeard()) +
+                static_cast<double>(written) * framePeriod - static_cast<double>(now);
             _heardDelay = std::max(_heardDelay, delay);
             return true;
         }
@@ -365,6 +396,7 @@ bool PulseOutput::HeardIn(std::int64_t now, double& delay) noexcept
 void PulseOutput::ForgetReports() noexcept
 {
     _reports.Forget();
+    _quantumReports.Forget();
     _skipped = 0;
     const pa_timing_info* timing = _stream ? pa_stream_get_timing_info(_stream) : nullptr;
     _lastReport = timing ? static_cast<std::int64_t>(pa_timeval_load(&timing->timestamp)) : 0;
@@ -436,6 +468,11 @@ void PulseOutput::Stop() noexcept
     if (!_mainloop)
         return;
     PulseMainLoop::Close(_mainloop, _context, [this] {
+        if (_askTiming) {
+            pa_mainloop_api* api = pa_threaded_mainloop_get_api(_mainloop);
+            api->time_free(_askTiming);
+            _askTiming = nullptr;
+        }
         if (_stream) {
             pa_stream_set_state_callback(_stream, nullptr, nullptr);
             pa_stream_set_write_callback(_stream, nullptr, nullptr);

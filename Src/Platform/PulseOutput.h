@@ -10,6 +10,9 @@
 struct pa_threaded_mainloop;
 struct pa_context;
 struct pa_stream;
+struct pa_time_event;
+struct pa_mainloop_api;
+struct timeval;
 
 namespace Platform {
 
@@ -37,6 +40,8 @@ public:
     // Longest waits for the server: connecting, a stream becoming ready, a start's first request.
     static constexpr std::chrono::nanoseconds ConnectTimeout = std::chrono::seconds(2);
     static constexpr std::chrono::nanoseconds StartTimeout = std::chrono::seconds(1);
+    // How often a stream on PipeWire asks for the server's timing while it plays (see HeardIn).
+    static constexpr std::chrono::milliseconds AskTimingEvery{25};
 
     PulseOutput() = default;
     ~PulseOutput() override { Stop(); }
@@ -72,6 +77,7 @@ private:
     static void WriteRequest(pa_stream* stream, std::size_t bytes, void* self) noexcept;
     static void Underflow(pa_stream* stream, void* self) noexcept;
     static void TimingUpdated(pa_stream* stream, int success, void* self) noexcept;
+    static void AskTiming(pa_mainloop_api* api, pa_time_event* event, const struct timeval* at, void* self) noexcept;
     void Write(std::size_t bytes) noexcept;
     // With the main loop locked: the stream held for its first sound starts playing.
     bool Uncork();
@@ -98,8 +104,10 @@ private:
     std::int64_t _requestNs = 0;  // the longest pause between requests seen in this run
     std::int64_t _lastRequest = 0;
     TimingReports _reports;
-    std::int64_t _lastReport = 0;  // the wall-clock stamp (µs) of the newest report seen
-    std::int64_t _skipped = 0;     // the stream's count of frames written less ours
+    QuantumReports _quantumReports;
+    pa_time_event* _askTiming = nullptr;  // PipeWire only
+    std::int64_t _lastReport = 0;         // the wall-clock stamp (µs) of the newest report seen
+    std::int64_t _skipped = 0;            // the stream's count of frames written less ours
 };
 
 }  // namespace Platform
