@@ -193,7 +193,8 @@ bool PulseOutput::OpenStream()
     pa_stream_set_state_callback(_stream, &PulseOutput::StreamState, this);
     pa_stream_set_write_callback(_stream, &PulseOutput::WriteRequest, this);
     pa_stream_set_underflow_callback(_stream, &PulseOutput::Underflow, this);
-    const pa_buffer_attr attributes = Attributes(spec, _pipeWire ? PipeWireTargetLatency : TargetLatency, RequestSize);
+    const pa_buffer_attr attributes = Attributes(spec, _pipeWire ? PipeWireTargetLatency : TargetLatency,
+                                                 _pipeWire ? PipeWireRequestSize : RequestSize);
     const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_START_CORKED | PA_STREAM_ADJUST_LATENCY |
                                                       PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE);
     if (pa_stream_connect_playback(_stream, nullptr, &attributes, flags, nullptr, nullptr) < 0)
