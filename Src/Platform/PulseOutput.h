@@ -28,8 +28,9 @@ public:
     static constexpr const char* ClientName = "Ticova";
     // The latency asked of the server, from writing a frame to hearing it, and the size of its
     // requests for more. Each request wakes the main loop's thread: at 3 ms requests (and 12 ms)
-    // that was most of the 1 % of a core Ticova took while playing; at 8 ms (and 24 ms) 0.6 %,
-    // and the first click is heard as soon after a press as before (6-8 ms on PulseAudio).
+    // that was most of the 1 % of a core Ticova took while playing; at 8 ms (and 24 ms) 0.6 %.
+    // A start on the open output is heard as soon as before (5-8 ms on PulseAudio), one that
+    // connects anew (the output closed after idling) about 5 ms later (14-16.5 ms).
     static constexpr std::int64_t TargetLatency = 24'000'000;
     static constexpr std::int64_t RequestSize = 8'000'000;
     // PipeWire's pulse server runs its graph in quanta and keeps a stream's buffer at what the
