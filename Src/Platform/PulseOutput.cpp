@@ -2,7 +2,6 @@
 
 #include <pthread.h>
 #include <pulse/pulseaudio.h>
-#include <pulse/rtclock.h>
 #include <sched.h>
 
 #include <algorithm>
@@ -61,14 +60,6 @@ std::int64_t Nanoseconds(pa_usec_t usec)
     return static_cast<std::int64_t>(usec) * 1000;
 }
 
-// When a stream on PipeWire next asks for the server's timing.
-pa_usec_t NextAsk() noexcept
-{
-    return pa_rtclock_now() +
-        static_cast<pa_usec_t>(
-               std::chrono::duration_cast<std::chrono::microseconds>(PulseOutput::AskTimingEvery).count());
-}
-
 void RaiseMainLoop(pa_threaded_mainloop*, void*) noexcept
 {
     sched_param parameters{};
@@ -118,17 +109,6 @@ void PulseOutput::TimingUpdated(pa_stream*, int success, void* self) noexcept
 {
     if (success)
         static_cast<PulseOutput*>(self)->_timingUpdated.store(true, std::memory_order_release);
-}
-
-// On the main loop's thread, every AskTimingEvery while the stream plays on PipeWire: a timing
-// report asked for. Stopped, it is not asked again until a start.
-void PulseOutput::AskTiming(pa_mainloop_api*, pa_time_event* event, const struct timeval*, void* self) noexcept
-{
-    auto& output = *static_cast<PulseOutput*>(self);
-    if (!output._stream || output._paused.load(std::memory_order_acquire) || output.Held())
-        return;
-    Unref(pa_stream_update_timing_info(output._stream, nullptr, nullptr));
-    pa_context_rttime_restart(output._context, event, NextAsk());
 }
 
 void PulseOutput::WriteRequest(pa_stream*, std::size_t bytes, void* self) noexcept
@@ -199,8 +179,6 @@ bool PulseOutput::OpenStream()
                                                       PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE);
     if (pa_stream_connect_playback(_stream, nullptr, &attributes, flags, nullptr, nullptr) < 0)
         return false;
-    if (_pipeWire)
-        _askTiming = pa_context_rttime_new(_context, PA_USEC_INVALID, &PulseOutput::AskTiming, this);
     return WaitFor([this] { return pa_stream_get_state(_stream) == PA_STREAM_READY; }, StartTimeout);
 }
 
@@ -306,8 +284,7 @@ bool PulseOutput::Uncork()
         Unref(pa_stream_cork(_stream, 0, nullptr, nullptr));
         Unref(pa_stream_update_timing_info(_stream, &PulseOutput::TimingUpdated, this));
         started = WaitFor([this] { return _timingUpdated.load(std::memory_order_acquire); }, StartTimeout);
-        if (_askTiming)
-            pa_context_rttime_restart(_context, _askTiming, NextAsk());
+        _lastAsk = Clock::Now();
     }
     if (started) {
         // The frames written so far are heard from now on: tell the output so before the next
@@ -339,10 +316,12 @@ bool PulseOutput::Uncork()
 // slews by up to a millisecond over a run's first seconds. Now and then a report is off by up to
 // a block (its read index and sink delay taken at different moments): see TimingReports. Until two
 // reports agree, the interpolated latency. PipeWire's pulse server reports the read index a whole
-// quantum at a time with no sink delay beside it, so that its reports stray by most of a quantum
-// (3-5 ms) from one to the next, and libpulse's interpolation between them wandered by as much
-// from one beat to the next: there the output asks for a report every AskTimingEvery and takes a
-// low one of the last seconds' (see QuantumReports).
+// quantum at a time with no sink delay beside it, so that a report made late in a quantum places
+// frame 0 up to a quantum (3-5 ms) too late, and libpulse's interpolation between reports
+// wandered by as much from one beat to the next. There the output asks for a report itself, at
+// most every AskTimingEvery, each time as it answers a request: the server asks for more when
+// its graph has just taken a quantum, so the report is made at the start of the next, where it
+// lies nearest the truth. A low one of the last seconds' is taken (see QuantumReports).
 //
 // A sink with a latency of its own beside the stream's buffer (a JACK sink's period, PipeWire's
 // quantum) asks for frames earlier than the buffer alone would: the delay from rendering a frame
@@ -425,6 +404,12 @@ void PulseOutput::Write(std::size_t bytes) noexcept
             _requestNs = gap;
     }
     _lastRequest = now;
+    // On PipeWire a report asked for now, as the graph's cycle has just moved the read index, is
+    // made early in the quantum (see HeardIn).
+    if (_pipeWire && _timingUpdated.load(std::memory_order_acquire) && now - _lastAsk >= AskTimingEvery.count()) {
+        _lastAsk = now;
+        Unref(pa_stream_update_timing_info(_stream, nullptr, nullptr));
+    }
     BufferTiming timing;
     timing.callbackTime = now;
     timing.underflow = _underflow.exchange(false, std::memory_order_relaxed);
@@ -469,11 +454,6 @@ void PulseOutput::Stop() noexcept
     if (!_mainloop)
         return;
     PulseMainLoop::Close(_mainloop, _context, [this] {
-        if (_askTiming) {
-            pa_mainloop_api* api = pa_threaded_mainloop_get_api(_mainloop);
-            api->time_free(_askTiming);
-            _askTiming = nullptr;
-        }
         if (_stream) {
             pa_stream_set_state_callback(_stream, nullptr, nullptr);
             pa_stream_set_write_callback(_stream, nullptr, nullptr);

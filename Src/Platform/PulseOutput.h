@@ -10,9 +10,6 @@
 struct pa_threaded_mainloop;
 struct pa_context;
 struct pa_stream;
-struct pa_time_event;
-struct pa_mainloop_api;
-struct timeval;
 
 namespace Platform {
 
@@ -45,8 +42,9 @@ public:
     // Longest waits for the server: connecting, a stream becoming ready, a start's first request.
     static constexpr std::chrono::nanoseconds ConnectTimeout = std::chrono::seconds(2);
     static constexpr std::chrono::nanoseconds StartTimeout = std::chrono::seconds(1);
-    // How often a stream on PipeWire asks for the server's timing while it plays (see HeardIn).
-    static constexpr std::chrono::milliseconds AskTimingEvery{25};
+    // How often, at most, a stream on PipeWire asks for the server's timing while it plays (see
+    // HeardIn).
+    static constexpr std::chrono::nanoseconds AskTimingEvery = std::chrono::milliseconds(50);
 
     PulseOutput() = default;
     ~PulseOutput() override { Stop(); }
@@ -82,7 +80,6 @@ private:
     static void WriteRequest(pa_stream* stream, std::size_t bytes, void* self) noexcept;
     static void Underflow(pa_stream* stream, void* self) noexcept;
     static void TimingUpdated(pa_stream* stream, int success, void* self) noexcept;
-    static void AskTiming(pa_mainloop_api* api, pa_time_event* event, const struct timeval* at, void* self) noexcept;
     void Write(std::size_t bytes) noexcept;
     // With the main loop locked: the stream held for its first sound starts playing.
     bool Uncork();
@@ -110,9 +107,9 @@ private:
     std::int64_t _lastRequest = 0;
     TimingReports _reports;
     QuantumReports _quantumReports;
-    pa_time_event* _askTiming = nullptr;  // PipeWire only
-    std::int64_t _lastReport = 0;         // the wall-clock stamp (µs) of the newest report seen
-    std::int64_t _skipped = 0;            // the stream's count of frames written less ours
+    std::int64_t _lastAsk = 0;     // when a report was last asked for (PipeWire only)
+    std::int64_t _lastReport = 0;  // the wall-clock stamp (µs) of the newest report seen
+    std::int64_t _skipped = 0;     // the stream's count of frames written less ours
 };
 
 }  // namespace Platform

@@ -51,13 +51,12 @@ private:
 // The reports of a server that counts a stream's read index a whole quantum at a time, with no
 // sink delay beside it (PipeWire's pulse server): a report made late in a quantum places frame 0
 // up to a quantum too late, and reports stray by that much from one to the next. None places it
-// early, so the lowest of the last three seconds' lie nearest the truth: within a small part of a
-// quantum when reports come some tens of milliseconds apart, and within what a sink's clock
-// drifts from the system's in that time. PipeWire 0.3.65 makes them at five levels a fifth of a
-// quantum apart and, once in a hundred, a millisecond below them all: the report a twentieth of
-// the way up from the lowest stays on the lowest of the five, where the lowest report moved
-// between two levels. A step of the sink's timing (another quantum) is followed within the
-// three seconds.
+// early, so the lowest of the last three seconds' lie nearest the truth, within what a sink's
+// clock drifts from the system's in that time. Reports asked for as the quantum starts (see
+// PulseOutput::HeardIn) lie within three tenths of a millisecond of each other; the others (the
+// library's own, a start's) lie up to a quantum above them. The report a twentieth of the way
+// up from the lowest is taken, so that a lone low one does not move it. A step of the sink's
+// timing (another quantum) is followed within the three seconds.
 // One thread; no allocation.
 class QuantumReports {
 public:
