@@ -365,14 +365,14 @@ void AudioOutput::Publish(const ClockMapping::State& state, double ahead) noexce
     _published.sequence.store(sequence + 2, std::memory_order_release);
 }
 
-AudioOutput::Snapshot AudioOutput::Read() const noexcept
+AudioOutput::Snapshot AudioOutput::Read(std::int64_t now) const noexcept
 {
     Snapshot snapshot;
     for (;;) {
         const std::uint32_t before = _published.sequence.load(std::memory_order_acquire);
         if (before == 0) {
             // No buffer yet: frame 0 is being rendered now.
-            snapshot.mapping.origin = Clock::Now();
+            snapshot.mapping.origin = now;
             snapshot.mapping.framePeriod = 1e9 / SampleRate();
             return snapshot;
         }
@@ -391,7 +391,11 @@ AudioOutput::Snapshot AudioOutput::Read() const noexcept
 
 std::int64_t AudioOutput::LeadFrame() const noexcept
 {
-    const Snapshot snapshot = Read();
+    // One reading of the clock: before the first buffer (a held start) the frame being rendered
+    // is 0 exactly, not the moment that passed between two readings (a frame later at 48 kHz,
+    // where the lead is a whole number of frames).
+    const std::int64_t now = Clock::Now();
+    const Snapshot snapshot = Read(now);
     // The loop's estimate may trail a burst of callbacks: never name a frame rendered already.
     // Nor may it run on while the output stalls (an underflow, the server restarting the
     // stream): frames not rendered do not pass, or every click after the stall would come later
@@ -400,7 +404,7 @@ std::int64_t AudioOutput::LeadFrame() const noexcept
     const auto rendered = static_cast<double>(_mixer.FramesRendered());
     // A closed output's frames pass with the clock, so that whatever waits for them goes on
     // (and finds the output closed).
-    const double frame = snapshot.mapping.FrameAt(Clock::Now());
+    const double frame = snapshot.mapping.FrameAt(now);
     const double rendering = Running() ? std::clamp(frame, rendered, rendered + lead) : std::max(frame, rendered);
     return static_cast<std::int64_t>(std::ceil(rendering + lead));
 }
