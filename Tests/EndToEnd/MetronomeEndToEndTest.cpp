@@ -20,6 +20,7 @@
 #include "Core/SongTimerStrategy.h"
 #include "Core/SoundEngines.h"
 #include "Platform/AudioOutput.h"
+#include "Platform/MultimediaResult.h"
 #include "Platform/SoundFontSynth.h"
 #include "Support/InstrumentClicks.h"
 #include "Support/SoundCapture.h"
@@ -76,6 +77,12 @@ protected:
     {
         if (!Tests::SoundServerAvailable())
             GTEST_SKIP() << "no sound server can be reached";
+        // Clicks are recorded and matched at the rate the output plays at (the server's), so
+        // that no resampling smears their onsets.
+        if (output.Acquire() == Platform::MmNoError) {
+            rate = output.SampleRate();
+            output.Release();
+        }
     }
     void TearDown() override
     {
