@@ -1,6 +1,7 @@
-# Sourced by the benches that run on private sound servers. pipewire_run COMMAND... runs the
-# command with a private PipeWire (pipewire, wireplumber and pipewire-pulse) whose pulse server
-# has a null sink "ticova_null" as its default; call it inside dbus-run-session. The PipeWire
+# Sourced by the benches that run on private sound servers (and scripts/with-pipewire).
+# pipewire_run COMMAND... runs the command with a private PipeWire (pipewire, wireplumber and
+# pipewire-pulse) whose pulse server has a null sink "ticova_null" as its default, and returns
+# its exit code; call it inside dbus-run-session. The PipeWire
 # packages are for the benches only: install_pipewire installs them (as root) when missing.
 # Only the processes started here are stopped, by their own ids.
 
@@ -29,9 +30,11 @@ pipewire_run() {
   # The server's CPU is that of pipewire, which runs the graph.
   echo "$pw" >"$runtime/server.pid"
   TICOVA_SOUND_SERVER_PIDFILE=$runtime/server.pid "$@"
+  local status=$?
   kill "$pp" "$wp" "$pw" 2>/dev/null
   wait "$pp" "$wp" "$pw" 2>/dev/null
   rm -rf "$runtime"
+  return $status
 }
 
 pipewire_version() {
