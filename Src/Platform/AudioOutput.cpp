@@ -365,14 +365,14 @@ void AudioOutput::Publish(const ClockMapping::State& state, double ahead) noexce
     _published.sequence.store(sequence + 2, std::memory_order_release);
 }
 
-AudioOutput::Snapshot AudioOutput::Read(std::int64_t now) const noexcept
+AudioOutput::Snapshot AudioOutput::Read() const noexcept
 {
     Snapshot snapshot;
     for (;;) {
         const std::uint32_t before = _published.sequence.load(std::memory_order_acquire);
         if (before == 0) {
             // No buffer yet: frame 0 is being rendered now.
-            snapshot.mapping.origin = now;
+            snapshot.mapping.origin = Clock::Now();
             snapshot.mapping.framePeriod = 1e9 / SampleRate();
             return snapshot;
         }
@@ -391,11 +391,12 @@ AudioOutput::Snapshot AudioOutput::Read(std::int64_t now) const noexcept
 
 std::int64_t AudioOutput::LeadFrame() const noexcept
 {
-    // One reading of the clock: before the first buffer (a held start) the frame being rendered
-    // is 0 exactly, not the moment that passed between two readings (a frame later at 48 kHz,
-    // where the lead is a whole number of frames).
+    // The clock is read before the mapping: before the first buffer (a held start) the mapping
+    // puts frame 0 at the time it is read, so the frame found lies at or just before 0 and the
+    // frames rendered hold it at 0. Read after, the moment between the two readings made it a
+    // frame later at 48 kHz, where the lead is a whole number of frames.
     const std::int64_t now = Clock::Now();
-    const Snapshot snapshot = Read(now);
+    const Snapshot snapshot = Read();
     // The loop's estimate may trail a burst of callbacks: never name a frame rendered already.
     // Nor may it run on while the output stalls (an underflow, the server restarting the
     // stream): frames not rendered do not pass, or every click after the stall would come later

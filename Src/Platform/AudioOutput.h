@@ -7,7 +7,6 @@
 #include <mutex>
 #include <vector>
 
-#include "Platform/Clock.h"
 #include "Platform/ClockMapping.h"
 #include "Platform/DeviceOutput.h"
 #include "Platform/IAudioDriver.h"
@@ -164,8 +163,7 @@ private:
     void OnBuffer(float* output, int frames, const BufferTiming& timing) noexcept override;
     void Discard(float* scratch, int frames) noexcept override { _mixer.Render(scratch, frames); }
     void Publish(const ClockMapping::State& state, double ahead) noexcept;
-    // `now` stands for the time before the first buffer.
-    Snapshot Read(std::int64_t now = Clock::Now()) const noexcept;
+    Snapshot Read() const noexcept;
 
     std::mutex _lock;  // Acquire/Release and the closer (not the audio thread)
     std::condition_variable _closerWake;
