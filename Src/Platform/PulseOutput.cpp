@@ -404,12 +404,6 @@ void PulseOutput::Write(std::size_t bytes) noexcept
             _requestNs = gap;
     }
     _lastRequest = now;
-    // On PipeWire a report asked for now, as the graph's cycle has just moved the read index, is
-    // made early in the quantum (see HeardIn).
-    if (_pipeWire && _timingUpdated.load(std::memory_order_acquire) && now - _lastAsk >= AskTimingEvery.count()) {
-        _lastAsk = now;
-        Unref(pa_stream_update_timing_info(_stream, nullptr, nullptr));
-    }
     BufferTiming timing;
     timing.callbackTime = now;
     timing.underflow = _underflow.exchange(false, std::memory_order_relaxed);
@@ -417,8 +411,15 @@ void PulseOutput::Write(std::size_t bytes) noexcept
     // Until the server plays and has told its timing (the first buffer, written while the
     // stream is still corked), the frames are taken as heard one buffer on.
     double delay = _heardDelay;
-    if (_timingUpdated.load(std::memory_order_acquire))
+    if (_timingUpdated.load(std::memory_order_acquire)) {
+        // On PipeWire a report asked for now, as the graph's cycle has just moved the read
+        // index, is made early in the quantum (see HeardIn).
+        if (_pipeWire && now - _lastAsk >= AskTimingEvery.count()) {
+            _lastAsk = now;
+            Unref(pa_stream_update_timing_info(_stream, nullptr, nullptr));
+        }
         HeardIn(now, delay);
+    }
     const double heard = static_cast<double>(now) + delay;
     timing.aheadNs = _heardDelay;
     ClockMapping::State mapping;
