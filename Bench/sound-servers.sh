@@ -1,15 +1,26 @@
 # Sourced by the benches that run on private sound servers (and scripts/with-pipewire).
 # pipewire_run COMMAND... runs the command with a private PipeWire (pipewire, wireplumber and
 # pipewire-pulse) whose pulse server has a null sink "ticova_null" as its default, and returns
-# its exit code; call it inside dbus-run-session. The PipeWire
-# packages are for the benches only: install_pipewire installs them (as root) when missing.
-# Only the processes started here are stopped, by their own ids.
+# its exit code; call it inside dbus-run-session. The PipeWire packages are for the benches
+# only: install_pipewire installs them (as root) when missing. Only the processes started here
+# are stopped, by their own ids.
+
+# Whether everything pipewire_run needs is installed; names what is missing on stderr.
+pipewire_installed() {
+  local program
+  for program in pipewire wireplumber pipewire-pulse pactl dbus-run-session; do
+    if ! command -v "$program" >/dev/null 2>&1; then
+      echo "$program is not installed" >&2
+      return 1
+    fi
+  done
+}
 
 install_pipewire() {
   if ! command -v pipewire-pulse >/dev/null 2>&1 && [ "$(id -u)" -eq 0 ]; then
     DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends pipewire pipewire-pulse wireplumber >/dev/null
   fi
-  command -v pipewire-pulse >/dev/null 2>&1 && command -v dbus-run-session >/dev/null 2>&1
+  pipewire_installed
 }
 
 pipewire_run() {
