@@ -62,9 +62,29 @@ public:
                 return;
             seen = latest.Version();
             const T thing = latest.Read();
-            if (!WaitToShow(thing.heardAt, keepWaiting))
+            if (!SleepUntil(latest, SeenAt(thing.heardAt), keepWaiting))
                 return;
             show(thing);
+        }
+    }
+
+private:
+    // WaitUntil in one sleep, which a Wake of `latest` ends at once (and a newer value, after
+    // which it sleeps on): naps to look at `keepWaiting` woke the thread some twenty times a
+    // second while it played.
+    template <typename T, typename KeepWaiting>
+    static bool SleepUntil(const Platform::LatestValue<T>& latest, Moment at, const KeepWaiting& keepWaiting)
+    {
+        if (at <= Moment() || at - Now() > LongestWait)
+            return keepWaiting();
+        for (;;) {
+            // The version before the look at `keepWaiting`: a stop's Wake after it ends the sleep.
+            const std::uint32_t version = latest.Version();
+            if (!keepWaiting())
+                return false;
+            if (Now() >= at)
+                return true;
+            latest.WaitForNewerUntil(version, at.time_since_epoch().count());
         }
     }
 };

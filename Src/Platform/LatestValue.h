@@ -5,6 +5,8 @@
 #include <cstring>
 #include <type_traits>
 
+#include "Platform/Futex.h"
+
 namespace Platform {
 
 // The newest value one thread writes for others to read when they draw (the beat a view shows).
@@ -25,21 +27,27 @@ public:
     void Write(const T& value) noexcept
     {
         Store(value);
-        _version.fetch_add(1, std::memory_order_release);
-        _version.notify_all();
+        NewVersion();
     }
     // Any thread: wakes the readers waiting in WaitForNewer without a new value (to stop them).
-    void Wake() noexcept
-    {
-        _version.fetch_add(1, std::memory_order_release);
-        _version.notify_all();
-    }
+    void Wake() noexcept { NewVersion(); }
 
     // Any thread. Changes with each write (and each Wake); the value read after it is at least
     // as new as the write that set it.
     std::uint32_t Version() const noexcept { return _version.load(std::memory_order_acquire); }
     // Sleeps until Version() is no longer `seen`.
-    void WaitForNewer(std::uint32_t seen) const noexcept { _version.wait(seen, std::memory_order_acquire); }
+    void WaitForNewer(std::uint32_t seen) const noexcept { WaitForNewerUntil(seen, 0); }
+    // The same, until the clock (Platform::Clock) reads `deadline` at the latest (0: no
+    // deadline); true when the version changed.
+    bool WaitForNewerUntil(std::uint32_t seen, std::int64_t deadline) const noexcept
+    {
+        // Counted before the version is looked at, and the writer looks at the count after it
+        // changed the version: one of the two sees the other (both in the one total order).
+        _sleepers.fetch_add(1, std::memory_order_seq_cst);
+        while (_version.load(std::memory_order_seq_cst) == seen && Futex::Wait(_version, seen, deadline)) {}
+        _sleepers.fetch_sub(1, std::memory_order_relaxed);
+        return _version.load(std::memory_order_acquire) != seen;
+    }
 
     T Read() const noexcept
     {
@@ -63,6 +71,13 @@ private:
     using Word = std::uint64_t;
     static constexpr std::size_t WordCount = (sizeof(T) + sizeof(Word) - 1) / sizeof(Word);
 
+    void NewVersion() noexcept
+    {
+        _version.fetch_add(1, std::memory_order_seq_cst);
+        if (_sleepers.load(std::memory_order_seq_cst) > 0)
+            Futex::WakeAll(_version);
+    }
+
     void Store(const T& value) noexcept
     {
         Word words[WordCount] = {};
@@ -78,6 +93,7 @@ private:
     std::atomic<std::uint32_t> _sequence{0};  // odd while a write is under way
     std::atomic<Word> _words[WordCount] = {};
     std::atomic<std::uint32_t> _version{0};
+    mutable std::atomic<std::uint32_t> _sleepers{0};
 };
 
 }  // namespace Platform

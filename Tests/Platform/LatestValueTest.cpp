@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <thread>
 #include <vector>
 
+#include "Platform/Clock.h"
 #include "Platform/LatestValue.h"
 
 namespace {
@@ -48,6 +50,29 @@ TEST(LatestValue, ReadersSeeWholeValuesNeverOlderThanTheVersionTheyWaitedFor)
     EXPECT_EQ(faults.load(), 0);
     EXPECT_EQ(latest.Read().c, Writes);
     EXPECT_EQ(latest.Version(), static_cast<std::uint32_t>(Writes + 1));
+}
+
+TEST(LatestValue, ASleepWithADeadlineEndsAtItOrAtOnceForAWake)
+{
+    Platform::LatestValue<Stamp> latest;
+    const std::int64_t start = Platform::Clock::Now();
+    EXPECT_FALSE(latest.WaitForNewerUntil(0, start + 20'000'000));
+    const std::int64_t slept = Platform::Clock::Now() - start;
+    EXPECT_GE(slept, 20'000'000);
+    EXPECT_LT(slept, 500'000'000);
+    // A wake from another thread (a stop) ends a sleep ten seconds long.
+    std::int64_t woken = 0;
+    std::thread sleeper([&] {
+        EXPECT_TRUE(latest.WaitForNewerUntil(0, Platform::Clock::Now() + 10'000'000'000));
+        woken = Platform::Clock::Now();
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    const std::int64_t wake = Platform::Clock::Now();
+    latest.Wake();
+    sleeper.join();
+    EXPECT_LT(woken - wake, 2'000'000'000);
+    // A version already passed does not sleep at all.
+    EXPECT_TRUE(latest.WaitForNewerUntil(0, 0));
 }
 
 }  // namespace
