@@ -23,8 +23,9 @@ TEST(HeardTime, ShowsEachValueWhenHeardAndAStopEndsTheWaitAtOnce)
     std::vector<std::chrono::nanoseconds> lateness;
     const std::uint32_t first = latest.Version();
     std::thread shower([&] {
-        Core::HeardTime::ShowEachWhenSeen(latest, first, running,
-                                          [&](const Seen& seen) { lateness.push_back(Core::HeardTime::Now() - seen.heardAt); });
+        Core::HeardTime::ShowEachWhenSeen(latest, first, running, [&](const Seen& seen) {
+            lateness.push_back(Core::HeardTime::Now() - seen.heardAt);
+        });
     });
     latest.Write({Core::HeardTime::Now() + std::chrono::milliseconds(30)});
     std::this_thread::sleep_for(std::chrono::milliseconds(80));
