@@ -24,13 +24,12 @@ class PulseOutput final : public IAudioDriver {
 public:
     static constexpr const char* ClientName = "Ticova";
     // The latency asked of the server, from writing a frame to hearing it, and the size of its
-    // requests for more. Each request wakes the main loop's thread, twice: at 8 ms requests (and
-    // 24 ms) that thread took 0.65-0.8 % of a core while playing, at 16 ms (and 48 ms) half as
-    // much. A start on the open output is heard as soon with either (5.5 ms on PulseAudio); one
-    // that connects anew waits out the server's first block, which grows with the latency
-    // (16 ms at 24, 22 ms at 48, 40 ms at 100).
-    static constexpr std::int64_t TargetLatency = 48'000'000;
-    static constexpr std::int64_t RequestSize = 16'000'000;
+    // requests for more. Each request wakes the main loop's thread: at 3 ms requests (and 12 ms)
+    // that was most of the 1 % of a core Ticova took while playing; at 8 ms (and 24 ms) 0.6 %.
+    // A start on the open output is heard as soon as before (5-8 ms on PulseAudio), one that
+    // connects anew (the output closed after idling) about 5 ms later (14-16.5 ms).
+    static constexpr std::int64_t TargetLatency = 24'000'000;
+    static constexpr std::int64_t RequestSize = 8'000'000;
     // PipeWire's pulse server runs its graph in quanta and keeps a stream's buffer at what the
     // asked latency leaves beside them: 12 ms leave a request answered late about one quantum
     // (5 ms), and a busy machine runs the stream dry, each time a quantum of silence that moves
