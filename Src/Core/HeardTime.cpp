@@ -21,7 +21,7 @@ HeardClock::time_point HeardClock::now() noexcept
 bool HeardTime::WaitUntil(Moment heardAt, const std::function<bool()>& keepWaiting)
 {
     Moment now = Now();
-    if (heardAt <= Moment() || heardAt - now > LongestWait)
+    if (AtOnce(heardAt, now))
         return keepWaiting();
     while (now < heardAt) {
         if (!keepWaiting())

@@ -40,6 +40,25 @@ public:
     // (negative: sooner; no sooner than the tick is handed over, a lead of the output's
     // latency).
     static bool WaitToShow(Moment heardAt, const std::function<bool()>& keepWaiting);
+    // The same in one sleep, for a thread woken through `latest`: its Wake (a stop) ends the
+    // sleep at once, a newer value wakes it and it sleeps on. Naps to look at `keepWaiting` woke
+    // a beat display's thread some twenty times a second while it played.
+    template <typename T, typename KeepWaiting>
+    static bool WaitToShow(const Platform::LatestValue<T>& latest, Moment heardAt, const KeepWaiting& keepWaiting)
+    {
+        const Moment at = SeenAt(heardAt);
+        if (AtOnce(at, Now()))
+            return keepWaiting();
+        for (;;) {
+            // The version before the look at `keepWaiting`: a stop's Wake after it ends the sleep.
+            const std::uint32_t version = latest.Version();
+            if (!keepWaiting())
+                return false;
+            if (Now() >= at)
+                return true;
+            latest.WaitForNewerUntil(version, at.time_since_epoch().count());
+        }
+    }
     static constexpr int LargestOffsetMs = 200;
     // Any thread; brought into -200..+200 ms.
     static void SetVisualOffsetMs(int milliseconds) noexcept;
@@ -62,31 +81,15 @@ public:
                 return;
             seen = latest.Version();
             const T thing = latest.Read();
-            if (!SleepUntil(latest, SeenAt(thing.heardAt), keepWaiting))
+            if (!WaitToShow(latest, thing.heardAt, keepWaiting))
                 return;
             show(thing);
         }
     }
 
 private:
-    // WaitUntil in one sleep, which a Wake of `latest` ends at once (and a newer value, after
-    // which it sleeps on): naps to look at `keepWaiting` woke the thread some twenty times a
-    // second while it played.
-    template <typename T, typename KeepWaiting>
-    static bool SleepUntil(const Platform::LatestValue<T>& latest, Moment at, const KeepWaiting& keepWaiting)
-    {
-        if (at <= Moment() || at - Now() > LongestWait)
-            return keepWaiting();
-        for (;;) {
-            // The version before the look at `keepWaiting`: a stop's Wake after it ends the sleep.
-            const std::uint32_t version = latest.Version();
-            if (!keepWaiting())
-                return false;
-            if (Now() >= at)
-                return true;
-            latest.WaitForNewerUntil(version, at.time_since_epoch().count());
-        }
-    }
+    // Not waited for: the epoch ("at once"), or a time further off than a fault would put it.
+    static bool AtOnce(Moment at, Moment now) noexcept { return at <= Moment() || at - now > LongestWait; }
 };
 
 }  // namespace Core

@@ -86,7 +86,7 @@ void StepSequencerControl::RunCursor(std::uint32_t seen)
         // Each step is shown when it is heard; a thread that fell far behind catches up at once.
         while (seen != ticks.Count()) {
             ++seen;
-            if (!Core::HeardTime::WaitToShow(ticks.At(seen).heardAt, running))
+            if (!Core::HeardTime::WaitToShow(_ticks, ticks.At(seen).heardAt, running))
                 return;
             CursorFrame();
         }
