@@ -225,8 +225,9 @@ void AudioOutput::Hold()
     _held = true;
     _heldSince = Clock::Now();
     // The mixer stands at frame 0 until the stream plays: a sound handed over now is placed a
-    // moment after it.
-    _leadNs.store(HeldLead.count(), std::memory_order_relaxed);
+    // moment after it, and after whatever of the stream's start the server may not play.
+    _leadNs.store(std::max(HeldLead.count(), _active->StartUnheardNs() + HeldLead.count() / 5),
+                  std::memory_order_relaxed);
 }
 
 void AudioOutput::HoldNextStart()

@@ -57,8 +57,9 @@ public:
     void Release();
     // A start that knows its first sound comes at once (the metronome's): the next Acquire that
     // starts a stream able to wait at its server holds it there, with the mixer at frame 0, until
-    // Play. Meanwhile a sound handed over now starts HeldLead after the stream's first frame, and
-    // the first buffer the server gets carries it. Play also ends a hold asked for that did not
+    // Play. Meanwhile a sound handed over now starts HeldLead after the stream's first frame (or
+    // later, where the server may not play the first frames: LeadTime), and the first buffer the
+    // server gets carries it. Play also ends a hold asked for that did not
     // happen; a hold nobody ends is played by the watch after LongestHold.
     void HoldNextStart();
     void Play();

@@ -64,6 +64,11 @@ public:
     virtual std::uint32_t Resume(bool /*held*/) { return 0; }
     virtual void Play() noexcept {}
     virtual bool Held() const noexcept { return false; }
+    // How much of a held stream's start its server may not play, in ns: a server that starts a
+    // stream at once, by taking back what its sink had already mixed ahead, can take back only
+    // part of that, and the frames of the stream that fall before are lost. A held start's first
+    // sound comes after them.
+    virtual std::int64_t StartUnheardNs() const noexcept { return 0; }
     // Whether the running stream can still play: false once the driver knows it died (its
     // server shut it down, its audio thread ended with an error), before its callbacks have been
     // missed for long. Looked at often, from the output's watch, under the output's lock; it

@@ -24,12 +24,14 @@ class PulseOutput final : public IAudioDriver {
 public:
     static constexpr const char* ClientName = "Ticova";
     // The latency asked of the server, from writing a frame to hearing it, and the size of its
-    // requests for more. Each request wakes the main loop's thread: at 3 ms requests (and 12 ms)
-    // that was most of the 1 % of a core Ticova took while playing; at 8 ms (and 24 ms) 0.6 %.
-    // A start on the open output is heard as soon as before (5-8 ms on PulseAudio), one that
-    // connects anew (the output closed after idling) about 5 ms later (14-16.5 ms).
-    static constexpr std::int64_t TargetLatency = 24'000'000;
-    static constexpr std::int64_t RequestSize = 8'000'000;
+    // requests for more. Each request wakes the main loop's thread, twice: at 8 ms requests (and
+    // 24 ms) that thread took 0.65-0.8 % of a core while playing, at 16 ms (and 48 ms) half as
+    // much. A start on the open output is heard as soon with either (5.5 ms on PulseAudio) but
+    // for the sink's longer latency, which a held start's first sound must come after (see
+    // StartUnheardNs); one that connects anew waits out the server's first block, which grows
+    // with the latency (16 ms at 24, 25 ms at 48, 40 ms at 100).
+    static constexpr std::int64_t TargetLatency = 48'000'000;
+    static constexpr std::int64_t RequestSize = 16'000'000;
     // PipeWire's pulse server runs its graph in quanta and keeps a stream's buffer at what the
     // asked latency leaves beside them: 12 ms leave a request answered late about one quantum
     // (5 ms), and a busy machine runs the stream dry, each time a quantum of silence that moves
@@ -58,6 +60,7 @@ public:
     std::uint32_t Resume(bool held) override;
     void Play() noexcept override;
     bool Alive() const noexcept override { return !_failed.load(std::memory_order_acquire); }
+    std::int64_t StartUnheardNs() const noexcept override { return _startUnheard; }
 
     // The stream's rate; valid once started.
     double Rate() const noexcept { return _rate; }
@@ -87,6 +90,7 @@ private:
     bool HeardIn(std::int64_t now, double& delay) noexcept;
     // Forgets the server's timing reports (a new run).
     void ForgetReports() noexcept;
+    bool ReadSinceStart() const noexcept;
 
     pa_threaded_mainloop* _mainloop = nullptr;
     pa_context* _context = nullptr;
@@ -100,6 +104,7 @@ private:
     std::atomic<bool> _underflow{false};
     std::atomic<bool> _timingUpdated{false};
     std::atomic<int> _requests{0};
+    std::int64_t _startUnheard = 0;  // ns; set by Resume, read under the output's lock
 
     // Main loop thread only (or with its lock held while it waits).
     std::int64_t _frames = 0;     // frames written since the last start

@@ -48,7 +48,8 @@ TEST(ServerOutputEndToEnd, AStoppedOutputWaitsCorkedAndAStartPlaysAtOnce)
         const std::int64_t lead = output.LeadFrame();
         const std::int64_t heardIn = output.HeardAt(lead) - Platform::Clock::Now();
         EXPECT_GT(heardIn, 0);
-        EXPECT_LT(heardIn, 40'000'000) << "a frame handed over now is heard " << heardIn / 1e6 << " ms later";
+        // The stream's buffer (48 ms on PulseAudio) and a request's lead beside it.
+        EXPECT_LT(heardIn, 80'000'000) << "a frame handed over now is heard " << heardIn / 1e6 << " ms later";
         const double rate = output.SampleRate();
         std::this_thread::sleep_for(std::chrono::milliseconds(500));
         const double ran = static_cast<double>(output.GetMixer().FramesRendered()) / rate;
@@ -80,10 +81,13 @@ TEST(ServerOutputEndToEnd, AHeldStartWaitsCorkedUntilPlayOrTheWatch)
         ASSERT_EQ(output.Acquire(), Platform::MmNoError);
         ASSERT_TRUE(output.Held());
         const double rate = output.SampleRate();
+        // A moment after the stream's first frame, and after what the server's sink (at most
+        // 10 ms here) may not play of the stream's start.
         const std::int64_t first = output.LeadFrame();
-        EXPECT_EQ(first,
-                  static_cast<std::int64_t>(
-                      std::ceil(std::chrono::duration<double>(Platform::AudioOutput::HeldLead).count() * rate)));
+        const auto heldLead = static_cast<std::int64_t>(
+            std::ceil(std::chrono::duration<double>(Platform::AudioOutput::HeldLead).count() * rate));
+        EXPECT_GE(first, heldLead);
+        EXPECT_LE(first, heldLead + static_cast<std::int64_t>(0.010 * rate));
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
         EXPECT_EQ(output.GetMixer().FramesRendered(), 0);
         EXPECT_EQ(Corked(), "yes");
@@ -119,6 +123,10 @@ TEST(ServerOutputEndToEnd, OpensAtTheDefaultSinksRate)
     output.CloseIdle();
     std::system(("pactl set-default-sink " + before).c_str());
     std::system(("pactl unload-module " + module).c_str());
+    // PipeWire's pulse server names the new default a moment later; until then the output finds
+    // no default sink and opens at the server's rate.
+    for (int i = 0; i < 100 && Tests::FirstLineOf("pactl get-default-sink") != before; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
 
     ASSERT_EQ(output.Acquire(), Platform::MmNoError);
     EXPECT_EQ(output.SampleRate(), 44100);
