@@ -34,6 +34,8 @@ constexpr int AudioPriority = 2;
 constexpr std::chrono::nanoseconds StallTimeout = std::chrono::seconds(3);
 // How long a start waits for the rest of its first buffer to be asked for.
 constexpr std::chrono::nanoseconds FillTimeout = std::chrono::milliseconds(30);
+// The most of a stream's start taken as not played (see Resume).
+constexpr std::int64_t LongestStartUnheard = 20'000'000;
 
 // A buffer of `latency` ns topped up in requests of `request` ns; no start level: a frame written
 // late is dropped where it would have been heard instead of holding up every frame after it, so
@@ -260,7 +262,9 @@ std::uint32_t PulseOutput::Resume(bool held)
               static_cast<double>(std::max<std::int64_t>(tlength - 2 * (attributes ? attributes->minreq : 0), 0) /
                                   FrameBytes) *
               1e9 / _rate / 2);
-    _startUnheard = _pipeWire ? 0 : sinkLatency;
+    // A sink of a long latency (a wireless one) takes back little or nothing, and plays the
+    // stream after what it had mixed: there a later first sound would only keep it waiting.
+    _startUnheard = _pipeWire ? 0 : std::min(sinkLatency, LongestStartUnheard);
     _frames = 0;
     _lastRequest = 0;
     _requests.store(0, std::memory_order_release);
