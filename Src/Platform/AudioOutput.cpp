@@ -17,6 +17,8 @@ namespace {
 // Margin for a thread that hands its sound over late on a busy machine (the timer, a wave
 // player woken by it).
 constexpr std::int64_t LeadMargin = 15'000'000;
+// How long after what a server may not play of a held stream's start its first sound comes.
+constexpr std::int64_t UnheardMargin = 1'000'000;
 // A stream's first callbacks come in a burst while it fills the device's buffer; pauses between
 // them tell nothing of its steady pace.
 constexpr int StartCallbacks = 8;
@@ -226,8 +228,7 @@ void AudioOutput::Hold()
     _heldSince = Clock::Now();
     // The mixer stands at frame 0 until the stream plays: a sound handed over now is placed a
     // moment after it, and after whatever of the stream's start the server may not play.
-    _leadNs.store(std::max(HeldLead.count(), _active->StartUnheardNs() + HeldLead.count() / 5),
-                  std::memory_order_relaxed);
+    _leadNs.store(std::max(HeldLead.count(), _active->StartUnheardNs() + UnheardMargin), std::memory_order_relaxed);
 }
 
 void AudioOutput::HoldNextStart()

@@ -59,8 +59,8 @@ public:
     // starts a stream able to wait at its server holds it there, with the mixer at frame 0, until
     // Play. Meanwhile a sound handed over now starts HeldLead after the stream's first frame (or
     // later, where the server may not play the first frames: LeadTime), and the first buffer the
-    // server gets carries it. Play also ends a hold asked for that did not
-    // happen; a hold nobody ends is played by the watch after LongestHold.
+    // server gets carries it. Play also ends a hold asked for that did not happen; a hold nobody
+    // ends is played by the watch after LongestHold.
     void HoldNextStart();
     void Play();
     bool Held();

@@ -258,10 +258,7 @@ std::uint32_t PulseOutput::Resume(bool held)
     const pa_timing_info* timing = pa_stream_get_timing_info(_stream);
     const std::int64_t sinkLatency = timing && timing->configured_sink_usec > 0
         ? Nanoseconds(timing->configured_sink_usec)
-        : static_cast<std::int64_t>(
-              static_cast<double>(std::max<std::int64_t>(tlength - 2 * (attributes ? attributes->minreq : 0), 0) /
-                                  FrameBytes) *
-              1e9 / _rate / 2);
+        : std::max<std::int64_t>(static_cast<std::int64_t>(_heardDelay / 2) - _requestNs, 0);
     // A sink of a long latency (a wireless one) takes back little or nothing, and plays the
     // stream after what it had mixed: there a later first sound would only keep it waiting.
     _startUnheard = _pipeWire ? 0 : std::min(sinkLatency, LongestStartUnheard);
