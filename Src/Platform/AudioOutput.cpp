@@ -83,7 +83,7 @@ void AudioOutput::ChooseDevice(std::string hostApi, std::string device)
     if (hostApi == _device.ChosenHostApi() && device == _device.ChosenDevice())
         return;
     _device.Choose(std::move(hostApi), std::move(device));
-    if (_active == &_device || _active == &_pulse)
+    if (_active == &_device || _active == &_pulse || _active == &_pipeWire)
         ReplaceWhenIdle();
 }
 
@@ -114,7 +114,13 @@ bool AudioOutput::PlaysThroughJack()
 bool AudioOutput::PlaysThroughServer()
 {
     std::lock_guard guard(_lock);
-    return _active == &_pulse;
+    return _active == &_pulse || _active == &_pipeWire;
+}
+
+bool AudioOutput::PlaysThroughPipeWire()
+{
+    std::lock_guard guard(_lock);
+    return _active == &_pipeWire;
 }
 
 bool AudioOutput::Paused()
@@ -141,12 +147,12 @@ void AudioOutput::Notice(const char* format, ...)
     notice(message);
 }
 
-// The default output is the desktop's sound server; a device chosen by name is opened through
-// PortAudio.
+// The default output is the desktop's sound server (a PipeWire server in its own protocol, any
+// other through libpulse); a device chosen by name is opened through PortAudio.
 IAudioDriver& AudioOutput::DefaultDriver() noexcept
 {
     if (_device.ChosenHostApi().empty() && _device.ChosenDevice().empty())
-        return _pulse;
+        return _pipeWire;
     return _device;
 }
 
@@ -158,19 +164,25 @@ IAudioDriver& AudioOutput::Chosen() noexcept
 }
 
 // Opens the chosen driver's stream; one that cannot be had leaves the next in line: no JACK
-// server, the default output; no sound server, the sound device.
-std::uint32_t AudioOutput::Open()
+// server, the default output; no PipeWire server that plays sound, a PulseAudio server; no sound
+// server, the sound device.
+std::uint32_t AudioOutput::Open(bool hold)
 {
     IAudioDriver* driver = &Chosen();
-    std::uint32_t result = driver->Start(*this);
+    const auto start = [this, hold](IAudioDriver& next) { return hold ? next.StartHeld(*this) : next.Start(*this); };
+    std::uint32_t result = start(*driver);
     if (result != MmNoError && driver == &_jack) {
         Notice("No JACK server answered: playing through the sound device");
         driver = &DefaultDriver();
-        result = driver->Start(*this);
+        result = start(*driver);
+    }
+    if (result != MmNoError && driver == &_pipeWire) {
+        driver = &_pulse;
+        result = start(*driver);
     }
     if (result != MmNoError && driver == &_pulse) {
         driver = &_device;
-        result = driver->Start(*this);
+        result = start(*driver);
     }
     if (result != MmNoError)
         return result;
@@ -199,18 +211,12 @@ std::uint32_t AudioOutput::Acquire()
         if (_active && resume && hold)
             Hold();
         if (!_active) {
-            // Not open, or closed under its users' feet because it died: opened afresh. A stream
-            // to hold starts as any other (a sink that slept is woken), and waits again.
-            if (std::uint32_t result = Open(); result != MmNoError)
+            // Not open, or closed under its users' feet because it died: opened afresh, and held
+            // where its driver can.
+            if (std::uint32_t result = Open(hold); result != MmNoError)
                 return result;
-            if (hold && _active->Pause()) {
-                if (_active->Resume(true) != MmNoError) {
-                    _active->Lost();
-                    StopStream();
-                    return MmNotEnabled;
-                }
+            if (hold)
                 Hold();
-            }
         }
         ++_users;
         if (_active->KeptOpen() && !_closerStarted)

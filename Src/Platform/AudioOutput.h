@@ -13,6 +13,7 @@
 #include "Platform/JackOutput.h"
 #include "Platform/Mixer.h"
 #include "Platform/NullOutput.h"
+#include "Platform/PipeWireOutput.h"
 #include "Platform/PulseOutput.h"
 #include "Platform/Thread.h"
 
@@ -111,9 +112,11 @@ public:
     // notice, when no JACK server runs), or on the sound device. As for ChooseDevice, a stream
     // of the other kind closes when it is idle.
     void ChooseJack(bool jack);
-    // Whether the running stream is the JACK client's, the sound server's.
+    // Whether the running stream is the JACK client's, the sound server's (and of that, a
+    // PipeWire server's, in its own protocol).
     bool PlaysThroughJack();
     bool PlaysThroughServer();
+    bool PlaysThroughPipeWire();
     // Whether the stream waits, paused at its server, for its next user.
     bool Paused();
     JackOutput& Jack() noexcept { return _jack; }
@@ -153,7 +156,8 @@ private:
 
     IAudioDriver& DefaultDriver() noexcept;
     IAudioDriver& Chosen() noexcept;
-    std::uint32_t Open();
+    // Opens the chosen driver's stream, held for Play where it can be (see HoldNextStart).
+    std::uint32_t Open(bool hold);
     // Takes the stream just resumed as held for Play, when its driver held it.
     void Hold();
     void ReplaceWhenIdle();
@@ -185,6 +189,7 @@ private:
     Thread _closer;
     Mixer _mixer;
     DeviceOutput _device;
+    PipeWireOutput _pipeWire;
     PulseOutput _pulse;
     NullOutput _null;
     JackOutput _jack;

@@ -45,6 +45,17 @@ public:
     // Opens and starts a stream feeding from `client`; a multimedia result code. Returns once
     // the stream asks for sound at its pace.
     virtual std::uint32_t Start(IAudioClient& client) = 0;
+    // Opens a stream feeding from `client` held for its first sound (see Resume); a driver
+    // that cannot hold starts it as Start does. A stream that cannot start held is closed.
+    virtual std::uint32_t StartHeld(IAudioClient& client)
+    {
+        std::uint32_t result = Start(client);
+        if (result == 0 && Pause() && (result = Resume(true)) != 0) {
+            Lost();
+            Stop();
+        }
+        return result;
+    }
     // Stops and closes the stream; its audio thread has left the client when this returns.
     virtual void Stop() noexcept = 0;
     // Whether an idle stream stays open for a while (a real device, slow to open), and is watched
