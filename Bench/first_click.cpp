@@ -119,7 +119,9 @@ int main(int argc, char** argv)
         return 1;
     }
     const double rate = output.SampleRate();
-    const bool server = output.PlaysThroughServer();
+    const char* way = output.PlaysThroughPipeWire() ? "through PipeWire's own protocol"
+        : output.PlaysThroughServer()             ? "through libpulse"
+                                                  : "through PortAudio";
     output.Release();
     output.CloseIdle();
     const Platform::Sound* sound = Platform::SoundFontSynth::Instance().Prepare(Note, Velocity, rate);
@@ -155,8 +157,7 @@ int main(int argc, char** argv)
     }
 
     const std::string serverName = Tests::FirstLineOf("pactl info 2>/dev/null | sed -n 's/^Server Name: //p'");
-    std::printf("server \"%s\", output %s at %.0f Hz\n", serverName.c_str(),
-                server ? "through libpulse" : "through PortAudio", rate);
+    std::printf("server \"%s\", output %s at %.0f Hz\n", serverName.c_str(), way, rate);
     std::printf("%-8s %-5s %10s %10s %9s %9s %9s %9s\n", "tempo", "start", "heard.med", "heard.max", "est.max",
                 "first.max", "grid.max", "missing");
     Core::Metronome& metronome = Core::Metronome::Instance();
