@@ -120,8 +120,8 @@ int main(int argc, char** argv)
     }
     const double rate = output.SampleRate();
     const char* way = output.PlaysThroughPipeWire() ? "through PipeWire's own protocol"
-        : output.PlaysThroughServer()             ? "through libpulse"
-                                                  : "through PortAudio";
+        : output.PlaysThroughServer()               ? "through libpulse"
+                                                    : "through PortAudio";
     output.Release();
     output.CloseIdle();
     const Platform::Sound* sound = Platform::SoundFontSynth::Instance().Prepare(Note, Velocity, rate);

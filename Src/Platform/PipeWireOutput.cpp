@@ -36,6 +36,15 @@ constexpr int AudioPriority = 2;
 
 std::once_flag initialised;
 
+// The rate a stream plays at in a graph at `graphRate`.
+double PlayedRate(double graphRate) noexcept
+{
+    for (double played : Rates)
+        if (graphRate == played)
+            return played;
+    return std::fmod(graphRate, 48000) == 0 ? 48000 : 44100;
+}
+
 // A hook is removed once, and only if it was added.
 void Remove(spa_hook& hook) noexcept
 {
@@ -81,8 +90,7 @@ PipeWireOutput::PipeWireOutput() : _listeners(std::make_unique<Listeners>())
         if (!type || std::strcmp(type, PW_TYPE_INTERFACE_Node) != 0 || !props)
             return;
         const char* mediaClass = spa_dict_lookup(props, PW_KEY_MEDIA_CLASS);
-        if (mediaClass &&
-            (std::strcmp(mediaClass, "Audio/Sink") == 0 || std::strcmp(mediaClass, "Audio/Duplex") == 0))
+        if (mediaClass && (std::strcmp(mediaClass, "Audio/Sink") == 0 || std::strcmp(mediaClass, "Audio/Duplex") == 0))
             ++static_cast<PipeWireOutput*>(self)->_sinks;
     };
     l.streamEvents.version = PW_VERSION_STREAM_EVENTS;
@@ -136,15 +144,17 @@ bool PipeWireOutput::Connect()
 // plays). With the loop locked.
 bool PipeWireOutput::OpenStream()
 {
-    const double graphRate = _graphRate > 0 ? _graphRate : 48000;
-    _rate = std::fmod(graphRate, 48000) == 0 ? 48000 : 44100;
-    for (double played : Rates)
-        if (graphRate == played)
-            _rate = played;
+    // The rate the graph last ran at (a server told to run at another than its default), else
+    // its default.
+    const double ran = _ranAt.load(std::memory_order_acquire);
+    const double graphRate = ran > 0 ? ran : _graphRate > 0 ? _graphRate : 48000;
+    _rate = PlayedRate(graphRate);
     const std::string latency = std::to_string(StartQuantum) + "/" + std::to_string(static_cast<int>(_rate));
+    const std::string rate = "1/" + std::to_string(static_cast<int>(_rate));
+    // The node asks for its rate too: a server allowed to run at more than one keeps to it.
     pw_properties* properties =
         pw_properties_new(PW_KEY_MEDIA_TYPE, "Audio", PW_KEY_MEDIA_CATEGORY, "Playback", PW_KEY_MEDIA_ROLE, "Music",
-                          PW_KEY_NODE_LATENCY, latency.c_str(), nullptr);
+                          PW_KEY_NODE_LATENCY, latency.c_str(), PW_KEY_NODE_RATE, rate.c_str(), nullptr);
     _stream = pw_stream_new(_core, "Metronome", properties);
     if (!_stream)
         return false;
@@ -164,8 +174,7 @@ bool PipeWireOutput::OpenStream()
                                                     PW_STREAM_FLAG_MAP_BUFFERS | PW_STREAM_FLAG_RT_PROCESS);
     if (pw_stream_connect(_stream, PW_DIRECTION_OUTPUT, PW_ID_ANY, flags, params, 1) < 0)
         return false;
-    return WaitFor([this] { return pw_stream_get_state(_stream, nullptr) == PW_STREAM_STATE_PAUSED; },
-                   LinkTimeout);
+    return WaitFor([this] { return pw_stream_get_state(_stream, nullptr) == PW_STREAM_STATE_PAUSED; }, LinkTimeout);
 }
 
 std::uint32_t PipeWireOutput::Open(IAudioClient& client)
@@ -300,6 +309,10 @@ std::uint32_t PipeWireOutput::Resume(bool held)
 {
     if (!_stream || !_client || !Alive())
         return MmNotEnabled;
+    // The graph ran at another rate than the stream's, which was resampled: the next run opens
+    // anew at the graph's.
+    if (const double ran = _ranAt.load(std::memory_order_acquire); ran > 0 && PlayedRate(ran) != _rate)
+        return MmNotEnabled;
     StopRendering();
     _runLead.store(false, std::memory_order_release);
     _client->Prepare(_rate);
@@ -343,6 +356,8 @@ void PipeWireOutput::Process() noexcept
         pw_time time{};
         pw_stream_get_time_n(_stream, &time, sizeof time);
         const double graphRate = time.rate.denom > 0 ? static_cast<double>(time.rate.denom) / time.rate.num : _rate;
+        if (graphRate != _rate)
+            _ranAt.store(graphRate, std::memory_order_release);
         BufferTiming timing;
         timing.callbackTime = time.now > 0 ? time.now : Clock::Now();
         const std::uint32_t ahead =

@@ -102,6 +102,7 @@ private:
     std::atomic<bool> _rendering{false};
     std::atomic<bool> _inCycle{false};
     std::atomic<int> _cycles{0};
+    std::atomic<double> _ranAt{0};      // the graph's rate, when it was not the stream's; kept across streams
     std::atomic<bool> _runLead{false};  // the lead is a RunQuantum's, whatever the cycle
 
     // Loop thread only, or with the loop locked while it waits.

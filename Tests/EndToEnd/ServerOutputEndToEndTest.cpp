@@ -141,4 +141,43 @@ TEST(ServerOutputEndToEnd, OpensAtTheDefaultSinksRate)
     output.Release();
 }
 
+// A PipeWire graph told to run at another rate than its default: the run that finds it out is
+// resampled, the next start opens anew at the graph's rate, and a start after the graph went back
+// follows it again.
+TEST(ServerOutputEndToEnd, APipeWireGraphsRateIsFollowedFromTheNextStart)
+{
+    if (!Tests::SoundServerAvailable() || !std::getenv("TICOVA_SOUND_SERVER_PIDFILE") ||
+        Tests::FirstLineOf("command -v pw-metadata").empty())
+        GTEST_SKIP() << "needs a PipeWire server of its own (run under scripts/with-pipewire)";
+    Platform::AudioOutput output;
+    ASSERT_EQ(output.Acquire(), Platform::MmNoError);
+    if (!output.PlaysThroughPipeWire()) {
+        output.Release();
+        output.CloseIdle();
+        GTEST_SKIP() << "the server is not PipeWire";
+    }
+    output.Release();
+    // Back at 48 kHz only: a graph allowed both keeps to the rate its stream asks for.
+    const auto force = [](double rate) {
+        return std::system(rate == 44100 ? "pw-metadata -n settings 0 clock.allowed-rates '[ 44100 48000 ]' >/dev/null"
+                                           " && pw-metadata -n settings 0 clock.force-rate 44100 >/dev/null"
+                                         : "pw-metadata -n settings 0 clock.allowed-rates '[ 48000 ]' >/dev/null"
+                                           " && pw-metadata -n settings 0 clock.force-rate 0 >/dev/null");
+    };
+    for (const double rate : {44100.0, 48000.0}) {
+        ASSERT_EQ(force(rate), 0);
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        for (int start = 0; start < 2; ++start) {
+            ASSERT_EQ(output.Acquire(), Platform::MmNoError);
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            output.Release();
+        }
+        ASSERT_EQ(output.Acquire(), Platform::MmNoError);
+        EXPECT_EQ(output.SampleRate(), rate);
+        EXPECT_TRUE(output.PlaysThroughPipeWire());
+        output.Release();
+    }
+    output.CloseIdle();
+}
+
 }  // namespace
