@@ -112,11 +112,16 @@ int main(int argc, char** argv)
     Platform::AudioOutput& output = Platform::AudioOutput::Instance();
     if (portAudio)
         output.ChooseDevice("ALSA", "default");
-    // The rate the output opens at, from one start; then it is closed again, so that the first
-    // measured start is the program's first.
-    if (output.Acquire() != 0) {
-        std::fprintf(stderr, "first_click: the sound output could not start\n");
-        return 1;
+    // The rate the output opens at, from the second of two starts (a PipeWire graph found at
+    // another rate than its default is followed from the next); then it is closed again, so that
+    // the first measured start is the program's first.
+    for (int start = 0; start < 2; ++start) {
+        if (start > 0)
+            output.Release();
+        if (output.Acquire() != 0) {
+            std::fprintf(stderr, "first_click: the sound output could not start\n");
+            return 1;
+        }
     }
     const double rate = output.SampleRate();
     const char* way = output.PlaysThroughPipeWire() ? "through PipeWire's own protocol"
