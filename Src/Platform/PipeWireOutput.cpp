@@ -4,7 +4,6 @@
 #include <pthread.h>
 #include <sched.h>
 #include <spa/param/audio/format-utils.h>
-#include <spa/param/props.h>
 
 #include <algorithm>
 #include <cmath>
@@ -174,7 +173,7 @@ bool PipeWireOutput::OpenStream()
                                                     PW_STREAM_FLAG_MAP_BUFFERS | PW_STREAM_FLAG_RT_PROCESS);
     if (pw_stream_connect(_stream, PW_DIRECTION_OUTPUT, PW_ID_ANY, flags, params, 1) < 0)
         return false;
-    return WaitFor([this] { return pw_stream_get_state(_stream, nullptr) == PW_STREAM_STATE_PAUSED; }, LinkTimeout);
+    return WaitFor([this] { return pw_stream_get_state(_stream, nullptr) == PW_STREAM_STATE_PAUSED; }, StreamTimeout);
 }
 
 std::uint32_t PipeWireOutput::Open(IAudioClient& client)

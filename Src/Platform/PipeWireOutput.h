@@ -38,10 +38,10 @@ public:
     static constexpr int RunQuantum = 1024;
     static constexpr std::chrono::nanoseconds StartPhase = std::chrono::seconds(1);
     static constexpr std::chrono::nanoseconds LeadBeforeQuantum = std::chrono::milliseconds(100);
-    // Longest waits for the server: connecting and finding its sinks, the stream linked to its
-    // sink, a start's first cycle (a sink that slept may be slow to wake).
+    // Longest waits for the server: connecting and finding its sinks, the stream made, a start's
+    // first cycle (a sink that slept may be slow to wake).
     static constexpr std::chrono::nanoseconds ConnectTimeout = std::chrono::seconds(2);
-    static constexpr std::chrono::nanoseconds LinkTimeout = std::chrono::seconds(1);
+    static constexpr std::chrono::nanoseconds StreamTimeout = std::chrono::seconds(1);
     static constexpr std::chrono::nanoseconds StallTimeout = std::chrono::seconds(3);
 
     PipeWireOutput();
