@@ -6,7 +6,6 @@
 #include <spa/param/audio/format-utils.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -15,6 +14,7 @@
 #include "Platform/Clock.h"
 #include "Platform/Mixer.h"
 #include "Platform/MultimediaResult.h"
+#include "Platform/ServerStreams.h"
 
 // The library's calls on its objects are GNU statement expressions.
 #pragma GCC diagnostic ignored "-Wpedantic"
@@ -24,9 +24,6 @@ namespace Platform {
 namespace {
 
 constexpr int FrameBytes = Mixer::Channels * static_cast<int>(sizeof(float));
-// A graph at another rate gets the nearest of the rates played as they are, and the stream's own
-// converter resamples.
-constexpr double Rates[] = {44100, 48000};
 // A sound handed over for a frame must be in the mixer's queue before the cycle that renders it:
 // a cycle, and a margin for the thread that hands it over waking late.
 constexpr std::int64_t WakeMargin = 3'000'000;
@@ -35,13 +32,10 @@ constexpr int AudioPriority = 2;
 
 std::once_flag initialised;
 
-// The rate a stream plays at in a graph at `graphRate`.
-double PlayedRate(double graphRate) noexcept
+// The node's wish for its cycles, `frames` at `rate`, as the server reads it.
+std::string Latency(int frames, double rate)
 {
-    for (double played : Rates)
-        if (graphRate == played)
-            return played;
-    return std::fmod(graphRate, 48000) == 0 ? 48000 : 44100;
+    return std::to_string(frames) + "/" + std::to_string(static_cast<int>(rate));
 }
 
 // A hook is removed once, and only if it was added.
@@ -108,15 +102,8 @@ PipeWireOutput::~PipeWireOutput()
 template <typename Done>
 bool PipeWireOutput::WaitFor(Done done, std::chrono::nanoseconds timeout)
 {
-    const std::int64_t giveUp = Clock::Now() + timeout.count();
-    while (!done()) {
-        if (_failed.load(std::memory_order_acquire) || Clock::Now() > giveUp)
-            return false;
-        pw_thread_loop_unlock(_loop);
-        Clock::SleepFor(std::chrono::microseconds(200));
-        pw_thread_loop_lock(_loop);
-    }
-    return true;
+    return ServerStreams::WaitUnlocked(
+        done, timeout, _failed, [this] { pw_thread_loop_unlock(_loop); }, [this] { pw_thread_loop_lock(_loop); });
 }
 
 // Connects to the server and learns, in one round trip, its graph's rate and whether it has a
@@ -147,8 +134,8 @@ bool PipeWireOutput::OpenStream()
     // its default.
     const double ran = _ranAt.load(std::memory_order_acquire);
     const double graphRate = ran > 0 ? ran : _graphRate > 0 ? _graphRate : 48000;
-    _rate = PlayedRate(graphRate);
-    const std::string latency = std::to_string(StartQuantum) + "/" + std::to_string(static_cast<int>(_rate));
+    _rate = ServerStreams::PlayedRate(graphRate);
+    const std::string latency = Latency(StartQuantum, _rate);
     const std::string rate = "1/" + std::to_string(static_cast<int>(_rate));
     // The node asks for its rate too: a server allowed to run at more than one keeps to it.
     pw_properties* properties =
@@ -205,27 +192,23 @@ std::uint32_t PipeWireOutput::Open(IAudioClient& client)
     if (open)
         _phaseTimer = pw_loop_add_timer(pw_thread_loop_get_loop(_loop), &PipeWireOutput::PhaseEnded, this);
     pw_thread_loop_unlock(_loop);
-    if (!open || !_phaseTimer) {
-        Stop();
-        return connected ? MmNotEnabled : MmNoDriver;
-    }
-    return Resume(true);
-}
-
-std::uint32_t PipeWireOutput::StartHeld(IAudioClient& client)
-{
-    const std::uint32_t result = Open(client);
+    std::uint32_t result = connected ? MmNotEnabled : MmNoDriver;
+    if (open && _phaseTimer)
+        result = Resume(true);
     if (result != MmNoError)
         Stop();
     return result;
 }
 
+std::uint32_t PipeWireOutput::StartHeld(IAudioClient& client)
+{
+    return Open(client);
+}
+
 std::uint32_t PipeWireOutput::Start(IAudioClient& client)
 {
-    if (const std::uint32_t result = Open(client); result != MmNoError) {
-        Stop();
+    if (const std::uint32_t result = Open(client); result != MmNoError)
         return result;
-    }
     Play();
     // A sink that slept (a device opened again) may take a while to run its first cycle: that
     // wait is taken here, before the first click is handed over.
@@ -241,7 +224,7 @@ std::uint32_t PipeWireOutput::Start(IAudioClient& client)
 
 void PipeWireOutput::AskQuantum(int frames) noexcept
 {
-    const std::string latency = std::to_string(frames) + "/" + std::to_string(static_cast<int>(_rate));
+    const std::string latency = Latency(frames, _rate);
     spa_dict_item item{PW_KEY_NODE_LATENCY, latency.c_str()};
     spa_dict properties{0, 1, &item};
     pw_stream_update_properties(_stream, &properties);
@@ -310,10 +293,9 @@ std::uint32_t PipeWireOutput::Resume(bool held)
         return MmNotEnabled;
     // The graph ran at another rate than the stream's, which was resampled: the next run opens
     // anew at the graph's.
-    if (const double ran = _ranAt.load(std::memory_order_acquire); ran > 0 && PlayedRate(ran) != _rate)
+    if (const double ran = _ranAt.load(std::memory_order_acquire); ran > 0 && ServerStreams::PlayedRate(ran) != _rate)
         return MmNotEnabled;
     StopRendering();
-    _runLead.store(false, std::memory_order_release);
     _client->Prepare(_rate);
     _frames = 0;
     _cycles.store(0, std::memory_order_release);

@@ -68,7 +68,8 @@ public:
     struct Listeners;  // the library's hooks, kept where its headers are included
 
 private:
-    // Connects, makes the stream (inactive) and prepares the client at frame 0.
+    // Connects, makes the stream (inactive) and prepares the client at frame 0; what it made is
+    // closed again when a step fails.
     std::uint32_t Open(IAudioClient& client);
     bool Connect();
     bool OpenStream();

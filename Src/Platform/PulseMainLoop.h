@@ -7,6 +7,7 @@
 #include <functional>
 
 #include "Platform/Clock.h"
+#include "Platform/ServerStreams.h"
 
 namespace Platform {
 
@@ -15,21 +16,14 @@ namespace Platform {
 // answer, and close in order.
 namespace PulseMainLoop {
 
-// With the loop locked: waits until `done` holds, `failed` is set or `timeout` is over. The
-// loop's thread runs the events meanwhile; a short nap keeps a server that does not answer from
-// holding the caller for longer than the time-out.
+// With the loop locked: waits until `done` holds, `failed` is set or `timeout` is over, the
+// loop's thread running the events meanwhile (see ServerStreams::WaitUnlocked).
 template <typename Done>
 bool WaitFor(pa_threaded_mainloop* mainloop, Done done, Clock::Duration timeout, const std::atomic<bool>& failed)
 {
-    const std::int64_t giveUp = Clock::Now() + timeout.count();
-    while (!done()) {
-        if (failed.load(std::memory_order_acquire) || Clock::Now() > giveUp)
-            return false;
-        pa_threaded_mainloop_unlock(mainloop);
-        Clock::SleepFor(std::chrono::microseconds(200));
-        pa_threaded_mainloop_lock(mainloop);
-    }
-    return true;
+    return ServerStreams::WaitUnlocked(
+        done, timeout, failed, [mainloop] { pa_threaded_mainloop_unlock(mainloop); },
+        [mainloop] { pa_threaded_mainloop_lock(mainloop); });
 }
 
 // Makes the loop (its thread named `threadName`) and a context that tells `onState` of its

@@ -12,15 +12,13 @@
 #include "Platform/Mixer.h"
 #include "Platform/MultimediaResult.h"
 #include "Platform/PulseMainLoop.h"
+#include "Platform/ServerStreams.h"
 
 namespace Platform {
 
 namespace {
 
 constexpr int FrameBytes = Mixer::Channels * static_cast<int>(sizeof(float));
-// Rates played as they are; a sink at another rate gets the nearest of their family, and the
-// server converts.
-constexpr double Rates[] = {44100, 48000};
 // A sound handed over for a frame must be in the mixer's queue before the request that renders
 // that frame: the requests' pace, and a margin for the thread that hands it over waking late.
 constexpr std::int64_t WakeMargin = 3'000'000;
@@ -158,11 +156,7 @@ double PulseOutput::SinkRate()
         WaitFor([&query] { return query.done; }, StartTimeout);
     }
     _pipeWire = query.pipeWire;
-    const double rate = query.sinkRate ? query.sinkRate : query.serverRate;
-    for (double played : Rates)
-        if (rate == played)
-            return played;
-    return rate > 0 && static_cast<std::uint32_t>(rate) % 48000 == 0 ? 48000 : 44100;
+    return ServerStreams::PlayedRate(query.sinkRate ? query.sinkRate : query.serverRate);
 }
 
 bool PulseOutput::OpenStream()
